@@ -1,0 +1,50 @@
+// Public enumerations and the error object of the Tarsin RF encoder component.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tarsin {
+
+// Result of every card operation.
+enum sceReturnCode : int32_t { scesuccess = 0, sceCanceled = 1, sceError = 2 };
+
+enum sceEncoderState : int32_t { sceUnknown = 0, sceClosed = 1, sceOpened = 2, sceReady = 3 };
+
+enum sceCardTypes : int32_t {
+  sceUnhandled = 0,
+  sceUnknownType = 1,
+  sceMifare1K = 0x11,
+  sceMifare4K = 0x12,
+  sceMifareUltralight = 0x21,
+  sceDESFire = 0x31,
+  sceRfid125KHz = 0x41,
+  scePicoPass2KS = 0x51,
+};
+
+// The last error of an Encoder. The host reads (and may write) the six fields; the encoder
+// rewrites them on every operation, so a kept reference always shows the latest outcome.
+struct CError {
+  int32_t Number = 0;
+  std::string Description;
+  int32_t LastDllError = 0;
+  std::string ComFunction;
+  std::string RdrCommand;
+  std::string RdrRetCode;
+};
+
+// The one failure that reaches the host as an exception: ReaderType while the encoder is closed.
+// Also the error type of the late-bound dispatch.
+class ComError : public std::runtime_error {
+ public:
+  ComError(int32_t number, const std::string& description)
+      : std::runtime_error(description), number_(number) {}
+  int32_t number() const noexcept { return number_; }
+  std::string description() const { return what(); }
+
+ private:
+  int32_t number_;
+};
+
+}  // namespace tarsin

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs. Safe to run again: apt-get skips what is there.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ pkg-config
+  libpcsclite-dev pcscd pcsc-tools
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools
+  libsqlite3-dev sqlite3
+  libssl-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev libfmt-dev
+  pybind11-dev python3-dev python3-pyscard
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi

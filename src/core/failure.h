@@ -1,0 +1,39 @@
+// The one internal error type: a numbered failure raised inside the component and caught per
+// step, so that nothing reaches the host.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace tarsin {
+
+class Failure : public std::runtime_error {
+ public:
+  Failure(uint32_t number, const std::string& description, std::string source = {})
+      : std::runtime_error(description), number_(static_cast<int32_t>(number)),
+        source_(std::move(source)) {}
+
+  int32_t number() const noexcept { return number_; }
+  std::string description() const { return what(); }
+  const std::string& source() const noexcept { return source_; }
+
+ private:
+  int32_t number_;
+  std::string source_;
+};
+
+// Runs one step of an operation; a failure of any kind abandons the step only.
+// Returns false when the step was abandoned.
+template <class Step>
+bool RunStep(Step&& step) noexcept {
+  try {
+    std::forward<Step>(step)();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace tarsin

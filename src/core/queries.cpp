@@ -1,0 +1,29 @@
+// The information query.
+#include <fmt/format.h>
+
+#include "core/error.h"
+#include "core/failure.h"
+#include "core/log.h"
+#include "tarsin/encoder.h"
+
+namespace tarsin {
+
+std::string Encoder::GetInformation() noexcept {
+  std::string result;
+  tarsin::WriteLog(*state_, "--> GetInformation");
+  ClearError(*state_);
+  RunStep([&] {
+    result = fmt::format("Nemora|Tarsin RF|{}.{}.{}|Mifare Classic, Mifare Ultralight, Mifare DESFire",
+                         TARSIN_VERSION_MAJOR, TARSIN_VERSION_MINOR, TARSIN_VERSION_PATCH);
+  });
+  tarsin::WriteLog(*state_, "GetInformation returns: " + result);
+  ClearError(*state_, "GetInformation");
+  tarsin::WriteLog(*state_, "<-- GetInformation");
+  return result;
+}
+
+std::string Encoder::GetResponseText(const std::string&, const std::optional<std::string>&) noexcept {
+  return {};
+}
+
+}  // namespace tarsin

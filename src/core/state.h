@@ -1,0 +1,51 @@
+// The state of one Encoder object. Subsystems take it by reference; Encoder's members forward.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "tarsin/types.h"
+
+namespace tarsin {
+
+class DES;
+
+// pcsc-lite's SCARDCONTEXT and SCARDHANDLE are `long` on this platform.
+using PcscHandle = long;
+
+struct LogState {
+  std::string path;   // computed on the first line written
+  int32_t level = 0;  // never below 0
+};
+
+struct EncoderState {
+  EncoderState();
+  ~EncoderState();
+
+  // Reader parameters.
+  std::string Device = "<unknown>";
+  int32_t Protocol = 1;
+  bool ForceReconnect = false;
+  int32_t OpenMode = 1;
+
+  // PC/SC session.
+  PcscHandle hContext = 0;
+  PcscHandle hCard = 0;
+  uint32_t ActiveProtocol = 0;
+
+  // The one cipher object, created on first use.
+  std::unique_ptr<DES> Cipher;
+
+  // Card identification of the card in the field.
+  std::string ATRString;
+  int32_t CardType = sceUnknownType;
+  int32_t SerialNumberLength = -1;
+
+  // Created on first use; the host may keep it alive beyond the encoder.
+  std::shared_ptr<CError> lastError;
+
+  LogState log;
+};
+
+}  // namespace tarsin

@@ -1,0 +1,14 @@
+// The sub-commands of tarsin-rf. Each adds itself to the application and returns the exit
+// status through the callback it installs.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace tarsin::cli {
+
+// Set by the sub-command that ran.
+inline int exit_status = 0;
+
+void AddEncodeCommand(CLI::App& app);
+
+}  // namespace tarsin::cli

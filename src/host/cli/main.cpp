@@ -1,0 +1,13 @@
+#include "host/cli/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Tarsin RF: contactless-card encoding from the command line"};
+  app.require_subcommand(1);
+  tarsin::cli::AddEncodeCommand(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  return tarsin::cli::exit_status;
+}

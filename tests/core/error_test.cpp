@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "core/error.h"
+
+namespace tarsin {
+namespace {
+
+struct TagCase {
+  const char* comFunction;
+  const char* rdrCommand;
+  const char* expectedCommand;
+};
+
+class TagErrorTest : public ::testing::TestWithParam<TagCase> {};
+
+TEST_P(TagErrorTest, KeepsTheInnerRoutineInTheTrail) {
+  EncoderState state;
+  SetError(state, {.number = 0x90010F04, .description = "Encoder command failed",
+                   .comFunction = GetParam().comFunction, .rdrCommand = GetParam().rdrCommand,
+                   .rdrRetCode = "6A82"});
+  TagError(state, "ReadSerialNumber");
+  const CError& e = LastErrorOf(state);
+  EXPECT_EQ(e.ComFunction, "ReadSerialNumber");
+  EXPECT_EQ(e.RdrCommand, GetParam().expectedCommand);
+  EXPECT_EQ(static_cast<uint32_t>(e.Number), 0x90010F04u);
+  EXPECT_EQ(e.RdrRetCode, "6A82");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllFourShapes, TagErrorTest,
+    ::testing::Values(TagCase{"", "", ""}, TagCase{"", "GetUID", "GetUID"},
+                      TagCase{"EncoderCommand", "", "EncoderCommand"},
+                      TagCase{"EncoderCommand", "SCardTransmit:GetUID",
+                              "EncoderCommand:SCardTransmit:GetUID"}));
+
+TEST(ErrorRoutines, NestedTagsBuildTheTrailOutwards) {
+  EncoderState state;
+  SetError(state, {.comFunction = "EncoderCommand",
+                   .rdrCommand = "SCardTransmit:DESFireSelectApplication"});
+  TagError(state, "DESFireSelectApplication");
+  TagError(state, "DESFireSelectRoot");
+  const CError& e = LastErrorOf(state);
+  EXPECT_EQ(e.ComFunction, "DESFireSelectRoot");
+  EXPECT_EQ(e.RdrCommand,
+            "DESFireSelectApplication:EncoderCommand:SCardTransmit:DESFireSelectApplication");
+}
+
+TEST(ErrorRoutines, SetErrorLeavesFieldsNotGiven) {
+  EncoderState state;
+  SetError(state, {.number = 1, .description = "a", .lastDllError = 7, .comFunction = "F",
+                   .rdrCommand = "C", .rdrRetCode = "R"});
+  SetError(state, {.number = 0x90010F01, .description = "Encoder is closed"});
+  const CError& e = LastErrorOf(state);
+  EXPECT_EQ(e.Number, -1878978815);
+  EXPECT_EQ(e.Description, "Encoder is closed");
+  EXPECT_EQ(e.LastDllError, 7);
+  EXPECT_EQ(e.ComFunction, "F");
+  EXPECT_EQ(e.RdrCommand, "C");
+  EXPECT_EQ(e.RdrRetCode, "R");
+}
+
+TEST(ErrorRoutines, ClearErrorResetsAllButTheName) {
+  EncoderState state;
+  SetError(state, {.number = 5, .description = "x", .lastDllError = 3, .rdrCommand = "C",
+                   .rdrRetCode = "R"});
+  ClearError(state, "CardType");
+  const CError& e = LastErrorOf(state);
+  EXPECT_EQ(e.Number, 0);
+  EXPECT_EQ(e.Description, "");
+  EXPECT_EQ(e.LastDllError, 0);
+  EXPECT_EQ(e.ComFunction, "CardType");
+  EXPECT_EQ(e.RdrCommand, "");
+  EXPECT_EQ(e.RdrRetCode, "");
+}
+
+}  // namespace
+}  // namespace tarsin
