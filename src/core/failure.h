@@ -18,10 +18,14 @@ class Failure : public std::runtime_error {
   int32_t number() const noexcept { return number_; }
   std::string description() const { return what(); }
   const std::string& source() const noexcept { return source_; }
+  // The operating system's error code that goes with the failure (0 when none).
+  int32_t osError() const noexcept { return osError_; }
+  void setOsError(int32_t code) noexcept { osError_ = code; }
 
  private:
   int32_t number_;
   std::string source_;
+  int32_t osError_ = 0;
 };
 
 // Runs one step of an operation; a failure of any kind abandons the step only.

@@ -1,0 +1,98 @@
+#include "pcsc/winscard.h"
+
+#include <dlfcn.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "core/failure.h"
+
+namespace tarsin {
+namespace {
+
+constexpr const char* kDefaultLibrary = "libpcsclite.so.1";
+
+}  // namespace
+
+WinSCard& WinSCard::Current() {
+  static std::mutex mutex;
+  static auto* loaded = new std::map<std::string, std::unique_ptr<WinSCard>>();
+  const char* named = std::getenv("TARSIN_RF_PCSC_LIBRARY");
+  std::string library = (named && *named) ? named : kDefaultLibrary;
+  std::lock_guard lock(mutex);
+  auto& slot = (*loaded)[library];
+  if (!slot) slot = std::make_unique<WinSCard>(library);
+  return *slot;
+}
+
+WinSCard::WinSCard(std::string library) : library_(std::move(library)) {
+  errno = 0;
+  module_ = ::dlopen(library_.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module_) loadError_ = errno != 0 ? errno : ENOENT;
+}
+
+void* WinSCard::EntryPoint(const char* name) {
+  if (!module_) {
+    Failure failure(kFileNotFound, "File not found: " + library_, library_);
+    failure.setOsError(loadError_);
+    throw failure;
+  }
+  void* symbol = ::dlsym(module_, name);
+  if (!symbol) {
+    Failure failure(kEntryPointNotFound,
+                    std::string("Can't find DLL entry point ") + name + " in " + library_, library_);
+    failure.setOsError(ENOENT);
+    throw failure;
+  }
+  return symbol;
+}
+
+// Calls pcsc-lite's function `name` through the loaded library, with pcsc-lite's own signature.
+#define TARSIN_CALL(name, ...) reinterpret_cast<decltype(&::name)>(EntryPoint(#name))(__VA_ARGS__)
+
+LONG WinSCard::EstablishContext(DWORD scope, SCARDCONTEXT* context) {
+  return TARSIN_CALL(SCardEstablishContext, scope, nullptr, nullptr, context);
+}
+LONG WinSCard::ReleaseContext(SCARDCONTEXT context) {
+  return TARSIN_CALL(SCardReleaseContext, context);
+}
+LONG WinSCard::IsValidContext(SCARDCONTEXT context) {
+  return TARSIN_CALL(SCardIsValidContext, context);
+}
+LONG WinSCard::ListReaders(SCARDCONTEXT context, LPCSTR groups, LPSTR readers, LPDWORD length) {
+  return TARSIN_CALL(SCardListReaders, context, groups, readers, length);
+}
+LONG WinSCard::Connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode,
+                       DWORD preferredProtocols, LPSCARDHANDLE card, LPDWORD activeProtocol) {
+  return TARSIN_CALL(SCardConnect, context, reader, shareMode, preferredProtocols, card,
+                     activeProtocol);
+}
+LONG WinSCard::Disconnect(SCARDHANDLE card, DWORD disposition) {
+  return TARSIN_CALL(SCardDisconnect, card, disposition);
+}
+LONG WinSCard::Status(SCARDHANDLE card, LPSTR readerName, LPDWORD readerLength, LPDWORD state,
+                      LPDWORD protocol, LPBYTE atr, LPDWORD atrLength) {
+  return TARSIN_CALL(SCardStatus, card, readerName, readerLength, state, protocol, atr, atrLength);
+}
+LONG WinSCard::GetStatusChange(SCARDCONTEXT context, DWORD timeout, SCARD_READERSTATE* states,
+                               DWORD count) {
+  return TARSIN_CALL(SCardGetStatusChange, context, timeout, states, count);
+}
+LONG WinSCard::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE send,
+                        DWORD sendLength, SCARD_IO_REQUEST* recvPci, LPBYTE recv,
+                        LPDWORD recvLength) {
+  return TARSIN_CALL(SCardTransmit, card, sendPci, send, sendLength, recvPci, recv, recvLength);
+}
+LONG WinSCard::GetAttrib(SCARDHANDLE card, DWORD attrId, LPBYTE attr, LPDWORD attrLength) {
+  return TARSIN_CALL(SCardGetAttrib, card, attrId, attr, attrLength);
+}
+LONG WinSCard::FreeMemory(SCARDCONTEXT context, LPCVOID memory) {
+  return TARSIN_CALL(SCardFreeMemory, context, memory);
+}
+
+#undef TARSIN_CALL
+
+}  // namespace tarsin

@@ -1,0 +1,61 @@
+// The PC/SC platform behind a table of entry points, taken at run time from pcsc-lite
+// (libpcsclite.so.1) or from the library named by TARSIN_RF_PCSC_LIBRARY (the virtual reader).
+//
+// A library or entry point that cannot be loaded is a platform function that cannot be called at
+// all: the call raises tarsin::Failure 53 "File not found: <library>" or 453 "Can't find DLL
+// entry point <name> in <library>", on the step that needed it, never earlier.
+#pragma once
+
+#include <winscard.h>
+
+#include <cstdint>
+#include <string>
+
+namespace tarsin {
+
+inline constexpr uint32_t kFileNotFound = 53;
+inline constexpr uint32_t kEntryPointNotFound = 453;
+
+// PC/SC results are `long` here; the component reports them as the 32-bit values of the API.
+inline int32_t PcscResult32(LONG result) noexcept {
+  return static_cast<int32_t>(static_cast<uint32_t>(result));
+}
+
+class WinSCard {
+ public:
+  // The provider for the calls of this moment: TARSIN_RF_PCSC_LIBRARY when set, else pcsc-lite.
+  // Libraries are loaded once and kept for the life of the process.
+  static WinSCard& Current();
+
+  const std::string& library() const noexcept { return library_; }
+
+  LONG EstablishContext(DWORD scope, SCARDCONTEXT* context);
+  LONG ReleaseContext(SCARDCONTEXT context);
+  LONG IsValidContext(SCARDCONTEXT context);
+  LONG ListReaders(SCARDCONTEXT context, LPCSTR groups, LPSTR readers, LPDWORD length);
+  LONG Connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode, DWORD preferredProtocols,
+               LPSCARDHANDLE card, LPDWORD activeProtocol);
+  LONG Disconnect(SCARDHANDLE card, DWORD disposition);
+  LONG Status(SCARDHANDLE card, LPSTR readerName, LPDWORD readerLength, LPDWORD state,
+              LPDWORD protocol, LPBYTE atr, LPDWORD atrLength);
+  LONG GetStatusChange(SCARDCONTEXT context, DWORD timeout, SCARD_READERSTATE* states,
+                       DWORD count);
+  LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE send, DWORD sendLength,
+                SCARD_IO_REQUEST* recvPci, LPBYTE recv, LPDWORD recvLength);
+  LONG GetAttrib(SCARDHANDLE card, DWORD attrId, LPBYTE attr, LPDWORD attrLength);
+  LONG FreeMemory(SCARDCONTEXT context, LPCVOID memory);
+
+  explicit WinSCard(std::string library);
+  WinSCard(const WinSCard&) = delete;
+  WinSCard& operator=(const WinSCard&) = delete;
+
+ private:
+  // Resolves an entry point; raises the run-time failure when it cannot.
+  void* EntryPoint(const char* name);
+
+  std::string library_;
+  void* module_ = nullptr;  // never closed: a provider may keep threads or handlers alive
+  int loadError_ = 0;
+};
+
+}  // namespace tarsin
