@@ -1,12 +1,15 @@
 // The component's own cipher object: DES and triple DES (FIPS 46-3) over hex text, the DESFire
 // chaining modes, CRC_A and the one data converter. Internal: the host never sees it.
-// Every failure is raised as tarsin::Failure with a 0xA00100xx number.
+// Every failure is raised as tarsin::Failure with a 0xA00100xx number; a failed call changes
+// nothing (keys and vector are replaced only once their text has been read successfully).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "crypto/des_block.h"
 #include "tarsin/variant.h"
 
 namespace tarsin {
@@ -48,23 +51,54 @@ inline constexpr uint32_t kDesInvalidHex = 0xA0010003;
 inline constexpr uint32_t kDesInvalidAlgorithm = 0xA0010004;
 inline constexpr uint32_t kDesInvalidChaining = 0xA0010005;
 inline constexpr uint32_t kDesBadPadding = 0xA0010006;
+// Decrypt in send mode takes whole 8-byte blocks only; a shorter last block is refused with
+// "Invalid data length" before any block is deciphered.
+inline constexpr uint32_t kDesInvalidDataLength = 0xA0010007;
+
+// The fixed English description of each number above ("" for any other number).
+const char* DesErrorDescription(uint32_t number) noexcept;
 
 class DES {
  public:
   DES() = default;
 
+  // Key 1, 2 or 3 from hex text fitted to 16 digits (zeros in front, or the last 16 kept).
   void Keys(int32_t index, const std::string& keyValue);
+  // The initial vector from hex text fitted to 16 digits like a key.
   void InitVector(const std::string& vector);
+  // Spaced upper-case hex, padding included; "" for no data.
   std::string Encrypt(const std::string& inData, int32_t flags);
   std::string Decrypt(const std::string& inData, int32_t flags);
 
-  // CRC_A of ISO/IEC 14443-3 as "LL HH". Never raises.
-  std::string CRC16(const std::string& sourceData) noexcept;
-  Variant ConvertData(const Variant& inData, int32_t convertFromTo, bool padOn8Bytes = false);
+  // CRC_A of ISO/IEC 14443-3 as "LL HH". Never raises: for text that is not hex, or no data,
+  // it is the CRC of no bytes, "63 63".
+  std::string CRC16(const std::string& sourceData) const noexcept;
+
+  // Reads InData in the input form (bits 8-31 of convertFromTo) into canonical hex, optionally
+  // fits it to 16 digits, and writes it in the output form (bits 0-7). Choices of this system:
+  // - cnvInText maps each character to its byte in the ANSI code page (see ansi_code_page.h);
+  //   a character the page lacks becomes '?' (0x3F), as Windows does; cnvOutText gives UTF-8.
+  // - cnvInNumbers refuses numbers that do not fit a 32-bit signed integer after rounding
+  //   (and NaN or infinities) with "Bad parameter type".
+  // - cnvOutBits of no data is an empty byte array.
+  Variant ConvertData(const Variant& inData, int32_t convertFromTo, bool padOn8Bytes = false) const;
 
  private:
+  using Block = uint64_t;
+  enum Direction : int { kEncipher = 0, kDecipher = 1 };
+
+  std::string Cipher(Direction direction, const std::string& inData, int32_t flags,
+                     const char* source);
+  std::vector<uint8_t> TransformPieces(Direction direction, std::vector<uint8_t> data,
+                                       uint32_t flags) const;
+  std::vector<uint8_t> TransformBlocks(Direction direction, std::vector<uint8_t> data,
+                                       uint32_t flags) const;
+  Block TransformBlock(Direction direction, Block block, bool tripleDES) const;
+  void ComputeSubKeys(int32_t keyNumber);
+
   std::array<uint64_t, 3> keys_{};
   std::array<uint8_t, 8> initVector_{};
+  std::array<RoundKeys, 3> subKeys_{};
 };
 
 }  // namespace tarsin

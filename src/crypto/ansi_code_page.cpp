@@ -1,0 +1,96 @@
+#include "crypto/ansi_code_page.h"
+
+#include <array>
+
+namespace tarsin {
+namespace {
+
+// Bytes 0x80 to 0x9F; the rest of the page equals Latin-1.
+constexpr std::array<char32_t, 32> kHighControlsBlock = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    // Every character of the page lies in the basic multilingual plane.
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+}  // namespace
+
+std::u32string DecodeUtf8(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<uint8_t>(text[i]);
+    int length = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+      length = 1, cp = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, cp = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, cp = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, cp = lead & 0x07, minimum = 0x10000;
+    }
+    bool wellFormed = length > 0 && i + length <= text.size();
+    for (int k = 1; wellFormed && k < length; ++k) {
+      const auto next = static_cast<uint8_t>(text[i + k]);
+      wellFormed = (next & 0xC0) == 0x80;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    wellFormed = wellFormed && cp >= minimum && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+    if (wellFormed) {
+      out.push_back(cp);
+      i += length;
+    } else {
+      out.push_back(kReplacementCharacter);
+      ++i;
+    }
+  }
+  return out;
+}
+
+char32_t AnsiByteToCodePoint(uint8_t byte) noexcept {
+  if (byte >= 0x80 && byte <= 0x9F) return kHighControlsBlock[byte - 0x80];
+  return byte;
+}
+
+uint8_t CodePointToAnsiByte(char32_t codePoint) noexcept {
+  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+    return static_cast<uint8_t>(codePoint);
+  }
+  for (std::size_t i = 0; i < kHighControlsBlock.size(); ++i) {
+    if (kHighControlsBlock[i] == codePoint) return static_cast<uint8_t>(0x80 + i);
+  }
+  return kAnsiReplacementByte;
+}
+
+std::vector<uint8_t> Utf8ToAnsi(std::string_view text) {
+  std::vector<uint8_t> out;
+  for (char32_t cp : DecodeUtf8(text)) out.push_back(CodePointToAnsiByte(cp));
+  return out;
+}
+
+std::string AnsiToUtf8(const std::vector<uint8_t>& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (uint8_t b : bytes) AppendUtf8(out, AnsiByteToCodePoint(b));
+  return out;
+}
+
+}  // namespace tarsin
