@@ -1,42 +1,61 @@
 // Construction, destruction and the members of the core that only forward.
 #include "tarsin/encoder.h"
 
+#include <fmt/format.h>
+
 #include "core/error.h"
+#include "core/failure.h"
 #include "core/log.h"
 #include "core/state.h"
 
 namespace tarsin {
+namespace {
 
+// The parameter text a new encoder starts from; the last two lines carry the fields' current
+// values, so the log shows what the object really starts with.
+std::string DefaultParameterText(const EncoderState& state) {
+  return fmt::format(
+      "Encoding capabilities=Mifare Classic, Mifare Ultralight\r\n"
+      "Device=<unknown>\r\nProtocol=1\r\nForce_Reconnect={}\r\nOpen_Mode={}",
+      state.ForceReconnect ? "True" : "False", state.OpenMode);
+}
+
+void ForgetCard(EncoderState& state) {
+  state.ATRString.clear();
+  state.CardType = sceUnknownType;
+  state.SerialNumberLength = -1;
+}
+
+}  // namespace
 
 Encoder::Encoder() : state_(std::make_unique<EncoderState>()) {
   WriteLog("--> Constructor");
   state_->OpenMode = 1;
   state_->ForceReconnect = false;
-  Parameters(
-      "Encoding capabilities=Mifare Classic, Mifare Ultralight\r\n"
-      "Device=<unknown>\r\n"
-      "Protocol=1\r\n"
-      "Force_Reconnect=False\r\n"
-      "Open_Mode=1");
+  std::string defaults;
+  RunStep([&] { defaults = DefaultParameterText(*state_); });
+  Parameters(defaults);
   state_->hContext = 0;
   state_->hCard = 0;
+  ForgetCard(*state_);
   ClearError(*state_);
   WriteLog("<-- Constructor");
 }
 
 Encoder::~Encoder() {
   WriteLog("--> Destructor");
+  // Hook for the reader session: disconnect the card and release the context here without
+  // touching LastError (CloseEncoderQuietly). With no session open there is nothing to release.
   WriteLog("<-- Destructor");
 }
 
 std::shared_ptr<CError> Encoder::LastError() noexcept {
-  try {
-    LastErrorOf(*state_);
-  } catch (...) {
-  }
+  RunStep([&] { LastErrorOf(*state_); });
   return state_->lastError;
 }
 
-void Encoder::WriteLog(const std::string& sMessage) noexcept { tarsin::WriteLog(*state_, sMessage); }
+void Encoder::WriteLog(const std::string& sMessage) noexcept {
+  tarsin::WriteLog(*state_, sMessage);
+}
 
 }  // namespace tarsin

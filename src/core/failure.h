@@ -12,7 +12,8 @@ namespace tarsin {
 class Failure : public std::runtime_error {
  public:
   Failure(uint32_t number, const std::string& description, std::string source = {})
-      : std::runtime_error(description), number_(static_cast<int32_t>(number)),
+      : std::runtime_error(description),
+        number_(static_cast<int32_t>(number)),
         source_(std::move(source)) {}
 
   int32_t number() const noexcept { return number_; }

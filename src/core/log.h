@@ -12,7 +12,8 @@ namespace tarsin {
 void WriteLog(EncoderState& state, std::string_view message) noexcept;
 
 // Where this user's log lives: $XDG_DATA_HOME, else $HOME/.local/share, then
-// "Quillon/Nemora/Tarsin RF.log"; "/tmp/Tarsin RF.log" when neither variable is set.
+// "Quillon/Nemora/Tarsin RF.log"; "/tmp/Tarsin RF.log" when neither variable holds an absolute
+// path. Read once per encoder, on its first line.
 std::string DefaultLogPath();
 
 }  // namespace tarsin

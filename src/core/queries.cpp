@@ -4,6 +4,7 @@
 #include "core/error.h"
 #include "core/failure.h"
 #include "core/log.h"
+#include "pcsc/status_texts.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin {
@@ -13,8 +14,9 @@ std::string Encoder::GetInformation() noexcept {
   tarsin::WriteLog(*state_, "--> GetInformation");
   ClearError(*state_);
   RunStep([&] {
-    result = fmt::format("Nemora|Tarsin RF|{}.{}.{}|Mifare Classic, Mifare Ultralight, Mifare DESFire",
-                         TARSIN_VERSION_MAJOR, TARSIN_VERSION_MINOR, TARSIN_VERSION_PATCH);
+    result =
+        fmt::format("Nemora|Tarsin RF|{}.{}.{}|Mifare Classic, Mifare Ultralight, Mifare DESFire",
+                    TARSIN_VERSION_MAJOR, TARSIN_VERSION_MINOR, TARSIN_VERSION_PATCH);
   });
   tarsin::WriteLog(*state_, "GetInformation returns: " + result);
   ClearError(*state_, "GetInformation");
@@ -22,8 +24,11 @@ std::string Encoder::GetInformation() noexcept {
   return result;
 }
 
-std::string Encoder::GetResponseText(const std::string&, const std::optional<std::string>&) noexcept {
-  return {};
+// Not a card operation: no reader, no log line, LastError untouched. The caller argument exists
+// for the host's convenience and is ignored.
+std::string Encoder::GetResponseText(const std::string& sErrorCode,
+                                     const std::optional<std::string>&) noexcept {
+  return StatusWordText(sErrorCode);
 }
 
 }  // namespace tarsin
