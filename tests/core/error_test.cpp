@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "core/error.h"
+
+#include <gtest/gtest.h>
 
 namespace tarsin {
 namespace {
@@ -11,12 +11,18 @@ struct TagCase {
   const char* expectedCommand;
 };
 
+void PrintTo(const TagCase& c, std::ostream* os) {
+  *os << c.comFunction << '|' << c.rdrCommand;
+}
+
 class TagErrorTest : public ::testing::TestWithParam<TagCase> {};
 
 TEST_P(TagErrorTest, KeepsTheInnerRoutineInTheTrail) {
   EncoderState state;
-  SetError(state, {.number = 0x90010F04, .description = "Encoder command failed",
-                   .comFunction = GetParam().comFunction, .rdrCommand = GetParam().rdrCommand,
+  SetError(state, {.number = 0x90010F04,
+                   .description = "Encoder command failed",
+                   .comFunction = GetParam().comFunction,
+                   .rdrCommand = GetParam().rdrCommand,
                    .rdrRetCode = "6A82"});
   TagError(state, "ReadSerialNumber");
   const CError& e = LastErrorOf(state);
@@ -26,12 +32,11 @@ TEST_P(TagErrorTest, KeepsTheInnerRoutineInTheTrail) {
   EXPECT_EQ(e.RdrRetCode, "6A82");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllFourShapes, TagErrorTest,
-    ::testing::Values(TagCase{"", "", ""}, TagCase{"", "GetUID", "GetUID"},
-                      TagCase{"EncoderCommand", "", "EncoderCommand"},
-                      TagCase{"EncoderCommand", "SCardTransmit:GetUID",
-                              "EncoderCommand:SCardTransmit:GetUID"}));
+INSTANTIATE_TEST_SUITE_P(AllFourShapes, TagErrorTest,
+                         ::testing::Values(TagCase{"", "", ""}, TagCase{"", "GetUID", "GetUID"},
+                                           TagCase{"EncoderCommand", "", "EncoderCommand"},
+                                           TagCase{"EncoderCommand", "SCardTransmit:GetUID",
+                                                   "EncoderCommand:SCardTransmit:GetUID"}));
 
 TEST(ErrorRoutines, NestedTagsBuildTheTrailOutwards) {
   EncoderState state;
@@ -47,8 +52,12 @@ TEST(ErrorRoutines, NestedTagsBuildTheTrailOutwards) {
 
 TEST(ErrorRoutines, SetErrorLeavesFieldsNotGiven) {
   EncoderState state;
-  SetError(state, {.number = 1, .description = "a", .lastDllError = 7, .comFunction = "F",
-                   .rdrCommand = "C", .rdrRetCode = "R"});
+  SetError(state, {.number = 1,
+                   .description = "a",
+                   .lastDllError = 7,
+                   .comFunction = "F",
+                   .rdrCommand = "C",
+                   .rdrRetCode = "R"});
   SetError(state, {.number = 0x90010F01, .description = "Encoder is closed"});
   const CError& e = LastErrorOf(state);
   EXPECT_EQ(e.Number, -1878978815);
@@ -61,8 +70,9 @@ TEST(ErrorRoutines, SetErrorLeavesFieldsNotGiven) {
 
 TEST(ErrorRoutines, ClearErrorResetsAllButTheName) {
   EncoderState state;
-  SetError(state, {.number = 5, .description = "x", .lastDllError = 3, .rdrCommand = "C",
-                   .rdrRetCode = "R"});
+  SetError(
+      state,
+      {.number = 5, .description = "x", .lastDllError = 3, .rdrCommand = "C", .rdrRetCode = "R"});
   ClearError(state, "CardType");
   const CError& e = LastErrorOf(state);
   EXPECT_EQ(e.Number, 0);
