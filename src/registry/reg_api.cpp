@@ -1,0 +1,242 @@
+#include "registry/reg_api.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+
+namespace tarsin::registry {
+namespace {
+
+struct OpenKey {
+  Hive hive;
+  KeyId id;
+  REGSAM access;
+};
+
+class HandleTable {
+ public:
+  std::optional<OpenKey> Find(HKEY key) {
+    if (auto hive = HiveOf(key)) return OpenKey{*hive, kRootKeyId, KEY_ALL_ACCESS};
+    std::lock_guard lock(mutex_);
+    auto hit = keys_.find(key);
+    if (hit == keys_.end()) return std::nullopt;
+    return hit->second;
+  }
+  HKEY Add(const OpenKey& key) {
+    std::lock_guard lock(mutex_);
+    // Skip zero and the range of the root keys on the rare wrap-around.
+    do {
+      next_ = next_ + 1 >= HKEY_CLASSES_ROOT ? 1 : next_ + 1;
+    } while (keys_.contains(next_));
+    keys_.emplace(next_, key);
+    return next_;
+  }
+  bool Remove(HKEY key) {
+    std::lock_guard lock(mutex_);
+    return keys_.erase(key) > 0;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<HKEY, OpenKey> keys_;
+  HKEY next_ = 0;
+};
+
+HandleTable& Handles() {
+  static HandleTable table;
+  return table;
+}
+
+std::vector<std::string> SplitPath(std::string_view path) {
+  std::vector<std::string> parts;
+  while (!path.empty()) {
+    const size_t end = path.find('\\');
+    if (std::string_view part = path.substr(0, end); !part.empty()) parts.emplace_back(part);
+    if (end == std::string_view::npos) break;
+    path.remove_prefix(end + 1);
+  }
+  return parts;
+}
+
+// Resolves `key` and opens its hive; `database` stays null for a hive without a file.
+LSTATUS Resolve(HKEY key, bool forWrite, OpenKey& open, std::shared_ptr<HiveDatabase>& database) {
+  auto found = Handles().Find(key);
+  if (!found) return ERROR_INVALID_HANDLE;
+  open = *found;
+  if (forWrite && (open.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  LSTATUS status = ERROR_SUCCESS;
+  database = HiveDatabase::Open(open.hive, forWrite, status);
+  return status;
+}
+
+RegValue MakeValue(uint32_t type, std::span<const uint8_t> data) {
+  return RegValue{type, std::vector<uint8_t>(data.begin(), data.end())};
+}
+
+}  // namespace
+
+LSTATUS RegConnectRegistryA(std::string_view machineName, HKEY root, HKEY& result) {
+  if (!machineName.empty()) return ERROR_BAD_NETPATH;
+  if (!HiveOf(root)) return ERROR_INVALID_HANDLE;
+  result = root;
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegOpenKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/, REGSAM access,
+                      HKEY& result) {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    const std::vector<std::string> path = SplitPath(subKey);
+    KeyId id = open.id;
+    if (database == nullptr) {
+      if (!path.empty()) return ERROR_FILE_NOT_FOUND;
+    } else if (LSTATUS status = database->FindKey(open.id, path, id); status != ERROR_SUCCESS) {
+      return status;
+    }
+    result = Handles().Add({open.hive, id, access});
+    return ERROR_SUCCESS;
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LSTATUS RegCreateKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/, REGSAM access,
+                        HKEY& result, uint32_t* disposition) {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, true, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    KeyId id = kRootKeyId;
+    bool created = false;
+    if (LSTATUS status = database->CreateKey(open.id, SplitPath(subKey), id, created);
+        status != ERROR_SUCCESS) {
+      return status;
+    }
+    if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    result = Handles().Add({open.hive, id, access});
+    return ERROR_SUCCESS;
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LSTATUS RegQueryValueExA(HKEY key, std::string_view valueName, RegValue& value) {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    if (database == nullptr) return ERROR_FILE_NOT_FOUND;
+    return database->GetValue(open.id, valueName, value);
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LSTATUS RegSetValueExA(HKEY key, std::string_view valueName, uint32_t type,
+                       std::span<const uint8_t> data) {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, true, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    return database->SetValue(open.id, valueName, MakeValue(type, data));
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LSTATUS RegAddNewValue(HKEY key, std::string_view baseName, uint32_t type,
+                       std::span<const uint8_t> data, std::string& usedName) {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, true, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    return database->AddNewValue(open.id, baseName, MakeValue(type, data), usedName);
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LSTATUS RegEnumValueA(HKEY key, uint32_t index, std::string& name, RegValue* value) {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    if (database == nullptr) return ERROR_NO_MORE_ITEMS;
+    return database->ValueAt(open.id, index, name, value);
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LSTATUS RegEnumKeyExA(HKEY key, uint32_t index, std::string& name) {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    if (database == nullptr) return ERROR_NO_MORE_ITEMS;
+    return database->SubKeyAt(open.id, index, name);
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LSTATUS RegDeleteValueA(HKEY key, std::string_view valueName) {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    if (database == nullptr) return ERROR_FILE_NOT_FOUND;
+    if ((open.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    return database->DeleteValue(open.id, valueName);
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LSTATUS RegDeleteTreeA(HKEY key, std::string_view subKey) {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    if (database == nullptr) return ERROR_FILE_NOT_FOUND;
+    KeyId id = open.id;
+    if (LSTATUS status = database->FindKey(open.id, SplitPath(subKey), id);
+        status != ERROR_SUCCESS) {
+      return status;
+    }
+    return database->DeleteTree(id);
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+LSTATUS RegCloseKey(HKEY key) {
+  if (HiveOf(key)) return ERROR_SUCCESS;
+  try {
+    return Handles().Remove(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  } catch (...) {
+    return ERROR_INVALID_HANDLE;
+  }
+}
+
+}  // namespace tarsin::registry
