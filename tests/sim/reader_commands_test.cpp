@@ -1,0 +1,231 @@
+// The part-3 reader's answers for MIFARE Classic and Ultralight cards.
+#include <gtest/gtest.h>
+
+#include "card/atr.h"
+#include "card/card_factory.h"
+#include "card/mifare_classic.h"
+#include "card/mifare_ultralight.h"
+#include "reader_fixture.h"
+
+namespace tarsin::sim::testing {
+namespace {
+
+const Bytes kUid4{0x04, 0xA1, 0xB2, 0xC3};
+const Bytes kUid7{0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+const std::string kZeros(32, '0');
+
+struct Case {
+  std::string apdu;
+  std::string answer;
+};
+
+void ExpectAnswers(VirtualReader& reader, std::initializer_list<Case> cases) {
+  for (const auto& c : cases) EXPECT_EQ(Exchange(reader, c.apdu), c.answer) << c.apdu;
+}
+
+TEST(Atr, StorageCardAtrsCarryTheirCheckByte) {
+  EXPECT_EQ(ToHex(MifareClassic(MifareClassic::Size::k1K, kUid4).Atr()),
+            "3B8F8001804F0CA000000306030001000000006A");
+  EXPECT_EQ(ToHex(MifareClassic(MifareClassic::Size::k4K, kUid4).Atr()),
+            "3B8F8001804F0CA0000003060300020000000069");
+  EXPECT_EQ(ToHex(MifareUltralight(kUid7).Atr()), "3B8F8001804F0CA0000003060300030000000068");
+  EXPECT_EQ(ToHex(ProcessorCardAtr({0x80})), "3B8180018080");  // as readers give for DESFire
+}
+
+TEST(ClassicReader, GetDataAndLoadKeyStatusWords) {
+  VirtualReader reader;
+  reader.Insert(std::make_unique<MifareClassic>(MifareClassic::Size::k1K, kUid4));
+  ExpectAnswers(reader, {
+                            {"FFCA000000", "04A1B2C39000"},
+                            {"FFCA000004", "04A1B2C39000"},
+                            {"FFCA000002", "6C04"},
+                            {"FFCA000008", "04A1B2C36282"},
+                            {"FFCA010000", "6A81"},  // no ATS on a memory card
+                            {"FFCA000100", "6B00"},
+                            {"FFCA00000100", "6700"},
+                            {"FF82200006FFFFFFFFFFFF", "9000"},
+                            {"FF82000106FFFFFFFFFFFF", "9000"},
+                            {"FF82800006FFFFFFFFFFFF", "6982"},
+                            {"FF82200206FFFFFFFFFFFF", "6988"},
+                            {"FF82200005FFFFFFFFFF", "6989"},
+                            {"FF82200006FFFF", "6700"},
+                            {"FF12000000", "6D00"},
+                            {"00A4040000", "6E00"},
+                            {"FFCA00", "6700"},
+                        });
+}
+
+TEST(ClassicReader, AuthenticationIsPerSectorAndLostOnAnyFailure) {
+  VirtualReader reader;
+  reader.Insert(std::make_unique<MifareClassic>(MifareClassic::Size::k1K, kUid4));
+  const std::string block4 = kZeros + "9000";
+  ExpectAnswers(reader, {
+                            {"FFB0000410", "6982"},  // never authenticated
+                            {"FF82200006FFFFFFFFFFFF", "9000"},
+                            {"FF860000050100046000", "9000"},
+                            {"FFB0000410", block4},
+                            {"FFB0000510", block4},  // same sector
+                            {"FFB0000810", "6982"},  // other sector
+                            {"FFB0000410", "6982"},  // the refusal cost the session
+                            {"FF860000050100046000", "9000"},
+                            {"FF860000050100086000", "9000"},
+                            {"FFB0000410", "6982"},  // another sector's authentication
+                            {"FF82200006FFFFFFFFFFFE", "9000"},
+                            {"FF860000050100086000", "6300"},  // wrong key
+                            {"FFB0000810", "6982"},
+                            {"FF860000050100406000", "6581"},  // no block 64 on a 1K
+                            {"FF860000050100046200", "6986"},
+                            {"FF860000050100046001", "6984"},  // slot 1 never loaded
+                            {"FF860000050100046002", "6988"},
+                            {"FF8600000501000460", "6700"},
+                            {"FF860100050100046000", "6B00"},
+                        });
+}
+
+TEST(ClassicReader, ReadAndWriteLengthsAndAddresses) {
+  VirtualReader reader;
+  reader.Insert(std::make_unique<MifareClassic>(MifareClassic::Size::k1K, kUid4));
+  const std::string data = "00112233445566778899AABBCCDDEEFF";
+  ExpectAnswers(reader, {
+                            {"FF82200006FFFFFFFFFFFF", "9000"},
+                            {"FF860000050100046000", "9000"},
+                            {"FFD6000410" + data, "9000"},
+                            {"FFB0000400", data + "9000"},
+                            {"FFB0000404", "001122339000"},
+                            {"FFB0000411", "6C10"},
+                            {"FF860000050100046000", "9000"},
+                            {"FFD6000408" + data.substr(0, 16), "6700"},
+                            {"FF860000050100046000", "9000"},
+                            {"FFD600041000112233", "6700"},  // Lc disagrees with the data
+                            {"FF860000050100006000", "9000"},
+                            {"FFD6000010" + data, "6982"},  // manufacturer block
+                            {"FFB0004010", "6A82"},
+                        });
+}
+
+TEST(ClassicReader, ManufacturerBlockForBothUidSizes) {
+  MifareClassic four(MifareClassic::Size::k1K, kUid4);
+  EXPECT_EQ(ToHex(Bytes(four.RawBlock(0).begin(), four.RawBlock(0).end())).substr(0, 16),
+            "04A1B2C3"
+            "D4"
+            "08"
+            "0400");  // UID, BCC, SAK, ATQA
+  MifareClassic seven(MifareClassic::Size::k4K, kUid7);
+  EXPECT_EQ(ToHex(Bytes(seven.RawBlock(0).begin(), seven.RawBlock(0).end())).substr(0, 20),
+            "04112233445566"
+            "18"
+            "4200");
+  EXPECT_THROW(MifareClassic(MifareClassic::Size::k1K, Bytes{1, 2, 3}), std::invalid_argument);
+}
+
+TEST(ClassicReader, LargeSectorsOf4KGroupBlocksByFive) {
+  auto card = std::make_unique<MifareClassic>(MifareClassic::Size::k4K, kUid4);
+  auto saved = card->Save();
+  // Sector 32 (blocks 128-143): group 1 = blocks 133-137 read-only (010).
+  saved["blocks"][143] =
+      "FFFFFFFFFFFF"
+      "DF0782"
+      "69"
+      "FFFFFFFFFFFF";
+  VirtualReader reader;
+  reader.Insert(LoadCard(saved));
+  const std::string data = "0102030405060708090A0B0C0D0E0F10";
+  ASSERT_EQ(Exchange(reader, "FF82200006FFFFFFFFFFFF"), "9000");
+  for (auto [block, writable] :
+       {std::pair{"84", true}, {"85", false}, {"89", false}, {"8A", true}}) {
+    ASSERT_EQ(Exchange(reader, std::string("FF860000050100") + block + "6000"), "9000");
+    EXPECT_EQ(Exchange(reader, std::string("FFD600") + block + "10" + data),
+              writable ? "9000" : "6982")
+        << block;
+  }
+  ASSERT_EQ(Exchange(reader, "FF8600000501008F6000"), "9000");  // trailer of sector 32
+  EXPECT_EQ(Exchange(reader, "FFB0008F10"), "000000000000DF078269FFFFFFFFFFFF9000");
+  EXPECT_EQ(Exchange(reader, "FFB000FF10"), "6982");  // block 255: sector 39
+}
+
+TEST(ClassicReader, ValueBlocksRestoreAndTransfer) {
+  VirtualReader reader;
+  reader.Insert(std::make_unique<MifareClassic>(MifareClassic::Size::k1K, kUid4));
+  ExpectAnswers(reader, {
+                            {"FF82200006FFFFFFFFFFFF", "9000"},
+                            {"FF860000050100046000", "9000"},
+                            {"FFD700040500000003E8", "9000"},  // store 1000
+                            {"FFB0000410",
+                             "E8030000"
+                             "17FCFFFF"
+                             "E8030000"
+                             "04FB04FB"
+                             "9000"},
+                            {"FFD70004050100000018", "9000"},  // + 24
+                            {"FFD700040502000003F4", "9000"},  // - 1012: -> 12
+                            {"FFB1000404", "0000000C9000"},
+                            {"FFD7000402 0305", "9000"},  // restore 4, transfer to 5
+                            {"FFB1000504", "0000000C9000"},
+                            {"FFD70006050100000001", "6300"},  // block 6 holds no value
+                            {"FF860000050100046000", "9000"},
+                            {"FFD70004050200000010", "9000"},  // below zero is a value too
+                            {"FFB1000404", "FFFFFFFC9000"},
+                        });
+}
+
+TEST(UltralightReader, CompatibilityWriteLocksAndOtp) {
+  VirtualReader reader;
+  reader.Insert(std::make_unique<MifareUltralight>(kUid7));
+  const std::string sixteen = "A1A2A3A4B1B2B3B4C1C2C3C4D1D2D3D4";
+  const std::string header =
+      "041122BF"
+      "33445566"
+      "44480000";  // UID, BCC0, BCC1, lock bytes
+  ExpectAnswers(reader, {
+                            {"FFCA000000",
+                             "04112233445566"
+                             "9000"},
+                            {"FFB0000010", header + "00000000"
+                                                    "9000"},
+                            {"FF82200006FFFFFFFFFFFF", "9000"},
+                            {"FF860000050100046000", "6300"},  // no keys on this card
+                            {"FFD6000410" + sixteen, "9000"},  // only the first 4 bytes land
+                            {"FFB0000410", "A1A2A3A4" + std::string(24, '0') + "9000"},
+                            {"FFB0000F10", "00000000" + header + "9000"},  // wraps to page 0
+                            {"FFB0001010", "6A82"},
+                            {"FFD6000010" + sixteen, "6982"},  // serial number pages
+                            {"FFD600030401000000", "9000"},
+                            {"FFD600030402000000", "9000"},
+                            {"FFB0000304",
+                             "03000000"
+                             "9000"},                        // OTP bits add up
+                            {"FFD6000204FFFF1000", "9000"},  // lock page 4
+                            {"FFB0000204",
+                             "44481000"
+                             "9000"},
+                            {"FFD6000410" + sixteen, "6982"},
+                            {"FFD6000204 00000200", "9000"},  // freeze lock bits of pages 4-9
+                            {"FFD6000204 00002000", "9000"},  // L5: ignored now
+                            {"FFD6000504 11223344", "9000"},
+                            {"FFB0000204",
+                             "44481200"
+                             "9000"},
+                            {"FFD6000402AABB", "6700"},
+                        });
+  reader.set_options({.authenticate_keyless_cards = true});
+  EXPECT_EQ(Exchange(reader, "FF860000050100046000"), "9000");
+}
+
+TEST(CardFactory, RebuildsSavedCardsAndRefusesMalformedOnes) {
+  auto classic = std::make_unique<MifareClassic>(MifareClassic::Size::k4K, kUid7);
+  auto ultralight = std::make_unique<MifareUltralight>(kUid7);
+  EXPECT_EQ(LoadCard(classic->Save())->Save(), classic->Save());
+  EXPECT_EQ(LoadCard(ultralight->Save())->Save(), ultralight->Save());
+  auto blank = LoadCard({{"type", "mifare-classic-1k"}, {"uid", "04A1B2C3"}});
+  EXPECT_EQ(blank->Save()["blocks"][3], "FFFFFFFFFFFFFF078069FFFFFFFFFFFF");
+  for (const char* bad :
+       {R"({"type":"mifare-classic-1k"})", R"({"type":"no-such-card","uid":"01020304"})",
+        R"({"type":"mifare-classic-1k","uid":"0102030G"})",
+        R"({"type":"mifare-classic-1k","uid":"01020304","blocks":["00"]})",
+        R"({"type":"mifare-ultralight","uid":"01020304"})", R"([1,2])", R"({"type":7})"}) {
+    EXPECT_THROW(LoadCard(nlohmann::json::parse(bad)), std::invalid_argument) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace tarsin::sim::testing
