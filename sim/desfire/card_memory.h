@@ -1,0 +1,86 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "desfire/desfire_card.h"
+#include "desfire/legacy_cipher.h"
+
+namespace tarsin::sim::desfire {
+
+// Native status codes (second byte of the 91xx status word).
+namespace status {
+inline constexpr uint8_t kOk = 0x00;
+inline constexpr uint8_t kNoChanges = 0x0C;
+inline constexpr uint8_t kOutOfMemory = 0x0E;
+inline constexpr uint8_t kIllegalCommand = 0x1C;
+inline constexpr uint8_t kIntegrityError = 0x1E;
+inline constexpr uint8_t kNoSuchKey = 0x40;
+inline constexpr uint8_t kLengthError = 0x7E;
+inline constexpr uint8_t kPermissionDenied = 0x9D;
+inline constexpr uint8_t kParameterError = 0x9E;
+inline constexpr uint8_t kApplicationNotFound = 0xA0;
+inline constexpr uint8_t kAuthenticationError = 0xAE;
+inline constexpr uint8_t kAdditionalFrame = 0xAF;
+inline constexpr uint8_t kBoundaryError = 0xBE;
+inline constexpr uint8_t kCommandAborted = 0xCA;
+inline constexpr uint8_t kCountError = 0xCE;
+inline constexpr uint8_t kDuplicateError = 0xDE;
+inline constexpr uint8_t kFileNotFound = 0xF0;
+}  // namespace status
+
+using Key = std::array<uint8_t, 16>;
+
+// The key version is kept in the parity bits of the key's first eight bytes.
+uint8_t KeyVersion(const Key& key);
+
+enum class FileType : uint8_t { kStandard = 0, kBackup = 1, kValue = 2, kLinear = 3, kCyclic = 4 };
+
+// Access rights as the card stores them: byte 1 = ReadWrite << 4 | Change, byte 2 = Read << 4 |
+// Write. 0xE is free access, 0xF no access, anything else a key number.
+struct AccessRights {
+  uint8_t read = 0xE, write = 0xE, readWrite = 0xE, change = 0xE;
+
+  static AccessRights FromBytes(uint8_t first, uint8_t second);
+  std::array<uint8_t, 2> ToBytes() const;
+};
+
+struct DesfireFile {
+  FileType type = FileType::kStandard;
+  uint8_t communication = 0;
+  AccessRights access;
+  Bytes data;  // standard and backup files
+  int32_t lowerLimit = 0, upperLimit = 0, value = 0, limitedCreditValue = 0;
+  bool limitedCreditEnabled = false;
+  uint32_t recordSize = 0, maxRecords = 0;
+  std::vector<Bytes> records;  // oldest first
+
+  bool IsTransactional() const { return type != FileType::kStandard; }
+};
+
+struct Application {
+  uint32_t id = 0;
+  uint8_t keySettings = 0x0F;
+  std::vector<Key> keys;
+  std::map<uint8_t, DesfireFile> files;
+};
+
+// Everything the card keeps across a field reset (and in the JSON file).
+struct CardMemory {
+  DesfireCapacity capacity = DesfireCapacity::k4K;
+  Bytes uid;
+  Bytes batch;
+  uint8_t productionWeek = 0x20, productionYear = 0x12;
+  uint8_t piccKeySettings = 0x0F;
+  Key piccKey{};
+  std::vector<Application> applications;  // in creation order, as listed by the card
+  uint32_t usedMemory = 0;
+
+  uint32_t TotalMemory() const;
+  Application* FindApplication(uint32_t id);
+};
+
+}  // namespace tarsin::sim::desfire

@@ -1,0 +1,176 @@
+// Reading and writing data files and record files.
+#include <algorithm>
+
+#include "desfire/native_commands.h"
+
+namespace tarsin::sim::desfire {
+
+namespace {
+
+constexpr size_t kHeaderLength = 7;  // file number, offset (3), length (3)
+
+bool IsDataFile(const DesfireFile& file) {
+  return file.type == FileType::kStandard || file.type == FileType::kBackup;
+}
+
+bool IsRecordFile(const DesfireFile& file) {
+  return file.type == FileType::kLinear || file.type == FileType::kCyclic;
+}
+
+// A write checked from its header: where it goes and how its data travels.
+struct WritePlan {
+  uint8_t status = status::kOk;
+  DesfireFile* file = nullptr;
+  Channel channel = Channel::kPlain;
+  uint32_t offset = 0;
+  uint32_t length = 0;
+};
+
+WritePlan PlanWrite(CardContext& context, std::span<const uint8_t> data,
+                    bool (*acceptsType)(const DesfireFile&)) {
+  if (data.size() < kHeaderLength) return {status::kLengthError};
+  const FileLookup found = LookUpFile(context, data[0]);
+  if (!found.file) return {found.status};
+  if (!acceptsType(*found.file)) return {status::kParameterError};
+  const AccessDecision access =
+      context.Authorize(*found.file, {found.file->access.write, found.file->access.readWrite});
+  if (access.status != status::kOk) return {access.status};
+  WritePlan plan{status::kOk, found.file, access.channel, ReadUint24(data, 1), ReadUint24(data, 4)};
+  if (plan.length == 0) return {status::kLengthError};
+  return plan;
+}
+
+// The file data of a complete write, with its MAC or cryptogram removed.
+std::optional<Bytes> WrittenData(CardContext& context, const WritePlan& plan,
+                                 std::span<const uint8_t> data) {
+  return context.Unprotect(plan.channel, data.subspan(kHeaderLength), plan.length);
+}
+
+uint64_t End(const WritePlan& plan) {
+  return uint64_t{plan.offset} + plan.length;
+}
+
+WritePlan PlanDataWrite(CardContext& context, std::span<const uint8_t> data) {
+  WritePlan plan = PlanWrite(context, data, IsDataFile);
+  if (plan.file && End(plan) > plan.file->data.size()) return {status::kBoundaryError};
+  return plan;
+}
+
+WritePlan PlanRecordWrite(CardContext& context, std::span<const uint8_t> data) {
+  WritePlan plan = PlanWrite(context, data, IsRecordFile);
+  if (plan.file && End(plan) > plan.file->recordSize) return {status::kBoundaryError};
+  if (plan.file && plan.file->type == FileType::kLinear) {
+    auto it = context.session.pending.find(data[0]);
+    const bool recordOpen = it != context.session.pending.end() && it->second.recordOpen;
+    const size_t stored = it != context.session.pending.end() ? it->second.file.records.size()
+                                                              : plan.file->records.size();
+    if (!recordOpen && stored >= plan.file->maxRecords) return {status::kBoundaryError};
+  }
+  return plan;
+}
+
+Expectation ExpectationOf(const WritePlan& plan) {
+  if (plan.status != status::kOk) return {plan.status};
+  return {status::kOk, kHeaderLength + WireLength(plan.channel, plan.length)};
+}
+
+// Offset and length of a read, checked against what the file holds.
+struct ReadRange {
+  uint8_t status = status::kOk;
+  uint32_t first = 0;
+  uint32_t count = 0;
+};
+
+ReadRange RangeOf(std::span<const uint8_t> data, uint32_t available) {
+  const uint32_t offset = ReadUint24(data, 1);
+  uint32_t length = ReadUint24(data, 4);
+  if (offset >= available) return {status::kBoundaryError};
+  if (length == 0) length = available - offset;
+  if (uint64_t{offset} + length > available) return {status::kBoundaryError};
+  return {status::kOk, offset, length};
+}
+
+}  // namespace
+
+Expectation ExpectWriteData(CardContext& context, std::span<const uint8_t> data) {
+  return ExpectationOf(PlanDataWrite(context, data));
+}
+
+Reply WriteData(CardContext& context, std::span<const uint8_t> data) {
+  const WritePlan plan = PlanDataWrite(context, data);
+  if (plan.status != status::kOk) return Reply::Status(plan.status);
+  const auto written = WrittenData(context, plan, data);
+  if (!written) return Reply::Status(status::kIntegrityError);
+  DesfireFile& target = plan.file->type == FileType::kBackup
+                            ? PendingCopy(context, data[0], *plan.file).file
+                            : *plan.file;
+  std::copy(written->begin(), written->end(), target.data.begin() + plan.offset);
+  return {};
+}
+
+Reply ReadData(CardContext& context, std::span<const uint8_t> data) {
+  if (data.size() != kHeaderLength) return Reply::Status(status::kLengthError);
+  const FileLookup found = LookUpFile(context, data[0]);
+  if (!found.file) return Reply::Status(found.status);
+  const DesfireFile& file = *found.file;
+  if (!IsDataFile(file)) return Reply::Status(status::kParameterError);
+  const AccessDecision access = context.Authorize(file, {file.access.read, file.access.readWrite});
+  if (access.status != status::kOk) return Reply::Status(access.status);
+  const ReadRange range = RangeOf(data, static_cast<uint32_t>(file.data.size()));
+  if (range.status != status::kOk) return Reply::Status(range.status);
+  // A backup file shows its committed image until CommitTransaction.
+  const auto begin = file.data.begin() + range.first;
+  return Reply::Data(context.Protect(access.channel, Bytes(begin, begin + range.count)));
+}
+
+Expectation ExpectWriteRecord(CardContext& context, std::span<const uint8_t> data) {
+  return ExpectationOf(PlanRecordWrite(context, data));
+}
+
+Reply WriteRecord(CardContext& context, std::span<const uint8_t> data) {
+  const WritePlan plan = PlanRecordWrite(context, data);
+  if (plan.status != status::kOk) return Reply::Status(plan.status);
+  const auto written = WrittenData(context, plan, data);
+  if (!written) return Reply::Status(status::kIntegrityError);
+  PendingFile& pending = PendingCopy(context, data[0], *plan.file);
+  if (!pending.recordOpen) {
+    pending.file.records.emplace_back(plan.file->recordSize, 0);
+    pending.recordOpen = true;
+  }
+  std::copy(written->begin(), written->end(), pending.file.records.back().begin() + plan.offset);
+  return {};
+}
+
+Reply ReadRecords(CardContext& context, std::span<const uint8_t> data) {
+  if (data.size() != kHeaderLength) return Reply::Status(status::kLengthError);
+  const FileLookup found = LookUpFile(context, data[0]);
+  if (!found.file) return Reply::Status(found.status);
+  const DesfireFile& file = *found.file;
+  if (!IsRecordFile(file)) return Reply::Status(status::kParameterError);
+  const AccessDecision access = context.Authorize(file, {file.access.read, file.access.readWrite});
+  if (access.status != status::kOk) return Reply::Status(access.status);
+  const auto stored = static_cast<uint32_t>(file.records.size());
+  const ReadRange range = RangeOf(data, stored);
+  if (range.status != status::kOk) return Reply::Status(range.status);
+  // The offset counts back from the newest record; the answer runs oldest first.
+  Bytes records;
+  for (uint32_t i = stored - range.first - range.count; i < stored - range.first; ++i) {
+    records.insert(records.end(), file.records[i].begin(), file.records[i].end());
+  }
+  return Reply::Data(context.Protect(access.channel, records));
+}
+
+Reply ClearRecordFile(CardContext& context, std::span<const uint8_t> data) {
+  if (data.size() != 1) return Reply::Status(status::kLengthError);
+  const FileLookup found = LookUpFile(context, data[0]);
+  if (!found.file) return Reply::Status(found.status);
+  if (!IsRecordFile(*found.file)) return Reply::Status(status::kParameterError);
+  const AccessDecision access = context.Authorize(*found.file, {found.file->access.readWrite});
+  if (access.status != status::kOk) return Reply::Status(access.status);
+  PendingFile& pending = PendingCopy(context, data[0], *found.file);
+  pending.file.records.clear();
+  pending.recordOpen = false;
+  return {};
+}
+
+}  // namespace tarsin::sim::desfire

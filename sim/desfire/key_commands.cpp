@@ -1,0 +1,157 @@
+// Legacy authentication and key management.
+#include <algorithm>
+
+#include "desfire/native_commands.h"
+
+namespace tarsin::sim::desfire {
+
+namespace {
+
+constexpr uint8_t kMasterKeyChangeable = 0x01;
+constexpr uint8_t kFreeDirectory = 0x02;
+constexpr uint8_t kConfigurationChangeable = 0x08;
+constexpr uint8_t kChangeWithSameKey = 0xE;
+constexpr uint8_t kChangeFrozen = 0xF;
+
+std::array<uint8_t, 8> RotateLeft(std::span<const uint8_t, 8> bytes) {
+  std::array<uint8_t, 8> rotated;
+  std::rotate_copy(bytes.begin(), bytes.begin() + 1, bytes.end(), rotated.begin());
+  return rotated;
+}
+
+// The key the command addresses, or nullptr when the current level has no such key.
+Key* AddressedKey(CardContext& context, uint8_t keyNumber) {
+  Application* application = context.SelectedApplication();
+  if (!application) return keyNumber == 0 ? &context.memory.piccKey : nullptr;
+  return keyNumber < application->keys.size() ? &application->keys[keyNumber] : nullptr;
+}
+
+// Who may change key `keyNumber` of the current level.
+uint8_t ChangeKeyPermission(CardContext& context, uint8_t keyNumber) {
+  const uint8_t settings = context.CurrentKeySettings();
+  if (context.AtCardLevel() || keyNumber == 0) {
+    if (!context.AuthenticatedWith(0)) return status::kAuthenticationError;
+    return (settings & kMasterKeyChangeable) ? status::kOk : status::kPermissionDenied;
+  }
+  const uint8_t changeKey = settings >> 4;
+  if (changeKey == kChangeFrozen) return status::kPermissionDenied;
+  const uint8_t required = changeKey == kChangeWithSameKey ? keyNumber : changeKey;
+  return context.AuthenticatedWith(required) ? status::kOk : status::kAuthenticationError;
+}
+
+bool CrcMatches(const Bytes& plain, size_t offset, std::span<const uint8_t> covered) {
+  const uint16_t crc = CrcA(covered);
+  return plain[offset] == (crc & 0xFF) && plain[offset + 1] == (crc >> 8);
+}
+
+}  // namespace
+
+Reply Authenticate(CardContext& context, std::span<const uint8_t> data) {
+  if (data.size() != 1) return Reply::Status(status::kLengthError);
+  context.DropAuthentication();
+  context.DropPendingChanges();
+  const Key* key = AddressedKey(context, data[0]);
+  if (!key) return Reply::Status(status::kNoSuchKey);
+  AuthenticationStep step{.keyNumber = data[0], .key = *key};
+  context.random(step.rndB);
+  const Bytes challenge = LegacyCipher(step.key).Encipher(step.rndB);
+  context.session.authentication = step;
+  return Reply{status::kAdditionalFrame, {challenge}};
+}
+
+Reply AuthenticateSecondPass(CardContext& context, std::span<const uint8_t> data) {
+  const AuthenticationStep step = *context.session.authentication;
+  context.session.authentication.reset();
+  if (data.size() != 16) return Reply::Status(status::kLengthError);
+  const LegacyCipher cipher(step.key);
+  const Bytes plain = cipher.Decipher(data);
+  const std::span<const uint8_t, 8> rndA(plain.data(), 8);
+  const auto expectedRndB = RotateLeft(step.rndB);
+  if (!std::equal(expectedRndB.begin(), expectedRndB.end(), plain.begin() + 8)) {
+    return Reply::Status(status::kAuthenticationError);
+  }
+  Key& session = context.session.sessionKey;
+  std::copy_n(rndA.begin(), 4, session.begin());
+  std::copy_n(step.rndB.begin(), 4, session.begin() + 4);
+  if (cipher.IsSingleDes()) {
+    std::copy_n(session.begin(), 8, session.begin() + 8);
+  } else {
+    std::copy_n(rndA.begin() + 4, 4, session.begin() + 8);
+    std::copy_n(step.rndB.begin() + 4, 4, session.begin() + 12);
+  }
+  context.session.authenticatedKey = step.keyNumber;
+  return Reply{status::kOk, {cipher.Encipher(RotateLeft(rndA))}};
+}
+
+// The keys of this card are DES or 2K3DES, so the ISO and AES schemes never match them.
+Reply AuthenticateOtherScheme(CardContext& context, std::span<const uint8_t>) {
+  context.DropAuthentication();
+  context.DropPendingChanges();
+  return Reply::Status(status::kAuthenticationError);
+}
+
+Reply ChangeKey(CardContext& context, std::span<const uint8_t> data) {
+  if (data.size() != 25) return Reply::Status(status::kLengthError);
+  if (!context.session.authenticatedKey) return Reply::Status(status::kAuthenticationError);
+  const uint8_t keyNumber = data[0];
+  Key* key = AddressedKey(context, keyNumber);
+  if (!key) return Reply::Status(status::kNoSuchKey);
+  if (uint8_t refusal = ChangeKeyPermission(context, keyNumber); refusal != status::kOk) {
+    return Reply::Status(refusal);
+  }
+  const Bytes plain = context.SessionCipher().Decipher(data.subspan(1));
+  Key newKey;
+  const bool sameKey = context.AuthenticatedWith(keyNumber);
+  if (sameKey) {
+    std::copy_n(plain.begin(), 16, newKey.begin());
+    if (!CrcMatches(plain, 16, newKey)) return Reply::Status(status::kIntegrityError);
+  } else {
+    // The host sends the new key XOR the current one, so only a host that knows both succeeds.
+    if (!CrcMatches(plain, 16, std::span(plain).first(16))) {
+      return Reply::Status(status::kIntegrityError);
+    }
+    for (size_t i = 0; i < 16; ++i) newKey[i] = plain[i] ^ (*key)[i];
+    if (!CrcMatches(plain, 18, newKey)) return Reply::Status(status::kIntegrityError);
+  }
+  *key = newKey;
+  if (sameKey) context.DropAuthentication();
+  return {};
+}
+
+Reply GetKeyVersion(CardContext& context, std::span<const uint8_t> data) {
+  if (data.size() != 1) return Reply::Status(status::kLengthError);
+  const Key* key = AddressedKey(context, data[0]);
+  if (!key) return Reply::Status(status::kNoSuchKey);
+  return Reply{status::kOk, {{KeyVersion(*key)}}};
+}
+
+Reply GetKeySettings(CardContext& context, std::span<const uint8_t> data) {
+  if (!data.empty()) return Reply::Status(status::kLengthError);
+  const uint8_t settings = context.CurrentKeySettings();
+  if (!(settings & kFreeDirectory) && !context.AuthenticatedWith(0)) {
+    return Reply::Status(status::kAuthenticationError);
+  }
+  const Application* application = context.SelectedApplication();
+  const auto keyCount = static_cast<uint8_t>(application ? application->keys.size() : 1);
+  return Reply{status::kOk, {{settings, keyCount}}};
+}
+
+Reply ChangeKeySettings(CardContext& context, std::span<const uint8_t> data) {
+  if (data.size() != 8) return Reply::Status(status::kLengthError);
+  if (!context.AuthenticatedWith(0)) return Reply::Status(status::kAuthenticationError);
+  if (!(context.CurrentKeySettings() & kConfigurationChangeable)) {
+    return Reply::Status(status::kPermissionDenied);
+  }
+  const Bytes plain = context.SessionCipher().Decipher(data);
+  if (!CrcMatches(plain, 1, std::span(plain).first(1))) {
+    return Reply::Status(status::kIntegrityError);
+  }
+  if (Application* application = context.SelectedApplication()) {
+    application->keySettings = plain[0];
+  } else {
+    context.memory.piccKeySettings = plain[0];
+  }
+  return {};
+}
+
+}  // namespace tarsin::sim::desfire

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "desfire/card_session.h"
+
+namespace tarsin::sim::desfire {
+
+using Handler = Reply (*)(CardContext&, std::span<const uint8_t> data);
+
+// For commands whose data may arrive in several frames: the whole length the command announces
+// in its first frame, or the status that refuses it at once.
+struct Expectation {
+  uint8_t status = status::kOk;
+  size_t length = 0;
+};
+using Expect = Expectation (*)(CardContext&, std::span<const uint8_t> firstFrame);
+
+struct NativeCommand {
+  uint8_t instruction;
+  Handler handle;
+  Expect expect = nullptr;
+};
+
+// The native command set the card answers; nullptr for an unknown instruction.
+const NativeCommand* FindNativeCommand(uint8_t instruction);
+
+// The second pass of the authentication, reached through the additional-frame command.
+Reply AuthenticateSecondPass(CardContext& context, std::span<const uint8_t> data);
+
+// The file of the selected application, or the status that refuses the command.
+struct FileLookup {
+  uint8_t status = status::kOk;
+  DesfireFile* file = nullptr;
+};
+FileLookup LookUpFile(CardContext& context, uint8_t fileNumber);
+
+// The working copy of a file inside the running transaction.
+PendingFile& PendingCopy(CardContext& context, uint8_t fileNumber, const DesfireFile& committed);
+
+// Commands of each family (one source file per family).
+Reply GetVersion(CardContext&, std::span<const uint8_t>);
+Reply SelectApplication(CardContext&, std::span<const uint8_t>);
+Reply FormatPicc(CardContext&, std::span<const uint8_t>);
+Reply CreateApplication(CardContext&, std::span<const uint8_t>);
+Reply DeleteApplication(CardContext&, std::span<const uint8_t>);
+Reply GetApplicationIds(CardContext&, std::span<const uint8_t>);
+Reply GetFreeMemory(CardContext&, std::span<const uint8_t>);
+
+Reply Authenticate(CardContext&, std::span<const uint8_t>);
+Reply AuthenticateOtherScheme(CardContext&, std::span<const uint8_t>);
+Reply ChangeKey(CardContext&, std::span<const uint8_t>);
+Reply GetKeyVersion(CardContext&, std::span<const uint8_t>);
+Reply GetKeySettings(CardContext&, std::span<const uint8_t>);
+Reply ChangeKeySettings(CardContext&, std::span<const uint8_t>);
+
+Reply CreateStdDataFile(CardContext&, std::span<const uint8_t>);
+Reply CreateBackupDataFile(CardContext&, std::span<const uint8_t>);
+Reply CreateValueFile(CardContext&, std::span<const uint8_t>);
+Reply CreateLinearRecordFile(CardContext&, std::span<const uint8_t>);
+Reply CreateCyclicRecordFile(CardContext&, std::span<const uint8_t>);
+Reply GetFileIds(CardContext&, std::span<const uint8_t>);
+Reply GetFileSettings(CardContext&, std::span<const uint8_t>);
+Reply ChangeFileSettings(CardContext&, std::span<const uint8_t>);
+Reply DeleteFile(CardContext&, std::span<const uint8_t>);
+
+Reply ReadData(CardContext&, std::span<const uint8_t>);
+Reply WriteData(CardContext&, std::span<const uint8_t>);
+Expectation ExpectWriteData(CardContext&, std::span<const uint8_t>);
+Reply ReadRecords(CardContext&, std::span<const uint8_t>);
+Reply WriteRecord(CardContext&, std::span<const uint8_t>);
+Expectation ExpectWriteRecord(CardContext&, std::span<const uint8_t>);
+Reply ClearRecordFile(CardContext&, std::span<const uint8_t>);
+
+Reply GetValue(CardContext&, std::span<const uint8_t>);
+Reply Credit(CardContext&, std::span<const uint8_t>);
+Reply Debit(CardContext&, std::span<const uint8_t>);
+Reply LimitedCredit(CardContext&, std::span<const uint8_t>);
+Reply CommitTransaction(CardContext&, std::span<const uint8_t>);
+Reply AbortTransaction(CardContext&, std::span<const uint8_t>);
+
+}  // namespace tarsin::sim::desfire

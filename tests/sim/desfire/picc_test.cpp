@@ -1,0 +1,147 @@
+#include "card_fixture.h"
+
+namespace tarsin::sim::testing {
+namespace {
+
+using PiccTest = CardTest;
+
+TEST_F(PiccTest, GetVersionComesInThreeFrames) {
+  const Answer hardware = host.Frame(0x60);
+  EXPECT_EQ(hardware.data, Hex("04 01 01 01 00 18 05"));
+  EXPECT_EQ(hardware.sw, 0x91AF);
+  const Answer software = host.Frame(0xAF);
+  EXPECT_EQ(software.data, Hex("04 01 01 01 04 18 05"));
+  EXPECT_EQ(software.sw, 0x91AF);
+  const Answer production = host.Frame(0xAF);
+  ASSERT_EQ(production.data.size(), 14u);
+  EXPECT_EQ(Bytes(production.data.begin(), production.data.begin() + 7), card.Uid());
+  EXPECT_EQ(production.sw, kOk);
+  EXPECT_EQ(host.Frame(0xAF).sw, 0x911C) << "nothing left to fetch";
+}
+
+TEST_F(PiccTest, CapacityShowsInVersionAndFreeMemory) {
+  const struct {
+    DesfireCapacity capacity;
+    uint8_t storage;
+    uint32_t bytes;
+  } cases[] = {{DesfireCapacity::k2K, 0x16, 2048},
+               {DesfireCapacity::k4K, 0x18, 4096},
+               {DesfireCapacity::k8K, 0x1A, 8192}};
+  for (const auto& c : cases) {
+    DesfireCard sized = DesfireCard::Blank(c.capacity);
+    TestHost sizedHost(sized);
+    EXPECT_EQ(sizedHost.Command(0x60).data[5], c.storage);
+    EXPECT_EQ(sizedHost.Frame(0x6E).data, Uint24(c.bytes));
+  }
+}
+
+TEST_F(PiccTest, TwentyEightApplicationsListedNineteenPerFrame) {
+  ASSERT_TRUE(host.Authenticate(0, kZeroKey));
+  for (uint32_t i = 1; i <= 28; ++i) {
+    ASSERT_EQ(host.Frame(0xCA, Concat({Uint24(i), {0x0F, 0x01}})).sw, kOk) << i;
+  }
+  EXPECT_EQ(host.Frame(0xCA, Concat({Uint24(29), {0x0F, 0x01}})).sw, 0x91CE);
+
+  const Answer first = host.Frame(0x6A);
+  EXPECT_EQ(first.sw, 0x91AF);
+  EXPECT_EQ(first.data.size(), 57u);
+  EXPECT_EQ(Bytes(first.data.begin(), first.data.begin() + 3), Uint24(1));
+  const Answer second = host.Frame(0xAF);
+  EXPECT_EQ(second.sw, kOk);
+  EXPECT_EQ(second.data.size(), 27u);
+  EXPECT_EQ(Bytes(second.data.end() - 3, second.data.end()), Uint24(28));
+}
+
+TEST_F(PiccTest, CreateApplicationChecksItsParameters) {
+  ASSERT_TRUE(host.Authenticate(0, kZeroKey));
+  const struct {
+    Bytes data;
+    uint16_t sw;
+  } cases[] = {
+      {Concat({Uint24(0x10), {0x0F, 14}}), kOk},
+      {Concat({Uint24(0x10), {0x0F, 1}}), 0x91DE},     // duplicate
+      {Concat({Uint24(0x11), {0x0F, 0}}), 0x919E},     // no key
+      {Concat({Uint24(0x11), {0x0F, 15}}), 0x919E},    // too many keys
+      {Concat({Uint24(0x11), {0x0F, 0x81}}), 0x919E},  // AES keys
+      {Concat({Uint24(0), {0x0F, 1}}), 0x919E},        // the card level itself
+      {Concat({Uint24(0x11), {0x0F}}), 0x917E},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(host.Authenticate(0, kZeroKey));
+    EXPECT_EQ(host.Frame(0xCA, c.data).sw, c.sw);
+  }
+}
+
+// Card master key settings decide who may list, create and delete applications.
+struct SettingsCase {
+  const char* name;
+  uint8_t settings;
+  bool authenticated;
+  uint16_t listSw, createSw, deleteSw;
+};
+
+class PiccSettingsTest : public CardTest, public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(PiccSettingsTest, GuardsTheDirectory) {
+  const SettingsCase& c = GetParam();
+  ASSERT_TRUE(host.Authenticate(0, kZeroKey));
+  ASSERT_EQ(host.Frame(0xCA, Concat({Uint24(0x42), {0x0F, 1}})).sw, kOk);
+  Bytes plain{c.settings};
+  const uint16_t crc = TestHost::Crc(plain);
+  plain.insert(plain.end(), {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8)});
+  ASSERT_EQ(host.Frame(0x54, host.SendCryptogram(plain)).sw, kOk);
+
+  const auto prepare = [&] {
+    if (c.authenticated) {
+      ASSERT_TRUE(host.Authenticate(0, kZeroKey));
+    } else {
+      host.Select(0);
+    }
+  };
+  prepare();
+  EXPECT_EQ(host.Frame(0x6A).sw, c.listSw);
+  prepare();
+  EXPECT_EQ(host.Frame(0xCA, Concat({Uint24(0x43), {0x0F, 1}})).sw, c.createSw);
+  prepare();
+  EXPECT_EQ(host.Frame(0xDA, Uint24(0x42)).sw, c.deleteSw);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PiccSettingsTest,
+    ::testing::Values(SettingsCase{"DefaultWithoutKey", 0x0F, false, kOk, kOk, 0x91AE},
+                      SettingsCase{"ClosedWithoutKey", 0x09, false, 0x91AE, 0x91AE, 0x91AE},
+                      SettingsCase{"ClosedWithKey", 0x09, true, kOk, kOk, kOk}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PiccTest, FrozenConfigurationRefusesNewSettings) {
+  ASSERT_TRUE(host.Authenticate(0, kZeroKey));
+  Bytes plain{0x07};
+  uint16_t crc = TestHost::Crc(plain);
+  plain.insert(plain.end(), {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8)});
+  ASSERT_EQ(host.Frame(0x54, host.SendCryptogram(plain)).sw, kOk);
+  ASSERT_TRUE(host.Authenticate(0, kZeroKey));
+  EXPECT_EQ(host.Frame(0x54, host.SendCryptogram(plain)).sw, 0x919D);
+}
+
+TEST_F(PiccTest, DeletingTheSelectedApplicationReturnsToTheCardLevel) {
+  EnterApplication();
+  EXPECT_EQ(host.Frame(0xDA, Uint24(kAid)).sw, kOk);
+  EXPECT_EQ(host.Frame(0x6A).sw, kOk) << "card level selected again";
+  EXPECT_EQ(host.Frame(0x5A, Uint24(kAid)).sw, 0x91A0);
+}
+
+TEST_F(PiccTest, FormatEmptiesTheCardAndGivesTheMemoryBack) {
+  EnterApplication();
+  ASSERT_EQ(host.Frame(0xCD, Concat({{0x01, 0x00, 0xEE, 0xEE}, Uint24(1000)})).sw, kOk);
+  EXPECT_EQ(host.Frame(0x6E).data, Uint24(4096 - 1024));
+  EXPECT_EQ(host.Frame(0xFC).sw, 0x919D) << "only at the card level";
+  host.Select(0);
+  EXPECT_EQ(host.Frame(0xFC).sw, 0x91AE);
+  ASSERT_TRUE(host.Authenticate(0, kZeroKey));
+  EXPECT_EQ(host.Frame(0xFC).sw, kOk);
+  EXPECT_TRUE(host.Frame(0x6A).data.empty());
+  EXPECT_EQ(host.Frame(0x6E).data, Uint24(4096));
+}
+
+}  // namespace
+}  // namespace tarsin::sim::testing
