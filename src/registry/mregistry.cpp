@@ -5,7 +5,7 @@
 #include <functional>
 #include <limits>
 
-#include "registry/ansi_code_page.h"
+#include "crypto/ansi_code_page.h"
 #include "registry/reg_api.h"
 
 namespace tarsin::registry {
@@ -102,7 +102,7 @@ std::optional<RegValue> ImplicitValue(const Variant& value) {
     case Variant::Kind::String: {
       const std::string text = value.asString() + '\0';
       if (IsAnsiText(text)) return RegValue{REG_SZ, Utf8Bytes(text)};
-      return RegValue{REG_BINARY, ToAnsi(text).bytes};
+      return RegValue{REG_BINARY, Utf8ToAnsi(text)};
     }
     default:
       return std::nullopt;
@@ -121,12 +121,12 @@ std::optional<RegValue> ExplicitValue(const Variant& value, uint32_t type,
   if (value.kind() == Variant::Kind::Bytes) {
     bytes = value.asBytes();
   } else if (auto text = TextOf(value)) {
-    bytes = ToAnsi(*text).bytes;
+    bytes = Utf8ToAnsi(*text);
   } else {
     return std::nullopt;
   }
   if (size && *size < bytes.size()) bytes.resize(*size);
-  if (IsTextType(type)) return RegValue{type, Utf8Bytes(FromAnsi(bytes))};
+  if (IsTextType(type)) return RegValue{type, Utf8Bytes(AnsiToUtf8(bytes))};
   return RegValue{type, std::move(bytes)};
 }
 
@@ -149,6 +149,13 @@ uint32_t WriteIntoKey(uint32_t root, std::string_view keyPath, std::string_view 
 }
 
 }  // namespace
+
+bool IsAnsiText(std::string_view text) {
+  for (char32_t cp : DecodeUtf8(text)) {
+    if (cp != U'?' && CodePointToAnsiByte(cp) == kAnsiReplacementByte) return false;
+  }
+  return true;
+}
 
 const RegistryError& RegistryLastError() noexcept {
   return lastError;
@@ -193,7 +200,7 @@ Variant GetRegistryValue(uint32_t root, std::string_view keyPath, std::string_vi
             result = std::string(data.begin(), data.end());
             break;
           case REG_BINARY:
-            result = FromAnsi(data);
+            result = AnsiToUtf8(data);
             break;
           case REG_DWORD:
             if (data.size() > 4) {

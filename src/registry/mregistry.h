@@ -42,6 +42,9 @@ int32_t GetRegistryValueNames(uint32_t root, std::string_view keyPath,
 uint32_t AddRegistryText(uint32_t root, std::string_view keyPath, std::string_view valueName,
                          std::string_view text, std::string_view computerName = {}) noexcept;
 
+// True when every character has a byte in the ANSI code page; "" is ANSI.
+bool IsAnsiText(std::string_view text);
+
 // With an empty computer name the handle is the root itself.
 bool ConnectRegistry(uint32_t root, std::string_view computerName, HKEY& handle);
 // Closes only what ConnectRegistry opened for a computer name.

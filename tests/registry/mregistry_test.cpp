@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "registry/ansi_code_page.h"
 #include "registry/temporary_registry.h"
 
 namespace tarsin::registry {
@@ -184,21 +183,13 @@ TEST_F(Registry, AddedTextsNeverReplaceEachOther) {
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "Unknown (x) #3", ""), Variant("3B 03"));
 }
 
-TEST(AnsiCodePage, IsAnsiTextFollowsWindows1252) {
+TEST(IsAnsiText, FollowsWindows1252) {
   EXPECT_TRUE(IsAnsiText(""));
   EXPECT_TRUE(IsAnsiText("plain ASCII"));
   EXPECT_TRUE(IsAnsiText("\u00e9\u00ff\u20ac\u0178\u2122"));  // Latin-1 and the 0x80 block
   EXPECT_FALSE(IsAnsiText("\u0416"));
   EXPECT_FALSE(IsAnsiText("\xff"));  // not UTF-8
   EXPECT_FALSE(IsAnsiText("\u2603"));
-}
-
-TEST(AnsiCodePage, EveryByteRoundTrips) {
-  std::vector<uint8_t> all(256);
-  for (int b = 0; b < 256; ++b) all[static_cast<size_t>(b)] = static_cast<uint8_t>(b);
-  const AnsiText back = ToAnsi(FromAnsi(all));
-  EXPECT_TRUE(back.exact);
-  EXPECT_EQ(back.bytes, all);
 }
 
 }  // namespace

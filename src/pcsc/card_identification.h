@@ -1,0 +1,20 @@
+// Identifies the card in the field from its ATR through the card-type table in the registry,
+// and records ATRs that the table does not know when the table asks for it.
+#pragma once
+
+#include <string_view>
+
+#include "core/state.h"
+
+namespace tarsin {
+
+// Where the table lives, under HKEY_LOCAL_MACHINE.
+inline constexpr std::string_view kCardTypesKey =
+    "Software\\Quillon\\Nemora\\7.0\\Contactless\\Card types";
+
+// The private ATRString setter: stores the ATR (trimmed, upper case) and sets CardType and
+// SerialNumberLength. An empty ATR forgets the card. Registry failures are silent: the caller
+// never sees an error.
+void LetATRString(EncoderState& state, std::string_view atr) noexcept;
+
+}  // namespace tarsin

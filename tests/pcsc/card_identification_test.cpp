@@ -1,0 +1,208 @@
+#include "pcsc/card_identification.h"
+
+#include <fmt/format.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+
+#include "registry/mregistry.h"
+#include "registry/temporary_registry.h"
+
+namespace tarsin {
+namespace {
+
+using registry::GetRegistryValue;
+using registry::GetRegistryValueNames;
+using registry::HKEY_LOCAL_MACHINE;
+using registry::SetRegistryValue;
+
+constexpr const char* k1KAtr = "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A";
+
+class CardIdentification : public registry::TemporaryRegistry {
+ protected:
+  void SetUp() override {
+    TemporaryRegistry::SetUp();
+    state_.log.path = (folder_ / "Tarsin RF.log").string();
+  }
+
+  static void Table(std::initializer_list<std::pair<const char*, Variant>> entries) {
+    for (const auto& [name, data] : entries) {
+      ASSERT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kCardTypesKey, name, data), 0u);
+    }
+  }
+
+  static std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    GetRegistryValueNames(HKEY_LOCAL_MACHINE, kCardTypesKey, names);
+    names.erase(names.begin());
+    return names;
+  }
+
+  // The values named "Unknown (yyyy-mm-dd hh:mm:ss)", with the ATR each one holds.
+  static std::vector<std::string> RecordedAtrs() {
+    static const std::regex kRecordName(
+        R"(Unknown \(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\)( #\d+)?)");
+    std::vector<std::string> atrs;
+    for (const std::string& name : Names()) {
+      if (!std::regex_match(name, kRecordName)) continue;
+      atrs.push_back(GetRegistryValue(HKEY_LOCAL_MACHINE, kCardTypesKey, name, "").asString());
+    }
+    return atrs;
+  }
+
+  void Identify(const std::string& atr) { LetATRString(state_, atr); }
+
+  EncoderState state_;
+};
+
+struct TableCase {
+  const char* label;
+  std::vector<std::string> entries;  // data of values named e0, e1, ... in this order
+  const char* atr;
+  int32_t cardType;
+  int32_t serialNumberLength;
+};
+
+class TableLookup : public CardIdentification, public ::testing::WithParamInterface<TableCase> {};
+
+TEST_P(TableLookup, GivesTheTypeAndSerialLengthOfTheFirstMatchingEntry) {
+  const TableCase& c = GetParam();
+  for (size_t i = 0; i < c.entries.size(); ++i) {
+    SetRegistryValue(HKEY_LOCAL_MACHINE, kCardTypesKey, "e" + std::to_string(i), c.entries[i]);
+  }
+  state_.SerialNumberLength = -1;
+  Identify(c.atr);
+  EXPECT_EQ(state_.CardType, c.cardType);
+  EXPECT_EQ(state_.SerialNumberLength, c.serialNumberLength);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, TableLookup,
+    ::testing::Values(
+        TableCase{"Mifare1K", {"11;3B 8F 80 01;4"}, k1KAtr, 17, 4},
+        TableCase{"LowerCasePattern", {"11;3b 8f 80 01;4"}, k1KAtr, 17, 4},
+        TableCase{"PatternInsideTheAtr",
+                  {"12;03 06 03 00 02;7"},
+                  "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 02 00 00 00 00 69",
+                  18,
+                  7},
+        TableCase{"HexFields", {"31;3B 8F;0A"}, k1KAtr, 49, 10},
+        TableCase{"EmptyPatternNeverMatches", {"31;;7"}, k1KAtr, 1, -1},
+        TableCase{"TwoFieldsIgnored", {"11;3B 8F", "12;3B 8F;7"}, k1KAtr, 18, 7},
+        TableCase{"FourFieldsIgnored", {"11;3B 8F;4;x", "21;3B;7"}, k1KAtr, 33, 7},
+        TableCase{"FirstFieldWithoutHexDigit", {"X1;3B;4"}, k1KAtr, 0, 4},
+        TableCase{"LeadingHexDigitsOnly", {"21 (Ultralight);3B;07 bytes"}, k1KAtr, 33, 7},
+        TableCase{"FirstEnumeratedWins", {"12;80 01;7", "11;3B 8F 80 01;4"}, k1KAtr, 18, 7},
+        TableCase{"NoMatch", {"11;3B 8F 80 01;4"}, "3B 00", 1, -1}),
+    [](const auto& info) { return info.param.label; });
+
+TEST_F(CardIdentification, AtrIsTrimmedAndUpperCased) {
+  Table({{"1K", "11;3B 8F 80 01;4"}});
+  Identify("  3b 8f 80 01 6a \t");
+  EXPECT_EQ(state_.ATRString, "3B 8F 80 01 6A");
+  EXPECT_EQ(state_.CardType, sceMifare1K);
+}
+
+TEST_F(CardIdentification, AnEmptyAtrForgetsTheCardAndWritesNothing) {
+  Table({{"Add new cards", int32_t{1}}, {"1K", "11;3B 8F 80 01;4"}});
+  Identify(k1KAtr);
+  for (const char* empty : {"", "   "}) {
+    Identify(empty);
+    EXPECT_EQ(state_.ATRString, "");
+    EXPECT_EQ(state_.CardType, sceUnknownType);
+    EXPECT_EQ(state_.SerialNumberLength, -1);
+  }
+  EXPECT_EQ(Names().size(), 2u);
+}
+
+TEST_F(CardIdentification, AnUnknownAtrIsRecordedOnceAcrossPresentations) {
+  Table({{"Add new cards", int32_t{1}}, {"1K", "11;3B 8F 80 01;4"}});
+  for (int presentation = 0; presentation < 3; ++presentation) {
+    Identify("3b 00 11 22");
+    EXPECT_EQ(state_.CardType, sceUnknownType);
+  }
+  Identify(k1KAtr);
+  EXPECT_EQ(RecordedAtrs(), std::vector<std::string>{"3B 00 11 22"});
+}
+
+TEST_F(CardIdentification, AnEntryOfTypeOneAlsoLeadsToARecord) {
+  Table({{"Add new cards", "1"}, {"generic", "1;3B;4"}});
+  Identify("3B 00");
+  EXPECT_EQ(state_.SerialNumberLength, 4);
+  EXPECT_EQ(RecordedAtrs(), std::vector<std::string>{"3B 00"});
+}
+
+TEST_F(CardIdentification, WithoutAddNewCardsNothingIsWritten) {
+  for (const Variant& flag : {Variant(int32_t{0}), Variant("0"), Variant("yes"), Variant()}) {
+    TearDown();
+    SetUp();
+    if (!flag.isEmpty()) Table({{"Add new cards", flag}});
+    Identify("3B 00 11 22");
+    EXPECT_EQ(state_.CardType, sceUnknownType);
+    EXPECT_TRUE(RecordedAtrs().empty());
+    EXPECT_EQ(std::filesystem::exists(hiveFile()), !flag.isEmpty());
+  }
+}
+
+TEST_F(CardIdentification, WritesItsEntryAndExitLines) {
+  Identify(k1KAtr);
+  std::ifstream in(state_.log.path);
+  std::string all((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_TRUE(std::regex_match(
+      all, std::regex(R"(\S+ \S+   --> Let ATRString\r\n\S+ \S+   <-- Let ATRString\r\n)")));
+}
+
+TEST_F(CardIdentification, AReadOnlyHiveStillIdentifiesAndDropsTheRecordSilently) {
+  Table({{"Add new cards", int32_t{1}}, {"1K", "11;3B 8F 80 01;4"}});
+  std::filesystem::permissions(hiveFile(), std::filesystem::perms::owner_read);
+  Identify(k1KAtr);
+  EXPECT_EQ(state_.CardType, sceMifare1K);
+  Identify("3B 00 11 22");
+  EXPECT_EQ(state_.CardType, sceUnknownType);
+  EXPECT_EQ(registry::RegistryLastError().number, 5u);
+  EXPECT_EQ(state_.lastError, nullptr);  // the component's own error is untouched
+  EXPECT_TRUE(RecordedAtrs().empty());
+}
+
+// Runs as a child process of the test below; skipped when run on its own.
+TEST(CardIdentificationChild, IdentifiesTwoHundredUnknownCards) {
+  const char* batch = std::getenv("TARSIN_RF_TEST_ATR_BATCH");
+  if (batch == nullptr) GTEST_SKIP() << "only as the child of TwoProcessesLoseNoRecord";
+  EncoderState state;
+  state.log.path = "/dev/null";
+  for (int card = 0; card < 200; ++card) {
+    LetATRString(state, fmt::format("3B 00 {} {:02X} {:02X}", batch, card / 256, card % 256));
+  }
+}
+
+TEST_F(CardIdentification, TwoProcessesLoseNoRecord) {
+  Table({{"Add new cards", int32_t{1}}});
+  std::vector<pid_t> children;
+  for (const char* batch : {"AA", "BB"}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::setenv("TARSIN_RF_TEST_ATR_BATCH", batch, 1);
+      ::execl("/proc/self/exe", "child",
+              "--gtest_filter=CardIdentificationChild.IdentifiesTwoHundredUnknownCards",
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    children.push_back(child);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const std::vector<std::string> atrs = RecordedAtrs();
+  EXPECT_EQ(atrs.size(), 400u);
+  EXPECT_EQ(std::set<std::string>(atrs.begin(), atrs.end()).size(), 400u);
+}
+
+}  // namespace
+}  // namespace tarsin
