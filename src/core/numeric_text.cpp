@@ -11,13 +11,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-int HexDigitValue(char c) {
-  if (IsDigit(c)) return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 size_t SkipDigits(std::string_view text, size_t pos) {
   while (pos < text.size() && IsDigit(text[pos])) ++pos;
   return pos;
@@ -99,6 +92,13 @@ double DecimalValue(std::string_view number) {
 }
 
 }  // namespace
+
+int HexDigitValue(char c) noexcept {
+  if (IsDigit(c)) return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
 
 double NumericValue(std::string_view text) noexcept {
   size_t start = text.find_first_not_of(" \t");

@@ -15,6 +15,9 @@ namespace tarsin {
 // beyond a double give +/-infinity, the smallest ones 0.
 double NumericValue(std::string_view text) noexcept;
 
+// 0..15 for a hexadecimal digit of either case, -1 for any other character.
+int HexDigitValue(char c) noexcept;
+
 // `value` rounded to the nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 // Empty when the result does not fit in 32 bits (or is not a number): the caller keeps what it had.
 std::optional<int32_t> RoundToInt32(double value) noexcept;

@@ -5,19 +5,13 @@
 #include <algorithm>
 #include <optional>
 
+#include "core/numeric_text.h"
 #include "pcsc/status_text_tables.h"
 
 namespace tarsin {
 namespace {
 
 using namespace status_texts;
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // The byte in the two characters at `offset`; reading stops at the first character that is not a
 // hexadecimal digit, so "6" reads 6 and "G1" reads 0.

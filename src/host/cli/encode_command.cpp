@@ -2,10 +2,11 @@
 #include <fmt/format.h>
 
 #include <deque>
+#include <filesystem>
 #include <fstream>
 
 #include "core/log.h"
-#include "core/state.h"
+#include "core/parameter_text.h"
 #include "host/cli/commands.h"
 #include "tarsin/encoder.h"
 
@@ -14,31 +15,66 @@ namespace {
 
 struct EncodeOptions {
   std::string parameters = "device=Tarsin Virtual Reader 0;protocol=3;open_mode=2";
-  size_t logLines = 12;
+  size_t logLines = 20;
 };
 
-std::deque<std::string> LastLines(const std::string& path, size_t count) {
+constexpr int kLabelWidth = 13;
+
+// Prints `text` line by line under one label, continuation lines aligned with the first.
+void PrintField(std::string_view label, std::string_view text) {
+  std::vector<std::string_view> lines = SplitAt(text, "\r\n");
+  fmt::print("  {:<{}}{}\n", label, kLabelWidth, lines.front());
+  for (size_t i = 1; i < lines.size(); ++i) fmt::print("  {:<{}}{}\n", "", kLabelWidth, lines[i]);
+}
+
+uintmax_t FileSize(const std::string& path) {
+  std::error_code error;
+  uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
+}
+
+// The log lines that follow `offset` (what this run wrote, unless another writer interleaved):
+// the last `count` of them, and how many there were.
+std::pair<std::deque<std::string>, size_t> LinesAfter(const std::string& path, uintmax_t offset,
+                                                      size_t count) {
   std::deque<std::string> lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
+  size_t total = 0;
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  for (std::string line; std::getline(in, line); ++total) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(std::move(line));
     if (lines.size() > count) lines.pop_front();
   }
-  return lines;
+  return {std::move(lines), total};
+}
+
+void PrintLogTail(const std::string& path, uintmax_t offset, size_t count) {
+  PrintField("Log", path);
+  auto [lines, total] = LinesAfter(path, offset, count);
+  if (total == 0) {
+    PrintField("", "nothing written: the log folder must exist (the component never creates it)");
+    return;
+  }
+  PrintField("", lines.size() < total
+                     ? fmt::format("last {} of the {} lines of this run:", lines.size(), total)
+                     : fmt::format("the {} lines of this run:", total));
+  for (const std::string& line : lines) fmt::print("    {}\n", line);
 }
 
 int RunEncode(const EncodeOptions& options) {
-  std::string logPath;
+  // The encoder reads the same environment on its first line; the size taken now marks where
+  // this run's lines begin.
+  const std::string logPath = DefaultLogPath();
+  const uintmax_t logStart = FileSize(logPath);
+  fmt::print("Tarsin RF encoder\n");
   {
     Encoder encoder;
     encoder.Parameters(options.parameters);
-    fmt::print("GetInformation: {}\n", encoder.GetInformation());
-    fmt::print("Parameters:\n{}\n", encoder.Parameters());
-    logPath = encoder.state().log.path;
+    PrintField("Information", encoder.GetInformation());
+    PrintField("Parameters", encoder.Parameters());
   }
-  fmt::print("Log file: {}\n", logPath);
-  for (const std::string& line : LastLines(logPath, options.logLines)) fmt::print("  {}\n", line);
+  PrintLogTail(logPath, logStart, options.logLines);
   return 0;
 }
 
@@ -47,8 +83,12 @@ int RunEncode(const EncodeOptions& options) {
 void AddEncodeCommand(CLI::App& app) {
   auto options = std::make_shared<EncodeOptions>();
   CLI::App* cmd = app.add_subcommand("encode", "Encode a card on the configured reader");
-  cmd->add_option("-p,--parameters", options->parameters, "Parameter text (key=value;...)");
-  cmd->add_option("--log-lines", options->logLines, "How many log lines to show afterwards");
+  cmd->add_option("-p,--parameters", options->parameters,
+                  "Parameter text: key=value entries separated by ';' (device, protocol, "
+                  "force_reconnect, open_mode)")
+      ->capture_default_str();
+  cmd->add_option("--log-lines", options->logLines, "How many log lines of this run to show")
+      ->capture_default_str();
   cmd->callback([options] { exit_status = RunEncode(*options); });
 }
 
