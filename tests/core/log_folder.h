@@ -1,4 +1,4 @@
-// Test support: a private log folder and the log lines read back with their timestamps masked.
+// Test support: a private log folder, and its lines read back with the timestamps masked.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,61 +22,57 @@ class ScopedEnvironment {
     value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
   }
   ~ScopedEnvironment() { saved_ ? ::setenv(name_, saved_->c_str(), 1) : ::unsetenv(name_); }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
  private:
   const char* name_;
   std::optional<std::string> saved_;
 };
 
-// A fresh folder that XDG_DATA_HOME points at while the object lives; with `withLogFolder` it
-// already holds the "Quillon/Nemora" folder the log goes to.
+// A fresh folder for XDG_DATA_HOME while the object lives, holding "Quillon/Nemora" unless told.
 class LogFolder {
  public:
   explicit LogFolder(bool withLogFolder = true)
-      : root_(MakeTemporaryFolder()), environment_("XDG_DATA_HOME", root_.string()) {
+      : root_(MakeFolder()), env_("XDG_DATA_HOME", root_) {
     if (withLogFolder) std::filesystem::create_directories(folder());
   }
   ~LogFolder() { std::filesystem::remove_all(root_); }
 
   std::filesystem::path root() const { return root_; }
-  std::filesystem::path folder() const { return root_ / "Quillon" / "Nemora"; }
+  std::filesystem::path folder() const { return root() / "Quillon" / "Nemora"; }
   std::filesystem::path file() const { return folder() / "Tarsin RF.log"; }
 
   std::string content() const {
-    std::ifstream in(file(), std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(file(), std::ios::binary).rdbuf();
     return out.str();
   }
 
-  // Every line with its timestamp replaced by "TS"; fails the test on a line that does not start
-  // with a timestamp or does not end with CRLF.
+  // The lines with their timestamps replaced by "TS"; each must start with a timestamp and end
+  // with CRLF.
   std::vector<std::string> lines() const {
     static const std::regex kTimestamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})");
-    std::vector<std::string> result;
-    std::string text = content();
+    const std::string text = content();
     EXPECT_TRUE(text.empty() || text.ends_with("\r\n"));
+    std::vector<std::string> result;
     for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
          start = end + 2) {
-      std::string line = text.substr(start, end - start);
-      EXPECT_TRUE(std::regex_search(line, kTimestamp)) << line;
-      EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+      const std::string line = text.substr(start, end - start);
+      EXPECT_TRUE(std::regex_search(line, kTimestamp) && line.find('\n') == std::string::npos)
+          << line;
       result.push_back("TS" + line.substr(std::min<size_t>(19, line.size())));
     }
     return result;
   }
 
  private:
-  static std::filesystem::path MakeTemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarsin-log-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    return pattern;
+  static std::string MakeFolder() {
+    std::string name = (std::filesystem::temp_directory_path() / "tarsin-log-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    return name;
   }
 
-  std::filesystem::path root_;
-  ScopedEnvironment environment_;
+  std::string root_;
+  ScopedEnvironment env_;
 };
 
 // A masked log line: "TS", three blanks, four per level, the message.
