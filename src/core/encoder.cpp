@@ -7,6 +7,7 @@
 #include "core/failure.h"
 #include "core/log.h"
 #include "core/state.h"
+#include "pcsc/card_identification.h"
 
 namespace tarsin {
 namespace {
@@ -20,12 +21,6 @@ std::string DefaultParameterText(const EncoderState& state) {
       state.ForceReconnect ? "True" : "False", state.OpenMode);
 }
 
-void ForgetCard(EncoderState& state) {
-  state.ATRString.clear();
-  state.CardType = sceUnknownType;
-  state.SerialNumberLength = -1;
-}
-
 }  // namespace
 
 Encoder::Encoder() : state_(std::make_unique<EncoderState>()) {
@@ -37,7 +32,7 @@ Encoder::Encoder() : state_(std::make_unique<EncoderState>()) {
   Parameters(defaults);
   state_->hContext = 0;
   state_->hCard = 0;
-  ForgetCard(*state_);
+  LetATRString(*state_, "");  // no card yet
   ClearError(*state_);
   WriteLog("<-- Constructor");
 }

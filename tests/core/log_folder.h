@@ -29,10 +29,13 @@ class ScopedEnvironment {
 };
 
 // A fresh folder for XDG_DATA_HOME while the object lives, holding "Quillon/Nemora" unless told.
+// The registry goes there too, so that no test reads the machine's card-type table.
 class LogFolder {
  public:
   explicit LogFolder(bool withLogFolder = true)
-      : root_(MakeFolder()), env_("XDG_DATA_HOME", root_) {
+      : root_(MakeFolder()),
+        env_("XDG_DATA_HOME", root_),
+        registry_("TARSIN_RF_REGISTRY_DIR", root_) {
     if (withLogFolder) std::filesystem::create_directories(folder());
   }
   ~LogFolder() { std::filesystem::remove_all(root_); }
@@ -73,6 +76,7 @@ class LogFolder {
 
   std::string root_;
   ScopedEnvironment env_;
+  ScopedEnvironment registry_;
 };
 
 // A masked log line: "TS", three blanks, four per level, the message.

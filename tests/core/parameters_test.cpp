@@ -90,10 +90,11 @@ TEST(ParametersLog, TextIsLoggedLineByLine) {
                "Ultralight"),
           Line(2, more + "Device=<unknown>"), Line(2, more + "Protocol=1"),
           Line(2, more + "Force_Reconnect=False"), Line(2, more + "Open_Mode=1\""),
-          Line(1, "<-- Set Parameters"), Line(0, "<-- Constructor"),
-          Line(0, "--> Set Parameters = \"device=A;protocol=2\""), Line(0, "<-- Set Parameters"),
-          Line(0, "--> Set Parameters = \"device=X"), Line(1, more + "\""),
-          Line(0, "<-- Set Parameters"), Line(0, "--> Destructor"), Line(0, "<-- Destructor")}));
+          Line(1, "<-- Set Parameters"), Line(1, "--> Let ATRString"), Line(1, "<-- Let ATRString"),
+          Line(0, "<-- Constructor"), Line(0, "--> Set Parameters = \"device=A;protocol=2\""),
+          Line(0, "<-- Set Parameters"), Line(0, "--> Set Parameters = \"device=X"),
+          Line(1, more + "\""), Line(0, "<-- Set Parameters"), Line(0, "--> Destructor"),
+          Line(0, "<-- Destructor")}));
 }
 
 }  // namespace
