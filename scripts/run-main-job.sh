@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
+# The default card-type table, into HKEY_LOCAL_MACHINE (/var/lib/quillon/registry/).
+build/default/src/host/cli/tarsin-rf reg import examples/card-types.reg
 # The component writes its log only into an existing folder.
 mkdir -p "${XDG_DATA_HOME:-$HOME/.local/share}/Quillon/Nemora"
 exec build/default/src/host/cli/tarsin-rf encode "$@"

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "crypto/ansi_code_page.h"
+#include "registry/dword.h"
 #include "registry/reg_api.h"
 
 namespace tarsin::registry {
@@ -36,11 +37,6 @@ uint32_t NormalisedRoot(uint32_t root) {
 std::string_view WithoutBackslashes(std::string_view computerName) {
   if (computerName.starts_with("\\\\")) computerName.remove_prefix(2);
   return computerName;
-}
-
-std::vector<uint8_t> Dword(uint32_t number) {
-  return {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
-          static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
 }
 
 std::vector<uint8_t> Utf8Bytes(std::string_view text) {
@@ -95,7 +91,7 @@ bool IsTextType(uint32_t type) {
 
 // Type and data of a value written without an explicit type.
 std::optional<RegValue> ImplicitValue(const Variant& value) {
-  if (auto number = DwordOf(value)) return RegValue{REG_DWORD, Dword(*number)};
+  if (auto number = DwordOf(value)) return RegValue{REG_DWORD, DwordBytes(*number)};
   switch (value.kind()) {
     case Variant::Kind::Double:
       return RegValue{REG_SZ, Utf8Bytes(*TextOf(value) + '\0')};
@@ -115,7 +111,7 @@ std::optional<RegValue> ExplicitValue(const Variant& value, uint32_t type,
                                       std::optional<uint32_t> size) {
   if (type == REG_DWORD) {
     auto number = DwordOf(value);
-    return number ? std::optional(RegValue{REG_DWORD, Dword(*number)}) : std::nullopt;
+    return number ? std::optional(RegValue{REG_DWORD, DwordBytes(*number)}) : std::nullopt;
   }
   std::vector<uint8_t> bytes;
   if (value.kind() == Variant::Kind::Bytes) {
@@ -207,9 +203,7 @@ Variant GetRegistryValue(uint32_t root, std::string_view keyPath, std::string_vi
               status = 234;  // ERROR_MORE_DATA: it does not fit the 32-bit buffer
               break;
             }
-            data.resize(4, 0);
-            result = static_cast<int32_t>(data[0] | data[1] << 8 | data[2] << 16 |
-                                          static_cast<uint32_t>(data[3]) << 24);
+            result = static_cast<int32_t>(DwordFromBytes(data));
             break;
           default:
             break;

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "registry/mregistry.h"
+#include "registry/reg_file_io.h"
 #include "registry/temporary_registry.h"
 
 namespace tarsin {
@@ -165,6 +166,26 @@ TEST_F(CardIdentification, AReadOnlyHiveStillIdentifiesAndDropsTheRecordSilently
   EXPECT_EQ(state_.CardType, sceUnknownType);
   EXPECT_EQ(registry::RegistryLastError().number, 5u);
   EXPECT_EQ(state_.lastError, nullptr);  // the component's own error is untouched
+  EXPECT_TRUE(RecordedAtrs().empty());
+}
+
+TEST_F(CardIdentification, TheExampleTableKnowsTheCardsOfPartThreeReaders) {
+  std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "../../examples/card-types.reg",
+                   std::ios::binary);
+  const std::string content((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_EQ(registry::ImportRegFile(registry::ParseRegFile(content)).status, 0u);
+  const std::pair<const char*, std::pair<int32_t, int32_t>> cards[] = {
+      {k1KAtr, {sceMifare1K, 4}},
+      {"3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 02 00 00 00 00 69", {sceMifare4K, 4}},
+      {"3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 03 00 00 00 00 68", {sceMifareUltralight, 7}},
+      {"3B 81 80 01 80 80", {sceDESFire, 7}},
+      {"3B 86 80 01 06 75 77 81 02 80 00", {sceDESFire, 7}},
+  };
+  for (const auto& [atr, expected] : cards) {
+    Identify("");
+    Identify(atr);
+    EXPECT_EQ(std::pair(state_.CardType, state_.SerialNumberLength), expected) << atr;
+  }
   EXPECT_TRUE(RecordedAtrs().empty());
 }
 

@@ -10,5 +10,6 @@ namespace tarsin::cli {
 inline int exit_status = 0;
 
 void AddEncodeCommand(CLI::App& app);
+void AddRegCommand(CLI::App& app);
 
 }  // namespace tarsin::cli

@@ -4,6 +4,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Tarsin RF: contactless-card encoding from the command line"};
   app.require_subcommand(1);
   tarsin::cli::AddEncodeCommand(app);
+  tarsin::cli::AddRegCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

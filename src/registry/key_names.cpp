@@ -1,0 +1,56 @@
+#include "registry/key_names.h"
+
+#include <array>
+
+#include "registry/hive_files.h"
+
+namespace tarsin::registry {
+namespace {
+
+struct RootName {
+  std::string_view shortName;
+  HKEY root;
+};
+
+constexpr std::array<RootName, 3> kRoots = {RootName{"HKCR", HKEY_CLASSES_ROOT},
+                                            RootName{"HKCU", HKEY_CURRENT_USER},
+                                            RootName{"HKLM", HKEY_LOCAL_MACHINE}};
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string_view TrimmedBackslashes(std::string_view path) {
+  while (path.starts_with('\\')) path.remove_prefix(1);
+  while (path.ends_with('\\')) path.remove_suffix(1);
+  return path;
+}
+
+}  // namespace
+
+std::optional<KeyName> ParseKeyName(std::string_view name) {
+  const size_t slash = name.find('\\');
+  const std::string_view rootText = name.substr(0, slash);
+  const std::string_view path =
+      slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
+  for (const RootName& candidate : kRoots) {
+    if (SameText(rootText, candidate.shortName) ||
+        SameText(rootText, HiveName(*HiveOf(candidate.root)))) {
+      return KeyName{candidate.root, std::string(TrimmedBackslashes(path))};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string FullKeyName(const KeyName& key) {
+  std::string name = HiveOf(key.root) ? HiveName(*HiveOf(key.root)) : "";
+  if (!key.path.empty()) name.append("\\").append(key.path);
+  return name;
+}
+
+}  // namespace tarsin::registry
