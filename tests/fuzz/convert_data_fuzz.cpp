@@ -1,0 +1,97 @@
+// Random text, codes and arrays through ConvertData, Keys, InitVector, Encrypt, Decrypt and
+// CRC16. The only thing checked: nothing crashes and nothing but a numbered cipher failure
+// escapes.
+//
+// Input: byte 0 picks the call, bytes 1-4 are the code or flags (little-endian), byte 5 the key
+// index or the padding choice, the rest is the text (or the array elements, two bytes each).
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/failure.h"
+#include "crypto/des.h"
+
+namespace {
+
+using tarsin::Variant;
+
+Variant Element(uint8_t kind, uint8_t value) {
+  switch (kind % 10) {
+    case 0:
+      return Variant(value % 2 == 1);
+    case 1:
+      return Variant(value);
+    case 2:
+      return Variant(static_cast<int16_t>(value - 128));
+    case 3:
+      return Variant(static_cast<int32_t>(value) << 24);
+    case 4:
+      return Variant(static_cast<int64_t>(value) << 40);
+    case 5:
+      return Variant(value == 255 ? __builtin_nan("") : (value - 128) / 2.0);
+    case 6:
+      return Variant(std::string(1, static_cast<char>(value)));
+    case 7:
+      return Variant();
+    case 8:
+      return Variant(Variant::Null{});
+    default:
+      return Variant(Variant::Array{Variant(value)});
+  }
+}
+
+Variant::Array Elements(const std::string& rest) {
+  Variant::Array out;
+  for (std::size_t i = 0; i + 1 < rest.size(); i += 2) {
+    out.push_back(Element(static_cast<uint8_t>(rest[i]), static_cast<uint8_t>(rest[i + 1])));
+  }
+  return out;
+}
+
+void Run(tarsin::DES& des, uint8_t call, int32_t code, uint8_t option, const std::string& text) {
+  switch (call % 7) {
+    case 0:
+      des.ConvertData(text, code, option % 2 == 1);
+      break;
+    case 1:
+      des.ConvertData(Elements(text), code, option % 2 == 1);
+      break;
+    case 2:
+      des.Keys(static_cast<int8_t>(option), text);
+      break;
+    case 3:
+      des.InitVector(text);
+      break;
+    case 4:
+      des.Encrypt(text, code);
+      break;
+    case 5:
+      des.Decrypt(text, code);
+      break;
+    default:
+      des.CRC16(text);
+      break;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size < 6) return 0;
+  int32_t code = 0;
+  std::memcpy(&code, data + 1, sizeof code);
+  const std::string text(reinterpret_cast<const char*>(data + 6), size - 6);
+  tarsin::DES des;
+  des.Keys(1, "0123456789ABCDEF");
+  des.Keys(2, "FEDCBA9876543210");
+  try {
+    Run(des, data[0], code, data[5], text);
+  } catch (const tarsin::Failure& failure) {
+    const auto number = static_cast<uint32_t>(failure.number());
+    if (number < tarsin::kDesBadKeyIndex || number > tarsin::kDesInvalidDataLength) std::abort();
+  } catch (...) {
+    std::abort();
+  }
+  return 0;
+}
