@@ -1,8 +1,6 @@
 #include "crypto/ansi_code_page.h"
 
-#include <algorithm>
 #include <array>
-#include <optional>
 
 namespace tarsin {
 namespace {
@@ -14,16 +12,6 @@ constexpr std::array<char32_t, 32> kHighControlsBlock = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-std::optional<uint8_t> AnsiByteOf(char32_t codePoint) {
-  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
-    return static_cast<uint8_t>(codePoint);
-  }
-  for (std::size_t i = 0; i < kHighControlsBlock.size(); ++i) {
-    if (kHighControlsBlock[i] == codePoint) return static_cast<uint8_t>(0x80 + i);
-  }
-  return std::nullopt;
-}
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -83,13 +71,13 @@ char32_t AnsiByteToCodePoint(uint8_t byte) noexcept {
 }
 
 uint8_t CodePointToAnsiByte(char32_t codePoint) noexcept {
-  return AnsiByteOf(codePoint).value_or(kAnsiReplacementByte);
-}
-
-bool IsAnsiText(std::string_view text) {
-  const std::u32string codePoints = DecodeUtf8(text);
-  return std::all_of(codePoints.begin(), codePoints.end(),
-                     [](char32_t cp) { return AnsiByteOf(cp).has_value(); });
+  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+    return static_cast<uint8_t>(codePoint);
+  }
+  for (std::size_t i = 0; i < kHighControlsBlock.size(); ++i) {
+    if (kHighControlsBlock[i] == codePoint) return static_cast<uint8_t>(0x80 + i);
+  }
+  return kAnsiReplacementByte;
 }
 
 std::vector<uint8_t> Utf8ToAnsi(std::string_view text) {

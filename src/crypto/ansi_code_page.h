@@ -20,8 +20,6 @@ std::u32string DecodeUtf8(std::string_view text);
 char32_t AnsiByteToCodePoint(uint8_t byte) noexcept;
 // The byte of a character, or kAnsiReplacementByte when the code page lacks it.
 uint8_t CodePointToAnsiByte(char32_t codePoint) noexcept;
-// True when every character of the UTF-8 text has its own byte in the code page; "" is.
-bool IsAnsiText(std::string_view text);
 
 std::vector<uint8_t> Utf8ToAnsi(std::string_view text);
 std::string AnsiToUtf8(const std::vector<uint8_t>& bytes);

@@ -6,7 +6,6 @@
 #include <ostream>
 
 #include "core/failure.h"
-#include "crypto/ansi_code_page.h"
 #include "crypto/des.h"
 
 namespace tarsin {
@@ -139,14 +138,6 @@ TEST(AnsiCodePage, EveryByteComesBackThroughText) {
   DES des;
   const Variant text = des.ConvertData(hex, cnvInHex + cnvOutText);
   EXPECT_EQ(des.ConvertData(text, cnvInText + cnvOutHex), hex);
-}
-
-TEST(AnsiCodePage, TellsWhetherEveryCharacterHasAByte) {
-  EXPECT_TRUE(IsAnsiText(""));
-  EXPECT_TRUE(IsAnsiText("Caf\u00E9 \u20AC5 \u0081"));
-  EXPECT_FALSE(IsAnsiText("\u0100"));
-  EXPECT_FALSE(IsAnsiText("\u0080"));             // a C1 control the page gives to the euro sign
-  EXPECT_FALSE(IsAnsiText(std::string("\xE9")));  // Latin-1, not UTF-8
 }
 
 // The glibc converter knows Windows-1252 except for its five undefined bytes.
