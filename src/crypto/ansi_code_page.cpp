@@ -35,17 +35,25 @@ std::u32string DecodeUtf8(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<uint8_t>(text[i]);
+    // Sequence length, payload bits of the lead byte and the smallest code point it may encode
+    // (anything smaller is an overlong form).
     int length = 0;
-    char32_t cp = 0;
+    char32_t cp = lead;
     char32_t minimum = 0;
     if (lead < 0x80) {
-      length = 1, cp = lead;
+      length = 1;
     } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, cp = lead & 0x1F, minimum = 0x80;
+      length = 2;
+      cp = lead & 0x1F;
+      minimum = 0x80;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, cp = lead & 0x0F, minimum = 0x800;
+      length = 3;
+      cp = lead & 0x0F;
+      minimum = 0x800;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, cp = lead & 0x07, minimum = 0x10000;
+      length = 4;
+      cp = lead & 0x07;
+      minimum = 0x10000;
     }
     bool wellFormed = length > 0 && i + length <= text.size();
     for (int k = 1; wellFormed && k < length; ++k) {

@@ -41,7 +41,10 @@ std::string BitsToHex(const std::vector<bool>& bits) {
   for (std::size_t i = 0; i < byteCount * 8; ++i) {
     const bool bit = i >= leadingZeros && bits[i - leadingZeros];
     byte = static_cast<uint8_t>((byte << 1) | (bit ? 1 : 0));
-    if (i % 8 == 7) AppendHexByte(out, byte), byte = 0;
+    if (i % 8 == 7) {
+      AppendHexByte(out, byte);
+      byte = 0;
+    }
   }
   return out;
 }

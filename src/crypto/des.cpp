@@ -69,7 +69,10 @@ std::string DES::Cipher(Direction direction, const std::string& inData, int32_t 
     RaiseDesError(kDesInvalidAlgorithm, source);
   }
   ComputeSubKeys(1);
-  if (algorithm == desTripleDES) ComputeSubKeys(2), ComputeSubKeys(3);
+  if (algorithm == desTripleDES) {
+    ComputeSubKeys(2);
+    ComputeSubKeys(3);
+  }
 
   std::vector<uint8_t> data = ReadHexBytes(inData, source);
   if (data.empty()) return "";
@@ -150,7 +153,10 @@ std::vector<uint8_t> DES::TransformBlocks(Direction direction, std::vector<uint8
       if (cbc) vector = output;
     } else {
       output = TransformBlock(direction, input, tripleDES);
-      if (cbc) output ^= vector, vector = input;
+      if (cbc) {
+        output ^= vector;
+        vector = input;
+      }
     }
     StoreBlock(output, &data[offset]);
   }
