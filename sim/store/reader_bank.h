@@ -1,0 +1,80 @@
+// The virtual readers of one process: their description and cards come from the readers file
+// at every call, so that what another process wrote is seen; the reader's volatile state (key
+// slots, the card's authentication) stays in this process. Shared by the in-process provider
+// and the pcscd driver, which only translate its outcomes into their own codes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "card/bytes.h"
+#include "reader/virtual_reader.h"
+#include "store/readers_file.h"
+
+namespace tarsin::sim {
+
+constexpr unsigned kProtocolT0 = 1;
+constexpr unsigned kProtocolT1 = 2;
+
+struct ReaderView {
+  std::string name, vendor, ifd_type, serial;
+  std::uint32_t ifd_version = 0;  // major << 24 | minor << 16 | build
+  unsigned protocols = kProtocolT0 | kProtocolT1;
+  bool present = true;
+  bool card_present = false;
+  bool card_mute = false;        // a card whose saved state cannot be loaded
+  std::uint32_t insertions = 0;  // counts card insertions, so that a swap is noticed
+  Bytes atr;
+  std::vector<std::uint32_t> missing_attributes;
+};
+
+enum class Outcome {
+  kOk,
+  kNoReader,           // unknown or removed reader
+  kNoCard,             // no card in the field
+  kMuteCard,           // the card's saved state is unusable
+  kInjectedFailure,    // a fault asked for this command to fail with `code`
+  kRemovedMidCommand,  // a fault took the card away during this command
+  kFileError,          // the readers file cannot be read
+};
+
+struct TransmitResult {
+  Outcome outcome = Outcome::kOk;
+  std::uint32_t code = 0;
+  Bytes answer;
+};
+
+class ReaderBank {
+ public:
+  explicit ReaderBank(ReadersFile file) : file_(std::move(file)) {}
+  const ReadersFile& file() const { return file_; }
+
+  // All readers of the file, present or not. Throws std::runtime_error on a file error.
+  std::vector<ReaderView> Readers();
+  std::optional<ReaderView> Reader(const std::string& name);
+  // The next injected connect result for this reader, consumed; nullopt when none is queued.
+  std::optional<std::uint32_t> TakeConnectFault(const std::string& name);
+  // Field reset: the card loses its volatile state.
+  void ResetCard(const std::string& name);
+  TransmitResult Transmit(const std::string& name, const Bytes& apdu);
+
+ private:
+  struct Live {
+    VirtualReader reader;
+    std::uint32_t insertions = 0;
+    std::string type;
+  };
+
+  ReadersFile file_;
+  std::mutex mutex_;
+  std::map<std::string, Live> live_;
+};
+
+// The reader entry named `name` in the file's contents, or nullptr.
+nlohmann::json* FindReader(nlohmann::json& contents, const std::string& name);
+
+}  // namespace tarsin::sim

@@ -1,0 +1,125 @@
+#include "store/readers_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace tarsin::sim {
+
+namespace {
+
+// flock on a companion file: the data file itself is replaced by rename, so it cannot carry
+// the lock.
+class FileLock {
+ public:
+  FileLock(const std::filesystem::path& data_path, int operation) {
+    auto lock_path = data_path;
+    lock_path += ".lock";
+    fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) throw std::runtime_error("cannot open " + lock_path.string());
+    while (::flock(fd_, operation) != 0) {
+      if (errno != EINTR) {
+        ::close(fd_);
+        throw std::runtime_error("cannot lock " + lock_path.string());
+      }
+    }
+  }
+  ~FileLock() { ::close(fd_); }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+void EnsureParentFolder(const std::filesystem::path& path) {
+  std::error_code ignored;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ignored);
+}
+
+}  // namespace
+
+std::filesystem::path ReadersFile::DefaultPath() {
+  if (const char* named = std::getenv("TARSIN_RF_VIRTUAL_READERS"); named && *named) return named;
+  std::filesystem::path data;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+    data = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    data = std::filesystem::path(home) / ".local/share";
+  } else {
+    data = "/tmp";
+  }
+  return data / "Quillon/Nemora/virtual-readers.json";
+}
+
+nlohmann::json ReadersFile::DefaultContents() {
+  auto reader = [](int index, nlohmann::json card) {
+    return nlohmann::json{{"name", "Tarsin Virtual Reader " + std::to_string(index)},
+                          {"vendor", "Tarsin"},
+                          {"ifdType", "Virtual contactless reader"},
+                          {"ifdVersion", "1.0.0"},
+                          {"serial", "TVR" + std::to_string(1000 + index)},
+                          {"protocols", {"T0", "T1"}},
+                          {"present", true},
+                          {"card", std::move(card)},
+                          {"cardPresent", true}};
+  };
+  return {{"readers",
+           {reader(0, {{"type", "mifare-classic-1k"}, {"uid", "B47C2E91"}}), reader(1, nullptr)}}};
+}
+
+nlohmann::json ReadersFile::ReadLocked() const {
+  std::ifstream in(path_);
+  if (!in) throw std::runtime_error("cannot read " + path_.string());
+  std::stringstream text;
+  text << in.rdbuf();
+  try {
+    return nlohmann::json::parse(text.str());
+  } catch (const nlohmann::json::exception& error) {
+    throw std::runtime_error(path_.string() + ": " + error.what());
+  }
+}
+
+void ReadersFile::WriteLocked(const nlohmann::json& contents) const {
+  EnsureParentFolder(path_);
+  auto temporary = path_;
+  temporary += ".tmp" + std::to_string(::getpid());
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    out << contents.dump(2) << '\n';
+    out.flush();
+    if (!out) throw std::runtime_error("cannot write " + temporary.string());
+  }
+  std::filesystem::rename(temporary, path_);
+}
+
+nlohmann::json ReadersFile::Read() const {
+  EnsureParentFolder(path_);
+  {
+    FileLock lock(path_, LOCK_SH);
+    if (std::filesystem::exists(path_)) return ReadLocked();
+  }
+  FileLock lock(path_, LOCK_EX);
+  if (!std::filesystem::exists(path_)) WriteLocked(DefaultContents());
+  return ReadLocked();
+}
+
+void ReadersFile::Update(const std::function<bool(nlohmann::json&)>& change) const {
+  EnsureParentFolder(path_);
+  FileLock lock(path_, LOCK_EX);
+  auto contents = std::filesystem::exists(path_) ? ReadLocked() : DefaultContents();
+  if (change(contents)) WriteLocked(contents);
+}
+
+void ReadersFile::Write(const nlohmann::json& contents) const {
+  EnsureParentFolder(path_);
+  FileLock lock(path_, LOCK_EX);
+  WriteLocked(contents);
+}
+
+}  // namespace tarsin::sim

@@ -1,0 +1,452 @@
+// The in-process PC/SC provider, driven through pcsc-lite's entry points as a client would.
+#include <PCSC/reader.h>
+#include <PCSC/winscard.h>
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "card/bytes.h"
+#include "provider/faults.h"
+#include "temporary_readers.h"
+
+namespace tarsin::sim::testing {
+namespace {
+
+constexpr char kReader[] = "Reader A";
+constexpr char kEmpty[] = "Reader B";
+constexpr char kData[] = "00112233445566778899AABBCCDDEEFF";
+
+class Provider : public TemporaryReaders {
+ protected:
+  void SetUp() override {
+    TemporaryReaders::SetUp();
+    WriteReaders({{"readers", {Reader(kReader, Classic1K()), Reader(kEmpty, nullptr)}}});
+    ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_),
+              SCARD_S_SUCCESS);
+  }
+  void TearDown() override {
+    SCardReleaseContext(context_);
+    TemporaryReaders::TearDown();
+  }
+  LONG Connect(SCARDHANDLE& card, const char* reader = kReader, DWORD share = SCARD_SHARE_SHARED,
+               DWORD protocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1) {
+    DWORD active = 0;
+    return SCardConnect(context_, reader, share, protocols, &card, &active);
+  }
+  // The answer as hex, or the PC/SC result as "ERR:<hex>".
+  static std::string Send(SCARDHANDLE card, const std::string& apdu_hex) {
+    Bytes apdu = *FromHex(apdu_hex);
+    BYTE answer[258];
+    DWORD length = sizeof answer;
+    LONG result =
+        SCardTransmit(card, SCARD_PCI_T1, apdu.data(), apdu.size(), nullptr, answer, &length);
+    if (result != SCARD_S_SUCCESS) {
+      char text[32];
+      std::snprintf(text, sizeof text, "ERR:%08lX", static_cast<unsigned long>(result));
+      return text;
+    }
+    return ToHex(Bytes(answer, answer + length));
+  }
+  static void WriteBlock(SCARDHANDLE card, int block, const std::string& data) {
+    char auth[32], write[80];
+    std::snprintf(auth, sizeof auth, "FF86000005010%03X6000", block);
+    std::snprintf(write, sizeof write, "FFD600%02X10%s", block, data.c_str());
+    ASSERT_EQ(Send(card, "FF82200006FFFFFFFFFFFF"), "9000");
+    ASSERT_EQ(Send(card, auth), "9000");
+    ASSERT_EQ(Send(card, write), "9000");
+  }
+  static std::string ReadBlock(SCARDHANDLE card, int block) {
+    char auth[32], read[16];
+    std::snprintf(auth, sizeof auth, "FF86000005010%03X6000", block);
+    std::snprintf(read, sizeof read, "FFB000%02X10", block);
+    Send(card, "FF82200006FFFFFFFFFFFF");
+    Send(card, auth);
+    return Send(card, read);
+  }
+
+  SCARDCONTEXT context_ = 0;
+};
+
+TEST_F(Provider, ContextsAndReaderListFollowPcscLite) {
+  SCARDCONTEXT other = 0;
+  EXPECT_EQ(SCardEstablishContext(7, nullptr, nullptr, &other), SCARD_E_INVALID_VALUE);
+  EXPECT_EQ(SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, nullptr),
+            SCARD_E_INVALID_PARAMETER);
+  EXPECT_NE(context_, 0u);
+  EXPECT_LT(context_, 0x80000000ul);
+
+  DWORD length = 0;
+  ASSERT_EQ(SCardListReaders(context_, nullptr, nullptr, &length), SCARD_S_SUCCESS);
+  const std::string expected = std::string(kReader) + '\0' + kEmpty + '\0' + '\0';
+  EXPECT_EQ(length, expected.size());
+  std::vector<char> names(length);
+  DWORD short_length = length - 1;
+  EXPECT_EQ(SCardListReaders(context_, nullptr, names.data(), &short_length),
+            SCARD_E_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(SCardListReaders(context_, nullptr, names.data(), &length), SCARD_S_SUCCESS);
+  EXPECT_EQ(std::string(names.begin(), names.end()), expected);
+  char* allocated = nullptr;
+  DWORD automatic = SCARD_AUTOALLOCATE;
+  ASSERT_EQ(SCardListReaders(context_, nullptr, reinterpret_cast<LPSTR>(&allocated), &automatic),
+            SCARD_S_SUCCESS);
+  EXPECT_EQ(std::string(allocated, automatic), expected);
+  EXPECT_EQ(SCardFreeMemory(context_, allocated), SCARD_S_SUCCESS);
+
+  EXPECT_EQ(SCardIsValidContext(context_), SCARD_S_SUCCESS);
+  ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &other), SCARD_S_SUCCESS);
+  EXPECT_EQ(SCardReleaseContext(other), SCARD_S_SUCCESS);
+  for (SCARDCONTEXT stale : {other, SCARDCONTEXT{0}}) {
+    EXPECT_EQ(SCardIsValidContext(stale), SCARD_E_INVALID_HANDLE);
+    EXPECT_EQ(SCardReleaseContext(stale), SCARD_E_INVALID_HANDLE);
+    EXPECT_EQ(SCardListReaders(stale, nullptr, nullptr, &length), SCARD_E_INVALID_HANDLE);
+  }
+}
+
+TEST_F(Provider, ConnectResults) {
+  auto t1_only = Reader("T1 only", Classic1K());
+  t1_only["protocols"] = {"T1"};
+  WriteReaders({{"readers",
+                 {Reader(kReader, Classic1K()), Reader(kEmpty, nullptr), t1_only,
+                  Reader("Broken card", {{"type", "mifare-classic-1k"}, {"uid", "0102"}})}}});
+  SCARDHANDLE card = 0;
+  struct Case {
+    const char* reader;
+    DWORD share, protocols;
+    LONG result;
+  } cases[] = {
+      {"No such reader", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_E_UNKNOWN_READER},
+      {kReader, 0, SCARD_PROTOCOL_T1, SCARD_E_INVALID_VALUE},
+      {kReader, SCARD_SHARE_SHARED, 0, SCARD_E_PROTO_MISMATCH},
+      {"T1 only", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, SCARD_E_PROTO_MISMATCH},
+      {kEmpty, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, SCARD_E_NO_SMARTCARD},
+      {kEmpty, SCARD_SHARE_DIRECT, 0, SCARD_S_SUCCESS},
+      {"Broken card", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_W_UNRESPONSIVE_CARD},
+      {kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, SCARD_S_SUCCESS},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Connect(card, c.reader, c.share, c.protocols), c.result) << c.reader;
+    if (c.result == SCARD_S_SUCCESS) {
+      EXPECT_LT(card, 0x80000000ul);
+      EXPECT_EQ(SCardDisconnect(card, SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
+    }
+  }
+  DWORD active = 0;
+  EXPECT_EQ(SCardConnect(context_, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, &card, &active),
+            SCARD_S_SUCCESS);
+  EXPECT_EQ(active, DWORD{SCARD_PROTOCOL_T0});
+  EXPECT_EQ(SCardDisconnect(card, 9), SCARD_E_INVALID_VALUE);
+  EXPECT_EQ(SCardDisconnect(card, SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
+  EXPECT_EQ(SCardDisconnect(card, SCARD_LEAVE_CARD), SCARD_E_INVALID_HANDLE);
+  EXPECT_EQ(Send(card, "FFCA000000"), "ERR:80100003");
+  EXPECT_EQ(SCardConnect(0, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, &card, &active),
+            SCARD_E_INVALID_HANDLE);
+}
+
+TEST_F(Provider, ExclusiveHolderRefusesOthersUntilItLeaves) {
+  SCARDHANDLE first = 0, second = 0;
+  ASSERT_EQ(Connect(first, kReader, SCARD_SHARE_EXCLUSIVE), SCARD_S_SUCCESS);
+  EXPECT_EQ(Connect(second), SCARD_E_SHARING_VIOLATION);
+  ASSERT_EQ(SCardDisconnect(first, SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
+  ASSERT_EQ(Connect(first), SCARD_S_SUCCESS);
+  EXPECT_EQ(Connect(second, kReader, SCARD_SHARE_EXCLUSIVE), SCARD_E_SHARING_VIOLATION);
+  EXPECT_EQ(Connect(second), SCARD_S_SUCCESS);
+  SCardDisconnect(first, SCARD_LEAVE_CARD);
+  SCardDisconnect(second, SCARD_LEAVE_CARD);
+}
+
+TEST_F(Provider, TransmitCarriesTheCardsAnswersAndChecksItsArguments) {
+  SCARDHANDLE card = 0;
+  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
+  EXPECT_EQ(Send(card, "FFCA000000"), "04A1B2C39000");
+  WriteBlock(card, 4, kData);
+  EXPECT_EQ(ReadBlock(card, 4), std::string(kData) + "9000");
+
+  BYTE apdu[] = {0xFF, 0xB0, 0x00, 0x04, 0x10};
+  BYTE answer[18];
+  DWORD length = 10;
+  EXPECT_EQ(SCardTransmit(card, SCARD_PCI_T1, apdu, sizeof apdu, nullptr, answer, &length),
+            SCARD_E_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(length, 18u);
+  length = sizeof answer;
+  EXPECT_EQ(SCardTransmit(card, SCARD_PCI_T0, apdu, sizeof apdu, nullptr, answer, &length),
+            SCARD_E_PROTO_MISMATCH);
+  EXPECT_EQ(SCardTransmit(card, SCARD_PCI_T1, apdu, 0, nullptr, answer, &length),
+            SCARD_E_INVALID_PARAMETER);
+  EXPECT_EQ(SCardTransmit(card, nullptr, apdu, sizeof apdu, nullptr, answer, &length),
+            SCARD_E_INVALID_PARAMETER);
+  EXPECT_EQ(SCardTransmit(card, SCARD_PCI_T1, apdu, sizeof apdu, nullptr, answer, nullptr),
+            SCARD_E_INVALID_PARAMETER);
+  SCardDisconnect(card, SCARD_LEAVE_CARD);
+}
+
+TEST_F(Provider, ResetLosesTheAuthenticationAndWarnsOtherHandles) {
+  SCARDHANDLE first = 0, second = 0;
+  ASSERT_EQ(Connect(first), SCARD_S_SUCCESS);
+  ASSERT_EQ(Connect(second), SCARD_S_SUCCESS);
+  ASSERT_EQ(Send(first, "FF82200006FFFFFFFFFFFF"), "9000");
+  ASSERT_EQ(Send(first, "FF860000050100046000"), "9000");
+  DWORD active = 0;
+  ASSERT_EQ(SCardReconnect(first, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_RESET_CARD, &active),
+            SCARD_S_SUCCESS);
+  EXPECT_EQ(Send(first, "FFB0000410"), "6982");
+  EXPECT_EQ(Send(second, "FFCA000000"), "ERR:80100068");
+  ASSERT_EQ(
+      SCardReconnect(second, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD, &active),
+      SCARD_S_SUCCESS);
+  EXPECT_EQ(Send(second, "FFCA000000"), "04A1B2C39000");
+  EXPECT_EQ(SCardReconnect(second, 0, SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD, &active),
+            SCARD_E_INVALID_VALUE);
+  SCardDisconnect(first, SCARD_LEAVE_CARD);
+  SCardDisconnect(second, SCARD_LEAVE_CARD);
+}
+
+TEST_F(Provider, StatusAndAttributes) {
+  SCARDHANDLE card = 0;
+  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
+  char name[64];
+  DWORD name_length = sizeof name, state = 0, protocol = 0, atr_length = 0;
+  BYTE atr[MAX_ATR_SIZE];
+  atr_length = sizeof atr;
+  ASSERT_EQ(SCardStatus(card, name, &name_length, &state, &protocol, atr, &atr_length),
+            SCARD_S_SUCCESS);
+  EXPECT_STREQ(name, kReader);
+  EXPECT_EQ(name_length, std::strlen(kReader) + 1);
+  EXPECT_TRUE(state & SCARD_PRESENT);
+  EXPECT_EQ(protocol, DWORD{SCARD_PROTOCOL_T1});
+  EXPECT_EQ(ToHex(Bytes(atr, atr + atr_length)), "3B8F8001804F0CA000000306030001000000006A");
+
+  struct Case {
+    DWORD id;
+    std::string value;
+  } cases[] = {
+      {SCARD_ATTR_ATR_STRING,
+       std::string(
+           "\x3B\x8F\x80\x01\x80\x4F\x0C\xA0\x00\x00\x03\x06\x03\x00\x01\x00\x00\x00\x00\x6A", 20)},
+      {SCARD_ATTR_DEVICE_FRIENDLY_NAME_A, std::string(kReader) + '\0'},
+      {SCARD_ATTR_VENDOR_NAME, std::string("Tarsin") + '\0'},
+      {SCARD_ATTR_VENDOR_IFD_TYPE, std::string("Test reader") + '\0'},
+      {SCARD_ATTR_VENDOR_IFD_VERSION, std::string("\x2C\x01\x01\x02", 4)},  // 2.1.300
+      {SCARD_ATTR_VENDOR_IFD_SERIAL_NO, std::string("SN-42") + '\0'},
+  };
+  for (const auto& c : cases) {
+    DWORD length = 0;
+    ASSERT_EQ(SCardGetAttrib(card, c.id, nullptr, &length), SCARD_S_SUCCESS) << std::hex << c.id;
+    std::vector<BYTE> value(length);
+    ASSERT_EQ(SCardGetAttrib(card, c.id, value.data(), &length), SCARD_S_SUCCESS);
+    EXPECT_EQ(std::string(value.begin(), value.end()), c.value) << std::hex << c.id;
+  }
+  DWORD length = 2;
+  BYTE small[2];
+  EXPECT_EQ(SCardGetAttrib(card, SCARD_ATTR_VENDOR_NAME, small, &length),
+            SCARD_E_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(length, 7u);
+  EXPECT_EQ(SCardGetAttrib(card, 0x00010999, nullptr, &length), SCARD_E_UNSUPPORTED_FEATURE);
+  ASSERT_TRUE(faults::HideAttribute(kReader, SCARD_ATTR_VENDOR_NAME));
+  EXPECT_EQ(SCardGetAttrib(card, SCARD_ATTR_VENDOR_NAME, nullptr, &length),
+            SCARD_E_UNSUPPORTED_FEATURE);
+  SCardDisconnect(card, SCARD_LEAVE_CARD);
+}
+
+TEST_F(Provider, InjectedFaults) {
+  SCARDHANDLE card = 0;
+  ASSERT_TRUE(faults::FailNextConnects(kReader, 2));
+  EXPECT_EQ(Connect(card), SCARD_E_SHARING_VIOLATION);
+  EXPECT_EQ(Connect(card), SCARD_E_SHARING_VIOLATION);
+  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
+
+  ASSERT_TRUE(faults::FailNextTransmits(kReader, SCARD_F_COMM_ERROR));
+  ASSERT_TRUE(faults::ForceStatusWords(kReader, 0x6A82));
+  EXPECT_EQ(Send(card, "FFCA000000"), "ERR:80100013");
+  EXPECT_EQ(Send(card, "FFCA000000"), "6A82");
+  EXPECT_EQ(Send(card, "FFCA000000"), "04A1B2C39000");
+
+  ASSERT_TRUE(faults::RemoveCardDuringNextTransmit(kReader));
+  EXPECT_EQ(Send(card, "FFCA000000"), "");
+  EXPECT_EQ(Send(card, "FFCA000000"), "ERR:80100016");
+  EXPECT_EQ(Send(card, "FFCA000000"), "ERR:80100069");
+  SCARDHANDLE other = 0;
+  EXPECT_EQ(Connect(other), SCARD_E_NO_SMARTCARD);
+  ASSERT_TRUE(faults::SetCardPresent(kReader, true));
+  EXPECT_EQ(Send(card, "FFCA000000"), "ERR:80100069");  // another card now, as far as it knows
+  DWORD active = 0;
+  ASSERT_EQ(SCardReconnect(card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD, &active),
+            SCARD_S_SUCCESS);
+  EXPECT_EQ(Send(card, "FFCA000000"), "04A1B2C39000");
+
+  ASSERT_TRUE(faults::SetReaderPresent(kReader, false));
+  EXPECT_EQ(Send(card, "FFCA000000"), "ERR:80100017");
+  EXPECT_EQ(Connect(other), SCARD_E_UNKNOWN_READER);
+  ASSERT_TRUE(faults::SetReaderPresent(kReader, true));
+  EXPECT_FALSE(faults::SetReaderPresent("No such reader", true));
+  ASSERT_TRUE(faults::FailNextTransmits(kReader, SCARD_F_COMM_ERROR, 3));
+  ASSERT_TRUE(faults::ClearFaults(kReader));
+  EXPECT_EQ(Send(card, "FFCA000000"), "04A1B2C39000");
+  SCardDisconnect(card, SCARD_LEAVE_CARD);
+}
+
+TEST_F(Provider, FaultsWrittenByHandInTheFile) {
+  auto contents = ReadReaders();
+  contents["readers"][0]["faults"] = {{"connectResults", {0x8010000Bu}}, {"statusWords", {"6300"}}};
+  WriteReaders(contents);
+  SCARDHANDLE card = 0;
+  EXPECT_EQ(Connect(card), SCARD_E_SHARING_VIOLATION);
+  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
+  EXPECT_EQ(Send(card, "FFCA000000"), "6300");
+  SCardDisconnect(card, SCARD_LEAVE_CARD);
+}
+
+TEST_F(Provider, TransactionsKeepOtherHandlesOut) {
+  SCARDHANDLE first = 0, second = 0;
+  ASSERT_EQ(Connect(first), SCARD_S_SUCCESS);
+  ASSERT_EQ(Connect(second), SCARD_S_SUCCESS);
+  EXPECT_EQ(SCardEndTransaction(first, SCARD_LEAVE_CARD), SCARD_E_NOT_TRANSACTED);
+  ASSERT_EQ(SCardBeginTransaction(first), SCARD_S_SUCCESS);
+  EXPECT_EQ(Send(first, "FFCA000000"), "04A1B2C39000");
+  EXPECT_EQ(Send(second, "FFCA000000"), "ERR:8010000B");
+  ASSERT_EQ(SCardEndTransaction(first, SCARD_LEAVE_CARD), SCARD_S_SUCCESS);
+  EXPECT_EQ(Send(second, "FFCA000000"), "04A1B2C39000");
+  SCardDisconnect(first, SCARD_LEAVE_CARD);
+  SCardDisconnect(second, SCARD_LEAVE_CARD);
+}
+
+TEST_F(Provider, StatusChangeSeesCardsComeAndGo) {
+  SCARD_READERSTATE states[2] = {};
+  states[0].szReader = kReader;
+  states[1].szReader = kEmpty;
+  ASSERT_EQ(SCardGetStatusChange(context_, 0, states, 2), SCARD_S_SUCCESS);
+  EXPECT_TRUE(states[0].dwEventState & SCARD_STATE_PRESENT);
+  EXPECT_EQ(states[0].cbAtr, 20u);
+  EXPECT_TRUE(states[1].dwEventState & SCARD_STATE_EMPTY);
+  for (auto& state : states) state.dwCurrentState = state.dwEventState & ~SCARD_STATE_CHANGED;
+  EXPECT_EQ(SCardGetStatusChange(context_, 100, states, 2), SCARD_E_TIMEOUT);
+  ASSERT_TRUE(faults::SetCardPresent(kReader, false));
+  ASSERT_EQ(SCardGetStatusChange(context_, 1000, states, 2), SCARD_S_SUCCESS);
+  EXPECT_TRUE(states[0].dwEventState & SCARD_STATE_CHANGED);
+  EXPECT_TRUE(states[0].dwEventState & SCARD_STATE_EMPTY);
+  SCARD_READERSTATE unknown = {};
+  unknown.szReader = "No such reader";
+  ASSERT_EQ(SCardGetStatusChange(context_, 0, &unknown, 1), SCARD_S_SUCCESS);
+  EXPECT_TRUE(unknown.dwEventState & SCARD_STATE_UNKNOWN);
+}
+
+// Runs `body` in a child process and returns its exit status.
+template <typename Body>
+int InChild(Body body) {
+  pid_t child = ::fork();
+  if (child == 0) ::_exit(body());
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
+  auto writer = [](int first_sector) {
+    return [first_sector]() -> int {
+      SCARDCONTEXT context = 0;
+      SCARDHANDLE card = 0;
+      DWORD active = 0;
+      if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS)
+        return 1;
+      if (SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card, &active) !=
+          SCARD_S_SUCCESS)
+        return 2;
+      for (int sector = first_sector; sector < 16; sector += 2) {
+        for (int offset = 0; offset < 3; ++offset) {
+          int block = sector * 4 + offset;
+          char auth[32], write[80];
+          std::snprintf(auth, sizeof auth, "FF86000005010%03X6000", block);
+          std::snprintf(write, sizeof write, "FFD600%02X10%032X", block, block);
+          if (Send(card, "FF82200006FFFFFFFFFFFF") != "9000" || Send(card, auth) != "9000" ||
+              Send(card, write) != "9000") {
+            return 3;
+          }
+        }
+      }
+      SCardReleaseContext(context);
+      return 0;
+    };
+  };
+  pid_t odd = ::fork();
+  if (odd == 0) ::_exit(writer(1)());
+  EXPECT_EQ(InChild(writer(2)), 0);
+  int status = 0;
+  ::waitpid(odd, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  SCARDHANDLE card = 0;
+  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
+  for (int block = 4; block < 64; ++block) {
+    if (block % 4 == 3) continue;
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "%032X9000", block);
+    EXPECT_EQ(ReadBlock(card, block), expected) << block;
+  }
+  SCardDisconnect(card, SCARD_LEAVE_CARD);
+}
+
+TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
+  ::unsetenv("TARSIN_RF_VIRTUAL_READERS");
+  ::setenv("XDG_DATA_HOME", folder_.c_str(), 1);
+  SCARDCONTEXT context = 0;
+  ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context), SCARD_S_SUCCESS);
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "Quillon/Nemora/virtual-readers.json"));
+  DWORD length = 0;
+  ASSERT_EQ(SCardListReaders(context, nullptr, nullptr, &length), SCARD_S_SUCCESS);
+  std::vector<char> names(length);
+  ASSERT_EQ(SCardListReaders(context, nullptr, names.data(), &length), SCARD_S_SUCCESS);
+  EXPECT_EQ(std::string(names.begin(), names.end()),
+            std::string("Tarsin Virtual Reader 0\0Tarsin Virtual Reader 1\0\0", 49));
+  SCARDHANDLE card = 0;
+  DWORD active = 0;
+  ASSERT_EQ(SCardConnect(context, "Tarsin Virtual Reader 0", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1,
+                         &card, &active),
+            SCARD_S_SUCCESS);
+  // A blank 1K with transport keys.
+  EXPECT_EQ(ReadBlock(card, 7), "000000000000FF078069FFFFFFFFFFFF9000");
+  SCardReleaseContext(context);
+  ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(Provider, UnreadableFileIsNoService) {
+  std::ofstream(path_) << "{ not json";
+  SCARDCONTEXT context = 0;
+  EXPECT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context),
+            SCARD_E_NO_SERVICE);
+}
+
+TEST(ProviderTexts, MatchPcscLite) {
+  void* library = ::dlopen("libpcsclite.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (!library) GTEST_SKIP() << "libpcsclite.so.1 not installed";
+  auto* theirs = reinterpret_cast<const char* (*)(LONG)>(::dlsym(library, "pcsc_stringify_error"));
+  ASSERT_NE(theirs, nullptr);
+  for (LONG code : {SCARD_S_SUCCESS,
+                    SCARD_E_INVALID_HANDLE,
+                    SCARD_E_INVALID_PARAMETER,
+                    SCARD_E_INSUFFICIENT_BUFFER,
+                    SCARD_E_UNKNOWN_READER,
+                    SCARD_E_TIMEOUT,
+                    SCARD_E_SHARING_VIOLATION,
+                    SCARD_E_NO_SMARTCARD,
+                    SCARD_E_PROTO_MISMATCH,
+                    SCARD_E_INVALID_VALUE,
+                    SCARD_F_COMM_ERROR,
+                    SCARD_E_NOT_TRANSACTED,
+                    SCARD_E_READER_UNAVAILABLE,
+                    SCARD_E_NO_SERVICE,
+                    SCARD_E_NO_READERS_AVAILABLE,
+                    SCARD_W_UNRESPONSIVE_CARD,
+                    SCARD_W_RESET_CARD,
+                    SCARD_W_REMOVED_CARD,
+                    SCARD_E_UNSUPPORTED_FEATURE,
+                    LONG{0x12345678}}) {
+    EXPECT_STREQ(pcsc_stringify_error(code), theirs(code)) << std::hex << code;
+  }
+  ::dlclose(library);
+}
+
+}  // namespace
+}  // namespace tarsin::sim::testing
