@@ -73,6 +73,22 @@ RegValue MakeValue(uint32_t type, std::span<const uint8_t> data) {
   return RegValue{type, std::vector<uint8_t>(data.begin(), data.end())};
 }
 
+// Resolves `key` and runs `action(open, database)`, where `database` is null for a hive
+// without a file (only when reading). A fault of the store comes back as an I/O failure.
+template <class Action>
+LSTATUS OnKey(HKEY key, bool forWrite, Action&& action) noexcept {
+  try {
+    OpenKey open;
+    std::shared_ptr<HiveDatabase> database;
+    if (LSTATUS status = Resolve(key, forWrite, open, database); status != ERROR_SUCCESS) {
+      return status;
+    }
+    return action(open, database.get());
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
 }  // namespace
 
 LSTATUS RegConnectRegistryA(std::string_view machineName, HKEY root, HKEY& result) {
@@ -84,12 +100,7 @@ LSTATUS RegConnectRegistryA(std::string_view machineName, HKEY root, HKEY& resul
 
 LSTATUS RegOpenKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/, REGSAM access,
                       HKEY& result) {
-  try {
-    OpenKey open;
-    std::shared_ptr<HiveDatabase> database;
-    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
-      return status;
-    }
+  return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
     const std::vector<std::string> path = SplitPath(subKey);
     KeyId id = open.id;
     if (database == nullptr) {
@@ -99,19 +110,12 @@ LSTATUS RegOpenKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/, R
     }
     result = Handles().Add({open.hive, id, access});
     return ERROR_SUCCESS;
-  } catch (...) {
-    return ERROR_REGISTRY_IO_FAILED;
-  }
+  });
 }
 
 LSTATUS RegCreateKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/, REGSAM access,
                         HKEY& result, uint32_t* disposition) {
-  try {
-    OpenKey open;
-    std::shared_ptr<HiveDatabase> database;
-    if (LSTATUS status = Resolve(key, true, open, database); status != ERROR_SUCCESS) {
-      return status;
-    }
+  return OnKey(key, true, [&](const OpenKey& open, HiveDatabase* database) {
     KeyId id = kRootKeyId;
     bool created = false;
     if (LSTATUS status = database->CreateKey(open.id, SplitPath(subKey), id, created);
@@ -121,113 +125,56 @@ LSTATUS RegCreateKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/,
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     result = Handles().Add({open.hive, id, access});
     return ERROR_SUCCESS;
-  } catch (...) {
-    return ERROR_REGISTRY_IO_FAILED;
-  }
+  });
 }
 
 LSTATUS RegQueryValueExA(HKEY key, std::string_view valueName, RegValue& value) {
-  try {
-    OpenKey open;
-    std::shared_ptr<HiveDatabase> database;
-    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
-      return status;
-    }
-    if (database == nullptr) return ERROR_FILE_NOT_FOUND;
-    return database->GetValue(open.id, valueName, value);
-  } catch (...) {
-    return ERROR_REGISTRY_IO_FAILED;
-  }
+  return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
+    return database ? database->GetValue(open.id, valueName, value) : ERROR_FILE_NOT_FOUND;
+  });
 }
 
 LSTATUS RegSetValueExA(HKEY key, std::string_view valueName, uint32_t type,
                        std::span<const uint8_t> data) {
-  try {
-    OpenKey open;
-    std::shared_ptr<HiveDatabase> database;
-    if (LSTATUS status = Resolve(key, true, open, database); status != ERROR_SUCCESS) {
-      return status;
-    }
+  return OnKey(key, true, [&](const OpenKey& open, HiveDatabase* database) {
     return database->SetValue(open.id, valueName, MakeValue(type, data));
-  } catch (...) {
-    return ERROR_REGISTRY_IO_FAILED;
-  }
+  });
 }
 
 LSTATUS RegAddNewValue(HKEY key, std::string_view baseName, uint32_t type,
                        std::span<const uint8_t> data, std::string& usedName) {
-  try {
-    OpenKey open;
-    std::shared_ptr<HiveDatabase> database;
-    if (LSTATUS status = Resolve(key, true, open, database); status != ERROR_SUCCESS) {
-      return status;
-    }
+  return OnKey(key, true, [&](const OpenKey& open, HiveDatabase* database) {
     return database->AddNewValue(open.id, baseName, MakeValue(type, data), usedName);
-  } catch (...) {
-    return ERROR_REGISTRY_IO_FAILED;
-  }
+  });
 }
 
 LSTATUS RegEnumValueA(HKEY key, uint32_t index, std::string& name, RegValue* value) {
-  try {
-    OpenKey open;
-    std::shared_ptr<HiveDatabase> database;
-    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
-      return status;
-    }
-    if (database == nullptr) return ERROR_NO_MORE_ITEMS;
-    return database->ValueAt(open.id, index, name, value);
-  } catch (...) {
-    return ERROR_REGISTRY_IO_FAILED;
-  }
+  return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
+    return database ? database->ValueAt(open.id, index, name, value) : ERROR_NO_MORE_ITEMS;
+  });
 }
 
 LSTATUS RegEnumKeyExA(HKEY key, uint32_t index, std::string& name) {
-  try {
-    OpenKey open;
-    std::shared_ptr<HiveDatabase> database;
-    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
-      return status;
-    }
-    if (database == nullptr) return ERROR_NO_MORE_ITEMS;
-    return database->SubKeyAt(open.id, index, name);
-  } catch (...) {
-    return ERROR_REGISTRY_IO_FAILED;
-  }
+  return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
+    return database ? database->SubKeyAt(open.id, index, name) : ERROR_NO_MORE_ITEMS;
+  });
 }
 
 LSTATUS RegDeleteValueA(HKEY key, std::string_view valueName) {
-  try {
-    OpenKey open;
-    std::shared_ptr<HiveDatabase> database;
-    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
-      return status;
-    }
+  return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
     if (database == nullptr) return ERROR_FILE_NOT_FOUND;
     if ((open.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
     return database->DeleteValue(open.id, valueName);
-  } catch (...) {
-    return ERROR_REGISTRY_IO_FAILED;
-  }
+  });
 }
 
 LSTATUS RegDeleteTreeA(HKEY key, std::string_view subKey) {
-  try {
-    OpenKey open;
-    std::shared_ptr<HiveDatabase> database;
-    if (LSTATUS status = Resolve(key, false, open, database); status != ERROR_SUCCESS) {
-      return status;
-    }
+  return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
     if (database == nullptr) return ERROR_FILE_NOT_FOUND;
     KeyId id = open.id;
-    if (LSTATUS status = database->FindKey(open.id, SplitPath(subKey), id);
-        status != ERROR_SUCCESS) {
-      return status;
-    }
-    return database->DeleteTree(id);
-  } catch (...) {
-    return ERROR_REGISTRY_IO_FAILED;
-  }
+    LSTATUS status = database->FindKey(open.id, SplitPath(subKey), id);
+    return status == ERROR_SUCCESS ? database->DeleteTree(id) : status;
+  });
 }
 
 LSTATUS RegCloseKey(HKEY key) {

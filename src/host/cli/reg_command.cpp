@@ -247,6 +247,8 @@ CLI::App* AddKeyCommand(CLI::App& reg, const char* name, const char* description
   // reg.exe's switches: /v NAME, /ve, /f ...; the key never starts with a slash.
   cmd->allow_windows_style_options();
   cmd->add_option("key", options.key, "Full key name, e.g. HKLM\\Software\\Quillon")->required();
+  cmd->add_option("-v", options.valueName, "The value of that name");
+  cmd->add_flag("--ve", options.defaultValue, "The unnamed value");
   return cmd;
 }
 
@@ -258,13 +260,9 @@ void AddRegCommand(CLI::App& app) {
   reg->require_subcommand(1);
 
   CLI::App* query = AddKeyCommand(*reg, "query", "Show a key's values and sub-keys", *options);
-  query->add_option("-v", options->valueName, "Only this value");
-  query->add_flag("--ve", options->defaultValue, "Only the unnamed value");
   query->callback([options] { exit_status = RunQuery(*options); });
 
   CLI::App* add = AddKeyCommand(*reg, "add", "Add a key or a value", *options);
-  add->add_option("-v", options->valueName, "Value name");
-  add->add_flag("--ve", options->defaultValue, "The unnamed value");
   add->add_option("-t", options->type,
                   "REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_BINARY");
   add->add_option("-d", options->data, "Data");
@@ -273,8 +271,6 @@ void AddRegCommand(CLI::App& app) {
   add->callback([options] { exit_status = RunAdd(*options); });
 
   CLI::App* remove = AddKeyCommand(*reg, "delete", "Delete a value or a whole key", *options);
-  remove->add_option("-v", options->valueName, "Only this value");
-  remove->add_flag("--ve", options->defaultValue, "Only the unnamed value");
   remove->add_flag("--va", options->allValues, "All values of the key");
   remove->add_flag("-f", options->force, "Delete without asking");
   remove->callback([options] { exit_status = RunDelete(*options); });
