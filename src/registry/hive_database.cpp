@@ -1,5 +1,6 @@
 #include "registry/hive_database.h"
 
+#include <fmt/format.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,6 +68,43 @@ LSTATUS CreateFolderOf(const std::string& path) {
   return error == std::errc::permission_denied || error == std::errc::read_only_file_system
              ? ERROR_ACCESS_DENIED
              : ERROR_REGISTRY_IO_FAILED;
+}
+
+// "file:" URIs reserve these characters.
+std::string UriPath(const std::string& path) {
+  std::string uri;
+  for (char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      uri += fmt::format("%{:02X}", static_cast<unsigned char>(c));
+    } else {
+      uri += c;
+    }
+  }
+  return uri;
+}
+
+int OpenConnection(const std::string& path, bool writable, sqlite3*& db) {
+  const int flags = (writable ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
+                    SQLITE_OPEN_FULLMUTEX;
+  int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  if (rc != SQLITE_OK) return rc;
+  if (writable) {
+    // The WAL's companion files outlive the last writer, so that users who may not write the
+    // folder can still read the hive through them.
+    int persist = 1;
+    sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+                      nullptr);
+    return rc == SQLITE_OK ? sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) : rc;
+  }
+  rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return rc;
+  // Without those files and without the right to create them, the file is read as it stands.
+  sqlite3_close(db);
+  db = nullptr;
+  return sqlite3_open_v2(("file:" + UriPath(path) + "?immutable=1").c_str(), &db,
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX, nullptr);
 }
 
 }  // namespace
@@ -150,17 +188,8 @@ std::shared_ptr<HiveDatabase> HiveDatabase::Open(Hive hive, bool forWrite, LSTAT
       if (status = CreateFolderOf(path); status != ERROR_SUCCESS) return nullptr;
     }
     sqlite3* db = nullptr;
-    const int flags =
-        (writable ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
-        SQLITE_OPEN_FULLMUTEX;
-    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    const int rc = OpenConnection(path, writable, db);
     std::shared_ptr<HiveDatabase> opened(new HiveDatabase(db, !writable));
-    if (rc == SQLITE_OK) rc = sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    if (rc == SQLITE_OK && writable) {
-      rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
-                        nullptr);
-      if (rc == SQLITE_OK) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
-    }
     if (rc != SQLITE_OK) {
       status = StatusOf(rc);
       return nullptr;

@@ -1,14 +1,13 @@
 #include "pcsc/card_identification.h"
 
 #include <fmt/format.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
 
+#include "registry/child_process.h"
 #include "registry/mregistry.h"
 #include "registry/reg_file_io.h"
 #include "registry/temporary_registry.h"
@@ -202,24 +201,11 @@ TEST(CardIdentificationChild, IdentifiesTwoHundredUnknownCards) {
 
 TEST_F(CardIdentification, TwoProcessesLoseNoRecord) {
   Table({{"Add new cards", int32_t{1}}});
-  std::vector<pid_t> children;
-  for (const char* batch : {"AA", "BB"}) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::setenv("TARSIN_RF_TEST_ATR_BATCH", batch, 1);
-      ::execl("/proc/self/exe", "child",
-              "--gtest_filter=CardIdentificationChild.IdentifiesTwoHundredUnknownCards",
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    children.push_back(child);
-  }
-  for (pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  const std::string child = "CardIdentificationChild.IdentifiesTwoHundredUnknownCards";
+  const pid_t first = registry::StartTestInChild(child, "TARSIN_RF_TEST_ATR_BATCH", "AA");
+  const pid_t second = registry::StartTestInChild(child, "TARSIN_RF_TEST_ATR_BATCH", "BB");
+  EXPECT_EQ(registry::ChildExitCode(first), 0);
+  EXPECT_EQ(registry::ChildExitCode(second), 0);
   const std::vector<std::string> atrs = RecordedAtrs();
   EXPECT_EQ(atrs.size(), 400u);
   EXPECT_EQ(std::set<std::string>(atrs.begin(), atrs.end()).size(), 400u);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "registry/child_process.h"
 #include "registry/temporary_registry.h"
 
 namespace tarsin::registry {
@@ -170,6 +171,36 @@ TEST_F(Registry, AReadOnlyHiveStillReadsAndRefusesWritesWith5) {
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "d"), Variant("kept"));
   std::vector<std::string> names;
   EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 1);
+}
+
+// Children of the test below: one writes the hive, one reads it as another user.
+TEST(RegistryChild, WritesOrReads) {
+  const char* role = std::getenv("TARSIN_RF_TEST_ROLE");
+  if (role == nullptr) GTEST_SKIP() << "only as a child of AUserWhoMayNotWriteTheFolderStillReads";
+  if (std::string_view(role) == "write") {
+    ASSERT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "machine-wide"), 0u);
+  } else {
+    EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "d"), Variant("machine-wide"));
+    EXPECT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "mine"), 5u);
+  }
+}
+
+TEST_F(Registry, AUserWhoMayNotWriteTheFolderStillReads) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  std::filesystem::permissions(folder_, std::filesystem::perms(0755));
+  const std::string child = "RegistryChild.WritesOrReads";
+  ASSERT_EQ(ChildExitCode(StartTestInChild(child, "TARSIN_RF_TEST_ROLE", "write")), 0);
+  constexpr uid_t kNobody = 65534;
+  const auto readAsNobody = [&] {
+    return ChildExitCode(StartTestInChild(child, "TARSIN_RF_TEST_ROLE", "read", kNobody));
+  };
+  const int firstRead = readAsNobody();
+  if (firstRead == 127) GTEST_SKIP() << "the test program is out of reach of another user";
+  EXPECT_EQ(firstRead, 0);
+  // A hive whose WAL files are gone (copied, or written by another tool) reads as well.
+  std::filesystem::remove(hiveFile().string() + "-wal");
+  std::filesystem::remove(hiveFile().string() + "-shm");
+  EXPECT_EQ(readAsNobody(), 0);
 }
 
 TEST_F(Registry, AddedTextsNeverReplaceEachOther) {
