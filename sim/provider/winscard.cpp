@@ -60,6 +60,26 @@ LONG HandleHealth(Sessions& sessions, const Context& context, const Handle& hand
   return SCARD_S_SUCCESS;
 }
 
+// A card handle with its context, once looked up.
+struct Connection {
+  Handle* handle = nullptr;
+  const Context* context = nullptr;
+};
+
+LONG FindConnection(Sessions& sessions, SCARDHANDLE value, Connection& connection) {
+  auto found = sessions.handles.find(value);
+  if (found == sessions.handles.end()) return SCARD_E_INVALID_HANDLE;
+  connection = {&found->second, &sessions.contexts.at(found->second.context)};
+  return SCARD_S_SUCCESS;
+}
+
+// The connection, provided that its card can still be talked to.
+LONG UsableConnection(Sessions& sessions, SCARDHANDLE value, Connection& connection,
+                      std::optional<ReaderView>& view) {
+  if (LONG found = FindConnection(sessions, value, connection)) return found;
+  return HandleHealth(sessions, *connection.context, *connection.handle, view);
+}
+
 LONG TakeShareLock(const Context& context, const std::string& reader, DWORD share_mode,
                    SharedLock& lock) {
   auto path = Sessions::LockPath(*context.bank, reader, "share");
@@ -237,10 +257,10 @@ TARSIN_EXPORT LONG SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dw
     }
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
-    auto found = sessions.handles.find(hCard);
-    if (found == sessions.handles.end()) return SCARD_E_INVALID_HANDLE;
-    Handle& handle = found->second;
-    const Context& context = sessions.contexts.at(handle.context);
+    Connection connection;
+    if (LONG found = FindConnection(sessions, hCard, connection)) return found;
+    Handle& handle = *connection.handle;
+    const Context& context = *connection.context;
     auto view = PresentReader(*context.bank, handle.reader);
     if (!view) return SCARD_E_READER_UNAVAILABLE;
     if (dwShareMode != handle.share_mode) {
@@ -272,12 +292,11 @@ TARSIN_EXPORT LONG SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
     if (!ValidDisposition(dwDisposition)) return SCARD_E_INVALID_VALUE;
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
-    auto found = sessions.handles.find(hCard);
-    if (found == sessions.handles.end()) return SCARD_E_INVALID_HANDLE;
-    if (dwDisposition != SCARD_LEAVE_CARD) {
-      ResetField(sessions, sessions.contexts.at(found->second.context), found->second);
-    }
-    sessions.handles.erase(found);
+    Connection connection;
+    if (LONG found = FindConnection(sessions, hCard, connection)) return found;
+    if (dwDisposition != SCARD_LEAVE_CARD)
+      ResetField(sessions, *connection.context, *connection.handle);
+    sessions.handles.erase(hCard);
     return SCARD_S_SUCCESS;
   });
 }
@@ -288,15 +307,13 @@ TARSIN_EXPORT LONG SCardBeginTransaction(SCARDHANDLE hCard) {
     for (;;) {
       {
         std::lock_guard lock(sessions.mutex);
-        auto found = sessions.handles.find(hCard);
-        if (found == sessions.handles.end()) return SCARD_E_INVALID_HANDLE;
-        Handle& handle = found->second;
-        const Context& context = sessions.contexts.at(handle.context);
+        Connection connection;
         std::optional<ReaderView> view;
-        if (LONG health = HandleHealth(sessions, context, handle, view)) return health;
+        if (LONG usable = UsableConnection(sessions, hCard, connection, view)) return usable;
+        Handle& handle = *connection.handle;
         if (handle.transaction.held()) return SCARD_S_SUCCESS;
         handle.transaction = SharedLock::TryTake(
-            Sessions::LockPath(*context.bank, handle.reader, "transaction"), LOCK_EX);
+            Sessions::LockPath(*connection.context->bank, handle.reader, "transaction"), LOCK_EX);
         if (handle.transaction.held()) return SCARD_S_SUCCESS;
       }
       // Another holder: wait for it, as pcsc-lite does.
@@ -310,14 +327,12 @@ TARSIN_EXPORT LONG SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
     if (!ValidDisposition(dwDisposition)) return SCARD_E_INVALID_VALUE;
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
-    auto found = sessions.handles.find(hCard);
-    if (found == sessions.handles.end()) return SCARD_E_INVALID_HANDLE;
-    Handle& handle = found->second;
+    Connection connection;
+    if (LONG found = FindConnection(sessions, hCard, connection)) return found;
+    Handle& handle = *connection.handle;
     if (!handle.transaction.held()) return SCARD_E_NOT_TRANSACTED;
     handle.transaction = SharedLock();
-    if (dwDisposition != SCARD_LEAVE_CARD) {
-      ResetField(sessions, sessions.contexts.at(handle.context), handle);
-    }
+    if (dwDisposition != SCARD_LEAVE_CARD) ResetField(sessions, *connection.context, handle);
     return SCARD_S_SUCCESS;
   });
 }
@@ -328,13 +343,10 @@ TARSIN_EXPORT LONG SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pc
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
-    auto found = sessions.handles.find(hCard);
-    if (found == sessions.handles.end()) return SCARD_E_INVALID_HANDLE;
-    const Handle& handle = found->second;
+    Connection connection;
     std::optional<ReaderView> view;
-    if (LONG health = HandleHealth(sessions, sessions.contexts.at(handle.context), handle, view)) {
-      return health;
-    }
+    if (LONG usable = UsableConnection(sessions, hCard, connection, view)) return usable;
+    Handle& handle = *connection.handle;
     if (pdwState)
       *pdwState =
           view->card_present ? SCARD_PRESENT | SCARD_POWERED | SCARD_NEGOTIABLE : SCARD_ABSENT;
@@ -409,15 +421,15 @@ TARSIN_EXPORT LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioS
     if (cbSendLength > MAX_BUFFER_SIZE_EXTENDED) return SCARD_E_INSUFFICIENT_BUFFER;
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
-    auto found = sessions.handles.find(hCard);
-    if (found == sessions.handles.end()) return SCARD_E_INVALID_HANDLE;
-    Handle& handle = found->second;
-    const Context& context = sessions.contexts.at(handle.context);
+    Connection connection;
+    if (LONG found = FindConnection(sessions, hCard, connection)) return found;
+    Handle& handle = *connection.handle;
+    const Context& context = *connection.context;
     if (handle.removal_stage > 0) {
       return handle.removal_stage++ == 1 ? SCARD_E_NOT_TRANSACTED : SCARD_W_REMOVED_CARD;
     }
     std::optional<ReaderView> view;
-    if (LONG health = HandleHealth(sessions, context, handle, view)) return health;
+    if (LONG usable = UsableConnection(sessions, hCard, connection, view)) return usable;
     if (pioSendPci->dwProtocol != handle.protocol) return SCARD_E_PROTO_MISMATCH;
     if (!handle.transaction.held()) {
       // Another handle's transaction keeps the reader to itself.
@@ -468,13 +480,9 @@ TARSIN_EXPORT LONG SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAt
     if (!pcbAttrLen) return SCARD_E_INVALID_PARAMETER;
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
-    auto found = sessions.handles.find(hCard);
-    if (found == sessions.handles.end()) return SCARD_E_INVALID_HANDLE;
-    const Handle& handle = found->second;
+    Connection connection;
     std::optional<ReaderView> view;
-    if (LONG health = HandleHealth(sessions, sessions.contexts.at(handle.context), handle, view)) {
-      return health;
-    }
+    if (LONG usable = UsableConnection(sessions, hCard, connection, view)) return usable;
     auto value = tarsin::sim::ReaderAttribute(*view, static_cast<std::uint32_t>(dwAttrId));
     if (!value) return SCARD_E_UNSUPPORTED_FEATURE;
     return ReturnBytes(*value, pbAttr, pcbAttrLen);

@@ -3,6 +3,7 @@
 # libifd-tarsin-virtual.so, then stops that pcscd and returns CMD's exit status.
 #   TARSIN_RF_IFD_DRIVER       path of the driver (required)
 #   TARSIN_RF_VIRTUAL_READERS  the readers file (else the default one), one reader.conf entry each
+#   TARSIN_RF_PCSCD_PRELOAD    libraries pcscd must load first (sanitizer runtimes of the driver)
 # Only one pcscd can run on a machine: when another one runs, the script refuses (status 77).
 set -u
 
@@ -39,7 +40,14 @@ with open(os.path.join(folder, "reader.conf.d", "tarsin-virtual"), "w") as conf:
         conf.write('FRIENDLYNAME "%s"\nLIBPATH %s\nCHANNELID %d\n\n' % (reader["name"], library, index))
 PY
 
-/usr/sbin/pcscd --foreground --config "$conf/reader.conf.d" >"$conf/pcscd.log" 2>&1 &
+preload=${TARSIN_RF_PCSCD_PRELOAD:-}
+if [ -n "$preload" ]; then
+  # pcscd's own leaks are not ours to report.
+  LD_PRELOAD="$preload" ASAN_OPTIONS=detect_leaks=0 \
+    /usr/sbin/pcscd --foreground --config "$conf/reader.conf.d" >"$conf/pcscd.log" 2>&1 &
+else
+  /usr/sbin/pcscd --foreground --config "$conf/reader.conf.d" >"$conf/pcscd.log" 2>&1 &
+fi
 pid=$!
 
 stop() {
