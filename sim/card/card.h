@@ -38,7 +38,8 @@ class Card {
   // The type name stored in the readers file, e.g. "mifare-classic-1k".
   virtual std::string Type() const = 0;
   virtual Bytes Uid() const = 0;
-  // The answer to select of an ISO 14443-4 card; nullopt for memory cards.
+  // The historical bytes of an ISO 14443-4 card's ATS (GET DATA with P1 01); nullopt for
+  // memory cards, which have no ATS.
   virtual std::optional<Bytes> Ats() const { return std::nullopt; }
   // The ATR the reader reports for this card.
   virtual Bytes Atr() const = 0;
