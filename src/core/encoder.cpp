@@ -23,7 +23,7 @@ std::string DefaultParameterText(const EncoderState& state) {
 
 }  // namespace
 
-Encoder::Encoder() : state_(std::make_unique<EncoderState>()) {
+Encoder::Encoder() : state_(std::make_unique<EncoderData>()) {
   WriteLog("--> Constructor");
   state_->OpenMode = 1;
   state_->ForceReconnect = false;

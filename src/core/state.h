@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tarsin/types.h"
 
@@ -17,6 +19,12 @@ using PcscHandle = long;
 struct LogState {
   std::string path;   // computed on the first line written
   int32_t level = 0;  // never below 0
+};
+
+// The send protocol information as the log shows it; the platform's own record is built from it.
+struct SendPci {
+  uint32_t dwProtocol = 0;
+  uint32_t cbPciLength = 0;
 };
 
 struct EncoderState {
@@ -33,6 +41,12 @@ struct EncoderState {
   PcscHandle hContext = 0;
   PcscHandle hCard = 0;
   uint32_t ActiveProtocol = 0;
+
+  SendPci sendPci;
+
+  // MIFARE working fields: block numbers written as value blocks since the reader was opened;
+  // no list while the reader is closed.
+  std::optional<std::vector<int32_t>> ValueBlocks;
 
   // The one cipher object, created on first use.
   std::unique_ptr<DES> Cipher;

@@ -11,5 +11,6 @@ inline int exit_status = 0;
 
 void AddEncodeCommand(CLI::App& app);
 void AddRegCommand(CLI::App& app);
+void AddRunCommands(CLI::App& app);
 
 }  // namespace tarsin::cli

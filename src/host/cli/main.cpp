@@ -5,6 +5,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   tarsin::cli::AddEncodeCommand(app);
   tarsin::cli::AddRegCommand(app);
+  tarsin::cli::AddRunCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

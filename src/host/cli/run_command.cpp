@@ -1,0 +1,247 @@
+// `tarsin-rf run SCRIPT` and `tarsin-rf call MEMBER ARGS...`: members called late-bound on one
+// Encoder, one call a line, with their results, by-ref outputs and LastError.
+#include <fmt/format.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <nlohmann/json.hpp>
+
+#include "host/cli/commands.h"
+#include "host/dispatch.h"
+#include "host/script.h"
+#include "tarsin/encoder.h"
+
+namespace tarsin::cli {
+namespace {
+
+using host::Arguments;
+using host::Member;
+using host::MemberKind;
+using host::ValueType;
+using nlohmann::json;
+
+struct RunOptions {
+  std::string script;
+  std::vector<std::string> callWords;
+  bool json = false;
+  bool stopOnError = false;
+  bool useVirtualReader = false;
+};
+
+struct Outcome {
+  int line = 0;
+  std::string member;
+  std::optional<std::string> resultName;  // scesuccess, sceError, sceCanceled
+  std::optional<Variant> value;
+  std::vector<std::pair<std::string, Variant>> outputs;
+  std::optional<CError> error;            // LastError after the call
+  std::optional<ComError> dispatchError;  // the call itself failed
+  bool ok = true;
+};
+
+const char* ReturnCodeName(int32_t code) {
+  switch (code) {
+    case scesuccess: return "scesuccess";
+    case sceCanceled: return "sceCanceled";
+    case sceError: return "sceError";
+    default: return "unknown";
+  }
+}
+
+std::string Quote(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string ShowValue(const Variant& value) {
+  switch (value.kind()) {
+    case Variant::Kind::Empty: return "Empty";
+    case Variant::Kind::Null: return "Null";
+    case Variant::Kind::Bool: return value.asBool() ? "True" : "False";
+    case Variant::Kind::String: return Quote(value.asString());
+    case Variant::Kind::Double: return fmt::format("{}", value.asDouble());
+    case Variant::Kind::Bytes:
+    case Variant::Kind::Array: {
+      std::string out = "(";
+      for (const Variant& element : value.elements()) {
+        if (out.size() > 1) out += ", ";
+        out += ShowValue(element);
+      }
+      return out + ")";
+    }
+    default: return std::to_string(value.asInt64());
+  }
+}
+
+json ToJson(const Variant& value) {
+  switch (value.kind()) {
+    case Variant::Kind::Empty:
+    case Variant::Kind::Null: return nullptr;
+    case Variant::Kind::Bool: return value.asBool();
+    case Variant::Kind::String: return value.asString();
+    case Variant::Kind::Double: return value.asDouble();
+    case Variant::Kind::Bytes:
+    case Variant::Kind::Array: {
+      json array = json::array();
+      for (const Variant& element : value.elements()) array.push_back(ToJson(element));
+      return array;
+    }
+    default: return value.asInt64();
+  }
+}
+
+json ErrorJson(const CError& e) {
+  return {{"Number", e.Number},         {"Description", e.Description},
+          {"LastDllError", e.LastDllError}, {"ComFunction", e.ComFunction},
+          {"RdrCommand", e.RdrCommand}, {"RdrRetCode", e.RdrRetCode}};
+}
+
+Outcome Execute(Encoder& encoder, const host::ScriptCall& call, int line) {
+  Outcome outcome{.line = line, .member = call.member};
+  try {
+    const Member& member = host::FindMember(call.member, call.propertyLet);
+    if (call.propertyLet && member.kind != MemberKind::PropertyLet) {
+      throw ComError(host::kDispMemberNotFound, call.member + " cannot be assigned");
+    }
+    outcome.member = std::string(member.name);
+    Arguments args = call.args;
+    const Variant result = host::Invoke(encoder, member, args);
+    if (member.result == ValueType::ReturnCode) {
+      outcome.resultName = ReturnCodeName(static_cast<int32_t>(result.asInt64()));
+      outcome.ok = result.asInt64() == scesuccess;
+    } else if (member.result != ValueType::None) {
+      outcome.value = result;
+    }
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (member.parameters[i].byRef && args[i]) {
+        outcome.outputs.emplace_back(std::string(member.parameters[i].name), *args[i]);
+      }
+    }
+  } catch (const ComError& e) {
+    outcome.dispatchError = e;
+    outcome.ok = false;
+  }
+  outcome.error = *encoder.LastError();
+  return outcome;
+}
+
+void Print(const Outcome& o, bool asJson) {
+  if (asJson) {
+    json out = {{"line", o.line}, {"member", o.member}};
+    out["result"] = o.resultName ? json(*o.resultName) : json(nullptr);
+    out["value"] = o.value ? ToJson(*o.value) : json(nullptr);
+    json outputs = json::object();
+    for (const auto& [name, value] : o.outputs) outputs[name] = ToJson(value);
+    out["outputs"] = outputs;
+    out["error"] = ErrorJson(*o.error);
+    if (o.dispatchError) {
+      out["dispatch_error"] = {{"Number", o.dispatchError->number()},
+                               {"Description", o.dispatchError->description()}};
+    }
+    fmt::print("{}\n", out.dump());
+    return;
+  }
+  if (o.dispatchError) {
+    fmt::print("{}: failed 0x{:08X} {}\n", o.member, static_cast<uint32_t>(o.dispatchError->number()),
+               o.dispatchError->description());
+  } else if (o.resultName) {
+    fmt::print("{}: {}\n", o.member, *o.resultName);
+  } else if (o.value) {
+    fmt::print("{}: {}\n", o.member, ShowValue(*o.value));
+  } else {
+    fmt::print("{}: done\n", o.member);
+  }
+  for (const auto& [name, value] : o.outputs) fmt::print("  {} = {}\n", name, ShowValue(value));
+  if (!o.ok) {
+    const CError& e = *o.error;
+    fmt::print("  Number = 0x{:08X}\n  Description = {}\n  LastDllError = {}\n", static_cast<uint32_t>(e.Number),
+               Quote(e.Description), e.LastDllError);
+    fmt::print("  ComFunction = {}\n  RdrCommand = {}\n  RdrRetCode = {}\n", Quote(e.ComFunction),
+               Quote(e.RdrCommand), Quote(e.RdrRetCode));
+  }
+}
+
+void SelectVirtualReader() {
+#ifdef TARSIN_VPCSC_LIBRARY
+  setenv("TARSIN_RF_PCSC_LIBRARY", TARSIN_VPCSC_LIBRARY, 1);
+#else
+  fmt::print(stderr, "tarsin-rf: this build has no virtual reader\n");
+#endif
+}
+
+int RunLines(std::istream& in, const RunOptions& options) {
+  Encoder encoder;
+  bool allOk = true;
+  int lineNumber = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++lineNumber;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::optional<host::ScriptCall> call;
+    try {
+      call = host::ParseScriptLine(line);
+    } catch (const host::ScriptError& e) {
+      fmt::print(stderr, "line {}: {}\n", lineNumber, e.what());
+      return 2;
+    }
+    if (!call) continue;
+    const Outcome outcome = Execute(encoder, *call, lineNumber);
+    Print(outcome, options.json);
+    std::fflush(stdout);
+    allOk = allOk && outcome.ok;
+    if (!outcome.ok && options.stopOnError) break;
+  }
+  return allOk ? 0 : 1;
+}
+
+int RunScript(const RunOptions& options) {
+  if (options.useVirtualReader) SelectVirtualReader();
+  if (options.script == "-") return RunLines(std::cin, options);
+  std::ifstream file(options.script);
+  if (!file) {
+    fmt::print(stderr, "tarsin-rf: cannot read {}\n", options.script);
+    return 2;
+  }
+  return RunLines(file, options);
+}
+
+int RunCall(const RunOptions& options) {
+  if (options.useVirtualReader) SelectVirtualReader();
+  // The words form one script line: the member, then its arguments separated by commas.
+  std::string line = options.callWords.front();
+  for (size_t i = 1; i < options.callWords.size(); ++i) {
+    line += (i == 1 ? " " : ", ") + options.callWords[i];
+  }
+  std::istringstream in(line);
+  return RunLines(in, options);
+}
+
+void AddCommonFlags(CLI::App* cmd, RunOptions& options) {
+  cmd->add_flag("--json", options.json, "One JSON object per call");
+  cmd->add_flag("--stop-on-error", options.stopOnError, "Stop at the first call that fails");
+  cmd->add_flag("--virtual", options.useVirtualReader,
+                "Use the virtual reader built with the project");
+}
+
+}  // namespace
+
+void AddRunCommands(CLI::App& app) {
+  auto options = std::make_shared<RunOptions>();
+  CLI::App* run = app.add_subcommand("run", "Run a script of member calls on one Encoder");
+  run->add_option("script", options->script, "Script file, - for standard input")->required();
+  AddCommonFlags(run, *options);
+  run->callback([options] { exit_status = RunScript(*options); });
+
+  CLI::App* call = app.add_subcommand("call", "Call one member: MEMBER [ARG...]");
+  call->add_option("words", options->callWords, "Member and arguments (script literals)")
+      ->required();
+  AddCommonFlags(call, *options);
+  call->callback([options] { exit_status = RunCall(*options); });
+}
+
+}  // namespace tarsin::cli

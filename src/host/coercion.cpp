@@ -1,0 +1,137 @@
+#include "host/coercion.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+namespace tarsin::host {
+namespace {
+
+[[noreturn]] void Mismatch(const Variant& value, const char* target) {
+  throw ComError(kDispTypeMismatch,
+                 fmt::format("Type mismatch: cannot change {} to {}", KindName(value.kind()), target));
+}
+
+[[noreturn]] void Overflow(double number, const char* target) {
+  throw ComError(kDispOverflow, fmt::format("Overflow: {} does not fit in {}", number, target));
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A text that is wholly a number: decimal with sign, point and exponent, or &H hexadecimal.
+std::optional<double> ParseNumber(std::string text) {
+  text.erase(0, text.find_first_not_of(" \t"));
+  text.erase(text.find_last_not_of(" \t") + 1);
+  if (text.empty()) return std::nullopt;
+  if (text.size() > 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h')) {
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text.c_str() + 2, &end, 16);
+    if (*end != '\0' || text.size() > 2 + 8) return std::nullopt;
+    // &H literals are 32-bit two's complement, as in the language they come from.
+    return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(value)));
+  }
+  if (text.find_first_of("xXpP") != std::string::npos) return std::nullopt;  // no C hex floats
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || std::isnan(value)) return std::nullopt;
+  return value;
+}
+
+double NumberOf(const Variant& value, const char* target) {
+  switch (value.kind()) {
+    case Variant::Kind::Empty: return 0;
+    case Variant::Kind::Bool: return value.asBool() ? -1 : 0;
+    case Variant::Kind::String: {
+      const std::string& text = value.asString();
+      if (EqualsIgnoringCase(text, "True")) return -1;
+      if (EqualsIgnoringCase(text, "False")) return 0;
+      if (auto number = ParseNumber(text)) return *number;
+      Mismatch(value, target);
+    }
+    default:
+      if (value.isNumeric()) return value.asDouble();
+      Mismatch(value, target);
+  }
+}
+
+template <class Int>
+Int ToInteger(const Variant& value, const char* target) {
+  if (value.isNumeric() && value.kind() != Variant::Kind::Double) {
+    const int64_t n = value.asInt64();
+    if (n < std::numeric_limits<Int>::min() || n > std::numeric_limits<Int>::max()) {
+      Overflow(static_cast<double>(n), target);
+    }
+    return static_cast<Int>(n);
+  }
+  const double rounded = std::nearbyint(NumberOf(value, target));  // halves to even
+  if (!(rounded >= static_cast<double>(std::numeric_limits<Int>::min()) &&
+        rounded <= static_cast<double>(std::numeric_limits<Int>::max()))) {
+    Overflow(rounded, target);
+  }
+  return static_cast<Int>(rounded);
+}
+
+}  // namespace
+
+const char* TypeName(ValueType type) noexcept {
+  switch (type) {
+    case ValueType::Variant: return "Variant";
+    case ValueType::String: return "String";
+    case ValueType::Long: return "Long";
+    case ValueType::Byte: return "Byte";
+    case ValueType::Boolean: return "Boolean";
+    case ValueType::Double: return "Double";
+    case ValueType::ReturnCode: return "sceReturnCode";
+    case ValueType::Error: return "CError";
+    case ValueType::None: return "";
+  }
+  return "";
+}
+
+std::string ToString(const Variant& value) {
+  switch (value.kind()) {
+    case Variant::Kind::Empty: return {};
+    case Variant::Kind::String: return value.asString();
+    case Variant::Kind::Bool: return value.asBool() ? "True" : "False";
+    case Variant::Kind::Double: {
+      const double d = value.asDouble();
+      if (d == std::trunc(d) && std::fabs(d) < 1e15) return fmt::format("{}", static_cast<int64_t>(d));
+      return fmt::format("{}", d);
+    }
+    default:
+      if (value.isNumeric()) return std::to_string(value.asInt64());
+      Mismatch(value, "String");
+  }
+}
+
+int32_t ToLong(const Variant& value) { return ToInteger<int32_t>(value, "Long"); }
+uint8_t ToByte(const Variant& value) { return ToInteger<uint8_t>(value, "Byte"); }
+bool ToBoolean(const Variant& value) { return NumberOf(value, "Boolean") != 0; }
+double ToDouble(const Variant& value) { return NumberOf(value, "Double"); }
+
+Variant Coerce(const Variant& value, ValueType type) {
+  switch (type) {
+    case ValueType::String: return Variant(ToString(value));
+    case ValueType::Long:
+    case ValueType::ReturnCode: return Variant(ToLong(value));
+    case ValueType::Byte: return Variant(ToByte(value));
+    case ValueType::Boolean: return Variant(ToBoolean(value));
+    case ValueType::Double: return Variant(ToDouble(value));
+    default: return value;
+  }
+}
+
+}  // namespace tarsin::host

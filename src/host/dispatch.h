@@ -1,0 +1,54 @@
+// The late-bound interface of Encoder: its 65 members in interface order, callable by index or
+// by name with variant arguments, coerced as late binding coerces them, by-ref arguments
+// written back. Failures are tarsin::ComError with the dispatch error numbers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "host/coercion.h"
+#include "tarsin/encoder.h"
+
+namespace tarsin::host {
+
+enum class MemberKind { PropertyLet, PropertyGet, Function, Procedure };
+
+struct Parameter {
+  std::string_view name;
+  ValueType type = ValueType::Variant;
+  bool byRef = false;
+  bool optional = false;
+};
+
+// Missing optional arguments are nullopt; by-ref arguments are written back in place.
+using Arguments = std::vector<std::optional<Variant>>;
+using MemberCall = Variant (*)(Encoder&, Arguments&);
+
+struct Member {
+  int index;
+  std::string_view name;
+  MemberKind kind;
+  std::vector<Parameter> parameters;
+  ValueType result = ValueType::None;
+  MemberCall call = nullptr;  // nullptr: not available in this build
+};
+
+std::span<const Member> Members();
+
+// By index; throws ComError 0x80020003 for an index outside the interface.
+const Member& MemberAt(int index);
+// By name without regard to case; a property's Let and Get share their name, so `wantLet`
+// chooses between them. Throws ComError 0x80020006 for an unknown name.
+const Member& FindMember(std::string_view name, bool wantLet = false);
+
+// Checks the argument count (0x8002000E), coerces every given argument to its parameter's
+// type (0x80020005, 0x8002000A), calls the member and writes the by-ref arguments back.
+Variant Invoke(Encoder& encoder, const Member& member, Arguments& args);
+
+// The six fields of a CError as a variant array, for hosts that read LastError late-bound.
+Variant ErrorFields(const CError& error);
+
+}  // namespace tarsin::host

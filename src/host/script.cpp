@@ -1,0 +1,135 @@
+#include "host/script.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace tarsin::host {
+namespace {
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Splits at commas outside quotes and drops a trailing ' comment.
+std::vector<std::string_view> SplitArguments(std::string_view text) {
+  std::vector<std::string_view> parts;
+  bool quoted = false;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      quoted = !quoted;  // a doubled quote toggles twice
+    } else if (!quoted && c == ',') {
+      parts.push_back(text.substr(start, i - start));
+      start = i + 1;
+    } else if (!quoted && c == '\'') {
+      text = text.substr(0, i);
+      break;
+    }
+  }
+  if (quoted) throw ScriptError("unterminated string");
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+}  // namespace
+
+Variant ParseLiteral(std::string_view text) {
+  text = Trim(text);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    std::string value;
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+      if (text[i] == '"') {
+        if (i + 2 < text.size() && text[i + 1] == '"') {
+          ++i;
+        } else {
+          throw ScriptError("a quote inside a string must be doubled");
+        }
+      }
+      value += text[i];
+    }
+    return Variant(std::move(value));
+  }
+  if (EqualsIgnoringCase(text, "True")) return Variant(true);
+  if (EqualsIgnoringCase(text, "False")) return Variant(false);
+  const std::string literal(text);
+  if (literal.size() > 2 && literal[0] == '&' && (literal[1] == 'H' || literal[1] == 'h')) {
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(literal.c_str() + 2, &end, 16);
+    if (*end != '\0' || literal.size() > 10) throw ScriptError("bad hexadecimal number: " + literal);
+    return Variant(static_cast<int32_t>(static_cast<uint32_t>(value)));
+  }
+  if (!literal.empty() && (std::isdigit(static_cast<unsigned char>(literal[0])) ||
+                           literal[0] == '-' || literal[0] == '+' || literal[0] == '.')) {
+    char* end = nullptr;
+    const double value = std::strtod(literal.c_str(), &end);
+    if (*end == '\0' && std::isfinite(value) &&
+        literal.find_first_of("xXpPnN") == std::string::npos) {
+      if (value == std::trunc(value) && literal.find_first_of(".eE") == std::string::npos &&
+          value >= std::numeric_limits<int32_t>::min() &&
+          value <= std::numeric_limits<int32_t>::max()) {
+        return Variant(static_cast<int32_t>(value));
+      }
+      return Variant(value);
+    }
+  }
+  throw ScriptError("cannot read the value: " + literal);
+}
+
+std::optional<ScriptCall> ParseScriptLine(std::string_view line) {
+  line = Trim(line);
+  if (line.empty() || line.front() == '\'') return std::nullopt;
+  size_t nameEnd = 0;
+  while (nameEnd < line.size() && IsNameChar(line[nameEnd])) ++nameEnd;
+  if (nameEnd == 0) throw ScriptError("a line must start with a member name");
+  ScriptCall call;
+  call.member = std::string(line.substr(0, nameEnd));
+  std::string_view rest = Trim(line.substr(nameEnd));
+  if (!rest.empty() && rest.front() == '=') {
+    call.propertyLet = true;
+    rest.remove_prefix(1);
+    const auto parts = SplitArguments(rest);
+    if (parts.size() != 1 || Trim(parts[0]).empty()) {
+      throw ScriptError("a property takes exactly one value");
+    }
+    call.args.emplace_back(ParseLiteral(parts[0]));
+    return call;
+  }
+  if (rest.empty() || rest.front() == '\'') return call;
+  if (!std::isspace(static_cast<unsigned char>(line[nameEnd]))) {
+    throw ScriptError("a blank must separate the member name from its arguments");
+  }
+  for (std::string_view part : SplitArguments(rest)) {
+    if (Trim(part).empty()) {
+      call.args.emplace_back(std::nullopt);
+    } else {
+      call.args.emplace_back(ParseLiteral(part));
+    }
+  }
+  // `Member 'comment` leaves one empty place: no arguments at all.
+  if (call.args.size() == 1 && !call.args[0]) call.args.clear();
+  return call;
+}
+
+}  // namespace tarsin::host
