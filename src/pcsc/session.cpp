@@ -53,7 +53,7 @@ void RecordRuntimeFailure(EncoderState& state, const Failure& failure, const cha
 // The ATR of the card just connected goes to the card identification.
 void ReadAtr(EncoderState& state) {
   const std::string atr = ReaderGetAttr(state, "%1", kAttrAtrString, kDecodeRaw);
-  IdentifyCard(state, TextToHex(atr, true));
+  LetATRString(state, TextToHex(atr, true));
 }
 
 struct ConnectResult {
@@ -94,7 +94,7 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
   sceReturnCode result = scesuccess;
   for (int attempts = 0;;) {
     ClearError(state);
-    IdentifyCard(state, "");
+    LetATRString(state, "");
     state.ValueBlocks.emplace();
 
     if (state.hContext == 0) {
@@ -252,7 +252,7 @@ sceReturnCode SelectCardInRange(EncoderState& state) noexcept {
   sceReturnCode result = sceError;
   try {
     WriteLog(state, "--> SelectCardInRange");
-    IdentifyCard(state, "");
+    LetATRString(state, "");
     result = SelectCardSteps(state);
   } catch (...) {
   }
@@ -271,7 +271,7 @@ sceReturnCode CloseSession(EncoderState& state) noexcept {
         CloseStep(state, state.hContext, "hContext <> 0, calling SCardReleaseContext",
                   "SCardReleaseContext", "CloseComm", ReleaseContext);
     if (closed) {
-      IdentifyCard(state, "");
+      LetATRString(state, "");
       state.ValueBlocks.reset();
       ClearError(state, "CloseEncoder");
     } else {
@@ -301,7 +301,7 @@ void CloseEncoderQuietly(EncoderState& state) noexcept {
     }
   };
   quietCall(state.hCard, "SCardDisconnect", Disconnect);
-  RunStep([&] { IdentifyCard(state, ""); });
+  RunStep([&] { LetATRString(state, ""); });
   state.hCard = 0;
   state.ValueBlocks.reset();
   quietCall(state.hContext, "SCardReleaseContext", ReleaseContext);
