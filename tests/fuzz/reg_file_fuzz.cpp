@@ -1,0 +1,68 @@
+// Any bytes through the .reg reader. Checked: nothing but RegFileError escapes, and a file that
+// reads is written back in a form that reads to the same keys and values.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "registry/reg_file.h"
+#include "registry/utf16.h"
+
+namespace {
+
+using namespace tarsin::registry;
+
+bool IsUtf8(const std::vector<uint8_t>& data) {
+  const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+  const std::vector<uint8_t> wide = Utf8ToUtf16Le(text);
+  return Utf16LeToUtf8(wide.data(), wide.size()) == text;
+}
+
+// Text that is not UTF-8 cannot travel as hex(1), hex(2) or hex(7); such files are only read.
+bool CanRoundTrip(const RegFile& file) {
+  for (const RegFileKey& key : file.keys) {
+    for (const RegFileValue& entry : key.values) {
+      if (entry.value && entry.value->type != REG_BINARY && entry.value->type != REG_DWORD &&
+          !IsUtf8(entry.value->data)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool Same(const RegFile& a, const RegFile& b) {
+  if (a.keys.size() != b.keys.size()) return false;
+  for (size_t k = 0; k < a.keys.size(); ++k) {
+    const RegFileKey& x = a.keys[k];
+    const RegFileKey& y = b.keys[k];
+    if (x.name != y.name || x.remove != y.remove || x.values.size() != y.values.size()) {
+      return false;
+    }
+    for (size_t v = 0; v < x.values.size(); ++v) {
+      if (x.values[v].name != y.values[v].name || x.values[v].value != y.values[v].value) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  RegFile file;
+  try {
+    file = ParseRegFile(std::string_view(reinterpret_cast<const char*>(data), size));
+  } catch (const RegFileError&) {
+    return 0;
+  } catch (...) {
+    std::abort();
+  }
+  if (!CanRoundTrip(file)) return 0;
+  try {
+    if (!Same(file, ParseRegFile(FormatRegFile(file)))) std::abort();
+  } catch (...) {
+    std::abort();
+  }
+  return 0;
+}
