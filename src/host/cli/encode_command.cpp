@@ -14,7 +14,7 @@ namespace tarsin::cli {
 namespace {
 
 struct EncodeOptions {
-  std::string parameters = "device=Tarsin Virtual Reader 0;protocol=3;open_mode=2";
+  std::string parameters = "device=Tarsin Virtual Reader 0;protocol=2;open_mode=2";
   size_t logLines = 20;
 };
 
