@@ -1,6 +1,11 @@
 // The card's memory as a JSON document, so that a card keeps what was written to it.
+#include "card/card_json.h"
+
+#include <algorithm>
+#include <array>
 #include <stdexcept>
 
+#include "card/bytes.h"
 #include "desfire/card_memory.h"
 #include "desfire/card_session.h"
 #include "desfire/desfire_card.h"
@@ -12,66 +17,39 @@ using nlohmann::json;
 
 namespace {
 
-constexpr const char* kCardType = "MIFARE DESFire EV1";
-
-std::string ToHex(std::span<const uint8_t> bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (uint8_t b : bytes) {
-    text.push_back(kDigits[b >> 4]);
-    text.push_back(kDigits[b & 0x0F]);
-  }
-  return text;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  throw std::invalid_argument(std::string("not a hex digit: ") + c);
-}
-
-Bytes FromHex(const std::string& text) {
-  if (text.size() % 2 != 0) throw std::invalid_argument("odd hex text: " + text);
-  Bytes bytes;
-  for (size_t i = 0; i < text.size(); i += 2) {
-    bytes.push_back(static_cast<uint8_t>(HexDigit(text[i]) << 4 | HexDigit(text[i + 1])));
-  }
-  return bytes;
-}
-
 Key KeyFromHex(const std::string& text) {
-  const Bytes bytes = FromHex(text);
-  if (bytes.size() != 16) throw std::invalid_argument("a key is 16 bytes: " + text);
+  const auto bytes = FromHex(text);
+  if (!bytes || bytes->size() != 16) throw std::invalid_argument("a key is 16 bytes of hex");
   Key key;
-  std::copy(bytes.begin(), bytes.end(), key.begin());
+  std::copy(bytes->begin(), bytes->end(), key.begin());
   return key;
 }
 
-const char* CapacityName(DesfireCapacity capacity) {
-  switch (capacity) {
-    case DesfireCapacity::k2K:
-      return "2K";
-    case DesfireCapacity::k8K:
-      return "8K";
-    case DesfireCapacity::k4K:
-      break;
-  }
-  return "4K";
+Bytes BytesFromHex(const std::string& text) {
+  auto bytes = FromHex(text);
+  if (!bytes) throw std::invalid_argument("not hex: " + text);
+  return *bytes;
 }
 
-DesfireCapacity CapacityFromName(const std::string& name) {
-  if (name == "2K") return DesfireCapacity::k2K;
-  if (name == "4K") return DesfireCapacity::k4K;
-  if (name == "8K") return DesfireCapacity::k8K;
-  throw std::invalid_argument("unknown DESFire capacity: " + name);
+constexpr std::array<std::pair<DesfireCapacity, const char*>, 3> kTypeNames{{
+    {DesfireCapacity::k2K, "mifare-desfire-ev1-2k"},
+    {DesfireCapacity::k4K, "mifare-desfire-ev1-4k"},
+    {DesfireCapacity::k8K, "mifare-desfire-ev1-8k"},
+}};
+
+DesfireCapacity CapacityOfType(const std::string& type) {
+  for (const auto& [capacity, name] : kTypeNames) {
+    if (type == name) return capacity;
+  }
+  throw std::invalid_argument("not a DESFire card type: " + type);
 }
 
 json SaveFile(uint8_t number, const DesfireFile& file) {
+  const auto access = file.access.ToBytes();
   json out{{"number", number},
            {"type", static_cast<int>(file.type)},
            {"communication", file.communication},
-           {"access", ToHex(file.access.ToBytes())}};
+           {"access", ToHex(Bytes(access.begin(), access.end()))}};
   switch (file.type) {
     case FileType::kStandard:
     case FileType::kBackup:
@@ -101,13 +79,13 @@ DesfireFile LoadFile(const json& in) {
   if (type < 0 || type > 4) throw std::invalid_argument("unknown file type");
   file.type = static_cast<FileType>(type);
   file.communication = in.at("communication").get<uint8_t>();
-  const Bytes access = FromHex(in.at("access").get<std::string>());
+  const Bytes access = HexField(in, "access");
   if (access.size() != 2) throw std::invalid_argument("access rights are 2 bytes");
   file.access = AccessRights::FromBytes(access[0], access[1]);
   switch (file.type) {
     case FileType::kStandard:
     case FileType::kBackup:
-      file.data = FromHex(in.at("data").get<std::string>());
+      file.data = HexField(in, "data");
       break;
     case FileType::kValue:
       file.lowerLimit = in.at("lowerLimit").get<int32_t>();
@@ -121,7 +99,7 @@ DesfireFile LoadFile(const json& in) {
       file.recordSize = in.at("recordSize").get<uint32_t>();
       file.maxRecords = in.at("maxRecords").get<uint32_t>();
       for (const json& record : in.at("records")) {
-        file.records.push_back(FromHex(record.get<std::string>()));
+        file.records.push_back(BytesFromHex(record.get<std::string>()));
         if (file.records.back().size() != file.recordSize) {
           throw std::invalid_argument("record of the wrong size");
         }
@@ -138,7 +116,7 @@ json DesfireCard::Save() const {
   json applications = json::array();
   for (const Application& application : memory.applications) {
     json keys = json::array();
-    for (const Key& key : application.keys) keys.push_back(ToHex(key));
+    for (const Key& key : application.keys) keys.push_back(ToHex(Bytes(key.begin(), key.end())));
     json files = json::array();
     for (const auto& [number, file] : application.files) files.push_back(SaveFile(number, file));
     Bytes id;
@@ -148,41 +126,50 @@ json DesfireCard::Save() const {
                             {"keys", keys},
                             {"files", files}});
   }
-  return json{{"type", kCardType},
-              {"capacity", CapacityName(memory.capacity)},
+  return json{{"type", Type()},
               {"uid", ToHex(memory.uid)},
               {"batch", ToHex(memory.batch)},
               {"productionWeek", memory.productionWeek},
               {"productionYear", memory.productionYear},
               {"keySettings", memory.piccKeySettings},
-              {"masterKey", ToHex(memory.piccKey)},
+              {"masterKey", ToHex(Bytes(memory.piccKey.begin(), memory.piccKey.end()))},
               {"usedMemory", memory.usedMemory},
               {"applications", applications}};
 }
 
+std::string DesfireCard::Type() const {
+  for (const auto& [capacity, name] : kTypeNames) {
+    if (capacity == memory_->capacity) return name;
+  }
+  return kTypeNames[1].second;
+}
+
 DesfireCard DesfireCard::Load(const json& document) {
   try {
-    if (document.at("type").get<std::string>() != kCardType) {
-      throw std::invalid_argument("not a DESFire card");
+    DesfireCard card =
+        Blank(CapacityOfType(document.at("type").get<std::string>()), HexField(document, "uid"));
+    if (HexField(document, "uid").size() != 7) {
+      throw std::invalid_argument("a DESFire UID is 7 bytes");
     }
-    DesfireCard card;
+    // Type and UID alone stand for a card fresh from the factory.
+    if (!document.contains("applications")) return card;
     CardMemory& memory = *card.memory_;
-    memory.capacity = CapacityFromName(document.at("capacity").get<std::string>());
-    memory.uid = FromHex(document.at("uid").get<std::string>());
-    if (memory.uid.size() != 7) throw std::invalid_argument("a DESFire UID is 7 bytes");
-    memory.batch = FromHex(document.at("batch").get<std::string>());
+    memory.batch = HexField(document, "batch");
     memory.productionWeek = document.at("productionWeek").get<uint8_t>();
     memory.productionYear = document.at("productionYear").get<uint8_t>();
     memory.piccKeySettings = document.at("keySettings").get<uint8_t>();
     memory.piccKey = KeyFromHex(document.at("masterKey").get<std::string>());
-    memory.usedMemory = document.at("usedMemory").get<uint32_t>();
+    memory.usedMemory = std::min(document.at("usedMemory").get<uint32_t>(), memory.TotalMemory());
     for (const json& in : document.at("applications")) {
-      const Bytes id = FromHex(in.at("aid").get<std::string>());
+      const Bytes id = HexField(in, "aid");
       if (id.size() != 3) throw std::invalid_argument("an application id is 3 bytes");
       Application application{.id = ReadUint24(id, 0),
                               .keySettings = in.at("keySettings").get<uint8_t>()};
       for (const json& key : in.at("keys")) {
         application.keys.push_back(KeyFromHex(key.get<std::string>()));
+      }
+      if (application.keys.empty() || application.keys.size() > 14) {
+        throw std::invalid_argument("an application has 1 to 14 keys");
       }
       for (const json& file : in.at("files")) {
         application.files.emplace(file.at("number").get<uint8_t>(), LoadFile(file));
@@ -191,10 +178,19 @@ DesfireCard DesfireCard::Load(const json& document) {
     }
     return card;
   } catch (const json::exception& e) {
-    throw std::invalid_argument(std::string("DESFire card file: ") + e.what());
-  } catch (const std::out_of_range& e) {
-    throw std::invalid_argument(std::string("DESFire card file: ") + e.what());
+    throw std::invalid_argument(std::string("DESFire card: ") + e.what());
   }
+}
+
+bool DesfireCard::Refresh(const json& saved) {
+  DesfireCard fresh = Load(saved);
+  if (fresh.memory_->uid != memory_->uid || fresh.memory_->capacity != memory_->capacity) {
+    return false;
+  }
+  memory_ = std::move(fresh.memory_);
+  // Another process may have removed what this session had selected.
+  if (session_->selected != 0 && !memory_->FindApplication(session_->selected)) Reset();
+  return true;
 }
 
 }  // namespace tarsin::sim

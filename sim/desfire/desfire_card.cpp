@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 
+#include "card/atr.h"
 #include "desfire/card_memory.h"
 #include "desfire/card_session.h"
 #include "desfire/native_commands.h"
@@ -17,6 +18,7 @@ constexpr uint8_t kNativeClass = 0x90;
 constexpr uint8_t kAdditionalFrame = 0xAF;
 const Bytes kCardLevelDfName{0xD2, 0x76, 0x00, 0x00, 0x85, 0x01, 0x00};
 const Bytes kMasterFile{0x3F, 0x00};
+const Bytes kHistoricalBytes{0x80};  // the EV1's ATS: 06 75 77 81 02 80
 
 Bytes StatusWord(uint8_t sw1, uint8_t sw2) {
   return {sw1, sw2};

@@ -5,11 +5,11 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <span>
-#include <vector>
+#include <string>
+
+#include "card/bytes.h"
 
 namespace tarsin::sim {
-
-using Bytes = std::vector<uint8_t>;
 
 // Storage sizes of the EV1 family; GetVersion reports them as 0x16, 0x18 and 0x1A.
 enum class DesfireCapacity : uint8_t { k2K, k4K, k8K };
@@ -31,7 +31,8 @@ class DesfireCard {
 
   // A blank card as delivered: card master key 00x16 (DES), settings 0x0F, no applications.
   static DesfireCard Blank(DesfireCapacity capacity, const Bytes& uid = kDefaultUid);
-  // Throws std::invalid_argument when the document does not describe a DESFire card.
+  // Throws std::invalid_argument when the document does not describe a DESFire card. Type and
+  // UID alone give a blank card.
   static DesfireCard Load(const nlohmann::json& document);
 
   DesfireCard(DesfireCard&&) noexcept;
@@ -49,7 +50,12 @@ class DesfireCard {
   // historical byte (0x80), the form common contactless readers report.
   Bytes Atr() const;
   Bytes Uid() const;
+  // "mifare-desfire-ev1-2k", "-4k" or "-8k", as the readers file names it.
+  std::string Type() const;
   nlohmann::json Save() const;
+  // Takes the memory saved by another process and keeps this session (authentication,
+  // selection, pending changes); false when `saved` is another card.
+  bool Refresh(const nlohmann::json& saved);
 
   void SetRandomSource(RandomSource random);
 

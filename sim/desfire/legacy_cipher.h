@@ -3,11 +3,10 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <vector>
+
+#include "card/bytes.h"
 
 namespace tarsin::sim::desfire {
-
-using Bytes = std::vector<uint8_t>;
 
 // CRC_A of ISO/IEC 14443-3 (preset 0x6363), the checksum of the legacy native protocol.
 uint16_t CrcA(std::span<const uint8_t> data);
