@@ -19,7 +19,8 @@ constexpr const char* kSchema =
     " name TEXT NOT NULL, folded TEXT NOT NULL, UNIQUE(parent, folded));"
     "CREATE TABLE IF NOT EXISTS vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL,"
     " name TEXT NOT NULL, folded TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
-    " UNIQUE(key, folded));";
+    " UNIQUE(key, folded));"
+    "CREATE INDEX IF NOT EXISTS vals_in_order ON vals(key, id);";
 
 LSTATUS StatusOf(int rc) {
   switch (rc & 0xFF) {
@@ -68,6 +69,10 @@ LSTATUS CreateFolderOf(const std::string& path) {
   return error == std::errc::permission_denied || error == std::errc::read_only_file_system
              ? ERROR_ACCESS_DENIED
              : ERROR_REGISTRY_IO_FAILED;
+}
+
+std::string CacheKey(const std::string& path, const struct stat& info, bool writable) {
+  return fmt::format("{}|{}:{}|{}", path, info.st_dev, info.st_ino, writable ? "rw" : "ro");
 }
 
 // "file:" URIs reserve these characters.
@@ -178,14 +183,12 @@ std::shared_ptr<HiveDatabase> HiveDatabase::Open(Hive hive, bool forWrite, LSTAT
     static std::mutex cacheMutex;
     static std::map<std::string, std::shared_ptr<HiveDatabase>> cache;
     std::lock_guard lock(cacheMutex);
-    const std::string cacheKey = exists
-                                     ? path + '|' + std::to_string(info.st_dev) + ':' +
-                                           std::to_string(info.st_ino) + (writable ? "|rw" : "|ro")
-                                     : std::string();
-    if (auto hit = cache.find(cacheKey); exists && hit != cache.end()) return hit->second;
-
-    if (!exists) {
-      if (status = CreateFolderOf(path); status != ERROR_SUCCESS) return nullptr;
+    if (exists) {
+      if (auto hit = cache.find(CacheKey(path, info, writable)); hit != cache.end()) {
+        return hit->second;
+      }
+    } else if (status = CreateFolderOf(path); status != ERROR_SUCCESS) {
+      return nullptr;
     }
     sqlite3* db = nullptr;
     const int rc = OpenConnection(path, writable, db);
@@ -194,14 +197,9 @@ std::shared_ptr<HiveDatabase> HiveDatabase::Open(Hive hive, bool forWrite, LSTAT
       status = StatusOf(rc);
       return nullptr;
     }
-    if (!exists) {
-      // Cache under the identity of the file just created.
-      if (::stat(path.c_str(), &info) != 0) return opened;
-      return cache[path + '|' + std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino) +
-                   "|rw"] = opened;
-    }
+    if (!exists && ::stat(path.c_str(), &info) != 0) return opened;
     if (cache.size() >= 16) cache.clear();
-    return cache[cacheKey] = opened;
+    return cache[CacheKey(path, info, writable)] = opened;
   } catch (...) {
     status = ERROR_REGISTRY_IO_FAILED;
     return nullptr;
@@ -338,11 +336,15 @@ LSTATUS HiveDatabase::AddNewValue(KeyId key, std::string_view baseName, const Re
   });
 }
 
-LSTATUS HiveDatabase::ValueAt(KeyId key, uint32_t index, std::string& name, RegValue* value) {
+LSTATUS HiveDatabase::ValueAt(KeyId key, uint32_t index, std::string& name, RegValue* value,
+                              ValueCursor* cursor) {
   std::lock_guard lock(mutex_);
-  Statement at(*this,
-               "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY id LIMIT 1 OFFSET ?2");
-  at.Bind(1, key).Bind(2, static_cast<int64_t>(index));
+  const bool continues = cursor != nullptr && cursor->index + 1 == index;
+  Statement at(*this, continues ? "SELECT name, type, data, id FROM vals WHERE key = ?1"
+                                  " AND id > ?2 ORDER BY id LIMIT 1"
+                                : "SELECT name, type, data, id FROM vals WHERE key = ?1"
+                                  " ORDER BY id LIMIT 1 OFFSET ?2");
+  at.Bind(1, key).Bind(2, continues ? cursor->rowId : static_cast<int64_t>(index));
   const int rc = at.Step();
   if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
   if (rc != SQLITE_ROW) return StatusOf(rc);
@@ -351,6 +353,7 @@ LSTATUS HiveDatabase::ValueAt(KeyId key, uint32_t index, std::string& name, RegV
     value->type = static_cast<uint32_t>(at.Integer(1));
     value->data = at.Blob(2);
   }
+  if (cursor != nullptr) *cursor = ValueCursor{index, at.Integer(3)};
   return ERROR_SUCCESS;
 }
 

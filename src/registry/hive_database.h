@@ -28,6 +28,13 @@ struct RegValue {
 using KeyId = int64_t;
 inline constexpr KeyId kRootKeyId = 0;
 
+// Where the last enumeration step of a key handle stopped, so that the next index continues
+// from there instead of counting from the first value again.
+struct ValueCursor {
+  uint32_t index = UINT32_MAX;  // one before the first: index 0 continues from row 0
+  int64_t rowId = 0;
+};
+
 class HiveDatabase {
  public:
   // A missing file gives a null database and success when `forWrite` is false (it reads as
@@ -49,7 +56,8 @@ class HiveDatabase {
   // transaction, so two writers never replace each other's value.
   LSTATUS AddNewValue(KeyId key, std::string_view baseName, const RegValue& value,
                       std::string& usedName);
-  LSTATUS ValueAt(KeyId key, uint32_t index, std::string& name, RegValue* value);
+  LSTATUS ValueAt(KeyId key, uint32_t index, std::string& name, RegValue* value,
+                  ValueCursor* cursor = nullptr);
   LSTATUS SubKeyAt(KeyId key, uint32_t index, std::string& name);
   LSTATUS DeleteValue(KeyId key, std::string_view name);
   // Removes the key's values and sub-keys, and the key itself unless it is the root.

@@ -11,12 +11,13 @@ struct OpenKey {
   Hive hive;
   KeyId id;
   REGSAM access;
+  ValueCursor cursor;
 };
 
 class HandleTable {
  public:
   std::optional<OpenKey> Find(HKEY key) {
-    if (auto hive = HiveOf(key)) return OpenKey{*hive, kRootKeyId, KEY_ALL_ACCESS};
+    if (auto hive = HiveOf(key)) return OpenKey{*hive, kRootKeyId, KEY_ALL_ACCESS, {}};
     std::lock_guard lock(mutex_);
     auto hit = keys_.find(key);
     if (hit == keys_.end()) return std::nullopt;
@@ -30,6 +31,10 @@ class HandleTable {
     } while (keys_.contains(next_));
     keys_.emplace(next_, key);
     return next_;
+  }
+  void KeepCursor(HKEY key, const ValueCursor& cursor) {
+    std::lock_guard lock(mutex_);
+    if (auto hit = keys_.find(key); hit != keys_.end()) hit->second.cursor = cursor;
   }
   bool Remove(HKEY key) {
     std::lock_guard lock(mutex_);
@@ -108,7 +113,7 @@ LSTATUS RegOpenKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/, R
     } else if (LSTATUS status = database->FindKey(open.id, path, id); status != ERROR_SUCCESS) {
       return status;
     }
-    result = Handles().Add({open.hive, id, access});
+    result = Handles().Add({open.hive, id, access, {}});
     return ERROR_SUCCESS;
   });
 }
@@ -123,7 +128,7 @@ LSTATUS RegCreateKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/,
       return status;
     }
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    result = Handles().Add({open.hive, id, access});
+    result = Handles().Add({open.hive, id, access, {}});
     return ERROR_SUCCESS;
   });
 }
@@ -150,7 +155,11 @@ LSTATUS RegAddNewValue(HKEY key, std::string_view baseName, uint32_t type,
 
 LSTATUS RegEnumValueA(HKEY key, uint32_t index, std::string& name, RegValue* value) {
   return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
-    return database ? database->ValueAt(open.id, index, name, value) : ERROR_NO_MORE_ITEMS;
+    if (database == nullptr) return ERROR_NO_MORE_ITEMS;
+    ValueCursor cursor = open.cursor;
+    const LSTATUS status = database->ValueAt(open.id, index, name, value, &cursor);
+    if (status == ERROR_SUCCESS) Handles().KeepCursor(key, cursor);
+    return status;
   });
 }
 
