@@ -7,6 +7,7 @@
 #include "core/failure.h"
 #include "core/log.h"
 #include "core/state.h"
+#include "pcsc/session.h"
 #include "pcsc/card_identification.h"
 
 namespace tarsin {
@@ -39,8 +40,7 @@ Encoder::Encoder() : state_(std::make_unique<EncoderData>()) {
 
 Encoder::~Encoder() {
   WriteLog("--> Destructor");
-  // Hook for the reader session: disconnect the card and release the context here without
-  // touching LastError (CloseEncoderQuietly). With no session open there is nothing to release.
+  CloseEncoderQuietly(*state_);
   WriteLog("<-- Destructor");
 }
 

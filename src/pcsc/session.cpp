@@ -91,8 +91,9 @@ int32_t ReleaseContext(EncoderState& state) {
 enum class Attempt { Done, Retry, Return };
 
 sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
-  sceReturnCode result = scesuccess;
   for (int attempts = 0;;) {
+    // A connect that succeeds after a sharing violation is a success.
+    sceReturnCode result = scesuccess;
     ClearError(state);
     LetATRString(state, "");
     state.ValueBlocks.emplace();

@@ -1,6 +1,12 @@
-// The reader session on the virtual reader: open, select, close, their log lines and errors.
+// The reader session and the exchange on the virtual reader: log lines, LastError, states.
 #include <gtest/gtest.h>
 
+#include <regex>
+
+#include "core/error.h"
+#include "pcsc/command_table.h"
+#include "pcsc/exchange.h"
+#include "pcsc/status_texts.h"
 #include "support/virtual_reader.h"
 
 namespace tarsin {
@@ -8,21 +14,328 @@ namespace {
 
 using testing::kReader;
 
-class Session : public testing::VirtualReaderTest {};
+constexpr const char* k1KAtr = "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A";
 
-TEST_F(Session, OpenIdentifiesTheCardAndCloseForgetsIt) {
+struct ExpectedError {
+  uint32_t number;
+  const char* description;
+  int32_t lastDllError;
+  const char* comFunction;
+  const char* rdrCommand;
+  std::string rdrRetCode;
+};
+
+void ExpectError(const CError& e, const ExpectedError& x) {
+  EXPECT_EQ(static_cast<uint32_t>(e.Number), x.number);
+  EXPECT_EQ(e.Description, x.description);
+  EXPECT_EQ(static_cast<uint32_t>(e.LastDllError), static_cast<uint32_t>(x.lastDllError));
+  EXPECT_EQ(e.ComFunction, x.comFunction);
+  EXPECT_EQ(e.RdrCommand, x.rdrCommand);
+  EXPECT_EQ(e.RdrRetCode, x.rdrRetCode);
+}
+
+class Session : public testing::VirtualReaderTest {
+ protected:
+  // The log from `first` on, with the encoder's handles replaced by CTX and CARD.
+  std::vector<std::string> Log(size_t first, PcscHandle context, PcscHandle card) const {
+    std::vector<std::string> lines = LogLines(first);
+    for (std::string& line : lines) {
+      if (context) line = std::regex_replace(line, std::regex(std::to_string(context)), "CTX");
+      if (card) line = std::regex_replace(line, std::regex(std::to_string(card)), "CARD");
+    }
+    return lines;
+  }
+};
+
+TEST_F(Session, OpenExchangeAndCloseWriteTheirLogLines) {
+  Encoder encoder;
+  encoder.Parameters("device=Tarsin Virtual Reader 0;protocol=2;open_mode=2");
+  const size_t start = LogSize();
+  ASSERT_EQ(encoder.OpenEncoder(7), scesuccess);
+  std::string data, status;
+  ASSERT_EQ(encoder.EscapeExt("ff ca-00 00 00", data, status), scesuccess);
+  const PcscHandle context = encoder.state().hContext, card = encoder.state().hCard;
+  ASSERT_EQ(encoder.CloseEncoder(), scesuccess);
+
+  const std::vector<std::string> expected = {
+      "T   --> OpenEncoder(7, True)",
+      "T       --> Let ATRString",
+      "T       <-- Let ATRString",
+      "T       Calling SCardEstablishContext",
+      "T       SCardEstablishContext returned: OK (SCARD_S_SUCCESS)",
+      "T       hContext = CTX",
+      "T       Calling SCardConnect...",
+      "T       Called SCardConnect(CTX, \"Tarsin Virtual Reader 0\", 2, 2, CARD, 2)",
+      "T       SCardConnect returned: OK (SCARD_S_SUCCESS)",
+      "T       --> ReaderGetAttr(\"%1\", 590595, 3)",
+      std::string("T       <-- ReaderGetAttr returns \"") + k1KAtr + "\"",
+      "T       --> Let ATRString",
+      "T       <-- Let ATRString",
+      "T   <-- OpenEncoder",
+      "T   --> SelectCardInRange",
+      "T       --> Let ATRString",
+      "T       <-- Let ATRString",
+      "T       hCard <> 0, card is connected",
+      "T   <-- SelectCardInRange",
+      "T   --> EncoderCommand(ec_EscapeExt)",
+      "T       Calling SCardTransmit(hCard:=CARD, pioSendPci:=[dwProtocol=2, cbPciLength=8], "
+      "pbSendBuffer:= \"FFCA000000\", cbSendLength:=5, pioRecvPci:=0, pbRecvBuffer, "
+      "pcbRecvLength:=4096)",
+      "T       Function returned: OK (SCARD_S_SUCCESS)",
+      "T       Received length ... 6",
+      "T       Received data ..... 04A1B2C39000",
+      "T       Status code=\"9000\" ([OK]  Command successfully executed.)",
+      "T   <-- EncoderCommand returns: Success",
+      "T   --> CloseEncoder",
+      "T       hCard <> 0, calling SCardDisconnect",
+      "T       SCardDisconnect returned: OK (SCARD_S_SUCCESS)",
+      "T       hContext <> 0, calling SCardReleaseContext",
+      "T       SCardReleaseContext returned: OK (SCARD_S_SUCCESS)",
+      "T       --> Let ATRString",
+      "T       <-- Let ATRString",
+      "T   <-- CloseEncoder",
+  };
+  EXPECT_EQ(Log(start, context, card), expected);
+  EXPECT_EQ(data, "04 A1 B2 C3");
+  EXPECT_EQ(status, "90 00");
+}
+
+TEST_F(Session, FailedFramesAreLoggedAndRecorded) {
   Encoder encoder;
   Open(encoder);
-  EXPECT_EQ(encoder.LastError()->Number, 0);
-  EXPECT_EQ(encoder.ATRString(), "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A");
+  const PcscHandle card = encoder.state().hCard;
+  std::string data, status;
+
+  ForceStatusWords(0x6A82);
+  size_t start = LogSize();
+  EXPECT_EQ(encoder.EscapeExt("FFCA000000", data, status), sceError);
+  EXPECT_EQ(status, "6A82");
+  EXPECT_EQ(data, "");
+  ExpectError(*encoder.LastError(), {0x90010F04, "Encoder command failed", 0, "EscapeExt",
+                                     "EncoderCommand:SCardTransmit:EscapeExt", "6A82"});
+  std::vector<std::string> lines = Log(start, 0, card);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[lines.size() - 2], "T       Status code=\"6A82\" ([Aborted]  File not found.)");
+  EXPECT_EQ(lines.back(), "T   <-- EncoderCommand returns: Error");
+
+  FailNextTransmits(0x80100016);
+  start = LogSize();
+  EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
+  lines = Log(start, 0, card);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 2], "T       Call failed");
+  const CError& e = *encoder.LastError();
+  EXPECT_EQ(static_cast<uint32_t>(e.Number), 0x90010F04u);
+  EXPECT_EQ(e.ComFunction, "Escape");
+  EXPECT_EQ(e.RdrCommand, "EncoderCommand:SCardTransmit:Escape");
+  EXPECT_EQ(lines[lines.size() - 3], "T       Function returned: " + e.RdrRetCode);
+
+  // A card that leaves in mid-command answers nothing: no status word, and no failure.
+  RemoveCardDuringNextTransmit();
+  start = LogSize();
+  EXPECT_EQ(encoder.Escape("FFCA000000", data), scesuccess);
+  EXPECT_EQ(data, "");
+  lines = Log(start, 0, card);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "T       No status code!");
+}
+
+TEST_F(Session, OpenFailuresLeaveTheirTrace) {
+  struct Case {
+    const char* name;
+    std::function<void(Session&)> arrange;
+    std::string device;
+    sceReturnCode result;
+    sceEncoderState state;
+    ExpectedError error;
+  };
+  const std::vector<Case> cases = {
+      {"no card", [](Session&) { SetCardPresent(false); }, kReader, scesuccess, sceOpened,
+       {0x90010F06, "No card in encoder", static_cast<int32_t>(0x8010000C), "OpenEncoder",
+        "SCardConnect", SCardErrorText(static_cast<int32_t>(0x8010000C))}},
+      {"unknown reader", [](Session&) {}, "No Such Reader", sceError, sceClosed,
+       {0x90010F03, "Cannot open encoder", static_cast<int32_t>(0x80100009), "OpenEncoder",
+        "SCardConnect", SCardErrorText(static_cast<int32_t>(0x80100009))}},
+      {"two sharing violations", [](Session&) { FailNextConnects(2, 0x8010000B); }, kReader,
+       sceError, sceClosed, {0, "", 0, "", "", ""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.arrange(*this);
+    Encoder encoder;
+    encoder.Parameters("device=" + c.device + ";protocol=2;open_mode=2");
+    EXPECT_EQ(encoder.OpenEncoder(0), c.result);
+    ExpectError(*encoder.LastError(), c.error);
+    EXPECT_EQ(encoder.EncoderState(), c.state);
+    SetCardPresent(true);
+  }
+}
+
+TEST_F(Session, OneSharingViolationIsRetriedWithANewContext) {
+  FailNextConnects(1, 0x8010000B);
+  Encoder encoder;
+  const size_t start = LogSize();
+  Open(encoder);
   EXPECT_EQ(encoder.CardType(), sceMifare1K);
-  EXPECT_EQ(encoder.SerialNumberLength(), 4);
-  std::string uid;
-  EXPECT_EQ(encoder.Escape("ff ca-00 00 00", uid), scesuccess);
-  EXPECT_EQ(uid, "04A1B2C3");
-  EXPECT_EQ(encoder.CloseEncoder(), scesuccess);
-  EXPECT_EQ(encoder.CardType(), sceUnknownType);
+  int establishments = 0;
+  for (const std::string& line : LogLines(start)) {
+    establishments += line.find("Calling SCardEstablishContext") != std::string::npos;
+  }
+  EXPECT_EQ(establishments, 2);
+}
+
+TEST_F(Session, CardOperationsNeedAnOpenEncoderAndACard) {
+  Encoder encoder;
+  std::string data;
+  EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
+  ExpectError(*encoder.LastError(), {0x90010F01, "Encoder is closed", 0, "Escape",
+                                     "SelectCardInRange", ""});
+
+  SetCardPresent(false);
+  Open(encoder);
+  EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
+  EXPECT_EQ(static_cast<uint32_t>(encoder.LastError()->Number), 0x90010F06u);
+  EXPECT_EQ(encoder.LastError()->RdrCommand, "SelectCardInRange:SCardConnect");
+
+  // The exchange itself refuses without a card.
+  std::string response, statusCode;
+  EXPECT_EQ(EncoderCommand(encoder.state(), ec_GetUID, Variant(), response, statusCode), sceError);
+  ExpectError(*encoder.LastError(),
+              {0x90010F06, "No card in encoder", 0, "EncoderCommand", "", ""});
+  EXPECT_EQ(statusCode, "FFFF");
+
+  // A card presented later is found by the next operation.
+  SetCardPresent(true);
+  EXPECT_EQ(encoder.Escape("FFCA000000", data), scesuccess);
+  EXPECT_EQ(data, "04A1B2C3");
+}
+
+TEST_F(Session, SelectReportsAConnectFailureAndKeepsTheContext) {
+  Encoder encoder;
+  encoder.Parameters("device=Tarsin Virtual Reader 0;protocol=2;open_mode=2;force_reconnect=1");
+  ASSERT_EQ(encoder.OpenEncoder(0), scesuccess);
+  FailNextConnects(1, 0x80100009);
+  std::string data;
+  EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
+  EXPECT_EQ(static_cast<uint32_t>(encoder.LastError()->Number), 0x90010F03u);
+  EXPECT_EQ(encoder.LastError()->ComFunction, "Escape");
+  EXPECT_EQ(encoder.LastError()->RdrCommand, "SelectCardInRange:SCardConnect");
+  EXPECT_NE(encoder.state().hContext, 0);
+  EXPECT_EQ(encoder.Escape("FFCA000000", data), scesuccess);
+}
+
+TEST_F(Session, EncoderStateInItsFourSituations) {
+  Encoder encoder;
   EXPECT_EQ(encoder.EncoderState(), sceClosed);
+  Open(encoder);
+  EXPECT_EQ(encoder.EncoderState(), sceReady);
+  // The reader goes away: a connect error other than "no card" still reads as ready.
+  encoder.state().hCard = 0;
+  SetReaderPresent(false);
+  EXPECT_EQ(encoder.EncoderState(), sceReady);
+  EXPECT_EQ(encoder.LastError()->Number, 0);
+  EXPECT_EQ(encoder.LastError()->ComFunction, "EncoderState");
+  SetReaderPresent(true);
+  SetCardPresent(false);
+  EXPECT_EQ(encoder.EncoderState(), sceOpened);
+  encoder.CloseEncoder();
+  EXPECT_EQ(encoder.EncoderState(), sceClosed);
+}
+
+TEST_F(Session, ReaderTypeDescribesTheReader) {
+  Encoder encoder;
+  try {
+    encoder.ReaderType();
+    ADD_FAILURE() << "ReaderType must fail while closed";
+  } catch (const ComError& e) {
+    EXPECT_EQ(static_cast<uint32_t>(e.number()), 0x90010F01u);
+    EXPECT_EQ(e.description(), "Encoder is closed");
+  }
+  Open(encoder);
+  EXPECT_EQ(encoder.ReaderType(),
+            "Device name: Tarsin Virtual Reader 0\r\nVendor name: Tarsin\r\nType: Test reader\r\n"
+            // 2.1.300 is the DWORD 0x0201012C, bytes 2C 01 01 02 in the buffer; the version
+            // decoding reads the bytes b1.b2.(b4*256+b3).
+            "Version: 44.1.513\r\nSerial number: SN-42\r\n");
+  EXPECT_EQ(encoder.LastError()->ComFunction, "ReaderType");
+  SetCardPresent(false);
+  encoder.CloseEncoder();
+  Open(encoder);
+  EXPECT_EQ(encoder.ReaderType(), kReader);
+}
+
+TEST_F(Session, QuietCloseOfAClosedEncoderLogsNothingInBetween) {
+  {
+    Encoder encoder;
+    encoder.WriteLog("mark");
+  }
+  const std::vector<std::string> lines = LogLines();
+  ASSERT_GE(lines.size(), 6u);
+  const std::vector<std::string> tail(lines.end() - 6, lines.end());
+  // The card identification is forgotten even so; nothing of the platform is logged.
+  EXPECT_EQ(tail, (std::vector<std::string>{
+                      "T   --> Destructor", "T       --> CloseEncoderQuietly",
+                      "T           --> Let ATRString", "T           <-- Let ATRString",
+                      "T       <-- CloseEncoderQuietly", "T   <-- Destructor"}));
+}
+
+// Faults the virtual reader cannot produce come from a stub provider.
+class PlatformFaults : public testing::VirtualReaderTest {};
+
+TEST_F(PlatformFaults, AMissingLibraryFailsTheOpenWithoutACrash) {
+  ::setenv("TARSIN_RF_PCSC_LIBRARY", "/nonexistent/libpcsclite.so.1", 1);
+  Encoder encoder;
+  encoder.Parameters("device=Any");
+  EXPECT_EQ(encoder.OpenEncoder(0), sceError);
+  const CError& e = *encoder.LastError();
+  EXPECT_EQ(e.Number, 53);
+  EXPECT_EQ(e.Description, "File not found: /nonexistent/libpcsclite.so.1");
+  EXPECT_EQ(e.ComFunction, "OpenEncoder");
+  EXPECT_EQ(e.RdrCommand, "SCardEstablishContext");
+  EXPECT_EQ(e.RdrRetCode, "0");
+  EXPECT_EQ(encoder.EncoderState(), sceClosed);
+  EXPECT_EQ(encoder.CloseEncoder(), scesuccess);
+}
+
+TEST_F(PlatformFaults, ALibraryWithoutConnectFailsAtTheConnectStep) {
+  ::setenv("TARSIN_RF_PCSC_LIBRARY", TARSIN_TEST_STUB_PCSC_NO_CONNECT, 1);
+  Encoder encoder;
+  const size_t start = LogSize();
+  EXPECT_EQ(encoder.OpenEncoder(0), sceError);
+  const CError& e = *encoder.LastError();
+  EXPECT_EQ(e.Number, 453);
+  EXPECT_EQ(e.Description, std::string("Can't find DLL entry point SCardConnect in ") +
+                               TARSIN_TEST_STUB_PCSC_NO_CONNECT);
+  EXPECT_EQ(e.RdrCommand, "SCardConnect");
+  EXPECT_EQ(encoder.state().hContext, 0);  // closed again
+  const auto lines = LogLines(start);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "T       Error 453: " + e.Description + " [" +
+                                                      std::to_string(e.LastDllError) + "]"),
+            lines.end());
+}
+
+TEST_F(PlatformFaults, AResourceManagerThatCannotBeReachedIsReported) {
+  ::setenv("TARSIN_RF_PCSC_LIBRARY", TARSIN_TEST_STUB_PCSC, 1);
+  ::setenv("TARSIN_STUB_PCSC_MODE", "no-service", 1);
+  Encoder encoder;
+  EXPECT_EQ(encoder.OpenEncoder(0), sceError);
+  ::unsetenv("TARSIN_STUB_PCSC_MODE");
+  ExpectError(*encoder.LastError(),
+              {0x90010F02, "Cannot open encoder", static_cast<int32_t>(0x8010001D), "OpenEncoder",
+               "SCardEstablishContext", SCardErrorText(static_cast<int32_t>(0x8010001D))});
+}
+
+TEST_F(PlatformFaults, AnAnswerClaimingMoreThanTheBufferIsCutToTheBuffer) {
+  ::setenv("TARSIN_RF_PCSC_LIBRARY", TARSIN_TEST_STUB_PCSC, 1);
+  ::setenv("TARSIN_STUB_PCSC_MODE", "overlong-answer", 1);
+  Encoder encoder;
+  ASSERT_EQ(encoder.OpenEncoder(0), scesuccess);
+  std::string data;
+  EXPECT_EQ(encoder.Escape("FFCA000000", data), scesuccess);
+  ::unsetenv("TARSIN_STUB_PCSC_MODE");
+  std::string expected;
+  for (size_t i = 0; i < kReceiveBufferSize - 2; ++i) expected += "A5";
+  EXPECT_EQ(data, expected);
 }
 
 }  // namespace
