@@ -94,6 +94,8 @@ TEST(ParametersLog, TextIsLoggedLineByLine) {
           Line(0, "<-- Constructor"), Line(0, "--> Set Parameters = \"device=A;protocol=2\""),
           Line(0, "<-- Set Parameters"), Line(0, "--> Set Parameters = \"device=X"),
           Line(1, more + "\""), Line(0, "<-- Set Parameters"), Line(0, "--> Destructor"),
+          Line(1, "--> CloseEncoderQuietly"), Line(2, "--> Let ATRString"),
+          Line(2, "<-- Let ATRString"), Line(1, "<-- CloseEncoderQuietly"),
           Line(0, "<-- Destructor")}));
 }
 
