@@ -31,19 +31,6 @@ Bytes BytesFromHex(const std::string& text) {
   return *bytes;
 }
 
-constexpr std::array<std::pair<DesfireCapacity, const char*>, 3> kTypeNames{{
-    {DesfireCapacity::k2K, "mifare-desfire-ev1-2k"},
-    {DesfireCapacity::k4K, "mifare-desfire-ev1-4k"},
-    {DesfireCapacity::k8K, "mifare-desfire-ev1-8k"},
-}};
-
-DesfireCapacity CapacityOfType(const std::string& type) {
-  for (const auto& [capacity, name] : kTypeNames) {
-    if (type == name) return capacity;
-  }
-  throw std::invalid_argument("not a DESFire card type: " + type);
-}
-
 json SaveFile(uint8_t number, const DesfireFile& file) {
   const auto access = file.access.ToBytes();
   json out{{"number", number},
@@ -138,10 +125,7 @@ json DesfireCard::Save() const {
 }
 
 std::string DesfireCard::Type() const {
-  for (const auto& [capacity, name] : kTypeNames) {
-    if (capacity == memory_->capacity) return name;
-  }
-  return kTypeNames[1].second;
+  return FactsOf(memory_->capacity).type;
 }
 
 DesfireCard DesfireCard::Load(const json& document) {

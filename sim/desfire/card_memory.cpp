@@ -1,6 +1,7 @@
 #include "desfire/card_memory.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace tarsin::sim::desfire {
 
@@ -21,16 +22,32 @@ std::array<uint8_t, 2> AccessRights::ToBytes() const {
   return {static_cast<uint8_t>(readWrite << 4 | change), static_cast<uint8_t>(read << 4 | write)};
 }
 
-uint32_t CardMemory::TotalMemory() const {
-  switch (capacity) {
-    case DesfireCapacity::k2K:
-      return 2048;
-    case DesfireCapacity::k8K:
-      return 8192;
-    case DesfireCapacity::k4K:
-      break;
+namespace {
+
+constexpr std::array<CapacityFacts, 3> kCapacities{{
+    {DesfireCapacity::k2K, 0x16, 2048, "mifare-desfire-ev1-2k"},
+    {DesfireCapacity::k4K, 0x18, 4096, "mifare-desfire-ev1-4k"},
+    {DesfireCapacity::k8K, 0x1A, 8192, "mifare-desfire-ev1-8k"},
+}};
+
+}  // namespace
+
+const CapacityFacts& FactsOf(DesfireCapacity capacity) {
+  for (const CapacityFacts& facts : kCapacities) {
+    if (facts.capacity == capacity) return facts;
   }
-  return 4096;
+  return kCapacities[1];
+}
+
+DesfireCapacity CapacityOfType(const std::string& type) {
+  for (const CapacityFacts& facts : kCapacities) {
+    if (type == facts.type) return facts.capacity;
+  }
+  throw std::invalid_argument("not a DESFire card type: " + type);
+}
+
+uint32_t CardMemory::TotalMemory() const {
+  return FactsOf(capacity).bytes;
 }
 
 Application* CardMemory::FindApplication(uint32_t id) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "desfire/desfire_card.h"
@@ -31,6 +32,15 @@ inline constexpr uint8_t kCountError = 0xCE;
 inline constexpr uint8_t kDuplicateError = 0xDE;
 inline constexpr uint8_t kFileNotFound = 0xF0;
 }  // namespace status
+
+// Bits of the key settings byte, at the card level and in applications alike; an application's
+// upper nibble names the key that changes the others.
+namespace key_settings {
+inline constexpr uint8_t kMasterKeyChangeable = 0x01;
+inline constexpr uint8_t kFreeDirectory = 0x02;
+inline constexpr uint8_t kFreeCreateDelete = 0x04;
+inline constexpr uint8_t kConfigurationChangeable = 0x08;
+}  // namespace key_settings
 
 using Key = std::array<uint8_t, 16>;
 
@@ -67,6 +77,17 @@ struct Application {
   std::vector<Key> keys;
   std::map<uint8_t, DesfireFile> files;
 };
+
+// What tells the sizes apart: GetVersion's storage byte, the memory, the readers-file type.
+struct CapacityFacts {
+  DesfireCapacity capacity;
+  uint8_t storageSize;
+  uint32_t bytes;
+  const char* type;
+};
+const CapacityFacts& FactsOf(DesfireCapacity capacity);
+// Throws std::invalid_argument for a type that is not a DESFire card.
+DesfireCapacity CapacityOfType(const std::string& type);
 
 // Everything the card keeps across a field reset (and in the JSON file).
 struct CardMemory {

@@ -9,14 +9,6 @@ namespace {
 
 constexpr size_t kHeaderLength = 7;  // file number, offset (3), length (3)
 
-bool IsDataFile(const DesfireFile& file) {
-  return file.type == FileType::kStandard || file.type == FileType::kBackup;
-}
-
-bool IsRecordFile(const DesfireFile& file) {
-  return file.type == FileType::kLinear || file.type == FileType::kCyclic;
-}
-
 // A write checked from its header: where it goes and how its data travels.
 struct WritePlan {
   uint8_t status = status::kOk;
@@ -29,13 +21,11 @@ struct WritePlan {
 WritePlan PlanWrite(CardContext& context, std::span<const uint8_t> data,
                     bool (*acceptsType)(const DesfireFile&)) {
   if (data.size() < kHeaderLength) return {status::kLengthError};
-  const FileLookup found = LookUpFile(context, data[0]);
-  if (!found.file) return {found.status};
-  if (!acceptsType(*found.file)) return {status::kParameterError};
-  const AccessDecision access =
-      context.Authorize(*found.file, {found.file->access.write, found.file->access.readWrite});
-  if (access.status != status::kOk) return {access.status};
-  WritePlan plan{status::kOk, found.file, access.channel, ReadUint24(data, 1), ReadUint24(data, 4)};
+  const OpenedFile opened =
+      OpenFile(context, data[0], acceptsType, {&AccessRights::write, &AccessRights::readWrite});
+  if (opened.status != status::kOk) return {opened.status};
+  WritePlan plan{status::kOk, opened.file, opened.channel, ReadUint24(data, 1),
+                 ReadUint24(data, 4)};
   if (plan.length == 0) return {status::kLengthError};
   return plan;
 }
@@ -110,17 +100,15 @@ Reply WriteData(CardContext& context, std::span<const uint8_t> data) {
 
 Reply ReadData(CardContext& context, std::span<const uint8_t> data) {
   if (data.size() != kHeaderLength) return Reply::Status(status::kLengthError);
-  const FileLookup found = LookUpFile(context, data[0]);
-  if (!found.file) return Reply::Status(found.status);
-  const DesfireFile& file = *found.file;
-  if (!IsDataFile(file)) return Reply::Status(status::kParameterError);
-  const AccessDecision access = context.Authorize(file, {file.access.read, file.access.readWrite});
-  if (access.status != status::kOk) return Reply::Status(access.status);
+  const OpenedFile opened =
+      OpenFile(context, data[0], IsDataFile, {&AccessRights::read, &AccessRights::readWrite});
+  if (opened.status != status::kOk) return Reply::Status(opened.status);
+  const DesfireFile& file = *opened.file;
   const ReadRange range = RangeOf(data, static_cast<uint32_t>(file.data.size()));
   if (range.status != status::kOk) return Reply::Status(range.status);
   // A backup file shows its committed image until CommitTransaction.
   const auto begin = file.data.begin() + range.first;
-  return Reply::Data(context.Protect(access.channel, Bytes(begin, begin + range.count)));
+  return Reply::Data(context.Protect(opened.channel, Bytes(begin, begin + range.count)));
 }
 
 Expectation ExpectWriteRecord(CardContext& context, std::span<const uint8_t> data) {
@@ -143,12 +131,10 @@ Reply WriteRecord(CardContext& context, std::span<const uint8_t> data) {
 
 Reply ReadRecords(CardContext& context, std::span<const uint8_t> data) {
   if (data.size() != kHeaderLength) return Reply::Status(status::kLengthError);
-  const FileLookup found = LookUpFile(context, data[0]);
-  if (!found.file) return Reply::Status(found.status);
-  const DesfireFile& file = *found.file;
-  if (!IsRecordFile(file)) return Reply::Status(status::kParameterError);
-  const AccessDecision access = context.Authorize(file, {file.access.read, file.access.readWrite});
-  if (access.status != status::kOk) return Reply::Status(access.status);
+  const OpenedFile opened =
+      OpenFile(context, data[0], IsRecordFile, {&AccessRights::read, &AccessRights::readWrite});
+  if (opened.status != status::kOk) return Reply::Status(opened.status);
+  const DesfireFile& file = *opened.file;
   const auto stored = static_cast<uint32_t>(file.records.size());
   const ReadRange range = RangeOf(data, stored);
   if (range.status != status::kOk) return Reply::Status(range.status);
@@ -157,17 +143,14 @@ Reply ReadRecords(CardContext& context, std::span<const uint8_t> data) {
   for (uint32_t i = stored - range.first - range.count; i < stored - range.first; ++i) {
     records.insert(records.end(), file.records[i].begin(), file.records[i].end());
   }
-  return Reply::Data(context.Protect(access.channel, records));
+  return Reply::Data(context.Protect(opened.channel, records));
 }
 
 Reply ClearRecordFile(CardContext& context, std::span<const uint8_t> data) {
   if (data.size() != 1) return Reply::Status(status::kLengthError);
-  const FileLookup found = LookUpFile(context, data[0]);
-  if (!found.file) return Reply::Status(found.status);
-  if (!IsRecordFile(*found.file)) return Reply::Status(status::kParameterError);
-  const AccessDecision access = context.Authorize(*found.file, {found.file->access.readWrite});
-  if (access.status != status::kOk) return Reply::Status(access.status);
-  PendingFile& pending = PendingCopy(context, data[0], *found.file);
+  const OpenedFile opened = OpenFile(context, data[0], IsRecordFile, {&AccessRights::readWrite});
+  if (opened.status != status::kOk) return Reply::Status(opened.status);
+  PendingFile& pending = PendingCopy(context, data[0], *opened.file);
   pending.file.records.clear();
   pending.recordOpen = false;
   return {};

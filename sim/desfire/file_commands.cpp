@@ -5,8 +5,6 @@ namespace tarsin::sim::desfire {
 
 namespace {
 
-constexpr uint8_t kFreeDirectory = 0x02;
-constexpr uint8_t kFreeCreate = 0x04;
 constexpr uint8_t kMaxFileNumber = 31;
 constexpr uint32_t kAllocationUnit = 32;  // EEPROM is handed out in blocks of this size
 
@@ -36,7 +34,8 @@ Reply AddFile(CardContext& context, std::span<const uint8_t> data, size_t expect
   if (data.size() != expectedLength) return Reply::Status(status::kLengthError);
   Application* application = context.SelectedApplication();
   if (!application) return Reply::Status(status::kPermissionDenied);
-  if (!(application->keySettings & kFreeCreate) && !context.AuthenticatedWith(0)) {
+  if (!(application->keySettings & key_settings::kFreeCreateDelete) &&
+      !context.AuthenticatedWith(0)) {
     return Reply::Status(status::kAuthenticationError);
   }
   const uint8_t number = data[0];
@@ -74,7 +73,7 @@ Reply AddRecordFile(CardContext& context, std::span<const uint8_t> data, FileTyp
 }
 
 bool MayListDirectory(CardContext& context, const Application& application) {
-  return (application.keySettings & kFreeDirectory) || context.AuthenticatedWith(0);
+  return (application.keySettings & key_settings::kFreeDirectory) || context.AuthenticatedWith(0);
 }
 
 }  // namespace
@@ -179,7 +178,8 @@ Reply DeleteFile(CardContext& context, std::span<const uint8_t> data) {
   if (data.size() != 1) return Reply::Status(status::kLengthError);
   Application* application = context.SelectedApplication();
   if (!application) return Reply::Status(status::kPermissionDenied);
-  if (!(application->keySettings & kFreeCreate) && !context.AuthenticatedWith(0)) {
+  if (!(application->keySettings & key_settings::kFreeCreateDelete) &&
+      !context.AuthenticatedWith(0)) {
     return Reply::Status(status::kAuthenticationError);
   }
   // The card does not give the memory back; only a format does.

@@ -7,9 +7,6 @@ namespace tarsin::sim::desfire {
 
 namespace {
 
-constexpr uint8_t kMasterKeyChangeable = 0x01;
-constexpr uint8_t kFreeDirectory = 0x02;
-constexpr uint8_t kConfigurationChangeable = 0x08;
 constexpr uint8_t kChangeWithSameKey = 0xE;
 constexpr uint8_t kChangeFrozen = 0xF;
 
@@ -31,7 +28,8 @@ uint8_t ChangeKeyPermission(CardContext& context, uint8_t keyNumber) {
   const uint8_t settings = context.CurrentKeySettings();
   if (context.AtCardLevel() || keyNumber == 0) {
     if (!context.AuthenticatedWith(0)) return status::kAuthenticationError;
-    return (settings & kMasterKeyChangeable) ? status::kOk : status::kPermissionDenied;
+    return (settings & key_settings::kMasterKeyChangeable) ? status::kOk
+                                                           : status::kPermissionDenied;
   }
   const uint8_t changeKey = settings >> 4;
   if (changeKey == kChangeFrozen) return status::kPermissionDenied;
@@ -128,7 +126,7 @@ Reply GetKeyVersion(CardContext& context, std::span<const uint8_t> data) {
 Reply GetKeySettings(CardContext& context, std::span<const uint8_t> data) {
   if (!data.empty()) return Reply::Status(status::kLengthError);
   const uint8_t settings = context.CurrentKeySettings();
-  if (!(settings & kFreeDirectory) && !context.AuthenticatedWith(0)) {
+  if (!(settings & key_settings::kFreeDirectory) && !context.AuthenticatedWith(0)) {
     return Reply::Status(status::kAuthenticationError);
   }
   const Application* application = context.SelectedApplication();
@@ -139,7 +137,7 @@ Reply GetKeySettings(CardContext& context, std::span<const uint8_t> data) {
 Reply ChangeKeySettings(CardContext& context, std::span<const uint8_t> data) {
   if (data.size() != 8) return Reply::Status(status::kLengthError);
   if (!context.AuthenticatedWith(0)) return Reply::Status(status::kAuthenticationError);
-  if (!(context.CurrentKeySettings() & kConfigurationChangeable)) {
+  if (!(context.CurrentKeySettings() & key_settings::kConfigurationChangeable)) {
     return Reply::Status(status::kPermissionDenied);
   }
   const Bytes plain = context.SessionCipher().Decipher(data);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace tarsin::sim::desfire {
 
@@ -59,6 +60,30 @@ FileLookup LookUpFile(CardContext& context, uint8_t fileNumber) {
   auto it = application->files.find(fileNumber);
   if (it == application->files.end()) return {status::kFileNotFound};
   return {status::kOk, &it->second};
+}
+
+OpenedFile OpenFile(CardContext& context, uint8_t fileNumber, bool (*accepts)(const DesfireFile&),
+                    std::initializer_list<Right> rights) {
+  const FileLookup found = LookUpFile(context, fileNumber);
+  if (!found.file) return {found.status};
+  if (!accepts(*found.file)) return {status::kParameterError};
+  std::vector<uint8_t> keys;
+  for (Right right : rights) keys.push_back(found.file->access.*right);
+  const AccessDecision decision = context.Authorize(*found.file, keys);
+  if (decision.status != status::kOk) return {decision.status};
+  return {status::kOk, found.file, decision.channel};
+}
+
+bool IsDataFile(const DesfireFile& file) {
+  return file.type == FileType::kStandard || file.type == FileType::kBackup;
+}
+
+bool IsRecordFile(const DesfireFile& file) {
+  return file.type == FileType::kLinear || file.type == FileType::kCyclic;
+}
+
+bool IsValueFile(const DesfireFile& file) {
+  return file.type == FileType::kValue;
 }
 
 PendingFile& PendingCopy(CardContext& context, uint8_t fileNumber, const DesfireFile& committed) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 
 #include "desfire/card_session.h"
@@ -35,6 +36,22 @@ struct FileLookup {
   DesfireFile* file = nullptr;
 };
 FileLookup LookUpFile(CardContext& context, uint8_t fileNumber);
+
+using Right = uint8_t AccessRights::*;
+
+// A file opened for a command: it exists, is of a kind the command takes, and the caller holds
+// one of `rights`; `channel` is how its data travels.
+struct OpenedFile {
+  uint8_t status = status::kOk;
+  DesfireFile* file = nullptr;
+  Channel channel = Channel::kPlain;
+};
+OpenedFile OpenFile(CardContext& context, uint8_t fileNumber, bool (*accepts)(const DesfireFile&),
+                    std::initializer_list<Right> rights);
+
+bool IsDataFile(const DesfireFile& file);
+bool IsRecordFile(const DesfireFile& file);
+bool IsValueFile(const DesfireFile& file);
 
 // The working copy of a file inside the running transaction.
 PendingFile& PendingCopy(CardContext& context, uint8_t fileNumber, const DesfireFile& committed);

@@ -7,23 +7,9 @@ namespace {
 
 constexpr size_t kMaxApplications = 28;
 constexpr size_t kIdsPerFrame = 19;
-constexpr uint8_t kFreeDirectory = 0x02;
-constexpr uint8_t kFreeCreate = 0x04;
 
 uint32_t ApplicationId(std::span<const uint8_t> data) {
   return ReadUint24(data, 0);
-}
-
-uint8_t StorageSizeByte(DesfireCapacity capacity) {
-  switch (capacity) {
-    case DesfireCapacity::k2K:
-      return 0x16;
-    case DesfireCapacity::k8K:
-      return 0x1A;
-    case DesfireCapacity::k4K:
-      break;
-  }
-  return 0x18;
 }
 
 }  // namespace
@@ -31,7 +17,7 @@ uint8_t StorageSizeByte(DesfireCapacity capacity) {
 Reply GetVersion(CardContext& context, std::span<const uint8_t> data) {
   if (!data.empty()) return Reply::Status(status::kLengthError);
   const CardMemory& memory = context.memory;
-  const uint8_t storage = StorageSizeByte(memory.capacity);
+  const uint8_t storage = FactsOf(memory.capacity).storageSize;
   // NXP, DESFire, hardware 1.0 / software 1.4 (EV1), ISO 14443-2 and -3.
   Bytes production(memory.uid);
   production.insert(production.end(), memory.batch.begin(), memory.batch.end());
@@ -69,7 +55,8 @@ Reply CreateApplication(CardContext& context, std::span<const uint8_t> data) {
   if (data.size() != 5) return Reply::Status(status::kLengthError);
   if (!context.AtCardLevel()) return Reply::Status(status::kPermissionDenied);
   CardMemory& memory = context.memory;
-  if (!(memory.piccKeySettings & kFreeCreate) && !context.AuthenticatedWith(0)) {
+  if (!(memory.piccKeySettings & key_settings::kFreeCreateDelete) &&
+      !context.AuthenticatedWith(0)) {
     return Reply::Status(status::kAuthenticationError);
   }
   const uint32_t id = ApplicationId(data);
@@ -94,7 +81,7 @@ Reply DeleteApplication(CardContext& context, std::span<const uint8_t> data) {
   // card's settings leave creation free.
   const bool byCardMaster = context.AtCardLevel() && context.AuthenticatedWith(0);
   const bool byOwnMaster = context.session.selected == id && context.AuthenticatedWith(0) &&
-                           (memory.piccKeySettings & kFreeCreate);
+                           (memory.piccKeySettings & key_settings::kFreeCreateDelete);
   if (!byCardMaster && !byOwnMaster) return Reply::Status(status::kAuthenticationError);
   std::erase_if(memory.applications, [id](const Application& a) { return a.id == id; });
   if (context.session.selected == id) {
@@ -108,7 +95,8 @@ Reply DeleteApplication(CardContext& context, std::span<const uint8_t> data) {
 Reply GetApplicationIds(CardContext& context, std::span<const uint8_t> data) {
   if (!data.empty()) return Reply::Status(status::kLengthError);
   if (!context.AtCardLevel()) return Reply::Status(status::kPermissionDenied);
-  if (!(context.memory.piccKeySettings & kFreeDirectory) && !context.AuthenticatedWith(0)) {
+  if (!(context.memory.piccKeySettings & key_settings::kFreeDirectory) &&
+      !context.AuthenticatedWith(0)) {
     return Reply::Status(status::kAuthenticationError);
   }
   Bytes ids;

@@ -9,25 +9,10 @@ namespace tarsin::sim::desfire {
 
 namespace {
 
-using Right = uint8_t AccessRights::*;
-
-struct ValueAccess {
-  uint8_t status = status::kOk;
-  DesfireFile* file = nullptr;
-  Channel channel = Channel::kPlain;
-};
-
-ValueAccess OpenValueFile(CardContext& context, std::span<const uint8_t> data,
-                          std::initializer_list<Right> rights) {
+OpenedFile OpenValueFile(CardContext& context, std::span<const uint8_t> data,
+                         std::initializer_list<Right> rights) {
   if (data.empty()) return {status::kLengthError};
-  const FileLookup found = LookUpFile(context, data[0]);
-  if (!found.file) return {found.status};
-  if (found.file->type != FileType::kValue) return {status::kParameterError};
-  std::vector<uint8_t> keys;
-  for (Right right : rights) keys.push_back(found.file->access.*right);
-  const AccessDecision decision = context.Authorize(*found.file, keys);
-  if (decision.status != status::kOk) return {decision.status};
-  return {status::kOk, found.file, decision.channel};
+  return OpenFile(context, data[0], IsValueFile, rights);
 }
 
 // The amount of a Credit, Debit or LimitedCredit, or the status that refuses it.
@@ -36,7 +21,7 @@ struct Amount {
   int64_t value = 0;
 };
 
-Amount AmountOf(CardContext& context, const ValueAccess& access, std::span<const uint8_t> data) {
+Amount AmountOf(CardContext& context, const OpenedFile& access, std::span<const uint8_t> data) {
   if (data.size() != 1 + WireLength(access.channel, 4)) return {status::kLengthError};
   const auto plain = context.Unprotect(access.channel, data.subspan(1), 4);
   if (!plain) return {status::kIntegrityError};
@@ -49,7 +34,7 @@ enum class Change { kCredit, kDebit, kLimitedCredit };
 
 Reply ChangeValue(CardContext& context, std::span<const uint8_t> data,
                   std::initializer_list<Right> rights, Change change) {
-  const ValueAccess access = OpenValueFile(context, data, rights);
+  const OpenedFile access = OpenValueFile(context, data, rights);
   if (access.status != status::kOk) return Reply::Status(access.status);
   const DesfireFile& committed = *access.file;
   if (change == Change::kLimitedCredit && !committed.limitedCreditEnabled) {
@@ -79,7 +64,7 @@ Reply ChangeValue(CardContext& context, std::span<const uint8_t> data,
 
 Reply GetValue(CardContext& context, std::span<const uint8_t> data) {
   if (data.size() != 1) return Reply::Status(status::kLengthError);
-  const ValueAccess access = OpenValueFile(
+  const OpenedFile access = OpenValueFile(
       context, data, {&AccessRights::read, &AccessRights::write, &AccessRights::readWrite});
   if (access.status != status::kOk) return Reply::Status(access.status);
   // Pending credits and debits show only after CommitTransaction.

@@ -70,7 +70,8 @@ nlohmann::json ReadersFile::DefaultContents() {
                           {"cardPresent", true}};
   };
   return {{"readers",
-           {reader(0, {{"type", "mifare-classic-1k"}, {"uid", "B47C2E91"}}), reader(1, nullptr)}}};
+           {reader(0, {{"type", "mifare-classic-1k"}, {"uid", "B47C2E91"}}),
+            reader(1, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "045A318A2C3B80"}})}}};
 }
 
 nlohmann::json ReadersFile::ReadLocked() const {
