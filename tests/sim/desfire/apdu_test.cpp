@@ -1,3 +1,5 @@
+#include <random>
+
 #include "card_fixture.h"
 
 namespace tarsin::sim::testing {
@@ -25,10 +27,25 @@ TEST(DesfireApdu, WrappingAndIsoSelect) {
   for (const auto& c : cases) EXPECT_EQ(card.Transmit(Hex(c.apdu)), Hex(c.answer)) << c.what;
 }
 
-TEST(DesfireApdu, AtrAndUid) {
-  DesfireCard card = DesfireCard::Blank(DesfireCapacity::k4K, Hex("04 A1 B2 C3 D4 E5 F6"));
-  EXPECT_EQ(card.Atr(), Hex("3B 81 80 01 80 80"));
-  EXPECT_EQ(card.Uid(), Hex("04 A1 B2 C3 D4 E5 F6"));
+// Whatever arrives, the card answers with a status word and at most one frame of data.
+TEST(DesfireApdu, RandomCommandsGetStatusWords) {
+  DesfireCard card = DesfireCard::Blank(DesfireCapacity::k2K);
+  TestHost host(card);
+  ASSERT_TRUE(host.Authenticate(0, Key16{}));
+  ASSERT_EQ(host.Frame(0xCA, Hex("01 00 00 0F 02")).sw, kOk);
+  std::mt19937 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    Bytes apdu{0x90, static_cast<uint8_t>(random()), 0x00, 0x00};
+    const size_t length = random() % 64;
+    apdu.push_back(static_cast<uint8_t>(length));
+    for (size_t n = 0; n < length; ++n)
+      apdu.push_back(static_cast<uint8_t>(random() % 4 ? random() % 8 : random()));
+    apdu.push_back(0x00);
+    const Bytes answer = card.Transmit(apdu);
+    ASSERT_GE(answer.size(), 2u);
+    ASSERT_LE(answer.size(), 61u);
+    if (i % 500 == 0) card.Reset();
+  }
 }
 
 }  // namespace

@@ -37,60 +37,7 @@ TEST_F(FilesTest, EveryKindReportsItsSettings) {
   EXPECT_EQ(host.Frame(0xF5, {0x05}).sw, 0x91F0);
 }
 
-TEST_F(FilesTest, CreationRefusals) {
-  EnterApplication();
-  ASSERT_EQ(host.Frame(0xCD, Concat({{0x00, 0x00}, Rights(0, 0, 0, 0), Uint24(16)})).sw, kOk);
-  const struct {
-    const char* what;
-    uint8_t instruction;
-    Bytes data;
-    uint16_t sw;
-  } cases[] = {
-      {"duplicate", 0xCD, Concat({{0x00, 0x00}, Rights(0, 0, 0, 0), Uint24(16)}), 0x91DE},
-      {"file 32", 0xCD, Concat({{0x20, 0x00}, Rights(0, 0, 0, 0), Uint24(16)}), 0x919E},
-      {"communication 4", 0xCD, Concat({{0x01, 0x04}, Rights(0, 0, 0, 0), Uint24(16)}), 0x919E},
-      {"size 0", 0xCD, Concat({{0x01, 0x00}, Rights(0, 0, 0, 0), Uint24(0)}), 0x919E},
-      {"larger than the card", 0xCB, Concat({{0x01, 0x00}, Rights(0, 0, 0, 0), Uint24(2100)}),
-       0x910E},
-      {"short", 0xCD, Hex("01 00 00 00 10 00"), 0x917E},
-      {"limits crossed", 0xCC,
-       Concat({{0x01, 0x00}, Rights(0, 0, 0, 0), Int32(10), Int32(-10), Int32(0), {0x00}}), 0x919E},
-      {"value outside", 0xCC,
-       Concat({{0x01, 0x00}, Rights(0, 0, 0, 0), Int32(0), Int32(10), Int32(11), {0x00}}), 0x919E},
-      {"cyclic of one", 0xC0, Concat({{0x01, 0x00}, Rights(0, 0, 0, 0), Uint24(4), Uint24(1)}),
-       0x919E},
-  };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(host.Authenticate(0, kZeroKey));
-    EXPECT_EQ(host.Frame(c.instruction, c.data).sw, c.sw) << c.what;
-  }
-  host.Select(0);
-  EXPECT_EQ(host.Frame(0xCD, Concat({{0x01, 0x00}, Rights(0, 0, 0, 0), Uint24(16)})).sw, 0x919D)
-      << "no files at the card level";
-}
-
 // Application settings: bit 1 free directory listing, bit 2 free file creation and deletion.
-TEST_F(FilesTest, ApplicationSettingsGuardTheFileDirectory) {
-  EnterApplication(0x09);
-  ASSERT_EQ(host.Frame(0xCD, Concat({{0x00, 0x00}, Rights(0, 0, 0, 0), Uint24(16)})).sw, kOk);
-  host.Select(kAid);
-  EXPECT_EQ(host.Frame(0x6F).sw, 0x91AE);
-  EXPECT_EQ(host.Frame(0xF5, {0x00}).sw, 0x91AE);
-  EXPECT_EQ(host.Frame(0xCD, Concat({{0x01, 0x00}, Rights(0, 0, 0, 0), Uint24(16)})).sw, 0x91AE);
-  EXPECT_EQ(host.Frame(0xDF, {0x00}).sw, 0x91AE);
-  ASSERT_TRUE(host.Authenticate(0, kZeroKey));
-  EXPECT_EQ(host.Frame(0xDF, {0x00}).sw, kOk);
-  EXPECT_EQ(host.Frame(0xDF, {0x00}).sw, 0x91F0);
-}
-
-TEST_F(FilesTest, DeletedFilesKeepTheirMemoryUntilFormat) {
-  EnterApplication();
-  ASSERT_EQ(host.Frame(0xCD, Concat({{0x00, 0x00}, Rights(0, 0, 0, 0), Uint24(33)})).sw, kOk);
-  EXPECT_EQ(host.Frame(0x6E).data, Uint24(4096 - 64));
-  ASSERT_EQ(host.Frame(0xDF, {0x00}).sw, kOk);
-  EXPECT_EQ(host.Frame(0x6E).data, Uint24(4096 - 64));
-}
-
 TEST_F(FilesTest, ChangeFileSettingsFollowsTheChangeRight) {
   EnterApplication();
   ASSERT_EQ(host.Frame(0xCD, Concat({{0x00, 0x00}, Rights(0xE, 0xE, 0xE, 0xE), Uint24(8)})).sw,
@@ -110,9 +57,7 @@ TEST_F(FilesTest, ChangeFileSettingsFollowsTheChangeRight) {
   // a session with key 1.
   ASSERT_TRUE(host.Authenticate(1, kZeroKey));
   EXPECT_EQ(host.Frame(0x5F, Concat({{0x01, 0x03}, Rights(2, 2, 2, 2)})).sw, 0x917E);
-  Bytes settings = Concat({{0x03}, Rights(2, 2, 2, 2)});
-  uint16_t crc = TestHost::Crc(settings);
-  settings.insert(settings.end(), {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8)});
+  const Bytes settings = TestHost::WithCrc(Concat({{0x03}, Rights(2, 2, 2, 2)}));
   EXPECT_EQ(host.Frame(0x5F, Concat({{0x01}, host.SendCryptogram(settings)})).sw, 0x91AE);
   ASSERT_TRUE(host.Authenticate(1, kZeroKey));
   EXPECT_EQ(host.Frame(0x5F, Concat({{0x01}, host.SendCryptogram(settings)})).sw, kOk);

@@ -5,26 +5,24 @@ namespace {
 
 using KeysTest = CardTest;
 
-Bytes WithCrc(Bytes data, const Bytes& covered) {
-  const uint16_t crc = TestHost::Crc(covered);
-  data.insert(data.end(), {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8)});
-  return data;
-}
-
 Bytes KeyBytes(const Key16& key) {
   return Bytes(key.begin(), key.end());
 }
 
 // The cryptogram for changing the session's own key.
 Bytes SameKeyCryptogram(const TestHost& host, const Key16& newKey) {
-  return host.SendCryptogram(WithCrc(KeyBytes(newKey), KeyBytes(newKey)));
+  return host.SendCryptogram(TestHost::WithCrc(KeyBytes(newKey)));
 }
 
 // The cryptogram for changing another key: new XOR old, its CRC, the new key's CRC.
 Bytes OtherKeyCryptogram(const TestHost& host, const Key16& oldKey, const Key16& newKey) {
   Bytes mixed(16);
   for (size_t i = 0; i < 16; ++i) mixed[i] = oldKey[i] ^ newKey[i];
-  return host.SendCryptogram(WithCrc(WithCrc(mixed, mixed), KeyBytes(newKey)));
+  const uint16_t newKeyCrc = TestHost::Crc(KeyBytes(newKey));
+  Bytes plain = TestHost::WithCrc(mixed);
+  plain.insert(plain.end(),
+               {static_cast<uint8_t>(newKeyCrc), static_cast<uint8_t>(newKeyCrc >> 8)});
+  return host.SendCryptogram(plain);
 }
 
 // Version 0xA5 in the parity bits of the first eight bytes: 1010 0101.
@@ -90,22 +88,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ChangeRightCase{"MasterKeyFrozen", 0x0E, 0, 0, 0x919D},
                       ChangeRightCase{"MasterKeyOnlyByItself", 0x1F, 1, 0, 0x91AE}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(KeysTest, KeySettingsOfTheApplication) {
-  EnterApplication(0x2B, 5);
-  EXPECT_EQ(host.Frame(0x45).data, Hex("2B 05"));
-  host.Select(kAid);
-  EXPECT_EQ(host.Frame(0x45).data, Hex("2B 05")) << "bit 1: readable without the master key";
-  EXPECT_EQ(host.Frame(0x54, Bytes(8, 0)).sw, 0x91AE) << "changing them needs it";
-}
-
-TEST_F(KeysTest, ChangeKeyRefusals) {
-  EXPECT_EQ(host.Frame(0xC4, Bytes(25, 0)).sw, 0x91AE) << "not authenticated";
-  ASSERT_TRUE(host.Authenticate(0, kZeroKey));
-  EXPECT_EQ(host.Frame(0xC4, Bytes(24, 0)).sw, 0x917E);
-  ASSERT_TRUE(host.Authenticate(0, kZeroKey));
-  EXPECT_EQ(host.Frame(0xC4, Concat({{0x01}, Bytes(24, 0)})).sw, 0x9140);
-}
 
 }  // namespace
 }  // namespace tarsin::sim::testing

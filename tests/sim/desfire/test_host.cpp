@@ -28,15 +28,7 @@ std::array<uint8_t, 8> Block(const Key16& key, const uint8_t* in, int direction)
 }  // namespace
 
 Bytes Hex(const std::string& text) {
-  Bytes out;
-  std::string digits;
-  for (char c : text) {
-    if (c != ' ') digits.push_back(c);
-  }
-  for (size_t i = 0; i + 1 < digits.size(); i += 2) {
-    out.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-  }
-  return out;
+  return FromHex(text).value();
 }
 
 Answer TestHost::Frame(uint8_t instruction, const Bytes& data) {
@@ -112,6 +104,13 @@ uint16_t TestHost::Crc(const Bytes& data, uint16_t preset) {
   return static_cast<uint16_t>(crc);
 }
 
+Bytes TestHost::WithCrc(Bytes data, uint16_t preset) {
+  const uint16_t crc = Crc(data, preset);
+  data.push_back(static_cast<uint8_t>(crc & 0xFF));
+  data.push_back(static_cast<uint8_t>(crc >> 8));
+  return data;
+}
+
 Bytes TestHost::SendCryptogram(Bytes plain) const {
   plain.resize((plain.size() + 7) / 8 * 8, 0);
   Bytes out;
@@ -125,11 +124,7 @@ Bytes TestHost::SendCryptogram(Bytes plain) const {
 }
 
 Bytes TestHost::EncipheredData(const Bytes& data) const {
-  Bytes plain = data;
-  const uint16_t crc = Crc(data);
-  plain.push_back(static_cast<uint8_t>(crc & 0xFF));
-  plain.push_back(static_cast<uint8_t>(crc >> 8));
-  return SendCryptogram(plain);
+  return SendCryptogram(WithCrc(data));
 }
 
 Bytes TestHost::ReceiveCryptogram(const Bytes& cipher) const {

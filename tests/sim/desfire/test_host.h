@@ -45,6 +45,8 @@ class TestHost {
   std::array<uint8_t, 4> Mac(const Bytes& data) const;
 
   static uint16_t Crc(const Bytes& data, uint16_t preset = 0x6363);
+  // `data` followed by its CRC, least significant byte first.
+  static Bytes WithCrc(Bytes data, uint16_t preset = 0x6363);
 
  private:
   DesfireCard& card_;

@@ -82,30 +82,6 @@ TEST_F(ValuesTest, AbortRestoresAndNothingPendingIsReported) {
   EXPECT_EQ(Value(), 10);
 }
 
-TEST_F(ValuesTest, RightsPerOperation) {
-  host.Select(kAid);
-  const struct {
-    uint8_t key;
-    uint8_t instruction;
-    uint16_t sw;
-  } cases[] = {
-      {1, 0x6C, kOk},    {2, 0x6C, kOk}, {3, 0x6C, kOk},
-      {0, 0x6C, 0x91AE}, {1, 0xDC, kOk}, {2, 0x1C, 0x919D},  // limited credit not enabled on file 1
-      {1, 0x0C, 0x91AE}, {3, 0x0C, kOk},
-  };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(host.Authenticate(c.key, kZeroKey));
-    uint16_t sw;
-    if (c.instruction == 0x6C) {
-      sw = host.Frame(0x6C, {0x01}).sw;
-    } else {
-      sw = host.Frame(c.instruction, Concat({{0x01}, host.EncipheredData(Int32(5))})).sw;
-    }
-    EXPECT_EQ(sw, c.sw) << "key " << int(c.key) << " instruction " << std::hex
-                        << int(c.instruction);
-  }
-}
-
 TEST_F(ValuesTest, EncipheredValueFile) {
   ASSERT_TRUE(host.Authenticate(3, kZeroKey));
   EXPECT_EQ(Change(0x0C, 5, 1), 0x917E) << "plain amount where a cryptogram is due";
@@ -116,12 +92,6 @@ TEST_F(ValuesTest, EncipheredValueFile) {
   ASSERT_EQ(value.data.size(), 8u);
   const Bytes plain = host.ReceiveCryptogram(value.data);
   EXPECT_EQ(Bytes(plain.begin(), plain.begin() + 4), Int32(750));
-}
-
-TEST_F(ValuesTest, GetValueOnlyOnValueFiles) {
-  ASSERT_EQ(host.Frame(0xCD, Hex("05 00 EE EE 08 00 00")).sw, kOk);
-  EXPECT_EQ(host.Frame(0x6C, {0x05}).sw, 0x919E);
-  EXPECT_EQ(host.Frame(0x6C, {0x07}).sw, 0x91F0);
 }
 
 }  // namespace
