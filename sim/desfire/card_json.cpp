@@ -139,6 +139,7 @@ DesfireCard DesfireCard::Load(const json& document) {
     if (!document.contains("applications")) return card;
     CardMemory& memory = *card.memory_;
     memory.batch = HexField(document, "batch");
+    if (memory.batch.size() != 5) throw std::invalid_argument("a batch number is 5 bytes");
     memory.productionWeek = document.at("productionWeek").get<uint8_t>();
     memory.productionYear = document.at("productionYear").get<uint8_t>();
     memory.piccKeySettings = document.at("keySettings").get<uint8_t>();

@@ -30,12 +30,6 @@ WritePlan PlanWrite(CardContext& context, std::span<const uint8_t> data,
   return plan;
 }
 
-// The file data of a complete write, with its MAC or cryptogram removed.
-std::optional<Bytes> WrittenData(CardContext& context, const WritePlan& plan,
-                                 std::span<const uint8_t> data) {
-  return context.Unprotect(plan.channel, data.subspan(kHeaderLength), plan.length);
-}
-
 uint64_t End(const WritePlan& plan) {
   return uint64_t{plan.offset} + plan.length;
 }
@@ -57,6 +51,18 @@ WritePlan PlanRecordWrite(CardContext& context, std::span<const uint8_t> data) {
     if (!recordOpen && stored >= plan.file->maxRecords) return {status::kBoundaryError};
   }
   return plan;
+}
+
+// A write whose frames have all arrived: checked again, its MAC or cryptogram removed, stored.
+template <typename Store>
+Reply CompleteWrite(CardContext& context, std::span<const uint8_t> data,
+                    WritePlan (*planner)(CardContext&, std::span<const uint8_t>), Store store) {
+  const WritePlan plan = planner(context, data);
+  if (plan.status != status::kOk) return Reply::Status(plan.status);
+  const auto bytes = context.Unprotect(plan.channel, data.subspan(kHeaderLength), plan.length);
+  if (!bytes) return Reply::Status(status::kIntegrityError);
+  store(plan, *bytes);
+  return {};
 }
 
 Expectation ExpectationOf(const WritePlan& plan) {
@@ -87,15 +93,13 @@ Expectation ExpectWriteData(CardContext& context, std::span<const uint8_t> data)
 }
 
 Reply WriteData(CardContext& context, std::span<const uint8_t> data) {
-  const WritePlan plan = PlanDataWrite(context, data);
-  if (plan.status != status::kOk) return Reply::Status(plan.status);
-  const auto written = WrittenData(context, plan, data);
-  if (!written) return Reply::Status(status::kIntegrityError);
-  DesfireFile& target = plan.file->type == FileType::kBackup
-                            ? PendingCopy(context, data[0], *plan.file).file
-                            : *plan.file;
-  std::copy(written->begin(), written->end(), target.data.begin() + plan.offset);
-  return {};
+  return CompleteWrite(context, data, PlanDataWrite,
+                       [&](const WritePlan& plan, const Bytes& bytes) {
+                         DesfireFile& target = plan.file->type == FileType::kBackup
+                                                   ? PendingCopy(context, data[0], *plan.file).file
+                                                   : *plan.file;
+                         std::copy(bytes.begin(), bytes.end(), target.data.begin() + plan.offset);
+                       });
 }
 
 Reply ReadData(CardContext& context, std::span<const uint8_t> data) {
@@ -116,17 +120,15 @@ Expectation ExpectWriteRecord(CardContext& context, std::span<const uint8_t> dat
 }
 
 Reply WriteRecord(CardContext& context, std::span<const uint8_t> data) {
-  const WritePlan plan = PlanRecordWrite(context, data);
-  if (plan.status != status::kOk) return Reply::Status(plan.status);
-  const auto written = WrittenData(context, plan, data);
-  if (!written) return Reply::Status(status::kIntegrityError);
-  PendingFile& pending = PendingCopy(context, data[0], *plan.file);
-  if (!pending.recordOpen) {
-    pending.file.records.emplace_back(plan.file->recordSize, 0);
-    pending.recordOpen = true;
-  }
-  std::copy(written->begin(), written->end(), pending.file.records.back().begin() + plan.offset);
-  return {};
+  return CompleteWrite(
+      context, data, PlanRecordWrite, [&](const WritePlan& plan, const Bytes& bytes) {
+        PendingFile& pending = PendingCopy(context, data[0], *plan.file);
+        if (!pending.recordOpen) {
+          pending.file.records.emplace_back(plan.file->recordSize, 0);
+          pending.recordOpen = true;
+        }
+        std::copy(bytes.begin(), bytes.end(), pending.file.records.back().begin() + plan.offset);
+      });
 }
 
 Reply ReadRecords(CardContext& context, std::span<const uint8_t> data) {
