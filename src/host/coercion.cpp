@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "core/ascii_text.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -20,16 +22,6 @@ namespace {
   throw ComError(kDispOverflow, fmt::format("Overflow: {} does not fit in {}", number, target));
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // A text that is wholly a number: decimal with sign, point and exponent, or &H hexadecimal.
 std::optional<double> ParseNumber(std::string text) {

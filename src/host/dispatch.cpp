@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "core/ascii_text.h"
+
 #include <cctype>
 
 namespace tarsin::host {
@@ -118,16 +120,6 @@ const std::vector<Member>& Table() {
   return table;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 }  // namespace
 

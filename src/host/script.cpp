@@ -1,5 +1,7 @@
 #include "host/script.h"
 
+#include "core/ascii_text.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -20,16 +22,6 @@ std::string_view Trim(std::string_view text) {
 
 bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // Splits at commas outside quotes and drops a trailing ' comment.
 std::vector<std::string_view> SplitArguments(std::string_view text) {

@@ -15,48 +15,51 @@ std::string SpacedHex(EncoderState& state, const std::string& hex) {
   return state.Cipher->ConvertData(Variant(hex), cnvInHex + cnvOutSpacedHex, false).asString();
 }
 
+struct Answer {
+  bool selected = false;  // a card was found; nothing was sent otherwise
+  sceReturnCode result = sceError;
+  std::string data;
+  std::string statusCode;
+};
+
+Answer SendRequest(EncoderState& state, int32_t code, const std::string& request) {
+  ClearError(state);
+  Answer answer;
+  if (SelectCardInRange(state) != scesuccess) return answer;
+  answer.selected = true;
+  answer.result = EncoderCommand(state, code, Variant::Array{Variant(request)}, answer.data,
+                                 answer.statusCode, 1);
+  return answer;
+}
+
 }  // namespace
 
 sceReturnCode Encoder::Escape(const std::string& Request, std::string& Response) noexcept {
   auto& state = *state_;
-  ClearError(state);
-  sceReturnCode result = sceError;
-  if (SelectCardInRange(state) != scesuccess) {
-    Response.clear();
-  } else {
-    std::string statusCode;
-    result = EncoderCommand(state, ec_Escape, Variant::Array{Variant(Request)}, Response,
-                            statusCode, 1);
-  }
+  Answer answer = SendRequest(state, ec_Escape, Request);
+  Response = std::move(answer.data);
   TagError(state, "Escape");
-  return result;
+  return answer.result;
 }
 
 sceReturnCode Encoder::EscapeExt(const std::string& Request, std::string& Response,
                                  std::string& RetCode) noexcept {
   auto& state = *state_;
-  ClearError(state);
-  sceReturnCode result = sceError;
-  if (SelectCardInRange(state) != scesuccess) {
-    Response.clear();
-  } else {
-    std::string data;
-    std::string statusCode;
-    result = EncoderCommand(state, ec_EscapeExt, Variant::Array{Variant(Request)}, data,
-                            statusCode, 1);
-    if (result != scesuccess) {
-      Response.clear();
-      RetCode = statusCode;
-    } else if (!RunStep([&] {
-                 Response = SpacedHex(state, data);
-                 RetCode = SpacedHex(state, statusCode);
-               })) {
-      Response = RetCode = statusCode;
-      result = sceError;
-    }
+  Answer answer = SendRequest(state, ec_EscapeExt, Request);
+  Response.clear();
+  if (!answer.selected) {
+    // RetCode is left as the host gave it.
+  } else if (answer.result != scesuccess) {
+    RetCode = answer.statusCode;
+  } else if (!RunStep([&] {
+               Response = SpacedHex(state, answer.data);
+               RetCode = SpacedHex(state, answer.statusCode);
+             })) {
+    Response = RetCode = answer.statusCode;
+    answer.result = sceError;
   }
   TagError(state, "EscapeExt");
-  return result;
+  return answer.result;
 }
 
 }  // namespace tarsin

@@ -78,6 +78,18 @@ ConnectResult Connect(EncoderState& state) {
   return outcome;
 }
 
+// Logs the connect's result; a connect that could not be called at all is recorded for
+// `routine` and closes the session (false).
+bool ReportConnect(EncoderState& state, const ConnectResult& connect, const char* routine) {
+  if (connect.failure) LogRuntimeFailure(state, *connect.failure);
+  WriteLog(state, "SCardConnect returned: " + ResultText(connect.result));
+  if (!connect.failure) return true;
+  RecordRuntimeFailure(state, *connect.failure, routine, "SCardConnect",
+                       std::to_string(connect.result));
+  CloseEncoderQuietly(state);
+  return false;
+}
+
 int32_t Disconnect(EncoderState& state) {
   return PcscResult32(
       WinSCard::Current().Disconnect(static_cast<SCARDHANDLE>(state.hCard), kLeaveCard));
@@ -131,15 +143,7 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
     WriteLog(state, fmt::format("Called SCardConnect({}, \"{}\", {}, {}, {}, {})", state.hContext,
                                 state.Device, state.OpenMode, state.Protocol, state.hCard,
                                 state.ActiveProtocol));
-    if (connect.failure) {
-      LogRuntimeFailure(state, *connect.failure);
-      WriteLog(state, "SCardConnect returned: " + ResultText(connect.result));
-      RecordRuntimeFailure(state, *connect.failure, "OpenEncoder", "SCardConnect",
-                           std::to_string(connect.result));
-      CloseEncoderQuietly(state);
-      return sceError;
-    }
-    WriteLog(state, "SCardConnect returned: " + ResultText(connect.result));
+    if (!ReportConnect(state, connect, "OpenEncoder")) return sceError;
 
     if (connect.result == 0) {
       ReadAtr(state);
@@ -190,15 +194,7 @@ sceReturnCode SelectCardSteps(EncoderState& state) {
 
   WriteLog(state, "Connecting card");
   const ConnectResult connect = Connect(state);
-  if (connect.failure) {
-    LogRuntimeFailure(state, *connect.failure);
-    WriteLog(state, "SCardConnect returned: " + ResultText(connect.result));
-    RecordRuntimeFailure(state, *connect.failure, "SelectCardInRange", "SCardConnect",
-                         std::to_string(connect.result));
-    CloseEncoderQuietly(state);
-    return sceError;
-  }
-  WriteLog(state, "SCardConnect returned: " + ResultText(connect.result));
+  if (!ReportConnect(state, connect, "SelectCardInRange")) return sceError;
   if (connect.result != 0) {
     const bool noCard = IsNoCardResult(connect.result);
     SetError(state, {.number = noCard ? kErrNoCard : kErrCannotConnect,
