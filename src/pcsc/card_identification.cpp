@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/numeric_text.h"
 #include "registry/mregistry.h"
 
 namespace tarsin {
@@ -65,16 +66,8 @@ std::vector<std::string_view> Fields(std::string_view data) {
 int32_t LeadingHex(std::string_view field) {
   uint32_t number = 0;
   for (char c : field) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else if (c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else {
-      break;
-    }
+    const int digit = HexDigitValue(c);
+    if (digit < 0) break;
     number = number * 16 + static_cast<uint32_t>(digit);
   }
   return static_cast<int32_t>(number);

@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 
+#include "core/numeric_text.h"
 #include "crypto/ansi_code_page.h"
 #include "registry/dword.h"
 #include "registry/reg_file.h"
@@ -28,13 +29,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
   }
   return true;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // The file as UTF-8 text; `ansi` tells whether it is the older single-byte form.
@@ -143,8 +137,8 @@ class Parser {
       if (data.empty() || data.size() > 8) Fail("a dword needs one to eight hex digits");
       uint32_t number = 0;
       for (char c : data) {
-        if (HexDigit(c) < 0) Fail("a dword needs one to eight hex digits");
-        number = number << 4 | static_cast<uint32_t>(HexDigit(c));
+        if (HexDigitValue(c) < 0) Fail("a dword needs one to eight hex digits");
+        number = number << 4 | static_cast<uint32_t>(HexDigitValue(c));
       }
       return RegValue{REG_DWORD, DwordBytes(number)};
     }
@@ -156,8 +150,8 @@ class Parser {
       if (close == std::string_view::npos || close == 1 || close > 9) Fail("bad hex(type)");
       type = 0;
       for (char c : data.substr(1, close - 1)) {
-        if (HexDigit(c) < 0) Fail("bad hex(type)");
-        type = type << 4 | static_cast<uint32_t>(HexDigit(c));
+        if (HexDigitValue(c) < 0) Fail("bad hex(type)");
+        type = type << 4 | static_cast<uint32_t>(HexDigitValue(c));
       }
       data.remove_prefix(close + 1);
     }
@@ -193,12 +187,13 @@ class Parser {
     while (!(list = Trimmed(list)).empty()) {
       const size_t comma = list.find(',');
       const std::string_view token = Trimmed(list.substr(0, comma));
-      if (token.empty() || token.size() > 2 || HexDigit(token[0]) < 0 ||
-          (token.size() == 2 && HexDigit(token[1]) < 0)) {
+      if (token.empty() || token.size() > 2 || HexDigitValue(token[0]) < 0 ||
+          (token.size() == 2 && HexDigitValue(token[1]) < 0)) {
         Fail("a byte must be one or two hex digits");
       }
-      bytes.push_back(static_cast<uint8_t>(
-          token.size() == 1 ? HexDigit(token[0]) : HexDigit(token[0]) << 4 | HexDigit(token[1])));
+      bytes.push_back(static_cast<uint8_t>(token.size() == 1 ? HexDigitValue(token[0])
+                                                             : HexDigitValue(token[0]) << 4 |
+                                                                   HexDigitValue(token[1])));
       if (comma == std::string_view::npos) break;
       list.remove_prefix(comma + 1);
     }
