@@ -65,22 +65,17 @@ Answer TestHost::Command(uint8_t instruction, const Bytes& data, size_t frameSiz
 }
 
 bool TestHost::Authenticate(uint8_t keyNumber, const Key16& key) {
+  // The three passes run under the key itself, with the same chaining as later cryptograms.
+  sessionKey_ = key;
   const Answer challenge = Frame(0x0A, {keyNumber});
   if (challenge.sw != 0x91AF || challenge.data.size() != 8) return false;
-  const auto rndB = Block(key, challenge.data.data(), DES_DECRYPT);
+  const Bytes rndB = ReceiveCryptogram(challenge.data);
   const Bytes rndA{0x10, 0x21, 0x32, 0x43, 0x54, 0x65, 0x76, 0x87};
-  Bytes token(16);
-  const auto first = Block(key, rndA.data(), DES_DECRYPT);
-  std::array<uint8_t, 8> second;
-  for (size_t i = 0; i < 8; ++i) second[i] = rndB[(i + 1) % 8] ^ first[i];
-  second = Block(key, second.data(), DES_DECRYPT);
-  std::copy(first.begin(), first.end(), token.begin());
-  std::copy(second.begin(), second.end(), token.begin() + 8);
-  const Answer response = Frame(0xAF, token);
-  if (response.sw != kOk || response.data.size() != 8) return false;
-  const auto rndARotated = Block(key, response.data.data(), DES_DECRYPT);
-  for (size_t i = 0; i < 8; ++i) {
-    if (rndARotated[i] != rndA[(i + 1) % 8]) return false;
+  const Answer response =
+      Frame(0xAF, SendCryptogram(Concat({rndA, Bytes(rndB.begin() + 1, rndB.end()), {rndB[0]}})));
+  if (response.sw != kOk || ReceiveCryptogram(response.data) !=
+                                Concat({Bytes(rndA.begin() + 1, rndA.end()), {rndA[0]}})) {
+    return false;
   }
   const bool singleDes = std::equal(key.begin(), key.begin() + 8, key.begin() + 8);
   std::copy_n(rndA.begin(), 4, sessionKey_.begin());
