@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "core/parameter_text.h"
 #include "host/cli/commands.h"
+#include "host/cli/reader_choice.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin::cli {
@@ -68,6 +69,7 @@ int RunEncode(const EncodeOptions& options) {
   const std::string logPath = DefaultLogPath();
   const uintmax_t logStart = FileSize(logPath);
   fmt::print("Tarsin RF encoder\n");
+  if (SelectVirtualReaderWhenNoneAttached()) PrintField("Reader", "virtual (no reader attached)");
   {
     Encoder encoder;
     encoder.Parameters(options.parameters);

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/cli/commands.h"
+#include "host/cli/reader_choice.h"
 #include "host/dispatch.h"
 #include "host/script.h"
 #include "tarsin/encoder.h"
@@ -165,14 +166,6 @@ void Print(const Outcome& o, bool asJson) {
     fmt::print("  ComFunction = {}\n  RdrCommand = {}\n  RdrRetCode = {}\n", Quote(e.ComFunction),
                Quote(e.RdrCommand), Quote(e.RdrRetCode));
   }
-}
-
-void SelectVirtualReader() {
-#ifdef TARSIN_VPCSC_LIBRARY
-  setenv("TARSIN_RF_PCSC_LIBRARY", TARSIN_VPCSC_LIBRARY, 1);
-#else
-  fmt::print(stderr, "tarsin-rf: this build has no virtual reader\n");
-#endif
 }
 
 int RunLines(std::istream& in, const RunOptions& options) {
