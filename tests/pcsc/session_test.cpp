@@ -190,6 +190,12 @@ TEST_F(Session, CardOperationsNeedAnOpenEncoderAndACard) {
   EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
   ExpectError(*encoder.LastError(), {0x90010F01, "Encoder is closed", 0, "Escape",
                                      "SelectCardInRange", ""});
+  std::string closedResponse = "stale", closedStatus;
+  EXPECT_EQ(EncoderCommand(encoder.state(), ec_GetUID, Variant(), closedResponse, closedStatus),
+            sceError);
+  ExpectError(*encoder.LastError(), {0x90010F01, "Encoder is closed", 0, "EncoderCommand", "", ""});
+  EXPECT_EQ(closedResponse, "");
+  EXPECT_EQ(closedStatus, "FFFF");
 
   SetCardPresent(false);
   Open(encoder);
