@@ -47,6 +47,12 @@ class Encoder {
   std::string GetResponseText(const std::string& sErrorCode,
                               const std::optional<std::string>& sErrorCaller = {}) noexcept;
 
+  // 9, 10: overrides entry 1 to 9 of the data-block access-code table with a code "000" to
+  // "111" (C1 C2 C3); anything else is ignored. Kept until the encoder is destroyed.
+  void SetAccessCondition(int32_t AccessConditionNumber, const std::string& NewValue) noexcept;
+  void MifareSetAccessCondition(int32_t AccessConditionNumber,
+                                const std::string& NewValue) noexcept;
+
   // 11: appends one line to the diagnostic log.
   void WriteLog(const std::string& sMessage) noexcept;
 
@@ -58,12 +64,82 @@ class Encoder {
   sceReturnCode OpenEncoder(int32_t Handle) noexcept;
   sceReturnCode CloseEncoder() noexcept;
 
+  // 17: the card's UID as hex text ("" on failure).
+  sceReturnCode ReadSerialNumber(std::string& SerialNumber) noexcept;
+
   // 18, 19: the host's own APDU (hex text; blanks and punctuation are dropped). EscapeExt gives
   // the answer's data and status word as spaced hex ("90 00"), or the four-digit status word on
   // failure.
   sceReturnCode Escape(const std::string& Request, std::string& Response) noexcept;
   sceReturnCode EscapeExt(const std::string& Request, std::string& Response,
                           std::string& RetCode) noexcept;
+
+  // 20 to 33: MIFARE Classic blocks. Keys are 12 hex digits (separators ignored); KeyType 1 is
+  // key A, any other value key B, except for writes, which use key B only for KeyType 2. Block
+  // data is 32 hex digits. The sector trailer is block 4 x sector + 3 for every sector, also for
+  // the 16-block sectors 32 to 39 of a 4K card. The Read and Write names forward to the Mifare
+  // ones.
+  sceReturnCode ReadDataBloc(int32_t BlocNumber, const std::string& Key, uint8_t KeyType,
+                             std::string& BlocContents) noexcept;
+  sceReturnCode ReadManufacturerCode(const std::string& Key, uint8_t KeyType, int32_t& SerialNumber,
+                                     uint8_t& CheckSum, std::string& ManufacturerInfo) noexcept;
+  sceReturnCode ReadSectorTrailer(int32_t SectorNumber, const std::string& Key, uint8_t KeyType,
+                                  uint8_t& KeysUsed, SCBS_SecurityLevelEnum& Security0,
+                                  SCBS_SecurityLevelEnum& Security1,
+                                  SCBS_SecurityLevelEnum& Security2,
+                                  SCSS_SecurityLevelEnum& Conditions, uint8_t& BX) noexcept;
+  sceReturnCode WriteDataBloc(int32_t BlocNumber, const std::string& Key, uint8_t KeyType,
+                              std::string& BlocContents) noexcept;
+  sceReturnCode WriteValueBloc(int32_t BlocNumber, const std::string& Key, uint8_t KeyType,
+                               int32_t Value) noexcept;
+  sceReturnCode WriteSectorTrailer(int32_t SectorNumber, const std::string& Key, uint8_t KeyType,
+                                   const std::string& KeyA, const std::string& KeyB,
+                                   uint8_t KeysToUse, SCBS_SecurityLevelEnum Security0,
+                                   SCBS_SecurityLevelEnum Security1,
+                                   SCBS_SecurityLevelEnum Security2,
+                                   SCSS_SecurityLevelEnum Conditions,
+                                   const std::optional<Variant>& BX = std::nullopt) noexcept;
+  sceReturnCode WriteBytesInBloc(int32_t BlocNumber, const std::string& Key, uint8_t KeyType,
+                                 uint8_t FromByte, uint8_t ToByte,
+                                 std::string& BlocContents) noexcept;
+  // Authenticates and reads one block; BlocContents is "" after a failed read.
+  sceReturnCode MifareReadDataBloc(int32_t BlocNumber, const std::string& Key, uint8_t KeyType,
+                                   std::string& BlocContents) noexcept;
+  // Block 0: the first four bytes as one number (first byte most significant), the check byte,
+  // and the manufacturer data as hex.
+  sceReturnCode MifareReadManufacturerCode(const std::string& Key, uint8_t KeyType,
+                                           int32_t& SerialNumber, uint8_t& CheckSum,
+                                           std::string& ManufacturerInfo) noexcept;
+  // The rights of the sector's three data blocks and of its trailer, decoded from its access
+  // bits; KeysUsed 1 when key B is readable (only key A in use), 2 otherwise.
+  sceReturnCode MifareReadSectorTrailer(int32_t SectorNumber, const std::string& Key,
+                                        uint8_t KeyType, uint8_t& KeysUsed,
+                                        SCBS_SecurityLevelEnum& Security0,
+                                        SCBS_SecurityLevelEnum& Security1,
+                                        SCBS_SecurityLevelEnum& Security2,
+                                        SCSS_SecurityLevelEnum& Conditions, uint8_t& BX) noexcept;
+  // BlocContents is rewritten upper case without blanks, and must then be 32 hex digits.
+  sceReturnCode MifareWriteDataBloc(int32_t BlocNumber, const std::string& Key, uint8_t KeyType,
+                                    std::string& BlocContents) noexcept;
+  // Negative values are stored as 32-bit two's complement. The block is remembered until the
+  // reader is closed, so that a trailer written later gives it value-block rights.
+  sceReturnCode MifareWriteValueBloc(int32_t BlocNumber, const std::string& Key, uint8_t KeyType,
+                                     int32_t Value) noexcept;
+  // Writes KeyA, the access bits for the rights asked for and BX, and KeyB, authenticating with
+  // Key/KeyType (the sector's current key). A security value of -1 keeps a block's rights,
+  // KeysToUse 0 keeps the card's key use, a missing BX keeps the card's. An invalid combination
+  // writes nothing.
+  sceReturnCode MifareWriteSectorTrailer(
+      int32_t SectorNumber, const std::string& Key, uint8_t KeyType, const std::string& KeyA,
+      const std::string& KeyB, uint8_t KeysToUse, SCBS_SecurityLevelEnum Security0,
+      SCBS_SecurityLevelEnum Security1, SCBS_SecurityLevelEnum Security2,
+      SCSS_SecurityLevelEnum Conditions, const std::optional<Variant>& BX = std::nullopt) noexcept;
+  // Replaces bytes FromByte to ToByte (0 to 15) of a block by read-modify-write. BlocContents is
+  // fitted to the range (zeros added, or cut), then holds the whole new block on success, the
+  // block as read on failure.
+  sceReturnCode MifareWriteBytesInBloc(int32_t BlocNumber, const std::string& Key, uint8_t KeyType,
+                                       uint8_t FromByte, uint8_t ToByte,
+                                       std::string& BlocContents) noexcept;
 
   // Internal state, for the component's own subsystems and the late-bound dispatch.
   EncoderData& state() noexcept { return *state_; }

@@ -23,6 +23,32 @@ enum sceCardTypes : int32_t {
   scePicoPass2KS = 0x51,
 };
 
+// Rights on a MIFARE Classic data block; an A value and a B value are added (the -1 that
+// MifareWriteSectorTrailer accepts keeps the block's rights as the card has them).
+enum SCBS_SecurityLevelEnum : int32_t {
+  scbs_A_Nothing = 0,
+  scbs_A_Read = 1,
+  scbs_A_Write = 2,
+  scbs_A_ReadWrite = 3,
+  scbs_B_Nothing = 0,
+  scbs_B_Read = 4,
+  scbs_B_Write = 8,
+  scbs_B_ReadWrite = 12,
+};
+
+// Rights on a MIFARE Classic sector trailer (changing keys, changing access bits); added like
+// SCBS_SecurityLevelEnum.
+enum SCSS_SecurityLevelEnum : int32_t {
+  scss_A_Nothing = 0,
+  scss_A_WriteKeys = 1,
+  scss_A_WriteConditions = 2,
+  scss_A_WriteKeysConditions = 3,
+  scss_B_Nothing = 0,
+  scss_B_WriteKeys = 4,
+  scss_B_WriteConditions = 8,
+  scss_B_WriteKeysConditions = 12,
+};
+
 // The last error of an Encoder. The host reads (and may write) the six fields; the encoder
 // rewrites them on every operation, so a kept reference always shows the latest outcome.
 struct CError {

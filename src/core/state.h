@@ -1,6 +1,7 @@
 // The state of one Encoder object. Subsystems take it by reference; Encoder's members forward.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -47,6 +48,10 @@ struct EncoderState {
   // MIFARE working fields: block numbers written as value blocks since the reader was opened;
   // no list while the reader is closed.
   std::optional<std::vector<int32_t>> ValueBlocks;
+  // The host's overrides of the data-block access codes, entries 1 to 9 at indexes 0 to 8:
+  // "" keeps the built-in default, otherwise three characters "0"/"1" (C1 C2 C3). Kept for the
+  // object's whole life, across closing and reopening.
+  std::array<std::string, 9> AccessConditions;
 
   // The one cipher object, created on first use.
   std::unique_ptr<DES> Cipher;

@@ -14,6 +14,111 @@ using T = ValueType;
 
 std::string Str(const Arguments& a, size_t i) { return a[i] ? a[i]->asString() : std::string(); }
 int32_t Long(const Arguments& a, size_t i) { return a[i] ? ToLong(*a[i]) : 0; }
+uint8_t Byte(const Arguments& a, size_t i) {
+  return a[i] ? ToByte(*a[i]) : 0;
+}
+Variant Result(sceReturnCode result) {
+  return Variant(static_cast<int32_t>(result));
+}
+
+// The MIFARE members come in twins (ReadDataBloc and MifareReadDataBloc...) with the same
+// parameters; one call per shape serves both, given the member to call.
+const std::vector<Parameter> kAccessConditionParameters = {{"AccessConditionNumber", T::Long},
+                                                           {"NewValue", T::String}};
+template <auto Member>
+Variant CallSetAccessCondition(Encoder& e, Arguments& a) {
+  (e.*Member)(Long(a, 0), Str(a, 1));
+  return Variant();
+}
+
+const std::vector<Parameter> kBlocParameters = {{"BlocNumber", T::Long},
+                                                {"Key", T::String},
+                                                {"KeyType", T::Byte},
+                                                {"BlocContents", T::String, true}};
+template <auto Member>
+Variant CallBloc(Encoder& e, Arguments& a) {
+  std::string contents = Str(a, 3);
+  const auto result = (e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), contents);
+  a[3] = Variant(contents);
+  return Result(result);
+}
+
+const std::vector<Parameter> kManufacturerParameters = {{"Key", T::String},
+                                                        {"KeyType", T::Byte},
+                                                        {"SerialNumber", T::Long, true},
+                                                        {"CheckSum", T::Byte, true},
+                                                        {"ManufacturerInfo", T::String, true}};
+template <auto Member>
+Variant CallReadManufacturerCode(Encoder& e, Arguments& a) {
+  int32_t serialNumber = Long(a, 2);
+  uint8_t checkSum = Byte(a, 3);
+  std::string info = Str(a, 4);
+  const auto result = (e.*Member)(Str(a, 0), Byte(a, 1), serialNumber, checkSum, info);
+  a[2] = Variant(serialNumber);
+  a[3] = Variant(checkSum);
+  a[4] = Variant(info);
+  return Result(result);
+}
+
+const std::vector<Parameter> kReadTrailerParameters = {
+    {"SectorNumber", T::Long},    {"Key", T::String},
+    {"KeyType", T::Byte},         {"KeysUsed", T::Byte, true},
+    {"Security0", T::Long, true}, {"Security1", T::Long, true},
+    {"Security2", T::Long, true}, {"Conditions", T::Long, true},
+    {"BX", T::Byte, true}};
+template <auto Member>
+Variant CallReadSectorTrailer(Encoder& e, Arguments& a) {
+  uint8_t keysUsed = Byte(a, 3);
+  auto security0 = static_cast<SCBS_SecurityLevelEnum>(Long(a, 4));
+  auto security1 = static_cast<SCBS_SecurityLevelEnum>(Long(a, 5));
+  auto security2 = static_cast<SCBS_SecurityLevelEnum>(Long(a, 6));
+  auto conditions = static_cast<SCSS_SecurityLevelEnum>(Long(a, 7));
+  uint8_t bx = Byte(a, 8);
+  const auto result = (e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), keysUsed, security0, security1,
+                                  security2, conditions, bx);
+  a[3] = Variant(keysUsed);
+  a[4] = Variant(static_cast<int32_t>(security0));
+  a[5] = Variant(static_cast<int32_t>(security1));
+  a[6] = Variant(static_cast<int32_t>(security2));
+  a[7] = Variant(static_cast<int32_t>(conditions));
+  a[8] = Variant(bx);
+  return Result(result);
+}
+
+const std::vector<Parameter> kValueParameters = {
+    {"BlocNumber", T::Long}, {"Key", T::String}, {"KeyType", T::Byte}, {"Value", T::Long}};
+template <auto Member>
+Variant CallWriteValueBloc(Encoder& e, Arguments& a) {
+  return Result((e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), Long(a, 3)));
+}
+
+const std::vector<Parameter> kWriteTrailerParameters = {
+    {"SectorNumber", T::Long},     {"Key", T::String},
+    {"KeyType", T::Byte},          {"KeyA", T::String},
+    {"KeyB", T::String},           {"KeysToUse", T::Byte},
+    {"Security0", T::Long},        {"Security1", T::Long},
+    {"Security2", T::Long},        {"Conditions", T::Long},
+    {"BX", T::Variant, true, true}};
+template <auto Member>
+Variant CallWriteSectorTrailer(Encoder& e, Arguments& a) {
+  return Result((e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), Str(a, 3), Str(a, 4), Byte(a, 5),
+                            static_cast<SCBS_SecurityLevelEnum>(Long(a, 6)),
+                            static_cast<SCBS_SecurityLevelEnum>(Long(a, 7)),
+                            static_cast<SCBS_SecurityLevelEnum>(Long(a, 8)),
+                            static_cast<SCSS_SecurityLevelEnum>(Long(a, 9)), a[10]));
+}
+
+const std::vector<Parameter> kBytesParameters = {
+    {"BlocNumber", T::Long}, {"Key", T::String},  {"KeyType", T::Byte},
+    {"FromByte", T::Byte},   {"ToByte", T::Byte}, {"BlocContents", T::String, true}};
+template <auto Member>
+Variant CallWriteBytesInBloc(Encoder& e, Arguments& a) {
+  std::string contents = Str(a, 5);
+  const auto result =
+      (e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), Byte(a, 3), Byte(a, 4), contents);
+  a[5] = Variant(contents);
+  return Result(result);
+}
 
 const std::vector<Member>& Table() {
   static const std::vector<Member> table = {
@@ -39,8 +144,10 @@ const std::vector<Member>& Table() {
          const auto caller = a[1] ? std::optional<std::string>(a[1]->asString()) : std::nullopt;
          return Variant(e.GetResponseText(Str(a, 0), caller));
        }},
-      {9, "SetAccessCondition", K::Procedure, {}},
-      {10, "MifareSetAccessCondition", K::Procedure, {}},
+      {9, "SetAccessCondition", K::Procedure, kAccessConditionParameters, T::None,
+       CallSetAccessCondition<&Encoder::SetAccessCondition>},
+      {10, "MifareSetAccessCondition", K::Procedure, kAccessConditionParameters, T::None,
+       CallSetAccessCondition<&Encoder::MifareSetAccessCondition>},
       {11, "WriteLog", K::Procedure, {{"sMessage", T::String}}, T::None,
        [](Encoder& e, Arguments& a) { e.WriteLog(Str(a, 0)); return Variant(); }},
       {12, "GetInformation", K::Function, {}, T::String,
@@ -52,7 +159,17 @@ const std::vector<Member>& Table() {
        [](Encoder& e, Arguments& a) { return Variant(static_cast<int32_t>(e.OpenEncoder(Long(a, 0)))); }},
       {16, "CloseEncoder", K::Function, {}, T::ReturnCode,
        [](Encoder& e, Arguments&) { return Variant(static_cast<int32_t>(e.CloseEncoder())); }},
-      {17, "ReadSerialNumber", K::Function, {{"SerialNumber", T::String, true}}, T::ReturnCode},
+      {17,
+       "ReadSerialNumber",
+       K::Function,
+       {{"SerialNumber", T::String, true}},
+       T::ReturnCode,
+       [](Encoder& e, Arguments& a) {
+         std::string serialNumber = Str(a, 0);
+         const auto result = e.ReadSerialNumber(serialNumber);
+         a[0] = Variant(serialNumber);
+         return Result(result);
+       }},
       {18, "Escape", K::Function, {{"Request", T::String}, {"Response", T::String, true}}, T::ReturnCode,
        [](Encoder& e, Arguments& a) {
          std::string response = Str(a, 1);
@@ -71,20 +188,34 @@ const std::vector<Member>& Table() {
          a[2] = Variant(retCode);
          return Variant(static_cast<int32_t>(result));
        }},
-      {20, "ReadDataBloc", K::Function, {}, T::ReturnCode},
-      {21, "ReadManufacturerCode", K::Function, {}, T::ReturnCode},
-      {22, "ReadSectorTrailer", K::Function, {}, T::ReturnCode},
-      {23, "WriteDataBloc", K::Function, {}, T::ReturnCode},
-      {24, "WriteValueBloc", K::Function, {}, T::ReturnCode},
-      {25, "WriteSectorTrailer", K::Function, {}, T::ReturnCode},
-      {26, "WriteBytesInBloc", K::Function, {}, T::ReturnCode},
-      {27, "MifareReadDataBloc", K::Function, {}, T::ReturnCode},
-      {28, "MifareReadManufacturerCode", K::Function, {}, T::ReturnCode},
-      {29, "MifareReadSectorTrailer", K::Function, {}, T::ReturnCode},
-      {30, "MifareWriteDataBloc", K::Function, {}, T::ReturnCode},
-      {31, "MifareWriteValueBloc", K::Function, {}, T::ReturnCode},
-      {32, "MifareWriteSectorTrailer", K::Function, {}, T::ReturnCode},
-      {33, "MifareWriteBytesInBloc", K::Function, {}, T::ReturnCode},
+      {20, "ReadDataBloc", K::Function, kBlocParameters, T::ReturnCode,
+       CallBloc<&Encoder::ReadDataBloc>},
+      {21, "ReadManufacturerCode", K::Function, kManufacturerParameters, T::ReturnCode,
+       CallReadManufacturerCode<&Encoder::ReadManufacturerCode>},
+      {22, "ReadSectorTrailer", K::Function, kReadTrailerParameters, T::ReturnCode,
+       CallReadSectorTrailer<&Encoder::ReadSectorTrailer>},
+      {23, "WriteDataBloc", K::Function, kBlocParameters, T::ReturnCode,
+       CallBloc<&Encoder::WriteDataBloc>},
+      {24, "WriteValueBloc", K::Function, kValueParameters, T::ReturnCode,
+       CallWriteValueBloc<&Encoder::WriteValueBloc>},
+      {25, "WriteSectorTrailer", K::Function, kWriteTrailerParameters, T::ReturnCode,
+       CallWriteSectorTrailer<&Encoder::WriteSectorTrailer>},
+      {26, "WriteBytesInBloc", K::Function, kBytesParameters, T::ReturnCode,
+       CallWriteBytesInBloc<&Encoder::WriteBytesInBloc>},
+      {27, "MifareReadDataBloc", K::Function, kBlocParameters, T::ReturnCode,
+       CallBloc<&Encoder::MifareReadDataBloc>},
+      {28, "MifareReadManufacturerCode", K::Function, kManufacturerParameters, T::ReturnCode,
+       CallReadManufacturerCode<&Encoder::MifareReadManufacturerCode>},
+      {29, "MifareReadSectorTrailer", K::Function, kReadTrailerParameters, T::ReturnCode,
+       CallReadSectorTrailer<&Encoder::MifareReadSectorTrailer>},
+      {30, "MifareWriteDataBloc", K::Function, kBlocParameters, T::ReturnCode,
+       CallBloc<&Encoder::MifareWriteDataBloc>},
+      {31, "MifareWriteValueBloc", K::Function, kValueParameters, T::ReturnCode,
+       CallWriteValueBloc<&Encoder::MifareWriteValueBloc>},
+      {32, "MifareWriteSectorTrailer", K::Function, kWriteTrailerParameters, T::ReturnCode,
+       CallWriteSectorTrailer<&Encoder::MifareWriteSectorTrailer>},
+      {33, "MifareWriteBytesInBloc", K::Function, kBytesParameters, T::ReturnCode,
+       CallWriteBytesInBloc<&Encoder::MifareWriteBytesInBloc>},
       {34, "DESFireSelectRoot", K::Function, {}, T::ReturnCode},
       {35, "DESFireSelectApplication", K::Function, {}, T::ReturnCode},
       {36, "DESFireFormat", K::Function, {}, T::ReturnCode},

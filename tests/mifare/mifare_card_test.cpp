@@ -1,0 +1,270 @@
+// MIFARE operations on the virtual cards: what reaches the card, what comes back, and LastError.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+
+#include "mifare/mifare_fixture.h"
+
+namespace tarsin {
+namespace {
+
+TEST_F(Mifare, SerialNumberAndManufacturerBlock) {
+  std::string uid = "old";
+  EXPECT_EQ(encoder_->ReadSerialNumber(uid), scesuccess);
+  EXPECT_EQ(uid, "04A1B2C3");
+  EXPECT_EQ(encoder_->LastError()->ComFunction, "ReadSerialNumber");
+
+  int32_t serial = 1;
+  uint8_t check = 1;
+  std::string info;
+  // Separators in the key are dropped.
+  EXPECT_EQ(encoder_->ReadManufacturerCode("ff ff,ff\tff ff ff", kUseKeyA, serial, check, info),
+            scesuccess);
+  EXPECT_EQ(serial, 0x04A1B2C3);
+  EXPECT_EQ(check, 0x04 ^ 0xA1 ^ 0xB2 ^ 0xC3);
+  EXPECT_EQ(info, CardBlock(0).substr(10));
+  EXPECT_EQ(info.size(), 22u);
+  EXPECT_EQ(encoder_->LastError()->ComFunction, "MifareReadManufacturerCode");
+
+  UseCard(Classic1K("C1020304"));
+  EXPECT_EQ(encoder_->MifareReadManufacturerCode(kTransport, kUseKeyA, serial, check, info),
+            scesuccess);
+  EXPECT_EQ(serial, static_cast<int32_t>(0xC1020304)) << "a first byte of 80 or more is negative";
+}
+
+TEST_F(Mifare, TheCommandsSentForOneRead) {
+  const size_t start = LogSize();
+  std::string contents;
+  ASSERT_EQ(encoder_->MifareReadDataBloc(256 + 63, kTransport, kReadWithB, contents), sceError);
+  std::vector<std::string> sent;
+  for (const std::string& line : LogLines(start)) {
+    const auto at = line.find("pbSendBuffer:= \"");
+    if (at != std::string::npos)
+      sent.push_back(line.substr(at + 16, line.find('"', at + 16) - at - 16));
+  }
+  EXPECT_EQ(sent, (std::vector<std::string>{"FF82200006FFFFFFFFFFFF", "FF8600000501013F6100"}));
+}
+
+TEST_F(Mifare, EveryBlockOfA1KAndA4K) {
+  for (const auto& card :
+       {Classic1K(), nlohmann::json{{"type", "mifare-classic-4k"}, {"uid", "04A1B2C3"}}}) {
+    UseCard(card);
+    const int blocks = card["type"] == "mifare-classic-4k" ? 256 : 64;
+    SCOPED_TRACE(blocks);
+    for (int block = 1; block < blocks; ++block) {
+      const bool trailer = block < 128 ? block % 4 == 3 : block % 16 == 15;
+      std::string contents;
+      ASSERT_EQ(encoder_->MifareReadDataBloc(block, kTransport, kUseKeyA, contents), scesuccess)
+          << block;
+      if (trailer) {
+        EXPECT_EQ(contents.substr(12, 8), "FF078069") << block;
+        continue;
+      }
+      std::string written = Digits(block);
+      ASSERT_EQ(encoder_->WriteDataBloc(block, kTransport, kUseKeyA, written), scesuccess) << block;
+      ASSERT_EQ(encoder_->ReadDataBloc(block, kTransport, kUseKeyA, contents), scesuccess);
+      EXPECT_EQ(contents, Digits(block));
+      EXPECT_EQ(CardBlock(block), Digits(block));
+    }
+  }
+}
+
+// Sectors 32 to 39 of a 4K have 16 blocks and their trailer at the end; the trailer operations
+// still take block 4 x sector + 3, which there is a data block.
+TEST_F(Mifare, Sector32OfA4KIsReachedThroughADataBlock) {
+  UseCard({{"type", "mifare-classic-4k"}, {"uid", "04A1B2C3"}});
+  const Rights rights = ReadRights(32, kTransport);
+  const std::string trailer = CardBlock(143);
+  EXPECT_EQ(rights.keysUsed, 1) << "block 131 holds zeros, read as code 000";
+  EXPECT_EQ(rights.conditions, scss_A_WriteKeys);
+  ASSERT_EQ(encoder_->MifareWriteSectorTrailer(32, kTransport, kUseKeyA, kKeyA, kKeyB, 2,
+                                               scbs_B_ReadWrite, scbs_B_ReadWrite, scbs_B_ReadWrite,
+                                               scss_B_WriteKeysConditions),
+            scesuccess);
+  EXPECT_EQ(CardBlock(131).substr(0, 12), kKeyA) << "the keys went into a data block";
+  EXPECT_EQ(CardBlock(143), trailer) << "the real trailer is unchanged";
+  std::string contents;
+  EXPECT_EQ(encoder_->MifareReadDataBloc(128, kTransport, kUseKeyA, contents), scesuccess);
+}
+
+TEST_F(Mifare, TransportTrailerDecodes) {
+  const Rights rights = ReadRights(1, kTransport);
+  EXPECT_EQ(rights.keysUsed, 1);
+  for (auto security : rights.security) EXPECT_EQ(security, 15);
+  EXPECT_EQ(rights.conditions, scss_A_WriteKeysConditions);
+  EXPECT_EQ(rights.bx, 0x69);
+}
+
+// Whether the card lets each key read and write a data block.
+struct Permissions {
+  bool readA, writeA, readB, writeB;
+  bool operator==(const Permissions&) const = default;
+};
+
+Permissions Expected(int rights, uint8_t keysUsed) {
+  if (keysUsed == 1) return {(rights & 1) != 0, (rights & 2) != 0, false, false};
+  return {(rights & 1) != 0, (rights & 2) != 0, (rights & 4) != 0, (rights & 8) != 0};
+}
+
+TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
+  struct Combination {
+    uint8_t keysUsed;
+    int32_t security[3];
+    int32_t conditions;
+  };
+  // Together they use every data-block value and every trailer value that is valid with each
+  // key use; one sector each.
+  const Combination combinations[] = {
+      {2, {0, 4, 5}, 0},    {2, {8, 12, 9}, 4},   {2, {13, 10, 11}, 8}, {2, {14, 15, 13}, 12},
+      {1, {0, 1, 2}, 0},    {1, {3, 4, 5}, 1},    {1, {6, 7, 8}, 2},    {1, {9, 10, 11}, 3},
+      {1, {12, 13, 14}, 3}, {1, {15, 15, 15}, 1},
+  };
+  // The rights each asked value reads back with: the full meaning of the code it gets.
+  const auto readBack = [](int32_t security, uint8_t keysUsed) {
+    if (keysUsed == 1) return std::array{0, 5, 15, 15}[security & 3];
+    switch (security) {
+      case 8:
+        return 12;
+      case 9:
+        return 13;
+      case 10:
+      case 11:
+      case 14:
+        return 15;
+      default:
+        return static_cast<int>(security);
+    }
+  };
+  int sector = 1;
+  for (const Combination& c : combinations) {
+    SCOPED_TRACE(::testing::Message() << "sector " << sector);
+    ASSERT_EQ(
+        encoder_->MifareWriteSectorTrailer(sector, kTransport, kUseKeyA, kKeyA, kKeyB, c.keysUsed,
+                                           static_cast<SCBS_SecurityLevelEnum>(c.security[0]),
+                                           static_cast<SCBS_SecurityLevelEnum>(c.security[1]),
+                                           static_cast<SCBS_SecurityLevelEnum>(c.security[2]),
+                                           static_cast<SCSS_SecurityLevelEnum>(c.conditions)),
+        scesuccess)
+        << encoder_->LastError()->Description;
+    const Rights rights = ReadRights(sector);
+    EXPECT_EQ(rights.keysUsed, c.keysUsed);
+    EXPECT_EQ(rights.conditions, c.keysUsed == 1 && c.conditions == 2 ? 3 : c.conditions);
+    for (int i = 0; i < 3; ++i) {
+      const int32_t block = 4 * sector + i;
+      const int expected = readBack(c.security[i], c.keysUsed);
+      EXPECT_EQ(rights.security[i], expected) << "block " << block;
+      std::string data;
+      std::string write = Digits(block);
+      const Permissions actual{
+          encoder_->MifareReadDataBloc(block, kKeyA, kUseKeyA, data) == scesuccess,
+          encoder_->MifareWriteDataBloc(block, kKeyA, kUseKeyA, write) == scesuccess,
+          c.keysUsed == 2 &&
+              encoder_->MifareReadDataBloc(block, kKeyB, kReadWithB, data) == scesuccess,
+          c.keysUsed == 2 &&
+              encoder_->MifareWriteDataBloc(block, kKeyB, kWriteWithB, write) == scesuccess};
+      EXPECT_EQ(actual, Expected(expected, c.keysUsed)) << "block " << block;
+    }
+    ++sector;
+  }
+}
+
+TEST_F(Mifare, ReadOnlyBlockRefusesTheWriteOnTheCard) {
+  ASSERT_EQ(encoder_->MifareWriteSectorTrailer(2, kTransport, kUseKeyA, kKeyA, kKeyB, 1,
+                                               scbs_A_Read, scbs_A_ReadWrite, scbs_A_ReadWrite,
+                                               scss_A_WriteKeysConditions),
+            scesuccess);
+  std::string data = Digits(8);
+  EXPECT_EQ(encoder_->MifareWriteDataBloc(8, kKeyA, kUseKeyA, data), sceError);
+  ExpectError(0x90010F04, "MifareWriteDataBloc", "EncoderCommand:SCardTransmit:MifareClassicWrite",
+              "6982");
+  EXPECT_EQ(CardBlock(8), std::string(32, '0'));
+}
+
+TEST_F(Mifare, KeepingEverythingChangesOnlyTheKeys) {
+  ASSERT_EQ(encoder_->MifareWriteSectorTrailer(
+                3, kTransport, kUseKeyA, "a0 a1 a2 a3 a4 a5", kKeyB, 0,
+                static_cast<SCBS_SecurityLevelEnum>(-1), static_cast<SCBS_SecurityLevelEnum>(-1),
+                static_cast<SCBS_SecurityLevelEnum>(-1), static_cast<SCSS_SecurityLevelEnum>(-1)),
+            scesuccess);
+  EXPECT_EQ(CardBlock(15), std::string(kKeyA) + "FF078069" + kKeyB);
+  ASSERT_EQ(encoder_->MifareWriteSectorTrailer(3, kKeyA, kUseKeyA, kKeyA, kKeyB, 0,
+                                               scbs_A_ReadWrite, scbs_A_ReadWrite, scbs_A_ReadWrite,
+                                               scss_A_WriteKeysConditions, Variant(int32_t{105})),
+            scesuccess);
+  EXPECT_EQ(CardBlock(15).substr(18, 2), "69");
+}
+
+TEST_F(Mifare, InvalidCombinationsWriteNothing) {
+  struct Case {
+    const char* keyB;
+    uint8_t keysToUse;
+    int32_t security0;
+    int32_t conditions;
+    std::optional<Variant> bx;
+    uint32_t number;
+  };
+  const Case cases[] = {
+      {"B0B1B2B3B4B", 2, 15, 12, {}, 0x90010B30},
+      {kKeyB, 2, 3, 12, {}, 0x90010B32},
+      {kKeyB, 2, 16, 12, {}, 0x90010B32},
+      {kKeyB, 2, -2, 12, {}, 0x90010B32},
+      {kKeyB, 2, 15, 6, {}, 0x90010B32},
+      {kKeyB, 2, 15, 16, {}, 0x90010B32},
+      {kKeyB, 2, 15, 12, Variant(int32_t{256}), 0x90010B05},
+      {kKeyB, 2, 15, 12, Variant("abc"), 0x90010B05},
+  };
+  std::string uid;
+  ASSERT_EQ(encoder_->ReadSerialNumber(uid), scesuccess);  // the card saves its memory
+  const std::string before = CardBlock(7);
+  ASSERT_EQ(before.size(), 32u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.number);
+    EXPECT_EQ(encoder_->WriteSectorTrailer(1, kTransport, kUseKeyA, kKeyA, c.keyB, c.keysToUse,
+                                           static_cast<SCBS_SecurityLevelEnum>(c.security0),
+                                           scbs_B_ReadWrite, scbs_B_ReadWrite,
+                                           static_cast<SCSS_SecurityLevelEnum>(c.conditions), c.bx),
+              sceError);
+    ExpectError(c.number, "MifareWriteSectorTrailer", "", "");
+    EXPECT_EQ(CardBlock(7), before);
+  }
+  // The same value is valid when only key A is used.
+  EXPECT_EQ(encoder_->MifareWriteSectorTrailer(
+                1, kTransport, kUseKeyA, kKeyA, kKeyB, 1, static_cast<SCBS_SecurityLevelEnum>(3),
+                scbs_A_ReadWrite, scbs_A_ReadWrite, scss_A_WriteKeysConditions),
+            scesuccess);
+}
+
+TEST_F(Mifare, ValueBlocksAreKeptPerOpening) {
+  const std::pair<int32_t, std::string> values[] = {
+      {1, "01000000FEFFFFFF01000000FF00FF00"},
+      {0x12345678, "7856341287A9CBED78563412FF00FF00"},
+      {0, "00000000FFFFFFFF00000000FF00FF00"},
+      {-1, "FFFFFFFF00000000FFFFFFFFFF00FF00"},
+      {INT_MIN, "00000080FFFFFF7F00000080FF00FF00"},
+  };
+  for (const auto& [value, digits] : values) {
+    ASSERT_EQ(encoder_->WriteValueBloc(4, kTransport, kUseKeyA, value), scesuccess);
+    EXPECT_EQ(CardBlock(4), digits);
+  }
+  const auto writeWithValueRights = [&](const char* key, uint8_t keyType) {
+    return encoder_->MifareWriteSectorTrailer(
+        1, key, keyType, kTransport, kKeyB, 2, static_cast<SCBS_SecurityLevelEnum>(13),
+        static_cast<SCBS_SecurityLevelEnum>(13), scbs_B_ReadWrite, scss_B_WriteKeysConditions);
+  };
+  ASSERT_EQ(writeWithValueRights(kTransport, kUseKeyA), scesuccess);
+  // Block 4 was written as a value block in this opening (code 110), block 5 was not (100).
+  EXPECT_EQ(CardBlock(7).substr(12, 6), "2C33CD");
+
+  // Recorded even when the write fails for want of a card, and forgotten at the next opening.
+  encoder_->CloseEncoder();
+  SetCardPresent(false);
+  EXPECT_EQ(encoder_->OpenEncoder(0), scesuccess);
+  EXPECT_EQ(encoder_->MifareWriteValueBloc(5, kTransport, kUseKeyA, 7), sceError);
+  SetCardPresent(true);
+  ASSERT_EQ(writeWithValueRights(kKeyB, kWriteWithB), scesuccess);
+  EXPECT_EQ(CardBlock(7).substr(12, 6), "1C33CE");
+}
+
+}  // namespace
+}  // namespace tarsin
