@@ -17,21 +17,10 @@ constexpr int32_t kBlockDigits = 32;
 constexpr uint8_t kLastByte = 15;
 constexpr uint8_t kWriteWithKeyB = 2;
 
-// Sets an error of this subsystem, found by `function` before the card was asked anything.
-void SetOwnError(EncoderState& state, uint32_t number, const char* description,
-                 const char* function) {
-  SetError(state, {.number = number,
-                   .description = description,
-                   .lastDllError = 0,
-                   .comFunction = function,
-                   .rdrCommand = "",
-                   .rdrRetCode = ""});
-}
-
 // Keeps a more precise error that an inner step already recorded.
 void SetErrorUnlessSet(EncoderState& state, uint32_t number, const char* description,
                        const char* function) {
-  if (LastErrorOf(state).Number == 0) SetOwnError(state, number, description, function);
+  if (LastErrorOf(state).Number == 0) SetOperationError(state, number, description, function);
 }
 
 }  // namespace
@@ -43,7 +32,7 @@ sceReturnCode WriteDataBloc(EncoderState& state, int32_t block, const std::strin
   bool isBlock = false;
   RunStep([&] { isBlock = IsHexString(contents, kBlockDigits); });
   if (!isBlock) {
-    SetOwnError(state, kErrDataBlocLength, "A data bloc must contain 32 hex digits", kName);
+    SetOperationError(state, kErrDataBlocLength, "A data bloc must contain 32 hex digits", kName);
     return sceError;
   }
   if (SelectCardInRange(state) != scesuccess) {
@@ -105,7 +94,7 @@ sceReturnCode WriteBytesInBloc(EncoderState& state, int32_t block, const std::st
     return sceError;
   }
   if (fromByte > kLastByte || toByte > kLastByte || toByte < fromByte) {
-    SetOwnError(state, kErrIncorrectOffsets, "Incorrect offsets in parameters", kName);
+    SetOperationError(state, kErrIncorrectOffsets, "Incorrect offsets in parameters", kName);
     contents = original;
     return sceError;
   }

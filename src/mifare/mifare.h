@@ -21,6 +21,11 @@ inline constexpr uint32_t kErrReadError = 0x90010B40;
 inline constexpr uint32_t kErrWriteError = 0x90010B41;
 inline constexpr uint32_t kErrDataBlocLength = 0x90010B42;
 
+// Records an error that `function` found in its arguments or in a block read, before the card
+// was asked to write anything: no reader command, no reader answer.
+void SetOperationError(EncoderState& state, uint32_t number, const char* description,
+                       const char* function) noexcept;
+
 // Key type 1 is key A; every other value is key B.
 inline constexpr uint8_t kKeyA = 1;
 

@@ -16,12 +16,7 @@ constexpr int32_t kKeyDigits = 12;
 constexpr int32_t kHighestRights = 15;
 
 sceReturnCode Refuse(EncoderState& state, uint32_t number, const char* description) {
-  SetError(state, {.number = number,
-                   .description = description,
-                   .lastDllError = 0,
-                   .comFunction = kName,
-                   .rdrCommand = "",
-                   .rdrRetCode = ""});
+  SetOperationError(state, number, description, kName);
   return sceError;
 }
 

@@ -88,12 +88,34 @@ TEST_F(Mifare, Sector32OfA4KIsReachedThroughADataBlock) {
   EXPECT_EQ(encoder_->MifareReadDataBloc(128, kTransport, kUseKeyA, contents), scesuccess);
 }
 
-TEST_F(Mifare, TransportTrailerDecodes) {
-  const Rights rights = ReadRights(1, kTransport);
-  EXPECT_EQ(rights.keysUsed, 1);
-  for (auto security : rights.security) EXPECT_EQ(security, 15);
-  EXPECT_EQ(rights.conditions, scss_A_WriteKeysConditions);
-  EXPECT_EQ(rights.bx, 0x69);
+TEST_F(Mifare, TrailerDecodingOfTheEightCodes) {
+  struct Row {
+    int dataRights, keysUsed, trailerRights;
+  };
+  const Row table[8] = {{15, 1, 1}, {5, 1, 3}, {5, 1, 0},  {12, 2, 12},
+                        {13, 2, 4}, {4, 2, 8}, {13, 2, 0}, {0, 2, 0}};
+  for (int code = 0; code < 8; ++code) {
+    // The code in all four blocks of sector 1 + code; key A may always read the access bits.
+    const auto nibble = [&](int bit, bool inverted) {
+      return ((code >> bit) & 1) != inverted ? 0xF : 0;
+    };
+    const int byte6 = nibble(1, true) << 4 | nibble(2, true);
+    const int byte7 = nibble(2, false) << 4 | nibble(0, true);
+    const int byte8 = nibble(0, false) << 4 | nibble(1, false);
+    char trailer[33];
+    std::snprintf(trailer, sizeof trailer, "%s%02X%02X%02X42%s", kTransport, byte6, byte7, byte8,
+                  kKeyB);
+    std::string contents = trailer;
+    const int sector = 1 + code;
+    ASSERT_EQ(encoder_->MifareWriteDataBloc(4 * sector + 3, kTransport, kUseKeyA, contents),
+              scesuccess);
+    const Rights rights = ReadRights(sector, kTransport);
+    SCOPED_TRACE(code);
+    for (auto security : rights.security) EXPECT_EQ(security, table[code].dataRights);
+    EXPECT_EQ(rights.keysUsed, table[code].keysUsed);
+    EXPECT_EQ(rights.conditions, table[code].trailerRights);
+    EXPECT_EQ(rights.bx, 0x42);
+  }
 }
 
 // Whether the card lets each key read and write a data block.
