@@ -19,13 +19,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string SpacedHex(const Bytes& bytes) {
+std::string Hex(const Bytes& bytes) {
   std::string out;
   char pair[4];
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(pair, sizeof pair, i == 0 ? "%02X" : " %02X", bytes[i]);
-    out += pair;
-  }
+  for (uint8_t byte : bytes) std::snprintf(pair, sizeof pair, "%02X ", byte), out += pair;
+  if (!out.empty()) out.pop_back();
   return out;
 }
 
@@ -34,99 +32,71 @@ Bytes Xor(Bytes a, const Bytes& b) {
   return a;
 }
 
-Bytes Slice(const Bytes& data, std::size_t block) {
-  return Bytes(data.begin() + static_cast<long>(block * 8),
-               data.begin() + static_cast<long>(block * 8 + 8));
-}
-
-// OpenSSL's DES with one key (single) or three keys (triple, EDE).
-class Reference {
- public:
-  explicit Reference(const std::vector<Bytes>& keys) : triple_(keys.size() == 3) {
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-      DES_cblock key;
-      std::memcpy(key, keys[i].data(), sizeof key);
-      DES_set_key_unchecked(&key, &schedules_[i]);
+// Random keys loaded into both our cipher and OpenSSL's (single DES: one schedule used thrice,
+// which OpenSSL's EDE turns into plain DES).
+struct Loaded {
+  Loaded(std::mt19937& random, bool triple, bool zeroVector)
+      : algorithm(triple ? desTripleDES : desSingleDES), vector(Next(random, 8)) {
+    for (int i = 0; i < (triple ? 3 : 1); ++i) {
+      const Bytes key = Next(random, 8);
+      des.Keys(i + 1, Hex(key));
+      DES_cblock block;
+      std::memcpy(block, key.data(), sizeof block);
+      DES_set_key_unchecked(&block, &schedules[i]);
     }
+    if (!triple) schedules[1] = schedules[2] = schedules[0];
+    if (zeroVector) vector.assign(8, 0);
+    des.InitVector(Hex(vector));
   }
-
-  Bytes Cbc(const Bytes& in, const Bytes& vector, bool encipher) {
+  static Bytes Next(std::mt19937& random, std::size_t count) {
+    Bytes bytes(count);
+    for (auto& byte : bytes) byte = static_cast<uint8_t>(random());
+    return bytes;
+  }
+  Bytes Cbc(const Bytes& in, const Bytes& iv, bool encipher) {
     Bytes out(in.size());
-    DES_cblock iv;
-    std::memcpy(iv, vector.data(), sizeof iv);
-    const int mode = encipher ? DES_ENCRYPT : DES_DECRYPT;
-    const auto length = static_cast<long>(in.size());
-    if (triple_) {
-      DES_ede3_cbc_encrypt(in.data(), out.data(), length, &schedules_[0], &schedules_[1],
-                           &schedules_[2], &iv, mode);
-    } else {
-      DES_ncbc_encrypt(in.data(), out.data(), length, &schedules_[0], &iv, mode);
+    DES_cblock chain;
+    std::memcpy(chain, iv.data(), sizeof chain);
+    DES_ede3_cbc_encrypt(in.data(), out.data(), static_cast<long>(in.size()), &schedules[0],
+                         &schedules[1], &schedules[2], &chain,
+                         encipher ? DES_ENCRYPT : DES_DECRYPT);
+    return out;
+  }
+  Bytes Block(const Bytes& in, bool encipher) { return Cbc(in, Bytes(8, 0), encipher); }
+  // Runs `step` over each 8-byte block of `in`.
+  template <typename Step>
+  static Bytes Blockwise(const Bytes& in, Step step) {
+    Bytes out;
+    for (auto from = in.begin(); from != in.end(); from += 8) {
+      const Bytes block = step(Bytes(from, from + 8));
+      out.insert(out.end(), block.begin(), block.end());
     }
     return out;
   }
 
-  // One block on its own: CBC from a zero vector.
-  Bytes Block(const Bytes& in, bool encipher) { return Cbc(in, Bytes(8, 0), encipher); }
-
- private:
-  bool triple_;
-  DES_key_schedule schedules_[3];
-};
-
-class Random {
- public:
-  explicit Random(uint32_t seed) : generator_(seed) {}
-  Bytes Next(std::size_t count) {
-    Bytes bytes(count);
-    for (auto& byte : bytes) byte = static_cast<uint8_t>(generator_());
-    return bytes;
-  }
-  Bytes NextData() { return Next(8 * (1 + generator_() % 12)); }
-
- private:
-  std::mt19937 generator_;
-};
-
-struct Loaded {
   DES des;
-  std::vector<Bytes> keys;
-  Bytes vector;
   int32_t algorithm;
+  Bytes vector;
+  DES_key_schedule schedules[3];
 };
 
-Loaded LoadRandomKeys(Random& random, bool triple, bool zeroVector) {
-  Loaded s;
-  s.algorithm = triple ? desTripleDES : desSingleDES;
-  for (int i = 1; i <= (triple ? 3 : 1); ++i) {
-    s.keys.push_back(random.Next(8));
-    s.des.Keys(i, SpacedHex(s.keys.back()));
-  }
-  s.vector = zeroVector ? Bytes(8, 0) : random.Next(8);
-  s.des.InitVector(SpacedHex(s.vector));
-  return s;
+Bytes RandomData(std::mt19937& random) {
+  return Loaded::Next(random, 8 * (1 + random() % 12));
 }
 
 class AgainstOpenSsl : public ::testing::TestWithParam<bool> {};
 
 TEST_P(AgainstOpenSsl, EcbAndCbcMatchForRandomInput) {
-  const bool triple = GetParam();
-  Random random(triple ? 3 : 1);
+  std::mt19937 random(GetParam() ? 3 : 1);
   for (int trial = 0; trial < 40; ++trial) {
-    Loaded s = LoadRandomKeys(random, triple, false);
-    Reference reference(s.keys);
-    const Bytes plain = random.NextData();
-
-    const Bytes cbc = reference.Cbc(plain, s.vector, true);
-    ASSERT_EQ(s.des.Encrypt(SpacedHex(plain), s.algorithm + desChainCBC), SpacedHex(cbc));
-    ASSERT_EQ(s.des.Decrypt(SpacedHex(cbc), s.algorithm + desChainCBC), SpacedHex(plain));
-
-    Bytes ecb;
-    for (std::size_t block = 0; block < plain.size() / 8; ++block) {
-      const Bytes out = reference.Block(Slice(plain, block), true);
-      ecb.insert(ecb.end(), out.begin(), out.end());
-    }
-    ASSERT_EQ(s.des.Encrypt(SpacedHex(plain), s.algorithm + desChainNone), SpacedHex(ecb));
-    ASSERT_EQ(s.des.Decrypt(SpacedHex(ecb), s.algorithm + desChainNone), SpacedHex(plain));
+    Loaded s(random, GetParam(), false);
+    const Bytes plain = RandomData(random);
+    const Bytes cbc = s.Cbc(plain, s.vector, true);
+    ASSERT_EQ(s.des.Encrypt(Hex(plain), s.algorithm + desChainCBC), Hex(cbc));
+    ASSERT_EQ(s.des.Decrypt(Hex(cbc), s.algorithm + desChainCBC), Hex(plain));
+    const Bytes ecb = Loaded::Blockwise(plain, [&](const Bytes& p) { return s.Block(p, true); });
+    ASSERT_EQ(s.des.Encrypt(Hex(plain), s.algorithm + desChainNone), Hex(ecb));
+    ASSERT_EQ(s.des.Decrypt(Hex(ecb), s.algorithm + desChainNone), Hex(plain));
   }
 }
 
@@ -134,32 +104,32 @@ INSTANTIATE_TEST_SUITE_P(SingleAndTriple, AgainstOpenSsl, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Triple" : "Single"; });
 
 // One chained mode: the formula of one output block from the input block, the chaining value Z
-// (which it also moves on), the initial vector V and the reference block cipher.
+// (which it also moves on), the initial vector V and the reference cipher.
 struct ChainedMode {
   const char* name;
   bool encipher;
   int32_t chaining;
-  Bytes (*step)(Reference&, const Bytes& in, Bytes& z, const Bytes& v);
+  Bytes (*step)(Loaded&, const Bytes& in, Bytes& z);
 };
 
 const ChainedMode kChainedModes[] = {
     {"DecryptSend", false, desChainSend,
-     [](Reference& r, const Bytes& x, Bytes& z, const Bytes& v) {
-       return z = Xor(r.Block(Xor(x, z), false), v);
+     [](Loaded& r, const Bytes& x, Bytes& z) {
+       return z = Xor(r.Block(Xor(x, z), false), r.vector);
      }},
     {"EncryptSend", true, desChainSend,
-     [](Reference& r, const Bytes& y, Bytes& z, const Bytes& v) {
-       const Bytes out = Xor(r.Block(Xor(y, v), true), z);
+     [](Loaded& r, const Bytes& y, Bytes& z) {
+       const Bytes out = Xor(r.Block(Xor(y, r.vector), true), z);
        z = y;
        return out;
      }},
     {"EncryptBlockwise", true, desChainCBCBlockwise,
-     [](Reference& r, const Bytes& p, Bytes& z, const Bytes& v) {
-       return z = r.Block(Xor(Xor(p, z), v), true);
+     [](Loaded& r, const Bytes& p, Bytes& z) {
+       return z = r.Block(Xor(Xor(p, z), r.vector), true);
      }},
     {"DecryptBlockwise", false, desChainCBCBlockwise,
-     [](Reference& r, const Bytes& c, Bytes& z, const Bytes& v) {
-       const Bytes out = Xor(Xor(r.Block(c, false), v), z);
+     [](Loaded& r, const Bytes& c, Bytes& z) {
+       const Bytes out = Xor(Xor(r.Block(c, false), r.vector), z);
        z = c;
        return out;
      }},
@@ -170,22 +140,16 @@ class ChainedModeTest
 
 TEST_P(ChainedModeTest, FollowsItsFormula) {
   const auto& [mode, triple, zeroVector] = GetParam();
-  Random random(7);
+  std::mt19937 random(7);
   for (int trial = 0; trial < 20; ++trial) {
-    Loaded s = LoadRandomKeys(random, triple, zeroVector);
-    Reference reference(s.keys);
-    const Bytes input = random.NextData();
-
-    Bytes expected;
+    Loaded s(random, triple, zeroVector);
+    const Bytes input = RandomData(random);
     Bytes z(8, 0);
-    for (std::size_t block = 0; block < input.size() / 8; ++block) {
-      const Bytes out = mode.step(reference, Slice(input, block), z, s.vector);
-      expected.insert(expected.end(), out.begin(), out.end());
-    }
+    const Bytes expected =
+        Loaded::Blockwise(input, [&](const Bytes& block) { return mode.step(s, block, z); });
     const int32_t flags = s.algorithm + mode.chaining;
-    const std::string text = SpacedHex(input);
-    ASSERT_EQ(mode.encipher ? s.des.Encrypt(text, flags) : s.des.Decrypt(text, flags),
-              SpacedHex(expected));
+    ASSERT_EQ(mode.encipher ? s.des.Encrypt(Hex(input), flags) : s.des.Decrypt(Hex(input), flags),
+              Hex(expected));
   }
 }
 

@@ -18,7 +18,6 @@ namespace {
 
 constexpr char kReader[] = "Reader A";
 constexpr char kEmpty[] = "Reader B";
-constexpr char kData[] = "00112233445566778899AABBCCDDEEFF";
 
 class Provider : public TemporaryReaders {
  protected:
@@ -51,21 +50,24 @@ class Provider : public TemporaryReaders {
     }
     return ToHex(Bytes(answer, answer + length));
   }
-  static void WriteBlock(SCARDHANDLE card, int block, const std::string& data) {
-    char auth[32], write[80];
+  // Authenticates `block` with the transport key A, then sends `command` + block + `tail`.
+  static std::string OnBlock(SCARDHANDLE card, int block, const char* command,
+                             const std::string& tail) {
+    char auth[32], apdu[16];
     std::snprintf(auth, sizeof auth, "FF86000005010%03X6000", block);
-    std::snprintf(write, sizeof write, "FFD600%02X10%s", block, data.c_str());
-    ASSERT_EQ(Send(card, "FF82200006FFFFFFFFFFFF"), "9000");
-    ASSERT_EQ(Send(card, auth), "9000");
-    ASSERT_EQ(Send(card, write), "9000");
+    std::snprintf(apdu, sizeof apdu, "%s%02X10", command, block);
+    Send(card, "FF82200006FFFFFFFFFFFF");
+    return Send(card, auth) == "9000" ? Send(card, apdu + tail) : "no authentication";
   }
   static std::string ReadBlock(SCARDHANDLE card, int block) {
-    char auth[32], read[16];
-    std::snprintf(auth, sizeof auth, "FF86000005010%03X6000", block);
-    std::snprintf(read, sizeof read, "FFB000%02X10", block);
-    Send(card, "FF82200006FFFFFFFFFFFF");
-    Send(card, auth);
-    return Send(card, read);
+    return OnBlock(card, block, "FFB000", "");
+  }
+  static std::string ListReaders(SCARDCONTEXT context) {
+    DWORD length = 0;
+    EXPECT_EQ(SCardListReaders(context, nullptr, nullptr, &length), SCARD_S_SUCCESS);
+    std::string names(length, '?');
+    EXPECT_EQ(SCardListReaders(context, nullptr, names.data(), &length), SCARD_S_SUCCESS);
+    return names;
   }
 
   SCARDCONTEXT context_ = 0;
@@ -79,16 +81,12 @@ TEST_F(Provider, ContextsAndReaderListFollowPcscLite) {
   EXPECT_NE(context_, 0u);
   EXPECT_LT(context_, 0x80000000ul);
 
-  DWORD length = 0;
-  ASSERT_EQ(SCardListReaders(context_, nullptr, nullptr, &length), SCARD_S_SUCCESS);
   const std::string expected = std::string(kReader) + '\0' + kEmpty + '\0' + '\0';
-  EXPECT_EQ(length, expected.size());
-  std::vector<char> names(length);
-  DWORD short_length = length - 1;
-  EXPECT_EQ(SCardListReaders(context_, nullptr, names.data(), &short_length),
+  EXPECT_EQ(ListReaders(context_), expected);
+  std::vector<char> names(expected.size());
+  DWORD length = expected.size() - 1;
+  EXPECT_EQ(SCardListReaders(context_, nullptr, names.data(), &length),
             SCARD_E_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(SCardListReaders(context_, nullptr, names.data(), &length), SCARD_S_SUCCESS);
-  EXPECT_EQ(std::string(names.begin(), names.end()), expected);
   char* allocated = nullptr;
   DWORD automatic = SCARD_AUTOALLOCATE;
   ASSERT_EQ(SCardListReaders(context_, nullptr, reinterpret_cast<LPSTR>(&allocated), &automatic),
@@ -162,8 +160,6 @@ TEST_F(Provider, TransmitCarriesTheCardsAnswersAndChecksItsArguments) {
   SCARDHANDLE card = 0;
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
   EXPECT_EQ(Send(card, "FFCA000000"), "04A1B2C39000");
-  WriteBlock(card, 4, kData);
-  EXPECT_EQ(ReadBlock(card, 4), std::string(kData) + "9000");
 
   BYTE apdu[] = {0xFF, 0xB0, 0x00, 0x04, 0x10};
   BYTE answer[18];
@@ -208,24 +204,22 @@ TEST_F(Provider, StatusAndAttributes) {
   SCARDHANDLE card = 0;
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
   char name[64];
-  DWORD name_length = sizeof name, state = 0, protocol = 0, atr_length = 0;
   BYTE atr[MAX_ATR_SIZE];
-  atr_length = sizeof atr;
+  DWORD name_length = sizeof name, state = 0, protocol = 0, atr_length = sizeof atr;
   ASSERT_EQ(SCardStatus(card, name, &name_length, &state, &protocol, atr, &atr_length),
             SCARD_S_SUCCESS);
   EXPECT_STREQ(name, kReader);
   EXPECT_EQ(name_length, std::strlen(kReader) + 1);
   EXPECT_TRUE(state & SCARD_PRESENT);
   EXPECT_EQ(protocol, DWORD{SCARD_PROTOCOL_T1});
+  const std::string atr_text(reinterpret_cast<const char*>(atr), atr_length);
   EXPECT_EQ(ToHex(Bytes(atr, atr + atr_length)), "3B8F8001804F0CA000000306030001000000006A");
 
   struct Case {
     DWORD id;
     std::string value;
   } cases[] = {
-      {SCARD_ATTR_ATR_STRING,
-       std::string(
-           "\x3B\x8F\x80\x01\x80\x4F\x0C\xA0\x00\x00\x03\x06\x03\x00\x01\x00\x00\x00\x00\x6A", 20)},
+      {SCARD_ATTR_ATR_STRING, atr_text},
       {SCARD_ATTR_DEVICE_FRIENDLY_NAME_A, std::string(kReader) + '\0'},
       {SCARD_ATTR_VENDOR_NAME, std::string("Tarsin") + '\0'},
       {SCARD_ATTR_VENDOR_IFD_TYPE, std::string("Test reader") + '\0'},
@@ -344,27 +338,21 @@ int InChild(Body body) {
 }
 
 TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
+  // Each block of every other sector gets its own number, from a process of its own.
   auto writer = [](int first_sector) {
     return [first_sector]() -> int {
       SCARDCONTEXT context = 0;
       SCARDHANDLE card = 0;
       DWORD active = 0;
-      if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS)
+      if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) !=
+              SCARD_S_SUCCESS ||
+          SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card, &active) !=
+              SCARD_S_SUCCESS)
         return 1;
-      if (SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card, &active) !=
-          SCARD_S_SUCCESS)
-        return 2;
-      for (int sector = first_sector; sector < 16; sector += 2) {
-        for (int offset = 0; offset < 3; ++offset) {
-          int block = sector * 4 + offset;
-          char auth[32], write[80];
-          std::snprintf(auth, sizeof auth, "FF86000005010%03X6000", block);
-          std::snprintf(write, sizeof write, "FFD600%02X10%032X", block, block);
-          if (Send(card, "FF82200006FFFFFFFFFFFF") != "9000" || Send(card, auth) != "9000" ||
-              Send(card, write) != "9000") {
-            return 3;
-          }
-        }
+      for (int block = first_sector * 4; block < 64; block += block % 4 == 2 ? 6 : 1) {
+        char data[40];
+        std::snprintf(data, sizeof data, "%032X", block);
+        if (OnBlock(card, block, "FFD600", data) != "9000") return 2;
       }
       SCardReleaseContext(context);
       return 0;
@@ -394,11 +382,7 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   SCARDCONTEXT context = 0;
   ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context), SCARD_S_SUCCESS);
   EXPECT_TRUE(std::filesystem::exists(folder_ / "Quillon/Nemora/virtual-readers.json"));
-  DWORD length = 0;
-  ASSERT_EQ(SCardListReaders(context, nullptr, nullptr, &length), SCARD_S_SUCCESS);
-  std::vector<char> names(length);
-  ASSERT_EQ(SCardListReaders(context, nullptr, names.data(), &length), SCARD_S_SUCCESS);
-  EXPECT_EQ(std::string(names.begin(), names.end()),
+  EXPECT_EQ(ListReaders(context),
             std::string("Tarsin Virtual Reader 0\0Tarsin Virtual Reader 1\0\0", 49));
   SCARDHANDLE card = 0;
   DWORD active = 0;
@@ -423,26 +407,16 @@ TEST(ProviderTexts, MatchPcscLite) {
   if (!library) GTEST_SKIP() << "libpcsclite.so.1 not installed";
   auto* theirs = reinterpret_cast<const char* (*)(LONG)>(::dlsym(library, "pcsc_stringify_error"));
   ASSERT_NE(theirs, nullptr);
-  for (LONG code : {SCARD_S_SUCCESS,
-                    SCARD_E_INVALID_HANDLE,
-                    SCARD_E_INVALID_PARAMETER,
-                    SCARD_E_INSUFFICIENT_BUFFER,
-                    SCARD_E_UNKNOWN_READER,
-                    SCARD_E_TIMEOUT,
-                    SCARD_E_SHARING_VIOLATION,
-                    SCARD_E_NO_SMARTCARD,
-                    SCARD_E_PROTO_MISMATCH,
-                    SCARD_E_INVALID_VALUE,
-                    SCARD_F_COMM_ERROR,
-                    SCARD_E_NOT_TRANSACTED,
-                    SCARD_E_READER_UNAVAILABLE,
-                    SCARD_E_NO_SERVICE,
-                    SCARD_E_NO_READERS_AVAILABLE,
-                    SCARD_W_UNRESPONSIVE_CARD,
-                    SCARD_W_RESET_CARD,
-                    SCARD_W_REMOVED_CARD,
-                    SCARD_E_UNSUPPORTED_FEATURE,
-                    LONG{0x12345678}}) {
+  // clang-format off
+  const LONG codes[] = {SCARD_S_SUCCESS, SCARD_E_INVALID_HANDLE, SCARD_E_INVALID_PARAMETER,
+      SCARD_E_INSUFFICIENT_BUFFER, SCARD_E_UNKNOWN_READER, SCARD_E_TIMEOUT,
+      SCARD_E_SHARING_VIOLATION, SCARD_E_NO_SMARTCARD, SCARD_E_PROTO_MISMATCH,
+      SCARD_E_INVALID_VALUE, SCARD_F_COMM_ERROR, SCARD_E_NOT_TRANSACTED,
+      SCARD_E_READER_UNAVAILABLE, SCARD_E_NO_SERVICE, SCARD_E_NO_READERS_AVAILABLE,
+      SCARD_W_UNRESPONSIVE_CARD, SCARD_W_RESET_CARD, SCARD_W_REMOVED_CARD,
+      SCARD_E_UNSUPPORTED_FEATURE, LONG{0x12345678}};
+  // clang-format on
+  for (LONG code : codes) {
     EXPECT_STREQ(pcsc_stringify_error(code), theirs(code)) << std::hex << code;
   }
   ::dlclose(library);

@@ -1,4 +1,4 @@
-// A part-3 reader with one card, driven with hex APDUs as a PC/SC client would.
+// A PC/SC storage-card reader with one card, driven with hex APDUs as a client would.
 #pragma once
 
 #include <gtest/gtest.h>

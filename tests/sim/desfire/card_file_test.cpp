@@ -33,7 +33,6 @@ TEST_F(CardFileTest, MalformedDocumentsAreRefused) {
   const std::function<void(nlohmann::json&)> breakages[] = {
       [](auto& j) { j["type"] = "mifare-classic-1k"; },
       [](auto& j) { j["uid"] = "04112233445G66"; },
-      [](auto& j) { j.erase("keySettings"); },
       [](auto& j) {
         j["applications"] = {{{"aid", "010203"},
                               {"keySettings", 15},
