@@ -160,6 +160,7 @@ TEST_F(Provider, TransmitCarriesTheCardsAnswersAndChecksItsArguments) {
   SCARDHANDLE card = 0;
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
   EXPECT_EQ(Send(card, "FFCA000000"), "04A1B2C39000");
+  ASSERT_EQ(ReadBlock(card, 4), std::string(32, '0') + "9000");  // leaves block 4 authenticated
 
   BYTE apdu[] = {0xFF, 0xB0, 0x00, 0x04, 0x10};
   BYTE answer[18];

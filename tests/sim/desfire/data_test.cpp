@@ -78,17 +78,16 @@ TEST_F(DataTest, MacedFileAddsAndRequiresTheMac) {
   EXPECT_EQ(host.Frame(0x3D, Concat({Header(1, 0, 10), data})).sw, 0x91AF);
   EXPECT_EQ(host.Frame(0xAF).sw, 0x917E);
   ASSERT_TRUE(host.Authenticate(1, kZeroKey));
-  auto mac = host.Mac(data);
-  Bytes wrongMac = Bytes(mac.begin(), mac.end());
+  const Bytes mac = host.Mac(data);
+  Bytes wrongMac = mac;
   wrongMac[0] ^= 1;
   EXPECT_EQ(host.Frame(0x3D, Concat({Header(1, 0, 10), data, wrongMac})).sw, 0x911E);
   ASSERT_TRUE(host.Authenticate(1, kZeroKey));
-  EXPECT_EQ(host.Frame(0x3D, Concat({Header(1, 0, 10), data, Bytes(mac.begin(), mac.end())})).sw,
-            kOk);
+  EXPECT_EQ(host.Frame(0x3D, Concat({Header(1, 0, 10), data, mac})).sw, kOk);
 
   const Answer read = host.Frame(0xBD, Header(1, 0, 10));
   ASSERT_EQ(read.sw, kOk);
-  EXPECT_EQ(read.data, Concat({data, Bytes(mac.begin(), mac.end())}));
+  EXPECT_EQ(read.data, Concat({data, mac}));
 }
 
 TEST_F(DataTest, EncipheredFileTravelsUnderTheSessionKey) {

@@ -134,7 +134,7 @@ Bytes TestHost::ReceiveCryptogram(const Bytes& cipher) const {
   return out;
 }
 
-std::array<uint8_t, 4> TestHost::Mac(const Bytes& data) const {
+Bytes TestHost::Mac(const Bytes& data) const {
   Bytes padded = data;
   padded.resize(std::max<size_t>(8, (padded.size() + 7) / 8 * 8), 0);
   std::array<uint8_t, 8> chain{};

@@ -42,7 +42,7 @@ class TestHost {
   Bytes EncipheredData(const Bytes& data) const;
   // Card-to-host cryptogram undone: p_i = D(c_i) XOR c_(i-1).
   Bytes ReceiveCryptogram(const Bytes& cipher) const;
-  std::array<uint8_t, 4> Mac(const Bytes& data) const;
+  Bytes Mac(const Bytes& data) const;
 
   static uint16_t Crc(const Bytes& data, uint16_t preset = 0x6363);
   // `data` followed by its CRC, least significant byte first.
