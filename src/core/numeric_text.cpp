@@ -1,5 +1,8 @@
 #include "core/numeric_text.h"
 
+#include <cstdlib>
+#include <string>
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -123,6 +126,30 @@ std::optional<int32_t> RoundToInt32(double value) noexcept {
     return std::nullopt;
   }
   return static_cast<int32_t>(rounded);
+}
+
+std::optional<double> WholeNumber(std::string_view text) noexcept {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  if (text.size() > 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h')) {
+    const std::string_view digits = text.substr(2);
+    if (digits.size() > 8) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : digits) {
+      const int digit = HexDigitValue(c);
+      if (digit < 0) return std::nullopt;
+      value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    return static_cast<double>(static_cast<int32_t>(value));
+  }
+  // Only the characters of a decimal number: no C hex, no "inf" or "nan".
+  if (text.find_first_not_of("0123456789+-.eE") != std::string_view::npos) return std::nullopt;
+  const std::string copy(text);
+  char* end = nullptr;
+  const double value = std::strtod(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size()) return std::nullopt;
+  return value;
 }
 
 }  // namespace tarsin

@@ -15,6 +15,11 @@ namespace tarsin {
 // beyond a double give +/-infinity, the smallest ones 0.
 double NumericValue(std::string_view text) noexcept;
 
+// A text that is wholly one number (blanks around it allowed): decimal with sign, decimal point
+// and exponent, or "&H" and one to eight hexadecimal digits read as a 32-bit two's-complement
+// value, as late-bound hosts read them. Empty for anything else (C hex, "nan", trailing text).
+std::optional<double> WholeNumber(std::string_view text) noexcept;
+
 // 0..15 for a hexadecimal digit of either case, -1 for any other character.
 int HexDigitValue(char c) noexcept;
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/numeric_text.h"
 #include "crypto/ansi_code_page.h"
 #include "crypto/des.h"
 #include "crypto/des_failure.h"
@@ -16,13 +17,6 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool IsSeparator(char32_t c) {
   return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 
 void AppendHexByte(std::string& out, uint8_t byte) {
@@ -140,7 +134,7 @@ std::string Binary(std::string_view hex, bool spaced) {
   out.reserve(hex.size() * 5);
   for (std::size_t i = 0; i < hex.size(); ++i) {
     if (spaced && i > 0 && i % 2 == 0) out.push_back(' ');
-    out += kNibbleBits[HexValue(hex[i])];
+    out += kNibbleBits[HexDigitValue(hex[i])];
   }
   return out;
 }
@@ -149,7 +143,7 @@ Variant::Bytes Bits(std::string_view hex) {
   Variant::Bytes out;
   out.reserve(hex.size() * 4);
   for (char digit : hex) {
-    for (const char* bit = kNibbleBits[HexValue(digit)]; *bit != 0; ++bit) {
+    for (const char* bit = kNibbleBits[HexDigitValue(digit)]; *bit != 0; ++bit) {
       out.push_back(static_cast<uint8_t>(*bit - '0'));
     }
   }
@@ -163,7 +157,7 @@ std::string ReadHexText(std::string_view text, bool removeSeparators, const char
   out.reserve(text.size() + 1);
   for (char c : text) {
     if (removeSeparators && IsSeparator(static_cast<unsigned char>(c))) continue;
-    const int value = HexValue(c);
+    const int value = HexDigitValue(c);
     if (value < 0) RaiseDesError(kDesInvalidHex, source);
     out.push_back(kHexDigits[value]);
   }
@@ -202,7 +196,7 @@ std::vector<uint8_t> HexToByteVector(std::string_view canonicalHex) {
   out.reserve(canonicalHex.size() / 2);
   for (std::size_t i = 0; i + 1 < canonicalHex.size(); i += 2) {
     out.push_back(
-        static_cast<uint8_t>(HexValue(canonicalHex[i]) * 16 + HexValue(canonicalHex[i + 1])));
+        static_cast<uint8_t>(HexDigitValue(canonicalHex[i]) * 16 + HexDigitValue(canonicalHex[i + 1])));
   }
   return out;
 }

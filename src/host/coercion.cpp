@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "core/ascii_text.h"
+#include "core/numeric_text.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -23,25 +24,6 @@ namespace {
 }
 
 
-// A text that is wholly a number: decimal with sign, point and exponent, or &H hexadecimal.
-std::optional<double> ParseNumber(std::string text) {
-  text.erase(0, text.find_first_not_of(" \t"));
-  text.erase(text.find_last_not_of(" \t") + 1);
-  if (text.empty()) return std::nullopt;
-  if (text.size() > 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h')) {
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text.c_str() + 2, &end, 16);
-    if (*end != '\0' || text.size() > 2 + 8) return std::nullopt;
-    // &H literals are 32-bit two's complement, as in the language they come from.
-    return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(value)));
-  }
-  if (text.find_first_of("xXpP") != std::string::npos) return std::nullopt;  // no C hex floats
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (end == text.c_str() || *end != '\0' || std::isnan(value)) return std::nullopt;
-  return value;
-}
-
 double NumberOf(const Variant& value, const char* target) {
   switch (value.kind()) {
     case Variant::Kind::Empty: return 0;
@@ -50,7 +32,7 @@ double NumberOf(const Variant& value, const char* target) {
       const std::string& text = value.asString();
       if (EqualsIgnoringCase(text, "True")) return -1;
       if (EqualsIgnoringCase(text, "False")) return 0;
-      if (auto number = ParseNumber(text)) return *number;
+      if (auto number = WholeNumber(text)) return *number;
       Mismatch(value, target);
     }
     default:

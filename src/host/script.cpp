@@ -1,6 +1,7 @@
 #include "host/script.h"
 
 #include "core/ascii_text.h"
+#include "core/numeric_text.h"
 
 #include <cctype>
 #include <cmath>
@@ -66,25 +67,13 @@ Variant ParseLiteral(std::string_view text) {
   if (EqualsIgnoringCase(text, "True")) return Variant(true);
   if (EqualsIgnoringCase(text, "False")) return Variant(false);
   const std::string literal(text);
-  if (literal.size() > 2 && literal[0] == '&' && (literal[1] == 'H' || literal[1] == 'h')) {
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(literal.c_str() + 2, &end, 16);
-    if (*end != '\0' || literal.size() > 10) throw ScriptError("bad hexadecimal number: " + literal);
-    return Variant(static_cast<int32_t>(static_cast<uint32_t>(value)));
-  }
-  if (!literal.empty() && (std::isdigit(static_cast<unsigned char>(literal[0])) ||
-                           literal[0] == '-' || literal[0] == '+' || literal[0] == '.')) {
-    char* end = nullptr;
-    const double value = std::strtod(literal.c_str(), &end);
-    if (*end == '\0' && std::isfinite(value) &&
-        literal.find_first_of("xXpPnN") == std::string::npos) {
-      if (value == std::trunc(value) && literal.find_first_of(".eE") == std::string::npos &&
-          value >= std::numeric_limits<int32_t>::min() &&
-          value <= std::numeric_limits<int32_t>::max()) {
-        return Variant(static_cast<int32_t>(value));
-      }
-      return Variant(value);
-    }
+  if (const auto number = WholeNumber(literal)) {
+    const bool hex = literal[0] == '&';
+    const bool integral = hex || (literal.find_first_of(".eE") == std::string::npos &&
+                                  *number >= std::numeric_limits<int32_t>::min() &&
+                                  *number <= std::numeric_limits<int32_t>::max());
+    if (integral) return Variant(static_cast<int32_t>(*number));
+    if (std::isfinite(*number)) return Variant(*number);
   }
   throw ScriptError("cannot read the value: " + literal);
 }

@@ -1,5 +1,7 @@
 #include "pcsc/command_table.h"
 
+#include "core/numeric_text.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -134,17 +136,7 @@ std::optional<double> ElementNumber(const Variant& element) {
   if (element.isNumeric()) return element.asDouble();
   if (element.kind() == Variant::Kind::Bool) return element.asBool() ? -1.0 : 0.0;
   if (!element.isString()) return std::nullopt;
-  std::string text = element.asString();
-  text.erase(0, text.find_first_not_of(' '));
-  text.erase(text.find_last_not_of(' ') + 1);
-  if (text.empty()) return std::nullopt;
-  const bool hex = text.size() > 2 && text[0] == '&' && (text[1] == 'H' || text[1] == 'h');
-  const char* begin = text.c_str() + (hex ? 2 : 0);
-  char* end = nullptr;
-  const double value =
-      hex ? static_cast<double>(std::strtoll(begin, &end, 16)) : std::strtod(begin, &end);
-  if (end == begin || *end != '\0') return std::nullopt;
-  return value;
+  return WholeNumber(element.asString());
 }
 
 std::optional<std::string> FillValue(const Placeholder& placeholder,

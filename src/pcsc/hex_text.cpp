@@ -1,5 +1,7 @@
 #include "pcsc/hex_text.h"
 
+#include "core/numeric_text.h"
+
 #include <algorithm>
 
 namespace tarsin {
@@ -10,13 +12,6 @@ constexpr char kDigits[] = "0123456789ABCDEF";
 void AppendHexByte(std::string& out, uint8_t byte) {
   out += kDigits[byte >> 4];
   out += kDigits[byte & 0x0F];
-}
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Out of a byte's range: the placeholder stays, so the command cannot be sent as hex.
         FillCase{ec_DesfireCreateApplication, {"010203", 256, 1},
                  "90CA000005010203[KEY_SETTINGS]0100"},
+        // C hexadecimal is not a number here either: nothing is guessed into a byte.
+        FillCase{ec_DesfireCreateApplication, {"010203", "0x0F", 1},
+                 "90CA000005010203[KEY_SETTINGS]0100"},
+        FillCase{ec_DesfireCreateApplication, {"010203", "&H0F", "&h3"}, "90CA0000050102030F0300"},
         FillCase{ec_DesfireSelectApplication, {"F0E1D2"}, "905A000003F0E1D200"},
         FillCase{ec_DesfireWriteData, {"ignored", "05", "0102030405"}, "903D0000050102030405"
                                                                         "00"},
