@@ -4,6 +4,7 @@
 
 #include "core/ascii_text.h"
 #include "core/numeric_text.h"
+#include "pcsc/command_table.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -76,19 +77,10 @@ const char* TypeName(ValueType type) noexcept {
 }
 
 std::string ToString(const Variant& value) {
-  switch (value.kind()) {
-    case Variant::Kind::Empty: return {};
-    case Variant::Kind::String: return value.asString();
-    case Variant::Kind::Bool: return value.asBool() ? "True" : "False";
-    case Variant::Kind::Double: {
-      const double d = value.asDouble();
-      if (d == std::trunc(d) && std::fabs(d) < 1e15) return fmt::format("{}", static_cast<int64_t>(d));
-      return fmt::format("{}", d);
-    }
-    default:
-      if (value.isNumeric()) return std::to_string(value.asInt64());
-      Mismatch(value, "String");
-  }
+  // Late binding and the command placeholders write values as text the same way.
+  const auto text = value.kind() == Variant::Kind::Null ? std::nullopt : ElementText(value);
+  if (!text) Mismatch(value, "String");
+  return *text;
 }
 
 int32_t ToLong(const Variant& value) { return ToInteger<int32_t>(value, "Long"); }

@@ -1,5 +1,6 @@
 #include "pcsc/command_table.h"
 
+#include "core/ascii_text.h"
 #include "core/numeric_text.h"
 
 #include <fmt/format.h>
@@ -121,9 +122,6 @@ const std::array kCommands = {
 
 const Command kUnknownCommand{0, "Unknown", "Unknown", ""};
 
-// Rounds to the nearest integer, halves to the even neighbour.
-double RoundHalfEven(double value) { return std::nearbyint(value); }
-
 std::string FormatDouble(double value) {
   if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15) {
     return fmt::format("{}", static_cast<long long>(value));
@@ -151,26 +149,23 @@ std::optional<std::string> FillValue(const Placeholder& placeholder,
     case F::HalfLength: {
       const auto text = ElementText(element);
       if (!text) return std::nullopt;
-      const double half = RoundHalfEven(static_cast<double>(text->size()) / 2.0);
-      if (half > 255) return std::nullopt;
-      return fmt::format("{:02X}", static_cast<unsigned>(half));
+      const auto half = RoundToInt32(static_cast<double>(text->size()) / 2.0);
+      if (!half || *half > 255) return std::nullopt;
+      return fmt::format("{:02X}", *half);
     }
     case F::Byte: {
       const auto number = ElementNumber(element);
       if (!number) return std::nullopt;
-      const double rounded = RoundHalfEven(*number);
-      if (!(rounded >= 0 && rounded <= 255)) return std::nullopt;
-      return fmt::format("{:02X}", static_cast<unsigned>(rounded));
+      const auto rounded = RoundToInt32(*number);
+      if (!rounded || *rounded < 0 || *rounded > 255) return std::nullopt;
+      return fmt::format("{:02X}", *rounded);
     }
   }
   return std::nullopt;
 }
 
 void ReplaceAllIgnoringCase(std::string& text, std::string_view name, const std::string& value) {
-  auto equalIgnoringCase = [](char a, char b) {
-    return std::toupper(static_cast<unsigned char>(a)) ==
-           std::toupper(static_cast<unsigned char>(b));
-  };
+  auto equalIgnoringCase = [](char a, char b) { return AsciiLower(a) == AsciiLower(b); };
   size_t from = 0;
   while (true) {
     auto it = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
