@@ -11,15 +11,16 @@
 #include <optional>
 #include <string>
 
+#include "tarsin/export.h"
 #include "tarsin/types.h"
 #include "tarsin/variant.h"
 
 namespace tarsin {
 
 struct EncoderState;
-using EncoderData = EncoderState;
+struct EncoderAccess;
 
-class Encoder {
+class TARSIN_API Encoder {
  public:
   Encoder();
   ~Encoder();
@@ -141,11 +142,9 @@ class Encoder {
                                        uint8_t FromByte, uint8_t ToByte,
                                        std::string& BlocContents) noexcept;
 
-  // Internal state, for the component's own subsystems and the late-bound dispatch.
-  EncoderData& state() noexcept { return *state_; }
-
  private:
-  std::unique_ptr<EncoderData> state_;
+  friend struct EncoderAccess;  // the component's own subsystems reach the state through it
+  std::unique_ptr<tarsin::EncoderState> state_;  // qualified: EncoderState is also a member
 };
 
 }  // namespace tarsin

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "tarsin/export.h"
+
 namespace tarsin {
 
 // Result of every card operation.
@@ -51,7 +53,7 @@ enum SCSS_SecurityLevelEnum : int32_t {
 
 // The last error of an Encoder. The host reads (and may write) the six fields; the encoder
 // rewrites them on every operation, so a kept reference always shows the latest outcome.
-struct CError {
+struct TARSIN_API CError {
   int32_t Number = 0;
   std::string Description;
   int32_t LastDllError = 0;
@@ -62,7 +64,7 @@ struct CError {
 
 // The one failure that reaches the host as an exception: ReaderType while the encoder is closed.
 // Also the error type of the late-bound dispatch.
-class ComError : public std::runtime_error {
+class TARSIN_API ComError : public std::runtime_error {
  public:
   ComError(int32_t number, const std::string& description)
       : std::runtime_error(description), number_(number) {}

@@ -7,9 +7,11 @@
 #include <variant>
 #include <vector>
 
+#include "tarsin/export.h"
+
 namespace tarsin {
 
-class Variant {
+class TARSIN_API Variant {
  public:
   using Bytes = std::vector<uint8_t>;
   using Array = std::vector<Variant>;
@@ -65,6 +67,6 @@ class Variant {
 };
 
 // Readable name of a kind, for error messages ("String", "Byte()", ...).
-const char* KindName(Variant::Kind kind) noexcept;
+TARSIN_API const char* KindName(Variant::Kind kind) noexcept;
 
 }  // namespace tarsin

@@ -29,9 +29,6 @@ struct SendPci {
 };
 
 struct EncoderState {
-  EncoderState();
-  ~EncoderState();
-
   // Reader parameters.
   std::string Device = "<unknown>";
   int32_t Protocol = 1;
@@ -53,8 +50,9 @@ struct EncoderState {
   // object's whole life, across closing and reopening.
   std::array<std::string, 9> AccessConditions;
 
-  // The one cipher object, created on first use.
-  std::unique_ptr<DES> Cipher;
+  // The one cipher object, created on first use (crypto's CipherOf). A shared_ptr carries its own
+  // deleter, so this foundation needs no complete DES type.
+  std::shared_ptr<DES> Cipher;
 
   // Card identification of the card in the field.
   std::string ATRString;

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/numeric_text.h"
-#include "crypto/ansi_code_page.h"
+#include "core/ansi_code_page.h"
 #include "crypto/des.h"
 #include "crypto/des_failure.h"
 

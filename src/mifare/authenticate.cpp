@@ -3,7 +3,7 @@
 
 #include "core/error.h"
 #include "core/failure.h"
-#include "crypto/des.h"
+#include "crypto/encoder_cipher.h"
 #include "mifare/mifare.h"
 #include "pcsc/command_table.h"
 #include "pcsc/exchange.h"
@@ -24,8 +24,7 @@ std::string BlockAddress(int32_t block) {
 std::string NormaliseKey(EncoderState& state, const std::string& key) {
   std::string normalised = key;
   RunStep([&] {
-    if (!state.Cipher) state.Cipher = std::make_unique<DES>();
-    normalised = state.Cipher->ConvertData(Variant(key), cnvInHex + cnvOutHex, false).asString();
+    normalised = CipherOf(state).ConvertData(Variant(key), cnvInHex + cnvOutHex, false).asString();
   });
   return normalised;
 }

@@ -7,7 +7,7 @@
 #include "mifare/value_block.h"
 #include "pcsc/command_table.h"
 #include "pcsc/exchange.h"
-#include "pcsc/hex_text.h"
+#include "core/hex_text.h"
 #include "pcsc/session.h"
 
 namespace tarsin::mifare {

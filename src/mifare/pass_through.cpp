@@ -1,7 +1,7 @@
 // Escape and EscapeExt: the host's own APDUs through the same session, log and error handling.
 #include "core/error.h"
 #include "core/failure.h"
-#include "crypto/des.h"
+#include "crypto/encoder_cipher.h"
 #include "pcsc/command_table.h"
 #include "pcsc/exchange.h"
 #include "pcsc/session.h"
@@ -11,8 +11,7 @@ namespace tarsin {
 namespace {
 
 std::string SpacedHex(EncoderState& state, const std::string& hex) {
-  if (!state.Cipher) state.Cipher = std::make_unique<DES>();
-  return state.Cipher->ConvertData(Variant(hex), cnvInHex + cnvOutSpacedHex, false).asString();
+  return CipherOf(state).ConvertData(Variant(hex), cnvInHex + cnvOutSpacedHex, false).asString();
 }
 
 struct Answer {

@@ -3,10 +3,10 @@
 
 #include "core/error.h"
 #include "core/failure.h"
-#include "host/coercion.h"
+#include "core/coercion.h"
 #include "mifare/access_bits.h"
 #include "mifare/mifare.h"
-#include "pcsc/hex_text.h"
+#include "core/hex_text.h"
 
 namespace tarsin::mifare {
 namespace {
@@ -29,7 +29,7 @@ bool IsKey(std::string& key) {
 // BX as a byte, with the conversions a late-bound Byte argument gets (numeric text included).
 std::optional<uint8_t> ByteOf(const Variant& bx) {
   std::optional<uint8_t> byte;
-  RunStep([&] { byte = host::ToByte(bx); });
+  RunStep([&] { byte = ToByte(bx); });
   return byte;
 }
 

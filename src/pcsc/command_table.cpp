@@ -2,6 +2,7 @@
 
 #include "core/ascii_text.h"
 #include "core/numeric_text.h"
+#include "core/variant_text.h"
 
 #include <fmt/format.h>
 
@@ -122,13 +123,6 @@ const std::array kCommands = {
 
 const Command kUnknownCommand{0, "Unknown", "Unknown", ""};
 
-std::string FormatDouble(double value) {
-  if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15) {
-    return fmt::format("{}", static_cast<long long>(value));
-  }
-  return fmt::format("{}", value);
-}
-
 // A placeholder element as a number, when it reads wholly as one.
 std::optional<double> ElementNumber(const Variant& element) {
   if (element.isNumeric()) return element.asDouble();
@@ -184,25 +178,6 @@ const Command& FindCommand(int32_t code) noexcept {
     if (command.code == code) return command;
   }
   return kUnknownCommand;
-}
-
-std::optional<std::string> ElementText(const Variant& element) {
-  switch (element.kind()) {
-    case Variant::Kind::Empty:
-    case Variant::Kind::Null:
-      return std::string();
-    case Variant::Kind::Bool:
-      return std::string(element.asBool() ? "True" : "False");
-    case Variant::Kind::Double:
-      return FormatDouble(element.asDouble());
-    case Variant::Kind::String:
-      return element.asString();
-    case Variant::Kind::Bytes:
-    case Variant::Kind::Array:
-      return std::nullopt;
-    default:
-      return std::to_string(element.asInt64());
-  }
 }
 
 std::string FillTemplate(const Command& command, const Variant::Array& params) {

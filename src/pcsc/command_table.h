@@ -89,10 +89,6 @@ struct Command {
 // The row of `code`; the "Unknown" row (empty template) for any other code.
 const Command& FindCommand(int32_t code) noexcept;
 
-// A variant as the text that fills a placeholder: text as it is, numbers in decimal,
-// booleans "True"/"False", nothing for empty values; nullopt for a value without a text form.
-std::optional<std::string> ElementText(const Variant& element);
-
 // The command text of `command` with its placeholders filled from `params` (compared without
 // regard to case). A placeholder whose value cannot be produced stays in the text.
 std::string FillTemplate(const Command& command, const Variant::Array& params);

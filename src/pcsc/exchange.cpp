@@ -5,9 +5,9 @@
 #include "core/error.h"
 #include "core/failure.h"
 #include "core/log.h"
-#include "crypto/des.h"
+#include "crypto/encoder_cipher.h"
 #include "pcsc/command_table.h"
-#include "pcsc/hex_text.h"
+#include "core/hex_text.h"
 #include "pcsc/status_texts.h"
 #include "pcsc/winscard.h"
 
@@ -29,9 +29,8 @@ const char* ResultWord(sceReturnCode result) {
 // Blanks and separators removed, upper case, a "0" in front of an odd count: the converter's
 // plain-hex form. nullopt when anything but hex digits remains.
 std::optional<std::string> NormalisedCommand(EncoderState& state, const std::string& text) {
-  if (!state.Cipher) state.Cipher = std::make_unique<DES>();
   try {
-    return state.Cipher->ConvertData(Variant(text), cnvInHex + cnvOutHex, false).asString();
+    return CipherOf(state).ConvertData(Variant(text), cnvInHex + cnvOutHex, false).asString();
   } catch (...) {
     return std::nullopt;
   }

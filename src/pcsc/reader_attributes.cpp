@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 
 #include "core/log.h"
-#include "pcsc/hex_text.h"
+#include "core/hex_text.h"
 #include "pcsc/winscard.h"
 
 namespace tarsin {

@@ -9,7 +9,7 @@
 #include "core/failure.h"
 #include "core/log.h"
 #include "pcsc/card_identification.h"
-#include "pcsc/hex_text.h"
+#include "core/hex_text.h"
 #include "pcsc/reader_attributes.h"
 #include "pcsc/status_texts.h"
 #include "pcsc/winscard.h"

@@ -5,7 +5,7 @@
 #include <functional>
 #include <limits>
 
-#include "crypto/ansi_code_page.h"
+#include "core/ansi_code_page.h"
 #include "registry/dword.h"
 #include "registry/reg_api.h"
 

@@ -1,6 +1,6 @@
 #include "registry/utf16.h"
 
-#include "crypto/ansi_code_page.h"
+#include "core/ansi_code_page.h"
 
 namespace tarsin::registry {
 namespace {

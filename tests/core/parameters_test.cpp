@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/encoder_access.h"
 #include "core/error.h"
 #include "core/log_folder.h"
 #include "tarsin/encoder.h"
@@ -46,9 +47,9 @@ TEST(ParametersLet, SetsTheFieldsOfANewEncoder) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.text));
     Encoder encoder;
-    SetError(encoder.state(), {.number = 0x90010F04, .comFunction = "EncoderCommand"});
+    SetError(StateOf(encoder), {.number = 0x90010F04, .comFunction = "EncoderCommand"});
     encoder.Parameters(c.text);
-    const EncoderState& s = encoder.state();
+    const EncoderState& s = StateOf(encoder);
     EXPECT_EQ(s.Device, c.device);
     EXPECT_EQ(s.Protocol, c.protocol);
     EXPECT_EQ(s.ForceReconnect, c.forceReconnect);
@@ -70,7 +71,7 @@ TEST(ParametersGet, NewEncoderAndRoundTrip) {
   Encoder copy;
   copy.Parameters(text);
   EXPECT_EQ(copy.Parameters(), text);
-  EXPECT_EQ(copy.state().Device, " ACS");
+  EXPECT_EQ(StateOf(copy).Device, " ACS");
 }
 
 TEST(ParametersLog, TextIsLoggedLineByLine) {

@@ -2,6 +2,7 @@
 
 #include <regex>
 
+#include "core/encoder_access.h"
 #include "core/error.h"
 #include "core/log_folder.h"
 #include "tarsin/encoder.h"
@@ -15,7 +16,7 @@ using testing::LogFolder;
 TEST(GetResponseText, ExplainsWithoutLoggingOrTouchingTheError) {
   LogFolder log;
   Encoder encoder;
-  SetError(encoder.state(), {.number = 0x90010F04, .comFunction = "EncoderCommand"});
+  SetError(StateOf(encoder), {.number = 0x90010F04, .comFunction = "EncoderCommand"});
   const size_t linesBefore = log.lines().size();
   EXPECT_EQ(encoder.GetResponseText("6982", "Host"), "[Aborted]  Security state not satisfied.");
   EXPECT_EQ(log.lines().size(), linesBefore);
@@ -26,7 +27,7 @@ TEST(GetResponseText, ExplainsWithoutLoggingOrTouchingTheError) {
 TEST(GetInformation, FourFieldsAndItsLogLines) {
   LogFolder log;
   Encoder encoder;
-  SetError(encoder.state(), {.number = 1, .comFunction = "X"});
+  SetError(StateOf(encoder), {.number = 1, .comFunction = "X"});
   const std::string info = encoder.GetInformation();
   EXPECT_TRUE(
       std::regex_match(info, std::regex(R"(Nemora\|Tarsin RF\|(0|[1-9]\d*)(\.(0|[1-9]\d*)){2})"

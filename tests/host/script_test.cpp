@@ -1,8 +1,8 @@
-#include "host/script.h"
+#include "host/cli/script.h"
 
 #include <gtest/gtest.h>
 
-namespace tarsin::host {
+namespace tarsin::cli {
 namespace {
 
 TEST(Script, LiteralsReadAsTheirKinds) {
@@ -63,4 +63,4 @@ TEST(Script, MalformedLinesAreRefused) {
 }
 
 }  // namespace
-}  // namespace tarsin::host
+}  // namespace tarsin::cli

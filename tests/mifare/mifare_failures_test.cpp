@@ -2,7 +2,7 @@
 // and what the card keeps. Also the late-bound rows.
 #include <gtest/gtest.h>
 
-#include "host/dispatch.h"
+#include "automation/dispatch.h"
 #include "mifare/mifare_fixture.h"
 
 namespace tarsin {
@@ -164,15 +164,15 @@ TEST_F(Mifare, SetAccessConditionAcceptsOnlyCodesOfTheTable) {
 
 // The other rows are exercised by the end-to-end test through tarsin-rf run.
 TEST_F(Mifare, LateBoundBXGivenOrNot) {
-  const auto& trailer = host::FindMember("MifareWriteSectorTrailer");
-  host::Arguments write = {Variant(int32_t{1}),  Variant(kTransport),  Variant(int32_t{1}),
+  const auto& trailer = automation::FindMember("MifareWriteSectorTrailer");
+  automation::Arguments write = {Variant(int32_t{1}),  Variant(kTransport),  Variant(int32_t{1}),
                            Variant(kKeyA),       Variant(kKeyB),       Variant(int32_t{0}),
                            Variant(int32_t{-1}), Variant(int32_t{-1}), Variant(int32_t{-1}),
                            Variant(int32_t{-1}), Variant("x")};
-  EXPECT_EQ(host::Invoke(*encoder_, trailer, write), Variant(int32_t{sceError}));
+  EXPECT_EQ(automation::Invoke(*encoder_, trailer, write), Variant(int32_t{sceError}));
   EXPECT_EQ(encoder_->LastError()->Number, static_cast<int32_t>(0x90010B05));
   write.resize(10);
-  EXPECT_EQ(host::Invoke(*encoder_, trailer, write), Variant(int32_t{scesuccess}));
+  EXPECT_EQ(automation::Invoke(*encoder_, trailer, write), Variant(int32_t{scesuccess}));
   EXPECT_EQ(CardBlock(7), std::string(kKeyA) + "FF078069" + kKeyB);
 }
 

@@ -1,3 +1,4 @@
+#include "core/variant_text.h"
 #include "pcsc/command_table.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "core/encoder_access.h"
 #include "core/error.h"
 #include "pcsc/command_table.h"
 #include "pcsc/exchange.h"
@@ -54,7 +55,7 @@ TEST_F(Session, OpenExchangeAndCloseWriteTheirLogLines) {
   ASSERT_EQ(encoder.OpenEncoder(7), scesuccess);
   std::string data, status;
   ASSERT_EQ(encoder.EscapeExt("ff ca-00 00 00", data, status), scesuccess);
-  const PcscHandle context = encoder.state().hContext, card = encoder.state().hCard;
+  const PcscHandle context = StateOf(encoder).hContext, card = StateOf(encoder).hCard;
   ASSERT_EQ(encoder.CloseEncoder(), scesuccess);
 
   const std::vector<std::string> expected = {
@@ -103,7 +104,7 @@ TEST_F(Session, OpenExchangeAndCloseWriteTheirLogLines) {
 TEST_F(Session, FailedFramesAreLoggedAndRecorded) {
   Encoder encoder;
   Open(encoder);
-  const PcscHandle card = encoder.state().hCard;
+  const PcscHandle card = StateOf(encoder).hCard;
   std::string data, status;
 
   ForceStatusWords(0x6A82);
@@ -191,7 +192,7 @@ TEST_F(Session, CardOperationsNeedAnOpenEncoderAndACard) {
   ExpectError(*encoder.LastError(), {0x90010F01, "Encoder is closed", 0, "Escape",
                                      "SelectCardInRange", ""});
   std::string closedResponse = "stale", closedStatus;
-  EXPECT_EQ(EncoderCommand(encoder.state(), ec_GetUID, Variant(), closedResponse, closedStatus),
+  EXPECT_EQ(EncoderCommand(StateOf(encoder), ec_GetUID, Variant(), closedResponse, closedStatus),
             sceError);
   ExpectError(*encoder.LastError(), {0x90010F01, "Encoder is closed", 0, "EncoderCommand", "", ""});
   EXPECT_EQ(closedResponse, "");
@@ -205,7 +206,7 @@ TEST_F(Session, CardOperationsNeedAnOpenEncoderAndACard) {
 
   // The exchange itself refuses without a card.
   std::string response, statusCode;
-  EXPECT_EQ(EncoderCommand(encoder.state(), ec_GetUID, Variant(), response, statusCode), sceError);
+  EXPECT_EQ(EncoderCommand(StateOf(encoder), ec_GetUID, Variant(), response, statusCode), sceError);
   ExpectError(*encoder.LastError(),
               {0x90010F06, "No card in encoder", 0, "EncoderCommand", "", ""});
   EXPECT_EQ(statusCode, "FFFF");
@@ -226,7 +227,7 @@ TEST_F(Session, SelectReportsAConnectFailureAndKeepsTheContext) {
   EXPECT_EQ(static_cast<uint32_t>(encoder.LastError()->Number), 0x90010F03u);
   EXPECT_EQ(encoder.LastError()->ComFunction, "Escape");
   EXPECT_EQ(encoder.LastError()->RdrCommand, "SelectCardInRange:SCardConnect");
-  EXPECT_NE(encoder.state().hContext, 0);
+  EXPECT_NE(StateOf(encoder).hContext, 0);
   EXPECT_EQ(encoder.Escape("FFCA000000", data), scesuccess);
 }
 
@@ -236,7 +237,7 @@ TEST_F(Session, EncoderStateInItsFourSituations) {
   Open(encoder);
   EXPECT_EQ(encoder.EncoderState(), sceReady);
   // The reader goes away: a connect error other than "no card" still reads as ready.
-  encoder.state().hCard = 0;
+  StateOf(encoder).hCard = 0;
   SetReaderPresent(false);
   EXPECT_EQ(encoder.EncoderState(), sceReady);
   EXPECT_EQ(encoder.LastError()->Number, 0);
@@ -313,7 +314,7 @@ TEST_F(PlatformFaults, ALibraryWithoutConnectFailsAtTheConnectStep) {
   EXPECT_EQ(e.Description, std::string("Can't find DLL entry point SCardConnect in ") +
                                TARSIN_TEST_STUB_PCSC_NO_CONNECT);
   EXPECT_EQ(e.RdrCommand, "SCardConnect");
-  EXPECT_EQ(encoder.state().hContext, 0);  // closed again
+  EXPECT_EQ(StateOf(encoder).hContext, 0);  // closed again
   const auto lines = LogLines(start);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "T       Error 453: " + e.Description + " [" +
                                                       std::to_string(e.LastDllError) + "]"),

@@ -10,17 +10,17 @@
 
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
-#include "host/dispatch.h"
-#include "host/script.h"
+#include "automation/dispatch.h"
+#include "host/cli/script.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin::cli {
 namespace {
 
-using host::Arguments;
-using host::Member;
-using host::MemberKind;
-using host::ValueType;
+using automation::Arguments;
+using automation::Member;
+using automation::MemberKind;
+using tarsin::ValueType;
 using nlohmann::json;
 
 struct RunOptions {
@@ -103,16 +103,16 @@ json ErrorJson(const CError& e) {
           {"RdrCommand", e.RdrCommand}, {"RdrRetCode", e.RdrRetCode}};
 }
 
-Outcome Execute(Encoder& encoder, const host::ScriptCall& call, int line) {
+Outcome Execute(Encoder& encoder, const ScriptCall& call, int line) {
   Outcome outcome{.line = line, .member = call.member};
   try {
-    const Member& member = host::FindMember(call.member, call.propertyLet);
+    const Member& member = automation::FindMember(call.member, call.propertyLet);
     if (call.propertyLet && member.kind != MemberKind::PropertyLet) {
-      throw ComError(host::kDispMemberNotFound, call.member + " cannot be assigned");
+      throw ComError(kDispMemberNotFound, call.member + " cannot be assigned");
     }
     outcome.member = std::string(member.name);
     Arguments args = call.args;
-    const Variant result = host::Invoke(encoder, member, args);
+    const Variant result = automation::Invoke(encoder, member, args);
     if (member.result == ValueType::ReturnCode) {
       outcome.resultName = ReturnCodeName(static_cast<int32_t>(result.asInt64()));
       outcome.ok = result.asInt64() == scesuccess;
@@ -175,10 +175,10 @@ int RunLines(std::istream& in, const RunOptions& options) {
   for (std::string line; std::getline(in, line);) {
     ++lineNumber;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::optional<host::ScriptCall> call;
+    std::optional<ScriptCall> call;
     try {
-      call = host::ParseScriptLine(line);
-    } catch (const host::ScriptError& e) {
+      call = ParseScriptLine(line);
+    } catch (const ScriptError& e) {
       fmt::print(stderr, "line {}: {}\n", lineNumber, e.what());
       return 2;
     }

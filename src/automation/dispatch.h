@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "host/coercion.h"
+#include "core/coercion.h"
 #include "tarsin/encoder.h"
 
-namespace tarsin::host {
+namespace tarsin::automation {
 
 enum class MemberKind { PropertyLet, PropertyGet, Function, Procedure };
 
@@ -51,4 +51,4 @@ Variant Invoke(Encoder& encoder, const Member& member, Arguments& args);
 // The six fields of a CError as a variant array, for hosts that read LastError late-bound.
 Variant ErrorFields(const CError& error);
 
-}  // namespace tarsin::host
+}  // namespace tarsin::automation

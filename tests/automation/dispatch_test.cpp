@@ -1,11 +1,11 @@
-#include "host/dispatch.h"
+#include "automation/dispatch.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 
-namespace tarsin::host {
+namespace tarsin::automation {
 namespace {
 
 class DispatchTest : public ::testing::Test {
@@ -120,4 +120,4 @@ TEST(Coercion, HalvesRoundToEvenAndBooleansAreMinusOne) {
 }
 
 }  // namespace
-}  // namespace tarsin::host
+}  // namespace tarsin::automation

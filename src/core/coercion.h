@@ -8,7 +8,7 @@
 #include "tarsin/types.h"
 #include "tarsin/variant.h"
 
-namespace tarsin::host {
+namespace tarsin {
 
 inline constexpr int32_t kDispUnknownName = static_cast<int32_t>(0x80020006);
 inline constexpr int32_t kDispMemberNotFound = static_cast<int32_t>(0x80020003);
@@ -32,4 +32,4 @@ double ToDouble(const Variant& value);
 // The value changed to `type` (Variant leaves it as it is).
 Variant Coerce(const Variant& value, ValueType type);
 
-}  // namespace tarsin::host
+}  // namespace tarsin

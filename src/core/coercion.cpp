@@ -1,10 +1,10 @@
-#include "host/coercion.h"
+#include "core/coercion.h"
 
 #include <fmt/format.h>
 
 #include "core/ascii_text.h"
 #include "core/numeric_text.h"
-#include "pcsc/command_table.h"
+#include "core/variant_text.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -12,7 +12,7 @@
 #include <optional>
 #include <string_view>
 
-namespace tarsin::host {
+namespace tarsin {
 namespace {
 
 [[noreturn]] void Mismatch(const Variant& value, const char* target) {
@@ -100,4 +100,4 @@ Variant Coerce(const Variant& value, ValueType type) {
   }
 }
 
-}  // namespace tarsin::host
+}  // namespace tarsin

@@ -1,4 +1,4 @@
-#include "host/dispatch.h"
+#include "automation/dispatch.h"
 
 #include <fmt/format.h>
 
@@ -6,7 +6,7 @@
 
 #include <cctype>
 
-namespace tarsin::host {
+namespace tarsin::automation {
 namespace {
 
 using K = MemberKind;
@@ -315,4 +315,4 @@ Variant ErrorFields(const CError& error) {
                                 Variant(error.RdrCommand), Variant(error.RdrRetCode)});
 }
 
-}  // namespace tarsin::host
+}  // namespace tarsin::automation

@@ -1,4 +1,4 @@
-#include "pcsc/hex_text.h"
+#include "core/hex_text.h"
 
 #include <gtest/gtest.h>
 

@@ -24,7 +24,7 @@ std::string DefaultParameterText(const EncoderState& state) {
 
 }  // namespace
 
-Encoder::Encoder() : state_(std::make_unique<EncoderData>()) {
+Encoder::Encoder() : state_(std::make_unique<tarsin::EncoderState>()) {
   WriteLog("--> Constructor");
   state_->OpenMode = 1;
   state_->ForceReconnect = false;

@@ -1,4 +1,4 @@
-#include "host/script.h"
+#include "host/cli/script.h"
 
 #include "core/ascii_text.h"
 #include "core/numeric_text.h"
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <limits>
 
-namespace tarsin::host {
+namespace tarsin::cli {
 namespace {
 
 std::string_view Trim(std::string_view text) {
@@ -113,4 +113,4 @@ std::optional<ScriptCall> ParseScriptLine(std::string_view line) {
   return call;
 }
 
-}  // namespace tarsin::host
+}  // namespace tarsin::cli

@@ -1,4 +1,4 @@
-#include "crypto/ansi_code_page.h"
+#include "core/ansi_code_page.h"
 
 #include <array>
 

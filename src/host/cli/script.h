@@ -9,7 +9,7 @@
 
 #include "tarsin/variant.h"
 
-namespace tarsin::host {
+namespace tarsin::cli {
 
 struct ScriptCall {
   std::string member;
@@ -28,4 +28,4 @@ std::optional<ScriptCall> ParseScriptLine(std::string_view line);
 // One argument literal: "text" ("" for a quote), a number, &H hex, True or False.
 Variant ParseLiteral(std::string_view text);
 
-}  // namespace tarsin::host
+}  // namespace tarsin::cli

@@ -1,0 +1,10 @@
+#include "crypto/encoder_cipher.h"
+
+namespace tarsin {
+
+DES& CipherOf(EncoderState& state) {
+  if (!state.Cipher) state.Cipher = std::make_shared<DES>();
+  return *state.Cipher;
+}
+
+}  // namespace tarsin

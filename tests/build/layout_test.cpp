@@ -1,0 +1,118 @@
+// The shape of the tree: layers that only point down, and a shared library that shows only the
+// public interface.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = TARSIN_TEST_SOURCE_DIR;
+
+// A folder may include its own headers and those of lower layers. Siblings of one layer never
+// include each other; the public headers (tarsin/) are open to all.
+const std::map<std::string, int> kLayers = {
+    {"core", 0},   {"crypto", 1}, {"registry", 1}, {"pcsc", 2},       {"mifare", 3},
+    {"desfire", 3}, {"ui", 3},    {"automation", 4}, {"host", 5},
+};
+
+struct Include {
+  fs::path file;
+  int line;
+  std::string target;
+};
+
+std::vector<Include> QuotedIncludes(const fs::path& root) {
+  static const std::regex kInclude(R"(^\s*#\s*include\s*"([^"]+)\")");
+  std::vector<Include> includes;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const auto extension = entry.path().extension();
+    if (extension != ".h" && extension != ".cpp") continue;
+    std::ifstream in(entry.path());
+    int number = 0;
+    for (std::string text; std::getline(in, text);) {
+      ++number;
+      std::smatch match;
+      if (std::regex_search(text, match, kInclude)) {
+        includes.push_back({fs::relative(entry.path(), kSource), number, match[1]});
+      }
+    }
+  }
+  return includes;
+}
+
+std::string FirstPart(const fs::path& path) { return path.begin()->string(); }
+
+std::string Describe(const Include& include) {
+  return include.file.string() + ":" + std::to_string(include.line) + " includes \"" +
+         include.target + "\"\n";
+}
+
+TEST(Layout, ComponentIncludesPointDownOnly) {
+  std::string violations;
+  for (const Include& include : QuotedIncludes(kSource / "src")) {
+    const std::string from = *std::next(include.file.begin());  // the folder under src/
+    const std::string to = FirstPart(include.target);
+    if (to == "tarsin" || to == from) continue;
+    const auto fromLayer = kLayers.find(from);
+    const auto toLayer = kLayers.find(to);
+    if (fromLayer == kLayers.end() || toLayer == kLayers.end() ||
+        toLayer->second >= fromLayer->second) {
+      violations += Describe(include);
+    }
+  }
+  EXPECT_EQ(violations, "");
+}
+
+TEST(Layout, PublicHeadersAndSimulatorStandAlone) {
+  std::string violations;
+  for (const Include& include : QuotedIncludes(kSource / "include")) {
+    if (FirstPart(include.target) != "tarsin") violations += Describe(include);
+  }
+  // The simulator checks the component, so it shares none of its code; its own "desfire/" is
+  // sim/desfire/.
+  for (const Include& include : QuotedIncludes(kSource / "sim")) {
+    const bool simulatorOwn = fs::exists(kSource / "sim" / include.target) ||
+                              fs::exists(kSource / include.file.parent_path() / include.target);
+    if (!simulatorOwn && kLayers.contains(FirstPart(include.target))) {
+      violations += Describe(include);
+    }
+    if (FirstPart(include.target) == "tarsin") violations += Describe(include);
+  }
+  EXPECT_EQ(violations, "");
+}
+
+TEST(Layout, SharedLibraryShowsOnlyThePublicInterface) {
+  const std::string command =
+      std::string("nm -D --defined-only --demangle '") + TARSIN_TEST_SHARED_LIBRARY + "'";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+  ASSERT_NE(pipe, nullptr);
+  static const std::regex kPublic(
+      R"(^(tarsin::(Encoder|Variant)::|tarsin::KindName\(|(typeinfo|typeinfo name|vtable) for tarsin::ComError$))");
+  std::string others;
+  int encoderMembers = 0;
+  char buffer[4096];
+  while (std::fgets(buffer, sizeof buffer, pipe.get())) {
+    std::string line(buffer);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    // "address type name"; absolute symbols (the version node) have no address worth reading.
+    const size_t name = line.find(' ', line.find(' ') + 1);
+    if (name == std::string::npos) continue;
+    const std::string symbol = line.substr(name + 1);
+    if (line[name - 1] == 'A') continue;
+    if (symbol.starts_with("tarsin::Encoder::")) ++encoderMembers;
+    if (!std::regex_search(symbol, kPublic)) others += symbol + "\n";
+  }
+  EXPECT_EQ(others, "");
+  EXPECT_GT(encoderMembers, 30);  // the library was read at all
+}
+
+}  // namespace
