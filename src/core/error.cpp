@@ -20,6 +20,15 @@ void SetError(EncoderState& state, const ErrorUpdate& update) noexcept {
   }
 }
 
+void SetError(EncoderState& state, const ErrorEntry& entry, ErrorUpdate details) noexcept {
+  try {
+    details.number = entry.number;
+    details.description = std::string(entry.description);
+    SetError(state, details);
+  } catch (...) {
+  }
+}
+
 void ClearError(EncoderState& state, std::string_view comFunction) noexcept {
   try {
     CError& e = LastErrorOf(state);

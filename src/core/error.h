@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/error_catalogue.h"
 #include "core/state.h"
 
 namespace tarsin {
@@ -22,6 +23,8 @@ struct ErrorUpdate {
 
 CError& LastErrorOf(EncoderState& state);
 void SetError(EncoderState& state, const ErrorUpdate& update) noexcept;
+// Records `entry`'s number and description with the other fields of `details`.
+void SetError(EncoderState& state, const ErrorEntry& entry, ErrorUpdate details) noexcept;
 void ClearError(EncoderState& state, std::string_view comFunction = {}) noexcept;
 // Stamps the error with a public operation's name, keeping the inner routine in the trail.
 void TagError(EncoderState& state, std::string_view name) noexcept;

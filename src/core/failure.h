@@ -5,15 +5,20 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
+
+#include "core/error_catalogue.h"
 
 namespace tarsin {
 
 class Failure : public std::runtime_error {
  public:
-  Failure(uint32_t number, const std::string& description, std::string source = {})
-      : std::runtime_error(description),
-        number_(static_cast<int32_t>(number)),
+  // The entry's description, followed by `detail` when the description names something (the
+  // library that could not be loaded).
+  explicit Failure(const ErrorEntry& entry, std::string source = {}, std::string_view detail = {})
+      : std::runtime_error(std::string(entry.description).append(detail)),
+        number_(static_cast<int32_t>(entry.number)),
         source_(std::move(source)) {}
 
   int32_t number() const noexcept { return number_; }

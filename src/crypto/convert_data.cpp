@@ -44,12 +44,12 @@ std::string BitsToHex(const std::vector<bool>& bits) {
 }
 
 const std::string& RequireString(const Variant& in) {
-  if (!in.isString()) RaiseDesError(kDesBadParameterType, kSource);
+  if (!in.isString()) RaiseDesError(errors::kDesBadParameterType, kSource);
   return in.asString();
 }
 
 Variant::Array RequireArray(const Variant& in) {
-  if (!in.isArray()) RaiseDesError(kDesBadParameterType, kSource);
+  if (!in.isArray()) RaiseDesError(errors::kDesBadParameterType, kSource);
   return in.elements();
 }
 
@@ -57,7 +57,7 @@ bool ElementAsBit(const Variant& element) {
   if (element.kind() == Variant::Kind::Bool) return element.asBool();
   if (element.kind() == Variant::Kind::Double) return element.asDouble() != 0.0;
   if (element.isNumeric()) return element.asInt64() != 0;
-  RaiseDesError(kDesBadParameterType, kSource);
+  RaiseDesError(errors::kDesBadParameterType, kSource);
 }
 
 std::string BitsFromArray(const Variant& in) {
@@ -90,11 +90,11 @@ int32_t ElementAsInt32(const Variant& element) {
   if (element.kind() == Variant::Kind::Double) {
     const double rounded = RoundHalfToEven(element.asDouble());
     // NaN fails both comparisons.
-    if (!(rounded >= kMin && rounded <= kMax)) RaiseDesError(kDesBadParameterType, kSource);
+    if (!(rounded >= kMin && rounded <= kMax)) RaiseDesError(errors::kDesBadParameterType, kSource);
     return static_cast<int32_t>(rounded);
   }
   const int64_t value = element.asInt64();
-  if (value < kMin || value > kMax) RaiseDesError(kDesBadParameterType, kSource);
+  if (value < kMin || value > kMax) RaiseDesError(errors::kDesBadParameterType, kSource);
   return static_cast<int32_t>(value);
 }
 
@@ -105,7 +105,7 @@ std::string NumbersToHex(const Variant& in) {
       out += element.asBool() ? "01" : "00";
       continue;
     }
-    if (!element.isNumeric()) RaiseDesError(kDesBadParameterType, kSource);
+    if (!element.isNumeric()) RaiseDesError(errors::kDesBadParameterType, kSource);
     // A negative number is written as its eight-digit two's complement.
     uint32_t value = static_cast<uint32_t>(ElementAsInt32(element));
     std::string digits;
@@ -158,7 +158,7 @@ std::string ReadHexText(std::string_view text, bool removeSeparators, const char
   for (char c : text) {
     if (removeSeparators && IsSeparator(static_cast<unsigned char>(c))) continue;
     const int value = HexDigitValue(c);
-    if (value < 0) RaiseDesError(kDesInvalidHex, source);
+    if (value < 0) RaiseDesError(errors::kDesInvalidHex, source);
     out.push_back(kHexDigits[value]);
   }
   if (out.size() % 2 != 0) out.insert(out.begin(), '0');

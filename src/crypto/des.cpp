@@ -36,7 +36,7 @@ std::vector<uint8_t> ReadHexBytes(const std::string& text, const char* source) {
 }  // namespace
 
 void DES::Keys(int32_t index, const std::string& keyValue) {
-  if (index < 1 || index > 3) RaiseDesError(kDesBadKeyIndex, "Keys");
+  if (index < 1 || index > 3) RaiseDesError(errors::kDesBadKeyIndex, "Keys");
   const Variant bits = ConvertData(keyValue, cnvInHex + cnvOutBits, true);
   uint64_t key = 0;
   for (uint8_t bit : bits.asBytes()) key = (key << 1) | bit;
@@ -57,7 +57,7 @@ std::string DES::Decrypt(const std::string& inData, int32_t flags) {
 }
 
 void DES::ComputeSubKeys(int32_t keyNumber) {
-  if (keyNumber < 1 || keyNumber > 3) RaiseDesError(kDesBadKeyIndex, "ComputeSubKeys");
+  if (keyNumber < 1 || keyNumber > 3) RaiseDesError(errors::kDesBadKeyIndex, "ComputeSubKeys");
   subKeys_[keyNumber - 1] = ScheduleRoundKeys(keys_[keyNumber - 1]);
 }
 
@@ -66,7 +66,7 @@ std::string DES::Cipher(Direction direction, const std::string& inData, int32_t 
   const auto code = static_cast<uint32_t>(flags);
   const uint32_t algorithm = code & kAlgorithmMask;
   if (algorithm != desSingleDES && algorithm != desTripleDES) {
-    RaiseDesError(kDesInvalidAlgorithm, source);
+    RaiseDesError(errors::kDesInvalidAlgorithm, source);
   }
   ComputeSubKeys(1);
   if (algorithm == desTripleDES) {
@@ -92,7 +92,7 @@ std::vector<uint8_t> DES::TransformPieces(Direction direction, std::vector<uint8
     data.resize((data.size() + kBlockSize - 1) / kBlockSize * kBlockSize, 0x00);
   } else if (send && data.size() % kBlockSize != 0) {
     // What the reader deciphers for the card must be whole blocks.
-    RaiseDesError(kDesInvalidDataLength, "Decrypt");
+    RaiseDesError(errors::kDesInvalidDataLength, "Decrypt");
   }
   const auto transform = [&](std::vector<uint8_t> piece) {
     return LoadBlock(TransformBlocks(direction, std::move(piece), pieceFlags).data());
@@ -133,13 +133,13 @@ std::vector<uint8_t> DES::TransformBlocks(Direction direction, std::vector<uint8
   if (padding != 0) {
     const uint32_t padCode = flags & kPaddingMask;
     if (padCode != desPadZero && padCode != desPadSpace) {
-      RaiseDesError(kDesBadPadding, "TransformBlocks");
+      RaiseDesError(errors::kDesBadPadding, "TransformBlocks");
     }
     data.insert(data.end(), padding, padCode == desPadSpace ? 0x20 : 0x00);
   }
   const uint32_t chaining = flags & kChainingMask;
   if (chaining != desChainNone && chaining != desChainCBC) {
-    RaiseDesError(kDesInvalidChaining, "TransformBlocks");
+    RaiseDesError(errors::kDesInvalidChaining, "TransformBlocks");
   }
   const bool cbc = chaining == desChainCBC;
   const bool tripleDES = (flags & kAlgorithmMask) == desTripleDES;

@@ -44,19 +44,6 @@ enum ConvertCodes : int32_t {
   cnvOutText = 6,
 };
 
-// Error numbers raised by the class.
-inline constexpr uint32_t kDesBadKeyIndex = 0xA0010001;
-inline constexpr uint32_t kDesBadParameterType = 0xA0010002;
-inline constexpr uint32_t kDesInvalidHex = 0xA0010003;
-inline constexpr uint32_t kDesInvalidAlgorithm = 0xA0010004;
-inline constexpr uint32_t kDesInvalidChaining = 0xA0010005;
-inline constexpr uint32_t kDesBadPadding = 0xA0010006;
-// Decrypt in send mode takes whole 8-byte blocks only; a shorter last block is refused with
-// "Invalid data length" before any block is deciphered.
-inline constexpr uint32_t kDesInvalidDataLength = 0xA0010007;
-
-// The fixed English description of each number above ("" for any other number).
-const char* DesErrorDescription(uint32_t number) noexcept;
 
 class DES {
  public:

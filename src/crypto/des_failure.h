@@ -1,11 +1,11 @@
 // Raising the cipher's numbered errors.
 #pragma once
 
-#include <cstdint>
+#include "core/error_catalogue.h"
 
 namespace tarsin {
 
-// Throws tarsin::Failure with the number, its description and the routine that raised it.
-[[noreturn]] void RaiseDesError(uint32_t number, const char* source);
+// Throws tarsin::Failure with the entry and the routine that raised it.
+[[noreturn]] void RaiseDesError(const ErrorEntry& entry, const char* source);
 
 }  // namespace tarsin

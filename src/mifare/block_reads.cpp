@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/failure.h"
+#include "core/operation.h"
 #include "mifare/access_bits.h"
 #include "mifare/mifare.h"
 #include "pcsc/command_table.h"
@@ -15,11 +16,11 @@ namespace {
 // The number written by `count` hex digits of `hex` from digit `first` (counted from 0).
 uint32_t HexField(const std::string& hex, size_t first, size_t count) {
   uint32_t value = 0;
-  if (first + count > hex.size()) throw Failure(kErrReadError, "Read error on encoder");
+  if (first + count > hex.size()) throw Failure(errors::kReadError);
   const char* begin = hex.data() + first;
   const auto [end, error] = std::from_chars(begin, begin + count, value, 16);
   if (error != std::errc() || end != begin + count) {
-    throw Failure(kErrReadError, "Read error on encoder");
+    throw Failure(errors::kReadError);
   }
   return value;
 }
@@ -31,74 +32,55 @@ uint8_t BlockByte(const std::string& hex, size_t index) {
 }
 
 sceReturnCode ReadSerialNumber(EncoderState& state, std::string& serialNumber) noexcept {
-  ClearError(state);
-  sceReturnCode result = sceError;
+  Operation operation(state, "ReadSerialNumber");
   if (SelectCardInRange(state) != scesuccess) {
     serialNumber.clear();
-  } else {
-    std::string statusCode;
-    result = EncoderCommand(state, ec_GetUID, Variant::Array{}, serialNumber, statusCode);
+    return operation.Tag(sceError);
   }
-  TagError(state, "ReadSerialNumber");
-  return result;
+  std::string statusCode;
+  return operation.Tag(
+      EncoderCommand(state, ec_GetUID, Variant::Array{}, serialNumber, statusCode));
 }
 
 sceReturnCode ReadDataBloc(EncoderState& state, int32_t block, const std::string& key,
                            uint8_t keyType, std::string& contents) noexcept {
-  constexpr const char* kName = "MifareReadDataBloc";
-  ClearError(state);
-  if (SelectCardInRange(state) != scesuccess) {
-    TagError(state, kName);
-    return sceError;
-  }
+  Operation operation(state, "MifareReadDataBloc");
+  if (SelectCardInRange(state) != scesuccess) return operation.Fail();
   contents.clear();
   const std::string normalisedKey = NormaliseKey(state, key);
-  if (MifareAuthenticate(state, keyType, block, normalisedKey) != 0) {
-    TagError(state, kName);
-    return sceError;
-  }
+  if (MifareAuthenticate(state, keyType, block, normalisedKey) != 0) return operation.Fail();
   std::string statusCode;
-  if (EncoderCommand(state, ec_MifareClassicRead,
-                     Variant::Array{Variant(BlockAddress(block)), Variant(normalisedKey)}, contents,
-                     statusCode) != scesuccess) {
-    TagError(state, kName);
-    return sceError;
-  }
-  ClearError(state, kName);
-  return scesuccess;
+  return operation.Finish(EncoderCommand(
+      state, ec_MifareClassicRead,
+      Variant::Array{Variant(BlockAddress(block)), Variant(normalisedKey)}, contents, statusCode));
 }
 
 sceReturnCode ReadManufacturerCode(EncoderState& state, const std::string& key, uint8_t keyType,
                                    int32_t& serialNumber, uint8_t& checkSum,
                                    std::string& manufacturerInfo) noexcept {
-  constexpr const char* kName = "MifareReadManufacturerCode";
-  ClearError(state);
+  Operation operation(state, "MifareReadManufacturerCode");
   serialNumber = 0;
   checkSum = 0;
   manufacturerInfo.clear();
   std::string block;
   if (ReadDataBloc(state, 0, NormaliseKey(state, key), keyType, block) != scesuccess) {
-    TagError(state, kName);
-    return sceError;
+    return operation.Fail();
   }
   // A short answer (not a Classic block) fills what it can.
   RunStep([&] { serialNumber = static_cast<int32_t>(HexField(block, 0, 8)); });
   RunStep([&] { checkSum = BlockByte(block, 4); });
   if (block.size() > 10) manufacturerInfo = block.substr(10);
-  ClearError(state, kName);
-  return scesuccess;
+  return operation.Succeed();
 }
 
 sceReturnCode ReadSectorTrailer(EncoderState& state, int32_t sector, const std::string& key,
                                 uint8_t keyType, SectorRights& rights) noexcept {
-  constexpr const char* kName = "MifareReadSectorTrailer";
-  ClearError(state);
+  Operation operation(state, "MifareReadSectorTrailer");
   for (auto& security : rights.security) security = scbs_A_Nothing;
   rights.conditions = scss_A_Nothing;
   std::string block;
   if (ReadDataBloc(state, 4 * sector + 3, key, keyType, block) != scesuccess) {
-    TagError(state, kName);
-    return sceError;
+    return operation.Fail();
   }
   RunStep([&] {
     const uint8_t byte7 = BlockByte(block, 7);
@@ -110,8 +92,7 @@ sceReturnCode ReadSectorTrailer(EncoderState& state, int32_t sector, const std::
     rights.conditions = TrailerRights(trailerCode);
     rights.bx = bx;
   });
-  ClearError(state, kName);
-  return scesuccess;
+  return operation.Succeed();
 }
 
 }  // namespace tarsin::mifare

@@ -13,19 +13,6 @@
 
 namespace tarsin::mifare {
 
-inline constexpr uint32_t kErrIncorrectOffsets = 0x90010B04;
-inline constexpr uint32_t kErrIncorrectBX = 0x90010B05;
-inline constexpr uint32_t kErrKeyLength = 0x90010B30;
-inline constexpr uint32_t kErrSecurityInformation = 0x90010B32;
-inline constexpr uint32_t kErrReadError = 0x90010B40;
-inline constexpr uint32_t kErrWriteError = 0x90010B41;
-inline constexpr uint32_t kErrDataBlocLength = 0x90010B42;
-
-// Records an error that `function` found in its arguments or in a block read, before the card
-// was asked to write anything: no reader command, no reader answer.
-void SetOperationError(EncoderState& state, uint32_t number, const char* description,
-                       const char* function) noexcept;
-
 // Key type 1 is key A; every other value is key B.
 inline constexpr uint8_t kKeyA = 1;
 

@@ -1,6 +1,7 @@
 // Escape and EscapeExt: the host's own APDUs through the same session, log and error handling.
 #include "core/error.h"
 #include "core/failure.h"
+#include "core/operation.h"
 #include "crypto/encoder_cipher.h"
 #include "pcsc/command_table.h"
 #include "pcsc/exchange.h"
@@ -22,7 +23,6 @@ struct Answer {
 };
 
 Answer SendRequest(EncoderState& state, int32_t code, const std::string& request) {
-  ClearError(state);
   Answer answer;
   if (SelectCardInRange(state) != scesuccess) return answer;
   answer.selected = true;
@@ -34,16 +34,16 @@ Answer SendRequest(EncoderState& state, int32_t code, const std::string& request
 }  // namespace
 
 sceReturnCode Encoder::Escape(const std::string& Request, std::string& Response) noexcept {
-  auto& state = *state_;
-  Answer answer = SendRequest(state, ec_Escape, Request);
+  Operation operation(*state_, "Escape");
+  Answer answer = SendRequest(*state_, ec_Escape, Request);
   Response = std::move(answer.data);
-  TagError(state, "Escape");
-  return answer.result;
+  return operation.Tag(answer.result);
 }
 
 sceReturnCode Encoder::EscapeExt(const std::string& Request, std::string& Response,
                                  std::string& RetCode) noexcept {
   auto& state = *state_;
+  Operation operation(state, "EscapeExt");
   Answer answer = SendRequest(state, ec_EscapeExt, Request);
   Response.clear();
   if (!answer.selected) {
@@ -57,8 +57,7 @@ sceReturnCode Encoder::EscapeExt(const std::string& Request, std::string& Respon
     Response = RetCode = answer.statusCode;
     answer.result = sceError;
   }
-  TagError(state, "EscapeExt");
-  return answer.result;
+  return operation.Tag(answer.result);
 }
 
 }  // namespace tarsin

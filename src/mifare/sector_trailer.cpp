@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/failure.h"
+#include "core/operation.h"
 #include "core/coercion.h"
 #include "mifare/access_bits.h"
 #include "mifare/mifare.h"
@@ -11,14 +12,8 @@
 namespace tarsin::mifare {
 namespace {
 
-constexpr const char* kName = "MifareWriteSectorTrailer";
 constexpr int32_t kKeyDigits = 12;
 constexpr int32_t kHighestRights = 15;
-
-sceReturnCode Refuse(EncoderState& state, uint32_t number, const char* description) {
-  SetOperationError(state, number, description, kName);
-  return sceError;
-}
 
 bool IsKey(std::string& key) {
   bool valid = false;
@@ -43,20 +38,18 @@ void SetAccessCondition(EncoderState& state, int32_t number, const std::string& 
 
 sceReturnCode WriteSectorTrailer(EncoderState& state, int32_t sector, const std::string& key,
                                  uint8_t keyType, TrailerRequest request) noexcept {
-  ClearError(state);
-  if (!IsKey(request.keyA) || !IsKey(request.keyB)) {
-    return Refuse(state, kErrKeyLength, "A key must contain 12 hex digits");
-  }
+  Operation operation(state, "MifareWriteSectorTrailer");
+  if (!IsKey(request.keyA) || !IsKey(request.keyB)) return operation.Refuse(errors::kKeyLength);
   for (int32_t rights :
        {request.security[0], request.security[1], request.security[2], request.conditions}) {
     if (rights < -1 || rights > kHighestRights) {
-      return Refuse(state, kErrSecurityInformation, "Invalid security information in parameters");
+      return operation.Refuse(errors::kSecurityInformation);
     }
   }
   std::optional<uint8_t> bx;
   if (request.bx) {
     bx = ByteOf(*request.bx);
-    if (!bx) return Refuse(state, kErrIncorrectBX, "Incorrect value for BX");
+    if (!bx) return operation.Refuse(errors::kIncorrectBX);
   }
 
   const int32_t trailer = 4 * sector + 3;
@@ -65,8 +58,7 @@ sceReturnCode WriteSectorTrailer(EncoderState& state, int32_t sector, const std:
   SectorRights rights;
   if (ReadDataBloc(state, trailer, normalisedKey, keyType, current) != scesuccess ||
       ReadSectorTrailer(state, sector, normalisedKey, keyType, rights) != scesuccess) {
-    TagError(state, kName);
-    return sceError;
+    return operation.Fail();
   }
   const uint8_t keysUsed = request.keysToUse == 0 ? rights.keysUsed : request.keysToUse;
   AccessBytes access{};
@@ -74,26 +66,19 @@ sceReturnCode WriteSectorTrailer(EncoderState& state, int32_t sector, const std:
   const bool readable = RunStep([&] {
     for (size_t i = 0; i < access.size(); ++i) access[i] = BlockByte(current, 6 + i);
   });
-  if (!readable) return Refuse(state, kErrReadError, "Read error on encoder");
+  if (!readable) return operation.Refuse(errors::kReadError);
   bool valid = true;
   for (int i = 0; i < 3; ++i) {
     valid = valid &&
             EncodeBlockAccess(state, request.security[i], keysUsed, 1 << i, 4 * sector + i, access);
   }
   valid = valid && EncodeTrailerAccess(request.conditions, keysUsed, 8, access);
-  if (!valid) {
-    return Refuse(state, kErrSecurityInformation, "Invalid security information in parameters");
-  }
+  if (!valid) return operation.Refuse(errors::kSecurityInformation);
 
   std::string contents = request.keyA;
   for (uint8_t byte : access) contents += fmt::format("{:02X}", byte);
   contents += fmt::format("{:02X}", bx.value_or(rights.bx)) + request.keyB;
-  if (WriteDataBloc(state, trailer, normalisedKey, keyType, contents) != scesuccess) {
-    TagError(state, kName);
-    return sceError;
-  }
-  ClearError(state, kName);
-  return scesuccess;
+  return operation.Finish(WriteDataBloc(state, trailer, normalisedKey, keyType, contents));
 }
 
 }  // namespace tarsin::mifare

@@ -14,10 +14,6 @@
 namespace tarsin {
 namespace {
 
-constexpr uint32_t kEncoderClosed = 0x90010F01;
-constexpr uint32_t kNoCard = 0x90010F06;
-constexpr uint32_t kCommandFailed = 0x90010F04;
-
 const char* ResultWord(sceReturnCode result) {
   switch (result) {
     case scesuccess: return "Success";
@@ -43,8 +39,8 @@ struct Frame {
 };
 
 void FailCommand(EncoderState& state, const std::string& errorName, const std::string& retCode) {
-  SetError(state, {.number = kCommandFailed, .description = "Encoder command failed",
-                   .lastDllError = 0, .comFunction = "EncoderCommand",
+  SetError(state, errors::kCommandFailed,
+           {.lastDllError = 0, .comFunction = "EncoderCommand",
                    .rdrCommand = "SCardTransmit:" + errorName, .rdrRetCode = retCode});
 }
 
@@ -119,15 +115,15 @@ sceReturnCode Exchange(EncoderState& state, int32_t code, const Variant::Array& 
                        std::string& response, std::string& statusCode, bool followMore) {
   if (state.hContext == 0) {
     WriteLog(state, "Error, hContext = 0, encoder is closed");
-    SetError(state, {.number = kEncoderClosed, .description = "Encoder is closed",
-                     .lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "",
+    SetError(state, errors::kEncoderClosed,
+             {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "",
                      .rdrRetCode = ""});
     return sceError;
   }
   if (state.hCard == 0) {
     WriteLog(state, "Error, hCard = 0, no card under antenna");
-    SetError(state, {.number = kNoCard, .description = "No card in encoder", .lastDllError = 0,
-                     .comFunction = "EncoderCommand", .rdrCommand = "", .rdrRetCode = ""});
+    SetError(state, errors::kNoCard,
+             {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "", .rdrRetCode = ""});
     return sceError;
   }
   std::string accumulated;

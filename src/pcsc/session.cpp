@@ -128,8 +128,8 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
       WriteLog(state, "SCardEstablishContext returned: " + ResultText(established));
       if (established != 0) {
         CloseEncoderQuietly(state);
-        SetError(state, {.number = kErrCannotEstablish, .description = "Cannot open encoder",
-                         .lastDllError = established, .comFunction = "OpenEncoder",
+        SetError(state, errors::kCannotEstablish,
+                 {.lastDllError = established, .comFunction = "OpenEncoder",
                          .rdrCommand = "SCardEstablishContext",
                          .rdrRetCode = ResultText(established)});
         return sceError;
@@ -150,8 +150,8 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
       return result;
     }
     if (IsNoCardResult(connect.result)) {
-      SetError(state, {.number = kErrNoCard, .description = "No card in encoder",
-                       .lastDllError = connect.result, .comFunction = "OpenEncoder",
+      SetError(state, errors::kNoCard,
+               {.lastDllError = connect.result, .comFunction = "OpenEncoder",
                        .rdrCommand = "SCardConnect", .rdrRetCode = ResultText(connect.result)});
       return result;
     }
@@ -162,8 +162,8 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
       if (attempts < 2) continue;
       return result;
     }
-    SetError(state, {.number = kErrCannotConnect, .description = "Cannot open encoder",
-                     .lastDllError = connect.result, .comFunction = "OpenEncoder",
+    SetError(state, errors::kCannotConnect,
+             {.lastDllError = connect.result, .comFunction = "OpenEncoder",
                      .rdrCommand = "SCardConnect", .rdrRetCode = ResultText(connect.result)});
     if (closeOnFailure) {
       CloseEncoderQuietly(state);
@@ -176,8 +176,8 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
 sceReturnCode SelectCardSteps(EncoderState& state) {
   if (state.hContext == 0) {
     WriteLog(state, "hContext = 0, encoder is closed");
-    SetError(state, {.number = kErrEncoderClosed, .description = "Encoder is closed",
-                     .lastDllError = 0, .comFunction = "SelectCardInRange", .rdrCommand = "",
+    SetError(state, errors::kEncoderClosed,
+             {.lastDllError = 0, .comFunction = "SelectCardInRange", .rdrCommand = "",
                      .rdrRetCode = ""});
     return sceError;
   }
@@ -197,9 +197,8 @@ sceReturnCode SelectCardSteps(EncoderState& state) {
   if (!ReportConnect(state, connect, "SelectCardInRange")) return sceError;
   if (connect.result != 0) {
     const bool noCard = IsNoCardResult(connect.result);
-    SetError(state, {.number = noCard ? kErrNoCard : kErrCannotConnect,
-                     .description = noCard ? "No card in encoder" : "Cannot open encoder",
-                     .lastDllError = connect.result, .comFunction = "SelectCardInRange",
+    SetError(state, noCard ? errors::kNoCard : errors::kCannotConnect,
+             {.lastDllError = connect.result, .comFunction = "SelectCardInRange",
                      .rdrCommand = "SCardConnect", .rdrRetCode = ResultText(connect.result)});
     RunStep([&] { Disconnect(state); });
     state.hCard = 0;

@@ -7,10 +7,6 @@
 
 namespace tarsin {
 
-inline constexpr uint32_t kErrEncoderClosed = 0x90010F01;
-inline constexpr uint32_t kErrCannotEstablish = 0x90010F02;
-inline constexpr uint32_t kErrCannotConnect = 0x90010F03;
-inline constexpr uint32_t kErrNoCard = 0x90010F06;
 
 // Establishes the context when there is none and connects to the card of `Device`. With
 // `closeOnFailure` false a connect failure keeps the context open (for the configuration dialog).

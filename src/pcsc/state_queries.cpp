@@ -23,7 +23,7 @@ sceEncoderState Encoder::EncoderState() noexcept {
       WriteLog(
           "SelectCardInRange() returned okay ==> Encoder is opened and a card is under the "
           "antenna");
-    } else if (static_cast<uint32_t>(LastErrorOf(*state_).Number) == kErrNoCard) {
+    } else if (static_cast<uint32_t>(LastErrorOf(*state_).Number) == errors::kNoCard.number) {
       WriteLog(
           "SelectCardInRange() returned RC_ERROR_ENCODER_EMPTY ==> Encoder is opened, but no "
           "card is under the antenna");
@@ -43,11 +43,12 @@ std::string Encoder::ReaderType() {
   ClearError(*state_);
   if (state_->hContext == 0) {
     WriteLog("hContext = 0 ==> Encoder is closed");
-    SetError(*state_, {.number = kErrEncoderClosed, .description = "Encoder is closed",
+    SetError(*state_, errors::kEncoderClosed, {
                        .lastDllError = 0, .comFunction = "ReaderType", .rdrCommand = "",
                        .rdrRetCode = ""});
     // The one failure that reaches the host.
-    throw ComError(static_cast<int32_t>(kErrEncoderClosed), "Encoder is closed");
+    throw ComError(static_cast<int32_t>(errors::kEncoderClosed.number),
+                   std::string(errors::kEncoderClosed.description));
   }
   std::string result;
   RunStep([&] {

@@ -13,9 +13,6 @@
 
 namespace tarsin {
 
-inline constexpr uint32_t kFileNotFound = 53;
-inline constexpr uint32_t kEntryPointNotFound = 453;
-
 // PC/SC results are `long` here; the component reports them as the 32-bit values of the API.
 inline int32_t PcscResult32(LONG result) noexcept {
   return static_cast<int32_t>(static_cast<uint32_t>(result));

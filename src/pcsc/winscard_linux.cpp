@@ -36,14 +36,14 @@ WinSCard::WinSCard(std::string library) : library_(std::move(library)) {
 
 void* WinSCard::EntryPoint(const char* name) {
   if (!module_) {
-    Failure failure(kFileNotFound, "File not found: " + library_, library_);
+    Failure failure(errors::kFileNotFound, library_, ": " + library_);
     failure.setOsError(loadError_);
     throw failure;
   }
   void* symbol = ::dlsym(module_, name);
   if (!symbol) {
-    Failure failure(kEntryPointNotFound,
-                    std::string("Can't find DLL entry point ") + name + " in " + library_, library_);
+    Failure failure(errors::kEntryPointNotFound, library_,
+                    std::string(" ") + name + " in " + library_);
     failure.setOsError(ENOENT);
     throw failure;
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace tarsin {
 namespace {
 
@@ -81,6 +83,31 @@ TEST(ErrorRoutines, ClearErrorResetsAllButTheName) {
   EXPECT_EQ(e.ComFunction, "CardType");
   EXPECT_EQ(e.RdrCommand, "");
   EXPECT_EQ(e.RdrRetCode, "");
+}
+
+}  // namespace
+}  // namespace tarsin
+
+namespace tarsin {
+namespace {
+
+// Every number is unique, belongs to its family, and is found again by its number; only the two
+// "Cannot open encoder" numbers share a description.
+TEST(ErrorCatalogue, NumbersAreUniqueAndGrouped) {
+  std::set<uint32_t> numbers;
+  std::set<std::string_view> descriptions;
+  for (const ErrorEntry& entry : kErrorCatalogue) {
+    EXPECT_TRUE(numbers.insert(entry.number).second) << std::hex << entry.number;
+    descriptions.insert(entry.description);
+    EXPECT_FALSE(entry.description.empty());
+    EXPECT_EQ(FindError(entry.number), &entry);
+    const uint32_t family = entry.number & 0xFFFFFF00u;
+    const bool grouped = family == 0x90010B00u || family == 0x90010E00u ||
+                         family == 0x90010F00u || family == 0xA0010000u || entry.number < 1000;
+    EXPECT_TRUE(grouped) << std::hex << entry.number;
+  }
+  EXPECT_EQ(descriptions.size() + 1, numbers.size());
+  EXPECT_EQ(FindError(0x90010F07), nullptr);
 }
 
 }  // namespace
