@@ -1,5 +1,7 @@
 #include "automation/dispatch.h"
 
+#include "automation/member_binding.h"
+
 #include <fmt/format.h>
 
 #include "core/ascii_text.h"
@@ -12,245 +14,89 @@ namespace {
 using K = MemberKind;
 using T = ValueType;
 
-std::string Str(const Arguments& a, size_t i) { return a[i] ? a[i]->asString() : std::string(); }
-int32_t Long(const Arguments& a, size_t i) { return a[i] ? ToLong(*a[i]) : 0; }
-uint8_t Byte(const Arguments& a, size_t i) {
-  return a[i] ? ToByte(*a[i]) : 0;
-}
-Variant Result(sceReturnCode result) {
-  return Variant(static_cast<int32_t>(result));
+// The property Parameters is overloaded: its Let and Get halves by their signatures.
+constexpr auto kParametersLet =
+    static_cast<void (Encoder::*)(const std::string&) noexcept>(&Encoder::Parameters);
+constexpr auto kParametersGet = static_cast<std::string (Encoder::*)() noexcept>(&Encoder::Parameters);
+
+// A member this build does not provide yet: it can be found, and fails when called.
+Member Unavailable(int index, std::string_view name, std::vector<Parameter> parameters = {}) {
+  return Member{index, name, K::Function, std::move(parameters), T::ReturnCode, nullptr};
 }
 
-// The MIFARE members come in twins (ReadDataBloc and MifareReadDataBloc...) with the same
-// parameters; one call per shape serves both, given the member to call.
-const std::vector<Parameter> kAccessConditionParameters = {{"AccessConditionNumber", T::Long},
-                                                           {"NewValue", T::String}};
-template <auto Member>
-Variant CallSetAccessCondition(Encoder& e, Arguments& a) {
-  (e.*Member)(Long(a, 0), Str(a, 1));
-  return Variant();
-}
-
-const std::vector<Parameter> kBlocParameters = {{"BlocNumber", T::Long},
-                                                {"Key", T::String},
-                                                {"KeyType", T::Byte},
-                                                {"BlocContents", T::String, true}};
-template <auto Member>
-Variant CallBloc(Encoder& e, Arguments& a) {
-  std::string contents = Str(a, 3);
-  const auto result = (e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), contents);
-  a[3] = Variant(contents);
-  return Result(result);
-}
-
-const std::vector<Parameter> kManufacturerParameters = {{"Key", T::String},
-                                                        {"KeyType", T::Byte},
-                                                        {"SerialNumber", T::Long, true},
-                                                        {"CheckSum", T::Byte, true},
-                                                        {"ManufacturerInfo", T::String, true}};
-template <auto Member>
-Variant CallReadManufacturerCode(Encoder& e, Arguments& a) {
-  int32_t serialNumber = Long(a, 2);
-  uint8_t checkSum = Byte(a, 3);
-  std::string info = Str(a, 4);
-  const auto result = (e.*Member)(Str(a, 0), Byte(a, 1), serialNumber, checkSum, info);
-  a[2] = Variant(serialNumber);
-  a[3] = Variant(checkSum);
-  a[4] = Variant(info);
-  return Result(result);
-}
-
-const std::vector<Parameter> kReadTrailerParameters = {
-    {"SectorNumber", T::Long},    {"Key", T::String},
-    {"KeyType", T::Byte},         {"KeysUsed", T::Byte, true},
-    {"Security0", T::Long, true}, {"Security1", T::Long, true},
-    {"Security2", T::Long, true}, {"Conditions", T::Long, true},
-    {"BX", T::Byte, true}};
-template <auto Member>
-Variant CallReadSectorTrailer(Encoder& e, Arguments& a) {
-  uint8_t keysUsed = Byte(a, 3);
-  auto security0 = static_cast<SCBS_SecurityLevelEnum>(Long(a, 4));
-  auto security1 = static_cast<SCBS_SecurityLevelEnum>(Long(a, 5));
-  auto security2 = static_cast<SCBS_SecurityLevelEnum>(Long(a, 6));
-  auto conditions = static_cast<SCSS_SecurityLevelEnum>(Long(a, 7));
-  uint8_t bx = Byte(a, 8);
-  const auto result = (e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), keysUsed, security0, security1,
-                                  security2, conditions, bx);
-  a[3] = Variant(keysUsed);
-  a[4] = Variant(static_cast<int32_t>(security0));
-  a[5] = Variant(static_cast<int32_t>(security1));
-  a[6] = Variant(static_cast<int32_t>(security2));
-  a[7] = Variant(static_cast<int32_t>(conditions));
-  a[8] = Variant(bx);
-  return Result(result);
-}
-
-const std::vector<Parameter> kValueParameters = {
-    {"BlocNumber", T::Long}, {"Key", T::String}, {"KeyType", T::Byte}, {"Value", T::Long}};
-template <auto Member>
-Variant CallWriteValueBloc(Encoder& e, Arguments& a) {
-  return Result((e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), Long(a, 3)));
-}
-
-const std::vector<Parameter> kWriteTrailerParameters = {
-    {"SectorNumber", T::Long},     {"Key", T::String},
-    {"KeyType", T::Byte},          {"KeyA", T::String},
-    {"KeyB", T::String},           {"KeysToUse", T::Byte},
-    {"Security0", T::Long},        {"Security1", T::Long},
-    {"Security2", T::Long},        {"Conditions", T::Long},
-    {"BX", T::Variant, true, true}};
-template <auto Member>
-Variant CallWriteSectorTrailer(Encoder& e, Arguments& a) {
-  return Result((e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), Str(a, 3), Str(a, 4), Byte(a, 5),
-                            static_cast<SCBS_SecurityLevelEnum>(Long(a, 6)),
-                            static_cast<SCBS_SecurityLevelEnum>(Long(a, 7)),
-                            static_cast<SCBS_SecurityLevelEnum>(Long(a, 8)),
-                            static_cast<SCSS_SecurityLevelEnum>(Long(a, 9)), a[10]));
-}
-
-const std::vector<Parameter> kBytesParameters = {
-    {"BlocNumber", T::Long}, {"Key", T::String},  {"KeyType", T::Byte},
-    {"FromByte", T::Byte},   {"ToByte", T::Byte}, {"BlocContents", T::String, true}};
-template <auto Member>
-Variant CallWriteBytesInBloc(Encoder& e, Arguments& a) {
-  std::string contents = Str(a, 5);
-  const auto result =
-      (e.*Member)(Long(a, 0), Str(a, 1), Byte(a, 2), Byte(a, 3), Byte(a, 4), contents);
-  a[5] = Variant(contents);
-  return Result(result);
-}
-
+// One row a member, one line a row.
+// clang-format off
 const std::vector<Member>& Table() {
   static const std::vector<Member> table = {
-      {0, "Parameters", K::PropertyLet, {{"text", T::String}}, T::None,
-       [](Encoder& e, Arguments& a) { e.Parameters(Str(a, 0)); return Variant(); }},
-      {1, "Parameters", K::PropertyGet, {}, T::String,
-       [](Encoder& e, Arguments&) { return Variant(e.Parameters()); }},
-      {2, "LastError", K::PropertyGet, {}, T::Error,
-       [](Encoder& e, Arguments&) { return ErrorFields(*e.LastError()); }},
-      {3, "EncoderState", K::PropertyGet, {}, T::Long,
-       [](Encoder& e, Arguments&) { return Variant(static_cast<int32_t>(e.EncoderState())); }},
-      {4, "ReaderType", K::PropertyGet, {}, T::String,
-       [](Encoder& e, Arguments&) { return Variant(e.ReaderType()); }},
-      {5, "ATRString", K::PropertyGet, {}, T::String,
-       [](Encoder& e, Arguments&) { return Variant(e.ATRString()); }},
-      {6, "CardType", K::PropertyGet, {}, T::Long,
-       [](Encoder& e, Arguments&) { return Variant(static_cast<int32_t>(e.CardType())); }},
-      {7, "SerialNumberLength", K::PropertyGet, {}, T::Long,
-       [](Encoder& e, Arguments&) { return Variant(e.SerialNumberLength()); }},
-      {8, "GetResponseText", K::Function,
-       {{"sErrorCode", T::String}, {"sErrorCaller", T::String, false, true}}, T::String,
-       [](Encoder& e, Arguments& a) {
-         const auto caller = a[1] ? std::optional<std::string>(a[1]->asString()) : std::nullopt;
-         return Variant(e.GetResponseText(Str(a, 0), caller));
-       }},
-      {9, "SetAccessCondition", K::Procedure, kAccessConditionParameters, T::None,
-       CallSetAccessCondition<&Encoder::SetAccessCondition>},
-      {10, "MifareSetAccessCondition", K::Procedure, kAccessConditionParameters, T::None,
-       CallSetAccessCondition<&Encoder::MifareSetAccessCondition>},
-      {11, "WriteLog", K::Procedure, {{"sMessage", T::String}}, T::None,
-       [](Encoder& e, Arguments& a) { e.WriteLog(Str(a, 0)); return Variant(); }},
-      {12, "GetInformation", K::Function, {}, T::String,
-       [](Encoder& e, Arguments&) { return Variant(e.GetInformation()); }},
-      {13, "Configure", K::Function, {{"Language", T::String}}, T::ReturnCode},
-      {14, "ReOpenEncoder", K::Procedure, {}, T::None,
-       [](Encoder& e, Arguments&) { e.ReOpenEncoder(); return Variant(); }},
-      {15, "OpenEncoder", K::Function, {{"Handle", T::Long}}, T::ReturnCode,
-       [](Encoder& e, Arguments& a) { return Variant(static_cast<int32_t>(e.OpenEncoder(Long(a, 0)))); }},
-      {16, "CloseEncoder", K::Function, {}, T::ReturnCode,
-       [](Encoder& e, Arguments&) { return Variant(static_cast<int32_t>(e.CloseEncoder())); }},
-      {17,
-       "ReadSerialNumber",
-       K::Function,
-       {{"SerialNumber", T::String, true}},
-       T::ReturnCode,
-       [](Encoder& e, Arguments& a) {
-         std::string serialNumber = Str(a, 0);
-         const auto result = e.ReadSerialNumber(serialNumber);
-         a[0] = Variant(serialNumber);
-         return Result(result);
-       }},
-      {18, "Escape", K::Function, {{"Request", T::String}, {"Response", T::String, true}}, T::ReturnCode,
-       [](Encoder& e, Arguments& a) {
-         std::string response = Str(a, 1);
-         const auto result = e.Escape(Str(a, 0), response);
-         a[1] = Variant(response);
-         return Variant(static_cast<int32_t>(result));
-       }},
-      {19, "EscapeExt", K::Function,
-       {{"Request", T::String}, {"Response", T::String, true}, {"RetCode", T::String, true}},
-       T::ReturnCode,
-       [](Encoder& e, Arguments& a) {
-         std::string response = Str(a, 1);
-         std::string retCode = Str(a, 2);
-         const auto result = e.EscapeExt(Str(a, 0), response, retCode);
-         a[1] = Variant(response);
-         a[2] = Variant(retCode);
-         return Variant(static_cast<int32_t>(result));
-       }},
-      {20, "ReadDataBloc", K::Function, kBlocParameters, T::ReturnCode,
-       CallBloc<&Encoder::ReadDataBloc>},
-      {21, "ReadManufacturerCode", K::Function, kManufacturerParameters, T::ReturnCode,
-       CallReadManufacturerCode<&Encoder::ReadManufacturerCode>},
-      {22, "ReadSectorTrailer", K::Function, kReadTrailerParameters, T::ReturnCode,
-       CallReadSectorTrailer<&Encoder::ReadSectorTrailer>},
-      {23, "WriteDataBloc", K::Function, kBlocParameters, T::ReturnCode,
-       CallBloc<&Encoder::WriteDataBloc>},
-      {24, "WriteValueBloc", K::Function, kValueParameters, T::ReturnCode,
-       CallWriteValueBloc<&Encoder::WriteValueBloc>},
-      {25, "WriteSectorTrailer", K::Function, kWriteTrailerParameters, T::ReturnCode,
-       CallWriteSectorTrailer<&Encoder::WriteSectorTrailer>},
-      {26, "WriteBytesInBloc", K::Function, kBytesParameters, T::ReturnCode,
-       CallWriteBytesInBloc<&Encoder::WriteBytesInBloc>},
-      {27, "MifareReadDataBloc", K::Function, kBlocParameters, T::ReturnCode,
-       CallBloc<&Encoder::MifareReadDataBloc>},
-      {28, "MifareReadManufacturerCode", K::Function, kManufacturerParameters, T::ReturnCode,
-       CallReadManufacturerCode<&Encoder::MifareReadManufacturerCode>},
-      {29, "MifareReadSectorTrailer", K::Function, kReadTrailerParameters, T::ReturnCode,
-       CallReadSectorTrailer<&Encoder::MifareReadSectorTrailer>},
-      {30, "MifareWriteDataBloc", K::Function, kBlocParameters, T::ReturnCode,
-       CallBloc<&Encoder::MifareWriteDataBloc>},
-      {31, "MifareWriteValueBloc", K::Function, kValueParameters, T::ReturnCode,
-       CallWriteValueBloc<&Encoder::MifareWriteValueBloc>},
-      {32, "MifareWriteSectorTrailer", K::Function, kWriteTrailerParameters, T::ReturnCode,
-       CallWriteSectorTrailer<&Encoder::MifareWriteSectorTrailer>},
-      {33, "MifareWriteBytesInBloc", K::Function, kBytesParameters, T::ReturnCode,
-       CallWriteBytesInBloc<&Encoder::MifareWriteBytesInBloc>},
-      {34, "DESFireSelectRoot", K::Function, {}, T::ReturnCode},
-      {35, "DESFireSelectApplication", K::Function, {}, T::ReturnCode},
-      {36, "DESFireFormat", K::Function, {}, T::ReturnCode},
-      {37, "DESFireCreateApplication", K::Function, {}, T::ReturnCode},
-      {38, "DESFireDeleteApplication", K::Function, {}, T::ReturnCode},
-      {39, "DESFireGetApplications", K::Function, {}, T::ReturnCode},
-      {40, "DESFireGetVersion", K::Function, {}, T::ReturnCode},
-      {41, "DESFireChangeKey", K::Function, {}, T::ReturnCode},
-      {42, "DESFireGetKeyVersion", K::Function, {}, T::ReturnCode},
-      {43, "DESFireGetKeySettings", K::Function, {}, T::ReturnCode},
-      {44, "DESFireChangeKeySettings", K::Function, {}, T::ReturnCode},
-      {45, "DESFireGetFileIDs", K::Function, {}, T::ReturnCode},
-      {46, "DESFireCreateStdDataFile", K::Function, {}, T::ReturnCode},
-      {47, "DESFireCreateBackupDataFile", K::Function, {}, T::ReturnCode},
-      {48, "DESFireCreateValueFile", K::Function, {}, T::ReturnCode},
-      {49, "DESFireCreateLinearRecordFile", K::Function, {}, T::ReturnCode},
-      {50, "DESFireCreateCyclicRecordFile", K::Function, {}, T::ReturnCode},
-      {51, "DESFireDeleteFile", K::Function, {}, T::ReturnCode},
-      {52, "DESFireGetFileSettings", K::Function, {}, T::ReturnCode},
-      {53, "DESFireChangeFileSettings", K::Function, {}, T::ReturnCode},
-      {54, "DESFireCommitTransaction", K::Function, {}, T::ReturnCode},
-      {55, "DESFireAbortTransaction", K::Function, {}, T::ReturnCode},
-      {56, "DESFireWriteData", K::Function, {}, T::ReturnCode},
-      {57, "DESFireReadData", K::Function, {}, T::ReturnCode},
-      {58, "DESFireWriteRecord", K::Function, {}, T::ReturnCode},
-      {59, "DESFireReadRecords", K::Function, {}, T::ReturnCode},
-      {60, "DESFireClearRecordFile", K::Function, {}, T::ReturnCode},
-      {61, "DESFireGetValue", K::Function, {}, T::ReturnCode},
-      {62, "DESFireDebit", K::Function, {}, T::ReturnCode},
-      {63, "DESFireCredit", K::Function, {}, T::ReturnCode},
-      {64, "DESFireLimitedCredit", K::Function, {}, T::ReturnCode},
+      Let<kParametersLet>(0, "Parameters", "text"),
+      Get<kParametersGet>(1, "Parameters"),
+      Get<&Encoder::LastError>(2, "LastError"),
+      Get<&Encoder::EncoderState>(3, "EncoderState"),
+      Get<&Encoder::ReaderType>(4, "ReaderType"),
+      Get<&Encoder::ATRString>(5, "ATRString"),
+      Get<&Encoder::CardType>(6, "CardType"),
+      Get<&Encoder::SerialNumberLength>(7, "SerialNumberLength"),
+      Method<&Encoder::GetResponseText>(8, "GetResponseText", {"sErrorCode", "sErrorCaller"}),
+      Method<&Encoder::SetAccessCondition>(9, "SetAccessCondition", {"AccessConditionNumber", "NewValue"}),
+      Method<&Encoder::MifareSetAccessCondition>(10, "MifareSetAccessCondition", {"AccessConditionNumber", "NewValue"}),
+      Method<&Encoder::WriteLog>(11, "WriteLog", {"sMessage"}),
+      Method<&Encoder::GetInformation>(12, "GetInformation"),
+      Unavailable(13, "Configure", {{"Language", T::String}}),
+      Method<&Encoder::ReOpenEncoder>(14, "ReOpenEncoder"),
+      Method<&Encoder::OpenEncoder>(15, "OpenEncoder", {"Handle"}),
+      Method<&Encoder::CloseEncoder>(16, "CloseEncoder"),
+      Method<&Encoder::ReadSerialNumber>(17, "ReadSerialNumber", {"SerialNumber"}),
+      Method<&Encoder::Escape>(18, "Escape", {"Request", "Response"}),
+      Method<&Encoder::EscapeExt>(19, "EscapeExt", {"Request", "Response", "RetCode"}),
+      Method<&Encoder::ReadDataBloc>(20, "ReadDataBloc", {"BlocNumber", "Key", "KeyType", "BlocContents"}),
+      Method<&Encoder::ReadManufacturerCode>(21, "ReadManufacturerCode", {"Key", "KeyType", "SerialNumber", "CheckSum", "ManufacturerInfo"}),
+      Method<&Encoder::ReadSectorTrailer>(22, "ReadSectorTrailer", {"SectorNumber", "Key", "KeyType", "KeysUsed", "Security0", "Security1", "Security2", "Conditions", "BX"}),
+      Method<&Encoder::WriteDataBloc>(23, "WriteDataBloc", {"BlocNumber", "Key", "KeyType", "BlocContents"}),
+      Method<&Encoder::WriteValueBloc>(24, "WriteValueBloc", {"BlocNumber", "Key", "KeyType", "Value"}),
+      Method<&Encoder::WriteSectorTrailer>(25, "WriteSectorTrailer", {"SectorNumber", "Key", "KeyType", "KeyA", "KeyB", "KeysToUse", "Security0", "Security1", "Security2", "Conditions", "BX"}),
+      Method<&Encoder::WriteBytesInBloc>(26, "WriteBytesInBloc", {"BlocNumber", "Key", "KeyType", "FromByte", "ToByte", "BlocContents"}),
+      Method<&Encoder::MifareReadDataBloc>(27, "MifareReadDataBloc", {"BlocNumber", "Key", "KeyType", "BlocContents"}),
+      Method<&Encoder::MifareReadManufacturerCode>(28, "MifareReadManufacturerCode", {"Key", "KeyType", "SerialNumber", "CheckSum", "ManufacturerInfo"}),
+      Method<&Encoder::MifareReadSectorTrailer>(29, "MifareReadSectorTrailer", {"SectorNumber", "Key", "KeyType", "KeysUsed", "Security0", "Security1", "Security2", "Conditions", "BX"}),
+      Method<&Encoder::MifareWriteDataBloc>(30, "MifareWriteDataBloc", {"BlocNumber", "Key", "KeyType", "BlocContents"}),
+      Method<&Encoder::MifareWriteValueBloc>(31, "MifareWriteValueBloc", {"BlocNumber", "Key", "KeyType", "Value"}),
+      Method<&Encoder::MifareWriteSectorTrailer>(32, "MifareWriteSectorTrailer", {"SectorNumber", "Key", "KeyType", "KeyA", "KeyB", "KeysToUse", "Security0", "Security1", "Security2", "Conditions", "BX"}),
+      Method<&Encoder::MifareWriteBytesInBloc>(33, "MifareWriteBytesInBloc", {"BlocNumber", "Key", "KeyType", "FromByte", "ToByte", "BlocContents"}),
+      Unavailable(34, "DESFireSelectRoot"),
+      Unavailable(35, "DESFireSelectApplication"),
+      Unavailable(36, "DESFireFormat"),
+      Unavailable(37, "DESFireCreateApplication"),
+      Unavailable(38, "DESFireDeleteApplication"),
+      Unavailable(39, "DESFireGetApplications"),
+      Unavailable(40, "DESFireGetVersion"),
+      Unavailable(41, "DESFireChangeKey"),
+      Unavailable(42, "DESFireGetKeyVersion"),
+      Unavailable(43, "DESFireGetKeySettings"),
+      Unavailable(44, "DESFireChangeKeySettings"),
+      Unavailable(45, "DESFireGetFileIDs"),
+      Unavailable(46, "DESFireCreateStdDataFile"),
+      Unavailable(47, "DESFireCreateBackupDataFile"),
+      Unavailable(48, "DESFireCreateValueFile"),
+      Unavailable(49, "DESFireCreateLinearRecordFile"),
+      Unavailable(50, "DESFireCreateCyclicRecordFile"),
+      Unavailable(51, "DESFireDeleteFile"),
+      Unavailable(52, "DESFireGetFileSettings"),
+      Unavailable(53, "DESFireChangeFileSettings"),
+      Unavailable(54, "DESFireCommitTransaction"),
+      Unavailable(55, "DESFireAbortTransaction"),
+      Unavailable(56, "DESFireWriteData"),
+      Unavailable(57, "DESFireReadData"),
+      Unavailable(58, "DESFireWriteRecord"),
+      Unavailable(59, "DESFireReadRecords"),
+      Unavailable(60, "DESFireClearRecordFile"),
+      Unavailable(61, "DESFireGetValue"),
+      Unavailable(62, "DESFireDebit"),
+      Unavailable(63, "DESFireCredit"),
+      Unavailable(64, "DESFireLimitedCredit"),
   };
   return table;
 }
-
+// clang-format on
 
 }  // namespace
 

@@ -2,33 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
+#include <functional>
+
+#include "support/virtual_reader.h"
 
 namespace tarsin::automation {
 namespace {
 
-class DispatchTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // The encoder logs; keep its file out of the user's folders.
-    folder_ = std::filesystem::temp_directory_path() / "tarsin-dispatch-test";
-    std::filesystem::create_directories(folder_);
-    setenv("XDG_DATA_HOME", folder_.c_str(), 1);
+int32_t ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const ComError& e) {
+    return e.number();
   }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
+  return 0;
+}
 
-  int32_t ErrorOf(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const ComError& e) {
-      return e.number();
-    }
-    return 0;
-  }
-
-  std::filesystem::path folder_;
-};
+using DispatchTest = testing::VirtualReaderTest;
 
 TEST_F(DispatchTest, TheInterfaceHasItsSixtyFiveMembersInOrder) {
   const auto members = Members();
@@ -60,27 +50,52 @@ TEST_F(DispatchTest, ArgumentsAreCoercedOrRefusedLikeLateBinding) {
   // A number where a string is declared becomes its decimal text.
   Arguments number{Variant(int32_t{1234})};
   Invoke(encoder, FindMember("WriteLog"), number);
+  EXPECT_TRUE(LogLines().back().ends_with(" 1234")) << LogLines().back();
 
   const struct {
     Variant value;
-    int32_t error;
+    int32_t error;  // 0: the call goes through with `handle`
+    int32_t handle;
   } handles[] = {
-      {Variant("12"), 0},
-      {Variant(2.5), 0},
+      {Variant("12"), 0, 12},
+      {Variant(2.5), 0, 2},
       {Variant("abc"), kDispTypeMismatch},
       {Variant(3e10), kDispOverflow},
       {Variant(int64_t{1} << 40), kDispOverflow},
       {Variant(Variant::Array{}), kDispTypeMismatch},
   };
+  encoder.Parameters("device=" + std::string(testing::kReader) + ";protocol=2");
   for (const auto& h : handles) {
     // Coercion is checked before the member runs, so nothing is opened on a refusal.
+    const size_t logSize = LogSize();
     Arguments a{h.value};
-    if (h.error != 0) {
-      EXPECT_EQ(ErrorOf([&] { Invoke(encoder, FindMember("OpenEncoder"), a); }), h.error);
-    } else {
-      EXPECT_EQ(ToLong(h.value), h.value.isString() ? 12 : 2);
-    }
+    EXPECT_EQ(ErrorOf([&] {
+                EXPECT_EQ(Invoke(encoder, FindMember("OpenEncoder"), a), Variant(int32_t{0}));
+              }),
+              h.error);
+    const auto lines = LogLines(logSize);
+    const std::string entry = "--> OpenEncoder(" + std::to_string(h.handle) + ",";
+    EXPECT_EQ(h.error == 0, !lines.empty() && lines[0].find(entry) != std::string::npos);
   }
+}
+
+// In/out arguments come back with what the member wrote, enumerations as Long.
+TEST_F(DispatchTest, InOutArgumentsAreWrittenBack) {
+  Encoder encoder;
+  Open(encoder);
+  Arguments uid{Variant("")};
+  EXPECT_EQ(Invoke(encoder, FindMember("ReadSerialNumber"), uid), Variant(int32_t{scesuccess}));
+  EXPECT_EQ(uid[0], Variant("04A1B2C3"));
+  Arguments trailer{Variant(int32_t{1}), Variant("FFFFFFFFFFFF"), Variant(uint8_t{1}),
+                    Variant(uint8_t{0}),  Variant(int32_t{0}),     Variant(int32_t{0}),
+                    Variant(int32_t{0}),  Variant(int32_t{0}),     Variant(uint8_t{0})};
+  EXPECT_EQ(Invoke(encoder, FindMember("MifareReadSectorTrailer"), trailer),
+            Variant(int32_t{scesuccess}));
+  // The transport trailer FF 07 80 69: data blocks open to both keys, key B readable.
+  EXPECT_EQ(trailer[3], Variant(uint8_t{1}));
+  EXPECT_EQ(trailer[4], Variant(int32_t{scbs_A_ReadWrite + scbs_B_ReadWrite}));
+  EXPECT_EQ(trailer[7], Variant(int32_t{scss_A_WriteKeysConditions}));
+  EXPECT_EQ(trailer[8], Variant(uint8_t{0x69}));
 }
 
 TEST_F(DispatchTest, ArgumentCountsAreChecked) {
