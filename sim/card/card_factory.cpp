@@ -4,7 +4,6 @@
 #include <mutex>
 #include <stdexcept>
 
-
 namespace tarsin::sim {
 
 namespace {

@@ -63,8 +63,12 @@ class ScopedEnvironment {
 
 // One entry of the readers file; `card` is a card's JSON, or null for an empty reader.
 inline nlohmann::json Reader(const std::string& name, nlohmann::json card) {
-  return {{"name", name},          {"vendor", "Tarsin"}, {"ifdType", "Test reader"},
-          {"ifdVersion", "2.1.300"}, {"serial", "SN-42"},  {"card", std::move(card)}};
+  return {{"name", name},
+          {"vendor", "Tarsin"},
+          {"ifdType", "Test reader"},
+          {"ifdVersion", "2.1.300"},
+          {"serial", "SN-42"},
+          {"card", std::move(card)}};
 }
 
 // A blank MIFARE Classic 1K with transport keys.
