@@ -15,7 +15,8 @@
 // every power-up of the field (connect after a reset, reconnect with reset, card insertion).
 //
 // Adapting a card class that has Transmit/Reset/Atr/Uid/Save/Load of its own takes a
-// subclass forwarding those five calls and a line in RegisterBuiltinCardTypes().
+// subclass forwarding those calls, a function registering its types with RegisterCardType()
+// and a call to it in sim/card_types.cpp.
 #pragma once
 
 #include <array>

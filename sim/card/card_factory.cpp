@@ -4,24 +4,13 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "card/mifare_classic.h"
-#include "card/mifare_ultralight.h"
-#include "desfire/desfire_reader_card.h"
-
 namespace tarsin::sim {
 
 namespace {
 
 struct Registry {
   std::mutex mutex;
-  std::map<std::string, CardLoader> loaders{
-      {"mifare-classic-1k", [](const nlohmann::json& s) { return MifareClassic::Load(s); }},
-      {"mifare-classic-4k", [](const nlohmann::json& s) { return MifareClassic::Load(s); }},
-      {"mifare-ultralight", [](const nlohmann::json& s) { return MifareUltralight::Load(s); }},
-      {"mifare-desfire-ev1-2k", DesfireReaderCard::Load},
-      {"mifare-desfire-ev1-4k", DesfireReaderCard::Load},
-      {"mifare-desfire-ev1-8k", DesfireReaderCard::Load},
-  };
+  std::map<std::string, CardLoader> loaders;
 };
 
 Registry& TheRegistry() {

@@ -12,7 +12,8 @@ namespace tarsin::sim {
 
 using CardLoader = std::function<std::unique_ptr<Card>(const nlohmann::json& saved)>;
 
-// Adds or replaces the loader of a card type. The MIFARE types are known from the start.
+// Adds or replaces the loader of a card type. Each card model registers its own types; the
+// programs that serve cards register them all through sim/card_types.cpp.
 void RegisterCardType(const std::string& type, CardLoader loader);
 
 // The card saved in `saved`. A saved card with "uid" but no memory is a blank card of its type.

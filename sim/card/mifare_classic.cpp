@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "card/atr.h"
+#include "card/card_factory.h"
 #include "card/card_json.h"
 
 namespace tarsin::sim {
@@ -74,6 +75,12 @@ std::unique_ptr<MifareClassic> MifareClassic::Load(const nlohmann::json& saved) 
     std::copy(blocks.begin(), blocks.end(), card->blocks_.begin());
   }
   return card;
+}
+
+void MifareClassic::RegisterTypes() {
+  for (const char* type : {kType1K, kType4K}) {
+    RegisterCardType(type, [](const nlohmann::json& saved) { return Load(saved); });
+  }
 }
 
 std::string MifareClassic::Type() const {

@@ -21,6 +21,8 @@ class MifareClassic final : public Card, public StorageCard {
   MifareClassic(Size size, const Bytes& uid);
   // Throws std::invalid_argument when the saved state does not describe such a card.
   static std::unique_ptr<MifareClassic> Load(const nlohmann::json& saved);
+  // Makes the 1K and 4K types known to the card factory.
+  static void RegisterTypes();
 
   std::string Type() const override;
   Bytes Uid() const override { return uid_; }

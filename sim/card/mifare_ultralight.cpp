@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "card/atr.h"
+#include "card/card_factory.h"
 #include "card/card_json.h"
 
 namespace tarsin::sim {
@@ -34,6 +35,10 @@ std::unique_ptr<MifareUltralight> MifareUltralight::Load(const nlohmann::json& s
   if (saved.contains("pages"))
     card->pages_ = FixedSizeRows<4>(saved.at("pages"), kPageCount, "pages");
   return card;
+}
+
+void MifareUltralight::RegisterType() {
+  RegisterCardType(kType, [](const nlohmann::json& saved) { return Load(saved); });
 }
 
 std::string MifareUltralight::Type() const {

@@ -17,6 +17,8 @@ class MifareUltralight final : public Card, public StorageCard {
   explicit MifareUltralight(const Bytes& uid);
   // Throws std::invalid_argument when the saved state does not describe such a card.
   static std::unique_ptr<MifareUltralight> Load(const nlohmann::json& saved);
+  // Makes the type known to the card factory.
+  static void RegisterType();
 
   std::string Type() const override;
   Bytes Uid() const override { return uid_; }

@@ -1,9 +1,18 @@
 #include "desfire/desfire_reader_card.h"
 
+#include "card/card_factory.h"
+#include "desfire/card_memory.h"
+
 namespace tarsin::sim {
 
 std::unique_ptr<Card> DesfireReaderCard::Load(const nlohmann::json& saved) {
   return std::make_unique<DesfireReaderCard>(DesfireCard::Load(saved));
+}
+
+void DesfireReaderCard::RegisterTypes() {
+  for (auto capacity : {DesfireCapacity::k2K, DesfireCapacity::k4K, DesfireCapacity::k8K}) {
+    RegisterCardType(desfire::FactsOf(capacity).type, Load);
+  }
 }
 
 // TL 06, T0 75 (FSCI 5: 64-byte frames), TA 77, TB 81, TC 02, historical byte 80.

@@ -15,6 +15,8 @@ class DesfireReaderCard final : public Card {
 
   // Throws std::invalid_argument for a state that is not a DESFire card.
   static std::unique_ptr<Card> Load(const nlohmann::json& saved);
+  // Makes the 2K, 4K and 8K types known to the card factory.
+  static void RegisterTypes();
 
   std::string Type() const override { return card_.Type(); }
   Bytes Uid() const override { return card_.Uid(); }

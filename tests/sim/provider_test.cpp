@@ -11,7 +11,7 @@
 
 #include "card/bytes.h"
 #include "provider/faults.h"
-#include "temporary_readers.h"
+#include "support/scratch_folder.h"
 
 namespace tarsin::sim::testing {
 namespace {
@@ -19,18 +19,17 @@ namespace {
 constexpr char kReader[] = "Reader A";
 constexpr char kEmpty[] = "Reader B";
 
-class Provider : public TemporaryReaders {
+using tarsin::testing::Classic1K;
+using tarsin::testing::Reader;
+
+class Provider : public tarsin::testing::ScratchReadersTest {
  protected:
   void SetUp() override {
-    TemporaryReaders::SetUp();
-    WriteReaders({{"readers", {Reader(kReader, Classic1K()), Reader(kEmpty, nullptr)}}});
+    readers_.WriteReaders({Reader(kReader, Classic1K()), Reader(kEmpty, nullptr)});
     ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_),
               SCARD_S_SUCCESS);
   }
-  void TearDown() override {
-    SCardReleaseContext(context_);
-    TemporaryReaders::TearDown();
-  }
+  void TearDown() override { SCardReleaseContext(context_); }
   LONG Connect(SCARDHANDLE& card, const char* reader = kReader, DWORD share = SCARD_SHARE_SHARED,
                DWORD protocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1) {
     DWORD active = 0;
@@ -107,9 +106,11 @@ TEST_F(Provider, ContextsAndReaderListFollowPcscLite) {
 TEST_F(Provider, ConnectResults) {
   auto t1_only = Reader("T1 only", Classic1K());
   t1_only["protocols"] = {"T1"};
-  WriteReaders({{"readers",
-                 {Reader(kReader, Classic1K()), Reader(kEmpty, nullptr), t1_only,
-                  Reader("Broken card", {{"type", "mifare-classic-1k"}, {"uid", "0102"}})}}});
+  // The DESFire reader shows that the provider registered the card types of both libraries.
+  readers_.WriteReaders(
+      {Reader(kReader, Classic1K()), Reader(kEmpty, nullptr), t1_only,
+       Reader("Broken card", {{"type", "mifare-classic-1k"}, {"uid", "0102"}}),
+       Reader("DESFire", {{"type", "mifare-desfire-ev1-8k"}, {"uid", "04112233445566"}})});
   SCARDHANDLE card = 0;
   struct Case {
     const char* reader;
@@ -124,6 +125,7 @@ TEST_F(Provider, ConnectResults) {
       {kEmpty, SCARD_SHARE_DIRECT, 0, SCARD_S_SUCCESS},
       {"Broken card", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_W_UNRESPONSIVE_CARD},
       {kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, SCARD_S_SUCCESS},
+      {"DESFire", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_S_SUCCESS},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Connect(card, c.reader, c.share, c.protocols), c.result) << c.reader;
@@ -284,9 +286,9 @@ TEST_F(Provider, InjectedFaults) {
 }
 
 TEST_F(Provider, FaultsWrittenByHandInTheFile) {
-  auto contents = ReadReaders();
+  auto contents = readers_.Read();
   contents["readers"][0]["faults"] = {{"connectResults", {0x8010000Bu}}, {"statusWords", {"6300"}}};
-  WriteReaders(contents);
+  readers_.Write(contents);
   SCARDHANDLE card = 0;
   EXPECT_EQ(Connect(card), SCARD_E_SHARING_VIOLATION);
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
@@ -328,16 +330,6 @@ TEST_F(Provider, StatusChangeSeesCardsComeAndGo) {
   EXPECT_TRUE(unknown.dwEventState & SCARD_STATE_UNKNOWN);
 }
 
-// Runs `body` in a child process and returns its exit status.
-template <typename Body>
-int InChild(Body body) {
-  pid_t child = ::fork();
-  if (child == 0) ::_exit(body());
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
-
 TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
   // Each block of every other sector gets its own number, from a process of its own.
   auto writer = [](int first_sector) {
@@ -359,12 +351,15 @@ TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
       return 0;
     };
   };
-  pid_t odd = ::fork();
-  if (odd == 0) ::_exit(writer(1)());
-  EXPECT_EQ(InChild(writer(2)), 0);
-  int status = 0;
-  ::waitpid(odd, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  pid_t children[2];
+  for (int first_sector : {1, 2}) {
+    if ((children[first_sector - 1] = ::fork()) == 0) ::_exit(writer(first_sector)());
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
 
   SCARDHANDLE card = 0;
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
@@ -378,8 +373,8 @@ TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
 }
 
 TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
-  ::unsetenv("TARSIN_RF_VIRTUAL_READERS");
-  ::setenv("XDG_DATA_HOME", folder_.c_str(), 1);
+  tarsin::testing::ScopedEnvironment no_file("TARSIN_RF_VIRTUAL_READERS", std::nullopt);
+  tarsin::testing::ScopedEnvironment data("XDG_DATA_HOME", folder_.path().string());
   SCARDCONTEXT context = 0;
   ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context), SCARD_S_SUCCESS);
   EXPECT_TRUE(std::filesystem::exists(folder_ / "Quillon/Nemora/virtual-readers.json"));
@@ -393,11 +388,10 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   // A blank 1K with transport keys.
   EXPECT_EQ(ReadBlock(card, 7), "000000000000FF078069FFFFFFFFFFFF9000");
   SCardReleaseContext(context);
-  ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(Provider, UnreadableFileIsNoService) {
-  std::ofstream(path_) << "{ not json";
+  std::ofstream(readers_.path()) << "{ not json";
   SCARDCONTEXT context = 0;
   EXPECT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context),
             SCARD_E_NO_SERVICE);

@@ -1,11 +1,13 @@
-// The PC/SC storage-card reader's answers for MIFARE Classic and Ultralight cards.
+// The PC/SC part-3 reader's answers for MIFARE Classic, Ultralight and DESFire cards.
 #include <gtest/gtest.h>
 
-#include "card/atr.h"
+#include <random>
+
 #include "card/card_factory.h"
 #include "card/mifare_classic.h"
 #include "card/mifare_ultralight.h"
 #include "reader_fixture.h"
+#include "store/readers_file.h"
 
 namespace tarsin::sim::testing {
 namespace {
@@ -29,7 +31,24 @@ TEST(Atr, StorageCardAtrsCarryTheirCheckByte) {
   EXPECT_EQ(ToHex(MifareClassic(MifareClassic::Size::k4K, kUid4).Atr()),
             "3B8F8001804F0CA0000003060300020000000069");
   EXPECT_EQ(ToHex(MifareUltralight(kUid7).Atr()), "3B8F8001804F0CA0000003060300030000000068");
-  EXPECT_EQ(ToHex(ProcessorCardAtr({0x80})), "3B8180018080");  // as readers give for DESFire
+  // As readers give for DESFire: historical byte 80 of the ATS.
+  EXPECT_EQ(ToHex(LoadCard({{"type", "mifare-desfire-ev1-2k"}, {"uid", "04112233445566"}})->Atr()),
+            "3B8180018080");
+}
+
+// The reader answers GET DATA for a processor card too (UID, ATS) and passes native commands on.
+TEST(DesfireReader, DefaultCardAnswersGetDataAndNativeCommands) {
+  nlohmann::json card = ReadersFile::DefaultContents()["readers"][1]["card"];
+  EXPECT_EQ(card["type"], "mifare-desfire-ev1-4k");
+  EXPECT_EQ(LoadCard(card)->Uid().size(), 7u);
+  card["uid"] = "04A1B2C3D4E5F6";
+  VirtualReader reader;
+  reader.Insert(LoadCard(card));
+  ExpectAnswers(reader, {
+                            {"FFCA000000", "04A1B2C3D4E5F69000"},
+                            {"FFCA010000", "0675778102809000"},
+                            {"906E000000", "0010009100"},  // 4K of free memory
+                        });
 }
 
 TEST(ClassicReader, GetDataAndLoadKeyStatusWords) {
@@ -188,6 +207,30 @@ TEST(CardFactory, RebuildsSavedCardsAndRefusesMalformedOnes) {
         R"({"type":"mifare-classic-1k","uid":"01020304","blocks":["00"]})",
         R"({"type":"mifare-ultralight","uid":"01020304"})", R"([1,2])", R"({"type":7})"}) {
     EXPECT_THROW(LoadCard(nlohmann::json::parse(bad)), std::invalid_argument) << bad;
+  }
+}
+
+// Whatever bytes a client sends, the reader answers with a status word and the card stays sound.
+TEST(ReaderRobustness, RandomCommandsAlwaysGetAStatusWord) {
+  std::mt19937 random(20261206);
+  for (const char* type : {"mifare-classic-1k", "mifare-classic-4k", "mifare-ultralight"}) {
+    VirtualReader reader;
+    reader.Insert(LoadCard({{"type", type}, {"uid", "04112233445566"}}));
+    for (int round = 0; round < 20000; ++round) {
+      // Mostly class FF with the instructions the reader knows, so that the checks get reached.
+      Bytes apdu(random() % 24);
+      for (auto& byte : apdu) byte = static_cast<std::uint8_t>(random());
+      constexpr std::uint8_t kInstructions[] = {0xCA, 0x82, 0x86, 0xB0, 0xD6, 0xD7, 0xB1};
+      if (apdu.size() > 1 && random() % 4) {
+        apdu[0] = 0xFF;
+        apdu[1] = kInstructions[random() % sizeof kInstructions];
+      }
+      Bytes answer = reader.Transmit(apdu);
+      ASSERT_GE(answer.size(), 2u) << type;
+      ASSERT_LE(answer.size(), 18u) << type;
+    }
+    // The card's state still saves and loads.
+    EXPECT_NO_THROW(LoadCard(reader.card()->Save())) << type;
   }
 }
 

@@ -1,169 +1,184 @@
-#include "card_fixture.h"
+// Files at work: frames, secure messaging, transactions, records and values.
+#include <functional>
+
+#include "host.h"
 
 namespace tarsin::sim::testing {
 namespace {
 
-// Files of application 0x010203; access with key 1 unless free.
-class DataTest : public CardTest {
+// Application 0x010203 with four keys; access with key 1 unless free.
+class DataTest : public DesfireTest {
  protected:
   void SetUp() override {
-    EnterApplication();
-    Create(0xCD, 0x00, 0x00, 0xEEEE, Uint24(300));  // standard, free
-    Create(0xCD, 0x01, 0x01, 0x1111, Uint24(40));   // standard, MACed, key 1
-    Create(0xCD, 0x02, 0x03, 0x1111, Uint24(40));   // standard, enciphered, key 1
-    Create(0xCB, 0x03, 0x00, 0xEEEE, Uint24(16));   // backup, free
-    Create(0xC1, 0x04, 0x00, 0xEEEE, Concat({Uint24(4), Uint24(2)}));  // linear
-    Create(0xC0, 0x05, 0x00, 0xEEEE, Concat({Uint24(2), Uint24(3)}));  // cyclic, keeps 2
-    Create(0xCD, 0x06, 0x00, 0x2222, Uint24(8));                       // key 2 only
+    EnterApplication(0x0F, 4);
+    for (const char* create : {
+             "CD 00 00 EEEE 2C0100",                         // standard, 300 bytes, free
+             "CD 01 01 1111 280000",                         // standard, MACed
+             "CD 02 03 1111 280000",                         // standard, enciphered
+             "CB 03 00 EEEE 100000",                         // backup
+             "C1 04 00 EEEE 040000 020000",                  // linear, two records of 4
+             "C0 05 00 EEEE 020000 030000",                  // cyclic, keeps two records of 2
+             "CC 06 00 EEEE 9CFFFFFF 64000000 0A000000 01",  // value -100..100, 10, limited credit
+             "CC 07 03 3012 00000000 E8030000 F4010000 00",  // enciphered; Read 1 Write 2 RW 3
+         }) {
+      ASSERT_EQ(host.Send(create), "9100") << create;
+    }
   }
-
-  // `rights` as the card's two bytes: ReadWrite Change, Read Write.
-  void Create(uint8_t instruction, uint8_t number, uint8_t communication, uint16_t rights,
-              const Bytes& sizes) {
-    ASSERT_EQ(host.Frame(instruction,
-                         Concat({{number, communication},
-                                 {static_cast<uint8_t>(rights >> 8), static_cast<uint8_t>(rights)},
-                                 sizes}))
-                  .sw,
-              kOk);
-  }
-
-  static Bytes Header(uint8_t file, uint32_t offset, uint32_t length) {
-    return Concat({{file}, Uint24(offset), Uint24(length)});
-  }
-
-  Answer Write(uint8_t file, uint32_t offset, const Bytes& data, size_t frame = 52) {
-    return host.Command(
-        0x3D, Concat({Header(file, offset, static_cast<uint32_t>(data.size())), data}), frame);
+  // Commands in turn, each with its answer (data and status word) and what it shows.
+  void Expect(std::initializer_list<std::array<const char*, 3>> steps) {
+    for (const auto& [command, answer, what] : steps) {
+      EXPECT_EQ(host.Send(command), ToHex(Hex(answer))) << command << ": " << what;
+    }
   }
 };
 
-TEST_F(DataTest, ThreeHundredBytesTravelInFramesBothWays) {
-  Bytes data(300);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
-  // First frame: header and 45 bytes; then 59-byte frames, each answered 91AF until the last.
-  const Bytes payload = Concat({Header(0, 0, 300), data});
-  EXPECT_EQ(host.Frame(0x3D, Bytes(payload.begin(), payload.begin() + 52)).sw, 0x91AF);
-  size_t sent = 52;
-  while (payload.size() - sent > 59) {
-    EXPECT_EQ(host.Frame(0xAF, Bytes(payload.begin() + static_cast<long>(sent),
-                                     payload.begin() + static_cast<long>(sent + 59)))
-                  .sw,
-              0x91AF);
-    sent += 59;
-  }
-  EXPECT_EQ(host.Frame(0xAF, Bytes(payload.begin() + static_cast<long>(sent), payload.end())).sw,
-            kOk);
-
-  const Answer first = host.Frame(0xBD, Header(0, 0, 0));
-  EXPECT_EQ(first.sw, 0x91AF);
-  EXPECT_EQ(first.data.size(), 59u);
-  EXPECT_EQ(host.Command(0xBD, Header(0, 0, 0)).data, data);
-  EXPECT_EQ(host.Command(0xBD, Header(0, 290, 10)).data, Bytes(data.begin() + 290, data.end()));
-}
-
-TEST_F(DataTest, FramingErrors) {
-  EXPECT_EQ(host.Frame(0x3D, Concat({Header(0, 0, 4), Bytes(5, 1)})).sw, 0x917E) << "too much";
-  EXPECT_EQ(host.Frame(0x3D, Concat({Header(0, 0, 4), Bytes(2, 1)})).sw, 0x91AF);
-  EXPECT_EQ(host.Frame(0xAF).sw, 0x917E) << "an empty frame while data is missing";
-  EXPECT_EQ(host.Frame(0x3D, Concat({Header(0, 0, 60), Bytes(53, 1)})).sw, 0x917E)
+TEST_F(DataTest, FramesAndFramingErrors) {
+  Expect({
+      {"3D 00 000000 040000 0101010101", "917E", "more data than announced"},
+      {"3D 00 000000 040000 0101", "91AF", "less: the card waits"},
+      {"AF", "917E", "an empty frame while data is missing"},
+      {"AF 01", "911C", "nothing to continue"},
+  });
+  EXPECT_EQ(host.Send(0x3D, Cat({Hex("00 000000 3C0000"), Bytes(53, 1)})), "917E")
       << "larger than the card's frame";
-  EXPECT_EQ(host.Frame(0xAF, {0x01}).sw, 0x911C) << "nothing to continue";
+  // Answers come in full frames; an offset reaches the end of a file bigger than one frame.
+  const std::string first = host.Send("BD 00 000000 000000");
+  EXPECT_EQ(Sw(first), "91AF");
+  EXPECT_EQ(DataOf(first).size(), 59u);
+  EXPECT_EQ(host.Send("3D 00 220100 0A0000 0102030405060708090A"), "9100");
+  EXPECT_EQ(host.Send("BD 00 220100 0A0000"),
+            "0102030405060708090A"
+            "9100");
 }
 
 TEST_F(DataTest, MacedFileAddsAndRequiresTheMac) {
-  ASSERT_TRUE(host.Authenticate(1, kZeroKey));
-  const Bytes data = Hex("01 02 03 04 05 06 07 08 09 0A");
-  // Plain data where a MAC is due: the card waits for the MAC, and an empty frame ends it.
-  EXPECT_EQ(host.Frame(0x3D, Concat({Header(1, 0, 10), data})).sw, 0x91AF);
-  EXPECT_EQ(host.Frame(0xAF).sw, 0x917E);
-  ASSERT_TRUE(host.Authenticate(1, kZeroKey));
+  ASSERT_TRUE(host.Authenticate(1));
+  const Bytes header = Hex("01 000000 0A0000"), data = Hex("0102030405060708090A");
+  EXPECT_EQ(host.Send(0x3D, Cat({header, data})), "91AF") << "the card waits for the MAC";
+  EXPECT_EQ(host.Send("AF"), "917E");
+  ASSERT_TRUE(host.Authenticate(1));
   const Bytes mac = host.Mac(data);
-  Bytes wrongMac = mac;
-  wrongMac[0] ^= 1;
-  EXPECT_EQ(host.Frame(0x3D, Concat({Header(1, 0, 10), data, wrongMac})).sw, 0x911E);
-  ASSERT_TRUE(host.Authenticate(1, kZeroKey));
-  EXPECT_EQ(host.Frame(0x3D, Concat({Header(1, 0, 10), data, mac})).sw, kOk);
-
-  const Answer read = host.Frame(0xBD, Header(1, 0, 10));
-  ASSERT_EQ(read.sw, kOk);
-  EXPECT_EQ(read.data, Concat({data, mac}));
+  Bytes wrong = mac;
+  wrong[0] ^= 1;
+  EXPECT_EQ(host.Send(0x3D, Cat({header, data, wrong})), "911E");
+  ASSERT_TRUE(host.Authenticate(1));
+  EXPECT_EQ(host.Send(0x3D, Cat({header, data, mac})), "9100");
+  EXPECT_EQ(host.Send(0xBD, header), ToHex(Cat({data, mac})) + "9100");
 }
 
 TEST_F(DataTest, EncipheredFileTravelsUnderTheSessionKey) {
-  ASSERT_TRUE(host.Authenticate(1, kZeroKey));
-  const Bytes data = Hex("A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC");
-  EXPECT_EQ(host.Frame(0x3D, Concat({Header(2, 4, 12), data})).sw, 0x91AF) << "plain is short";
-  ASSERT_TRUE(host.Authenticate(1, kZeroKey));
-  EXPECT_EQ(host.Frame(0x3D, Concat({Header(2, 4, 12), host.EncipheredData(data)})).sw, kOk);
-
-  const Answer read = host.Frame(0xBD, Header(2, 4, 12));
-  ASSERT_EQ(read.sw, kOk);
-  ASSERT_EQ(read.data.size(), 16u);
-  EXPECT_EQ(host.ReceiveCryptogram(read.data), Concat({TestHost::WithCrc(data), {0, 0}}));
+  ASSERT_TRUE(host.Authenticate(1));
+  const Bytes header = Hex("02 040000 0C0000"), data = Hex("A1A2A3A4A5A6A7A8A9AAABAC");
+  EXPECT_EQ(host.Send(0x3D, Cat({header, data})), "91AF") << "plain is short";
+  ASSERT_TRUE(host.Authenticate(1));
+  EXPECT_EQ(host.Send(0x3D, Cat({header, host.Encipher(WithCrc(data))})), "9100");
+  const std::string read = host.Send(0xBD, header);
+  ASSERT_EQ(Sw(read), "9100");
+  ASSERT_EQ(DataOf(read).size(), 16u);
+  EXPECT_EQ(host.Decipher(DataOf(read)), Cat({WithCrc(data), {0, 0}}));
 }
 
 TEST_F(DataTest, BackupFileChangesOnCommitOnly) {
-  EXPECT_EQ(Write(3, 0, Hex("11 22")).sw, kOk);
-  EXPECT_EQ(host.Frame(0xBD, Header(3, 0, 2)).data, Hex("00 00")) << "not committed yet";
-  EXPECT_EQ(host.Frame(0xC7).sw, kOk);
-  EXPECT_EQ(host.Frame(0xBD, Header(3, 0, 2)).data, Hex("11 22"));
-
-  EXPECT_EQ(Write(3, 0, Hex("33 44")).sw, kOk);
-  EXPECT_EQ(host.Frame(0xA7).sw, kOk);
-  EXPECT_EQ(host.Frame(0xC7).sw, 0x910C) << "nothing pending after the abort";
-  EXPECT_EQ(host.Frame(0xBD, Header(3, 0, 2)).data, Hex("11 22"));
-
+  Expect({
+      {"3D 03 000000 020000 1122", "9100", "write"},
+      {"BD 03 000000 020000", "0000 9100", "not committed yet"},
+      {"C7", "9100", "commit"},
+      {"BD 03 000000 020000", "1122 9100", "committed"},
+  });
   // Selecting again, authenticating or a field reset drops what was pending.
   const std::function<void()> interruptions[] = {
-      [&] { host.Select(kAid); },
-      [&] { ASSERT_TRUE(host.Authenticate(0, kZeroKey)); },
+      [&] { EXPECT_EQ(host.Send("5A 030201"), "9100"); },
+      [&] { EXPECT_TRUE(host.Authenticate(0)); },
       [&] {
         card.Reset();
-        host.Select(kAid);
+        EXPECT_EQ(host.Send("5A 030201"), "9100");
       },
   };
   for (const auto& interrupt : interruptions) {
-    EXPECT_EQ(Write(3, 0, Hex("55 66")).sw, kOk);
+    EXPECT_EQ(host.Send("3D 03 000000 020000 5566"), "9100");
     interrupt();
-    EXPECT_EQ(host.Frame(0xC7).sw, 0x910C);
-    EXPECT_EQ(host.Frame(0xBD, Header(3, 0, 2)).data, Hex("11 22"));
+    Expect({{"C7", "910C", "nothing pending"}, {"BD 03 000000 020000", "1122 9100", "kept"}});
   }
 }
 
 TEST_F(DataTest, LinearRecordsFillUpAndClear) {
-  const auto writeRecord = [&](const Bytes& record) {
-    return host.Frame(0x3B, Concat({Header(4, 0, static_cast<uint32_t>(record.size())), record}));
-  };
-  EXPECT_EQ(host.Frame(0xBB, Header(4, 0, 0)).sw, 0x91BE) << "no record yet";
-  EXPECT_EQ(writeRecord(Hex("01 01")).sw, kOk);
-  EXPECT_EQ(host.Frame(0x3B, Concat({Header(4, 2, 2), Hex("02 02")})).sw, kOk)
-      << "the same transaction fills the same record";
-  EXPECT_EQ(host.Frame(0xC7).sw, kOk);
-  EXPECT_EQ(writeRecord(Hex("03 03 03 03")).sw, kOk);
-  EXPECT_EQ(host.Frame(0xC7).sw, kOk);
-  EXPECT_EQ(writeRecord(Hex("04")).sw, 0x91BE) << "two records at most";
-  EXPECT_EQ(host.Frame(0x3B, Concat({Header(4, 3, 2), Hex("05 05")})).sw, 0x91BE)
-      << "beyond the record size";
-
-  EXPECT_EQ(host.Frame(0xBB, Header(4, 0, 0)).data, Hex("01 01 02 02 03 03 03 03"));
-  EXPECT_EQ(host.Frame(0xBB, Header(4, 0, 1)).data, Hex("03 03 03 03")) << "newest first";
-  EXPECT_EQ(host.Frame(0xBB, Header(4, 1, 1)).data, Hex("01 01 02 02"));
-  EXPECT_EQ(host.Frame(0xBB, Header(4, 1, 2)).sw, 0x91BE);
-
-  EXPECT_EQ(host.Frame(0xEB, {0x04}).sw, kOk);
-  EXPECT_EQ(host.Frame(0xBB, Header(4, 0, 0)).sw, kOk) << "cleared on commit only";
-  EXPECT_EQ(host.Frame(0xC7).sw, kOk);
-  EXPECT_EQ(host.Frame(0xBB, Header(4, 0, 0)).sw, 0x91BE);
+  Expect({
+      {"BB 04 000000 000000", "91BE", "no record yet"},
+      {"3B 04 000000 020000 0101", "9100", "a new record"},
+      {"3B 04 020000 020000 0202", "9100", "the same transaction fills the same record"},
+      {"C7", "9100", ""},
+      {"3B 04 000000 040000 03030303", "9100", "the second record"},
+      {"C7", "9100", ""},
+      {"3B 04 000000 010000 04", "91BE", "two records at most"},
+      {"3B 04 030000 020000 0505", "91BE", "beyond the record size"},
+      {"BB 04 000000 000000", "0101020203030303 9100", "oldest first"},
+      {"BB 04 000000 010000", "03030303 9100", "the newest is record 0"},
+      {"BB 04 010000 010000", "01010202 9100", ""},
+      {"BB 04 010000 020000", "91BE", "beyond the records"},
+      {"EB 04", "9100", "clear"},
+      {"BB 04 000000 000000", "0101020203030303 9100", "cleared on commit only"},
+      {"C7", "9100", ""},
+      {"BB 04 000000 000000", "91BE", "cleared"},
+  });
 }
 
 TEST_F(DataTest, CyclicRecordsKeepTheNewest) {
   for (uint8_t i = 1; i <= 4; ++i) {
-    ASSERT_EQ(host.Frame(0x3B, Concat({Header(5, 0, 2), {i, i}})).sw, kOk);
-    ASSERT_EQ(host.Frame(0xC7).sw, kOk);
+    ASSERT_EQ(host.Send(0x3B, Cat({Hex("05 000000 020000"), {i, i}})), "9100");
+    ASSERT_EQ(host.Send("C7"), "9100");
   }
-  EXPECT_EQ(host.Frame(0xBB, Header(5, 0, 0)).data, Hex("03 03 04 04"));
-  EXPECT_EQ(host.Frame(0xF5, {0x05}).data, Hex("04 00 EE EE 02 00 00 03 00 00 02 00 00"));
+  Expect({{"BB 05 000000 000000", "03030404 9100", "the two newest"},
+          {"F5 05", "04 00 EEEE 020000 030000 020000 9100", "two records now"}});
+}
+
+TEST_F(DataTest, ValueLimitsApplyToThePendingValue) {
+  Expect({
+      {"DC 06 6E000000", "9100", "debit 110 to the lower limit"},
+      {"0C 06 C8000000", "9100", "credit 200 to the upper limit"},
+      {"0C 06 01000000", "91BE", "one above the upper limit"},
+      {"0C 06 FFFFFFFF", "919E", "negative amount"},
+      {"DC 06 00000000", "9100", "zero"},
+      {"6C 06", "0A000000 9100", "pending until the commit"},
+      {"C7", "9100", ""},
+      {"6C 06", "64000000 9100", "committed"},
+  });
+}
+
+TEST_F(DataTest, LimitedCreditGivesBackTheLastDebitsOnce) {
+  Expect({
+      {"1C 06 01000000", "91BE", "no debit committed yet"},
+      {"DC 06 1E000000", "9100", "debit 30"},
+      {"C7", "9100", ""},
+      {"F5 06", "02 00 EEEE 9CFFFFFF 64000000 1E000000 01 9100", "30 may come back"},
+      {"1C 06 1F000000", "91BE", "31 is more"},
+      {"1C 06 1E000000", "9100", "30"},
+      {"C7", "9100", ""},
+      {"6C 06", "0A000000 9100", "back to 10"},
+      {"1C 06 01000000", "91BE", "used up"},
+  });
+}
+
+TEST_F(DataTest, AbortRestoresAndNothingPendingIsReported) {
+  Expect({
+      {"C7", "910C", "nothing to commit"},
+      {"A7", "910C", "nothing to abort"},
+      {"DC 06 05000000", "9100", "debit 5"},
+      {"A7", "9100", "abort"},
+      {"C7", "910C", "nothing left after the abort"},
+      {"6C 06", "0A000000 9100", "restored"},
+  });
+}
+
+TEST_F(DataTest, EncipheredValueFile) {
+  ASSERT_TRUE(host.Authenticate(3));
+  EXPECT_EQ(host.Send("0C 07 05000000"), "917E") << "plain amount where a cryptogram is due";
+  ASSERT_TRUE(host.Authenticate(3));
+  ASSERT_EQ(host.Send(0x0C, Cat({{0x07}, host.Encipher(WithCrc(Le(250, 4)))})), "9100");
+  ASSERT_EQ(host.Send("C7"), "9100");
+  const Bytes value = DataOf(host.Send("6C 07"));
+  ASSERT_EQ(value.size(), 8u);
+  const Bytes plain = host.Decipher(value);
+  EXPECT_EQ(Bytes(plain.begin(), plain.begin() + 4), Le(750, 4));
 }
 
 }  // namespace

@@ -5,10 +5,10 @@ import sys
 import unittest
 import warnings
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "e2e"))
-import e2e_support  # noqa: E402
-from e2e_support import Card, pcscd_name  # noqa: E402
-from smartcard import scard  # noqa: E402
+from smartcard import scard
+
+import e2e_support
+from e2e_support import Card, pcscd_name
 
 with warnings.catch_warnings():
     warnings.simplefilter("ignore")

@@ -1,0 +1,110 @@
+// Scratch space for a test: a fresh temporary folder removed afterwards, environment variables
+// set for the lifetime of an object, and the virtual readers' file kept in such a folder.
+// Header-only on purpose (GoogleTest, the standard library and nlohmann_json, nothing of ours),
+// so that the tests of every folder can build their fixtures on it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tarsin::testing {
+
+// A new empty folder under the temporary directory, removed with its contents on destruction.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& prefix = "tarsin") {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Sets an environment variable, or removes it for std::nullopt, until destruction, which puts
+// back what was there before.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(std::string name, const std::optional<std::string>& value)
+      : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) saved_ = old;
+    Set(value);
+  }
+  ~ScopedEnvironment() { Set(saved_); }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  void Set(const std::optional<std::string>& value) const {
+    value ? ::setenv(name_.c_str(), value->c_str(), 1) : ::unsetenv(name_.c_str());
+  }
+
+ private:
+  std::string name_;
+  std::optional<std::string> saved_;
+};
+
+// One entry of the readers file; `card` is a card's JSON, or null for an empty reader.
+inline nlohmann::json Reader(const std::string& name, nlohmann::json card) {
+  return {{"name", name},
+          {"vendor", "Tarsin"},
+          {"ifdType", "Test reader"},
+          {"ifdVersion", "2.1.300"},
+          {"serial", "SN-42"},
+          {"card", std::move(card)}};
+}
+
+// A blank MIFARE Classic 1K with transport keys.
+inline nlohmann::json Classic1K(const std::string& uid = "04A1B2C3") {
+  return {{"type", "mifare-classic-1k"}, {"uid", uid}};
+}
+
+// The virtual readers' file "readers.json" in `folder`, named by TARSIN_RF_VIRTUAL_READERS while
+// the object lives. The file is not written until Write().
+class ReadersFile {
+ public:
+  explicit ReadersFile(const std::filesystem::path& folder)
+      : path_(folder / "readers.json"), environment_("TARSIN_RF_VIRTUAL_READERS", path_.string()) {}
+
+  const std::filesystem::path& path() const { return path_; }
+  // The whole file, as given.
+  void Write(const nlohmann::json& contents) const { std::ofstream(path_) << contents.dump(2); }
+  // A file holding these readers, in this order.
+  void WriteReaders(const std::vector<nlohmann::json>& readers) const {
+    Write({{"readers", readers}});
+  }
+  nlohmann::json Read() const {
+    std::ifstream in(path_);
+    return nlohmann::json::parse(in);
+  }
+
+ private:
+  std::filesystem::path path_;
+  ScopedEnvironment environment_;
+};
+
+// A test with a scratch folder and a readers file in it (written by the test).
+class ScratchReadersTest : public ::testing::Test {
+ protected:
+  ScratchFolder folder_{"tarsin-sim"};
+  ReadersFile readers_{folder_.path()};
+};
+
+}  // namespace tarsin::testing
