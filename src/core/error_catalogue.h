@@ -47,6 +47,9 @@ inline constexpr ErrorEntry kDesInvalidDataLength{0xA0010007, "Invalid data leng
 // <name> in <library>").
 inline constexpr ErrorEntry kFileNotFound{53, "File not found"};
 inline constexpr ErrorEntry kEntryPointNotFound{453, "Can't find DLL entry point"};
+// The run-time's number for an object it cannot create: the dialog library could not show its
+// dialog (no display).
+inline constexpr ErrorEntry kDialogUnavailable{429, "ActiveX component can't create object"};
 
 }  // namespace errors
 
@@ -58,7 +61,7 @@ inline constexpr ErrorEntry kErrorCatalogue[] = {
     errors::kDataBlocLength,      errors::kDesBadKeyIndex,      errors::kDesBadParameterType,
     errors::kDesInvalidHex,       errors::kDesInvalidAlgorithm, errors::kDesInvalidChaining,
     errors::kDesBadPadding,       errors::kDesInvalidDataLength, errors::kFileNotFound,
-    errors::kEntryPointNotFound,
+    errors::kEntryPointNotFound,  errors::kDialogUnavailable,
 };
 
 // The entry of `number`; nullptr for a number the component never raises.

@@ -11,9 +11,9 @@ namespace tarsin {
 // Never fails: a line that cannot be written is lost, the indentation still follows it.
 void WriteLog(EncoderState& state, std::string_view message) noexcept;
 
-// Where this user's log lives: $XDG_DATA_HOME, else $HOME/.local/share, then
-// "Quillon/Nemora/Tarsin RF.log"; "/tmp/Tarsin RF.log" when neither variable holds an absolute
-// path. Read once per encoder, on its first line.
+// Where this user's log lives: "Quillon/Nemora/Tarsin RF.log" in the application-data folder,
+// or "Tarsin RF.log" in the fall-back folder when there is none (core/log_file.h). Read once per
+// encoder, on its first line.
 std::string DefaultLogPath();
 
 }  // namespace tarsin

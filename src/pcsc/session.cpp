@@ -3,11 +3,11 @@
 #include <fmt/format.h>
 
 #include <chrono>
-#include <thread>
 
 #include "core/error.h"
 #include "core/failure.h"
 #include "core/log.h"
+#include "core/wait.h"
 #include "pcsc/card_identification.h"
 #include "core/hex_text.h"
 #include "pcsc/reader_attributes.h"
@@ -136,7 +136,7 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
       }
     }
     WriteLog(state, fmt::format("hContext = {}", state.hContext));
-    std::this_thread::sleep_for(kWaitBeforeConnect);
+    Wait(kWaitBeforeConnect);
 
     WriteLog(state, "Calling SCardConnect...");
     const ConnectResult connect = Connect(state);

@@ -1,15 +1,15 @@
-// The PC/SC platform behind a table of entry points, taken at run time from pcsc-lite
-// (libpcsclite.so.1) or from the library named by TARSIN_RF_PCSC_LIBRARY (the virtual reader).
-//
-// A library or entry point that cannot be loaded is a platform function that cannot be called at
-// all: the call raises tarsin::Failure 53 "File not found: <library>" or 453 "Can't find DLL
-// entry point <name> in <library>", on the step that needed it, never earlier.
+// The PC/SC platform behind a table of entry points, taken at run time from the platform's
+// resource manager (pcsc-lite's libpcsclite.so.1 here) or from the library named by
+// TARSIN_RF_PCSC_LIBRARY (the virtual reader). A library or entry point that cannot be loaded
+// raises the run-time failure 53 or 453 on the call that needs it (core/shared_library.h).
 #pragma once
 
 #include <winscard.h>
 
 #include <cstdint>
 #include <string>
+
+#include "core/shared_library.h"
 
 namespace tarsin {
 
@@ -24,7 +24,7 @@ class WinSCard {
   // Libraries are loaded once and kept for the life of the process.
   static WinSCard& Current();
 
-  const std::string& library() const noexcept { return library_; }
+  const std::string& library() const noexcept { return library_.library(); }
 
   LONG EstablishContext(DWORD scope, SCARDCONTEXT* context);
   LONG ReleaseContext(SCARDCONTEXT context);
@@ -47,12 +47,7 @@ class WinSCard {
   WinSCard& operator=(const WinSCard&) = delete;
 
  private:
-  // Resolves an entry point; raises the run-time failure when it cannot.
-  void* EntryPoint(const char* name);
-
-  std::string library_;
-  void* module_ = nullptr;  // never closed: a provider may keep threads or handlers alive
-  int loadError_ = 0;
+  SharedLibrary library_;
 };
 
 }  // namespace tarsin

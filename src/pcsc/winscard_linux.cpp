@@ -1,14 +1,10 @@
 #include "pcsc/winscard.h"
 
-#include <dlfcn.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
 
-#include "core/failure.h"
 
 namespace tarsin {
 namespace {
@@ -28,30 +24,10 @@ WinSCard& WinSCard::Current() {
   return *slot;
 }
 
-WinSCard::WinSCard(std::string library) : library_(std::move(library)) {
-  errno = 0;
-  module_ = ::dlopen(library_.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module_) loadError_ = errno != 0 ? errno : ENOENT;
-}
-
-void* WinSCard::EntryPoint(const char* name) {
-  if (!module_) {
-    Failure failure(errors::kFileNotFound, library_, ": " + library_);
-    failure.setOsError(loadError_);
-    throw failure;
-  }
-  void* symbol = ::dlsym(module_, name);
-  if (!symbol) {
-    Failure failure(errors::kEntryPointNotFound, library_,
-                    std::string(" ") + name + " in " + library_);
-    failure.setOsError(ENOENT);
-    throw failure;
-  }
-  return symbol;
-}
+WinSCard::WinSCard(std::string library) : library_(std::move(library)) {}
 
 // Calls pcsc-lite's function `name` through the loaded library, with pcsc-lite's own signature.
-#define TARSIN_CALL(name, ...) reinterpret_cast<decltype(&::name)>(EntryPoint(#name))(__VA_ARGS__)
+#define TARSIN_CALL(name, ...) reinterpret_cast<decltype(&::name)>(library_.EntryPoint(#name))(__VA_ARGS__)
 
 LONG WinSCard::EstablishContext(DWORD scope, SCARDCONTEXT* context) {
   return TARSIN_CALL(SCardEstablishContext, scope, nullptr, nullptr, context);

@@ -1,3 +1,4 @@
+// This platform's registry store, behind the Reg* functions (registry/reg_api.h).
 // One hive file: keys and values in SQLite, in WAL mode with a busy timeout so that several
 // processes can write at once without losing a row. Names are UTF-8 and compared without regard
 // to ASCII case; values keep their insertion order, and replacing one keeps its place.
@@ -18,12 +19,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace tarsin::registry {
-
-struct RegValue {
-  uint32_t type = REG_NONE;
-  std::vector<uint8_t> data;  // string types hold UTF-8
-  bool operator==(const RegValue&) const = default;
-};
 
 using KeyId = int64_t;
 inline constexpr KeyId kRootKeyId = 0;

@@ -1,4 +1,4 @@
-// Where each hive lives: one SQLite file per root key.
+// Where each hive of this platform's store lives: one SQLite file per root key.
 #pragma once
 
 #include <optional>

@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "registry/hive_files.h"
 
 namespace tarsin::registry {
 namespace {
@@ -40,7 +39,7 @@ std::optional<KeyName> ParseKeyName(std::string_view name) {
       slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
   for (const RootName& candidate : kRoots) {
     if (SameText(rootText, candidate.shortName) ||
-        SameText(rootText, HiveName(*HiveOf(candidate.root)))) {
+        SameText(rootText, RootKeyName(candidate.root))) {
       return KeyName{candidate.root, std::string(TrimmedBackslashes(path))};
     }
   }
@@ -48,7 +47,8 @@ std::optional<KeyName> ParseKeyName(std::string_view name) {
 }
 
 std::string FullKeyName(const KeyName& key) {
-  std::string name = HiveOf(key.root) ? HiveName(*HiveOf(key.root)) : "";
+  const char* root = RootKeyName(key.root);
+  std::string name = root ? root : "";
   if (!key.path.empty()) name.append("\\").append(key.path);
   return name;
 }

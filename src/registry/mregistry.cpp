@@ -31,7 +31,7 @@ void ClearModuleError() {
 }
 
 uint32_t NormalisedRoot(uint32_t root) {
-  return HiveOf(root) ? root : HKEY_CURRENT_USER;
+  return RootKeyName(root) ? root : HKEY_CURRENT_USER;
 }
 
 std::string_view WithoutBackslashes(std::string_view computerName) {

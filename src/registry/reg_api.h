@@ -1,5 +1,5 @@
-// The Reg* functions of this platform, shaped like the Win32 ones a Windows program calls, over
-// the hive files. Names and string data are UTF-8 (the "A" entry points of Linux); string types
+// The Reg* functions, shaped like the Win32 ones a Windows program calls; each platform has its
+// own implementation (here reg_api_linux.cpp, over the SQLite hive files). Names and string data are UTF-8 (the "A" entry points of Linux); string types
 // carry their terminating NUL in the data exactly as the writer gave it. Handles are process-wide
 // numbers; the three root keys are always open. Nothing here throws.
 #pragma once
@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "registry/hive_database.h"
 #include "registry/win32_registry.h"
 
 namespace tarsin::registry {

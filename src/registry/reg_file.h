@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "registry/hive_database.h"
+#include "registry/win32_registry.h"
 
 namespace tarsin::registry {
 

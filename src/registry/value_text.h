@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry/hive_database.h"
+#include "registry/win32_registry.h"
 
 namespace tarsin::registry {
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace tarsin::registry {
 
@@ -43,5 +44,26 @@ inline constexpr LSTATUS ERROR_NO_MORE_ITEMS = 259;
 inline constexpr LSTATUS ERROR_REGISTRY_CORRUPT = 1015;
 inline constexpr LSTATUS ERROR_REGISTRY_IO_FAILED = 1016;
 inline constexpr LSTATUS ERROR_KEY_DELETED = 1018;
+
+// A value as stored: its type and its bytes.
+struct RegValue {
+  uint32_t type = REG_NONE;
+  std::vector<uint8_t> data;  // string types hold UTF-8
+  bool operator==(const RegValue&) const = default;
+};
+
+// The full name of a root key ("HKEY_LOCAL_MACHINE"); nullptr for any other handle.
+constexpr const char* RootKeyName(HKEY key) noexcept {
+  switch (key) {
+    case HKEY_CLASSES_ROOT:
+      return "HKEY_CLASSES_ROOT";
+    case HKEY_CURRENT_USER:
+      return "HKEY_CURRENT_USER";
+    case HKEY_LOCAL_MACHINE:
+      return "HKEY_LOCAL_MACHINE";
+    default:
+      return nullptr;
+  }
+}
 
 }  // namespace tarsin::registry

@@ -35,15 +35,8 @@ std::optional<Hive> HiveOf(HKEY root) noexcept {
 }
 
 const char* HiveName(Hive hive) noexcept {
-  switch (hive) {
-    case Hive::ClassesRoot:
-      return "HKEY_CLASSES_ROOT";
-    case Hive::CurrentUser:
-      return "HKEY_CURRENT_USER";
-    case Hive::LocalMachine:
-      return "HKEY_LOCAL_MACHINE";
-  }
-  return "";
+  constexpr HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+  return RootKeyName(kRoots[static_cast<int>(hive)]);
 }
 
 std::string HiveFilePath(Hive hive) {

@@ -1,5 +1,7 @@
 #include "registry/reg_api.h"
 
+#include "registry/hive_database.h"
+
 #include <map>
 #include <mutex>
 #include <optional>

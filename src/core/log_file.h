@@ -1,0 +1,21 @@
+// The platform's side of the diagnostic log: the user's application-data folder, the local time
+// and appending one line to the file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarsin {
+
+// The folder where this user's application data lives, ending with a separator; "" when the
+// platform cannot tell.
+std::string ApplicationDataFolder();
+// The fall-back folder when there is none.
+std::string FallbackLogFolder();
+// "YYYY-MM-DD hh:mm:ss", local time.
+std::string LocalTimestamp();
+// Appends `line` in one write, creating the file readable by its owner only; never creates a
+// folder and never fails (a line that cannot be written is lost).
+void AppendLogLine(const std::string& path, std::string_view line) noexcept;
+
+}  // namespace tarsin
