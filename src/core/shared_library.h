@@ -10,6 +10,9 @@ namespace tarsin {
 
 class SharedLibrary {
  public:
+  // The library loaded once for the life of the process, by its file name or path.
+  static SharedLibrary& Loaded(const std::string& library);
+
   explicit SharedLibrary(std::string library);
   SharedLibrary(const SharedLibrary&) = delete;
   SharedLibrary& operator=(const SharedLibrary&) = delete;

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <memory>
-#include <mutex>
 
 #include "core/failure.h"
 #include "core/shared_library.h"
@@ -18,14 +15,8 @@ namespace {
 constexpr const char* kDefaultLibrary = "libtarsinrf-dialogs.so";
 
 SharedLibrary& DialogLibrary() {
-  static std::mutex mutex;
-  static auto* loaded = new std::map<std::string, std::unique_ptr<SharedLibrary>>();
   const char* named = std::getenv("TARSIN_RF_DIALOG_LIBRARY");
-  const std::string library = (named && *named) ? named : kDefaultLibrary;
-  std::lock_guard lock(mutex);
-  auto& slot = (*loaded)[library];
-  if (!slot) slot = std::make_unique<SharedLibrary>(library);
-  return *slot;
+  return SharedLibrary::Loaded((named && *named) ? named : kDefaultLibrary);
 }
 
 }  // namespace

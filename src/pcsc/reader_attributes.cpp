@@ -13,7 +13,7 @@ namespace {
 constexpr DWORD kMaxAttributeLength = 264;
 
 std::string ReadAttribute(EncoderState& state, uint32_t attrId) {
-  WinSCard& pcsc = WinSCard::Current();
+  WinSCard pcsc = WinSCard::Current();
   const auto card = static_cast<SCARDHANDLE>(state.hCard);
   DWORD length = 0;
   pcsc.GetAttrib(card, attrId, nullptr, &length);

@@ -22,7 +22,7 @@ class WinSCard {
  public:
   // The provider for the calls of this moment: TARSIN_RF_PCSC_LIBRARY when set, else pcsc-lite.
   // Libraries are loaded once and kept for the life of the process.
-  static WinSCard& Current();
+  static WinSCard Current();
 
   const std::string& library() const noexcept { return library_.library(); }
 
@@ -42,12 +42,10 @@ class WinSCard {
   LONG GetAttrib(SCARDHANDLE card, DWORD attrId, LPBYTE attr, LPDWORD attrLength);
   LONG FreeMemory(SCARDCONTEXT context, LPCVOID memory);
 
-  explicit WinSCard(std::string library);
-  WinSCard(const WinSCard&) = delete;
-  WinSCard& operator=(const WinSCard&) = delete;
+  explicit WinSCard(SharedLibrary& library) : library_(library) {}
 
  private:
-  SharedLibrary library_;
+  SharedLibrary& library_;
 };
 
 }  // namespace tarsin

@@ -1,10 +1,6 @@
 #include "pcsc/winscard.h"
 
 #include <cstdlib>
-#include <map>
-#include <memory>
-#include <mutex>
-
 
 namespace tarsin {
 namespace {
@@ -13,18 +9,10 @@ constexpr const char* kDefaultLibrary = "libpcsclite.so.1";
 
 }  // namespace
 
-WinSCard& WinSCard::Current() {
-  static std::mutex mutex;
-  static auto* loaded = new std::map<std::string, std::unique_ptr<WinSCard>>();
+WinSCard WinSCard::Current() {
   const char* named = std::getenv("TARSIN_RF_PCSC_LIBRARY");
-  std::string library = (named && *named) ? named : kDefaultLibrary;
-  std::lock_guard lock(mutex);
-  auto& slot = (*loaded)[library];
-  if (!slot) slot = std::make_unique<WinSCard>(library);
-  return *slot;
+  return WinSCard(SharedLibrary::Loaded((named && *named) ? named : kDefaultLibrary));
 }
-
-WinSCard::WinSCard(std::string library) : library_(std::move(library)) {}
 
 // Calls pcsc-lite's function `name` through the loaded library, with pcsc-lite's own signature.
 #define TARSIN_CALL(name, ...) reinterpret_cast<decltype(&::name)>(library_.EntryPoint(#name))(__VA_ARGS__)

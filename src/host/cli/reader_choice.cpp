@@ -20,7 +20,7 @@ bool SelectVirtualReader() {
 
 bool RealReaderAttached() {
   try {
-    WinSCard& pcsc = WinSCard::Current();
+    WinSCard pcsc = WinSCard::Current();
     SCARDCONTEXT context = 0;
     if (pcsc.EstablishContext(SCARD_SCOPE_SYSTEM, &context) != SCARD_S_SUCCESS) return false;
     DWORD length = 0;
