@@ -179,7 +179,7 @@ class DesfireSession(unittest.TestCase):
         host = self.host
         self.enter(bytes.fromhex("060504"), 4)
         self.expect(0xCD, bytes.fromhex("01 01 1111 280000"))  # MACed, key 1
-        self.expect(0xCC, bytes.fromhex("07 03 3012 00000000 E8030000 F4010000 00"))  # key 3 credits
+        self.expect(0xCC, bytes.fromhex("07 03 3012 00000000 E8030000 F4010000 00"))  # key 3: RW
         header, data = bytes.fromhex("01 000000 0A0000"), bytes(range(1, 11))
         host.authenticate(1)
         self.expect(0x3D, header + data + xor(mac(host.session, data), b"\1\0\0\0"), 0x911E)
