@@ -84,6 +84,25 @@ const struct {
          {"FFD70004050200000010", "9000"},  // below zero is a value too
          {"FFB1000404", "FFFFFFFC9000"},
      }},
+    // Sector 32 of a 4K (blocks 128-143): group 1 = blocks 133-137 read-only (010).
+    {"mifare-classic-4k",
+     "04A1B2C3",
+     {
+         {"FF82200006FFFFFFFFFFFF", "9000"},
+         {"FF8600000501008F6000", "9000"},
+         {"FFD6008F10FFFFFFFFFFFFDF078269FFFFFFFFFFFF", "9000"},
+         {"FF860000050100846000", "9000"},
+         {"FFD6008410" + kData, "9000"},
+         {"FF860000050100856000", "9000"},
+         {"FFD6008510" + kData, "6982"},
+         {"FF860000050100896000", "9000"},
+         {"FFD6008910" + kData, "6982"},
+         {"FF8600000501008A6000", "9000"},
+         {"FFD6008A10" + kData, "9000"},
+         {"FF8600000501008F6000", "9000"},
+         {"FFB0008F10", "000000000000DF078269FFFFFFFFFFFF9000"},
+         {"FFB000FF10", "6982"},  // block 255: sector 39
+     }},
     // Reads, the 16-byte write and the reader's refused authentication: the component's tests.
     {"mifare-ultralight",
      "04112233445566",
@@ -123,25 +142,6 @@ TEST(ClassicReader, ManufacturerBlockForBothUidSizes) {
   EXPECT_EQ(ToHex(Bytes(seven.RawBlock(0).begin(), seven.RawBlock(0).end())).substr(0, 20),
             "04112233445566184200");
   EXPECT_THROW(MifareClassic(MifareClassic::Size::k1K, Bytes{1, 2, 3}), std::invalid_argument);
-}
-
-TEST(ClassicReader, LargeSectorsOf4KGroupBlocksByFive) {
-  auto saved = MifareClassic(MifareClassic::Size::k4K, kUid4).Save();
-  // Sector 32 (blocks 128-143): group 1 = blocks 133-137 read-only (010).
-  saved["blocks"][143] = "FFFFFFFFFFFFDF078269FFFFFFFFFFFF";
-  VirtualReader reader;
-  reader.Insert(LoadCard(saved));
-  ASSERT_EQ(Exchange(reader, "FF82200006FFFFFFFFFFFF"), "9000");
-  for (auto [block, writable] :
-       {std::pair{"84", true}, {"85", false}, {"89", false}, {"8A", true}}) {
-    ASSERT_EQ(Exchange(reader, std::string("FF860000050100") + block + "6000"), "9000");
-    EXPECT_EQ(Exchange(reader, std::string("FFD600") + block + "10" + kData),
-              writable ? "9000" : "6982")
-        << block;
-  }
-  ASSERT_EQ(Exchange(reader, "FF8600000501008F6000"), "9000");  // trailer of sector 32
-  EXPECT_EQ(Exchange(reader, "FFB0008F10"), "000000000000DF078269FFFFFFFFFFFF9000");
-  EXPECT_EQ(Exchange(reader, "FFB000FF10"), "6982");  // block 255: sector 39
 }
 
 TEST(CardFactory, RebuildsSavedCardsAndRefusesMalformedOnes) {
