@@ -1,5 +1,6 @@
 """pyscard through pcscd: a host of its own (DES from python3-cryptography) drives the virtual
-DESFire EV1 with the legacy protocol, across frames in both directions."""
+DESFire EV1 with the legacy protocol: across frames in both directions, MACed and enciphered
+files, and a table of commands with the answers a card gives."""
 import os
 import sys
 import unittest
@@ -20,11 +21,60 @@ ZERO_KEY = bytes(16)
 AID = bytes.fromhex("332211")
 OK = 0x9100
 
+# Native commands in turn in application 01 02 03, all free: command | answer | what it shows.
+STEPS = """
+CD 00 00 EEEE 2C0100 | 9100 | standard file of 300 bytes
+CB 03 00 EEEE 100000 | 9100 | backup file
+C1 04 00 EEEE 040000 020000 | 9100 | linear records, two of 4 bytes
+C0 05 00 EEEE 020000 020000 | 9100 | cyclic records, keeps one of 2 bytes
+CC 06 00 EEEE 9CFFFFFF 64000000 0A000000 01 | 9100 | value -100..100, 10, limited credit
+F5 06 | 02 00 EEEE 9CFFFFFF 64000000 00000000 01 9100 | value file settings
+3D 00 000000 040000 0101010101 | 917E | more data than announced
+3D 00 000000 040000 0101 | 91AF | less: the card waits
+AF | 917E | an empty frame while data is missing
+AF 01 | 911C | nothing to continue
+3D 03 000000 020000 1122 | 9100 | backup write
+C7 | 9100 | commit
+3D 03 000000 020000 5566 | 9100 | pending again
+5A 030201 | 9100 | selecting again drops it
+C7 | 910C | nothing pending
+BD 03 000000 020000 | 1122 9100 | the committed data
+BB 04 000000 000000 | 91BE | no record yet
+3B 04 000000 020000 0101 | 9100 | a new record
+3B 04 020000 020000 0202 | 9100 | the same transaction fills the same record
+C7 | 9100 | commit
+3B 04 000000 040000 03030303 | 9100 | the second record
+C7 | 9100 | commit
+3B 04 000000 010000 04 | 91BE | two records at most
+BB 04 000000 000000 | 0101020203030303 9100 | oldest first
+EB 04 | 9100 | clear, on commit
+C7 | 9100 | commit
+BB 04 000000 000000 | 91BE | cleared
+3B 05 000000 020000 0101 | 9100 | cyclic
+C7 | 9100 | commit
+3B 05 000000 020000 0202 | 9100 | cyclic
+C7 | 9100 | commit
+BB 05 000000 000000 | 0202 9100 | the newest only
+DC 06 6E000000 | 9100 | debit 110 to the lower limit
+0C 06 C8000000 | 9100 | credit 200 to the upper limit
+0C 06 01000000 | 91BE | one above the upper limit
+0C 06 FFFFFFFF | 919E | negative amount
+A7 | 9100 | abort
+C7 | 910C | nothing left after the abort
+DC 06 1E000000 | 9100 | debit 30
+C7 | 9100 | commit
+1C 06 1F000000 | 91BE | 31 is more than the last debits
+1C 06 1E000000 | 9100 | 30 back
+C7 | 9100 | commit
+1C 06 01000000 | 91BE | used up
+6C 06 | 0A000000 9100 | back to 10
+"""
 
-def des(key, data, decrypt):
+
+def des(key, data, decrypt, mode=None):
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
-        cipher = Cipher(algorithms.TripleDES(key), modes.ECB())
+        cipher = Cipher(algorithms.TripleDES(key), mode or modes.ECB())
     worker = cipher.decryptor() if decrypt else cipher.encryptor()
     return worker.update(data) + worker.finalize()
 
@@ -35,6 +85,35 @@ def xor(a, b):
 
 def le(value, size):
     return (value & (1 << 8 * size) - 1).to_bytes(size, "little")
+
+
+def encipher(key, plain):
+    """Host to card: each block deciphered after adding the previous result, zero padded."""
+    plain += bytes(-len(plain) % 8)
+    out = chain = bytes(8)
+    for i in range(0, len(plain), 8):
+        chain = des(key, xor(plain[i:i + 8], chain), True)
+        out += chain
+    return out[8:]
+
+
+def decipher(key, cipher):
+    """Card to host: CBC deciphering from a zero vector."""
+    return des(key, cipher, True, modes.CBC(bytes(8)))
+
+
+def mac(key, data):
+    return des(key, data + bytes(-len(data) % 8), False, modes.CBC(bytes(8)))[-8:-4]
+
+
+def with_crc(data):
+    """`data` and its CRC (ISO 14443-A), least significant byte first."""
+    crc = 0x6363
+    for byte in data:
+        crc ^= byte
+        for _ in range(8):
+            crc = crc >> 1 ^ (0x8408 if crc & 1 else 0)
+    return data + le(crc, 2)
 
 
 class Host:
@@ -60,15 +139,14 @@ class Host:
         return collected, sw
 
     def authenticate(self, key_number, key=ZERO_KEY):
+        """The legacy authentication; the session key is kept for later cryptograms."""
         challenge, sw = self.frame(0x0A, bytes([key_number]))
         assert sw == 0x91AF, hex(sw)
-        rnd_b = des(key, challenge, True)
-        rnd_a = os.urandom(8)
-        first = des(key, rnd_a, True)
-        second = des(key, xor(rnd_b[1:] + rnd_b[:1], first), True)
-        answer, sw = self.frame(0xAF, first + second)
-        assert sw == OK, hex(sw)
-        assert des(key, answer, True) == rnd_a[1:] + rnd_a[:1]
+        rnd_b, rnd_a = decipher(key, challenge), os.urandom(8)
+        answer, sw = self.frame(0xAF, encipher(key, rnd_a + rnd_b[1:] + rnd_b[:1]))
+        assert sw == OK and decipher(key, answer) == rnd_a[1:] + rnd_a[:1], hex(sw)
+        second = 0 if key[:8] == key[8:] else 4
+        self.session = rnd_a[:4] + rnd_b[:4] + rnd_a[second:second + 4] + rnd_b[second:second + 4]
 
 
 class DesfireSession(unittest.TestCase):
@@ -80,6 +158,39 @@ class DesfireSession(unittest.TestCase):
 
     def expect(self, instruction, data, sw=OK):
         self.assertEqual(self.host.frame(instruction, data)[1], sw)
+
+    def enter(self, aid, keys):
+        """A new application, selected, with a session under its master key."""
+        self.expect(0x5A, bytes(3))
+        self.host.authenticate(0)
+        self.expect(0xCA, aid + bytes([0x0F, keys]))
+        self.expect(0x5A, aid)
+        self.host.authenticate(0)
+
+    def test_steps(self):
+        self.enter(bytes.fromhex("030201"), 1)
+        for line in STEPS.strip().splitlines():
+            command, answer, what = line.split("|")
+            command, answer = bytes.fromhex(command), bytes.fromhex(answer)
+            self.assertEqual(self.host.frame(command[0], command[1:]),
+                             (answer[:-2], int.from_bytes(answer[-2:], "big")), what)
+
+    def test_maced_and_enciphered_files(self):
+        host = self.host
+        self.enter(bytes.fromhex("060504"), 4)
+        self.expect(0xCD, bytes.fromhex("01 01 1111 280000"))  # MACed, key 1
+        self.expect(0xCC, bytes.fromhex("07 03 3012 00000000 E8030000 F4010000 00"))  # key 3: RW
+        header, data = bytes.fromhex("01 000000 0A0000"), bytes(range(1, 11))
+        host.authenticate(1)
+        self.expect(0x3D, header + data + xor(mac(host.session, data), b"\1\0\0\0"), 0x911E)
+        host.authenticate(1)
+        self.expect(0x3D, header + data + mac(host.session, data))
+        self.assertEqual(host.frame(0xBD, header), (data + mac(host.session, data), OK))
+        host.authenticate(3)
+        self.expect(0x0C, b"\7" + encipher(host.session, with_crc(le(250, 4))))
+        self.expect(0xC7, b"")
+        value, sw = host.frame(0x6C, b"\7")
+        self.assertEqual((decipher(host.session, value)[:4], sw), (le(750, 4), OK))
 
     def test_application_files_data_values(self):
         host = self.host

@@ -1,0 +1,270 @@
+// The DESFire model on its own, driven by a host written against OpenSSL's DES so that it checks
+// the card's cipher rather than sharing it: published traces, the key and file cryptograms, and
+// random commands. Commands and answers are hex text; an answer is its data and status word.
+#include "desfire/desfire_card.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <random>
+#include <string>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <openssl/des.h>
+
+namespace tarsin::sim {
+namespace {
+
+using Key16 = std::array<uint8_t, 16>;
+constexpr Key16 kZeroKey{};
+
+Bytes Hex(const std::string& text) {
+  return FromHex(text).value();
+}
+// Data and status word, spaced for reading.
+std::string Answer(const std::string& spaced) {
+  return ToHex(Hex(spaced));
+}
+Key16 KeyOf(const std::string& hex) {
+  Key16 key{};
+  std::ranges::copy(Hex(hex), key.begin());  // up to 16 bytes, zeros after
+  return key;
+}
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+std::string Sw(const std::string& answer) {
+  return answer.size() >= 4 ? answer.substr(answer.size() - 4) : answer;
+}
+Bytes DataOf(const std::string& answer) {
+  return Hex(answer.substr(0, answer.size() - std::min<size_t>(4, answer.size())));
+}
+// `data` followed by its CRC (ISO 14443-A, preset 6363 unless told), least significant first.
+Bytes WithCrc(Bytes data, uint16_t preset = 0x6363) {
+  uint32_t crc = preset;
+  for (uint8_t byte : data) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0x8408 : crc >> 1;
+  }
+  return Cat({data, {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8)}});
+}
+
+// The host's side of the legacy protocol.
+class Host {
+ public:
+  explicit Host(DesfireCard& card) : card_(card) {}
+  // One class-90 frame; `hex` is the instruction and its data.
+  std::string Send(const std::string& hex) {
+    const Bytes command = Hex(hex);
+    return Send(command[0], Bytes(command.begin() + 1, command.end()));
+  }
+  std::string Send(uint8_t instruction, const Bytes& data = {}) {
+    Bytes apdu{0x90, instruction, 0x00, 0x00};
+    if (!data.empty()) apdu.push_back(static_cast<uint8_t>(data.size()));
+    apdu.insert(apdu.end(), data.begin(), data.end());
+    apdu.push_back(0x00);
+    return ToHex(card_.Transmit(apdu));
+  }
+  // Authenticates with a fixed RndA; true when the card's answer checks out.
+  bool Authenticate(uint8_t key_number, const Key16& key = kZeroKey) {
+    session_ = key;  // the passes run under the key itself, chained as later cryptograms
+    const std::string challenge = Send(0x0A, {key_number});
+    if (challenge.size() != 20 || Sw(challenge) != "91AF") return false;
+    const Bytes rnd_b = Decipher(DataOf(challenge)), rnd_a = Hex("1021324354657687");
+    const auto rotated = [](const Bytes& b) {
+      return Cat({Bytes(b.begin() + 1, b.end()), {b[0]}});
+    };
+    const std::string response = Send(0xAF, Encipher(Cat({rnd_a, rotated(rnd_b)})));
+    if (Sw(response) != "9100" || Decipher(DataOf(response)) != rotated(rnd_a)) return false;
+    const size_t second = std::equal(key.begin(), key.begin() + 8, key.begin() + 8) ? 0 : 4;
+    std::copy_n(rnd_a.begin(), 4, session_.begin());
+    std::copy_n(rnd_b.begin(), 4, session_.begin() + 4);
+    std::copy_n(rnd_a.begin() + second, 4, session_.begin() + 8);
+    std::copy_n(rnd_b.begin() + second, 4, session_.begin() + 12);
+    return true;
+  }
+  void SetSessionKey(const Key16& key) { session_ = key; }
+  // Host to card: block i = D(p_i XOR c_(i-1)) under the session key, zero padded.
+  Bytes Encipher(Bytes plain) const {
+    plain.resize((plain.size() + 7) / 8 * 8, 0);
+    std::array<uint8_t, 8> chain{};
+    for (size_t pos = 0; pos < plain.size(); pos += 8) {
+      for (size_t i = 0; i < 8; ++i) chain[i] ^= plain[pos + i];
+      chain = Decrypt(chain.data());
+      std::copy(chain.begin(), chain.end(), plain.begin() + pos);
+    }
+    return plain;
+  }
+  // Card to host: p_i = D(c_i) XOR c_(i-1).
+  Bytes Decipher(const Bytes& cipher) const {
+    Bytes plain;
+    for (size_t pos = 0; pos + 8 <= cipher.size(); pos += 8) {
+      auto block = Decrypt(cipher.data() + pos);
+      for (size_t i = 0; pos > 0 && i < 8; ++i) block[i] ^= cipher[pos - 8 + i];
+      plain.insert(plain.end(), block.begin(), block.end());
+    }
+    return plain;
+  }
+
+ private:
+  // 2K3DES (K1, K2, K1) deciphering of one block; a key with equal halves is single DES.
+  std::array<uint8_t, 8> Decrypt(const uint8_t* in) const {
+    DES_cblock k1, k2, block;
+    std::copy_n(session_.begin(), 8, k1);
+    std::copy_n(session_.begin() + 8, 8, k2);
+    std::copy_n(in, 8, block);
+    DES_key_schedule s1, s2;
+    DES_set_key_unchecked(&k1, &s1);
+    DES_set_key_unchecked(&k2, &s2);
+    DES_ecb3_encrypt(&block, &block, &s1, &s2, &s1, DES_DECRYPT);
+    std::array<uint8_t, 8> result;
+    std::copy_n(block, 8, result.begin());
+    return result;
+  }
+
+  DesfireCard& card_;
+  Key16 session_{};
+};
+
+// A blank 4K card with a RndB the test may fix, and a host talking to it.
+class Desfire : public ::testing::Test {
+ protected:
+  Desfire() {
+    card.SetRandomSource([this](std::span<uint8_t> out) {
+      std::copy_n(rndB.begin(), std::min(out.size(), rndB.size()), out.begin());
+    });
+  }
+  // Application 01 02 03 with `keys` keys and `settings`, selected and authenticated with key 0.
+  void EnterApplication(uint8_t settings = 0x0F, uint8_t keys = 3) {
+    ASSERT_TRUE(host.Authenticate(0));
+    ASSERT_EQ(host.Send(0xCA, Cat({Hex("030201"), {settings, keys}})), "9100");
+    ASSERT_EQ(host.Send("5A 030201"), "9100");
+    ASSERT_TRUE(host.Authenticate(0));
+  }
+
+  std::array<uint8_t, 8> rndB{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
+  DesfireCard card = DesfireCard::Blank(DesfireCapacity::k4K);
+  Host host{card};
+};
+
+// A real card's trace: key 00x8, RndB CC F5 32 70 57 0A 76 69, RndA A0..A7.
+TEST_F(Desfire, AnswersThePublishedTrace) {
+  rndB = {0xCC, 0xF5, 0x32, 0x70, 0x57, 0x0A, 0x76, 0x69};
+  EXPECT_EQ(host.Send("0A 00"), Answer("DF6AB29AAE46BA27 91AF"));
+  EXPECT_EQ(host.Send("AF 05EEC31F1E6A0CC3 1FEF8398A6621370"), Answer("26ACED3C771EF9A0 9100"));
+  // The session key A0 A1 A2 A3 CC F5 32 70 is what the card now deciphers with.
+  host.SetSessionKey(KeyOf("A0A1A2A3CCF53270 A0A1A2A3CCF53270"));
+  EXPECT_EQ(host.Send(0x54, host.Encipher(WithCrc({0x0B}))), "9100");
+  EXPECT_EQ(host.Send("45"), Answer("0B01 9100"));
+}
+
+// Cryptogram CB 64 3F D0 30 E6 87 DA carries settings 0x0F under the session key
+// 00 01 02 03 F6 B0 33 39 (RndA 00 01 02 03 .., RndB F6 B0 33 39 ..).
+TEST_F(Desfire, ChangeKeySettingsVectorAndTheCrcPreset) {
+  rndB = {0xF6, 0xB0, 0x33, 0x39, 0x9A, 0x4B, 0x27, 0xE1};
+  const auto authenticate = [&] {
+    host.SetSessionKey(kZeroKey);
+    ASSERT_EQ(Sw(host.Send("0A 00")), "91AF");
+    ASSERT_EQ(Sw(host.Send(0xAF, host.Encipher(Hex("0001020304050607 B033399A4B27E1F6")))), "9100");
+    host.SetSessionKey(KeyOf("00010203F6B03339 00010203F6B03339"));
+  };
+  authenticate();
+  EXPECT_EQ(host.Send(0x54, host.Encipher(WithCrc({0x0F}, 0xFFFF))), "911E") << "CRC preset";
+  EXPECT_EQ(host.Send("45"), Answer("0F01 9100")) << "settings unchanged after the refusal";
+  authenticate();  // the refusal cost the session
+  EXPECT_EQ(host.Send("54 CB643FD030E687DA"), "9100");
+}
+
+// Version 0xA5 in the parity bits of the first eight bytes (1010 0101); halves differ: 2K3DES.
+const Key16 kNewKey = KeyOf("1120314050617081 2233445566778899");
+
+// The session's own key travels as the new key and its CRC; another key as new XOR old, its
+// CRC, then the new key's CRC.
+Bytes ChangeKeyCryptogram(const Host& host, bool own, const Key16& old_key) {
+  const Bytes new_crc = WithCrc(Bytes(kNewKey.begin(), kNewKey.end()));
+  if (own) return host.Encipher(new_crc);
+  Bytes mixed(16);
+  for (size_t i = 0; i < 16; ++i) mixed[i] = old_key[i] ^ kNewKey[i];
+  return host.Encipher(Cat({WithCrc(mixed), Bytes(new_crc.end() - 2, new_crc.end())}));
+}
+
+// Who may change which key (the settings' change-key nibble), the old value the card checks, the
+// version the new key carries, and the 2K3DES session the new key opens.
+TEST_F(Desfire, KeyChangesAndTheTripleDesSession) {
+  const struct {
+    const char* what;
+    uint8_t settings, authenticated, changed;
+    Key16 old_key;
+    std::string answer;
+  } cases[] = {
+      {"master key changes others", 0x0F, 0, 3, kZeroKey, "9100"},
+      {"wrong current value", 0x0F, 0, 2, KeyOf("01"), "911E"},
+      {"other key cannot with master nibble", 0x0F, 1, 3, kZeroKey, "91AE"},
+      {"named key changes others", 0x2F, 2, 3, kZeroKey, "9100"},
+      {"itself only", 0xEF, 3, 3, kZeroKey, "9100"},
+      {"frozen", 0xFF, 0, 3, kZeroKey, "919D"},
+      {"master key frozen", 0x0E, 0, 0, kZeroKey, "919D"},
+      {"master key only by itself", 0x1F, 1, 0, kZeroKey, "91AE"},
+      {"master key by itself", 0x0F, 0, 0, kZeroKey, "9100"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    card = DesfireCard::Blank(DesfireCapacity::k4K);
+    EnterApplication(c.settings, 4);
+    ASSERT_TRUE(host.Authenticate(c.authenticated));
+    const bool own = c.authenticated == c.changed;
+    EXPECT_EQ(host.Send(0xC4, Cat({{c.changed}, ChangeKeyCryptogram(host, own, c.old_key)})),
+              c.answer);
+    if (c.answer != "9100") continue;
+    // Changing the session's own key ends the session; the master key's shows it.
+    if (c.changed == 0) {
+      EXPECT_EQ(host.Send("54 0000000000000000"), "91AE");
+    }
+    EXPECT_EQ(host.Send(0x64, {c.changed}), Answer("A5 9100"));
+    EXPECT_FALSE(host.Authenticate(c.changed));
+    ASSERT_TRUE(host.Authenticate(c.changed, kNewKey));
+    if (c.changed == 0) {  // only the 2K3DES session key makes this cryptogram acceptable
+      EXPECT_EQ(host.Send(0x54, host.Encipher(WithCrc({0x0F}))), "9100");
+    }
+  }
+}
+
+TEST_F(Desfire, EncipheredFileTravelsUnderTheSessionKey) {
+  EnterApplication();
+  ASSERT_EQ(host.Send("CD 02 03 1111 280000"), "9100");  // access with key 1
+  ASSERT_TRUE(host.Authenticate(1));
+  const Bytes header = Hex("02 040000 0C0000"), data = Hex("A1A2A3A4A5A6A7A8A9AAABAC");
+  EXPECT_EQ(host.Send(0x3D, Cat({header, data})), "91AF") << "plain is short";
+  ASSERT_TRUE(host.Authenticate(1));
+  EXPECT_EQ(host.Send(0x3D, Cat({header, host.Encipher(WithCrc(data))})), "9100");
+  const std::string read = host.Send(0xBD, header);
+  ASSERT_EQ(Sw(read), "9100");
+  EXPECT_EQ(host.Decipher(DataOf(read)), Cat({WithCrc(data), {0, 0}}));
+}
+
+// Whatever arrives, the card answers with a status word and at most one frame of data.
+TEST_F(Desfire, RandomCommandsGetStatusWords) {
+  EnterApplication(0x0F, 2);
+  std::mt19937 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    Bytes apdu{0x90, static_cast<uint8_t>(random()), 0x00, 0x00};
+    const size_t length = random() % 64;
+    apdu.push_back(static_cast<uint8_t>(length));
+    for (size_t n = 0; n < length; ++n)
+      apdu.push_back(static_cast<uint8_t>(random() % 4 ? random() % 8 : random()));
+    apdu.push_back(0x00);
+    const Bytes answer = card.Transmit(apdu);
+    ASSERT_GE(answer.size(), 2u);
+    ASSERT_LE(answer.size(), 61u);
+    if (i % 500 == 0) card.Reset();
+  }
+}
+
+}  // namespace
+}  // namespace tarsin::sim
+
+#pragma GCC diagnostic pop

@@ -1,0 +1,337 @@
+// The PC/SC part-3 reader's answers for MIFARE Classic and Ultralight cards: the status words and
+// edge cases the component's MIFARE tests do not reach, and every access-condition combination of
+// a Classic sector against the card's published access tables.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "card/card_factory.h"
+#include "card/classic_access.h"
+#include "card/mifare_classic.h"
+#include "card/mifare_ultralight.h"
+#include "reader/virtual_reader.h"
+
+namespace tarsin::sim::testing {
+namespace {
+
+std::string Exchange(VirtualReader& reader, const std::string& apdu_hex) {
+  return ToHex(reader.Transmit(FromHex(apdu_hex).value()));
+}
+
+const Bytes kUid4{0x04, 0xA1, 0xB2, 0xC3};
+const Bytes kUid7{0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+
+const std::string kAuthenticate4 = "FF860000050100046000";
+const std::string kData = "00112233445566778899AABBCCDDEEFF";
+const std::string kUltralightHeader = "041122BF3344556644480000";  // UID, BCC0, BCC1, lock bytes
+
+// Commands in turn on a fresh card, each with the answer it gets (and why, where not obvious).
+const struct {
+  const char *card, *uid;
+  std::vector<std::pair<std::string, std::string>> steps;
+} kSessions[] = {
+    {"mifare-classic-1k",
+     "04A1B2C3",
+     {
+         {"FFCA000002", "6C04"},
+         {"FFCA000008", "04A1B2C36282"},
+         {"FFCA010000", "6A81"},  // no ATS on a memory card
+         {"FFCA000100", "6B00"},
+         {"FF82800006FFFFFFFFFFFF", "6982"},
+         {"FF82200206FFFFFFFFFFFF", "6988"},
+         {"FF82200005FFFFFFFFFF", "6989"},
+         {"FF12000000", "6D00"},
+         {"00A4040000", "6E00"},
+         {"FFCA00", "6700"},
+         {"FFB0000410", "6982"},  // never authenticated
+         {"FF82200006FFFFFFFFFFFF", "9000"},
+         {kAuthenticate4, "9000"},
+         {"FFD6000410" + kData, "9000"},
+         {"FFB0000400", kData + "9000"},
+         {"FFB0000810", "6982"},  // other sector
+         {"FFB0000410", "6982"},  // the refusal cost the session
+         {kAuthenticate4, "9000"},
+         {"FFB0000411", "6C10"},
+         {kAuthenticate4, "9000"},
+         {"FFD600041000112233", "6700"},  // Lc disagrees with the data
+         {"FF860000050100086000", "9000"},
+         {"FFB0000410", "6982"},  // another sector's authentication
+         {"FF860000050100006000", "9000"},
+         {"FFD6000010" + kData, "6982"},  // manufacturer block
+         {"FFB0004010", "6A82"},
+         {"FF82200006FFFFFFFFFFFE", "9000"},
+         {"FF860000050100086000", "6300"},  // wrong key
+         {"FFB0000810", "6982"},
+         {"FF860000050100406000", "6581"},  // no block 64 on a 1K
+         {"FF860000050100046200", "6986"},
+         {"FF860000050100046001", "6984"},  // slot 1 never loaded
+     }},
+    {"mifare-classic-1k",
+     "04A1B2C3",
+     {
+         {"FF82200006FFFFFFFFFFFF", "9000"},
+         {kAuthenticate4, "9000"},
+         {"FFD700040500000003E8", "9000"},  // store 1000
+         // value, its inverse, value, address and its inverse twice
+         {"FFB0000410", "E803000017FCFFFFE803000004FB04FB9000"},
+         {"FFD70004050100000018", "9000"},  // + 24
+         {"FFD700040502000003F4", "9000"},  // - 1012: -> 12
+         {"FFB1000404", "0000000C9000"},
+         {"FFD70004020305", "9000"},  // restore 4, transfer to 5
+         {"FFB1000504", "0000000C9000"},
+         {"FFD70006050100000001", "6300"},  // block 6 holds no value
+         {kAuthenticate4, "9000"},
+         {"FFD70004050200000010", "9000"},  // below zero is a value too
+         {"FFB1000404", "FFFFFFFC9000"},
+     }},
+    // Sector 32 of a 4K (blocks 128-143): group 1 = blocks 133-137 read-only (010).
+    {"mifare-classic-4k",
+     "04A1B2C3",
+     {
+         {"FF82200006FFFFFFFFFFFF", "9000"},
+         {"FF8600000501008F6000", "9000"},
+         {"FFD6008F10FFFFFFFFFFFFDF078269FFFFFFFFFFFF", "9000"},
+         {"FF860000050100846000", "9000"},
+         {"FFD6008410" + kData, "9000"},
+         {"FF860000050100856000", "9000"},
+         {"FFD6008510" + kData, "6982"},
+         {"FF860000050100896000", "9000"},
+         {"FFD6008910" + kData, "6982"},
+         {"FF8600000501008A6000", "9000"},
+         {"FFD6008A10" + kData, "9000"},
+         {"FF8600000501008F6000", "9000"},
+         {"FFB0008F10", "000000000000DF078269FFFFFFFFFFFF9000"},
+         {"FFB000FF10", "6982"},  // block 255: sector 39
+     }},
+    // Reads, the 16-byte write and the reader's refused authentication: the component's tests.
+    {"mifare-ultralight",
+     "04112233445566",
+     {
+         {"FFB0000F10", "00000000" + kUltralightHeader + "9000"},  // wraps to page 0
+         {"FFB0001010", "6A82"},
+         {"FFD6000010" + kData, "6982"},  // serial number pages
+         {"FFD600030401000000", "9000"},
+         {"FFD600030402000000", "9000"},
+         {"FFB0000304", "030000009000"},  // OTP bits add up
+         {"FFD6000204FFFF1000", "9000"},  // lock page 4
+         {"FFB0000204", "444810009000"},
+         {"FFD6000410" + kData, "6982"},
+         {"FFD600020400000200", "9000"},  // freeze lock bits of pages 4-9
+         {"FFD600020400002000", "9000"},  // L5: ignored now
+         {"FFD600050411223344", "9000"},
+         {"FFB0000204", "444812009000"},
+     }},
+};
+
+TEST(Reader, AnswersInTurn) {
+  for (const auto& session : kSessions) {
+    VirtualReader reader;
+    reader.Insert(LoadCard({{"type", session.card}, {"uid", session.uid}}));
+    for (const auto& [apdu, answer] : session.steps) {
+      EXPECT_EQ(Exchange(reader, apdu), answer) << session.card << ": " << apdu;
+    }
+  }
+}
+
+TEST(ClassicReader, ManufacturerBlockForBothUidSizes) {
+  MifareClassic four(MifareClassic::Size::k1K, kUid4);
+  // UID, BCC, SAK, ATQA
+  EXPECT_EQ(ToHex(Bytes(four.RawBlock(0).begin(), four.RawBlock(0).end())).substr(0, 16),
+            "04A1B2C3D4080400");
+  MifareClassic seven(MifareClassic::Size::k4K, kUid7);
+  EXPECT_EQ(ToHex(Bytes(seven.RawBlock(0).begin(), seven.RawBlock(0).end())).substr(0, 20),
+            "04112233445566184200");
+  EXPECT_THROW(MifareClassic(MifareClassic::Size::k1K, Bytes{1, 2, 3}), std::invalid_argument);
+}
+
+TEST(CardFactory, RebuildsSavedCardsAndRefusesMalformedOnes) {
+  for (const auto& card :
+       {MifareClassic(MifareClassic::Size::k4K, kUid7).Save(), MifareUltralight(kUid7).Save()}) {
+    EXPECT_EQ(LoadCard(card)->Save(), card);
+  }
+  auto blank = LoadCard({{"type", "mifare-classic-1k"}, {"uid", "04A1B2C3"}});
+  EXPECT_EQ(blank->Save()["blocks"][3], "FFFFFFFFFFFFFF078069FFFFFFFFFFFF");
+  // The storage cards' ATRs are pcsc_scan's test; DESFire's, as readers give it, from the ATS.
+  EXPECT_EQ(ToHex(LoadCard({{"type", "mifare-desfire-ev1-2k"}, {"uid", "04112233445566"}})->Atr()),
+            "3B8180018080");
+  for (const char* bad :
+       {R"({"type":"mifare-classic-1k"})", R"({"type":"no-such-card","uid":"01020304"})",
+        R"({"type":"mifare-classic-1k","uid":"0102030G"})",
+        R"({"type":"mifare-classic-1k","uid":"01020304","blocks":["00"]})",
+        R"({"type":"mifare-ultralight","uid":"01020304"})", R"([1,2])", R"({"type":7})"}) {
+    EXPECT_THROW(LoadCard(nlohmann::json::parse(bad)), std::invalid_argument) << bad;
+  }
+}
+
+// Whatever bytes a client sends, the reader answers with a status word and the card stays sound.
+TEST(ReaderRobustness, RandomCommandsAlwaysGetAStatusWord) {
+  std::mt19937 random(20261206);
+  for (const char* type : {"mifare-classic-1k", "mifare-classic-4k", "mifare-ultralight"}) {
+    VirtualReader reader;
+    reader.Insert(LoadCard({{"type", type}, {"uid", "04112233445566"}}));
+    for (int round = 0; round < 20000; ++round) {
+      // Mostly class FF with the instructions the reader knows, so that the checks get reached.
+      Bytes apdu(random() % 24);
+      for (auto& byte : apdu) byte = static_cast<std::uint8_t>(random());
+      constexpr std::uint8_t kInstructions[] = {0xCA, 0x82, 0x86, 0xB0, 0xD6, 0xD7, 0xB1};
+      if (apdu.size() > 1 && random() % 4) {
+        apdu[0] = 0xFF;
+        apdu[1] = kInstructions[random() % sizeof kInstructions];
+      }
+      Bytes answer = reader.Transmit(apdu);
+      ASSERT_GE(answer.size(), 2u) << type;
+      ASSERT_LE(answer.size(), 18u) << type;
+    }
+    EXPECT_NO_THROW(LoadCard(reader.card()->Save())) << type;  // the state still saves and loads
+  }
+}
+
+constexpr char kKeyA[] = "A0A1A2A3A4A5";
+constexpr char kKeyB[] = "B0B1B2B3B4B5";
+
+std::string AccessHex(std::array<std::uint8_t, 4> codes) {
+  auto bytes = EncodeAccessBits(codes);
+  return ToHex(Bytes(bytes.begin(), bytes.end()));
+}
+
+// "A", "B", "AB" or "-": who may, as the datasheet tables write it.
+bool May(const std::string& who, KeyType key) {
+  return who == "AB" || (who == "A" && key == KeyType::kA) || (who == "B" && key == KeyType::kB);
+}
+
+const char* Name(KeyType key) {
+  return key == KeyType::kA ? "A" : "B";
+}
+
+class ClassicSector : public ::testing::Test {
+ protected:
+  // Sector 1 gets the given trailer; block 5 holds the value 100.
+  void SetUpSector(const std::string& access_and_gpb) {
+    auto card = std::make_unique<MifareClassic>(MifareClassic::Size::k1K, Bytes{1, 2, 3, 4});
+    auto saved = card->Save();
+    saved["blocks"][5] = ToHex(Block(ValueBlock(100, 5)));
+    saved["blocks"][7] = std::string(kKeyA) + access_and_gpb + kKeyB;
+    reader_.Insert(MifareClassic::Load(saved));
+    ASSERT_EQ(Exchange(reader_, std::string("FF82200006") + kKeyA), "9000");
+    ASSERT_EQ(Exchange(reader_, std::string("FF82200106") + kKeyB), "9000");
+  }
+  static Bytes Block(const MifareClassic::Block& block) {
+    return Bytes(block.begin(), block.end());
+  }
+  // Authenticates block `block` with key A (slot 0) or B (slot 1), then sends `apdu`.
+  std::string AfterAuthentication(KeyType key, unsigned block, const std::string& apdu) {
+    char auth[32];
+    std::snprintf(auth, sizeof auth, "FF860000050100%02X%s", block,
+                  key == KeyType::kA ? "6000" : "6101");
+    EXPECT_EQ(Exchange(reader_, auth), "9000");
+    return Exchange(reader_, apdu);
+  }
+  const MifareClassic& Card() { return *static_cast<const MifareClassic*>(reader_.card()); }
+
+  VirtualReader reader_;
+};
+
+struct DataRow {
+  std::uint8_t code;
+  const char *read, *write, *increment, *decrement;
+};
+
+// Published table of the data blocks (C1 C2 C3: read, write, increment, decrement/transfer).
+constexpr DataRow kDataTable[] = {
+    {0b000, "AB", "AB", "AB", "AB"}, {0b010, "AB", "-", "-", "-"},  {0b100, "AB", "B", "-", "-"},
+    {0b110, "AB", "B", "B", "AB"},   {0b001, "AB", "-", "-", "AB"}, {0b011, "B", "B", "-", "-"},
+    {0b101, "B", "-", "-", "-"},     {0b111, "-", "-", "-", "-"},
+};
+
+TEST_F(ClassicSector, DataBlockRightsFollowThePublishedTable) {
+  const std::string value_block = ToHex(Block(ValueBlock(100, 5)));
+  for (const auto& row : kDataTable) {
+    for (KeyType key : {KeyType::kA, KeyType::kB}) {
+      SCOPED_TRACE(::testing::Message() << "code " << int(row.code) << " key " << Name(key));
+      // Trailer code 011 keeps key B secret, so that key B is a real key here.
+      SetUpSector(AccessHex({0, row.code, 0, 0b011}) + "00");
+      auto read = AfterAuthentication(key, 5, "FFB0000510");
+      EXPECT_EQ(read, May(row.read, key) ? value_block + "9000" : "6982");
+      // Increment by 0 and decrement by 0 keep the value, so every row starts alike.
+      EXPECT_EQ(AfterAuthentication(key, 5, "FFD700050501 00000000"),
+                May(row.increment, key) && May(row.decrement, key) ? "9000" : "6300");
+      EXPECT_EQ(AfterAuthentication(key, 5, "FFD700050502 00000000"),
+                May(row.decrement, key) ? "9000" : "6300");
+      EXPECT_EQ(AfterAuthentication(key, 5, "FFD6000510" + value_block),
+                May(row.write, key) ? "9000" : "6982");
+    }
+  }
+}
+
+struct TrailerRow {
+  std::uint8_t code;
+  const char *key_a_write, *access_read, *access_write, *key_b_read, *key_b_write;
+};
+
+// Published table of the sector trailer; key A is never readable.
+constexpr TrailerRow kTrailerTable[] = {
+    {0b000, "A", "A", "-", "A", "A"},  {0b010, "-", "A", "-", "A", "-"},
+    {0b100, "B", "AB", "-", "-", "B"}, {0b110, "-", "AB", "-", "-", "-"},
+    {0b001, "A", "A", "A", "A", "A"},  {0b011, "B", "AB", "B", "-", "B"},
+    {0b101, "-", "AB", "B", "-", "-"}, {0b111, "-", "AB", "-", "-", "-"},
+};
+
+TEST_F(ClassicSector, TrailerRightsFollowThePublishedTable) {
+  for (const auto& row : kTrailerTable) {
+    for (KeyType key : {KeyType::kA, KeyType::kB}) {
+      SCOPED_TRACE(::testing::Message() << "code " << int(row.code) << " key " << Name(key));
+      const std::string access = AccessHex({0, 0, 0, row.code}) + "69";
+      SetUpSector(access);
+      std::string expected_read =
+          "000000000000" + access + (May(row.key_b_read, key) ? kKeyB : "000000000000") + "9000";
+      EXPECT_EQ(AfterAuthentication(key, 7, "FFB0000710"),
+                May(row.access_read, key) ? expected_read : "6982");
+
+      const std::string new_access = AccessHex({0b100, 0, 0, row.code}) + "42";
+      auto written =
+          AfterAuthentication(key, 7, "FFD6000710111111111111" + new_access + "222222222222");
+      bool any =
+          May(row.key_a_write, key) || May(row.access_write, key) || May(row.key_b_write, key);
+      EXPECT_EQ(written, any ? "9000" : "6982");
+      std::string stored = ToHex(Block(Card().RawBlock(7)));
+      EXPECT_EQ(stored.substr(0, 12), May(row.key_a_write, key) ? "111111111111" : kKeyA);
+      EXPECT_EQ(stored.substr(12, 8), May(row.access_write, key) ? new_access : access);
+      EXPECT_EQ(stored.substr(20), May(row.key_b_write, key) ? "222222222222" : kKeyB);
+    }
+  }
+}
+
+// Transport trailer: key B is readable, so it is data and opens nothing. Inverted copies of the
+// access bits that do not match are stored, and lose the sector for good.
+TEST_F(ClassicSector, ReadableKeyBAndInconsistentAccessBits) {
+  SetUpSector("FF078069");
+  EXPECT_EQ(AfterAuthentication(KeyType::kB, 4, "FFB0000410"), "6982");
+  EXPECT_EQ(AfterAuthentication(KeyType::kA, 4, "FFB0000410"), std::string(32, '0') + "9000");
+  EXPECT_EQ(AfterAuthentication(KeyType::kA, 7,
+                                std::string("FFD6000710") + kKeyA + "FF0781" + "69" + kKeyB),
+            "9000");
+  EXPECT_EQ(Exchange(reader_, "FF86000005010004 6000"), "6300");
+  EXPECT_EQ(Exchange(reader_, "FF86000005010004 6101"), "6300");
+  // Other sectors are unaffected.
+  EXPECT_EQ(Exchange(reader_, "FF82200006FFFFFFFFFFFF"), "9000");
+  EXPECT_EQ(AfterAuthentication(KeyType::kA, 8, "FFB0000810"), std::string(32, '0') + "9000");
+}
+
+// Published encodings, both ways: the tables above build their trailers with the encoder.
+TEST(ClassicAccessBits, KnownEncodings) {
+  const std::pair<const char*, std::array<std::uint8_t, 4>> cases[] = {
+      {"FF0780", {0, 0, 0, 0b001}},
+      {"7F0788", {0, 0, 0, 0b011}},
+      {"787788", {0b100, 0b100, 0b100, 0b011}},
+      {"08778F", {0b110, 0b110, 0b110, 0b011}},
+  };
+  for (const auto& [hex, codes] : cases) {
+    auto bytes = *FromHex(hex);
+    EXPECT_EQ(DecodeAccessBits(bytes[0], bytes[1], bytes[2]), codes) << hex;
+    EXPECT_EQ(AccessHex(codes), hex);
+  }
+  EXPECT_FALSE(DecodeAccessBits(0xFF, 0x07, 0x81));
+}
+
+}  // namespace
+}  // namespace tarsin::sim::testing
