@@ -5,8 +5,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
 cmake --preset default >/dev/null
-cmake --build --preset default
-# The default card-type table, into HKEY_LOCAL_MACHINE (/var/lib/quillon/registry/).
+# Only the host and the virtual reader's provider it falls back to; the tests build the rest.
+cmake --build --preset default --target tarsin-rf tarsinrf-vpcsc
+# Without root, /var/lib/quillon/registry/ is not ours to write: keep every hive in the user's
+# own folder, for the import and the encoding alike, so that card identification finds the
+# table under HKEY_LOCAL_MACHINE. A folder chosen by the caller is kept.
+if [ "$(id -u)" -ne 0 ]; then
+  user_registry="${XDG_CONFIG_HOME:-$HOME/.config}/quillon/registry"
+  export TARSIN_RF_REGISTRY_DIR="${TARSIN_RF_REGISTRY_DIR:-$user_registry}"
+  mkdir -p "$TARSIN_RF_REGISTRY_DIR"
+fi
+# The default card-type table, into HKEY_LOCAL_MACHINE.
 build/default/src/host/cli/tarsin-rf reg import examples/card-types.reg
 # The component writes its log only into an existing folder.
 mkdir -p "${XDG_DATA_HOME:-$HOME/.local/share}/Quillon/Nemora"

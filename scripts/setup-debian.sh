@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev
   pybind11-dev python3-dev python3-pyscard
+  clang-format clang-tidy
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -23,7 +23,7 @@ MifareClassic::Block ManufacturerBlock(MifareClassic::Size size, const Bytes& ui
   bool large = size == MifareClassic::Size::k4K;
   std::uint8_t sak = large ? 0x18 : 0x08;
   MifareClassic::Block block{};
-  auto out = std::copy(uid.begin(), uid.end(), block.begin());
+  auto* out = std::copy(uid.begin(), uid.end(), block.begin());
   if (uid.size() == 4) {
     std::uint8_t bcc = uid[0] ^ uid[1] ^ uid[2] ^ uid[3];
     *out++ = bcc;
@@ -158,7 +158,7 @@ CardAnswer MifareClassic::Authenticate(unsigned block, KeyType type, const Mifar
   unsigned sector = SectorOf(block);
   if (!AccessCodes(sector)) return Refuse(CardAnswer::kAuthenticationFailed);
   const Block& trailer = blocks_[TrailerOf(sector)];
-  auto stored = trailer.begin() + (type == KeyType::kA ? 0 : 10);
+  const auto* stored = trailer.begin() + (type == KeyType::kA ? 0 : 10);
   if (!std::equal(key.begin(), key.end(), stored)) return Refuse(CardAnswer::kAuthenticationFailed);
   session_ = Session{sector, type};
   value_register_.reset();

@@ -11,7 +11,7 @@ constexpr uint8_t kChangeWithSameKey = 0xE;
 constexpr uint8_t kChangeFrozen = 0xF;
 
 std::array<uint8_t, 8> RotateLeft(std::span<const uint8_t, 8> bytes) {
-  std::array<uint8_t, 8> rotated;
+  std::array<uint8_t, 8> rotated{};
   std::rotate_copy(bytes.begin(), bytes.begin() + 1, bytes.end(), rotated.begin());
   return rotated;
 }

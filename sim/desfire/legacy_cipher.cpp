@@ -48,7 +48,7 @@ std::array<uint8_t, 8> LegacyCipher::EncipherBlock(std::span<const uint8_t, 8> b
   DES_set_key_unchecked(&k2, &s2);
   // With equal halves E-D-E collapses to single DES, which is how the card treats such keys.
   DES_ecb3_encrypt(&in, &out, &s1, &s2, &s1, DES_ENCRYPT);
-  std::array<uint8_t, 8> result;
+  std::array<uint8_t, 8> result{};
   std::copy_n(out, 8, result.begin());
   return result;
 }
@@ -82,7 +82,7 @@ std::array<uint8_t, 4> LegacyCipher::Mac(std::span<const uint8_t> data) const {
   padded.resize((padded.size() + 7) / 8 * 8, 0);
   if (padded.empty()) padded.resize(8, 0);
   const Bytes chained = Encipher(padded);
-  std::array<uint8_t, 4> mac;
+  std::array<uint8_t, 4> mac{};
   std::copy_n(chained.end() - 8, 4, mac.begin());
   return mac;
 }

@@ -32,7 +32,7 @@ class LegacyCipher {
   std::array<uint8_t, 4> Mac(std::span<const uint8_t> data) const;
 
  private:
-  std::array<uint8_t, 16> key_;
+  std::array<uint8_t, 16> key_{};
   bool singleDes_;
 };
 

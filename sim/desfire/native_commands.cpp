@@ -48,9 +48,9 @@ constexpr std::array kCommands{
 }  // namespace
 
 const NativeCommand* FindNativeCommand(uint8_t instruction) {
-  auto it = std::find_if(kCommands.begin(), kCommands.end(), [instruction](const NativeCommand& c) {
-    return c.instruction == instruction;
-  });
+  const auto* it =
+      std::find_if(kCommands.begin(), kCommands.end(),
+                   [instruction](const NativeCommand& c) { return c.instruction == instruction; });
   return it == kCommands.end() ? nullptr : &*it;
 }
 

@@ -19,8 +19,8 @@ struct Expectation {
 using Expect = Expectation (*)(CardContext&, std::span<const uint8_t> firstFrame);
 
 struct NativeCommand {
-  uint8_t instruction;
-  Handler handle;
+  uint8_t instruction = 0;
+  Handler handle = nullptr;
   Expect expect = nullptr;
 };
 

@@ -104,7 +104,6 @@ TARSIN_EXPORT RESPONSECODE IFDHGetCapabilities(DWORD Lun, DWORD Tag, PDWORD Leng
     switch (Tag) {
       case TAG_IFD_SLOTS_NUMBER:
       case TAG_IFD_SIMULTANEOUS_ACCESS:
-        return ReturnValue({1}, Length, Value);
       case TAG_IFD_THREAD_SAFE:
         return ReturnValue({1}, Length, Value);
       case TAG_IFD_SLOT_THREAD_SAFE:

@@ -12,6 +12,8 @@ LONG ReturnBytes(const Bytes& value, LPBYTE buffer, LPDWORD length) {
     return SCARD_S_SUCCESS;
   }
   if (*length == SCARD_AUTOALLOCATE) {
+    // The caller releases it with SCardFreeMemory, which frees it.
+    // NOLINTNEXTLINE(cppcoreguidelines-no-malloc)
     auto* allocated = static_cast<LPBYTE>(std::malloc(value.empty() ? 1 : value.size()));
     if (!allocated) return SCARD_E_NO_MEMORY;
     if (!value.empty()) std::memcpy(allocated, value.data(), value.size());

@@ -36,11 +36,11 @@ Sessions& Sessions::Instance() {
   return sessions;
 }
 
-unsigned long Sessions::NewHandleValue() {
+unsigned long Sessions::NewHandleValue() const {
   static std::mt19937 generator{std::random_device{}()};
   for (;;) {
     unsigned long value = generator() & 0x7FFFFFFFul;
-    if (value != 0 && !contexts.count(value) && !handles.count(value)) return value;
+    if (value != 0 && !contexts.contains(value) && !handles.contains(value)) return value;
   }
 }
 

@@ -21,6 +21,8 @@ class SharedLock {
  public:
   SharedLock() = default;
   explicit SharedLock(int fd) : fd_(fd) {}
+  SharedLock(const SharedLock&) = delete;
+  SharedLock& operator=(const SharedLock&) = delete;
   SharedLock(SharedLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   SharedLock& operator=(SharedLock&& other) noexcept;
   ~SharedLock();
@@ -60,7 +62,7 @@ class Sessions {
   std::map<std::string, std::uint64_t> resets;
 
   // A fresh random non-zero 31-bit value, as pcsc-lite hands out.
-  unsigned long NewHandleValue();
+  unsigned long NewHandleValue() const;
   // The bank of the readers file currently named by the environment.
   std::shared_ptr<ReaderBank> CurrentBank();
   static std::string LockPath(const ReaderBank& bank, const std::string& reader, const char* kind);

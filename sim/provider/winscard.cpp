@@ -168,7 +168,7 @@ TARSIN_EXPORT LONG SCardReleaseContext(SCARDCONTEXT hContext) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
-    if (!sessions.contexts.count(hContext)) return SCARD_E_INVALID_HANDLE;
+    if (!sessions.contexts.contains(hContext)) return SCARD_E_INVALID_HANDLE;
     std::erase_if(sessions.handles,
                   [&](const auto& entry) { return entry.second.context == hContext; });
     sessions.contexts.erase(hContext);
@@ -180,7 +180,7 @@ TARSIN_EXPORT LONG SCardIsValidContext(SCARDCONTEXT hContext) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
-    return sessions.contexts.count(hContext) ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
+    return sessions.contexts.contains(hContext) ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
   });
 }
 
@@ -202,6 +202,8 @@ TARSIN_EXPORT LONG SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszRead
 }
 
 TARSIN_EXPORT LONG SCardFreeMemory(SCARDCONTEXT, LPCVOID pvMem) {
+  // Frees what SCARD_AUTOALLOCATE handed out with malloc; the interface passes it as const.
+  // NOLINTNEXTLINE(cppcoreguidelines-no-malloc,cppcoreguidelines-pro-type-const-cast)
   std::free(const_cast<void*>(pvMem));
   return SCARD_S_SUCCESS;
 }
@@ -492,7 +494,7 @@ TARSIN_EXPORT LONG SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAt
 TARSIN_EXPORT LONG SCardSetAttrib(SCARDHANDLE hCard, DWORD, LPCBYTE, DWORD) {
   auto& sessions = Sessions::Instance();
   std::lock_guard lock(sessions.mutex);
-  return sessions.handles.count(hCard) ? SCARD_E_UNSUPPORTED_FEATURE : SCARD_E_INVALID_HANDLE;
+  return sessions.handles.contains(hCard) ? SCARD_E_UNSUPPORTED_FEATURE : SCARD_E_INVALID_HANDLE;
 }
 
 TARSIN_EXPORT LONG SCardCancel(SCARDCONTEXT hContext) {

@@ -11,8 +11,8 @@ namespace tarsin::sim {
 
 using KeySlots = std::array<std::optional<MifareKey>, 2>;
 
-// `apdu` has class FF. The answer ends with SW1 SW2.
-Bytes StorageCommand(const Bytes& apdu, Card& card, KeySlots& key_slots,
+// `bytes` is an APDU of class FF. The answer ends with SW1 SW2.
+Bytes StorageCommand(const Bytes& bytes, Card& card, KeySlots& key_slots,
                      const ReaderOptions& options);
 
 }  // namespace tarsin::sim

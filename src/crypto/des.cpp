@@ -108,10 +108,8 @@ std::vector<uint8_t> DES::TransformPieces(Direction direction, std::vector<uint8
     if (direction == kEncipher && send) {
       result = transform(piece) ^ z;
       z = LoadBlock(piece.data());
-    } else if (direction == kEncipher) {
-      result = transform(BlockBytes(LoadBlock(piece.data()) ^ z));
-      z = result;
-    } else if (send) {
+    } else if (direction == kEncipher || send) {
+      // Enciphering for the reader and deciphering for the card chain alike: on the output.
       result = transform(BlockBytes(LoadBlock(piece.data()) ^ z));
       z = result;
     } else {

@@ -151,12 +151,12 @@ class HiveDatabase::Statement {
   int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
   int64_t Integer(int column) { return sqlite3_column_int64(stmt_, column); }
   std::string Text(int column) {
-    auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
                 : std::string();
   }
   std::vector<uint8_t> Blob(int column) {
-    auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt_, column));
+    const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt_, column));
     return data ? std::vector<uint8_t>(data, data + sqlite3_column_bytes(stmt_, column))
                 : std::vector<uint8_t>();
   }

@@ -10,9 +10,9 @@ namespace tarsin::registry {
 namespace {
 
 struct OpenKey {
-  Hive hive;
-  KeyId id;
-  REGSAM access;
+  Hive hive = Hive::LocalMachine;
+  KeyId id = kRootKeyId;
+  REGSAM access = 0;
   ValueCursor cursor;
 };
 
