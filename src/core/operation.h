@@ -17,6 +17,9 @@ class Operation {
   }
   Operation(const Operation&) = delete;
   Operation& operator=(const Operation&) = delete;
+  Operation(Operation&&) = delete;
+  Operation& operator=(Operation&&) = delete;
+  ~Operation() = default;
 
   // scesuccess clears the error under the operation's name; anything else is tagged sceError.
   sceReturnCode Finish(sceReturnCode result) noexcept {

@@ -70,10 +70,10 @@ sceReturnCode WriteBytesInBloc(EncoderState& state, int32_t block, const std::st
     return operation.Refuse(errors::kIncorrectOffsets);
   }
   // The caller's data, padded with zeros or cut to the range, is what gets written.
-  const size_t digits = 2u * (toByte - fromByte + 1u);
+  const size_t digits = size_t{2} * (toByte - fromByte + 1u);
   contents = (contents + std::string(kBlockDigits, '0')).substr(0, digits);
   std::string updated =
-      original.substr(0, 2u * fromByte) + contents + original.substr(2u * toByte + 2u);
+      original.substr(0, size_t{2} * fromByte) + contents + original.substr(size_t{2} * toByte + 2);
   if (WriteDataBloc(state, block, key, keyType, updated) != scesuccess) {
     contents = original;
     return operation.FailWith(errors::kWriteError);

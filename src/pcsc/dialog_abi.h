@@ -1,8 +1,8 @@
-// What the component and its dialog library exchange: plain C, so that the library may be built
-// with another toolkit or compiler than the component.
+// What the component and its dialog library exchange: C linkage and plain data, so that the
+// library may be built with another toolkit or compiler than the component.
 #pragma once
 
-#include <stdint.h>
+#include <cstdint>
 
 extern "C" {
 
@@ -19,7 +19,7 @@ struct TarsinConfigurationForm {
 
 // Shows the dialog modally on the caller's thread. 0 once it has been shown and closed; anything
 // else when it could not be shown (no display), with the form unchanged.
-typedef int32_t (*TarsinShowConfiguration)(TarsinConfigurationForm* form);
+using TarsinShowConfiguration = int32_t (*)(TarsinConfigurationForm* form);
 }
 
 // The entry point's name in the dialog library.

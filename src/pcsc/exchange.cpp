@@ -139,7 +139,7 @@ sceReturnCode Exchange(EncoderState& state, int32_t code, const Variant::Array& 
       return sceError;
     }
     const Frame frame = SendFrame(state, commandText, errorName, followMore, response, statusCode);
-    if (frame.complete) response = accumulated + response;
+    if (frame.complete) response.insert(0, accumulated);
     if (!frame.more) return frame.result;
     accumulated += response;
     code = ec_ContinueResponse;

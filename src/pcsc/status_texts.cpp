@@ -39,8 +39,8 @@ std::optional<std::string_view> TableText(int sw1, int sw2) {
       return row.sw1 == sw1 && row.sw2 == wanted;
     });
   };
-  if (auto row = rowOf(sw2); row != kStatusWords.end()) return row->text;
-  if (auto row = rowOf(kAnyOtherSW2); row != kStatusWords.end()) return row->text;
+  if (const auto* row = rowOf(sw2); row != kStatusWords.end()) return row->text;
+  if (const auto* row = rowOf(kAnyOtherSW2); row != kStatusWords.end()) return row->text;
   return std::nullopt;
 }
 
@@ -87,7 +87,7 @@ std::string UnknownText(std::string_view statusWord) {
 std::string SCardErrorText(int32_t code) noexcept {
   try {
     const auto pattern = static_cast<uint32_t>(code);
-    auto row = std::ranges::find(kSCardErrors, pattern, &SCardErrorRow::code);
+    const auto* row = std::ranges::find(kSCardErrors, pattern, &SCardErrorRow::code);
     if (row != kSCardErrors.end()) return std::string(row->text);
     return fmt::format("Unexpected error 0x{:X}", pattern);
   } catch (...) {
