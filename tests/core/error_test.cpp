@@ -7,38 +7,30 @@
 namespace tarsin {
 namespace {
 
-struct TagCase {
-  const char* comFunction;
-  const char* rdrCommand;
-  const char* expectedCommand;
-};
-
-void PrintTo(const TagCase& c, std::ostream* os) {
-  *os << c.comFunction << '|' << c.rdrCommand;
+// Every shape of the trail: the routine tagged becomes the function, the inner one joins the
+// command; the rest of the error stays.
+TEST(ErrorRoutines, TagKeepsTheInnerRoutineInTheTrail) {
+  const struct {
+    const char *comFunction, *rdrCommand, *expectedCommand;
+  } cases[] = {{"", "", ""},
+               {"", "GetUID", "GetUID"},
+               {"EncoderCommand", "", "EncoderCommand"},
+               {"EncoderCommand", "SCardTransmit:GetUID", "EncoderCommand:SCardTransmit:GetUID"}};
+  for (const auto& c : cases) {
+    EncoderState state;
+    SetError(state, {.number = 0x90010F04,
+                     .description = "Encoder command failed",
+                     .comFunction = c.comFunction,
+                     .rdrCommand = c.rdrCommand,
+                     .rdrRetCode = "6A82"});
+    TagError(state, "ReadSerialNumber");
+    const CError& e = LastErrorOf(state);
+    EXPECT_EQ(e.ComFunction, "ReadSerialNumber");
+    EXPECT_EQ(e.RdrCommand, c.expectedCommand);
+    EXPECT_EQ(static_cast<uint32_t>(e.Number), 0x90010F04u);
+    EXPECT_EQ(e.RdrRetCode, "6A82");
+  }
 }
-
-class TagErrorTest : public ::testing::TestWithParam<TagCase> {};
-
-TEST_P(TagErrorTest, KeepsTheInnerRoutineInTheTrail) {
-  EncoderState state;
-  SetError(state, {.number = 0x90010F04,
-                   .description = "Encoder command failed",
-                   .comFunction = GetParam().comFunction,
-                   .rdrCommand = GetParam().rdrCommand,
-                   .rdrRetCode = "6A82"});
-  TagError(state, "ReadSerialNumber");
-  const CError& e = LastErrorOf(state);
-  EXPECT_EQ(e.ComFunction, "ReadSerialNumber");
-  EXPECT_EQ(e.RdrCommand, GetParam().expectedCommand);
-  EXPECT_EQ(static_cast<uint32_t>(e.Number), 0x90010F04u);
-  EXPECT_EQ(e.RdrRetCode, "6A82");
-}
-
-INSTANTIATE_TEST_SUITE_P(AllFourShapes, TagErrorTest,
-                         ::testing::Values(TagCase{"", "", ""}, TagCase{"", "GetUID", "GetUID"},
-                                           TagCase{"EncoderCommand", "", "EncoderCommand"},
-                                           TagCase{"EncoderCommand", "SCardTransmit:GetUID",
-                                                   "EncoderCommand:SCardTransmit:GetUID"}));
 
 TEST(ErrorRoutines, NestedTagsBuildTheTrailOutwards) {
   EncoderState state;
@@ -84,12 +76,6 @@ TEST(ErrorRoutines, ClearErrorResetsAllButTheName) {
   EXPECT_EQ(e.RdrCommand, "");
   EXPECT_EQ(e.RdrRetCode, "");
 }
-
-}  // namespace
-}  // namespace tarsin
-
-namespace tarsin {
-namespace {
 
 // Every number is unique, belongs to its family, and is found again by its number; only the two
 // "Cannot open encoder" numbers share a description.

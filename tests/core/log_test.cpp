@@ -8,7 +8,7 @@
 #include <fstream>
 #include <thread>
 
-#include "core/log_folder.h"
+#include "support/scratch_folder.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin {
@@ -89,7 +89,7 @@ TEST(Log, ConcurrentWritersKeepEveryLineWhole) {
   const std::vector<std::string> lines = log.lines();
   ASSERT_EQ(lines.size(), 800u);
   for (const std::string& line : lines) {
-    EXPECT_EQ(line.substr(5), std::string(4000, line[5]));
+    EXPECT_EQ(line.substr(4), std::string(4000, line[4]));
   }
 }
 

@@ -20,10 +20,10 @@ struct RunResult {
 class CliRun : public testing::VirtualReaderTest {
  protected:
   RunResult Run(const std::string& script, const std::string& flags = "--json --virtual") {
-    const auto path = folder_ / "script.txt";
+    const auto path = log_.root() / "script.txt";
     std::ofstream(path) << script;
     // --virtual must find the provider by itself.
-    ::unsetenv("TARSIN_RF_PCSC_LIBRARY");
+    provider_.Set(std::nullopt);
     const std::string command =
         std::string(TARSIN_TEST_CLI) + " run " + flags + " '" + path.string() + "'";
     FILE* pipe = ::popen(command.c_str(), "r");

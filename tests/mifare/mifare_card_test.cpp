@@ -27,7 +27,7 @@ TEST_F(Mifare, SerialNumberAndManufacturerBlock) {
   EXPECT_EQ(info.size(), 22u);
   EXPECT_EQ(encoder_->LastError()->ComFunction, "MifareReadManufacturerCode");
 
-  UseCard(Classic1K("C1020304"));
+  UseCard(testing::Classic1K("C1020304"));
   EXPECT_EQ(encoder_->MifareReadManufacturerCode(kTransport, kUseKeyA, serial, check, info),
             scesuccess);
   EXPECT_EQ(serial, static_cast<int32_t>(0xC1020304)) << "a first byte of 80 or more is negative";
@@ -37,18 +37,12 @@ TEST_F(Mifare, TheCommandsSentForOneRead) {
   const size_t start = LogSize();
   std::string contents;
   ASSERT_EQ(encoder_->MifareReadDataBloc(256 + 63, kTransport, kReadWithB, contents), sceError);
-  std::vector<std::string> sent;
-  for (const std::string& line : LogLines(start)) {
-    const auto at = line.find("pbSendBuffer:= \"");
-    if (at != std::string::npos)
-      sent.push_back(line.substr(at + 16, line.find('"', at + 16) - at - 16));
-  }
-  EXPECT_EQ(sent, (std::vector<std::string>{"FF82200006FFFFFFFFFFFF", "FF8600000501013F6100"}));
+  EXPECT_EQ(SentFrames(start), (std::vector<std::string>{"FF82200006FFFFFFFFFFFF", "FF8600000501013F6100"}));
 }
 
 TEST_F(Mifare, EveryBlockOfA1KAndA4K) {
   for (const auto& card :
-       {Classic1K(), nlohmann::json{{"type", "mifare-classic-4k"}, {"uid", "04A1B2C3"}}}) {
+       {testing::Classic1K(), nlohmann::json{{"type", "mifare-classic-4k"}, {"uid", "04A1B2C3"}}}) {
     UseCard(card);
     const int blocks = card["type"] == "mifare-classic-4k" ? 256 : 64;
     SCOPED_TRACE(blocks);
@@ -144,19 +138,9 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
   };
   // The rights each asked value reads back with: the full meaning of the code it gets.
   const auto readBack = [](int32_t security, uint8_t keysUsed) {
-    if (keysUsed == 1) return std::array{0, 5, 15, 15}[security & 3];
-    switch (security) {
-      case 8:
-        return 12;
-      case 9:
-        return 13;
-      case 10:
-      case 11:
-      case 14:
-        return 15;
-      default:
-        return static_cast<int>(security);
-    }
+    constexpr int kWithKeyA[4] = {0, 5, 15, 15};
+    constexpr int kWithKeyB[16] = {0, 1, 2, 3, 4, 5, 6, 7, 12, 13, 15, 15, 12, 13, 15, 15};
+    return keysUsed == 1 ? kWithKeyA[security & 3] : kWithKeyB[security];
   };
   int sector = 1;
   for (const Combination& c : combinations) {
@@ -286,6 +270,55 @@ TEST_F(Mifare, ValueBlocksAreKeptPerOpening) {
   SetCardPresent(true);
   ASSERT_EQ(writeWithValueRights(kKeyB, kWriteWithB), scesuccess);
   EXPECT_EQ(CardBlock(7).substr(12, 6), "1C33CE");
+}
+
+// The same block operations on a MIFARE Ultralight: the reader decides about the authentication
+// step (a key-less card), reads bring four pages, and a write lands in one page.
+class Ultralight : public Mifare {
+ protected:
+  void UseUltralight(bool readerAcceptsAuthentication) {
+    encoder_->CloseEncoder();
+    nlohmann::json reader =
+        testing::Reader(testing::kReader, {{"type", "mifare-ultralight"}, {"uid", "04112233445566"}});
+    reader["authenticateKeylessCards"] = readerAcceptsAuthentication;
+    WriteReaders({reader});
+    Open(*encoder_);
+  }
+  std::string Page(int page) const {
+    const auto pages = ReadReaders()["readers"][0]["card"]["pages"];
+    return pages.is_array() ? pages[page].get<std::string>() : "";
+  }
+};
+
+TEST_F(Ultralight, ReadsFourPagesAndWritesOne) {
+  UseUltralight(true);
+  EXPECT_EQ(encoder_->CardType(), sceMifareUltralight);
+  EXPECT_EQ(encoder_->SerialNumberLength(), 7);
+  std::string uid;
+  ASSERT_EQ(encoder_->ReadSerialNumber(uid), scesuccess);
+  EXPECT_EQ(uid, "04112233445566");
+
+  std::string data = "11223344 55667788 99AABBCC DDEEFF00";
+  ASSERT_EQ(encoder_->MifareWriteDataBloc(4, kTransport, kUseKeyA, data), scesuccess)
+      << encoder_->LastError()->Description;
+  // The 16-byte write is the card's compatibility write: only the first four bytes land.
+  EXPECT_EQ(Page(4), "11223344");
+  EXPECT_EQ(Page(5), "00000000");
+  std::string read;
+  ASSERT_EQ(encoder_->MifareReadDataBloc(4, kTransport, kUseKeyA, read), scesuccess);
+  EXPECT_EQ(read, "11223344000000000000000000000000");
+  // Page 0 starts the read with the serial number's first bytes.
+  ASSERT_EQ(encoder_->MifareReadDataBloc(0, kTransport, kUseKeyA, read), scesuccess);
+  EXPECT_EQ(read.substr(0, 6), "041122");
+}
+
+TEST_F(Ultralight, AReaderThatRefusesTheAuthenticationFailsTheOperation) {
+  UseUltralight(false);
+  std::string read = "unchanged";
+  EXPECT_EQ(encoder_->MifareReadDataBloc(4, kTransport, kUseKeyA, read), sceError);
+  EXPECT_EQ(read, "");
+  EXPECT_EQ(encoder_->LastError()->RdrRetCode, "6300");
+  EXPECT_EQ(encoder_->LastError()->ComFunction, "MifareReadDataBloc");
 }
 
 }  // namespace

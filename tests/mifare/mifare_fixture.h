@@ -36,7 +36,7 @@ class Mifare : public testing::VirtualReaderTest {
   // Reopens on a card of another kind.
   void UseCard(const nlohmann::json& card) {
     encoder_->CloseEncoder();
-    WriteReaders({Reader(testing::kReader, card)});
+    WriteReaders({testing::Reader(testing::kReader, card)});
     Open(*encoder_);
   }
 

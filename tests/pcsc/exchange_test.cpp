@@ -14,19 +14,10 @@ class Exchange : public testing::VirtualReaderTest {
  protected:
   void SetUp() override {
     VirtualReaderTest::SetUp();
-    WriteReaders({Reader(testing::kReader,
+    WriteReaders({testing::Reader(testing::kReader,
                          {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
   }
 
-  // The frames sent, in order, as the log shows them.
-  std::vector<std::string> SentFrames(size_t first) const {
-    std::vector<std::string> frames;
-    for (const std::string& line : LogLines(first)) {
-      const size_t at = line.find("pbSendBuffer:= \"");
-      if (at != std::string::npos) frames.push_back(line.substr(at + 16, line.find('"', at + 16) - at - 16));
-    }
-    return frames;
-  }
 };
 
 TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {

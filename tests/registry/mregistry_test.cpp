@@ -100,7 +100,12 @@ TEST_F(Registry, ExpandableTextReadsUnexpanded) {
   EXPECT_EQ(GetRegistryValue(HKEY_CURRENT_USER, kKey, "v", 0), Variant("%HOME%"));
 }
 
-TEST_F(Registry, MissingValueAndMissingKeyBothGiveTheDefault) {
+TEST_F(Registry, MissingValueAndMissingKeyBothGiveTheDefaultAndListNothing) {
+  std::vector<std::string> names{"stale", "more"};
+  EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 0);
+  EXPECT_EQ(names, std::vector<std::string>{""});
+  EXPECT_EQ(RegistryLastError().number, 2u);
+  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
   SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "present", 1);
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "absent", "d"), Variant("d"));
   EXPECT_EQ(RegistryLastError().number, 0u);
@@ -118,14 +123,6 @@ TEST_F(Registry, NamesComeInInsertionOrderAndAReplacedValueKeepsItsPlace) {
   EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 4);
   EXPECT_EQ(names, (std::vector<std::string>{"", "zeta", "alpha", "", "mid"}));
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "Alpha", 0), Variant(int32_t{5}));
-}
-
-TEST_F(Registry, ListingAMissingKeyGivesNothing) {
-  std::vector<std::string> names{"stale", "more"};
-  EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 0);
-  EXPECT_EQ(names, std::vector<std::string>{""});
-  EXPECT_EQ(RegistryLastError().number, 2u);
-  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
 }
 
 TEST_F(Registry, AnUnknownRootMeansTheCurrentUser) {
@@ -152,7 +149,7 @@ TEST_F(Registry, ARemoteComputerFailsWith53AndIsNamedWithoutBackslashes) {
 
 TEST_F(Registry, AMissingHiveReadsEmptyAndTheFirstWriteCreatesItWithItsFolder) {
   const std::filesystem::path nested = folder_ / "not" / "yet";
-  ::setenv("TARSIN_RF_REGISTRY_DIR", nested.c_str(), 1);
+  registry_.Set(nested.string());
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, "", "v", "d"), Variant("d"));
   EXPECT_EQ(RegistryLastError().number, 0u);
   EXPECT_FALSE(std::filesystem::exists(nested));
@@ -187,7 +184,7 @@ TEST(RegistryChild, WritesOrReads) {
 
 TEST_F(Registry, AUserWhoMayNotWriteTheFolderStillReads) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
-  std::filesystem::permissions(folder_, std::filesystem::perms(0755));
+  std::filesystem::permissions(folder_.path(), std::filesystem::perms(0755));
   const std::string child = "RegistryChild.WritesOrReads";
   ASSERT_EQ(ChildExitCode(StartTestInChild(child, "TARSIN_RF_TEST_ROLE", "write")), 0);
   constexpr uid_t kNobody = 65534;
@@ -212,6 +209,44 @@ TEST_F(Registry, AddedTextsNeverReplaceEachOther) {
   EXPECT_EQ(names,
             (std::vector<std::string>{"", "Unknown (x)", "Unknown (x) #2", "Unknown (x) #3"}));
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "Unknown (x) #3", ""), Variant("3B 03"));
+}
+
+// The key API underneath.
+TEST_F(Registry, EnumerationByIndexIsTheSameInAnyOrderOfCalls) {
+  ScopedKey key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\E", 0, KEY_ALL_ACCESS, key.out()), 0u);
+  const uint8_t one = 1;
+  for (const char* name : {"a", "b", "c"}) {
+    ASSERT_EQ(RegSetValueExA(key.get(), name, REG_BINARY, {&one, 1}), 0u);
+  }
+  ASSERT_EQ(RegDeleteValueA(key.get(), "b"), 0u);
+  ASSERT_EQ(RegSetValueExA(key.get(), "d", REG_BINARY, {&one, 1}), 0u);
+  const std::pair<uint32_t, const char*> calls[] = {{0, "a"}, {1, "c"}, {2, "d"}, {1, "c"},
+                                                    {0, "a"}, {2, "d"}, {1, "c"}, {2, "d"}};
+  for (const auto& [index, expected] : calls) {
+    std::string name;
+    EXPECT_EQ(RegEnumValueA(key.get(), index, name), 0u);
+    EXPECT_EQ(name, expected) << "index " << index;
+  }
+  std::string name;
+  EXPECT_EQ(RegEnumValueA(key.get(), 3, name), ERROR_NO_MORE_ITEMS);
+}
+
+TEST_F(Registry, HandlesAndKeysThatAreGone) {
+  ScopedKey key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Gone", 0, KEY_ALL_ACCESS, key.out()), 0u);
+  ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Gone"), 0u);
+  const uint8_t one = 1;
+  EXPECT_EQ(RegSetValueExA(key.get(), "v", REG_BINARY, {&one, 1}), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegCloseKey(key.get()), 0u);
+  EXPECT_EQ(RegCloseKey(key.get()), ERROR_INVALID_HANDLE);
+  RegValue value;
+  EXPECT_EQ(RegQueryValueExA(key.get(), "v", value), ERROR_INVALID_HANDLE);
+  key.out() = 0;
+  HKEY opened = 0;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Gone", 0, KEY_READ, opened),
+            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyExA(0x80000003, "", 0, KEY_READ, opened), ERROR_INVALID_HANDLE);
 }
 
 TEST(IsAnsiText, FollowsWindows1252) {
