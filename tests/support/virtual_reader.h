@@ -46,33 +46,31 @@ class VirtualReaderTest : public ::testing::Test {
     return frames;
   }
 
-  // The provider's fault-injection entry points, from the same library the component loaded.
-  template <class Fn>
-  static Fn Fault(const char* name) {
+  // The provider's fault-injection entry points, looked up in the same library the component
+  // loaded and called for the test reader; each answers 1 when it took the fault.
+  template <class... Args>
+  static void Fault(const char* name, Args... args) {
     void* provider = ::dlopen(TARSIN_TEST_VPCSC_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
     if (!provider) provider = ::dlopen(TARSIN_TEST_VPCSC_LIBRARY, RTLD_NOW);
-    return reinterpret_cast<Fn>(::dlsym(provider, name));
+    void* entry = provider ? ::dlsym(provider, name) : nullptr;
+    ASSERT_NE(entry, nullptr) << name << " is not exported by the provider";
+    EXPECT_EQ(reinterpret_cast<int (*)(const char*, Args...)>(entry)(kReader, args...), 1) << name;
   }
   static void FailNextConnects(int count, uint32_t result) {
-    Fault<int (*)(const char*, int, uint32_t)>("tarsin_vpcsc_fail_next_connects")(kReader, count,
-                                                                                  result);
+    Fault("tarsin_vpcsc_fail_next_connects", count, result);
   }
   static void FailNextTransmits(uint32_t result, int count = 1) {
-    Fault<int (*)(const char*, uint32_t, int)>("tarsin_vpcsc_fail_next_transmits")(kReader, result,
-                                                                                   count);
+    Fault("tarsin_vpcsc_fail_next_transmits", result, count);
   }
   static void ForceStatusWords(uint16_t statusWord, int count = 1) {
-    Fault<int (*)(const char*, uint16_t, int)>("tarsin_vpcsc_force_status_words")(kReader,
-                                                                                 statusWord, count);
+    Fault("tarsin_vpcsc_force_status_words", statusWord, count);
   }
-  static void SetCardPresent(bool present) {
-    Fault<int (*)(const char*, int)>("tarsin_vpcsc_set_card_present")(kReader, present ? 1 : 0);
-  }
+  static void SetCardPresent(bool present) { Fault("tarsin_vpcsc_set_card_present", int{present}); }
   static void SetReaderPresent(bool present) {
-    Fault<int (*)(const char*, int)>("tarsin_vpcsc_set_reader_present")(kReader, present ? 1 : 0);
+    Fault("tarsin_vpcsc_set_reader_present", int{present});
   }
   static void RemoveCardDuringNextTransmit() {
-    Fault<int (*)(const char*)>("tarsin_vpcsc_remove_card_during_next_transmit")(kReader);
+    Fault("tarsin_vpcsc_remove_card_during_next_transmit");
   }
 
   // An encoder on the test reader, opened.
