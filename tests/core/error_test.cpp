@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace tarsin {
 namespace {
@@ -44,7 +45,8 @@ TEST(ErrorRoutines, NestedTagsBuildTheTrailOutwards) {
             "DESFireSelectApplication:EncoderCommand:SCardTransmit:DESFireSelectApplication");
 }
 
-TEST(ErrorRoutines, SetErrorLeavesFieldsNotGiven) {
+// SetError leaves the fields not given; ClearError resets all but the name it is given.
+TEST(ErrorRoutines, SetErrorLeavesFieldsNotGivenAndClearErrorResetsAllButTheName) {
   EncoderState state;
   SetError(state, {.number = 1,
                    .description = "a",
@@ -53,28 +55,14 @@ TEST(ErrorRoutines, SetErrorLeavesFieldsNotGiven) {
                    .rdrCommand = "C",
                    .rdrRetCode = "R"});
   SetError(state, {.number = 0x90010F01, .description = "Encoder is closed"});
-  const CError& e = LastErrorOf(state);
-  EXPECT_EQ(e.Number, -1878978815);
-  EXPECT_EQ(e.Description, "Encoder is closed");
-  EXPECT_EQ(e.LastDllError, 7);
-  EXPECT_EQ(e.ComFunction, "F");
-  EXPECT_EQ(e.RdrCommand, "C");
-  EXPECT_EQ(e.RdrRetCode, "R");
-}
-
-TEST(ErrorRoutines, ClearErrorResetsAllButTheName) {
-  EncoderState state;
-  SetError(
-      state,
-      {.number = 5, .description = "x", .lastDllError = 3, .rdrCommand = "C", .rdrRetCode = "R"});
+  const auto fields = [&state] {
+    const CError& e = LastErrorOf(state);
+    return std::tuple(e.Number, e.Description, e.LastDllError, e.ComFunction, e.RdrCommand,
+                      e.RdrRetCode);
+  };
+  EXPECT_EQ(fields(), std::tuple(-1878978815, "Encoder is closed", 7, "F", "C", "R"));
   ClearError(state, "CardType");
-  const CError& e = LastErrorOf(state);
-  EXPECT_EQ(e.Number, 0);
-  EXPECT_EQ(e.Description, "");
-  EXPECT_EQ(e.LastDllError, 0);
-  EXPECT_EQ(e.ComFunction, "CardType");
-  EXPECT_EQ(e.RdrCommand, "");
-  EXPECT_EQ(e.RdrRetCode, "");
+  EXPECT_EQ(fields(), std::tuple(0, "", 0, "CardType", "", ""));
 }
 
 // Every number is unique, belongs to its family, and is found again by its number; only the two
