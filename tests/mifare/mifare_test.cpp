@@ -6,7 +6,6 @@
 #include <array>
 #include <climits>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "automation/dispatch.h"
@@ -33,16 +32,14 @@ class Mifare : public testing::VirtualReaderTest {
  protected:
   void SetUp() override {
     VirtualReaderTest::SetUp();
-    // Created after the bench has pointed the log at the test's folder.
-    encoder_ = std::make_unique<Encoder>();
-    Open(*encoder_);
+    Open(encoder_);
   }
 
   // Reopens on a card of another kind.
   void UseCard(const nlohmann::json& card) {
-    encoder_->CloseEncoder();
+    encoder_.CloseEncoder();
     WriteReaders({testing::Reader(testing::kReader, card)});
-    Open(*encoder_);
+    Open(encoder_);
   }
 
   // What the card holds, from its saved memory, independent of the component ("" while the
@@ -55,10 +52,10 @@ class Mifare : public testing::VirtualReaderTest {
 
   Rights ReadRights(int sector, const std::string& key = kKeyA, uint8_t keyType = kUseKeyA) {
     Rights r;
-    EXPECT_EQ(encoder_->MifareReadSectorTrailer(sector, key, keyType, r.keysUsed, r.security[0],
-                                                r.security[1], r.security[2], r.conditions, r.bx),
+    EXPECT_EQ(encoder_.MifareReadSectorTrailer(sector, key, keyType, r.keysUsed, r.security[0],
+                                               r.security[1], r.security[2], r.conditions, r.bx),
               scesuccess)
-        << encoder_->LastError()->Description;
+        << encoder_.LastError()->Description;
     return r;
   }
 
@@ -73,14 +70,14 @@ class Mifare : public testing::VirtualReaderTest {
 
   void ExpectError(uint32_t number, const std::string& function, const std::string& command,
                    const std::string& retCode) {
-    const CError& e = *encoder_->LastError();
+    const CError& e = *encoder_.LastError();
     EXPECT_EQ(static_cast<uint32_t>(e.Number), number) << e.Description;
     EXPECT_EQ(e.ComFunction, function);
     EXPECT_EQ(e.RdrCommand, command);
     EXPECT_EQ(e.RdrRetCode, retCode);
   }
 
-  std::unique_ptr<Encoder> encoder_;
+  Encoder encoder_;
 };
 
 inline std::string Digits(int block) {
@@ -91,24 +88,24 @@ inline std::string Digits(int block) {
 
 TEST_F(Mifare, SerialNumberAndManufacturerBlock) {
   std::string uid = "old";
-  EXPECT_EQ(encoder_->ReadSerialNumber(uid), scesuccess);
+  EXPECT_EQ(encoder_.ReadSerialNumber(uid), scesuccess);
   EXPECT_EQ(uid, "04A1B2C3");
-  EXPECT_EQ(encoder_->LastError()->ComFunction, "ReadSerialNumber");
+  EXPECT_EQ(encoder_.LastError()->ComFunction, "ReadSerialNumber");
 
   int32_t serial = 1;
   uint8_t check = 1;
   std::string info;
   // Separators in the key are dropped.
-  EXPECT_EQ(encoder_->ReadManufacturerCode("ff ff,ff\tff ff ff", kUseKeyA, serial, check, info),
+  EXPECT_EQ(encoder_.ReadManufacturerCode("ff ff,ff\tff ff ff", kUseKeyA, serial, check, info),
             scesuccess);
   EXPECT_EQ(serial, 0x04A1B2C3);
   EXPECT_EQ(check, 0x04 ^ 0xA1 ^ 0xB2 ^ 0xC3);
   EXPECT_EQ(info, CardBlock(0).substr(10));
   EXPECT_EQ(info.size(), 22u);
-  EXPECT_EQ(encoder_->LastError()->ComFunction, "MifareReadManufacturerCode");
+  EXPECT_EQ(encoder_.LastError()->ComFunction, "MifareReadManufacturerCode");
 
   UseCard(testing::Classic1K("C1020304"));
-  EXPECT_EQ(encoder_->MifareReadManufacturerCode(kTransport, kUseKeyA, serial, check, info),
+  EXPECT_EQ(encoder_.MifareReadManufacturerCode(kTransport, kUseKeyA, serial, check, info),
             scesuccess);
   EXPECT_EQ(serial, static_cast<int32_t>(0xC1020304)) << "a first byte of 80 or more is negative";
 }
@@ -116,7 +113,7 @@ TEST_F(Mifare, SerialNumberAndManufacturerBlock) {
 TEST_F(Mifare, TheCommandsSentForOneRead) {
   const size_t start = LogSize();
   std::string contents;
-  ASSERT_EQ(encoder_->MifareReadDataBloc(256 + 63, kTransport, kReadWithB, contents), sceError);
+  ASSERT_EQ(encoder_.MifareReadDataBloc(256 + 63, kTransport, kReadWithB, contents), sceError);
   EXPECT_EQ(SentFrames(start),
             (std::vector<std::string>{"FF82200006FFFFFFFFFFFF", "FF8600000501013F6100"}));
 }
@@ -130,15 +127,15 @@ TEST_F(Mifare, EveryBlockOfA1KAndA4K) {
     for (int block = 1; block < blocks; ++block) {
       const bool trailer = block < 128 ? block % 4 == 3 : block % 16 == 15;
       std::string contents;
-      ASSERT_EQ(encoder_->MifareReadDataBloc(block, kTransport, kUseKeyA, contents), scesuccess)
+      ASSERT_EQ(encoder_.MifareReadDataBloc(block, kTransport, kUseKeyA, contents), scesuccess)
           << block;
       if (trailer) {
         EXPECT_EQ(contents.substr(12, 8), "FF078069") << block;
         continue;
       }
       std::string written = Digits(block);
-      ASSERT_EQ(encoder_->WriteDataBloc(block, kTransport, kUseKeyA, written), scesuccess) << block;
-      ASSERT_EQ(encoder_->ReadDataBloc(block, kTransport, kUseKeyA, contents), scesuccess);
+      ASSERT_EQ(encoder_.WriteDataBloc(block, kTransport, kUseKeyA, written), scesuccess) << block;
+      ASSERT_EQ(encoder_.ReadDataBloc(block, kTransport, kUseKeyA, contents), scesuccess);
       EXPECT_EQ(contents, Digits(block));
       EXPECT_EQ(CardBlock(block), Digits(block));
     }
@@ -153,14 +150,14 @@ TEST_F(Mifare, Sector32OfA4KIsReachedThroughADataBlock) {
   const std::string trailer = CardBlock(143);
   EXPECT_EQ(rights.keysUsed, 1) << "block 131 holds zeros, read as code 000";
   EXPECT_EQ(rights.conditions, scss_A_WriteKeys);
-  ASSERT_EQ(encoder_->MifareWriteSectorTrailer(32, kTransport, kUseKeyA, kKeyA, kKeyB, 2,
-                                               scbs_B_ReadWrite, scbs_B_ReadWrite, scbs_B_ReadWrite,
-                                               scss_B_WriteKeysConditions),
+  ASSERT_EQ(encoder_.MifareWriteSectorTrailer(32, kTransport, kUseKeyA, kKeyA, kKeyB, 2,
+                                              scbs_B_ReadWrite, scbs_B_ReadWrite, scbs_B_ReadWrite,
+                                              scss_B_WriteKeysConditions),
             scesuccess);
   EXPECT_EQ(CardBlock(131).substr(0, 12), kKeyA) << "the keys went into a data block";
   EXPECT_EQ(CardBlock(143), trailer) << "the real trailer is unchanged";
   std::string contents;
-  EXPECT_EQ(encoder_->MifareReadDataBloc(128, kTransport, kUseKeyA, contents), scesuccess);
+  EXPECT_EQ(encoder_.MifareReadDataBloc(128, kTransport, kUseKeyA, contents), scesuccess);
 }
 
 TEST_F(Mifare, TrailerDecodingOfTheEightCodes) {
@@ -182,7 +179,7 @@ TEST_F(Mifare, TrailerDecodingOfTheEightCodes) {
                   kKeyB);
     std::string contents = trailer;
     const int sector = 1 + code;
-    ASSERT_EQ(encoder_->MifareWriteDataBloc(4 * sector + 3, kTransport, kUseKeyA, contents),
+    ASSERT_EQ(encoder_.MifareWriteDataBloc(4 * sector + 3, kTransport, kUseKeyA, contents),
               scesuccess);
     const Rights rights = ReadRights(sector, kTransport);
     SCOPED_TRACE(code);
@@ -227,13 +224,13 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
   for (const Combination& c : combinations) {
     SCOPED_TRACE(::testing::Message() << "sector " << sector);
     ASSERT_EQ(
-        encoder_->MifareWriteSectorTrailer(sector, kTransport, kUseKeyA, kKeyA, kKeyB, c.keysUsed,
-                                           static_cast<SCBS_SecurityLevelEnum>(c.security[0]),
-                                           static_cast<SCBS_SecurityLevelEnum>(c.security[1]),
-                                           static_cast<SCBS_SecurityLevelEnum>(c.security[2]),
-                                           static_cast<SCSS_SecurityLevelEnum>(c.conditions)),
+        encoder_.MifareWriteSectorTrailer(sector, kTransport, kUseKeyA, kKeyA, kKeyB, c.keysUsed,
+                                          static_cast<SCBS_SecurityLevelEnum>(c.security[0]),
+                                          static_cast<SCBS_SecurityLevelEnum>(c.security[1]),
+                                          static_cast<SCBS_SecurityLevelEnum>(c.security[2]),
+                                          static_cast<SCSS_SecurityLevelEnum>(c.conditions)),
         scesuccess)
-        << encoder_->LastError()->Description;
+        << encoder_.LastError()->Description;
     const Rights rights = ReadRights(sector);
     EXPECT_EQ(rights.keysUsed, c.keysUsed);
     EXPECT_EQ(rights.conditions, c.keysUsed == 1 && c.conditions == 2 ? 3 : c.conditions);
@@ -244,12 +241,12 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
       std::string data;
       std::string write = Digits(block);
       const Permissions actual{
-          encoder_->MifareReadDataBloc(block, kKeyA, kUseKeyA, data) == scesuccess,
-          encoder_->MifareWriteDataBloc(block, kKeyA, kUseKeyA, write) == scesuccess,
+          encoder_.MifareReadDataBloc(block, kKeyA, kUseKeyA, data) == scesuccess,
+          encoder_.MifareWriteDataBloc(block, kKeyA, kUseKeyA, write) == scesuccess,
           c.keysUsed == 2 &&
-              encoder_->MifareReadDataBloc(block, kKeyB, kReadWithB, data) == scesuccess,
+              encoder_.MifareReadDataBloc(block, kKeyB, kReadWithB, data) == scesuccess,
           c.keysUsed == 2 &&
-              encoder_->MifareWriteDataBloc(block, kKeyB, kWriteWithB, write) == scesuccess};
+              encoder_.MifareWriteDataBloc(block, kKeyB, kWriteWithB, write) == scesuccess};
       EXPECT_EQ(actual, Expected(expected, c.keysUsed)) << "block " << block;
     }
     ++sector;
@@ -257,12 +254,12 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
 }
 
 TEST_F(Mifare, ReadOnlyBlockRefusesTheWriteOnTheCard) {
-  ASSERT_EQ(encoder_->MifareWriteSectorTrailer(2, kTransport, kUseKeyA, kKeyA, kKeyB, 1,
-                                               scbs_A_Read, scbs_A_ReadWrite, scbs_A_ReadWrite,
-                                               scss_A_WriteKeysConditions),
+  ASSERT_EQ(encoder_.MifareWriteSectorTrailer(2, kTransport, kUseKeyA, kKeyA, kKeyB, 1, scbs_A_Read,
+                                              scbs_A_ReadWrite, scbs_A_ReadWrite,
+                                              scss_A_WriteKeysConditions),
             scesuccess);
   std::string data = Digits(8);
-  EXPECT_EQ(encoder_->MifareWriteDataBloc(8, kKeyA, kUseKeyA, data), sceError);
+  EXPECT_EQ(encoder_.MifareWriteDataBloc(8, kKeyA, kUseKeyA, data), sceError);
   ExpectError(0x90010F04, "MifareWriteDataBloc", "EncoderCommand:SCardTransmit:MifareClassicWrite",
               "6982");
   EXPECT_EQ(CardBlock(8), std::string(32, '0'));
@@ -288,21 +285,21 @@ TEST_F(Mifare, InvalidCombinationsWriteNothing) {
       {kKeyB, 2, 15, 12, Variant("abc"), 0x90010B05},
   };
   std::string uid;
-  ASSERT_EQ(encoder_->ReadSerialNumber(uid), scesuccess);  // the card saves its memory
+  ASSERT_EQ(encoder_.ReadSerialNumber(uid), scesuccess);  // the card saves its memory
   const std::string before = CardBlock(7);
   ASSERT_EQ(before.size(), 32u);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.number);
-    EXPECT_EQ(encoder_->WriteSectorTrailer(1, kTransport, kUseKeyA, kKeyA, c.keyB, c.keysToUse,
-                                           static_cast<SCBS_SecurityLevelEnum>(c.security0),
-                                           scbs_B_ReadWrite, scbs_B_ReadWrite,
-                                           static_cast<SCSS_SecurityLevelEnum>(c.conditions), c.bx),
+    EXPECT_EQ(encoder_.WriteSectorTrailer(1, kTransport, kUseKeyA, kKeyA, c.keyB, c.keysToUse,
+                                          static_cast<SCBS_SecurityLevelEnum>(c.security0),
+                                          scbs_B_ReadWrite, scbs_B_ReadWrite,
+                                          static_cast<SCSS_SecurityLevelEnum>(c.conditions), c.bx),
               sceError);
     ExpectError(c.number, "MifareWriteSectorTrailer", "", "");
     EXPECT_EQ(CardBlock(7), before);
   }
   // The same value is valid when only key A is used.
-  EXPECT_EQ(encoder_->MifareWriteSectorTrailer(
+  EXPECT_EQ(encoder_.MifareWriteSectorTrailer(
                 1, kTransport, kUseKeyA, kKeyA, kKeyB, 1, static_cast<SCBS_SecurityLevelEnum>(3),
                 scbs_A_ReadWrite, scbs_A_ReadWrite, scss_A_WriteKeysConditions),
             scesuccess);
@@ -317,11 +314,11 @@ TEST_F(Mifare, ValueBlocksAreKeptPerOpening) {
       {INT_MIN, "00000080FFFFFF7F00000080FF00FF00"},
   };
   for (const auto& [value, digits] : values) {
-    ASSERT_EQ(encoder_->WriteValueBloc(4, kTransport, kUseKeyA, value), scesuccess);
+    ASSERT_EQ(encoder_.WriteValueBloc(4, kTransport, kUseKeyA, value), scesuccess);
     EXPECT_EQ(CardBlock(4), digits);
   }
   const auto writeWithValueRights = [&](const char* key, uint8_t keyType) {
-    return encoder_->MifareWriteSectorTrailer(
+    return encoder_.MifareWriteSectorTrailer(
         1, key, keyType, kTransport, kKeyB, 2, static_cast<SCBS_SecurityLevelEnum>(13),
         static_cast<SCBS_SecurityLevelEnum>(13), scbs_B_ReadWrite, scss_B_WriteKeysConditions);
   };
@@ -330,10 +327,10 @@ TEST_F(Mifare, ValueBlocksAreKeptPerOpening) {
   EXPECT_EQ(CardBlock(7).substr(12, 6), "2C33CD");
 
   // Recorded even when the write fails for want of a card, and forgotten at the next opening.
-  encoder_->CloseEncoder();
+  encoder_.CloseEncoder();
   SetCardPresent(false);
-  EXPECT_EQ(encoder_->OpenEncoder(0), scesuccess);
-  EXPECT_EQ(encoder_->MifareWriteValueBloc(5, kTransport, kUseKeyA, 7), sceError);
+  EXPECT_EQ(encoder_.OpenEncoder(0), scesuccess);
+  EXPECT_EQ(encoder_.MifareWriteValueBloc(5, kTransport, kUseKeyA, 7), sceError);
   SetCardPresent(true);
   ASSERT_EQ(writeWithValueRights(kKeyB, kWriteWithB), scesuccess);
   EXPECT_EQ(CardBlock(7).substr(12, 6), "1C33CE");
@@ -345,22 +342,22 @@ const std::string kAuthenticateTrail =
     "MifareAuthenticate:EncoderCommand:SCardTransmit:GeneralAuthenticate";
 
 TEST_F(Mifare, NoCardInTheField) {
-  encoder_->CloseEncoder();
+  encoder_.CloseEncoder();
   SetCardPresent(false);
-  ASSERT_EQ(encoder_->OpenEncoder(0), scesuccess);
-  const std::string noCard = encoder_->LastError()->RdrRetCode;
+  ASSERT_EQ(encoder_.OpenEncoder(0), scesuccess);
+  const std::string noCard = encoder_.LastError()->RdrRetCode;
   ASSERT_FALSE(noCard.empty());
 
   std::string serial = "kept?";
-  EXPECT_EQ(encoder_->ReadSerialNumber(serial), sceError);
+  EXPECT_EQ(encoder_.ReadSerialNumber(serial), sceError);
   EXPECT_EQ(serial, "");
   ExpectError(0x90010F06, "ReadSerialNumber", "SelectCardInRange:SCardConnect", noCard);
 
   Rights rights{.keysUsed = 9, .bx = 7};
   rights.security[0] = scbs_B_Read;
-  EXPECT_EQ(encoder_->ReadSectorTrailer(1, kTransport, kUseKeyA, rights.keysUsed,
-                                        rights.security[0], rights.security[1], rights.security[2],
-                                        rights.conditions, rights.bx),
+  EXPECT_EQ(encoder_.ReadSectorTrailer(1, kTransport, kUseKeyA, rights.keysUsed, rights.security[0],
+                                       rights.security[1], rights.security[2], rights.conditions,
+                                       rights.bx),
             sceError);
   EXPECT_EQ(rights.security[0], 0);
   EXPECT_EQ(rights.keysUsed, 9);
@@ -379,20 +376,19 @@ TEST_F(Mifare, WrongKeyIsRefusedByTheReader) {
   uint8_t check = 0;
   const Case cases[] = {
       {"MifareReadDataBloc",
-       [&] { return encoder_->MifareReadDataBloc(4, kKeyA, kUseKeyA, contents); },
+       [&] { return encoder_.MifareReadDataBloc(4, kKeyA, kUseKeyA, contents); },
        kAuthenticateTrail},
       {"MifareReadManufacturerCode",
        [&] {
-         return encoder_->MifareReadManufacturerCode(kKeyA, kUseKeyA, serial, check, contents);
+         return encoder_.MifareReadManufacturerCode(kKeyA, kUseKeyA, serial, check, contents);
        },
        "MifareReadDataBloc:" + kAuthenticateTrail},
-      {"MifareWriteValueBloc",
-       [&] { return encoder_->MifareWriteValueBloc(4, kKeyA, kUseKeyA, 5); },
+      {"MifareWriteValueBloc", [&] { return encoder_.MifareWriteValueBloc(4, kKeyA, kUseKeyA, 5); },
        "MifareWriteDataBloc:" + kAuthenticateTrail},
       {"MifareWriteSectorTrailer",
        [&] {
-         return encoder_->MifareWriteSectorTrailer(1, kKeyA, kUseKeyA, kKeyA, kKeyB, 2, scbs_B_Read,
-                                                   scbs_B_Read, scbs_B_Read, scss_B_WriteKeys);
+         return encoder_.MifareWriteSectorTrailer(1, kKeyA, kUseKeyA, kKeyA, kKeyB, 2, scbs_B_Read,
+                                                  scbs_B_Read, scbs_B_Read, scss_B_WriteKeys);
        },
        "MifareReadDataBloc:" + kAuthenticateTrail},
   };
@@ -408,12 +404,12 @@ TEST_F(Mifare, WrongKeyIsRefusedByTheReader) {
 TEST_F(Mifare, BlockDataMustBe32HexDigits) {
   const size_t start = LogSize();
   for (std::string bad : {std::string(31, 'A'), std::string(33, 'A'), std::string(31, 'A') + "G"}) {
-    EXPECT_EQ(encoder_->MifareWriteDataBloc(4, kTransport, kUseKeyA, bad), sceError);
+    EXPECT_EQ(encoder_.MifareWriteDataBloc(4, kTransport, kUseKeyA, bad), sceError);
     ExpectError(0x90010B42, "MifareWriteDataBloc", "", "");
   }
   EXPECT_EQ(LogSize(), start) << "nothing was sent";
   std::string spaced = "00 11 22 33 44 55 66 77 88 99 aa bb cc dd ee ff";
-  EXPECT_EQ(encoder_->WriteDataBloc(4, kTransport, kUseKeyA, spaced), scesuccess);
+  EXPECT_EQ(encoder_.WriteDataBloc(4, kTransport, kUseKeyA, spaced), scesuccess);
   EXPECT_EQ(spaced, "00112233445566778899AABBCCDDEEFF");
   EXPECT_EQ(CardBlock(4), spaced);
 }
@@ -434,62 +430,62 @@ TEST_F(Mifare, WriteBytesInBlocRangesAndFitting) {
   };
   for (const Case& c : cases) {
     std::string block = original;
-    ASSERT_EQ(encoder_->MifareWriteDataBloc(4, kTransport, kUseKeyA, block), scesuccess);
+    ASSERT_EQ(encoder_.MifareWriteDataBloc(4, kTransport, kUseKeyA, block), scesuccess);
     std::string contents = c.data;
-    EXPECT_EQ(encoder_->WriteBytesInBloc(4, kTransport, kUseKeyA, c.from, c.to, contents),
+    EXPECT_EQ(encoder_.WriteBytesInBloc(4, kTransport, kUseKeyA, c.from, c.to, contents),
               scesuccess);
     EXPECT_EQ(contents, c.block);
     EXPECT_EQ(CardBlock(4), c.block);
-    EXPECT_EQ(encoder_->LastError()->ComFunction, "MifareWriteBytesInBloc");
+    EXPECT_EQ(encoder_.LastError()->ComFunction, "MifareWriteBytesInBloc");
   }
 
   std::string block = original;
-  ASSERT_EQ(encoder_->MifareWriteDataBloc(4, kTransport, kUseKeyA, block), scesuccess);
+  ASSERT_EQ(encoder_.MifareWriteDataBloc(4, kTransport, kUseKeyA, block), scesuccess);
   for (auto [from, to] : {std::pair<uint8_t, uint8_t>{3, 2}, {16, 16}, {0, 16}}) {
     std::string contents = "AB";
-    EXPECT_EQ(encoder_->MifareWriteBytesInBloc(4, kTransport, kUseKeyA, from, to, contents),
+    EXPECT_EQ(encoder_.MifareWriteBytesInBloc(4, kTransport, kUseKeyA, from, to, contents),
               sceError);
     ExpectError(0x90010B04, "MifareWriteBytesInBloc", "", "");
     EXPECT_EQ(contents, original);
   }
   // Not hex: the block check of the write stands.
   std::string contents = "XY";
-  EXPECT_EQ(encoder_->MifareWriteBytesInBloc(4, kTransport, kUseKeyA, 0, 0, contents), sceError);
+  EXPECT_EQ(encoder_.MifareWriteBytesInBloc(4, kTransport, kUseKeyA, 0, 0, contents), sceError);
   ExpectError(0x90010B42, "MifareWriteBytesInBloc", "MifareWriteDataBloc", "");
   EXPECT_EQ(contents, original);
   EXPECT_EQ(CardBlock(4), original);
   // A failed read empties the caller's data.
   contents = "AB";
-  EXPECT_EQ(encoder_->MifareWriteBytesInBloc(4, kKeyA, kUseKeyA, 0, 0, contents), sceError);
+  EXPECT_EQ(encoder_.MifareWriteBytesInBloc(4, kKeyA, kUseKeyA, 0, 0, contents), sceError);
   ExpectError(kCommandFailed, "MifareWriteBytesInBloc", "MifareReadDataBloc:" + kAuthenticateTrail,
               "6300");
   EXPECT_EQ(contents, "");
 }
 
 TEST_F(Mifare, SetAccessConditionAcceptsOnlyCodesOfTheTable) {
-  encoder_->SetAccessCondition(8, "100");
+  encoder_.SetAccessCondition(8, "100");
   for (auto [number, code] : {std::pair<int32_t, const char*>{0, "110"},
                               {10, "110"},
                               {8, "11"},
                               {8, "1100"},
                               {8, "120"},
                               {8, ""}}) {
-    encoder_->MifareSetAccessCondition(number, code);
+    encoder_.MifareSetAccessCondition(number, code);
   }
-  ASSERT_EQ(encoder_->MifareWriteValueBloc(4, kTransport, kUseKeyA, 1), scesuccess);
+  ASSERT_EQ(encoder_.MifareWriteValueBloc(4, kTransport, kUseKeyA, 1), scesuccess);
   ASSERT_EQ(
-      encoder_->MifareWriteSectorTrailer(1, kTransport, kUseKeyA, kTransport, kKeyB, 2,
-                                         static_cast<SCBS_SecurityLevelEnum>(13), scbs_B_ReadWrite,
-                                         scbs_B_ReadWrite, scss_B_WriteKeysConditions),
+      encoder_.MifareWriteSectorTrailer(1, kTransport, kUseKeyA, kTransport, kKeyB, 2,
+                                        static_cast<SCBS_SecurityLevelEnum>(13), scbs_B_ReadWrite,
+                                        scbs_B_ReadWrite, scss_B_WriteKeysConditions),
       scesuccess);
   EXPECT_EQ(AccessCodeOfBlock(7, 0), "100") << "the override wins over the value-block default";
   // Kept across closing and reopening.
-  encoder_->ReOpenEncoder();
-  encoder_->MifareSetAccessCondition(9, "011");
+  encoder_.ReOpenEncoder();
+  encoder_.MifareSetAccessCondition(9, "011");
   ASSERT_EQ(
-      encoder_->MifareWriteSectorTrailer(2, kTransport, kUseKeyA, kTransport, kKeyB, 2,
-                                         static_cast<SCBS_SecurityLevelEnum>(9), scbs_B_ReadWrite,
-                                         scbs_B_ReadWrite, scss_B_WriteKeysConditions),
+      encoder_.MifareWriteSectorTrailer(2, kTransport, kUseKeyA, kTransport, kKeyB, 2,
+                                        static_cast<SCBS_SecurityLevelEnum>(9), scbs_B_ReadWrite,
+                                        scbs_B_ReadWrite, scss_B_WriteKeysConditions),
       scesuccess);
   EXPECT_EQ(AccessCodeOfBlock(11, 0), "100");
 }
@@ -503,14 +499,14 @@ TEST_F(Mifare, LateBoundBXGivenOrNot) {
       Variant("a0 a1 a2 a3 a4 a5"), Variant(kKeyB),       Variant(int32_t{0}),
       Variant(int32_t{-1}),         Variant(int32_t{-1}), Variant(int32_t{-1}),
       Variant(int32_t{-1}),         Variant("x")};
-  EXPECT_EQ(automation::Invoke(*encoder_, trailer, write), Variant(int32_t{sceError}));
-  EXPECT_EQ(encoder_->LastError()->Number, static_cast<int32_t>(0x90010B05));
+  EXPECT_EQ(automation::Invoke(encoder_, trailer, write), Variant(int32_t{sceError}));
+  EXPECT_EQ(encoder_.LastError()->Number, static_cast<int32_t>(0x90010B05));
   write.resize(10);
-  EXPECT_EQ(automation::Invoke(*encoder_, trailer, write), Variant(int32_t{scesuccess}));
+  EXPECT_EQ(automation::Invoke(encoder_, trailer, write), Variant(int32_t{scesuccess}));
   EXPECT_EQ(CardBlock(7), std::string(kKeyA) + "FF078069" + kKeyB);
   write[1] = Variant(kKeyA);
   write.push_back(Variant(int32_t{0x42}));
-  EXPECT_EQ(automation::Invoke(*encoder_, trailer, write), Variant(int32_t{scesuccess}));
+  EXPECT_EQ(automation::Invoke(encoder_, trailer, write), Variant(int32_t{scesuccess}));
   EXPECT_EQ(CardBlock(7), std::string(kKeyA) + "FF078042" + kKeyB);
 }
 
@@ -518,30 +514,30 @@ TEST_F(Mifare, LateBoundBXGivenOrNot) {
 // one page. The reader lets the key-less card through the authentication step (a refusal there
 // fails the operation as a wrong key does).
 TEST_F(Mifare, UltralightReadsFourPagesAndWritesOne) {
-  encoder_->CloseEncoder();
-  nlohmann::json reader = testing::Reader(
-      testing::kReader, {{"type", "mifare-ultralight"}, {"uid", "04112233445566"}});
+  encoder_.CloseEncoder();
+  nlohmann::json reader =
+      testing::Reader(testing::kReader, {{"type", "mifare-ultralight"}, {"uid", "04112233445566"}});
   reader["authenticateKeylessCards"] = true;
   WriteReaders({reader});
-  Open(*encoder_);
+  Open(encoder_);
   const auto page = [this](int n) { return ReadReaders()["readers"][0]["card"]["pages"][n]; };
-  EXPECT_EQ(encoder_->CardType(), sceMifareUltralight);
-  EXPECT_EQ(encoder_->SerialNumberLength(), 7);
+  EXPECT_EQ(encoder_.CardType(), sceMifareUltralight);
+  EXPECT_EQ(encoder_.SerialNumberLength(), 7);
   std::string uid;
-  ASSERT_EQ(encoder_->ReadSerialNumber(uid), scesuccess);
+  ASSERT_EQ(encoder_.ReadSerialNumber(uid), scesuccess);
   EXPECT_EQ(uid, "04112233445566");
 
   std::string data = "11223344 55667788 99AABBCC DDEEFF00";
-  ASSERT_EQ(encoder_->MifareWriteDataBloc(4, kTransport, kUseKeyA, data), scesuccess)
-      << encoder_->LastError()->Description;
+  ASSERT_EQ(encoder_.MifareWriteDataBloc(4, kTransport, kUseKeyA, data), scesuccess)
+      << encoder_.LastError()->Description;
   // The 16-byte write is the card's compatibility write: only the first four bytes land.
   EXPECT_EQ(page(4), "11223344");
   EXPECT_EQ(page(5), "00000000");
   std::string read;
-  ASSERT_EQ(encoder_->MifareReadDataBloc(4, kTransport, kUseKeyA, read), scesuccess);
+  ASSERT_EQ(encoder_.MifareReadDataBloc(4, kTransport, kUseKeyA, read), scesuccess);
   EXPECT_EQ(read, "11223344000000000000000000000000");
   // Page 0 starts the read with the serial number's first bytes.
-  ASSERT_EQ(encoder_->MifareReadDataBloc(0, kTransport, kUseKeyA, read), scesuccess);
+  ASSERT_EQ(encoder_.MifareReadDataBloc(0, kTransport, kUseKeyA, read), scesuccess);
   EXPECT_EQ(read.substr(0, 6), "041122");
 }
 

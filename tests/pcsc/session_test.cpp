@@ -305,24 +305,24 @@ class Exchange : public testing::VirtualReaderTest {
   void SetUp() override {
     VirtualReaderTest::SetUp();
     WriteReaders({testing::Reader(testing::kReader,
-                         {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
+                                  {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
+    Open(encoder_);
   }
-
+  Encoder encoder_;
 };
 
 TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
-  Encoder encoder;
-  Open(encoder);
   std::string response, statusCode;
   const size_t start = LogSize();
-  ASSERT_EQ(EncoderCommand(StateOf(encoder), ec_DesfireGetVersion, Variant(), response, statusCode),
-            scesuccess);
+  ASSERT_EQ(
+      EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode),
+      scesuccess);
   // Hardware and software versions (7 bytes each), then UID, batch and date (14 bytes): the
   // continuation frames add no entry line of their own.
   EXPECT_EQ(statusCode, "9100");
   EXPECT_EQ(response.size(), 2u * 28);
   EXPECT_EQ(response.substr(2 * 14, 14), "04112233445566");
-  const std::string card = std::to_string(StateOf(encoder).hCard);
+  const std::string card = std::to_string(StateOf(encoder_).hCard);
   const auto frame = [&](const std::string& sent, const std::string& data,
                          const std::string& status, const std::string& text) {
     return std::vector<std::string>{
@@ -345,7 +345,7 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
   EXPECT_EQ(LogLines(start), expected);
 
   // Without automatic continuation the first frame alone comes back, and that is a success.
-  ASSERT_EQ(EncoderCommand(StateOf(encoder), ec_DesfireGetVersion, Variant(), response, statusCode,
+  ASSERT_EQ(EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode,
                            0),
             scesuccess);
   EXPECT_EQ(statusCode, "91AF");
@@ -353,36 +353,32 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
 }
 
 TEST_F(Exchange, AFailedContinuationDropsTheEarlierFrames) {
-  Encoder encoder;
-  Open(encoder);
   std::string response, statusCode;
-  ASSERT_EQ(EncoderCommand(StateOf(encoder), ec_DesfireGetVersion, Variant(), response, statusCode,
+  ASSERT_EQ(EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode,
                            0),
             scesuccess);
   // The card is mid-answer; a refused next frame fails the whole answer.
   ForceStatusWords(0x91CA);
-  ASSERT_EQ(EncoderCommand(StateOf(encoder), ec_ContinueResponse, Variant(), response, statusCode),
+  ASSERT_EQ(EncoderCommand(StateOf(encoder_), ec_ContinueResponse, Variant(), response, statusCode),
             sceError);
   EXPECT_EQ(response, "");
   EXPECT_EQ(statusCode, "91CA");
-  EXPECT_EQ(encoder.LastError()->RdrCommand, "SCardTransmit:MoreResponse");
+  EXPECT_EQ(encoder_.LastError()->RdrCommand, "SCardTransmit:MoreResponse");
 }
 
 TEST_F(Exchange, CommandsThatCannotBeSentAsHexAreRefused) {
-  Encoder encoder;
-  Open(encoder);
   std::string response, statusCode;
   const size_t start = LogSize();
   // 256 does not fit the key-settings byte: the placeholder stays and nothing goes out.
-  EXPECT_EQ(EncoderCommand(StateOf(encoder), ec_DesfireCreateApplication,
+  EXPECT_EQ(EncoderCommand(StateOf(encoder_), ec_DesfireCreateApplication,
                            Variant(Variant::Array{"010203", int32_t{256}, int32_t{1}}), response,
                            statusCode),
             sceError);
   EXPECT_TRUE(SentFrames(start).empty());
   EXPECT_EQ(statusCode, "FFFF");
-  EXPECT_EQ(encoder.LastError()->RdrCommand, "SCardTransmit:DesfireCreateApplication");
+  EXPECT_EQ(encoder_.LastError()->RdrCommand, "SCardTransmit:DesfireCreateApplication");
   // The empty template of the first authentication step sends nothing and succeeds.
-  EXPECT_EQ(EncoderCommand(StateOf(encoder), ec_DesfireAuthenticate1,
+  EXPECT_EQ(EncoderCommand(StateOf(encoder_), ec_DesfireAuthenticate1,
                            Variant(Variant::Array{"00", "000000", "", "", ""}), response,
                            statusCode),
             scesuccess);

@@ -41,7 +41,9 @@ class VirtualReaderTest : public ::testing::Test {
     std::vector<std::string> frames;
     for (const std::string& line : LogLines(first)) {
       const size_t at = line.find("pbSendBuffer:= \"");
-      if (at != std::string::npos) frames.push_back(line.substr(at + 16, line.find('"', at + 16) - at - 16));
+      if (at != std::string::npos) {
+        frames.push_back(line.substr(at + 16, line.find('"', at + 16) - at - 16));
+      }
     }
     return frames;
   }
