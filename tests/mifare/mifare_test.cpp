@@ -491,7 +491,7 @@ TEST_F(Mifare, SetAccessConditionAcceptsOnlyCodesOfTheTable) {
 }
 
 // The other rows are exercised by the end-to-end test through tarsin-rf run. Keys used 0 and
-// rights -1 keep everything but the keys (and BX when given).
+// rights -1 keep everything but the keys.
 TEST_F(Mifare, LateBoundBXGivenOrNot) {
   const auto& trailer = automation::FindMember("MifareWriteSectorTrailer");
   automation::Arguments write = {
@@ -504,7 +504,10 @@ TEST_F(Mifare, LateBoundBXGivenOrNot) {
   write.resize(10);
   EXPECT_EQ(automation::Invoke(encoder_, trailer, write), Variant(int32_t{scesuccess}));
   EXPECT_EQ(CardBlock(7), std::string(kKeyA) + "FF078069" + kKeyB);
+  // Rights given with keys used 0 take the card's key use (key A only here): the transport codes.
   write[1] = Variant(kKeyA);
+  for (int i : {6, 7, 8}) write[i] = Variant(int32_t{scbs_A_ReadWrite});
+  write[9] = Variant(int32_t{scss_A_WriteKeysConditions});
   write.push_back(Variant(int32_t{0x42}));
   EXPECT_EQ(automation::Invoke(encoder_, trailer, write), Variant(int32_t{scesuccess}));
   EXPECT_EQ(CardBlock(7), std::string(kKeyA) + "FF078042" + kKeyB);
