@@ -38,14 +38,14 @@ class Mifare : public testing::VirtualReaderTest {
   // Reopens on a card of another kind.
   void UseCard(const nlohmann::json& card) {
     encoder_.CloseEncoder();
-    WriteReaders({testing::Reader(testing::kReader, card)});
+    readers_.WriteReaders({testing::Reader(testing::kReader, card)});
     Open(encoder_);
   }
 
   // What the card holds, from its saved memory, independent of the component ("" while the
   // card has never been written and is saved as blank).
   std::string CardBlock(int block) const {
-    const nlohmann::json readers = ReadReaders();
+    const nlohmann::json readers = readers_.Read();
     const auto& blocks = readers["readers"][0]["card"]["blocks"];
     return blocks.is_array() ? blocks[block].get<std::string>() : "";
   }
@@ -521,9 +521,9 @@ TEST_F(Mifare, UltralightReadsFourPagesAndWritesOne) {
   nlohmann::json reader =
       testing::Reader(testing::kReader, {{"type", "mifare-ultralight"}, {"uid", "04112233445566"}});
   reader["authenticateKeylessCards"] = true;
-  WriteReaders({reader});
+  readers_.WriteReaders({reader});
   Open(encoder_);
-  const auto page = [this](int n) { return ReadReaders()["readers"][0]["card"]["pages"][n]; };
+  const auto page = [this](int n) { return readers_.Read()["readers"][0]["card"]["pages"][n]; };
   EXPECT_EQ(encoder_.CardType(), sceMifareUltralight);
   EXPECT_EQ(encoder_.SerialNumberLength(), 7);
   std::string uid;

@@ -304,8 +304,8 @@ class Exchange : public testing::VirtualReaderTest {
  protected:
   void SetUp() override {
     VirtualReaderTest::SetUp();
-    WriteReaders({testing::Reader(testing::kReader,
-                                  {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
+    readers_.WriteReaders({testing::Reader(
+        testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
     Open(encoder_);
   }
   Encoder encoder_;

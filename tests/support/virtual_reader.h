@@ -25,13 +25,9 @@ class VirtualReaderTest : public ::testing::Test {
     text << in.rdbuf();
     const auto outcome = registry::ImportRegFile(registry::ParseRegFile(text.str()));
     ASSERT_EQ(outcome.status, 0) << outcome.keyName;
-    WriteReaders({Reader(kReader, Classic1K())});
+    readers_.WriteReaders({Reader(kReader, Classic1K())});
   }
 
-  void WriteReaders(const std::vector<nlohmann::json>& readers) const {
-    readers_.WriteReaders(readers);
-  }
-  nlohmann::json ReadReaders() const { return readers_.Read(); }
 
   // The log's lines from `first` on, timestamps replaced by "T".
   std::vector<std::string> LogLines(size_t first = 0) const { return log_.lines(first); }
