@@ -148,7 +148,7 @@ TEST_F(CardIdentification, AReadOnlyHiveStillIdentifiesAndDropsTheRecordSilently
   EXPECT_TRUE(RecordedAtrs().empty());
 }
 
-TEST_F(CardIdentification, TheExampleTableKnowsTheCardsOfPartThreeReaders) {
+TEST_F(CardIdentification, TheExampleTableKnowsTheSupportedCards) {
   std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "../../examples/card-types.reg",
                    std::ios::binary);
   const std::string content((std::istreambuf_iterator<char>(in)), {});
