@@ -108,8 +108,9 @@ TEST_F(DispatchTest, ArgumentCountsAreCheckedAndAFailingMemberFailsTheCall) {
   EXPECT_EQ(static_cast<uint32_t>(encoder.LastError()->Number), 0x90010F01u);
 }
 
-// Halves to even are in the handle table above.
-TEST(Coercion, BooleansAreMinusOneAndBytesStayInRange) {
+TEST(Coercion, HalvesRoundToEvenAndBooleansAreMinusOne) {
+  EXPECT_EQ(ToLong(Variant(2.5)), 2);
+  EXPECT_EQ(ToLong(Variant(3.5)), 4);
   EXPECT_EQ(ToLong(Variant(true)), -1);
   EXPECT_EQ(ToLong(Variant("  &HFF ")), 255);
   EXPECT_EQ(ToByte(Variant(int32_t{255})), 255);
