@@ -108,6 +108,11 @@ TEST_F(CardIdentification, AnEmptyAtrForgetsTheCardAndWritesNothing) {
     EXPECT_EQ(state_.SerialNumberLength, -1);
   }
   EXPECT_EQ(Names().size(), 2u);
+  // Each identification writes its entry and exit lines to the state's own log file.
+  std::ifstream log(state_.log.path);
+  size_t lines = 0;
+  for (std::string line; std::getline(log, line);) lines += line.ends_with(" Let ATRString\r");
+  EXPECT_EQ(lines, 2u * 3);
 }
 
 // Matched by no entry, the ATR is recorded once however often it comes; an entry of type 1 also
