@@ -3,42 +3,35 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace tarsin {
 namespace {
 
-struct TagCase {
-  const char* comFunction;
-  const char* rdrCommand;
-  const char* expectedCommand;
-};
-
-void PrintTo(const TagCase& c, std::ostream* os) {
-  *os << c.comFunction << '|' << c.rdrCommand;
+// Every shape of the trail: the routine tagged becomes the function, the inner one joins the
+// command; the rest of the error stays.
+TEST(ErrorRoutines, TagKeepsTheInnerRoutineInTheTrail) {
+  const struct {
+    const char *comFunction, *rdrCommand, *expectedCommand;
+  } cases[] = {{"", "", ""},
+               {"", "GetUID", "GetUID"},
+               {"EncoderCommand", "", "EncoderCommand"},
+               {"EncoderCommand", "SCardTransmit:GetUID", "EncoderCommand:SCardTransmit:GetUID"}};
+  for (const auto& c : cases) {
+    EncoderState state;
+    SetError(state, {.number = 0x90010F04,
+                     .description = "Encoder command failed",
+                     .comFunction = c.comFunction,
+                     .rdrCommand = c.rdrCommand,
+                     .rdrRetCode = "6A82"});
+    TagError(state, "ReadSerialNumber");
+    const CError& e = LastErrorOf(state);
+    EXPECT_EQ(e.ComFunction, "ReadSerialNumber");
+    EXPECT_EQ(e.RdrCommand, c.expectedCommand);
+    EXPECT_EQ(static_cast<uint32_t>(e.Number), 0x90010F04u);
+    EXPECT_EQ(e.RdrRetCode, "6A82");
+  }
 }
-
-class TagErrorTest : public ::testing::TestWithParam<TagCase> {};
-
-TEST_P(TagErrorTest, KeepsTheInnerRoutineInTheTrail) {
-  EncoderState state;
-  SetError(state, {.number = 0x90010F04,
-                   .description = "Encoder command failed",
-                   .comFunction = GetParam().comFunction,
-                   .rdrCommand = GetParam().rdrCommand,
-                   .rdrRetCode = "6A82"});
-  TagError(state, "ReadSerialNumber");
-  const CError& e = LastErrorOf(state);
-  EXPECT_EQ(e.ComFunction, "ReadSerialNumber");
-  EXPECT_EQ(e.RdrCommand, GetParam().expectedCommand);
-  EXPECT_EQ(static_cast<uint32_t>(e.Number), 0x90010F04u);
-  EXPECT_EQ(e.RdrRetCode, "6A82");
-}
-
-INSTANTIATE_TEST_SUITE_P(AllFourShapes, TagErrorTest,
-                         ::testing::Values(TagCase{"", "", ""}, TagCase{"", "GetUID", "GetUID"},
-                                           TagCase{"EncoderCommand", "", "EncoderCommand"},
-                                           TagCase{"EncoderCommand", "SCardTransmit:GetUID",
-                                                   "EncoderCommand:SCardTransmit:GetUID"}));
 
 TEST(ErrorRoutines, NestedTagsBuildTheTrailOutwards) {
   EncoderState state;
@@ -52,7 +45,8 @@ TEST(ErrorRoutines, NestedTagsBuildTheTrailOutwards) {
             "DESFireSelectApplication:EncoderCommand:SCardTransmit:DESFireSelectApplication");
 }
 
-TEST(ErrorRoutines, SetErrorLeavesFieldsNotGiven) {
+// SetError leaves the fields not given; ClearError resets all but the name it is given.
+TEST(ErrorRoutines, SetErrorLeavesFieldsNotGivenAndClearErrorResetsAllButTheName) {
   EncoderState state;
   SetError(state, {.number = 1,
                    .description = "a",
@@ -61,35 +55,15 @@ TEST(ErrorRoutines, SetErrorLeavesFieldsNotGiven) {
                    .rdrCommand = "C",
                    .rdrRetCode = "R"});
   SetError(state, {.number = 0x90010F01, .description = "Encoder is closed"});
-  const CError& e = LastErrorOf(state);
-  EXPECT_EQ(e.Number, -1878978815);
-  EXPECT_EQ(e.Description, "Encoder is closed");
-  EXPECT_EQ(e.LastDllError, 7);
-  EXPECT_EQ(e.ComFunction, "F");
-  EXPECT_EQ(e.RdrCommand, "C");
-  EXPECT_EQ(e.RdrRetCode, "R");
-}
-
-TEST(ErrorRoutines, ClearErrorResetsAllButTheName) {
-  EncoderState state;
-  SetError(
-      state,
-      {.number = 5, .description = "x", .lastDllError = 3, .rdrCommand = "C", .rdrRetCode = "R"});
+  const auto fields = [&state] {
+    const CError& e = LastErrorOf(state);
+    return std::tuple(e.Number, e.Description, e.LastDllError, e.ComFunction, e.RdrCommand,
+                      e.RdrRetCode);
+  };
+  EXPECT_EQ(fields(), std::tuple(-1878978815, "Encoder is closed", 7, "F", "C", "R"));
   ClearError(state, "CardType");
-  const CError& e = LastErrorOf(state);
-  EXPECT_EQ(e.Number, 0);
-  EXPECT_EQ(e.Description, "");
-  EXPECT_EQ(e.LastDllError, 0);
-  EXPECT_EQ(e.ComFunction, "CardType");
-  EXPECT_EQ(e.RdrCommand, "");
-  EXPECT_EQ(e.RdrRetCode, "");
+  EXPECT_EQ(fields(), std::tuple(0, "", 0, "CardType", "", ""));
 }
-
-}  // namespace
-}  // namespace tarsin
-
-namespace tarsin {
-namespace {
 
 // Every number is unique, belongs to its family, and is found again by its number; only the two
 // "Cannot open encoder" numbers share a description.

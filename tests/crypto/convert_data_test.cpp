@@ -14,84 +14,76 @@ namespace {
 using Array = Variant::Array;
 using Bytes = Variant::Bytes;
 
-struct Conversion {
-  const char* name;
-  Variant in;
-  int32_t code;
-  bool pad;
-  Variant out;
-  uint32_t failure = 0;  // the numbered failure expected instead of `out`
-};
-
-class ConvertDataTest : public ::testing::TestWithParam<Conversion> {};
-
-TEST_P(ConvertDataTest, GivesTheExpectedForm) {
-  const Conversion& c = GetParam();
-  try {
-    EXPECT_EQ(DES().ConvertData(c.in, c.code, c.pad), c.out);
-    EXPECT_EQ(c.failure, 0u) << "nothing raised";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(static_cast<uint32_t>(failure.number()), c.failure);
-  }
-}
-
 constexpr uint32_t kBadType = 0xA0010002;
 constexpr uint32_t kBadHex = 0xA0010003;
 
 const Array kNineBits = {true, true, false, false, false, false, false, false, false};
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, ConvertDataTest,
-    ::testing::Values(
-        Conversion{"HostHexToPlain", "a1 B2,c3", 0x0001, false, "A1B2C3"},
-        Conversion{"AllSeparators", " 0a\t1B,\r\n", 0x0001, false, "0A1B"},
-        Conversion{"OddDigitsToPlain", "ABC", 0x0001, false, "0ABC"},
-        Conversion{"StrictHexToBytes", "01fF", 0x0105, false, Bytes{0x01, 0xFF}},
-        Conversion{"PadShortText", "1", 0x0001, true, "0000000000000001"},
-        Conversion{"PadKeepsLastDigits", "0123456789ABCDEF0123", 0x0001, true, "456789ABCDEF0123"},
-        Conversion{"PadNothing", "", 0x0005, true, Bytes(8, 0)},
-        Conversion{"BooleanBits", Array{true, false, true}, 0x0201, false, "05"},
-        Conversion{"NineBitsFirstAlone", kNineBits, 0x0201, false, "0180"},
-        Conversion{"NumericBits", Array{int32_t{7}, 0.0, int16_t{-1}, 0.25, int64_t{0}}, 0x0201,
-                   false, "16"},
-        Conversion{"ByteArrayBits", Bytes{1, 0, 0, 0, 0, 0, 0, 2}, 0x0200, false, "81"},
-        Conversion{"Numbers", Array{int32_t{1}, int32_t{255}, int32_t{256}}, 0x0501, false,
-                   "01FF0100"},
-        Conversion{"NegativeNumbers", Array{int32_t{-1}, int16_t{-2}}, 0x0501, false,
-                   "FFFFFFFFFFFFFFFE"},
-        Conversion{"HalvesToEven", Array{0.5, 1.5, 2.5, -0.5, -1.5, 2.4999, 2.5001}, 0x0501, false,
-                   "00020200FFFFFFFE0203"},
-        Conversion{"NumberKinds", Array{uint8_t{10}, int64_t{0x7FFFFFFF}, true, false}, 0x0501,
-                   false, "0A7FFFFFFF0100"},
-        Conversion{"TextToHex", "AB", 0x0601, false, "4142"},
-        Conversion{"AccentedTextToHex", "\u00E9\u20AC\u0178", 0x0601, false, "E9809F"},
-        Conversion{"HexToAccentedText", "E9 80 9F", 0x0006, false, "\u00E9\u20AC\u0178"},
-        Conversion{"UndefinedByteToText", "81", 0x0006, false, "\u0081"},
-        Conversion{"CharacterOutsideThePage", "A\u0100\U0001F600", 0x0601, false, "413F3F"},
-        Conversion{"IllFormedUtf8", std::string("\xC3(\xFF"), 0x0601, false, "3F283F"},
-        Conversion{"HexToBinary", "0F", 0x0004, false, "00001111"},
-        Conversion{"HexToBits", "0F", 0x0002, false, Bytes{0, 0, 0, 0, 1, 1, 1, 1}},
-        Conversion{"BinaryWithSeparators", "0000 1111,1", 0x0301, false, "001F"},
-        Conversion{"StrictBinaryCountsAnyCharacterAsOne", "1 x0\u00E9", 0x0401, false, "1D"},
-        Conversion{"EmptyToBytes", "", 0x0005, false, Variant()},
-        Conversion{"EmptyToSpaced", "", 0x0000, false, ""},
-        Conversion{"EmptyToBits", "", 0x0002, false, Bytes{}},
-        Conversion{"UnknownOutputForm", "12", 0x0007, false, Variant()},
-        Conversion{"UnknownInputForm", int32_t{5}, 0x0701, false, ""},
-        Conversion{"NegativeCode", "12", -1, false, Variant()},
-        Conversion{"StrictRefusesBlanks", "a1 B2,c3", 0x0101, false, {}, kBadHex},
-        Conversion{"LetterOutsideHex", "12G4", 0x0001, false, {}, kBadHex},
-        Conversion{"BadHexEvenForAnUnknownOutput", "0G", 0x0007, false, {}, kBadHex},
-        Conversion{"NumberForAStringForm", int32_t{5}, 0x0001, false, {}, kBadType},
-        Conversion{"ArrayForTextForm", Array{}, 0x0601, false, {}, kBadType},
-        Conversion{"StringForBits", "101", 0x0201, false, {}, kBadType},
-        Conversion{"EmptyForNumbers", Variant(), 0x0501, false, {}, kBadType},
-        Conversion{"TextElementInBits", Array{true, "1"}, 0x0201, false, {}, kBadType},
-        Conversion{"NestedArrayInNumbers", Array{Array{}}, 0x0501, false, {}, kBadType},
-        Conversion{"NumberAbove32Bits", Array{int64_t{0x80000000}}, 0x0501, false, {}, kBadType},
-        Conversion{"RoundsAbove32Bits", Array{2147483647.5}, 0x0501, false, {}, kBadType},
-        Conversion{"NotANumber", Array{std::nan("")}, 0x0501, false, {}, kBadType}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST(ConvertData, GivesTheExpectedFormOrItsNumberedFailure) {
+  const struct {
+    const char* name;
+    Variant in;
+    int32_t code;
+    bool pad;
+    Variant out;
+    uint32_t failure = 0;  // the numbered failure expected instead of `out`
+  } cases[] = {
+      {"HostHexToPlain", "a1 B2,c3", 0x0001, false, "A1B2C3"},
+      {"AllSeparators", " 0a\t1B,\r\n", 0x0001, false, "0A1B"},
+      {"OddDigitsToPlain", "ABC", 0x0001, false, "0ABC"},
+      {"StrictHexToBytes", "01fF", 0x0105, false, Bytes{0x01, 0xFF}},
+      {"PadShortText", "1", 0x0001, true, "0000000000000001"},
+      {"PadKeepsLastDigits", "0123456789ABCDEF0123", 0x0001, true, "456789ABCDEF0123"},
+      {"PadNothing", "", 0x0005, true, Bytes(8, 0)},
+      {"BooleanBits", Array{true, false, true}, 0x0201, false, "05"},
+      {"NineBitsFirstAlone", kNineBits, 0x0201, false, "0180"},
+      {"NumericBits", Array{int32_t{7}, 0.0, int16_t{-1}, 0.25, int64_t{0}}, 0x0201, false, "16"},
+      {"ByteArrayBits", Bytes{1, 0, 0, 0, 0, 0, 0, 2}, 0x0200, false, "81"},
+      {"Numbers", Array{int32_t{1}, int32_t{255}, int32_t{256}}, 0x0501, false, "01FF0100"},
+      {"NegativeNumbers", Array{int32_t{-1}, int16_t{-2}}, 0x0501, false, "FFFFFFFFFFFFFFFE"},
+      {"HalvesToEven", Array{0.5, 1.5, 2.5, -0.5, -1.5, 2.4999, 2.5001}, 0x0501, false,
+       "00020200FFFFFFFE0203"},
+      {"NumberKinds", Array{uint8_t{10}, int64_t{0x7FFFFFFF}, true, false}, 0x0501, false,
+       "0A7FFFFFFF0100"},
+      {"TextToHex", "AB", 0x0601, false, "4142"},
+      {"AccentedTextToHex", "\u00E9\u20AC\u0178", 0x0601, false, "E9809F"},
+      {"HexToAccentedText", "E9 80 9F", 0x0006, false, "\u00E9\u20AC\u0178"},
+      {"UndefinedByteToText", "81", 0x0006, false, "\u0081"},
+      {"CharacterOutsideThePage", "A\u0100\U0001F600", 0x0601, false, "413F3F"},
+      {"IllFormedUtf8", std::string("\xC3(\xFF"), 0x0601, false, "3F283F"},
+      {"HexToBinary", "0F", 0x0004, false, "00001111"},
+      {"HexToBits", "0F", 0x0002, false, Bytes{0, 0, 0, 0, 1, 1, 1, 1}},
+      {"BinaryWithSeparators", "0000 1111,1", 0x0301, false, "001F"},
+      {"StrictBinaryCountsAnyCharacterAsOne", "1 x0\u00E9", 0x0401, false, "1D"},
+      {"EmptyToBytes", "", 0x0005, false, Variant()},
+      {"EmptyToSpaced", "", 0x0000, false, ""},
+      {"EmptyToBits", "", 0x0002, false, Bytes{}},
+      {"UnknownOutputForm", "12", 0x0007, false, Variant()},
+      {"UnknownInputForm", int32_t{5}, 0x0701, false, ""},
+      {"NegativeCode", "12", -1, false, Variant()},
+      {"StrictRefusesBlanks", "a1 B2,c3", 0x0101, false, {}, kBadHex},
+      {"LetterOutsideHex", "12G4", 0x0001, false, {}, kBadHex},
+      {"BadHexEvenForAnUnknownOutput", "0G", 0x0007, false, {}, kBadHex},
+      {"NumberForAStringForm", int32_t{5}, 0x0001, false, {}, kBadType},
+      {"ArrayForTextForm", Array{}, 0x0601, false, {}, kBadType},
+      {"StringForBits", "101", 0x0201, false, {}, kBadType},
+      {"EmptyForNumbers", Variant(), 0x0501, false, {}, kBadType},
+      {"TextElementInBits", Array{true, "1"}, 0x0201, false, {}, kBadType},
+      {"NestedArrayInNumbers", Array{Array{}}, 0x0501, false, {}, kBadType},
+      {"NumberAbove32Bits", Array{int64_t{0x80000000}}, 0x0501, false, {}, kBadType},
+      {"RoundsAbove32Bits", Array{2147483647.5}, 0x0501, false, {}, kBadType},
+      {"NotANumber", Array{std::nan("")}, 0x0501, false, {}, kBadType},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    try {
+      EXPECT_EQ(DES().ConvertData(c.in, c.code, c.pad), c.out);
+      EXPECT_EQ(c.failure, 0u) << "nothing raised";
+    } catch (const Failure& failure) {
+      EXPECT_EQ(static_cast<uint32_t>(failure.number()), c.failure);
+    }
+  }
+}
 
 // The glibc converter knows Windows-1252 except for its five undefined bytes (see
 // UndefinedByteToText).

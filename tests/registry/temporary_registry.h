@@ -3,28 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "registry/reg_api.h"
+#include "support/scratch_folder.h"
 
 namespace tarsin::registry {
 
 class TemporaryRegistry : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarsin-reg-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    ::setenv("TARSIN_RF_REGISTRY_DIR", folder_.c_str(), 1);
-  }
-  void TearDown() override {
-    ::unsetenv("TARSIN_RF_REGISTRY_DIR");
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-
   std::filesystem::path hiveFile(const char* name = "HKEY_LOCAL_MACHINE") const {
     return folder_ / (std::string(name) + ".db");
   }
@@ -38,7 +25,8 @@ class TemporaryRegistry : public ::testing::Test {
     return value;
   }
 
-  std::filesystem::path folder_;
+  testing::ScratchFolder folder_{"tarsin-reg"};
+  testing::ScopedEnvironment registry_{"TARSIN_RF_REGISTRY_DIR", folder_.path().string()};
 };
 
 }  // namespace tarsin::registry

@@ -1,5 +1,6 @@
 // Scratch space for a test: a fresh temporary folder removed afterwards, environment variables
-// set for the lifetime of an object, and the virtual readers' file kept in such a folder.
+// set for the lifetime of an object, the component's log folder, and the virtual readers' file
+// kept in such a folder.
 // Header-only on purpose (GoogleTest, the standard library and nlohmann_json, nothing of ours),
 // so that the tests of every folder can build their fixtures on it.
 #pragma once
@@ -11,6 +12,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -60,6 +63,53 @@ class ScopedEnvironment {
   std::string name_;
   std::optional<std::string> saved_;
 };
+
+// A fresh folder for XDG_DATA_HOME while the object lives, holding "Quillon/Nemora" unless told.
+// The registry goes there too, so that no test reads the machine's card-type table.
+class LogFolder {
+ public:
+  explicit LogFolder(bool withLogFolder = true) {
+    if (withLogFolder) std::filesystem::create_directories(folder());
+  }
+
+  const std::filesystem::path& root() const { return root_.path(); }
+  std::filesystem::path folder() const { return root_ / "Quillon" / "Nemora"; }
+  std::filesystem::path file() const { return folder() / "Tarsin RF.log"; }
+
+  std::string content() const {
+    std::ostringstream out;
+    out << std::ifstream(file(), std::ios::binary).rdbuf();
+    return out.str();
+  }
+
+  // The lines from `first` on, their timestamps replaced by "T"; each must start with a timestamp
+  // and end with CRLF.
+  std::vector<std::string> lines(size_t first = 0) const {
+    static const std::regex kTimestamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})");
+    const std::string text = content();
+    EXPECT_TRUE(text.empty() || text.ends_with("\r\n"));
+    std::vector<std::string> result;
+    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+      const std::string line = text.substr(start, end - start);
+      EXPECT_TRUE(std::regex_search(line, kTimestamp) && line.find('\n') == std::string::npos)
+          << line;
+      result.push_back("T" + line.substr(std::min<size_t>(19, line.size())));
+    }
+    result.erase(result.begin(), result.begin() + std::min(first, result.size()));
+    return result;
+  }
+
+ private:
+  ScratchFolder root_{"tarsin-log"};
+  ScopedEnvironment data_{"XDG_DATA_HOME", root_.path().string()};
+  ScopedEnvironment registry_{"TARSIN_RF_REGISTRY_DIR", root_.path().string()};
+};
+
+// A masked log line: "T", three blanks, four per level, the message.
+inline std::string Line(int level, const std::string& message) {
+  return "T" + std::string(3 + 4 * level, ' ') + message;
+}
 
 // One entry of the readers file; `card` is a card's JSON, or null for an empty reader.
 inline nlohmann::json Reader(const std::string& name, nlohmann::json card) {

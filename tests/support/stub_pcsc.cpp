@@ -2,6 +2,7 @@
 // entry point (built with TARSIN_STUB_WITHOUT_CONNECT), a resource manager that cannot be
 // reached, and a reader that claims more bytes than the buffer it was given.
 // TARSIN_STUB_PCSC_MODE selects: "no-service" or "overlong-answer".
+#include <reader.h>
 #include <winscard.h>
 
 #include <cstdlib>
@@ -22,43 +23,40 @@ constexpr unsigned char kAtr[] = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0
 
 }  // namespace
 
+#pragma GCC visibility push(default)
 extern "C" {
 
-__attribute__((visibility("default"))) LONG SCardEstablishContext(DWORD, LPCVOID, LPCVOID,
-                                                                  LPSCARDCONTEXT context) {
+LONG SCardEstablishContext(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT context) {
   if (Mode() == "no-service") return SCARD_E_NO_SERVICE;
   *context = kContext;
   return SCARD_S_SUCCESS;
 }
 
-__attribute__((visibility("default"))) LONG SCardReleaseContext(SCARDCONTEXT context) {
+LONG SCardReleaseContext(SCARDCONTEXT context) {
   return context == kContext ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
 }
 
-__attribute__((visibility("default"))) LONG SCardDisconnect(SCARDHANDLE card, DWORD) {
+LONG SCardDisconnect(SCARDHANDLE card, DWORD) {
   return card == kCard ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
 }
 
 #ifndef TARSIN_STUB_WITHOUT_CONNECT
-__attribute__((visibility("default"))) LONG SCardConnect(SCARDCONTEXT, LPCSTR, DWORD, DWORD,
-                                                         LPSCARDHANDLE card, LPDWORD protocol) {
+LONG SCardConnect(SCARDCONTEXT, LPCSTR, DWORD, DWORD, LPSCARDHANDLE card, LPDWORD protocol) {
   *card = kCard;
   *protocol = SCARD_PROTOCOL_T1;
   return SCARD_S_SUCCESS;
 }
 #endif
 
-__attribute__((visibility("default"))) LONG SCardGetAttrib(SCARDHANDLE, DWORD id, LPBYTE buffer,
-                                                           LPDWORD length) {
-  if (id != 0x00090303)  // SCARD_ATTR_ATR_STRING return SCARD_E_UNSUPPORTED_FEATURE;
+LONG SCardGetAttrib(SCARDHANDLE, DWORD id, LPBYTE buffer, LPDWORD length) {
+  if (id != SCARD_ATTR_ATR_STRING) return SCARD_E_UNSUPPORTED_FEATURE;
   if (buffer && *length >= sizeof kAtr) std::memcpy(buffer, kAtr, sizeof kAtr);
   *length = sizeof kAtr;
   return SCARD_S_SUCCESS;
 }
 
-__attribute__((visibility("default"))) LONG SCardTransmit(SCARDHANDLE, const SCARD_IO_REQUEST*,
-                                                          LPCBYTE, DWORD, SCARD_IO_REQUEST*,
-                                                          LPBYTE receive, LPDWORD length) {
+LONG SCardTransmit(SCARDHANDLE, const SCARD_IO_REQUEST*, LPCBYTE, DWORD, SCARD_IO_REQUEST*,
+                   LPBYTE receive, LPDWORD length) {
   // Fills what it was given, ending in 90 00, then claims more than that.
   std::memset(receive, 0xA5, *length);
   receive[*length - 2] = 0x90;
@@ -68,3 +66,4 @@ __attribute__((visibility("default"))) LONG SCardTransmit(SCARDHANDLE, const SCA
 }
 
 }  // extern "C"
+#pragma GCC visibility pop

@@ -1,0 +1,413 @@
+// The registry: values through the module's routines and the key API underneath, and .reg files.
+#include "registry/mregistry.h"
+
+#include <filesystem>
+
+#include "registry/child_process.h"
+#include "registry/reg_file.h"
+#include "registry/reg_file_io.h"
+#include "registry/temporary_registry.h"
+#include "registry/value_text.h"
+
+namespace tarsin::registry {
+namespace {
+
+constexpr std::string_view kKey = "Software\\Tests\\Values";
+
+std::vector<uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
+
+using Registry = TemporaryRegistry;
+
+TEST_F(Registry, StoresEachKindAsAWindowsProgramWould) {
+  const struct {
+    const char* label;
+    Variant value;
+    uint32_t storedType;
+    std::vector<uint8_t> storedData;
+    Variant readBack;
+  } cases[] = {
+      {"Long", int32_t{1}, REG_DWORD, {1, 0, 0, 0}, int32_t{1}},
+      {"Integer", int16_t{-2}, REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF}, int32_t{-2}},
+      {"Byte", uint8_t{200}, REG_DWORD, {200, 0, 0, 0}, int32_t{200}},
+      {"True", true, REG_DWORD, {1, 0, 0, 0}, int32_t{1}},
+      {"False", false, REG_DWORD, {0, 0, 0, 0}, int32_t{0}},
+      {"Double", 1.5, REG_SZ, Bytes(std::string_view("1.5\0", 4)), "1.5"},
+      {"Text", "abc", REG_SZ, Bytes(std::string_view("abc\0", 4)), "abc"},
+      {"EmptyText", "", REG_SZ, {0}, ""},
+      {"AnsiText", "caf\u00e9 \u20ac", REG_SZ, Bytes(std::string_view("caf\u00e9 \u20ac\0", 10)),
+       "caf\u00e9 \u20ac"},
+      // Outside the code page: the text goes in as code-page bytes, NUL included.
+      {"WideText", "a\u0416", REG_BINARY, {'a', '?', 0}, std::string("a?\0", 3)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", c.value), 0u);
+    EXPECT_EQ(RegistryLastError().number, 0u);
+    const RegValue stored = Raw(HKEY_LOCAL_MACHINE, kKey, "v");
+    EXPECT_EQ(stored.type, c.storedType);
+    EXPECT_EQ(stored.data, c.storedData);
+    EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "default"), c.readBack);
+  }
+}
+
+TEST_F(Registry, KindsWithoutARegistryFormAreRefusedWith13) {
+  for (const Variant& value : {Variant(), Variant(Variant::Null{}), Variant(Variant::Array{}),
+                               Variant(int64_t{1} << 40)}) {
+    EXPECT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", value), 13u);
+    EXPECT_EQ(RegistryLastError().number, 13u);
+    EXPECT_EQ(RegistryLastError().description, "Unable to save this type of data in the Registry");
+  }
+  std::vector<std::string> names;
+  EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 0);
+}
+
+// With a type given, text goes in without a terminator.
+TEST_F(Registry, ExplicitTypesWriteTheTextWithoutATerminator) {
+  const struct {
+    const char* label;
+    Variant value;
+    uint32_t type;
+    std::optional<uint32_t> size;
+    std::vector<uint8_t> storedData;
+  } cases[] = {
+      {"Sz", "abc", REG_SZ, std::nullopt, Bytes("abc")},
+      {"SzCutToSize", "abcdef", REG_SZ, 2, Bytes("ab")},
+      {"MultiSz", std::string("one\0two\0\0", 9), REG_MULTI_SZ, std::nullopt,
+       Bytes(std::string_view("one\0two\0\0", 9))},
+      {"Binary", "\u00e9A", REG_BINARY, std::nullopt, {0xE9, 'A'}},
+      {"ExpandSz", "%HOME%\\x", REG_EXPAND_SZ, std::nullopt, Bytes("%HOME%\\x")},
+      {"Dword", int32_t{0x01020304}, REG_DWORD, std::nullopt, {4, 3, 2, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_EQ(SetRegistryValue(HKEY_CURRENT_USER, kKey, "v", c.value, "", c.type, c.size), 0u);
+    const RegValue stored = Raw(HKEY_CURRENT_USER, kKey, "v");
+    EXPECT_EQ(stored.type, c.type);
+    EXPECT_EQ(stored.data, c.storedData);
+  }
+  // Expandable text reads unexpanded.
+  SetRegistryValue(HKEY_CURRENT_USER, kKey, "v", "%HOME%", "", REG_EXPAND_SZ);
+  EXPECT_EQ(GetRegistryValue(HKEY_CURRENT_USER, kKey, "v", 0), Variant("%HOME%"));
+}
+
+TEST_F(Registry, MissingValueAndMissingKeyBothGiveTheDefaultAndListNothing) {
+  std::vector<std::string> names{"stale", "more"};
+  EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 0);
+  EXPECT_EQ(names, std::vector<std::string>{""});
+  EXPECT_EQ(RegistryLastError().number, 2u);
+  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
+  SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "present", 1);
+  EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "absent", "d"), Variant("d"));
+  EXPECT_EQ(RegistryLastError().number, 0u);
+  EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, "Software\\Nowhere", "absent", "d"), Variant("d"));
+  EXPECT_EQ(RegistryLastError().number, 2u);
+  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
+}
+
+TEST_F(Registry, NamesComeInInsertionOrderAndAReplacedValueKeepsItsPlace) {
+  for (const char* name : {"zeta", "alpha", "", "mid"}) {
+    SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, name, "x");
+  }
+  SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "ALPHA", 5);  // names ignore case
+  std::vector<std::string> names{"stale"};
+  EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 4);
+  EXPECT_EQ(names, (std::vector<std::string>{"", "zeta", "alpha", "", "mid"}));
+  EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "Alpha", 0), Variant(int32_t{5}));
+}
+
+TEST_F(Registry, AnUnknownRootMeansTheCurrentUser) {
+  ASSERT_EQ(SetRegistryValue(0x80000003, kKey, "v", 7), 0u);
+  EXPECT_EQ(GetRegistryValue(HKEY_CURRENT_USER, kKey, "v", 0), Variant(int32_t{7}));
+  EXPECT_EQ(GetRegistryValue(12345, kKey, "v", 0), Variant(int32_t{7}));
+  EXPECT_TRUE(std::filesystem::exists(hiveFile("HKEY_CURRENT_USER")));
+  EXPECT_FALSE(std::filesystem::exists(hiveFile("HKEY_LOCAL_MACHINE")));
+}
+
+TEST_F(Registry, ARemoteComputerFailsWith53AndIsNamedWithoutBackslashes) {
+  for (const char* computer : {"WORKSHOP", "\\\\WORKSHOP"}) {
+    std::vector<std::string> names;
+    EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "d", computer), Variant("d"));
+    EXPECT_EQ(RegistryLastError().number, 53u);
+    EXPECT_EQ(RegistryLastError().description, "Cannot open Registry for computer WORKSHOP");
+    EXPECT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", 1, computer), 53u);
+    EXPECT_EQ(RegistryLastError().description, "Cannot open Registry for computer WORKSHOP");
+    EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names, computer), 0);
+    EXPECT_EQ(RegistryLastError().number, 53u);
+  }
+  EXPECT_FALSE(std::filesystem::exists(hiveFile()));
+}
+
+TEST_F(Registry, AMissingHiveReadsEmptyAndTheFirstWriteCreatesItWithItsFolder) {
+  const std::filesystem::path nested = folder_ / "not" / "yet";
+  registry_.Set(nested.string());
+  EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, "", "v", "d"), Variant("d"));
+  EXPECT_EQ(RegistryLastError().number, 0u);
+  EXPECT_FALSE(std::filesystem::exists(nested));
+  ASSERT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "w"), 0u);
+  EXPECT_TRUE(std::filesystem::exists(nested / "HKEY_LOCAL_MACHINE.db"));
+  EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "d"), Variant("w"));
+}
+
+TEST_F(Registry, AReadOnlyHiveStillReadsAndRefusesWritesWith5) {
+  ASSERT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "kept"), 0u);
+  std::filesystem::permissions(hiveFile(), std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+  EXPECT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "changed"), 5u);
+  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
+  EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "d"), Variant("kept"));
+  std::vector<std::string> names;
+  EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 1);
+}
+
+// Children of the test below: one writes the hive, one reads it as another user.
+TEST(RegistryChild, WritesOrReads) {
+  const char* role = std::getenv("TARSIN_RF_TEST_ROLE");
+  if (role == nullptr) GTEST_SKIP() << "only as a child of AUserWhoMayNotWriteTheFolderStillReads";
+  if (std::string_view(role) == "write") {
+    ASSERT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "machine-wide"), 0u);
+  } else {
+    EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "d"), Variant("machine-wide"));
+    EXPECT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "mine"), 5u);
+  }
+}
+
+TEST_F(Registry, AUserWhoMayNotWriteTheFolderStillReads) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  std::filesystem::permissions(folder_.path(), std::filesystem::perms(0755));
+  const std::string child = "RegistryChild.WritesOrReads";
+  ASSERT_EQ(ChildExitCode(StartTestInChild(child, "TARSIN_RF_TEST_ROLE", "write")), 0);
+  constexpr uid_t kNobody = 65534;
+  const auto readAsNobody = [&] {
+    return ChildExitCode(StartTestInChild(child, "TARSIN_RF_TEST_ROLE", "read", kNobody));
+  };
+  const int firstRead = readAsNobody();
+  if (firstRead == 127) GTEST_SKIP() << "the test program is out of reach of another user";
+  EXPECT_EQ(firstRead, 0);
+  // A hive whose WAL files are gone (copied, or written by another tool) reads as well.
+  std::filesystem::remove(hiveFile().string() + "-wal");
+  std::filesystem::remove(hiveFile().string() + "-shm");
+  EXPECT_EQ(readAsNobody(), 0);
+}
+
+TEST_F(Registry, AddedTextsNeverReplaceEachOther) {
+  for (const char* atr : {"3B 01", "3B 02", "3B 03"}) {
+    EXPECT_EQ(AddRegistryText(HKEY_LOCAL_MACHINE, kKey, "Unknown (x)", atr), 0u);
+  }
+  std::vector<std::string> names;
+  ASSERT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 3);
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"", "Unknown (x)", "Unknown (x) #2", "Unknown (x) #3"}));
+  EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "Unknown (x) #3", ""), Variant("3B 03"));
+}
+
+// The key API underneath.
+TEST_F(Registry, EnumerationByIndexIsTheSameInAnyOrderOfCalls) {
+  ScopedKey key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\E", 0, KEY_ALL_ACCESS, key.out()), 0u);
+  const uint8_t one = 1;
+  for (const char* name : {"a", "b", "c"}) {
+    ASSERT_EQ(RegSetValueExA(key.get(), name, REG_BINARY, {&one, 1}), 0u);
+  }
+  ASSERT_EQ(RegDeleteValueA(key.get(), "b"), 0u);
+  ASSERT_EQ(RegSetValueExA(key.get(), "d", REG_BINARY, {&one, 1}), 0u);
+  const std::pair<uint32_t, const char*> calls[] = {{0, "a"}, {1, "c"}, {2, "d"}, {1, "c"},
+                                                    {0, "a"}, {2, "d"}, {1, "c"}, {2, "d"}};
+  for (const auto& [index, expected] : calls) {
+    std::string name;
+    EXPECT_EQ(RegEnumValueA(key.get(), index, name), 0u);
+    EXPECT_EQ(name, expected) << "index " << index;
+  }
+  std::string name;
+  EXPECT_EQ(RegEnumValueA(key.get(), 3, name), ERROR_NO_MORE_ITEMS);
+}
+
+TEST_F(Registry, HandlesAndKeysThatAreGone) {
+  ScopedKey key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Gone", 0, KEY_ALL_ACCESS, key.out()), 0u);
+  ASSERT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Gone"), 0u);
+  const uint8_t one = 1;
+  EXPECT_EQ(RegSetValueExA(key.get(), "v", REG_BINARY, {&one, 1}), ERROR_KEY_DELETED);
+  EXPECT_EQ(RegCloseKey(key.get()), 0u);
+  EXPECT_EQ(RegCloseKey(key.get()), ERROR_INVALID_HANDLE);
+  RegValue value;
+  EXPECT_EQ(RegQueryValueExA(key.get(), "v", value), ERROR_INVALID_HANDLE);
+  key.out() = 0;
+  HKEY opened = 0;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Gone", 0, KEY_READ, opened),
+            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyExA(0x80000003, "", 0, KEY_READ, opened), ERROR_INVALID_HANDLE);
+}
+
+TEST(IsAnsiText, FollowsWindows1252) {
+  EXPECT_TRUE(IsAnsiText(""));
+  EXPECT_TRUE(IsAnsiText("plain ASCII"));
+  EXPECT_TRUE(IsAnsiText("\u00e9\u00ff\u20ac\u0178\u2122"));  // Latin-1 and the 0x80 block
+  EXPECT_FALSE(IsAnsiText("\u0416"));
+  EXPECT_FALSE(IsAnsiText("\xff"));  // not UTF-8
+  EXPECT_FALSE(IsAnsiText("\u2603"));
+}
+
+// The .reg files: import, export, parsing.
+std::string Export(std::string_view keyName) {
+  RegFile file;
+  EXPECT_EQ(ExportRegKey(*ParseKeyName(keyName), file).status, ERROR_SUCCESS);
+  return FormatRegFile(file);
+}
+
+// Every form the format has, in the layout this program writes, so that an import followed by
+// an export must give back the same bytes.
+constexpr std::string_view kEveryForm =
+    "Windows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Round trip]\r\n"
+    "@=\"the default\"\r\n"
+    "\"empty\"=\"\"\r\n"
+    "\"a \\\"quoted\\\" \\\\name\\\\\"=\"C:\\\\path\\\\ \\\"x\\\"\"\r\n"
+    "\"accents\"=\"caf\u00e9 \u20ac \u2603\"\r\n"
+    "\"number\"=dword:fffffffe\r\n"
+    "\"bytes\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
+    "  16,17,18,19,ff\r\n"
+    "\"no bytes\"=hex:\r\n"
+    "\"list\"=hex(7):6f,00,6e,00,65,00,00,00,74,00,77,00,6f,00,00,00,00,00\r\n"
+    "\"expand\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,00,00\r\n"
+    "\"two lines\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\r\n"
+    "\"qword\"=hex(b):01,02,03,04,05,06,07,08\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Round trip\\Sub key]\r\n"
+    "\"deep\"=dword:00000001\r\n"
+    "\r\n";
+
+TEST_F(Registry, ImportThenExportGivesTheSameFile) {
+  ASSERT_EQ(ImportRegFile(ParseRegFile(kEveryForm)).status, ERROR_SUCCESS);
+  EXPECT_EQ(Export("HKCU\\Software\\Round trip"), kEveryForm);
+
+  ScopedKey key;
+  RegValue value;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Round trip", 0, KEY_READ, key.out()), 0u);
+  ASSERT_EQ(RegQueryValueExA(key.get(), "list", value), 0u);
+  EXPECT_EQ(value, (RegValue{REG_MULTI_SZ, Bytes(std::string_view("one\0two\0\0", 9))}));
+  ASSERT_EQ(RegQueryValueExA(key.get(), "a \"quoted\" \\name\\", value), 0u);
+  EXPECT_EQ(value, (RegValue{REG_SZ, Bytes(std::string_view("C:\\path\\ \"x\"\0", 13))}));
+  ASSERT_EQ(RegQueryValueExA(key.get(), "", value), 0u);
+  EXPECT_EQ(DisplayData(value), "the default");
+}
+
+TEST_F(Registry, ReadsWhatWindowsWritesInUtf16AndTheOlderAnsiForm) {
+  const std::u16string unicode =
+      u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]\r\n"
+      u"\"caf\u00e9\"=\"\u20ac\"\r\n\"e\"=hex(2):41,00,00,00\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (char16_t unit : unicode)
+    utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  ASSERT_EQ(ImportRegFile(ParseRegFile(utf16)).status, ERROR_SUCCESS);
+
+  const std::string ansi =
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]\r\n\"ansi\"=\"\xE9\"\r\n"
+      "\"e2\"=hex(2):42,43,00\r\n";
+  ASSERT_EQ(ImportRegFile(ParseRegFile(ansi)).status, ERROR_SUCCESS);
+
+  EXPECT_EQ(Export("HKLM\\Software\\W"),
+            "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]\r\n"
+            "\"caf\u00e9\"=\"\u20ac\"\r\n\"e\"=hex(2):41,00,00,00\r\n\"ansi\"=\"\u00e9\"\r\n"
+            "\"e2\"=hex(2):42,00,43,00,00,00\r\n\r\n");
+}
+
+TEST_F(Registry, DeletionsContinuationsAndCommentsApply) {
+  ASSERT_EQ(ImportRegFile(ParseRegFile("Windows Registry Editor Version 5.00\n"
+                                       "[HKEY_CURRENT_USER\\Software\\D]\n"
+                                       "\"keep\"=\"1\"\n\"drop\"=\"2\"\n"
+                                       "[HKEY_CURRENT_USER\\Software\\D\\Gone]\n\"x\"=\"3\"\n"))
+                .status,
+            ERROR_SUCCESS);
+  ASSERT_EQ(ImportRegFile(ParseRegFile("Windows Registry Editor Version 5.00\n"
+                                       "; a comment\n"
+                                       "[-HKEY_CURRENT_USER\\Software\\D\\Gone]\n"
+                                       "[-HKEY_CURRENT_USER\\Software\\Never there]\n"
+                                       "[HKEY_CURRENT_USER\\Software\\D]\n"
+                                       "\"drop\"=-\n\"absent\"=-\n"
+                                       "  \"bin\" = hex:01,\\\n      2,\\\n   ff\n"))
+                .status,
+            ERROR_SUCCESS);
+  EXPECT_EQ(Export("HKCU\\Software\\D"),
+            "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\D]\r\n"
+            "\"keep\"=\"1\"\r\n\"bin\"=hex:01,02,ff\r\n\r\n");
+}
+
+TEST_F(Registry, ImportStopsAtAReadOnlyHiveWith5AndAtAnUnknownRoot) {
+  ASSERT_EQ(ImportRegFile(ParseRegFile(kEveryForm)).status, ERROR_SUCCESS);
+  std::filesystem::permissions(hiveFile("HKEY_CURRENT_USER"), std::filesystem::perms::owner_read);
+  RegFileOutcome outcome = ImportRegFile(ParseRegFile(kEveryForm));
+  EXPECT_EQ(outcome.status, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(outcome.keyName, "HKEY_CURRENT_USER\\Software\\Round trip");
+  outcome = ImportRegFile(
+      ParseRegFile("Windows Registry Editor Version 5.00\n[HKEY_USERS\\.DEFAULT]\n\"v\"=\"1\"\n"));
+  EXPECT_EQ(outcome.status, ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(outcome.keyName, "HKEY_USERS\\.DEFAULT");
+}
+
+TEST(RegFileParse, NamesTheFaultyLine) {
+  const std::string header = "Windows Registry Editor Version 5.00\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"[HKEY_CURRENT_USER\\x]\n", "line 1: not a registry file"},
+      {header + "\"v\"=\"1\"\n", "line 2: a value outside a key section"},
+      {header + "[HKCU\\x\n", "line 2: a key name must stand in brackets"},
+      {header + "[HKCU\\x]\nv=\"1\"\n", "line 3: a value name must be @ or a quoted string"},
+      {header + "[HKCU\\x]\n\"v\"=\"open\n", "line 3: a quoted string without its closing quote"},
+      {header + "[HKCU\\x]\n\"v\"=dword:123456789\n", "line 3: a dword needs one to eight"},
+      {header + "[HKCU\\x]\n\"v\"=hex:1,xyz\n", "line 3: a byte must be one or two hex digits"},
+      {header + "[HKCU\\x]\n\"v\"=hex(2):41\n", "line 3: UTF-16 text with an odd number"},
+      {header + "[HKCU\\x]\n\"v\"=hex:01,\\", "line 3: the file ends inside a continued line"},
+      {header + "[HKCU\\x]\n\"v\"=text\n", "line 3: unknown data form"},
+  };
+  for (const auto& [text, message] : cases) {
+    try {
+      ParseRegFile(text);
+      ADD_FAILURE() << "accepted: " << text;
+    } catch (const RegFileError& error) {
+      EXPECT_TRUE(std::string(error.what()).starts_with(message)) << error.what();
+    }
+  }
+}
+
+TEST(ValueText, TypedDataBecomesTheStoredForm) {
+  EXPECT_EQ(ValueFromText(REG_SZ, "a"), (RegValue{REG_SZ, {'a', 0}}));
+  EXPECT_EQ(ValueFromText(REG_MULTI_SZ, "a\\0bc"),
+            (RegValue{REG_MULTI_SZ, {'a', 0, 'b', 'c', 0, 0}}));
+  EXPECT_EQ(ValueFromText(REG_MULTI_SZ, "a;b", ";"), (RegValue{REG_MULTI_SZ, {'a', 0, 'b', 0, 0}}));
+  EXPECT_EQ(ValueFromText(REG_MULTI_SZ, ""), (RegValue{REG_MULTI_SZ, {0}}));
+  EXPECT_EQ(ValueFromText(REG_DWORD, "0x10"), (RegValue{REG_DWORD, {16, 0, 0, 0}}));
+  EXPECT_EQ(ValueFromText(REG_DWORD, "4294967295"), (RegValue{REG_DWORD, {255, 255, 255, 255}}));
+  EXPECT_EQ(ValueFromText(REG_BINARY, "00fF"), (RegValue{REG_BINARY, {0, 255}}));
+  for (auto [type, bad] : {std::pair{REG_DWORD, "4294967296"},
+                           {REG_DWORD, "12a"},
+                           {REG_DWORD, ""},
+                           {REG_BINARY, "123"},
+                           {REG_BINARY, "0g"}}) {
+    EXPECT_FALSE(ValueFromText(type, bad)) << bad;
+  }
+  EXPECT_EQ(TypeFromName("reg_expand_sz"), REG_EXPAND_SZ);
+  EXPECT_FALSE(TypeFromName("REG_QWORD"));
+}
+
+TEST(ValueText, DataShowsOnOneLine) {
+  EXPECT_EQ(DisplayData({REG_SZ, {'a', 'b', 0}}), "ab");
+  EXPECT_EQ(DisplayData({REG_MULTI_SZ, {'a', 0, 'b', 0, 0}}), "a\\0b");
+  EXPECT_EQ(DisplayData({REG_DWORD, {16, 0, 0, 0}}), "0x10");
+  EXPECT_EQ(DisplayData({REG_BINARY, {0, 0xAB}}), "00AB");
+}
+
+TEST(KeyNames, ShortAndLongRootsInAnyCase) {
+  const auto key = ParseKeyName("hklm\\Software\\X\\");
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->root, HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(FullKeyName(*key), "HKEY_LOCAL_MACHINE\\Software\\X");
+  EXPECT_EQ(ParseKeyName("HKEY_CLASSES_ROOT")->root, HKEY_CLASSES_ROOT);
+  EXPECT_FALSE(ParseKeyName("HKU\\x"));
+  EXPECT_FALSE(ParseKeyName("HKLMX\\x"));
+}
+
+}  // namespace
+}  // namespace tarsin::registry
