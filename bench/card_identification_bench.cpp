@@ -29,9 +29,8 @@ class TableFolder {
     content << in.rdbuf();
     tarsin::registry::ImportRegFile(tarsin::registry::ParseRegFile(content.str()));
     for (int record = 0; record < records; ++record) {
-      tarsin::registry::AddRegistryText(tarsin::registry::HKEY_LOCAL_MACHINE,
-                                        tarsin::kCardTypesKey, "Unknown (bench)",
-                                        fmt::format("3B 00 {:04X}", record));
+      tarsin::registry::AddRegistryText(tarsin::registry::HKEY_LOCAL_MACHINE, tarsin::kCardTypesKey,
+                                        "Unknown (bench)", fmt::format("3B 00 {:04X}", record));
     }
   }
   ~TableFolder() {
@@ -52,8 +51,12 @@ void Identify(benchmark::State& state, const std::string& atr) {
   state.counters["records"] = records;
 }
 
-void KnownCard(benchmark::State& state) { Identify(state, k1KAtr); }
-void RecordedUnknownCard(benchmark::State& state) { Identify(state, "3B 00 0000"); }
+void KnownCard(benchmark::State& state) {
+  Identify(state, k1KAtr);
+}
+void RecordedUnknownCard(benchmark::State& state) {
+  Identify(state, "3B 00 0000");
+}
 
 BENCHMARK(KnownCard)->Arg(0)->Arg(400)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RecordedUnknownCard)->Arg(10)->Arg(100)->Arg(400)->Unit(benchmark::kMicrosecond);

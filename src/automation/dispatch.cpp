@@ -1,12 +1,11 @@
 #include "automation/dispatch.h"
 
-#include "automation/member_binding.h"
-
 #include <fmt/format.h>
 
-#include "core/ascii_text.h"
-
 #include <cctype>
+
+#include "automation/member_binding.h"
+#include "core/ascii_text.h"
 
 namespace tarsin::automation {
 namespace {
@@ -17,7 +16,8 @@ using T = ValueType;
 // The property Parameters is overloaded: its Let and Get halves by their signatures.
 constexpr auto kParametersLet =
     static_cast<void (Encoder::*)(const std::string&) noexcept>(&Encoder::Parameters);
-constexpr auto kParametersGet = static_cast<std::string (Encoder::*)() noexcept>(&Encoder::Parameters);
+constexpr auto kParametersGet =
+    static_cast<std::string (Encoder::*)() noexcept>(&Encoder::Parameters);
 
 // A member this build does not provide yet: it can be found, and fails when called.
 Member Unavailable(int index, std::string_view name, std::vector<Parameter> parameters = {}) {
@@ -100,7 +100,9 @@ const std::vector<Member>& Table() {
 
 }  // namespace
 
-std::span<const Member> Members() { return Table(); }
+std::span<const Member> Members() {
+  return Table();
+}
 
 const Member& MemberAt(int index) {
   if (index < 0 || static_cast<size_t>(index) >= Table().size()) {
@@ -135,9 +137,8 @@ Variant Invoke(Encoder& encoder, const Member& member, Arguments& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (!args[i]) {
       if (!parameters[i].optional) {
-        throw ComError(kDispBadParamCount,
-                       fmt::format("Argument {} ({}) of {} is not optional", i + 1,
-                                   parameters[i].name, member.name));
+        throw ComError(kDispBadParamCount, fmt::format("Argument {} ({}) of {} is not optional",
+                                                       i + 1, parameters[i].name, member.name));
       }
       continue;
     }

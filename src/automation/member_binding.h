@@ -44,7 +44,7 @@ struct ValueTraits<uint8_t> {
 
 // The interface's enumerations travel as Long; sceReturnCode results are shown by name.
 template <class E>
-  requires std::is_enum_v<E>
+requires std::is_enum_v<E>
 struct ValueTraits<E> {
   static constexpr ValueType type =
       std::is_same_v<E, sceReturnCode> ? ValueType::ReturnCode : ValueType::Long;
@@ -82,9 +82,10 @@ struct ParameterTraits {
 };
 
 template <class P>
-  requires requires { typename std::remove_cvref_t<P>::value_type; } &&
-           std::is_same_v<std::remove_cvref_t<P>,
-                          std::optional<typename std::remove_cvref_t<P>::value_type>>
+requires requires {
+  typename std::remove_cvref_t<P>::value_type;
+} && std::is_same_v<std::remove_cvref_t<P>,
+                    std::optional<typename std::remove_cvref_t<P>::value_type>>
 struct ParameterTraits<P> {
   using Value = std::remove_cvref_t<P>;
   using Inner = typename Value::value_type;
@@ -135,7 +136,8 @@ Variant Call(Encoder& encoder, Arguments& args) {
 }
 
 template <class... P, size_t... I>
-std::vector<Parameter> ParametersOf(std::tuple<P...>*, [[maybe_unused]] const std::string_view* names,
+std::vector<Parameter> ParametersOf(std::tuple<P...>*,
+                                    [[maybe_unused]] const std::string_view* names,
                                     std::index_sequence<I...>) {
   return {Parameter{names[I], ParameterTraits<P>::type, ParameterTraits<P>::byRef,
                     ParameterTraits<P>::optional}...};
@@ -149,10 +151,13 @@ Member Row(int index, std::string_view name, MemberKind kind, const std::string_
   using R = std::remove_cvref_t<typename S::Result>;
   ValueType result = ValueType::None;
   if constexpr (!std::is_void_v<R>) result = ValueTraits<R>::type;
-  return Member{index, name, kind,
+  return Member{index,
+                name,
+                kind,
                 ParametersOf(static_cast<typename S::Parameters*>(nullptr), names,
                              std::make_index_sequence<N>()),
-                result, &Call<M>};
+                result,
+                &Call<M>};
 }
 
 }  // namespace tarsin::automation::binding
@@ -163,17 +168,16 @@ namespace tarsin::automation {
 template <auto M, size_t N>
 Member Method(int index, std::string_view name, const std::string_view (&names)[N]) {
   using R = typename binding::Signature<decltype(M)>::Result;
-  return binding::Row<M, N>(index, name,
-                            std::is_void_v<R> ? MemberKind::Procedure : MemberKind::Function, names);
+  return binding::Row<M, N>(
+      index, name, std::is_void_v<R> ? MemberKind::Procedure : MemberKind::Function, names);
 }
 template <auto M>
 Member Method(int index, std::string_view name) {
   static_assert(binding::Signature<decltype(M)>::arity == 0,
                 "a row names every parameter of its member, no more, no fewer");
   using R = typename binding::Signature<decltype(M)>::Result;
-  return binding::Row<M, 0>(index, name,
-                            std::is_void_v<R> ? MemberKind::Procedure : MemberKind::Function,
-                            nullptr);
+  return binding::Row<M, 0>(
+      index, name, std::is_void_v<R> ? MemberKind::Procedure : MemberKind::Function, nullptr);
 }
 
 // A property's Get and Let halves.

@@ -1,6 +1,6 @@
-#include "core/ansi_code_page.h"
-
 #include <array>
+
+#include "core/ansi_code_page.h"
 
 namespace tarsin {
 namespace {

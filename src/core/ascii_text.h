@@ -5,7 +5,9 @@
 
 namespace tarsin {
 
-constexpr char AsciiLower(char c) noexcept { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
+constexpr char AsciiLower(char c) noexcept {
+  return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
 
 constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept {
   if (a.size() != b.size()) return false;

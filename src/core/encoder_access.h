@@ -11,6 +11,8 @@ struct EncoderAccess {
   static EncoderState& State(Encoder& encoder) noexcept { return *encoder.state_; }
 };
 
-inline EncoderState& StateOf(Encoder& encoder) noexcept { return EncoderAccess::State(encoder); }
+inline EncoderState& StateOf(Encoder& encoder) noexcept {
+  return EncoderAccess::State(encoder);
+}
 
 }  // namespace tarsin

@@ -54,14 +54,29 @@ inline constexpr ErrorEntry kDialogUnavailable{429, "ActiveX component can't cre
 }  // namespace errors
 
 inline constexpr ErrorEntry kErrorCatalogue[] = {
-    errors::kEncoderClosed,       errors::kCannotEstablish,     errors::kCannotConnect,
-    errors::kCommandFailed,       errors::kAuthenticationFailure, errors::kNoCard,
-    errors::kIncorrectOffsets,    errors::kIncorrectBX,         errors::kKeyLength,
-    errors::kSecurityInformation, errors::kReadError,           errors::kWriteError,
-    errors::kDataBlocLength,      errors::kDesBadKeyIndex,      errors::kDesBadParameterType,
-    errors::kDesInvalidHex,       errors::kDesInvalidAlgorithm, errors::kDesInvalidChaining,
-    errors::kDesBadPadding,       errors::kDesInvalidDataLength, errors::kFileNotFound,
-    errors::kEntryPointNotFound,  errors::kDialogUnavailable,
+    errors::kEncoderClosed,
+    errors::kCannotEstablish,
+    errors::kCannotConnect,
+    errors::kCommandFailed,
+    errors::kAuthenticationFailure,
+    errors::kNoCard,
+    errors::kIncorrectOffsets,
+    errors::kIncorrectBX,
+    errors::kKeyLength,
+    errors::kSecurityInformation,
+    errors::kReadError,
+    errors::kWriteError,
+    errors::kDataBlocLength,
+    errors::kDesBadKeyIndex,
+    errors::kDesBadParameterType,
+    errors::kDesInvalidHex,
+    errors::kDesInvalidAlgorithm,
+    errors::kDesInvalidChaining,
+    errors::kDesBadPadding,
+    errors::kDesInvalidDataLength,
+    errors::kFileNotFound,
+    errors::kEntryPointNotFound,
+    errors::kDialogUnavailable,
 };
 
 // The entry of `number`; nullptr for a number the component never raises.

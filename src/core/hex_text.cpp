@@ -1,8 +1,8 @@
 #include "core/hex_text.h"
 
-#include "core/numeric_text.h"
-
 #include <algorithm>
+
+#include "core/numeric_text.h"
 
 namespace tarsin {
 namespace {

@@ -32,7 +32,9 @@ std::string ApplicationDataFolder() {
   return folder;
 }
 
-std::string FallbackLogFolder() { return "/tmp/"; }
+std::string FallbackLogFolder() {
+  return "/tmp/";
+}
 
 std::string LocalTimestamp() {
   std::time_t now = std::time(nullptr);

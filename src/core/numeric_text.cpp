@@ -1,11 +1,10 @@
 #include "core/numeric_text.h"
 
-#include <cstdlib>
-#include <string>
-
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
 
 namespace tarsin {
 namespace {

@@ -41,9 +41,9 @@ class Operation {
   // An error the operation found itself, before or instead of asking the card: recorded under
   // its name with no reader command and no reader answer.
   sceReturnCode Refuse(const ErrorEntry& entry) noexcept {
-    SetError(state_, entry,
-             {.lastDllError = 0, .comFunction = std::string(name_), .rdrCommand = "",
-              .rdrRetCode = ""});
+    SetError(
+        state_, entry,
+        {.lastDllError = 0, .comFunction = std::string(name_), .rdrCommand = "", .rdrRetCode = ""});
     return sceError;
   }
   // Like Refuse, but keeps a more precise error that an inner step already recorded, and tags.

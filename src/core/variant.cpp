@@ -47,17 +47,28 @@ Variant::Array Variant::elements() const {
 
 const char* KindName(Variant::Kind kind) noexcept {
   switch (kind) {
-    case Variant::Kind::Empty: return "Empty";
-    case Variant::Kind::Null: return "Null";
-    case Variant::Kind::Bool: return "Boolean";
-    case Variant::Kind::Byte: return "Byte";
-    case Variant::Kind::Int16: return "Integer";
-    case Variant::Kind::Int32: return "Long";
-    case Variant::Kind::Int64: return "LongLong";
-    case Variant::Kind::Double: return "Double";
-    case Variant::Kind::String: return "String";
-    case Variant::Kind::Bytes: return "Byte()";
-    case Variant::Kind::Array: return "Variant()";
+    case Variant::Kind::Empty:
+      return "Empty";
+    case Variant::Kind::Null:
+      return "Null";
+    case Variant::Kind::Bool:
+      return "Boolean";
+    case Variant::Kind::Byte:
+      return "Byte";
+    case Variant::Kind::Int16:
+      return "Integer";
+    case Variant::Kind::Int32:
+      return "Long";
+    case Variant::Kind::Int64:
+      return "LongLong";
+    case Variant::Kind::Double:
+      return "Double";
+    case Variant::Kind::String:
+      return "String";
+    case Variant::Kind::Bytes:
+      return "Byte()";
+    case Variant::Kind::Array:
+      return "Variant()";
   }
   return "?";
 }

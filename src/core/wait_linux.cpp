@@ -4,6 +4,8 @@
 
 namespace tarsin {
 
-void Wait(std::chrono::milliseconds duration) noexcept { std::this_thread::sleep_for(duration); }
+void Wait(std::chrono::milliseconds duration) noexcept {
+  std::this_thread::sleep_for(duration);
+}
 
 }  // namespace tarsin

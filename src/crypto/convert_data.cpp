@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "core/numeric_text.h"
 #include "core/ansi_code_page.h"
+#include "core/numeric_text.h"
 #include "crypto/des.h"
 #include "crypto/des_failure.h"
 
@@ -195,8 +195,8 @@ std::vector<uint8_t> HexToByteVector(std::string_view canonicalHex) {
   std::vector<uint8_t> out;
   out.reserve(canonicalHex.size() / 2);
   for (std::size_t i = 0; i + 1 < canonicalHex.size(); i += 2) {
-    out.push_back(
-        static_cast<uint8_t>(HexDigitValue(canonicalHex[i]) * 16 + HexDigitValue(canonicalHex[i + 1])));
+    out.push_back(static_cast<uint8_t>(HexDigitValue(canonicalHex[i]) * 16 +
+                                       HexDigitValue(canonicalHex[i + 1])));
   }
   return out;
 }

@@ -44,7 +44,6 @@ enum ConvertCodes : int32_t {
   cnvOutText = 6,
 };
 
-
 class DES {
  public:
   DES() = default;

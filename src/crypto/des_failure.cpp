@@ -4,6 +4,8 @@
 
 namespace tarsin {
 
-void RaiseDesError(const ErrorEntry& entry, const char* source) { throw Failure(entry, source); }
+void RaiseDesError(const ErrorEntry& entry, const char* source) {
+  throw Failure(entry, source);
+}
 
 }  // namespace tarsin

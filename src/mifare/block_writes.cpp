@@ -3,12 +3,12 @@
 
 #include "core/error.h"
 #include "core/failure.h"
+#include "core/hex_text.h"
 #include "core/operation.h"
 #include "mifare/mifare.h"
 #include "mifare/value_block.h"
 #include "pcsc/command_table.h"
 #include "pcsc/exchange.h"
-#include "core/hex_text.h"
 #include "pcsc/session.h"
 
 namespace tarsin::mifare {

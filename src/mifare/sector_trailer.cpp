@@ -1,13 +1,13 @@
 // Sector trailers: new keys with access bits composed from the rights the host asks for.
 #include <fmt/format.h>
 
+#include "core/coercion.h"
 #include "core/error.h"
 #include "core/failure.h"
+#include "core/hex_text.h"
 #include "core/operation.h"
-#include "core/coercion.h"
 #include "mifare/access_bits.h"
 #include "mifare/mifare.h"
-#include "core/hex_text.h"
 
 namespace tarsin::mifare {
 namespace {

@@ -61,9 +61,9 @@ enum CommandCode : int32_t {
 
 // How a placeholder's text is made from its element.
 enum class PlaceholderFill {
-  Text,       // the element as text (numbers in decimal)
-  HalfLength, // the element's character count / 2 (halves to even), two hex digits
-  Byte,       // the element as a number 0..255, two hex digits; left unfilled otherwise
+  Text,        // the element as text (numbers in decimal)
+  HalfLength,  // the element's character count / 2 (halves to even), two hex digits
+  Byte,        // the element as a number 0..255, two hex digits; left unfilled otherwise
 };
 
 struct Placeholder {

@@ -23,7 +23,8 @@ SharedLibrary& DialogLibrary() {
 
 void ShowConfigurationDialog(ConfigurationForm& form) {
   SharedLibrary& library = DialogLibrary();
-  auto show = reinterpret_cast<TarsinShowConfiguration>(library.EntryPoint(kShowConfigurationEntry));
+  auto show =
+      reinterpret_cast<TarsinShowConfiguration>(library.EntryPoint(kShowConfigurationEntry));
   TarsinConfigurationForm shared{};
   shared.language = form.language.c_str();
   shared.hContext = static_cast<intptr_t>(form.hContext);

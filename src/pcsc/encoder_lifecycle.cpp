@@ -1,14 +1,13 @@
 // Construction, destruction and the members of the core that only forward.
-#include "tarsin/encoder.h"
-
 #include <fmt/format.h>
 
 #include "core/error.h"
 #include "core/failure.h"
 #include "core/log.h"
 #include "core/state.h"
-#include "pcsc/session.h"
 #include "pcsc/card_identification.h"
+#include "pcsc/session.h"
+#include "tarsin/encoder.h"
 
 namespace tarsin {
 namespace {

@@ -10,7 +10,9 @@ sceReturnCode Encoder::OpenEncoder(int32_t Handle) noexcept {
   return OpenSession(*state_, Handle, true);
 }
 
-sceReturnCode Encoder::CloseEncoder() noexcept { return CloseSession(*state_); }
+sceReturnCode Encoder::CloseEncoder() noexcept {
+  return CloseSession(*state_);
+}
 
 void Encoder::ReOpenEncoder() noexcept {
   CloseEncoder();

@@ -4,10 +4,10 @@
 
 #include "core/error.h"
 #include "core/failure.h"
+#include "core/hex_text.h"
 #include "core/log.h"
 #include "crypto/encoder_cipher.h"
 #include "pcsc/command_table.h"
-#include "core/hex_text.h"
 #include "pcsc/status_texts.h"
 #include "pcsc/winscard.h"
 
@@ -16,9 +16,12 @@ namespace {
 
 const char* ResultWord(sceReturnCode result) {
   switch (result) {
-    case scesuccess: return "Success";
-    case sceError: return "Error";
-    default: return "Canceled";
+    case scesuccess:
+      return "Success";
+    case sceError:
+      return "Error";
+    default:
+      return "Canceled";
   }
 }
 
@@ -40,8 +43,10 @@ struct Frame {
 
 void FailCommand(EncoderState& state, const std::string& errorName, const std::string& retCode) {
   SetError(state, errors::kCommandFailed,
-           {.lastDllError = 0, .comFunction = "EncoderCommand",
-                   .rdrCommand = "SCardTransmit:" + errorName, .rdrRetCode = retCode});
+           {.lastDllError = 0,
+            .comFunction = "EncoderCommand",
+            .rdrCommand = "SCardTransmit:" + errorName,
+            .rdrRetCode = retCode});
 }
 
 // Sends one command text and reads its answer into `response` and `statusCode`.
@@ -77,8 +82,10 @@ Frame SendFrame(EncoderState& state, const std::string& commandText, const std::
     WriteLog(state, fmt::format("Error {}: {} [{}]", failure.number(), failure.description(),
                                 failure.osError()));
     SetError(state, {.number = static_cast<uint32_t>(failure.number()),
-                     .description = failure.description(), .lastDllError = failure.osError(),
-                     .comFunction = "EncoderCommand", .rdrCommand = "SCardTransmit:" + errorName,
+                     .description = failure.description(),
+                     .lastDllError = failure.osError(),
+                     .comFunction = "EncoderCommand",
+                     .rdrCommand = "SCardTransmit:" + errorName,
                      .rdrRetCode = ""});
     response.clear();
     return {sceError, false};
@@ -115,15 +122,16 @@ sceReturnCode Exchange(EncoderState& state, int32_t code, const Variant::Array& 
                        std::string& response, std::string& statusCode, bool followMore) {
   if (state.hContext == 0) {
     WriteLog(state, "Error, hContext = 0, encoder is closed");
-    SetError(state, errors::kEncoderClosed,
-             {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "",
-                     .rdrRetCode = ""});
+    SetError(
+        state, errors::kEncoderClosed,
+        {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "", .rdrRetCode = ""});
     return sceError;
   }
   if (state.hCard == 0) {
     WriteLog(state, "Error, hCard = 0, no card under antenna");
-    SetError(state, errors::kNoCard,
-             {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "", .rdrRetCode = ""});
+    SetError(
+        state, errors::kNoCard,
+        {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "", .rdrRetCode = ""});
     return sceError;
   }
   std::string accumulated;

@@ -2,8 +2,8 @@
 
 #include <fmt/format.h>
 
-#include "core/log.h"
 #include "core/hex_text.h"
+#include "core/log.h"
 #include "pcsc/winscard.h"
 
 namespace tarsin {
@@ -41,7 +41,9 @@ std::string DecodeAttribute(const std::string& buffer, int32_t decoding) {
     case kDecodeVersion: {
       std::string bytes = buffer;
       bytes.resize(4, '\0');
-      const auto b = [&](size_t i) { return static_cast<unsigned>(static_cast<uint8_t>(bytes[i])); };
+      const auto b = [&](size_t i) {
+        return static_cast<unsigned>(static_cast<uint8_t>(bytes[i]));
+      };
       return fmt::format("{}.{}.{}", b(0), b(1), b(3) * 256 + b(2));
     }
     case kDecodeText: {

@@ -6,10 +6,10 @@
 
 #include "core/error.h"
 #include "core/failure.h"
+#include "core/hex_text.h"
 #include "core/log.h"
 #include "core/wait.h"
 #include "pcsc/card_identification.h"
-#include "core/hex_text.h"
 #include "pcsc/reader_attributes.h"
 #include "pcsc/status_texts.h"
 #include "pcsc/winscard.h"
@@ -36,7 +36,9 @@ constexpr int32_t kSharingViolation = static_cast<int32_t>(0x8010000B);
 // What this platform answers for a zero handle (the Windows API answers 6).
 constexpr int32_t kInvalidHandle = static_cast<int32_t>(0x80100003);
 
-std::string ResultText(int32_t result) { return SCardErrorText(result); }
+std::string ResultText(int32_t result) {
+  return SCardErrorText(result);
+}
 
 void LogRuntimeFailure(EncoderState& state, const Failure& failure) {
   WriteLog(state, fmt::format("Error {}: {} [{}]", failure.number(), failure.description(),
@@ -46,8 +48,11 @@ void LogRuntimeFailure(EncoderState& state, const Failure& failure) {
 void RecordRuntimeFailure(EncoderState& state, const Failure& failure, const char* routine,
                           const char* step, std::string retCode) {
   SetError(state, {.number = static_cast<uint32_t>(failure.number()),
-                   .description = failure.description(), .lastDllError = failure.osError(),
-                   .comFunction = routine, .rdrCommand = step, .rdrRetCode = std::move(retCode)});
+                   .description = failure.description(),
+                   .lastDllError = failure.osError(),
+                   .comFunction = routine,
+                   .rdrCommand = step,
+                   .rdrRetCode = std::move(retCode)});
 }
 
 // The ATR of the card just connected goes to the card identification.
@@ -129,9 +134,10 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
       if (established != 0) {
         CloseEncoderQuietly(state);
         SetError(state, errors::kCannotEstablish,
-                 {.lastDllError = established, .comFunction = "OpenEncoder",
-                         .rdrCommand = "SCardEstablishContext",
-                         .rdrRetCode = ResultText(established)});
+                 {.lastDllError = established,
+                  .comFunction = "OpenEncoder",
+                  .rdrCommand = "SCardEstablishContext",
+                  .rdrRetCode = ResultText(established)});
         return sceError;
       }
     }
@@ -151,8 +157,10 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
     }
     if (IsNoCardResult(connect.result)) {
       SetError(state, errors::kNoCard,
-               {.lastDllError = connect.result, .comFunction = "OpenEncoder",
-                       .rdrCommand = "SCardConnect", .rdrRetCode = ResultText(connect.result)});
+               {.lastDllError = connect.result,
+                .comFunction = "OpenEncoder",
+                .rdrCommand = "SCardConnect",
+                .rdrRetCode = ResultText(connect.result)});
       return result;
     }
     if (connect.result == kSharingViolation) {
@@ -163,8 +171,10 @@ sceReturnCode OpenSessionSteps(EncoderState& state, bool closeOnFailure) {
       return result;
     }
     SetError(state, errors::kCannotConnect,
-             {.lastDllError = connect.result, .comFunction = "OpenEncoder",
-                     .rdrCommand = "SCardConnect", .rdrRetCode = ResultText(connect.result)});
+             {.lastDllError = connect.result,
+              .comFunction = "OpenEncoder",
+              .rdrCommand = "SCardConnect",
+              .rdrRetCode = ResultText(connect.result)});
     if (closeOnFailure) {
       CloseEncoderQuietly(state);
       return sceError;
@@ -177,8 +187,10 @@ sceReturnCode SelectCardSteps(EncoderState& state) {
   if (state.hContext == 0) {
     WriteLog(state, "hContext = 0, encoder is closed");
     SetError(state, errors::kEncoderClosed,
-             {.lastDllError = 0, .comFunction = "SelectCardInRange", .rdrCommand = "",
-                     .rdrRetCode = ""});
+             {.lastDllError = 0,
+              .comFunction = "SelectCardInRange",
+              .rdrCommand = "",
+              .rdrRetCode = ""});
     return sceError;
   }
   if (state.hCard != 0) {
@@ -198,8 +210,10 @@ sceReturnCode SelectCardSteps(EncoderState& state) {
   if (connect.result != 0) {
     const bool noCard = IsNoCardResult(connect.result);
     SetError(state, noCard ? errors::kNoCard : errors::kCannotConnect,
-             {.lastDllError = connect.result, .comFunction = "SelectCardInRange",
-                     .rdrCommand = "SCardConnect", .rdrRetCode = ResultText(connect.result)});
+             {.lastDllError = connect.result,
+              .comFunction = "SelectCardInRange",
+              .rdrCommand = "SCardConnect",
+              .rdrRetCode = ResultText(connect.result)});
     RunStep([&] { Disconnect(state); });
     state.hCard = 0;
     return sceError;
@@ -220,8 +234,11 @@ bool CloseStep(EncoderState& state, PcscHandle& handle, const char* logIntro, co
       LogRuntimeFailure(state, failure);
       WriteLog(state, std::string(name) + " returned: " + ResultText(0));
       SetError(state, {.number = static_cast<uint32_t>(failure.number()),
-                       .description = failure.description(), .lastDllError = failure.osError(),
-                       .comFunction = "CloseEncoder", .rdrCommand = errorStep, .rdrRetCode = ""});
+                       .description = failure.description(),
+                       .lastDllError = failure.osError(),
+                       .comFunction = "CloseEncoder",
+                       .rdrCommand = errorStep,
+                       .rdrRetCode = ""});
       return false;
     }
   }
@@ -235,8 +252,8 @@ bool CloseStep(EncoderState& state, PcscHandle& handle, const char* logIntro, co
 sceReturnCode OpenSession(EncoderState& state, int32_t handle, bool closeOnFailure) noexcept {
   sceReturnCode result = sceError;
   try {
-    WriteLog(state, fmt::format("--> OpenEncoder({}, {})", handle,
-                                closeOnFailure ? "True" : "False"));
+    WriteLog(state,
+             fmt::format("--> OpenEncoder({}, {})", handle, closeOnFailure ? "True" : "False"));
     result = OpenSessionSteps(state, closeOnFailure);
   } catch (...) {
   }
@@ -284,8 +301,7 @@ sceReturnCode CloseSession(EncoderState& state) noexcept {
 void CloseEncoderQuietly(EncoderState& state) noexcept {
   WriteLog(state, "--> CloseEncoderQuietly");
   // Each call is made even for a zero handle; "nothing was open" is not worth a log line.
-  const auto quietCall = [&](PcscHandle handle, const char* name,
-                             int32_t (*call)(EncoderState&)) {
+  const auto quietCall = [&](PcscHandle handle, const char* name, int32_t (*call)(EncoderState&)) {
     try {
       const int32_t result = call(state);
       if (!(handle == 0 && result == kInvalidHandle)) {

@@ -7,7 +7,6 @@
 
 namespace tarsin {
 
-
 // Establishes the context when there is none and connects to the card of `Device`. With
 // `closeOnFailure` false a connect failure keeps the context open (for the configuration dialog).
 sceReturnCode OpenSession(EncoderState& state, int32_t handle, bool closeOnFailure) noexcept;

@@ -43,9 +43,8 @@ std::string Encoder::ReaderType() {
   ClearError(*state_);
   if (state_->hContext == 0) {
     WriteLog("hContext = 0 ==> Encoder is closed");
-    SetError(*state_, errors::kEncoderClosed, {
-                       .lastDllError = 0, .comFunction = "ReaderType", .rdrCommand = "",
-                       .rdrRetCode = ""});
+    SetError(*state_, errors::kEncoderClosed,
+             {.lastDllError = 0, .comFunction = "ReaderType", .rdrCommand = "", .rdrRetCode = ""});
     // The one failure that reaches the host.
     throw ComError(static_cast<int32_t>(errors::kEncoderClosed.number),
                    std::string(errors::kEncoderClosed.description));

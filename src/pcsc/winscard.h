@@ -35,8 +35,7 @@ class WinSCard {
   LONG Disconnect(SCARDHANDLE card, DWORD disposition);
   LONG Status(SCARDHANDLE card, LPSTR readerName, LPDWORD readerLength, LPDWORD state,
               LPDWORD protocol, LPBYTE atr, LPDWORD atrLength);
-  LONG GetStatusChange(SCARDCONTEXT context, DWORD timeout, SCARD_READERSTATE* states,
-                       DWORD count);
+  LONG GetStatusChange(SCARDCONTEXT context, DWORD timeout, SCARD_READERSTATE* states, DWORD count);
   LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE send, DWORD sendLength,
                 SCARD_IO_REQUEST* recvPci, LPBYTE recv, LPDWORD recvLength);
   LONG GetAttrib(SCARDHANDLE card, DWORD attrId, LPBYTE attr, LPDWORD attrLength);

@@ -1,6 +1,6 @@
-#include "pcsc/winscard.h"
-
 #include <cstdlib>
+
+#include "pcsc/winscard.h"
 
 namespace tarsin {
 namespace {
@@ -15,7 +15,8 @@ WinSCard WinSCard::Current() {
 }
 
 // Calls pcsc-lite's function `name` through the loaded library, with pcsc-lite's own signature.
-#define TARSIN_CALL(name, ...) reinterpret_cast<decltype(&::name)>(library_.EntryPoint(#name))(__VA_ARGS__)
+#define TARSIN_CALL(name, ...) \
+  reinterpret_cast<decltype(&::name)>(library_.EntryPoint(#name))(__VA_ARGS__)
 
 LONG WinSCard::EstablishContext(DWORD scope, SCARDCONTEXT* context) {
   return TARSIN_CALL(SCardEstablishContext, scope, nullptr, nullptr, context);

@@ -1,5 +1,3 @@
-#include "registry/hive_database.h"
-
 #include <fmt/format.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -7,6 +5,8 @@
 
 #include <filesystem>
 #include <map>
+
+#include "registry/hive_database.h"
 
 namespace tarsin::registry {
 namespace {

@@ -1,6 +1,6 @@
-#include "registry/hive_files.h"
-
 #include <cstdlib>
+
+#include "registry/hive_files.h"
 
 namespace tarsin::registry {
 namespace {

@@ -1,7 +1,8 @@
 // The Reg* functions, shaped like the Win32 ones a Windows program calls; each platform has its
-// own implementation (here reg_api_linux.cpp, over the SQLite hive files). Names and string data are UTF-8 (the "A" entry points of Linux); string types
-// carry their terminating NUL in the data exactly as the writer gave it. Handles are process-wide
-// numbers; the three root keys are always open. Nothing here throws.
+// own implementation (here reg_api_linux.cpp, over the SQLite hive files). Names and string data
+// are UTF-8 (the "A" entry points of Linux); string types carry their terminating NUL in the data
+// exactly as the writer gave it. Handles are process-wide numbers; the three root keys are always
+// open. Nothing here throws.
 #pragma once
 
 #include <cstdint>

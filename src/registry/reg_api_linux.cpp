@@ -1,10 +1,9 @@
-#include "registry/reg_api.h"
-
-#include "registry/hive_database.h"
-
 #include <map>
 #include <mutex>
 #include <optional>
+
+#include "registry/hive_database.h"
+#include "registry/reg_api.h"
 
 namespace tarsin::registry {
 namespace {

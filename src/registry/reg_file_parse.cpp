@@ -1,7 +1,7 @@
 #include <fmt/format.h>
 
-#include "core/numeric_text.h"
 #include "core/ansi_code_page.h"
+#include "core/numeric_text.h"
 #include "registry/dword.h"
 #include "registry/reg_file.h"
 #include "registry/utf16.h"

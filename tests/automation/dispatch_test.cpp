@@ -81,8 +81,8 @@ TEST_F(DispatchTest, InOutArgumentsAreWrittenBack) {
   EXPECT_EQ(Invoke(encoder, FindMember("ReadSerialNumber"), uid), Variant(int32_t{scesuccess}));
   EXPECT_EQ(uid[0], Variant("04A1B2C3"));
   Arguments trailer{Variant(int32_t{1}), Variant("FFFFFFFFFFFF"), Variant(uint8_t{1}),
-                    Variant(uint8_t{0}),  Variant(int32_t{0}),     Variant(int32_t{0}),
-                    Variant(int32_t{0}),  Variant(int32_t{0}),     Variant(uint8_t{0})};
+                    Variant(uint8_t{0}), Variant(int32_t{0}),     Variant(int32_t{0}),
+                    Variant(int32_t{0}), Variant(int32_t{0}),     Variant(uint8_t{0})};
   EXPECT_EQ(Invoke(encoder, FindMember("MifareReadSectorTrailer"), trailer),
             Variant(int32_t{scesuccess}));
   // The transport trailer FF 07 80 69: data blocks open to both keys, key B readable.
@@ -96,8 +96,7 @@ TEST_F(DispatchTest, InOutArgumentsAreWrittenBack) {
 TEST_F(DispatchTest, ArgumentCountsAreCheckedAndAFailingMemberFailsTheCall) {
   Encoder encoder;
   Arguments tooMany{Variant("a"), Variant("b")}, tooFew;
-  EXPECT_EQ(ErrorOf([&] { Invoke(encoder, FindMember("WriteLog"), tooMany); }),
-            kDispBadParamCount);
+  EXPECT_EQ(ErrorOf([&] { Invoke(encoder, FindMember("WriteLog"), tooMany); }), kDispBadParamCount);
   EXPECT_EQ(ErrorOf([&] { Invoke(encoder, FindMember("GetResponseText"), tooFew); }),
             kDispBadParamCount);
   Arguments optionalLeftOut{Variant("9000"), std::nullopt};

@@ -4,7 +4,8 @@
 namespace tarsin::automation {
 
 Member WrongRow() {
-  return Method<&Encoder::MifareReadDataBloc>(27, "MifareReadDataBloc", {"BlocNumber", "Key", "KeyType"});
+  return Method<&Encoder::MifareReadDataBloc>(27, "MifareReadDataBloc",
+                                              {"BlocNumber", "Key", "KeyType"});
 }
 
 }  // namespace tarsin::automation

@@ -20,8 +20,8 @@ const fs::path kSource = TARSIN_TEST_SOURCE_DIR;
 // A folder may include its own headers and those of lower layers. Siblings of one layer never
 // include each other; the public headers (tarsin/) are open to all.
 const std::map<std::string, int> kLayers = {
-    {"core", 0},   {"crypto", 1}, {"registry", 1}, {"pcsc", 2},       {"mifare", 3},
-    {"desfire", 3}, {"ui", 3},    {"automation", 4}, {"host", 5},
+    {"core", 0},    {"crypto", 1}, {"registry", 1},   {"pcsc", 2}, {"mifare", 3},
+    {"desfire", 3}, {"ui", 3},     {"automation", 4}, {"host", 5},
 };
 
 struct Include {
@@ -49,7 +49,9 @@ std::vector<Include> QuotedIncludes(const fs::path& root) {
   return includes;
 }
 
-std::string FirstPart(const fs::path& path) { return path.begin()->string(); }
+std::string FirstPart(const fs::path& path) {
+  return path.begin()->string();
+}
 
 std::string Describe(const Include& include) {
   return include.file.string() + ":" + std::to_string(include.line) + " includes \"" +

@@ -76,8 +76,8 @@ TEST(ErrorCatalogue, NumbersAreUniqueAndGrouped) {
     EXPECT_FALSE(entry.description.empty());
     EXPECT_EQ(FindError(entry.number), &entry);
     const uint32_t family = entry.number & 0xFFFFFF00u;
-    const bool grouped = family == 0x90010B00u || family == 0x90010E00u ||
-                         family == 0x90010F00u || family == 0xA0010000u || entry.number < 1000;
+    const bool grouped = family == 0x90010B00u || family == 0x90010E00u || family == 0x90010F00u ||
+                         family == 0xA0010000u || entry.number < 1000;
     EXPECT_TRUE(grouped) << std::hex << entry.number;
   }
   EXPECT_EQ(descriptions.size() + 1, numbers.size());

@@ -215,22 +215,31 @@ TEST(ParametersLog, TextIsLoggedLineByLine) {
     encoder.Parameters("device=A;protocol=2");
     encoder.Parameters("device=X\r\n");
   }
-  EXPECT_EQ(
-      log.lines(),
-      (std::vector<std::string>{
-          Line(0, "--> Constructor"),
-          Line(1,
-               "--> Set Parameters = \"Encoding capabilities=Mifare Classic, Mifare "
-               "Ultralight"),
-          Line(2, more + "Device=<unknown>"), Line(2, more + "Protocol=1"),
-          Line(2, more + "Force_Reconnect=False"), Line(2, more + "Open_Mode=1\""),
-          Line(1, "<-- Set Parameters"), Line(1, "--> Let ATRString"), Line(1, "<-- Let ATRString"),
-          Line(0, "<-- Constructor"), Line(0, "--> Set Parameters = \"device=A;protocol=2\""),
-          Line(0, "<-- Set Parameters"), Line(0, "--> Set Parameters = \"device=X"),
-          Line(1, more + "\""), Line(0, "<-- Set Parameters"), Line(0, "--> Destructor"),
-          Line(1, "--> CloseEncoderQuietly"), Line(2, "--> Let ATRString"),
-          Line(2, "<-- Let ATRString"), Line(1, "<-- CloseEncoderQuietly"),
-          Line(0, "<-- Destructor")}));
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{
+                Line(0, "--> Constructor"),
+                Line(1,
+                     "--> Set Parameters = \"Encoding capabilities=Mifare Classic, Mifare "
+                     "Ultralight"),
+                Line(2, more + "Device=<unknown>"),
+                Line(2, more + "Protocol=1"),
+                Line(2, more + "Force_Reconnect=False"),
+                Line(2, more + "Open_Mode=1\""),
+                Line(1, "<-- Set Parameters"),
+                Line(1, "--> Let ATRString"),
+                Line(1, "<-- Let ATRString"),
+                Line(0, "<-- Constructor"),
+                Line(0, "--> Set Parameters = \"device=A;protocol=2\""),
+                Line(0, "<-- Set Parameters"),
+                Line(0, "--> Set Parameters = \"device=X"),
+                Line(1, more + "\""),
+                Line(0, "<-- Set Parameters"),
+                Line(0, "--> Destructor"),
+                Line(1, "--> CloseEncoderQuietly"),
+                Line(2, "--> Let ATRString"),
+                Line(2, "<-- Let ATRString"),
+                Line(1, "<-- CloseEncoderQuietly"),
+                Line(0, "<-- Destructor")}));
 }
 
 TEST(GetResponseText, ExplainsWithoutLoggingOrTouchingTheError) {

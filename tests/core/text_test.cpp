@@ -19,10 +19,14 @@ struct IsHexCase {
 
 TEST(HexText, IsHexStringRewritesAndChecks) {
   const IsHexCase cases[] = {
-      {"  a0 b1  ", 4, "A0B1", true}, {"  a0 b1  ", 6, "A0B1", false},
-      {"", -1, "", true},             {"", 0, "", true},
-      {"0g", -1, "0G", false},        {"ff ff ff ff ff ff", 12, "FFFFFFFFFFFF", true},
-      {"12\t34", -1, "12\t34", false}, {"12", -5, "12", false},
+      {"  a0 b1  ", 4, "A0B1", true},
+      {"  a0 b1  ", 6, "A0B1", false},
+      {"", -1, "", true},
+      {"", 0, "", true},
+      {"0g", -1, "0G", false},
+      {"ff ff ff ff ff ff", 12, "FFFFFFFFFFFF", true},
+      {"12\t34", -1, "12\t34", false},
+      {"12", -5, "12", false},
   };
   for (const auto& c : cases) {
     std::string text = c.text;

@@ -89,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Run(des, data[0], code, data[5], text);
   } catch (const tarsin::Failure& failure) {
     const auto number = static_cast<uint32_t>(failure.number());
-    if (number < tarsin::errors::kDesBadKeyIndex.number || number > tarsin::errors::kDesInvalidDataLength.number) std::abort();
+    if (number < tarsin::errors::kDesBadKeyIndex.number ||
+        number > tarsin::errors::kDesInvalidDataLength.number)
+      std::abort();
   } catch (...) {
     std::abort();
   }

@@ -22,18 +22,12 @@ TEST(Script, LiteralsReadAsTheirKinds) {
     const char* text;
     Variant value;
   } cases[] = {
-      {"\"abc\"", Variant("abc")},
-      {"\"say \"\"hi\"\"\"", Variant("say \"hi\"")},
-      {"\"\"", Variant("")},
-      {"42", Variant(int32_t{42})},
-      {"-7", Variant(int32_t{-7})},
-      {"2.5", Variant(2.5)},
-      {"1e3", Variant(1000.0)},
-      {"4294967296", Variant(4294967296.0)},
-      {"&H1F", Variant(int32_t{31})},
-      {"&hFFFFFFFF", Variant(int32_t{-1})},
-      {"True", Variant(true)},
-      {"false", Variant(false)},
+      {"\"abc\"", Variant("abc")},    {"\"say \"\"hi\"\"\"", Variant("say \"hi\"")},
+      {"\"\"", Variant("")},          {"42", Variant(int32_t{42})},
+      {"-7", Variant(int32_t{-7})},   {"2.5", Variant(2.5)},
+      {"1e3", Variant(1000.0)},       {"4294967296", Variant(4294967296.0)},
+      {"&H1F", Variant(int32_t{31})}, {"&hFFFFFFFF", Variant(int32_t{-1})},
+      {"True", Variant(true)},        {"false", Variant(false)},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseLiteral(c.text), c.value) << c.text;
 }
@@ -68,12 +62,11 @@ TEST(Script, LinesBecomeCalls) {
 }
 
 TEST(Script, MalformedLinesAreRefused) {
-  for (const char* line : {"= 3", "Parameters =", "Parameters = 1, 2", "OpenEncoder(0)",
-                           "WriteLog \"unterminated"}) {
+  for (const char* line :
+       {"= 3", "Parameters =", "Parameters = 1, 2", "OpenEncoder(0)", "WriteLog \"unterminated"}) {
     EXPECT_THROW(ParseScriptLine(line), ScriptError) << line;
   }
 }
-
 
 struct RunResult {
   int status;
@@ -104,15 +97,15 @@ class CliRun : public testing::VirtualReaderTest {
 };
 
 TEST_F(CliRun, PrintsWhatTheComponentReturned) {
-  const RunResult run = Run(
-      "' open, identify, read the UID, close\n"
-      "Parameters = \"device=Tarsin Virtual Reader 0;protocol=2;open_mode=2\"\n"
-      "OpenEncoder 0\n"
-      "\n"
-      "CardType\n"
-      "EscapeExt \"ff ca 00 00 00\", \"\", \"\"\n"
-      "Escape \"FFCA000000\", \"\"\n"
-      "CloseEncoder\n");
+  const RunResult run =
+      Run("' open, identify, read the UID, close\n"
+          "Parameters = \"device=Tarsin Virtual Reader 0;protocol=2;open_mode=2\"\n"
+          "OpenEncoder 0\n"
+          "\n"
+          "CardType\n"
+          "EscapeExt \"ff ca 00 00 00\", \"\", \"\"\n"
+          "Escape \"FFCA000000\", \"\"\n"
+          "CloseEncoder\n");
   EXPECT_EQ(run.status, 0);
   ASSERT_EQ(run.calls.size(), 6u);
   EXPECT_EQ(run.calls[0]["member"], "Parameters");
@@ -128,11 +121,11 @@ TEST_F(CliRun, PrintsWhatTheComponentReturned) {
 
 TEST_F(CliRun, TheExitStatusFollowsTheResults) {
   SetCardPresent(false);
-  RunResult run = Run(
-      "Parameters = \"device=Tarsin Virtual Reader 0;protocol=2\"\n"
-      "OpenEncoder 0\n"
-      "Escape \"FFCA000000\", \"\"\n"
-      "NoSuchMember\n");
+  RunResult run =
+      Run("Parameters = \"device=Tarsin Virtual Reader 0;protocol=2\"\n"
+          "OpenEncoder 0\n"
+          "Escape \"FFCA000000\", \"\"\n"
+          "NoSuchMember\n");
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.calls.size(), 4u);
   EXPECT_EQ(run.calls[2]["result"], "sceError");

@@ -1,10 +1,11 @@
 // The dialog library is loaded at run time: a missing library or entry point is the run-time
 // failure of the step that shows the dialog, never a crash.
+#include "pcsc/dialogs.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include "core/failure.h"
-#include "pcsc/dialogs.h"
 
 namespace tarsin {
 namespace {

@@ -158,29 +158,62 @@ TEST_F(Session, OpenFailuresLeaveTheirTrace) {
     std::optional<std::string> library = std::nullopt, stubMode = std::nullopt;
   };
   const std::vector<Case> cases = {
-      {"no card", [] { SetCardPresent(false); }, kReader, scesuccess, sceOpened,
+      {"no card",
+       [] { SetCardPresent(false); },
+       kReader,
+       scesuccess,
+       sceOpened,
        {0x90010F06, "No card in encoder", static_cast<int32_t>(0x8010000C), "OpenEncoder",
         "SCardConnect", SCardErrorText(static_cast<int32_t>(0x8010000C))}},
-      {"unknown reader", [] {}, "No Such Reader", sceError, sceClosed,
+      {"unknown reader",
+       [] {},
+       "No Such Reader",
+       sceError,
+       sceClosed,
        {0x90010F03, "Cannot open encoder", static_cast<int32_t>(0x80100009), "OpenEncoder",
         "SCardConnect", SCardErrorText(static_cast<int32_t>(0x80100009))}},
-      {"one sharing violation", [] { FailNextConnects(1, 0x8010000B); }, kReader, scesuccess,
-       sceReady, {0, "", 0, "", "", ""}, 2},
-      {"two sharing violations", [] { FailNextConnects(2, 0x8010000B); }, kReader, sceError,
-       sceClosed, {0, "", 0, "", "", ""}, 2},
-      {"missing library", [] {}, kReader, sceError, sceClosed,
+      {"one sharing violation",
+       [] { FailNextConnects(1, 0x8010000B); },
+       kReader,
+       scesuccess,
+       sceReady,
+       {0, "", 0, "", "", ""},
+       2},
+      {"two sharing violations",
+       [] { FailNextConnects(2, 0x8010000B); },
+       kReader,
+       sceError,
+       sceClosed,
+       {0, "", 0, "", "", ""},
+       2},
+      {"missing library",
+       [] {},
+       kReader,
+       sceError,
+       sceClosed,
        {53, "File not found: /nonexistent/libpcsclite.so.1", std::nullopt, "OpenEncoder",
         "SCardEstablishContext", "0"},
-       1, kMissing},
-      {"library without SCardConnect", [] {}, kReader, sceError, sceClosed,
-       {453,
-        "Can't find DLL entry point SCardConnect in " TARSIN_TEST_STUB_PCSC_NO_CONNECT,
+       1,
+       kMissing},
+      {"library without SCardConnect",
+       [] {},
+       kReader,
+       sceError,
+       sceClosed,
+       {453, "Can't find DLL entry point SCardConnect in " TARSIN_TEST_STUB_PCSC_NO_CONNECT,
         std::nullopt, "OpenEncoder", "SCardConnect", "0"},
-       1, TARSIN_TEST_STUB_PCSC_NO_CONNECT},
-      {"no resource manager", [] {}, kReader, sceError, sceClosed,
+       1,
+       TARSIN_TEST_STUB_PCSC_NO_CONNECT},
+      {"no resource manager",
+       [] {},
+       kReader,
+       sceError,
+       sceClosed,
        {0x90010F02, "Cannot open encoder", static_cast<int32_t>(0x8010001D), "OpenEncoder",
         "SCardEstablishContext", SCardErrorText(static_cast<int32_t>(0x8010001D))},
-       1, TARSIN_TEST_STUB_PCSC, "no-service"},
+       1,
+       TARSIN_TEST_STUB_PCSC,
+       "no-service"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -217,8 +250,8 @@ TEST_F(Session, CardOperationsNeedAnOpenEncoderAndACard) {
   Encoder encoder;
   std::string data;
   EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
-  ExpectError(*encoder.LastError(), {0x90010F01, "Encoder is closed", 0, "Escape",
-                                     "SelectCardInRange", ""});
+  ExpectError(*encoder.LastError(),
+              {0x90010F01, "Encoder is closed", 0, "Escape", "SelectCardInRange", ""});
   std::string closedResponse = "stale", closedStatus;
   EXPECT_EQ(EncoderCommand(StateOf(encoder), ec_GetUID, Variant(), closedResponse, closedStatus),
             sceError);
@@ -345,18 +378,18 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
   EXPECT_EQ(LogLines(start), expected);
 
   // Without automatic continuation the first frame alone comes back, and that is a success.
-  ASSERT_EQ(EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode,
-                           0),
-            scesuccess);
+  ASSERT_EQ(
+      EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode, 0),
+      scesuccess);
   EXPECT_EQ(statusCode, "91AF");
   EXPECT_EQ(response.size(), 2u * 7);
 }
 
 TEST_F(Exchange, AFailedContinuationDropsTheEarlierFrames) {
   std::string response, statusCode;
-  ASSERT_EQ(EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode,
-                           0),
-            scesuccess);
+  ASSERT_EQ(
+      EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode, 0),
+      scesuccess);
   // The card is mid-answer; a refused next frame fails the whole answer.
   ForceStatusWords(0x91CA);
   ASSERT_EQ(EncoderCommand(StateOf(encoder_), ec_ContinueResponse, Variant(), response, statusCode),
@@ -378,10 +411,10 @@ TEST_F(Exchange, CommandsThatCannotBeSentAsHexAreRefused) {
   EXPECT_EQ(statusCode, "FFFF");
   EXPECT_EQ(encoder_.LastError()->RdrCommand, "SCardTransmit:DesfireCreateApplication");
   // The empty template of the first authentication step sends nothing and succeeds.
-  EXPECT_EQ(EncoderCommand(StateOf(encoder_), ec_DesfireAuthenticate1,
-                           Variant(Variant::Array{"00", "000000", "", "", ""}), response,
-                           statusCode),
-            scesuccess);
+  EXPECT_EQ(
+      EncoderCommand(StateOf(encoder_), ec_DesfireAuthenticate1,
+                     Variant(Variant::Array{"00", "000000", "", "", ""}), response, statusCode),
+      scesuccess);
   EXPECT_EQ(statusCode, "FFFF");
   EXPECT_TRUE(SentFrames(start).empty());
 }

@@ -1,9 +1,8 @@
 // The registry: values through the module's routines and the key API underneath, and .reg files.
-#include "registry/mregistry.h"
-
 #include <filesystem>
 
 #include "registry/child_process.h"
+#include "registry/mregistry.h"
 #include "registry/reg_file.h"
 #include "registry/reg_file_io.h"
 #include "registry/temporary_registry.h"

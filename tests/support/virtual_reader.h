@@ -28,7 +28,6 @@ class VirtualReaderTest : public ::testing::Test {
     readers_.WriteReaders({Reader(kReader, Classic1K())});
   }
 
-
   // The log's lines from `first` on, timestamps replaced by "T".
   std::vector<std::string> LogLines(size_t first = 0) const { return log_.lines(first); }
   size_t LogSize() const { return log_.lines().size(); }

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
+#include "automation/dispatch.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
-#include "automation/dispatch.h"
 #include "host/cli/script.h"
 #include "tarsin/encoder.h"
 
@@ -20,8 +20,8 @@ namespace {
 using automation::Arguments;
 using automation::Member;
 using automation::MemberKind;
-using tarsin::ValueType;
 using nlohmann::json;
+using tarsin::ValueType;
 
 struct RunOptions {
   std::string script;
@@ -44,10 +44,14 @@ struct Outcome {
 
 const char* ReturnCodeName(int32_t code) {
   switch (code) {
-    case scesuccess: return "scesuccess";
-    case sceCanceled: return "sceCanceled";
-    case sceError: return "sceError";
-    default: return "unknown";
+    case scesuccess:
+      return "scesuccess";
+    case sceCanceled:
+      return "sceCanceled";
+    case sceError:
+      return "sceError";
+    default:
+      return "unknown";
   }
 }
 
@@ -62,11 +66,16 @@ std::string Quote(const std::string& text) {
 
 std::string ShowValue(const Variant& value) {
   switch (value.kind()) {
-    case Variant::Kind::Empty: return "Empty";
-    case Variant::Kind::Null: return "Null";
-    case Variant::Kind::Bool: return value.asBool() ? "True" : "False";
-    case Variant::Kind::String: return Quote(value.asString());
-    case Variant::Kind::Double: return fmt::format("{}", value.asDouble());
+    case Variant::Kind::Empty:
+      return "Empty";
+    case Variant::Kind::Null:
+      return "Null";
+    case Variant::Kind::Bool:
+      return value.asBool() ? "True" : "False";
+    case Variant::Kind::String:
+      return Quote(value.asString());
+    case Variant::Kind::Double:
+      return fmt::format("{}", value.asDouble());
     case Variant::Kind::Bytes:
     case Variant::Kind::Array: {
       std::string out = "(";
@@ -76,31 +85,40 @@ std::string ShowValue(const Variant& value) {
       }
       return out + ")";
     }
-    default: return std::to_string(value.asInt64());
+    default:
+      return std::to_string(value.asInt64());
   }
 }
 
 json ToJson(const Variant& value) {
   switch (value.kind()) {
     case Variant::Kind::Empty:
-    case Variant::Kind::Null: return nullptr;
-    case Variant::Kind::Bool: return value.asBool();
-    case Variant::Kind::String: return value.asString();
-    case Variant::Kind::Double: return value.asDouble();
+    case Variant::Kind::Null:
+      return nullptr;
+    case Variant::Kind::Bool:
+      return value.asBool();
+    case Variant::Kind::String:
+      return value.asString();
+    case Variant::Kind::Double:
+      return value.asDouble();
     case Variant::Kind::Bytes:
     case Variant::Kind::Array: {
       json array = json::array();
       for (const Variant& element : value.elements()) array.push_back(ToJson(element));
       return array;
     }
-    default: return value.asInt64();
+    default:
+      return value.asInt64();
   }
 }
 
 json ErrorJson(const CError& e) {
-  return {{"Number", e.Number},         {"Description", e.Description},
-          {"LastDllError", e.LastDllError}, {"ComFunction", e.ComFunction},
-          {"RdrCommand", e.RdrCommand}, {"RdrRetCode", e.RdrRetCode}};
+  return {{"Number", e.Number},
+          {"Description", e.Description},
+          {"LastDllError", e.LastDllError},
+          {"ComFunction", e.ComFunction},
+          {"RdrCommand", e.RdrCommand},
+          {"RdrRetCode", e.RdrRetCode}};
 }
 
 Outcome Execute(Encoder& encoder, const ScriptCall& call, int line) {
@@ -149,8 +167,8 @@ void Print(const Outcome& o, bool asJson) {
     return;
   }
   if (o.dispatchError) {
-    fmt::print("{}: failed 0x{:08X} {}\n", o.member, static_cast<uint32_t>(o.dispatchError->number()),
-               o.dispatchError->description());
+    fmt::print("{}: failed 0x{:08X} {}\n", o.member,
+               static_cast<uint32_t>(o.dispatchError->number()), o.dispatchError->description());
   } else if (o.resultName) {
     fmt::print("{}: {}\n", o.member, *o.resultName);
   } else if (o.value) {
@@ -161,8 +179,8 @@ void Print(const Outcome& o, bool asJson) {
   for (const auto& [name, value] : o.outputs) fmt::print("  {} = {}\n", name, ShowValue(value));
   if (!o.ok) {
     const CError& e = *o.error;
-    fmt::print("  Number = 0x{:08X}\n  Description = {}\n  LastDllError = {}\n", static_cast<uint32_t>(e.Number),
-               Quote(e.Description), e.LastDllError);
+    fmt::print("  Number = 0x{:08X}\n  Description = {}\n  LastDllError = {}\n",
+               static_cast<uint32_t>(e.Number), Quote(e.Description), e.LastDllError);
     fmt::print("  ComFunction = {}\n  RdrCommand = {}\n  RdrRetCode = {}\n", Quote(e.ComFunction),
                Quote(e.RdrCommand), Quote(e.RdrRetCode));
   }

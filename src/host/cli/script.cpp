@@ -1,12 +1,12 @@
 #include "host/cli/script.h"
 
-#include "core/ascii_text.h"
-#include "core/numeric_text.h"
-
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+
+#include "core/ascii_text.h"
+#include "core/numeric_text.h"
 
 namespace tarsin::cli {
 namespace {
@@ -21,8 +21,9 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
+bool IsNameChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 
 // Splits at commas outside quotes and drops a trailing ' comment.
 std::vector<std::string_view> SplitArguments(std::string_view text) {

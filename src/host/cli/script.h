@@ -13,7 +13,7 @@ namespace tarsin::cli {
 
 struct ScriptCall {
   std::string member;
-  bool propertyLet = false;                    // `Member = value`
+  bool propertyLet = false;                  // `Member = value`
   std::vector<std::optional<Variant>> args;  // nullopt: left out (empty place between commas)
 };
 
