@@ -142,6 +142,33 @@ class TARSIN_API Encoder {
                                        uint8_t FromByte, uint8_t ToByte,
                                        std::string& BlocContents) noexcept;
 
+  // 34 to 44: MIFARE DESFire. These write no log lines of their own and change LastError only
+  // when they fail. Keys are 16 hex digits (DES) or 32 (two-key triple DES); a shorter DES key
+  // is filled with zeros on the left. Application ids are 6 hex digits, "000000" the card level.
+  // Selects the card level and authenticates with its key 0.
+  sceReturnCode DESFireSelectRoot(const std::string& KeyValue) noexcept;
+  // Selects an application and authenticates with key KeyNumber (0 to 13).
+  sceReturnCode DESFireSelectApplication(const std::string& ApplicationId, int32_t KeyNumber,
+                                         const std::string& KeyValue) noexcept;
+  // Erases the card (card level selected).
+  sceReturnCode DESFireFormat() noexcept;
+  sceReturnCode DESFireCreateApplication(const std::string& ApplicationId,
+                                         DesfireKeySettings KeySettings,
+                                         int32_t NumOfKeys) noexcept;
+  sceReturnCode DESFireDeleteApplication(const std::string& ApplicationId) noexcept;
+  // The application ids, 6 hex digits each, joined by commas.
+  sceReturnCode DESFireGetApplications(std::string& Applications) noexcept;
+  // One of the card's version bytes, all 28, the UID, the batch number or the storage size in
+  // bytes. The version is read once per encoder and then answered without asking the card.
+  sceReturnCode DESFireGetVersion(DesfireVersionBytes RequestedInformation,
+                                  Variant& Information) noexcept;
+  // Changes key KeyNumber of the selected application (only 0 at the card level).
+  sceReturnCode DESFireChangeKey(int32_t KeyNumber, const std::string& OldKey,
+                                 const std::string& NewKey) noexcept;
+  sceReturnCode DESFireGetKeyVersion(int32_t KeyNumber, int32_t& KeyVersion) noexcept;
+  sceReturnCode DESFireGetKeySettings(int32_t& KeySettings, int32_t& KeyCount) noexcept;
+  sceReturnCode DESFireChangeKeySettings(DesfireKeySettings KeySettings) noexcept;
+
  private:
   friend struct EncoderAccess;  // the component's own subsystems reach the state through it
   std::unique_ptr<tarsin::EncoderState> state_;  // qualified: EncoderState is also a member

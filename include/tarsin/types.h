@@ -51,6 +51,77 @@ enum SCSS_SecurityLevelEnum : int32_t {
   scss_B_WriteKeysConditions = 12,
 };
 
+// Bits of a DESFire key-settings byte, added together (the zero names say which way a bit is
+// left clear).
+enum DesfireKeySettings : int32_t {
+  dfkConfigurationFrozen = 0,
+  dfkConfigurationChangeable = 0x08,
+  dfkRootCreateDeleteWithMasterK = 0,
+  dfkRootDeleteWithMasterK = 4,
+  dfkRootInfosWithMasterK = 0,
+  dfkRootInfosWithoutMasterK = 2,
+  dfkRootMasterKFrozen = 0,
+  dfkRootMasterKChangeable = 1,
+  dfkApplChangeKeyWithMasterK = 0,
+  dfkApplChangeKeyWithKey01 = 0x10,
+  dfkApplChangeKeyWithKey02 = 0x20,
+  dfkApplChangeKeyWithKey03 = 0x30,
+  dfkApplChangeKeyWithKey04 = 0x40,
+  dfkApplChangeKeyWithKey05 = 0x50,
+  dfkApplChangeKeyWithKey06 = 0x60,
+  dfkApplChangeKeyWithKey07 = 0x70,
+  dfkApplChangeKeyWithKey08 = 0x80,
+  dfkApplChangeKeyWithKey09 = 0x90,
+  dfkApplChangeKeyWithKey10 = 0xA0,
+  dfkApplChangeKeyWithKey11 = 0xB0,
+  dfkApplChangeKeyWithKey12 = 0xC0,
+  dfkApplChangeKeyWithKey13 = 0xD0,
+  dfkApplChangeKeyWithItself = 0xE0,
+  dfkApplChangeKeyLocked = 0xF0,
+  dfkApplCreateDeleteWithMasterK = 0,
+  dfkApplDeleteWithMasterK = 4,
+  dfkApplInfosWithMasterK = 0,
+  dfkApplInfosWithoutMasterK = 2,
+  dfkApplMasterKFrozen = 0,
+  dfkApplMasterKChangeable = 1,
+  dfkRootDefault = 0x0F,
+  dfkApplDefault = 0x0F,
+};
+
+// The DESFire file-type byte.
+enum DesfireFileTypes : int32_t {
+  dftData = 0,
+  dftBackup = 1,
+  dftValue = 2,
+  dftLinear = 3,
+  dftCyclic = 4
+};
+
+// What DESFireGetVersion returns: an index into the card's 28 version bytes, or one of the two
+// composite answers.
+enum DesfireVersionBytes : int32_t {
+  dfvAllData = -2,
+  dfvStorageSize = -1,
+  dfvHardwareVendorId = 0,
+  dfvHardwareType = 1,
+  dfvHardwareSubType = 2,
+  dfvHardwareMajorVer = 3,
+  dfvHardwareMinorVer = 4,
+  dfvHardwareStorageSize = 5,
+  dfvHardwareProtocol = 6,
+  dfvSoftwareVendorId = 7,
+  dfvSoftwareType = 8,
+  dfvSoftwareSubType = 9,
+  dfvSoftwareMajorVer = 10,
+  dfvSoftwareMinorVer = 11,
+  dfvSoftwareStorageSize = 12,
+  dfvSoftwareProtocol = 13,
+  dfvUID = 14,
+  dfvBatchNo = 21,
+  dfvProductionWeek = 26,
+  dfvProductionYear = 27,
+};
+
 // The last error of an Encoder. The host reads (and may write) the six fields; the encoder
 // rewrites them on every operation, so a kept reference always shows the latest outcome.
 struct TARSIN_API CError {

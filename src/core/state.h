@@ -59,6 +59,14 @@ struct EncoderState {
   int32_t CardType = sceUnknownType;
   int32_t SerialNumberLength = -1;
 
+  // DESFire session: written together, and only, by a successful authentication; nothing else
+  // clears them.
+  std::string CurrentApplicationId;               // 6 hex digits, "000000" the card level
+  std::optional<int32_t> AuthenticatedKeyNumber;  // 0 to 13
+  std::string SessionKey;                         // 32 hex digits
+  // The card's 28 version bytes once read whole; kept for the object's life.
+  std::vector<uint8_t> VersionBytes;
+
   // Created on first use; the host may keep it alive beyond the encoder.
   std::shared_ptr<CError> lastError;
 

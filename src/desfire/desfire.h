@@ -1,0 +1,62 @@
+// MIFARE DESFire operations on the encoder's state. Encoder's members forward here. Unlike the
+// MIFARE operations they write no log lines of their own and change LastError only when they
+// fail (Operation::Entry::KeepError).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/operation.h"
+#include "core/state.h"
+#include "tarsin/types.h"
+#include "tarsin/variant.h"
+
+namespace tarsin::desfire {
+
+// The application id of the card level.
+inline constexpr const char* kCardLevel = "000000";
+
+// Guards: false after recording "Not authenticated" / "This command is only available at root
+// level" under the operation's name.
+bool RequireAuthentication(Operation& operation);
+bool RequireCardLevel(Operation& operation);
+
+// `text` normalised by IsHexString in place; false when it is not hex (or not `length` digits).
+bool NormaliseHex(std::string& text, int32_t length = -1) noexcept;
+// A number as two upper-case hex digits (its last two when it is larger).
+std::string HexByte(int32_t value);
+
+// Sends `code` with automatic continuation; true when the card answered 9100. Otherwise records
+// "The requested operation failed" with the operation's name and the status word, keeping what
+// the exchange recorded in the other fields.
+bool StandardExchange(Operation& operation, int32_t code, const Variant::Array& params,
+                      std::string& response);
+
+// The status word for LastError: "" when no status word came back.
+std::string ReceivedStatus(const std::string& statusCode);
+
+// Enciphers pieces of (data, pattern) with the session key, the DESFire sending direction; the
+// pattern's "[DATA]" stands for the data and "[CRC]" for its CRC16.
+using CryptogramPieces = std::vector<std::pair<std::string, std::string>>;
+std::string BuildCryptogram(EncoderState& state, const CryptogramPieces& pieces);
+
+sceReturnCode SelectApplication(EncoderState& state, const std::string& applicationId,
+                                int32_t keyNumber, const std::string& keyValue) noexcept;
+sceReturnCode SelectRoot(EncoderState& state, const std::string& keyValue) noexcept;
+
+sceReturnCode Format(EncoderState& state) noexcept;
+sceReturnCode CreateApplication(EncoderState& state, const std::string& applicationId,
+                                int32_t keySettings, int32_t numOfKeys) noexcept;
+sceReturnCode DeleteApplication(EncoderState& state, const std::string& applicationId) noexcept;
+sceReturnCode GetApplications(EncoderState& state, std::string& applications) noexcept;
+sceReturnCode GetVersion(EncoderState& state, int32_t requested, Variant& information) noexcept;
+
+sceReturnCode ChangeKey(EncoderState& state, int32_t keyNumber, const std::string& oldKey,
+                        const std::string& newKey) noexcept;
+sceReturnCode GetKeyVersion(EncoderState& state, int32_t keyNumber, int32_t& keyVersion) noexcept;
+sceReturnCode GetKeySettings(EncoderState& state, int32_t& keySettings, int32_t& keyCount) noexcept;
+sceReturnCode ChangeKeySettings(EncoderState& state, int32_t keySettings) noexcept;
+
+}  // namespace tarsin::desfire
