@@ -79,7 +79,8 @@ sceReturnCode GetVersion(EncoderState& state, int32_t requested, Variant& inform
     std::string response;
     if (!StandardExchange(operation, ec_DesfireGetVersion, {}, response)) return sceError;
     RunStep([&] {
-      state.VersionBytes = CipherOf(state).ConvertData(Variant(response), cnvInHexStrict + cnvOutBytes).asBytes();
+      state.VersionBytes =
+          CipherOf(state).ConvertData(Variant(response), cnvInHexStrict + cnvOutBytes).asBytes();
     });
   }
   const std::vector<uint8_t>& bytes = state.VersionBytes;

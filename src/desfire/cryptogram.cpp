@@ -12,7 +12,8 @@ std::string WithoutBlanks(std::string text) {
 }
 
 void ReplaceAll(std::string& text, std::string_view what, const std::string& with) {
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
+  for (size_t at = text.find(what); at != std::string::npos;
+       at = text.find(what, at + with.size())) {
     text.replace(at, what.size(), with);
   }
 }

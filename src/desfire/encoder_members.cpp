@@ -8,13 +8,14 @@ sceReturnCode Encoder::DESFireSelectRoot(const std::string& KeyValue) noexcept {
   return desfire::SelectRoot(*state_, KeyValue);
 }
 
-sceReturnCode Encoder::DESFireSelectApplication(const std::string& ApplicationId,
-                                                int32_t KeyNumber,
+sceReturnCode Encoder::DESFireSelectApplication(const std::string& ApplicationId, int32_t KeyNumber,
                                                 const std::string& KeyValue) noexcept {
   return desfire::SelectApplication(*state_, ApplicationId, KeyNumber, KeyValue);
 }
 
-sceReturnCode Encoder::DESFireFormat() noexcept { return desfire::Format(*state_); }
+sceReturnCode Encoder::DESFireFormat() noexcept {
+  return desfire::Format(*state_);
+}
 
 sceReturnCode Encoder::DESFireCreateApplication(const std::string& ApplicationId,
                                                 DesfireKeySettings KeySettings,

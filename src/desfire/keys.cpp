@@ -28,8 +28,10 @@ bool KeyText(Operation& operation, const std::string& given, std::string& key) {
 // The XOR of two keys, taken bit by bit through the converter's bit arrays.
 std::string XorOfKeys(EncoderState& state, const std::string& a, const std::string& b) {
   DES& cipher = CipherOf(state);
-  const Variant::Array bitsA = cipher.ConvertData(Variant(a), cnvInHexStrict + cnvOutBits).elements();
-  const Variant::Array bitsB = cipher.ConvertData(Variant(b), cnvInHexStrict + cnvOutBits).elements();
+  const Variant::Array bitsA =
+      cipher.ConvertData(Variant(a), cnvInHexStrict + cnvOutBits).elements();
+  const Variant::Array bitsB =
+      cipher.ConvertData(Variant(b), cnvInHexStrict + cnvOutBits).elements();
   Variant::Array bits;
   for (size_t i = 0; i < bitsA.size() && i < bitsB.size(); ++i) {
     bits.emplace_back(static_cast<uint8_t>((bitsA[i].asInt64() ^ bitsB[i].asInt64()) & 1));
@@ -59,8 +61,7 @@ sceReturnCode ChangeKey(EncoderState& state, int32_t keyNumber, const std::strin
     if (keyNumber == state.AuthenticatedKeyNumber) {
       pieces = {{newText, "[DATA][CRC]000000000000"}};
     } else {
-      pieces = {{XorOfKeys(state, newText, oldText), "[DATA][CRC]"},
-                {newText, "[CRC]00000000"}};
+      pieces = {{XorOfKeys(state, newText, oldText), "[DATA][CRC]"}, {newText, "[CRC]00000000"}};
     }
     cryptogram = BuildCryptogram(state, pieces);
   });
@@ -85,7 +86,8 @@ sceReturnCode GetKeyVersion(EncoderState& state, int32_t keyNumber, int32_t& key
   return scesuccess;
 }
 
-sceReturnCode GetKeySettings(EncoderState& state, int32_t& keySettings, int32_t& keyCount) noexcept {
+sceReturnCode GetKeySettings(EncoderState& state, int32_t& keySettings,
+                             int32_t& keyCount) noexcept {
   Operation operation(state, "DESFireGetKeySettings", Operation::Entry::KeepError);
   if (!RequireAuthentication(operation)) return sceError;
   std::string response;

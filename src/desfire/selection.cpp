@@ -79,14 +79,12 @@ sceReturnCode SelectApplication(EncoderState& state, const std::string& applicat
                      .rdrRetCode = ReceivedStatus(statusCode)});
     return sceError;
   }
-  if (EncoderCommand(state, ec_DesfireSelectApplication,
-                     Variant(Variant::Array{Variant(appId)}), response, statusCode,
-                     1) != scesuccess) {
+  if (EncoderCommand(state, ec_DesfireSelectApplication, Variant(Variant::Array{Variant(appId)}),
+                     response, statusCode, 1) != scesuccess) {
     return operation.Fail();
   }
-  if (EncoderCommand(state, ec_DesfireAuthenticate2,
-                     Variant(Variant::Array{Variant(keyNumberHex)}), response, statusCode,
-                     0) != scesuccess) {
+  if (EncoderCommand(state, ec_DesfireAuthenticate2, Variant(Variant::Array{Variant(keyNumberHex)}),
+                     response, statusCode, 0) != scesuccess) {
     return operation.Fail();
   }
   if (!EqualsIgnoringCase(statusCode, "91AF")) {
@@ -119,9 +117,7 @@ sceReturnCode SelectApplication(EncoderState& state, const std::string& applicat
     return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate3", statusCode);
   }
   std::string rndAReturned;
-  RunStep([&] {
-    rndAReturned = WithoutBlanks(cipher.Decrypt(response, algorithm + desChainCBC));
-  });
+  RunStep([&] { rndAReturned = WithoutBlanks(cipher.Decrypt(response, algorithm + desChainCBC)); });
   if (rndA.size() != 16 || rndB.size() != 16 ||
       !EqualsIgnoringCase(rndAReturned, RotatedLeft(rndA))) {
     return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate4", "RndA failed");

@@ -41,9 +41,9 @@ bool StandardExchange(Operation& operation, int32_t code, const Variant::Array& 
   const sceReturnCode result =
       EncoderCommand(operation.state(), code, Variant(params), response, statusCode, 1);
   if (result == scesuccess && EqualsIgnoringCase(statusCode, "9100")) return true;
-  SetError(operation.state(), errors::kOperationFailed,
-           {.comFunction = std::string(operation.name()),
-            .rdrRetCode = ReceivedStatus(statusCode)});
+  SetError(
+      operation.state(), errors::kOperationFailed,
+      {.comFunction = std::string(operation.name()), .rdrRetCode = ReceivedStatus(statusCode)});
   return false;
 }
 
