@@ -1,0 +1,315 @@
+// DESFire sessions, applications and keys on the virtual EV1 card, whose cipher is OpenSSL's:
+// every selection below is accepted (or refused) by a card that does not share our code.
+#include <gtest/gtest.h>
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <fmt/format.h>
+#include <openssl/des.h>
+
+#include <functional>
+#include <tuple>
+
+#include "core/encoder_access.h"
+#include "core/error.h"
+#include "core/hex_text.h"
+#include "support/virtual_reader.h"
+
+namespace tarsin {
+namespace {
+
+constexpr const char* kZeroKey = "0000000000000000";
+constexpr const char* kTripleKey = "00112233445566778899AABBCCDDEEFF";
+
+std::vector<uint8_t> Bytes(const std::string& hex) {
+  std::vector<uint8_t> bytes(hex.size() / 2);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::stoi(hex.substr(2 * i, 2), nullptr, 16);
+  return bytes;
+}
+
+// One block through OpenSSL's two-key triple DES (single DES when both halves are equal).
+std::vector<uint8_t> Block(const std::string& key32, std::vector<uint8_t> in, bool encipher) {
+  DES_key_schedule k1, k2;
+  DES_cblock c1, c2;
+  std::memcpy(c1, Bytes(key32.substr(0, 16)).data(), 8);
+  std::memcpy(c2, Bytes(key32.substr(16)).data(), 8);
+  DES_set_key_unchecked(&c1, &k1);
+  DES_set_key_unchecked(&c2, &k2);
+  DES_cblock out;
+  DES_ecb3_encrypt(reinterpret_cast<const_DES_cblock*>(in.data()), &out, &k1, &k2, &k1,
+                   encipher ? DES_ENCRYPT : DES_DECRYPT);
+  return {out, out + 8};
+}
+
+class DesfireTest : public testing::VirtualReaderTest {
+ protected:
+  void SetUp() override {
+    VirtualReaderTest::SetUp();
+    readers_.WriteReaders({testing::Reader(testing::kReader, Card("mifare-desfire-ev1-4k"))});
+    Open(encoder_);
+  }
+  static nlohmann::json Card(const std::string& type) {
+    return {{"type", type}, {"uid", "04112233445566"}};
+  }
+  // The session key recomputed from the logged frames with OpenSSL, in its triple-DES form: RndB
+  // from the card's challenge, RndA from our token (enciphered in the sending direction).
+  std::string ExpectedSessionKey(size_t logFrom, const std::string& key32) const {
+    std::string challenge;
+    for (const std::string& line : LogLines(logFrom)) {
+      // ek(RndB) is the answer that asks for more: 8 bytes and 91AF.
+      if (const size_t at = line.find("Received data ..... "); at != std::string::npos) {
+        if (line.ends_with("91AF")) challenge = line.substr(at + 20, 16);
+      }
+    }
+    const auto frames = SentFrames(logFrom);
+    const std::string token = frames.at(2).substr(10, 32);
+    const auto rndB = Block(key32, Bytes(challenge), false);
+    const auto c1 = Bytes(token.substr(0, 16)), c2 = Bytes(token.substr(16));
+    const auto rndA = Block(key32, c1, true);
+    auto rotated = Block(key32, c2, true);
+    for (int i = 0; i < 8; ++i) rotated[i] ^= c1[i];
+    EXPECT_EQ(BytesToHex(rotated), BytesToHex(rndB).substr(2) + BytesToHex(rndB).substr(0, 2));
+    const std::string a = BytesToHex(rndA), b = BytesToHex(rndB);
+    return a.substr(0, 8) + b.substr(0, 8) + a.substr(8) + b.substr(8);  // the triple-DES form
+  }
+  const CError& Error() { return *encoder_.LastError(); }
+  Encoder encoder_;
+};
+
+TEST_F(DesfireTest, SelectionsWithEveryKeyFormGiveTheSessionKeyOfTheirForm) {
+  const struct {
+    std::string key;  // as the host gives it
+    std::string onCard;
+    bool tripleForm;
+  } rows[] = {
+      {kZeroKey, std::string(32, '0'), false},
+      {"1", "00000000000000010000000000000001", false},
+      {kTripleKey, kTripleKey, true},
+      // Halves equal: the card holds a DES key and derives the DES form; we keep the triple form.
+      {"0123456789ABCDEF0123456789ABCDEF", "0123456789ABCDEF0123456789ABCDEF", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.key);
+    ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
+    ASSERT_EQ(encoder_.DESFireChangeKey(0, kZeroKey, row.onCard), scesuccess);
+    const size_t from = LogSize();
+    ASSERT_EQ(encoder_.DESFireSelectApplication(" 00 00 00 ", 0, row.key), scesuccess);
+    const auto frames = SentFrames(from);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0], "905A00000300000000");
+    EXPECT_EQ(frames[1], "900A0000010000");
+    EXPECT_EQ(frames[2].size(), 44u);
+    const std::string sessionKey = StateOf(encoder_).SessionKey;
+    const std::string expected = ExpectedSessionKey(from, row.onCard);
+    EXPECT_EQ(sessionKey,
+              row.tripleForm ? expected : expected.substr(0, 16) + expected.substr(0, 16));
+    EXPECT_EQ(StateOf(encoder_).CurrentApplicationId, "000000");
+    // An enciphered command works only where the card derived the same session key.
+    const bool sameForm = row.tripleForm == (row.onCard.substr(0, 16) != row.onCard.substr(16));
+    EXPECT_EQ(encoder_.DESFireChangeKey(0, row.onCard, kZeroKey), sameForm ? scesuccess : sceError);
+    EXPECT_EQ(Error().RdrRetCode, sameForm ? "" : "911E");
+  }
+}
+
+// Up to the card's 28 applications, listed over two frames; then deleted.
+TEST_F(DesfireTest, ApplicationsAreCreatedListedAndDeleted) {
+  ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireFormat(), scesuccess);
+  std::string expected;
+  for (int i = 1; i <= 28; ++i) {
+    const std::string id = fmt::format("{:06X}", 0xA00000 + i);
+    ASSERT_EQ(encoder_.DESFireCreateApplication(id, dfkApplDefault, i % 14 + 1), scesuccess) << i;
+    expected += (i > 1 ? "," : "") + id;
+  }
+  EXPECT_EQ(encoder_.DESFireCreateApplication("B00000", dfkApplDefault, 14), sceError);
+  EXPECT_EQ(Error().RdrRetCode, "91CE");  // the card's count exceeded
+  const size_t from = LogSize();
+  std::string list = "unchanged";
+  ASSERT_EQ(encoder_.DESFireGetApplications(list), scesuccess);
+  EXPECT_EQ(list, expected);
+  EXPECT_EQ(SentFrames(from), (std::vector<std::string>{"906A000000", "90AF000000"}));
+  // A refusal costs the card's authentication, as on a real card.
+  ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireDeleteApplication("a0 00 01"), scesuccess);
+  EXPECT_EQ(encoder_.DESFireDeleteApplication("A00001"), sceError);
+  EXPECT_EQ(Error().RdrRetCode, "91A0");
+  ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireFormat(), scesuccess);
+  ASSERT_EQ(encoder_.DESFireGetApplications(list), scesuccess);
+  EXPECT_EQ(list, "");
+}
+
+TEST_F(DesfireTest, VersionBytesAreReadOnceAndAnsweredFromTheCache) {
+  Variant all;
+  ASSERT_EQ(encoder_.DESFireGetVersion(dfvAllData, all), scesuccess);
+  const Variant::Bytes bytes = all.asBytes();
+  ASSERT_EQ(bytes.size(), 28u);
+  EXPECT_EQ(BytesToHex(std::vector<uint8_t>(bytes.begin() + 14, bytes.begin() + 21)),
+            "04112233445566");
+  const size_t from = LogSize();
+  for (int index = 0; index < 28; ++index) {
+    Variant one;
+    ASSERT_EQ(encoder_.DESFireGetVersion(static_cast<DesfireVersionBytes>(index), one), scesuccess);
+    if (index == dfvUID || index == dfvBatchNo) {
+      const size_t size = index == dfvUID ? 7 : 5;
+      EXPECT_EQ(one, Variant(Variant::Bytes(bytes.begin() + index, bytes.begin() + index + size)));
+    } else {
+      EXPECT_EQ(one, Variant(bytes[static_cast<size_t>(index)])) << index;
+    }
+  }
+  EXPECT_TRUE(SentFrames(from).empty());
+  // 2^(b/2) bytes, half as much again for an odd b; the 4K card says 0x18.
+  for (const auto& [b, size] : {std::pair{0x18, 4096}, {0x19, 6144}, {0x1A, 8192}, {0x16, 2048}}) {
+    StateOf(encoder_).VersionBytes[dfvSoftwareStorageSize] = static_cast<uint8_t>(b);
+    Variant storage;
+    ASSERT_EQ(encoder_.DESFireGetVersion(dfvStorageSize, storage), scesuccess);
+    EXPECT_EQ(storage, Variant(int32_t{size}));
+  }
+  EXPECT_EQ(encoder_.DESFireGetVersion(static_cast<DesfireVersionBytes>(28), all), sceError);
+  EXPECT_EQ(Error().Number, static_cast<int32_t>(0x90010E40));
+}
+
+// Keys changed in both cryptogram forms, with DES and triple-DES keys and sessions, proved by
+// authenticating with them; key settings the card then enforces.
+TEST_F(DesfireTest, KeysAndKeySettingsAreChangedAndEnforced) {
+  ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireCreateApplication("112233", dfkApplDefault, 3), scesuccess);
+  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 0, kZeroKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireChangeKey(1, kZeroKey, kTripleKey), scesuccess);  // XOR form
+  ASSERT_EQ(encoder_.DESFireChangeKey(0, kZeroKey, kTripleKey), scesuccess);  // session key
+  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 0, kTripleKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireChangeKey(2, kZeroKey, "0123456789ABCDEF"), scesuccess);
+  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 2, "0123456789ABCDEF"), scesuccess);
+  int32_t version = -1;
+  ASSERT_EQ(encoder_.DESFireGetKeyVersion(1, version), scesuccess);
+  EXPECT_EQ(version, 0x55);  // the low bits of 00 11 22 33 44 55 66 77
+  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 1, kTripleKey), scesuccess);
+  int32_t settings = -1, count = -1;
+  ASSERT_EQ(encoder_.DESFireGetKeySettings(settings, count), scesuccess);
+  EXPECT_EQ(std::pair(settings, count), std::pair(0x0F, 3));
+  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 0, kTripleKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireChangeKeySettings(static_cast<DesfireKeySettings>(0x0D)), scesuccess);
+  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 1, kTripleKey), scesuccess);
+  EXPECT_EQ(encoder_.DESFireGetKeySettings(settings, count), sceError);
+  EXPECT_EQ(Error().RdrRetCode, "91AE");  // infos now need the master key
+  EXPECT_EQ(std::pair(settings, count), std::pair(0x0F, 3));
+}
+
+// Every refusal of the operations, with the LastError fields it names.
+TEST_F(DesfireTest, RefusalsRecordTheirError) {
+  Variant information;
+  int32_t number = 0;
+  std::string text;
+  const auto select = [&](std::string id, int32_t key, std::string value) {
+    return [=, this] { return encoder_.DESFireSelectApplication(id, key, value); };
+  };
+  const struct {
+    const char* name;
+    std::function<sceReturnCode()> call;
+    uint32_t number;
+    const char* comFunction;
+    const char* rdrCommand;  // nullptr: not checked
+    const char* rdrRetCode;
+  } rows[] = {
+      {"no session", [&] { return encoder_.DESFireGetKeySettings(number, number); }, 0x90010E11,
+       "DESFireGetKeySettings", nullptr, nullptr},
+      {"no session", [&] { return encoder_.DESFireFormat(); }, 0x90010E12, "DESFireFormat", nullptr,
+       nullptr},
+      {"5 digits", select("12345", 0, kZeroKey), 0x90010E20, "DESFireSelectApplication", nullptr,
+       nullptr},
+      {"not hex", select("1234G5", 0, kZeroKey), 0x90010E20, "DESFireSelectApplication", nullptr,
+       nullptr},
+      {"key 14", select("000000", 14, kZeroKey), 0x90010E31, "DESFireSelectApplication", nullptr,
+       nullptr},
+      {"key -1", select("000000", -1, kZeroKey), 0x90010E31, "DESFireSelectApplication", nullptr,
+       nullptr},
+      {"key text", select("000000", 0, "00X0"), 0x90010E33, "DESFireSelectApplication", nullptr,
+       nullptr},
+      {"24 digits", select("000000", 0, std::string(24, '0')), 0x90010E32,
+       "DESFireSelectApplication", nullptr, nullptr},
+      {"wrong key", select("000000", 0, kTripleKey), 0x90010F04, "DESFireSelectApplication",
+       "EncoderCommand:SCardTransmit:DesfireAuthenticate", "91AE"},
+      {"through root", [&] { return encoder_.DESFireSelectRoot("2"); }, 0x90010F04,
+       "DESFireSelectRoot",
+       "DESFireSelectApplication:EncoderCommand:SCardTransmit:"
+       "DesfireAuthenticate",
+       "91AE"},
+      {"unknown app", select("ABCDEF", 0, kZeroKey), 0x90010F04, "DESFireSelectApplication",
+       "EncoderCommand:SCardTransmit:DESFireSelectApplication", "91A0"},
+      {"key 13", select("000000", 13, kZeroKey), 0x90010F04, "DESFireSelectApplication",
+       "EncoderCommand:SCardTransmit:DESFireAuthenticate", "9140"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(row.call(), sceError);
+    EXPECT_EQ(static_cast<uint32_t>(Error().Number), row.number);
+    EXPECT_EQ(Error().ComFunction, row.comFunction);
+    EXPECT_EQ(Error().RdrCommand, row.rdrCommand ? row.rdrCommand : Error().RdrCommand);
+    EXPECT_EQ(Error().RdrRetCode, row.rdrRetCode ? row.rdrRetCode : Error().RdrRetCode);
+  }
+
+  // With a session at the card level.
+  ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
+  const struct {
+    std::function<sceReturnCode()> call;
+    uint32_t number;
+    const char* comFunction;
+  } guarded[] = {
+      {[&] { return encoder_.DESFireCreateApplication("000000", dfkApplDefault, 1); }, 0x90010E20,
+       "DESFireCreateApplication"},
+      {[&] { return encoder_.DESFireDeleteApplication("00 00 00"); }, 0x90010E20,
+       "DESFireDeleteApplication"},
+      {[&] {
+         return encoder_.DESFireCreateApplication("010203", static_cast<DesfireKeySettings>(256),
+                                                  1);
+       },
+       0x90010E40, "DESFireCreateApplication"},
+      {[&] { return encoder_.DESFireCreateApplication("010203", dfkApplDefault, 15); }, 0x90010E40,
+       "DESFireCreateApplication"},
+      {[&] { return encoder_.DESFireCreateApplication("010203", dfkApplDefault, 0); }, 0x90010E40,
+       "DESFireCreateApplication"},
+      {[&] { return encoder_.DESFireChangeKey(1, kZeroKey, kZeroKey); }, 0x90010E31,
+       "DESFireChangeKey"},
+      {[&] { return encoder_.DESFireGetKeyVersion(1, number); }, 0x90010E31,
+       "DESFireGetKeyVersion"},
+      {[&] { return encoder_.DESFireChangeKey(0, "00", kZeroKey); }, 0x90010E32,
+       "DESFireChangeKey"},
+      {[&] { return encoder_.DESFireChangeKey(0, kZeroKey, std::string(24, '0')); }, 0x90010E32,
+       "DESFireChangeKey"},
+      {[&] { return encoder_.DESFireChangeKeySettings(static_cast<DesfireKeySettings>(256)); },
+       0x90010E40, "DESFireChangeKeySettings"},
+      {[&] {
+         return encoder_.DESFireGetVersion(static_cast<DesfireVersionBytes>(-3), information);
+       },
+       0x90010E40, "DESFireGetVersion"},
+  };
+  for (const auto& row : guarded) {
+    SetError(StateOf(encoder_), {.rdrCommand = "kept", .rdrRetCode = "kept"});
+    EXPECT_EQ(row.call(), sceError);
+    EXPECT_EQ(static_cast<uint32_t>(Error().Number), row.number) << row.comFunction;
+    EXPECT_EQ(Error().ComFunction, row.comFunction);
+    EXPECT_EQ(Error().RdrRetCode, "kept");  // a parameter error sets nothing else
+  }
+  EXPECT_EQ(encoder_.DESFireCreateApplication("010203", static_cast<DesfireKeySettings>(255), 14),
+            scesuccess);
+  SetError(StateOf(encoder_), {.number = 7});
+  ASSERT_EQ(encoder_.DESFireSelectApplication("010203", 0, kZeroKey), scesuccess);
+  EXPECT_EQ(Error().Number, 7);  // success leaves LastError alone
+  EXPECT_EQ(encoder_.DESFireFormat(), sceError);
+  EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E12u);
+
+  // Answers the exchange accepts but the step does not, and the card's refusals.
+  ForceStatusWords(0x9100, 2);  // the selection's answer, then the challenge's
+  EXPECT_EQ(encoder_.DESFireSelectApplication("010203", 0, kZeroKey), sceError);
+  EXPECT_EQ(
+      std::tuple(static_cast<uint32_t>(Error().Number), Error().RdrCommand, Error().RdrRetCode),
+      std::tuple(0x90010E21u, std::string("DesfireAuthenticate2"), std::string("9100")));
+  for (const uint16_t refusal : {0x919E, 0x91CA, 0x91AE}) {
+    ForceStatusWords(refusal);
+    EXPECT_EQ(encoder_.DESFireGetApplications(text), sceError);
+    EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E03u);
+    EXPECT_EQ(Error().ComFunction, "DESFireGetApplications");
+    EXPECT_EQ(Error().RdrRetCode, fmt::format("{:04X}", refusal));
+  }
+}
+
+}  // namespace
+}  // namespace tarsin
