@@ -1,0 +1,66 @@
+"""DESFire personalisation through the real pcscd, driven by `tarsin-rf run --json`: the card
+level selected, an application created with three keys, its keys and settings changed, each new
+key proved by authenticating with it, the application listed, deleted, and the card formatted."""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+import e2e_support
+
+READER = "Tarsin Virtual Reader 1"
+ZERO = "0000000000000000"
+TRIPLE = "00112233445566778899AABBCCDDEEFF"
+SCRIPT = f"""
+Parameters = "device={e2e_support.pcscd_name(READER)};protocol=2"
+OpenEncoder 0
+DESFireSelectRoot "{ZERO}"
+DESFireCreateApplication "F10203", 15, 3
+DESFireGetApplications ""
+DESFireSelectApplication "F10203", 0, "{ZERO}"
+DESFireChangeKey 1, "{ZERO}", "{TRIPLE}"
+DESFireChangeKey 0, "{ZERO}", "0123456789ABCDEF"
+DESFireSelectApplication "F10203", 0, "0123456789ABCDEF"
+DESFireChangeKeySettings 11
+DESFireSelectApplication "F10203", 1, "{TRIPLE}"
+DESFireGetKeyVersion 1, 0
+DESFireGetVersion -1, 0
+DESFireSelectRoot "{ZERO}"
+DESFireDeleteApplication "F10203"
+DESFireFormat
+CloseEncoder
+"""
+
+
+def inside():
+    folder = tempfile.mkdtemp(prefix="tarsin-e2e-desfire-")
+    os.makedirs(os.path.join(folder, "data", "Quillon", "Nemora"))
+    env = dict(os.environ, TARSIN_RF_REGISTRY_DIR=folder,
+               XDG_DATA_HOME=os.path.join(folder, "data"))
+    env.pop("TARSIN_RF_PCSC_LIBRARY", None)  # the real pcsc-lite, talking to pcscd
+    run = subprocess.run([os.environ["TARSIN_RF_CLI"], "run", "--json", "-"], input=SCRIPT,
+                         capture_output=True, text=True, env=env, timeout=120)
+    calls = [json.loads(line) for line in run.stdout.splitlines()]
+    failures = [f"line {n}: {c['member']} {c.get('result')} {c.get('error')}"
+                for n, c in enumerate(calls, 2) if c.get("result") not in (None, "scesuccess")]
+    outputs = {c["member"]: c.get("outputs", {}) for c in calls}
+    expected = {"DESFireGetApplications": {"Applications": "F10203"},
+                "DESFireGetKeyVersion": {"KeyVersion": 0x55},
+                "DESFireGetVersion": {"Information": 4096}}
+    for member, wanted in expected.items():
+        if outputs.get(member) != wanted:
+            failures.append(f"{member}: {outputs.get(member)!r}, expected {wanted!r}")
+    if run.returncode != 0 or len(calls) != SCRIPT.strip().count("\n") + 1:
+        failures.append(f"tarsin-rf run exited {run.returncode}: {run.stderr}")
+    for failure in failures:
+        print(failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    if sys.argv[1:] == ["inside"]:
+        sys.exit(inside())
+    readers = [e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k",
+                                           "uid": "04112233445566"})]
+    sys.exit(e2e_support.under_pcscd(e2e_support.readers_file(readers), "inside"))
