@@ -5,9 +5,7 @@
 #include <fmt/format.h>
 #include <openssl/des.h>
 
-#include <functional>
-#include <tuple>
-
+#include "automation/dispatch.h"
 #include "core/encoder_access.h"
 #include "core/error.h"
 #include "core/hex_text.h"
@@ -193,100 +191,64 @@ TEST_F(DesfireTest, KeysAndKeySettingsAreChangedAndEnforced) {
   EXPECT_EQ(std::pair(settings, count), std::pair(0x0F, 3));
 }
 
-// Every refusal of the operations, with the LastError fields it names.
+// Every refusal of the operations, with the LastError fields it names. Called late-bound, so
+// that a row is one call as a host writes it.
 TEST_F(DesfireTest, RefusalsRecordTheirError) {
-  Variant information;
-  int32_t number = 0;
-  std::string text;
-  const auto select = [&](std::string id, int32_t key, std::string value) {
-    return [=, this] { return encoder_.DESFireSelectApplication(id, key, value); };
+  const auto refused = [&](const char* member, automation::Arguments args, uint32_t number) {
+    SCOPED_TRACE(member);
+    EXPECT_EQ(automation::Invoke(encoder_, automation::FindMember(member), args),
+              Variant(int32_t{sceError}));
+    EXPECT_EQ(static_cast<uint32_t>(Error().Number), number);
+    EXPECT_EQ(Error().ComFunction, member);
+    return std::pair(Error().RdrCommand, Error().RdrRetCode);
   };
+  const Variant zero(kZeroKey), none(int32_t{0}), root("000000");
+  refused("DESFireGetKeySettings", {none, none}, 0x90010E11);
+  refused("DESFireFormat", {}, 0x90010E12);
+  for (const char* id : {"12345", "1234G5"}) {
+    refused("DESFireSelectApplication", {Variant(id), none, zero}, 0x90010E20);
+  }
+  for (const int32_t key : {14, -1}) {
+    refused("DESFireSelectApplication", {root, Variant(key), zero}, 0x90010E31);
+  }
+  refused("DESFireSelectApplication", {root, none, Variant("00X0")}, 0x90010E33);
+  refused("DESFireSelectApplication", {root, none, Variant(std::string(24, '0'))}, 0x90010E32);
+  // The card's refusals through the exchange, tagged with the operation's name.
+  const std::string transmit = "EncoderCommand:SCardTransmit:";
+  EXPECT_EQ(refused("DESFireSelectApplication", {root, none, Variant(kTripleKey)}, 0x90010F04),
+            std::pair(transmit + "DesfireAuthenticate", std::string("91AE")));
+  EXPECT_EQ(refused("DESFireSelectRoot", {Variant("2")}, 0x90010F04),
+            std::pair("DESFireSelectApplication:" + transmit + "DesfireAuthenticate",
+                      std::string("91AE")));
+  EXPECT_EQ(refused("DESFireSelectApplication", {Variant("ABCDEF"), none, zero}, 0x90010F04),
+            std::pair(transmit + "DESFireSelectApplication", std::string("91A0")));
+  EXPECT_EQ(refused("DESFireSelectApplication", {root, Variant(int32_t{13}), zero}, 0x90010F04),
+            std::pair(transmit + "DESFireAuthenticate", std::string("9140")));
+
+  // With a session at the card level: a parameter error sets nothing but its own fields.
+  ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
+  const Variant app("010203"), settings(int32_t{15}), one(int32_t{1});
   const struct {
-    const char* name;
-    std::function<sceReturnCode()> call;
+    const char* member;
+    automation::Arguments args;
     uint32_t number;
-    const char* comFunction;
-    const char* rdrCommand;  // nullptr: not checked
-    const char* rdrRetCode;
   } rows[] = {
-      {"no session", [&] { return encoder_.DESFireGetKeySettings(number, number); }, 0x90010E11,
-       "DESFireGetKeySettings", nullptr, nullptr},
-      {"no session", [&] { return encoder_.DESFireFormat(); }, 0x90010E12, "DESFireFormat", nullptr,
-       nullptr},
-      {"5 digits", select("12345", 0, kZeroKey), 0x90010E20, "DESFireSelectApplication", nullptr,
-       nullptr},
-      {"not hex", select("1234G5", 0, kZeroKey), 0x90010E20, "DESFireSelectApplication", nullptr,
-       nullptr},
-      {"key 14", select("000000", 14, kZeroKey), 0x90010E31, "DESFireSelectApplication", nullptr,
-       nullptr},
-      {"key -1", select("000000", -1, kZeroKey), 0x90010E31, "DESFireSelectApplication", nullptr,
-       nullptr},
-      {"key text", select("000000", 0, "00X0"), 0x90010E33, "DESFireSelectApplication", nullptr,
-       nullptr},
-      {"24 digits", select("000000", 0, std::string(24, '0')), 0x90010E32,
-       "DESFireSelectApplication", nullptr, nullptr},
-      {"wrong key", select("000000", 0, kTripleKey), 0x90010F04, "DESFireSelectApplication",
-       "EncoderCommand:SCardTransmit:DesfireAuthenticate", "91AE"},
-      {"through root", [&] { return encoder_.DESFireSelectRoot("2"); }, 0x90010F04,
-       "DESFireSelectRoot",
-       "DESFireSelectApplication:EncoderCommand:SCardTransmit:"
-       "DesfireAuthenticate",
-       "91AE"},
-      {"unknown app", select("ABCDEF", 0, kZeroKey), 0x90010F04, "DESFireSelectApplication",
-       "EncoderCommand:SCardTransmit:DESFireSelectApplication", "91A0"},
-      {"key 13", select("000000", 13, kZeroKey), 0x90010F04, "DESFireSelectApplication",
-       "EncoderCommand:SCardTransmit:DESFireAuthenticate", "9140"},
+      {"DESFireCreateApplication", {root, settings, one}, 0x90010E20},
+      {"DESFireDeleteApplication", {Variant("00 00 00")}, 0x90010E20},
+      {"DESFireCreateApplication", {app, Variant(int32_t{256}), one}, 0x90010E40},
+      {"DESFireCreateApplication", {app, settings, Variant(int32_t{15})}, 0x90010E40},
+      {"DESFireCreateApplication", {app, settings, none}, 0x90010E40},
+      {"DESFireChangeKey", {one, zero, zero}, 0x90010E31},
+      {"DESFireGetKeyVersion", {one, none}, 0x90010E31},
+      {"DESFireChangeKey", {none, Variant("00"), zero}, 0x90010E32},
+      {"DESFireChangeKey", {none, zero, Variant(std::string(24, '0'))}, 0x90010E32},
+      {"DESFireChangeKeySettings", {Variant(int32_t{256})}, 0x90010E40},
+      {"DESFireGetVersion", {Variant(int32_t{-3}), none}, 0x90010E40},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(row.call(), sceError);
-    EXPECT_EQ(static_cast<uint32_t>(Error().Number), row.number);
-    EXPECT_EQ(Error().ComFunction, row.comFunction);
-    EXPECT_EQ(Error().RdrCommand, row.rdrCommand ? row.rdrCommand : Error().RdrCommand);
-    EXPECT_EQ(Error().RdrRetCode, row.rdrRetCode ? row.rdrRetCode : Error().RdrRetCode);
-  }
-
-  // With a session at the card level.
-  ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
-  const struct {
-    std::function<sceReturnCode()> call;
-    uint32_t number;
-    const char* comFunction;
-  } guarded[] = {
-      {[&] { return encoder_.DESFireCreateApplication("000000", dfkApplDefault, 1); }, 0x90010E20,
-       "DESFireCreateApplication"},
-      {[&] { return encoder_.DESFireDeleteApplication("00 00 00"); }, 0x90010E20,
-       "DESFireDeleteApplication"},
-      {[&] {
-         return encoder_.DESFireCreateApplication("010203", static_cast<DesfireKeySettings>(256),
-                                                  1);
-       },
-       0x90010E40, "DESFireCreateApplication"},
-      {[&] { return encoder_.DESFireCreateApplication("010203", dfkApplDefault, 15); }, 0x90010E40,
-       "DESFireCreateApplication"},
-      {[&] { return encoder_.DESFireCreateApplication("010203", dfkApplDefault, 0); }, 0x90010E40,
-       "DESFireCreateApplication"},
-      {[&] { return encoder_.DESFireChangeKey(1, kZeroKey, kZeroKey); }, 0x90010E31,
-       "DESFireChangeKey"},
-      {[&] { return encoder_.DESFireGetKeyVersion(1, number); }, 0x90010E31,
-       "DESFireGetKeyVersion"},
-      {[&] { return encoder_.DESFireChangeKey(0, "00", kZeroKey); }, 0x90010E32,
-       "DESFireChangeKey"},
-      {[&] { return encoder_.DESFireChangeKey(0, kZeroKey, std::string(24, '0')); }, 0x90010E32,
-       "DESFireChangeKey"},
-      {[&] { return encoder_.DESFireChangeKeySettings(static_cast<DesfireKeySettings>(256)); },
-       0x90010E40, "DESFireChangeKeySettings"},
-      {[&] {
-         return encoder_.DESFireGetVersion(static_cast<DesfireVersionBytes>(-3), information);
-       },
-       0x90010E40, "DESFireGetVersion"},
-  };
-  for (const auto& row : guarded) {
     SetError(StateOf(encoder_), {.rdrCommand = "kept", .rdrRetCode = "kept"});
-    EXPECT_EQ(row.call(), sceError);
-    EXPECT_EQ(static_cast<uint32_t>(Error().Number), row.number) << row.comFunction;
-    EXPECT_EQ(Error().ComFunction, row.comFunction);
-    EXPECT_EQ(Error().RdrRetCode, "kept");  // a parameter error sets nothing else
+    EXPECT_EQ(refused(row.member, row.args, row.number),
+              std::pair(std::string("kept"), std::string("kept")));
   }
   EXPECT_EQ(encoder_.DESFireCreateApplication("010203", static_cast<DesfireKeySettings>(255), 14),
             scesuccess);
@@ -298,16 +260,12 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
 
   // Answers the exchange accepts but the step does not, and the card's refusals.
   ForceStatusWords(0x9100, 2);  // the selection's answer, then the challenge's
-  EXPECT_EQ(encoder_.DESFireSelectApplication("010203", 0, kZeroKey), sceError);
-  EXPECT_EQ(
-      std::tuple(static_cast<uint32_t>(Error().Number), Error().RdrCommand, Error().RdrRetCode),
-      std::tuple(0x90010E21u, std::string("DesfireAuthenticate2"), std::string("9100")));
+  EXPECT_EQ(refused("DESFireSelectApplication", {app, none, zero}, 0x90010E21),
+            std::pair(std::string("DesfireAuthenticate2"), std::string("9100")));
   for (const uint16_t refusal : {0x919E, 0x91CA, 0x91AE}) {
     ForceStatusWords(refusal);
-    EXPECT_EQ(encoder_.DESFireGetApplications(text), sceError);
-    EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E03u);
-    EXPECT_EQ(Error().ComFunction, "DESFireGetApplications");
-    EXPECT_EQ(Error().RdrRetCode, fmt::format("{:04X}", refusal));
+    EXPECT_EQ(refused("DESFireGetApplications", {Variant("")}, 0x90010E03).second,
+              fmt::format("{:04X}", refusal));
   }
 }
 
