@@ -81,23 +81,16 @@ TEST(HexText, TextToHexHonoursRangeAndSpacing) {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 TEST(NumericValue, ReadsTheNumberAtTheStartOnly) {
+  // No number at the start.
+  for (const char* text :
+       {"", "  ", "True", "- 7", "+-1", ".", "e5", "0x10", "& H1", "&H", "&HG1"}) {
+    EXPECT_EQ(NumericValue(text), 0) << '"' << text << '"';
+  }
   const std::string zeros(400, '0');
   const struct {
     std::string text;
     double value;
-  } cases[] = {// No number at the start.
-               {"", 0},
-               {"  ", 0},
-               {"True", 0},
-               {"- 7", 0},
-               {"+-1", 0},
-               {".", 0},
-               {"e5", 0},
-               {"0x10", 0},
-               {"& H1", 0},
-               {"&H", 0},
-               {"&HG1", 0},
-               // Decimal, with the reading stopping at the first character that does not fit.
+  } cases[] = {// Decimal, with the reading stopping at the first character that does not fit.
                {"  12abc", 12},
                {"\t3", 3},
                {"-7", -7},
