@@ -1,10 +1,13 @@
-"""The component through the real pcscd, driven by `tarsin-rf run --json` (so it also checks the
-shell host's output): open, identify a 1K card from its ATR through the registry's card-type
-table, a pass-through command, the reader's description, then read, write and re-key a MIFARE
-Classic sector. `tarsin-rf encode` encodes a blank card and fails without one, and the cards'
-saved memory shows what was written."""
+"""The readers and the component through the real pcscd. pcsc_scan, an independent client, lists
+the virtual readers and names their cards from the ATRs. `tarsin-rf run --json` (so the shell
+host's output is checked too) opens, identifies a 1K card from its ATR through the registry's
+card-type table, sends a pass-through command, describes the reader, then reads, writes and re-keys
+a MIFARE Classic sector. `tarsin-rf encode` encodes a blank card and fails without one, and the
+cards' saved memory shows what was written."""
 import json
 import os
+import re
+import subprocess
 import sys
 
 import e2e_support
@@ -13,7 +16,14 @@ from e2e_support import pcscd_name
 READER = "Tarsin Virtual Reader 0"
 ENCODED = "Tarsin Virtual Reader 1"
 EMPTY = "Tarsin Virtual Reader 2"
+ULTRALIGHT = "Tarsin Virtual Reader 3"
 ATR_1K = "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A"
+# What pcsc_scan reports for each card.
+SCANNED = {
+    READER: (ATR_1K, "MIFARE Classic 1K"),
+    ENCODED: ("3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 02 00 00 00 00 69", "MIFARE Classic 4K"),
+    ULTRALIGHT: ("3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 03 00 00 00 00 68", "MIFARE Ultralight"),
+}
 TRANSPORT = "FFFFFFFFFFFF"
 KEY_A = "A0A1A2A3A4A5"
 KEY_B = "B0B1B2B3B4B5"
@@ -57,15 +67,31 @@ def encode(reader):
                                  f"device={pcscd_name(reader)};protocol=2;open_mode=2").returncode
 
 
+def scan():
+    out = subprocess.run(["pcsc_scan", "-t", "2"], capture_output=True, text=True, timeout=30).stdout
+    out = re.sub(r"\x1b\[[0-9;]*m", "", out)  # drop the colours
+    # One section per reader: " Reader N: <name>", then its ATR and the names found for it.
+    sections = re.split(r"\n Reader \d+: ", out)
+    failures = []
+    for name, (atr, card) in SCANNED.items():
+        section = next((s for s in sections if s.startswith(pcscd_name(name))), "")
+        if "ATR: " + atr not in section or card not in section:
+            failures.append(f"pcsc_scan does not report {atr} ({card}) for {name}: {section!r}")
+    return failures
+
+
 def inside():
-    """Under pcscd: the script, then the main job on a blank card and on a reader without one."""
+    """Under pcscd: pcsc_scan, the script, then the main job on a blank card and on a reader
+    without one."""
+    failures = scan()
     home = e2e_support.new_home()
     e2e_support.tarsin_rf("reg", "import", os.environ["TARSIN_RF_CARD_TYPES"],
                           home=home).check_returncode()
     run = e2e_support.tarsin_rf("run", "--json", "-", home=home,
                                 script="\n".join(line for line, _ in CALLS))
     calls = [json.loads(line) for line in run.stdout.splitlines()]
-    failures = [] if len(calls) == len(CALLS) else [f"{len(calls)} calls: {run.stderr}"]
+    if len(calls) != len(CALLS):
+        failures.append(f"{len(calls)} calls: {run.stderr}")
     for call, (line, expected) in zip(calls, CALLS):
         for field, value in expected.items():
             got = call.get(field)
@@ -111,5 +137,6 @@ if __name__ == "__main__":
         e2e_support.reader(ENCODED, {"type": "mifare-classic-4k", "uid": "0A0B0C0D"}),
         dict(e2e_support.reader(EMPTY, {"type": "mifare-classic-1k", "uid": "01020304"}),
              cardPresent=False),
+        e2e_support.reader(ULTRALIGHT, {"type": "mifare-ultralight", "uid": "04112233445566"}),
     ])
     sys.exit(e2e_support.under_pcscd(readers, "inside") or card_memory(readers))
