@@ -71,6 +71,14 @@ def pcscd_name(name):
     return name + " 00 00"
 
 
+def connect(test, name):
+    """A connection to the reader `name` for the unittest case `test`, closed after it."""
+    card = Card(pcscd_name(name))
+    test.assertEqual(card.result, scard.SCARD_S_SUCCESS, scard.SCardGetErrorMessage(card.result))
+    test.addCleanup(card.close)
+    return card
+
+
 class Card:
     """One connection through pcscd, with hex in and out."""
 

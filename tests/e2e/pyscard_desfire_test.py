@@ -5,10 +5,7 @@ import os
 import unittest
 import warnings
 
-from smartcard import scard
-
 import e2e_support
-from e2e_support import Card, pcscd_name
 
 with warnings.catch_warnings():
     warnings.simplefilter("ignore")
@@ -150,9 +147,7 @@ class Host:
 
 class DesfireSession(unittest.TestCase):
     def setUp(self):
-        self.card = Card(pcscd_name(READER))
-        self.assertEqual(self.card.result, scard.SCARD_S_SUCCESS)
-        self.addCleanup(self.card.close)
+        self.card = e2e_support.connect(self, READER)
         self.host = Host(self.card)
 
     def expect(self, instruction, data, sw=OK):

@@ -8,7 +8,7 @@ import unittest
 from smartcard import scard
 
 import e2e_support
-from e2e_support import Card, pcscd_name
+from e2e_support import Card, connect, pcscd_name
 
 CLASSIC = "Tarsin Virtual Reader 0"
 ULTRALIGHT = "Tarsin Virtual Reader 1"
@@ -33,14 +33,8 @@ def edit_reader(path, name, change):
 
 
 class Session(unittest.TestCase):
-    def connect(self, name):
-        card = Card(pcscd_name(name))
-        self.assertEqual(card.result, scard.SCARD_S_SUCCESS, scard.SCardGetErrorMessage(card.result))
-        self.addCleanup(card.close)
-        return card
-
     def test_classic_read_write(self):
-        card = self.connect(CLASSIC)
+        card = connect(self, CLASSIC)
         self.assertEqual(card.send("FFB0000410"), "6982")  # not authenticated
         self.assertEqual(card.send("FF82200006" + TRANSPORT), "9000")
         self.assertEqual(card.send("FF860000050100046000"), "9000")
@@ -48,7 +42,7 @@ class Session(unittest.TestCase):
         self.assertEqual(card.send("FFB0000410"), DATA + "9000")
 
     def test_access_bits_lock_out(self):
-        card = self.connect(CLASSIC)
+        card = connect(self, CLASSIC)
         card.send("FF82200006" + TRANSPORT)
         self.assertEqual(card.send("FF8600000501000B6000"), "9000")
         # Sector 2: data blocks read-only (010), trailer writable with key B only (011).
@@ -62,13 +56,13 @@ class Session(unittest.TestCase):
         self.assertEqual(card.send("FFD6000B10" + TRANSPORT + "FF078069" + TRANSPORT), "6982")
 
     def test_ultralight_compatibility_write(self):
-        card = self.connect(ULTRALIGHT)
+        card = connect(self, ULTRALIGHT)
         self.assertEqual(card.send("FFCA000000"), "041122334455669000")
         self.assertEqual(card.send("FFD6000510" + DATA), "9000")
         self.assertEqual(card.send("FFB0000410"), "00000000" "00112233" + "00" * 8 + "9000")
 
     def test_reader_attributes(self):
-        card = self.connect(CLASSIC)
+        card = connect(self, CLASSIC)
         self.assertEqual(card.attribute(scard.SCARD_ATTR_VENDOR_NAME), b"Tarsin\0")
         self.assertEqual(card.attribute(scard.SCARD_ATTR_VENDOR_IFD_TYPE), b"Virtual contactless reader\0")
         self.assertEqual(card.attribute(scard.SCARD_ATTR_VENDOR_IFD_VERSION), bytes([3, 0, 2, 1]))
@@ -76,7 +70,7 @@ class Session(unittest.TestCase):
 
     def test_injected_faults(self):
         path = __import__("os").environ["TARSIN_RF_VIRTUAL_READERS"]
-        card = self.connect(FAULTY)
+        card = connect(self, FAULTY)
         edit_reader(path, FAULTY, lambda e: e.update(faults={"statusWords": ["6A82"]}))
         self.assertEqual(card.send("FFCA000000"), "6A82")
         self.assertEqual(card.send("FFCA000000"), "0A0B0C0D9000")
@@ -91,8 +85,7 @@ class Session(unittest.TestCase):
 
 class SecondSession(unittest.TestCase):
     def test_memory_written_by_the_first_pcscd(self):
-        card = Card(pcscd_name(CLASSIC))
-        self.addCleanup(card.close)
+        card = connect(self, CLASSIC)
         card.send("FF82200006" + TRANSPORT)
         self.assertEqual(card.send("FF860000050100046000"), "9000")
         self.assertEqual(card.send("FFB0000410"), DATA + "9000")

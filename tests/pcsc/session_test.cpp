@@ -314,20 +314,22 @@ class Exchange : public testing::VirtualReaderTest {
         testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
     Open(encoder_);
   }
+  // One command through the exchange, its answer in response_ and statusCode_.
+  sceReturnCode Command(int32_t command, const Variant& params = {}, int32_t followMore = 1) {
+    return EncoderCommand(StateOf(encoder_), command, params, response_, statusCode_, followMore);
+  }
   Encoder encoder_;
+  std::string response_, statusCode_;
 };
 
 TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
-  std::string response, statusCode;
   const size_t start = LogSize();
-  ASSERT_EQ(
-      EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode),
-      scesuccess);
+  ASSERT_EQ(Command(ec_DesfireGetVersion), scesuccess);
   // Hardware and software versions (7 bytes each), then UID, batch and date (14 bytes): the
   // continuation frames add no entry line of their own.
-  EXPECT_EQ(statusCode, "9100");
-  EXPECT_EQ(response.size(), 2u * 28);
-  EXPECT_EQ(response.substr(2 * 14, 14), "04112233445566");
+  EXPECT_EQ(statusCode_, "9100");
+  EXPECT_EQ(response_.size(), 2u * 28);
+  EXPECT_EQ(response_.substr(2 * 14, 14), "04112233445566");
   const std::string card = std::to_string(StateOf(encoder_).hCard);
   const auto frame = [&](const std::string& sent, const std::string& data,
                          const std::string& status, const std::string& text) {
@@ -342,53 +344,43 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
   };
   const std::string more = StatusWordText("91AF"), done = StatusWordText("9100");
   std::vector<std::string> expected{"T   --> EncoderCommand(DesfireGetVersion)"};
-  for (const auto& part : {frame("9060000000", response.substr(0, 14), "91AF", more),
-                           frame("90AF000000", response.substr(14, 14), "91AF", more),
-                           frame("90AF000000", response.substr(28), "9100", done)}) {
+  for (const auto& part : {frame("9060000000", response_.substr(0, 14), "91AF", more),
+                           frame("90AF000000", response_.substr(14, 14), "91AF", more),
+                           frame("90AF000000", response_.substr(28), "9100", done)}) {
     expected.insert(expected.end(), part.begin(), part.end());
   }
   expected.push_back("T   <-- EncoderCommand returns: Success");
   EXPECT_EQ(LogLines(start), expected);
 
   // Without automatic continuation the first frame alone comes back, and that is a success.
-  ASSERT_EQ(
-      EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode, 0),
-      scesuccess);
-  EXPECT_EQ(statusCode, "91AF");
-  EXPECT_EQ(response.size(), 2u * 7);
+  ASSERT_EQ(Command(ec_DesfireGetVersion, {}, 0), scesuccess);
+  EXPECT_EQ(statusCode_, "91AF");
+  EXPECT_EQ(response_.size(), 2u * 7);
 }
 
 TEST_F(Exchange, AFailedContinuationDropsTheEarlierFrames) {
-  std::string response, statusCode;
-  ASSERT_EQ(
-      EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode, 0),
-      scesuccess);
+  ASSERT_EQ(Command(ec_DesfireGetVersion, {}, 0), scesuccess);
   // The card is mid-answer; a refused next frame fails the whole answer.
   ForceStatusWords(0x91CA);
-  ASSERT_EQ(EncoderCommand(StateOf(encoder_), ec_ContinueResponse, Variant(), response, statusCode),
-            sceError);
-  EXPECT_EQ(response, "");
-  EXPECT_EQ(statusCode, "91CA");
+  ASSERT_EQ(Command(ec_ContinueResponse), sceError);
+  EXPECT_EQ(response_, "");
+  EXPECT_EQ(statusCode_, "91CA");
   EXPECT_EQ(encoder_.LastError()->RdrCommand, "SCardTransmit:MoreResponse");
 }
 
 TEST_F(Exchange, CommandsThatCannotBeSentAsHexAreRefused) {
-  std::string response, statusCode;
   const size_t start = LogSize();
   // 256 does not fit the key-settings byte: the placeholder stays and nothing goes out.
-  EXPECT_EQ(EncoderCommand(StateOf(encoder_), ec_DesfireCreateApplication,
-                           Variant(Variant::Array{"010203", int32_t{256}, int32_t{1}}), response,
-                           statusCode),
-            sceError);
+  EXPECT_EQ(
+      Command(ec_DesfireCreateApplication, Variant::Array{"010203", int32_t{256}, int32_t{1}}),
+      sceError);
   EXPECT_TRUE(SentFrames(start).empty());
-  EXPECT_EQ(statusCode, "FFFF");
+  EXPECT_EQ(statusCode_, "FFFF");
   EXPECT_EQ(encoder_.LastError()->RdrCommand, "SCardTransmit:DesfireCreateApplication");
   // The empty template of the first authentication step sends nothing and succeeds.
-  EXPECT_EQ(
-      EncoderCommand(StateOf(encoder_), ec_DesfireAuthenticate1,
-                     Variant(Variant::Array{"00", "000000", "", "", ""}), response, statusCode),
-      scesuccess);
-  EXPECT_EQ(statusCode, "FFFF");
+  EXPECT_EQ(Command(ec_DesfireAuthenticate1, Variant::Array{"00", "000000", "", "", ""}),
+            scesuccess);
+  EXPECT_EQ(statusCode_, "FFFF");
   EXPECT_TRUE(SentFrames(start).empty());
 }
 
