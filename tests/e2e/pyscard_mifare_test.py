@@ -1,6 +1,7 @@
 """pyscard through pcscd: the MIFARE commands of a part-3 reader behave as on real cards, the
 memory outlives pcscd, and the injected faults reach clients of the real resource manager."""
 import json
+import os
 import sys
 import time
 import unittest
@@ -22,12 +23,12 @@ DATA = "00112233445566778899AABBCCDDEEFF"
 TRANSPORT = "FFFFFFFFFFFF"
 
 
-def edit_reader(path, name, change):
+def update_faulty(**fields):
+    """Changes the faulty reader's entry in the readers file, which the driver reads anew."""
+    path = os.environ["TARSIN_RF_VIRTUAL_READERS"]
     with open(path) as f:
         contents = json.load(f)
-    for entry in contents["readers"]:
-        if entry["name"] == name:
-            change(entry)
+    contents["readers"][2].update(fields)
     with open(path, "w") as f:
         json.dump(contents, f)
 
@@ -69,14 +70,13 @@ class Session(unittest.TestCase):
         self.assertEqual(card.attribute(scard.SCARD_ATTR_VENDOR_IFD_SERIAL_NO), b"E2E-0\0")
 
     def test_injected_faults(self):
-        path = __import__("os").environ["TARSIN_RF_VIRTUAL_READERS"]
         card = connect(self, FAULTY)
-        edit_reader(path, FAULTY, lambda e: e.update(faults={"statusWords": ["6A82"]}))
+        update_faulty(faults={"statusWords": ["6A82"]})
         self.assertEqual(card.send("FFCA000000"), "6A82")
         self.assertEqual(card.send("FFCA000000"), "0A0B0C0D9000")
-        edit_reader(path, FAULTY, lambda e: e.update(faults={"transmitResults": [0x80100013]}))
+        update_faulty(faults={"transmitResults": [0x80100013]})
         self.assertTrue(card.send("FFCA000000").startswith("ERR:"))
-        edit_reader(path, FAULTY, lambda e: e.update(cardPresent=False))
+        update_faulty(cardPresent=False)
         time.sleep(1.5)  # pcscd polls the card presence
         self.assertEqual(card.send("FFCA000000"), "ERR:80100069")
         other = Card(pcscd_name(FAULTY))

@@ -35,10 +35,13 @@ class Mifare : public testing::VirtualReaderTest {
     Open(encoder_);
   }
 
-  // Reopens on a card of another kind.
-  void UseCard(const nlohmann::json& card) {
+  // Reopens on a card of another kind, in a reader with the `settings` given.
+  void UseCard(const nlohmann::json& card,
+               const nlohmann::json& settings = nlohmann::json::object()) {
     encoder_.CloseEncoder();
-    readers_.WriteReaders({testing::Reader(testing::kReader, card)});
+    nlohmann::json reader = testing::Reader(testing::kReader, card);
+    reader.update(settings);
+    readers_.WriteReaders({reader});
     Open(encoder_);
   }
 
@@ -509,12 +512,8 @@ TEST_F(Mifare, LateBoundBXGivenOrNot) {
 // one page. The reader lets the key-less card through the authentication step (a refusal there
 // fails the operation as a wrong key does).
 TEST_F(Mifare, UltralightReadsFourPagesAndWritesOne) {
-  encoder_.CloseEncoder();
-  nlohmann::json reader =
-      testing::Reader(testing::kReader, {{"type", "mifare-ultralight"}, {"uid", "04112233445566"}});
-  reader["authenticateKeylessCards"] = true;
-  readers_.WriteReaders({reader});
-  Open(encoder_);
+  UseCard({{"type", "mifare-ultralight"}, {"uid", "04112233445566"}},
+          {{"authenticateKeylessCards", true}});
   const auto page = [this](int n) { return readers_.Read()["readers"][0]["card"]["pages"][n]; };
   EXPECT_EQ(encoder_.CardType(), sceMifareUltralight);
   EXPECT_EQ(encoder_.SerialNumberLength(), 7);

@@ -150,9 +150,8 @@ TEST_F(CardIdentification, AReadOnlyHiveStillIdentifiesAndDropsTheRecordSilently
 }
 
 TEST_F(CardIdentification, TheExampleTableKnowsTheSupportedCards) {
-  std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "../../examples/card-types.reg",
-                   std::ios::binary);
-  const std::string content((std::istreambuf_iterator<char>(in)), {});
+  const std::string content = testing::FileContent(std::filesystem::path(__FILE__).parent_path() /
+                                                   "../../examples/card-types.reg");
   ASSERT_EQ(registry::ImportRegFile(registry::ParseRegFile(content)).status, 0u);
   const std::pair<const char*, std::pair<int32_t, int32_t>> cards[] = {
       {k1KAtr, {sceMifare1K, 4}},

@@ -245,10 +245,8 @@ TEST_F(Provider, InjectedFaults) {
 }
 
 TEST_F(Provider, StatusChangeSeesCardsComeAndGo) {
-  SCARD_READERSTATE states[3] = {};
-  states[0].szReader = kReader;
-  states[1].szReader = kEmpty;
-  states[2].szReader = "No such reader";
+  SCARD_READERSTATE states[3] = {
+      {.szReader = kReader}, {.szReader = kEmpty}, {.szReader = "No such reader"}};
   ASSERT_EQ(SCardGetStatusChange(context_, 0, states, 3), SCARD_S_SUCCESS);
   EXPECT_TRUE(states[0].dwEventState & SCARD_STATE_PRESENT);
   EXPECT_EQ(states[0].cbAtr, 20u);

@@ -20,10 +20,8 @@ inline constexpr const char* kReader = "Tarsin Virtual Reader 0";
 class VirtualReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::ifstream in(TARSIN_TEST_CARD_TYPES);
-    std::stringstream text;
-    text << in.rdbuf();
-    const auto outcome = registry::ImportRegFile(registry::ParseRegFile(text.str()));
+    const auto outcome =
+        registry::ImportRegFile(registry::ParseRegFile(FileContent(TARSIN_TEST_CARD_TYPES)));
     ASSERT_EQ(outcome.status, 0) << outcome.keyName;
     readers_.WriteReaders({Reader(kReader, Classic1K())});
   }
