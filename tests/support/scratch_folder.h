@@ -143,10 +143,7 @@ class ReadersFile {
   void WriteReaders(const std::vector<nlohmann::json>& readers) const {
     Write({{"readers", readers}});
   }
-  nlohmann::json Read() const {
-    std::ifstream in(path_);
-    return nlohmann::json::parse(in);
-  }
+  nlohmann::json Read() const { return nlohmann::json::parse(FileContent(path_)); }
 
  private:
   std::filesystem::path path_;

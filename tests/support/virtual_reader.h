@@ -5,9 +5,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "registry/reg_file.h"
 #include "registry/reg_file_io.h"
 #include "support/scratch_folder.h"
