@@ -76,8 +76,7 @@ TEST(Log, TwoEncodersKeepTheirOwnLevelsInOneFile) {
   second.WriteLog("--> B");
   first.WriteLog("<-- A");
   second.WriteLog("z");
-  const std::vector<std::string> lines = log.lines();
-  EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(before), lines.end()),
+  EXPECT_EQ(log.lines(before),
             (std::vector<std::string>{Line(0, "--> A"), Line(0, "x"), Line(1, "y"),
                                       Line(0, "--> B"), Line(0, "<-- A"), Line(1, "z")}));
 }
@@ -264,8 +263,7 @@ TEST(GetInformation, FourFieldsAndItsLogLines) {
       << info;
   EXPECT_EQ(encoder.LastError()->Number, 0);
   EXPECT_EQ(encoder.LastError()->ComFunction, "GetInformation");
-  const std::vector<std::string> lines = log.lines();
-  EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+  EXPECT_EQ(log.lines(log.lines().size() - 3),
             (std::vector<std::string>{Line(0, "--> GetInformation"),
                                       Line(1, "GetInformation returns: " + info),
                                       Line(0, "<-- GetInformation")}));

@@ -81,23 +81,16 @@ TEST(HexText, TextToHexHonoursRangeAndSpacing) {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 TEST(NumericValue, ReadsTheNumberAtTheStartOnly) {
+  // No number at the start.
+  for (const char* text :
+       {"", "  ", "True", "- 7", "+-1", ".", "e5", "0x10", "& H1", "&H", "&HG1"}) {
+    EXPECT_EQ(NumericValue(text), 0) << '"' << text << '"';
+  }
   const std::string zeros(400, '0');
   const struct {
     std::string text;
     double value;
-  } cases[] = {// No number at the start.
-               {"", 0},
-               {"  ", 0},
-               {"True", 0},
-               {"- 7", 0},
-               {"+-1", 0},
-               {".", 0},
-               {"e5", 0},
-               {"0x10", 0},
-               {"& H1", 0},
-               {"&H", 0},
-               {"&HG1", 0},
-               // Decimal, with the reading stopping at the first character that does not fit.
+  } cases[] = {// Decimal, with the reading stopping at the first character that does not fit.
                {"  12abc", 12},
                {"\t3", 3},
                {"-7", -7},
@@ -135,23 +128,15 @@ TEST(NumericValue, ReadsTheNumberAtTheStartOnly) {
 }
 
 TEST(RoundToInt32, HalvesToEvenAndNothingBeyond32Bits) {
-  const struct {
-    double value;
-    std::optional<int32_t> rounded;
-  } cases[] = {{2.5, 2},
-               {3.5, 4},
-               {-2.5, -2},
-               {-3.5, -4},
-               {0.5, 0},
-               {2.5001, 3},
-               {-2.6, -3},
-               {2147483647.4, 2147483647},
-               {2147483647.5, std::nullopt},
-               {-2147483648.5, -2147483648},
-               {-2147483649.0, std::nullopt},
-               {kInfinity, std::nullopt},
-               {std::numeric_limits<double>::quiet_NaN(), std::nullopt}};
-  for (const auto& c : cases) EXPECT_EQ(RoundToInt32(c.value), c.rounded) << c.value;
+  const std::pair<double, int32_t> rounded[] = {{2.5, 2}, {3.5, 4},    {-2.5, -2}, {-3.5, -4},
+                                                {0.5, 0}, {2.5001, 3}, {-2.6, -3}};
+  for (const auto& [value, expected] : rounded) EXPECT_EQ(RoundToInt32(value), expected) << value;
+  EXPECT_EQ(RoundToInt32(2147483647.4), 2147483647);
+  EXPECT_EQ(RoundToInt32(-2147483648.5), std::numeric_limits<int32_t>::min());
+  for (double beyond :
+       {2147483647.5, -2147483649.0, kInfinity, std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_EQ(RoundToInt32(beyond), std::nullopt) << beyond;
+  }
 }
 
 }  // namespace

@@ -105,12 +105,12 @@ TEST(DesFlags, ShortLastPieceIsPadded) {
 }
 
 TEST(DesKeys, KeyTextIsFittedToSixteenDigits) {
-  for (const auto& [given, used] : {
-           std::pair{"3457799BBCDFF1", "003457799BBCDFF1"},
-           std::pair{"AB133457799BBCDFF1", "133457799BBCDFF1"},
-           std::pair{"13 34 57 79 9b bc df f1", "133457799BBCDFF1"},
-           std::pair{"", "0000000000000000"},
-       }) {
+  const std::pair<const char*, const char*> keys[] = {
+      {"3457799BBCDFF1", "003457799BBCDFF1"},
+      {"AB133457799BBCDFF1", "133457799BBCDFF1"},
+      {"13 34 57 79 9b bc df f1", "133457799BBCDFF1"},
+      {"", "0000000000000000"}};
+  for (const auto& [given, used] : keys) {
     DES fitted, reference;
     fitted.Keys(2, given);
     reference.Keys(2, used);

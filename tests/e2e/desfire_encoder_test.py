@@ -2,10 +2,6 @@
 level selected, an application created with three keys, its keys and settings changed, each new
 key proved by authenticating with it, the application listed, deleted, and the card formatted."""
 import json
-import os
-import subprocess
-import sys
-import tempfile
 
 import e2e_support
 
@@ -34,13 +30,7 @@ CloseEncoder
 
 
 def inside():
-    folder = tempfile.mkdtemp(prefix="tarsin-e2e-desfire-")
-    os.makedirs(os.path.join(folder, "data", "Quillon", "Nemora"))
-    env = dict(os.environ, TARSIN_RF_REGISTRY_DIR=folder,
-               XDG_DATA_HOME=os.path.join(folder, "data"))
-    env.pop("TARSIN_RF_PCSC_LIBRARY", None)  # the real pcsc-lite, talking to pcscd
-    run = subprocess.run([os.environ["TARSIN_RF_CLI"], "run", "--json", "-"], input=SCRIPT,
-                         capture_output=True, text=True, env=env, timeout=120)
+    run = e2e_support.tarsin_rf("run", "--json", "-", script=SCRIPT)
     calls = [json.loads(line) for line in run.stdout.splitlines()]
     failures = [f"line {n}: {c['member']} {c.get('result')} {c.get('error')}"
                 for n, c in enumerate(calls, 2) if c.get("result") not in (None, "scesuccess")]
@@ -48,19 +38,14 @@ def inside():
     expected = {"DESFireGetApplications": {"Applications": "F10203"},
                 "DESFireGetKeyVersion": {"KeyVersion": 0x55},
                 "DESFireGetVersion": {"Information": 4096}}
-    for member, wanted in expected.items():
-        if outputs.get(member) != wanted:
-            failures.append(f"{member}: {outputs.get(member)!r}, expected {wanted!r}")
+    failures += [f"{member}: {outputs.get(member)!r}, expected {wanted!r}"
+                 for member, wanted in expected.items() if outputs.get(member) != wanted]
     if run.returncode != 0 or len(calls) != SCRIPT.strip().count("\n") + 1:
         failures.append(f"tarsin-rf run exited {run.returncode}: {run.stderr}")
-    for failure in failures:
-        print(failure)
+    print(*failures, sep="\n")
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
-    if sys.argv[1:] == ["inside"]:
-        sys.exit(inside())
-    readers = [e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k",
-                                           "uid": "04112233445566"})]
-    sys.exit(e2e_support.under_pcscd(e2e_support.readers_file(readers), "inside"))
+    e2e_support.main([e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k",
+                                                  "uid": "04112233445566"})], inside)

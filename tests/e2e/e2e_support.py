@@ -1,5 +1,5 @@
 """Shared by the end-to-end tests: a readers file of the test's own, a private pcscd around the
-checks (with-pcscd.sh), and small pyscard helpers."""
+checks (with-pcscd.sh), tarsin-rf on the real pcsc-lite, and small pyscard helpers."""
 import atexit
 import json
 import os
@@ -7,6 +7,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import unittest
 
 from smartcard import scard
 
@@ -35,9 +36,47 @@ def under_pcscd(path, phase):
                             os.path.abspath(sys.argv[0]), phase], env=env)
 
 
+def main(readers, inside):
+    """Runs `inside()` under a private pcscd serving `readers`, in this script run again."""
+    if sys.argv[1:] == ["inside"]:
+        sys.exit(inside())
+    sys.exit(under_pcscd(readers_file(readers), "inside"))
+
+
+def run_tests(case):
+    suite = unittest.defaultTestLoader.loadTestsFromTestCase(case)
+    return 0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1
+
+
+def new_home():
+    """A folder for tarsin-rf's log and registry."""
+    home = tempfile.mkdtemp(prefix="tarsin-e2e-home-")
+    atexit.register(shutil.rmtree, home, True)
+    os.makedirs(os.path.join(home, "Quillon/Nemora"))
+    return home
+
+
+def tarsin_rf(*args, script=None, home=None):
+    """tarsin-rf on the real libpcsclite (hence pcscd), its log and registry in `home`, else in
+    a folder of its own."""
+    home = home or new_home()
+    env = dict(os.environ, XDG_DATA_HOME=home, TARSIN_RF_REGISTRY_DIR=home)
+    env.pop("TARSIN_RF_PCSC_LIBRARY", None)
+    return subprocess.run([os.environ["TARSIN_RF_CLI"], *args], input=script, env=env,
+                          capture_output=True, text=True, timeout=120)
+
+
 def pcscd_name(name):
     """pcscd appends the reader and slot numbers to the configured name."""
     return name + " 00 00"
+
+
+def connect(test, name):
+    """A connection to the reader `name` for the unittest case `test`, closed after it."""
+    card = Card(pcscd_name(name))
+    test.assertEqual(card.result, scard.SCARD_S_SUCCESS, scard.SCardGetErrorMessage(card.result))
+    test.addCleanup(card.close)
+    return card
 
 
 class Card:

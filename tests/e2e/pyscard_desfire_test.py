@@ -2,14 +2,10 @@
 DESFire EV1 with the legacy protocol: across frames in both directions, MACed and enciphered
 files, and a table of commands with the answers a card gives."""
 import os
-import sys
 import unittest
 import warnings
 
-from smartcard import scard
-
 import e2e_support
-from e2e_support import Card, pcscd_name
 
 with warnings.catch_warnings():
     warnings.simplefilter("ignore")
@@ -151,9 +147,7 @@ class Host:
 
 class DesfireSession(unittest.TestCase):
     def setUp(self):
-        self.card = Card(pcscd_name(READER))
-        self.assertEqual(self.card.result, scard.SCARD_S_SUCCESS)
-        self.addCleanup(self.card.close)
+        self.card = e2e_support.connect(self, READER)
         self.host = Host(self.card)
 
     def expect(self, instruction, data, sw=OK):
@@ -226,12 +220,5 @@ class DesfireSession(unittest.TestCase):
         self.assertEqual(host.frame(0xBD, bytes([1]) + le(0, 3) + le(2, 3)), (b"\x11\x22", OK))
 
 
-def run_session():
-    suite = unittest.defaultTestLoader.loadTestsFromTestCase(DesfireSession)
-    return 0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1
-
-
 if __name__ == "__main__":
-    if sys.argv[1:] == ["session"]:
-        sys.exit(run_session())
-    sys.exit(e2e_support.under_pcscd(e2e_support.readers_file(READERS), "session"))
+    e2e_support.main(READERS, lambda: e2e_support.run_tests(DesfireSession))

@@ -40,14 +40,9 @@ with open(os.path.join(folder, "reader.conf.d", "tarsin-virtual"), "w") as conf:
         conf.write('FRIENDLYNAME "%s"\nLIBPATH %s\nCHANNELID %d\n\n' % (reader["name"], library, index))
 PY
 
-preload=${TARSIN_RF_PCSCD_PRELOAD:-}
-if [ -n "$preload" ]; then
-  # pcscd's own leaks are not ours to report.
-  LD_PRELOAD="$preload" ASAN_OPTIONS=detect_leaks=0 \
-    /usr/sbin/pcscd --foreground --config "$conf/reader.conf.d" >"$conf/pcscd.log" 2>&1 &
-else
+# An empty LD_PRELOAD loads nothing; pcscd's own leaks are not ours to report.
+LD_PRELOAD=${TARSIN_RF_PCSCD_PRELOAD:-} ASAN_OPTIONS=detect_leaks=0 \
   /usr/sbin/pcscd --foreground --config "$conf/reader.conf.d" >"$conf/pcscd.log" 2>&1 &
-fi
 pid=$!
 
 stop() {

@@ -1,5 +1,6 @@
 // Any bytes through the .reg reader. Checked: nothing but RegFileError escapes, and a file that
 // reads is written back in a form that reads to the same keys and values.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -30,21 +31,15 @@ bool CanRoundTrip(const RegFile& file) {
   return true;
 }
 
+// The same keys in the same order, each with the same values in the same order.
 bool Same(const RegFile& a, const RegFile& b) {
-  if (a.keys.size() != b.keys.size()) return false;
-  for (size_t k = 0; k < a.keys.size(); ++k) {
-    const RegFileKey& x = a.keys[k];
-    const RegFileKey& y = b.keys[k];
-    if (x.name != y.name || x.remove != y.remove || x.values.size() != y.values.size()) {
-      return false;
-    }
-    for (size_t v = 0; v < x.values.size(); ++v) {
-      if (x.values[v].name != y.values[v].name || x.values[v].value != y.values[v].value) {
-        return false;
-      }
-    }
-  }
-  return true;
+  const auto sameValue = [](const RegFileValue& x, const RegFileValue& y) {
+    return x.name == y.name && x.value == y.value;
+  };
+  return std::ranges::equal(a.keys, b.keys, [&](const RegFileKey& x, const RegFileKey& y) {
+    return x.name == y.name && x.remove == y.remove &&
+           std::ranges::equal(x.values, y.values, sameValue);
+  });
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -80,15 +80,11 @@ class CliRun : public testing::VirtualReaderTest {
     std::ofstream(path) << script;
     // --virtual must find the provider by itself.
     provider_.Set(std::nullopt);
-    const std::string command =
-        std::string(TARSIN_TEST_CLI) + " run " + flags + " '" + path.string() + "'";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    RunResult result{};
-    std::string output;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-    result.status = WEXITSTATUS(::pclose(pipe));
-    std::istringstream lines(output);
+    const auto output = log_.root() / "output.json";
+    const std::string command = std::string(TARSIN_TEST_CLI) + " run " + flags + " '" +
+                                path.string() + "' > '" + output.string() + "'";
+    RunResult result{WEXITSTATUS(std::system(command.c_str())), {}};
+    std::istringstream lines(testing::FileContent(output));
     for (std::string line; std::getline(lines, line);) {
       result.calls.push_back(nlohmann::json::parse(line));
     }

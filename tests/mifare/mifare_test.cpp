@@ -35,10 +35,13 @@ class Mifare : public testing::VirtualReaderTest {
     Open(encoder_);
   }
 
-  // Reopens on a card of another kind.
-  void UseCard(const nlohmann::json& card) {
+  // Reopens on a card of another kind, in a reader with the `settings` given.
+  void UseCard(const nlohmann::json& card,
+               const nlohmann::json& settings = nlohmann::json::object()) {
     encoder_.CloseEncoder();
-    readers_.WriteReaders({testing::Reader(testing::kReader, card)});
+    nlohmann::json reader = testing::Reader(testing::kReader, card);
+    reader.update(settings);
+    readers_.WriteReaders({reader});
     Open(encoder_);
   }
 
@@ -57,6 +60,16 @@ class Mifare : public testing::VirtualReaderTest {
               scesuccess)
         << encoder_.LastError()->Description;
     return r;
+  }
+
+  // MifareWriteSectorTrailer through the transport key A: new key A `keyA`, key B kKeyB, and the
+  // rights of the data blocks and of the trailer as numbers.
+  sceReturnCode WriteTrailer(int sector, const char* keyA, uint8_t keysUsed,
+                             std::array<int32_t, 3> data, int32_t trailer) {
+    return encoder_.MifareWriteSectorTrailer(
+        sector, kTransport, kUseKeyA, keyA, kKeyB, keysUsed,
+        static_cast<SCBS_SecurityLevelEnum>(data[0]), static_cast<SCBS_SecurityLevelEnum>(data[1]),
+        static_cast<SCBS_SecurityLevelEnum>(data[2]), static_cast<SCSS_SecurityLevelEnum>(trailer));
   }
 
   // The code C1C2C3 of block `i` of the trailer saved at `trailerBlock`.
@@ -150,9 +163,8 @@ TEST_F(Mifare, Sector32OfA4KIsReachedThroughADataBlock) {
   const std::string trailer = CardBlock(143);
   EXPECT_EQ(rights.keysUsed, 1) << "block 131 holds zeros, read as code 000";
   EXPECT_EQ(rights.conditions, scss_A_WriteKeys);
-  ASSERT_EQ(encoder_.MifareWriteSectorTrailer(32, kTransport, kUseKeyA, kKeyA, kKeyB, 2,
-                                              scbs_B_ReadWrite, scbs_B_ReadWrite, scbs_B_ReadWrite,
-                                              scss_B_WriteKeysConditions),
+  ASSERT_EQ(WriteTrailer(32, kKeyA, 2, {scbs_B_ReadWrite, scbs_B_ReadWrite, scbs_B_ReadWrite},
+                         scss_B_WriteKeysConditions),
             scesuccess);
   EXPECT_EQ(CardBlock(131).substr(0, 12), kKeyA) << "the keys went into a data block";
   EXPECT_EQ(CardBlock(143), trailer) << "the real trailer is unchanged";
@@ -204,7 +216,7 @@ Permissions Expected(int rights, uint8_t keysUsed) {
 TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
   struct Combination {
     uint8_t keysUsed;
-    int32_t security[3];
+    std::array<int32_t, 3> security;
     int32_t conditions;
   };
   // Together they use every data-block value and every trailer value that is valid with each
@@ -223,13 +235,7 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
   int sector = 1;
   for (const Combination& c : combinations) {
     SCOPED_TRACE(::testing::Message() << "sector " << sector);
-    ASSERT_EQ(
-        encoder_.MifareWriteSectorTrailer(sector, kTransport, kUseKeyA, kKeyA, kKeyB, c.keysUsed,
-                                          static_cast<SCBS_SecurityLevelEnum>(c.security[0]),
-                                          static_cast<SCBS_SecurityLevelEnum>(c.security[1]),
-                                          static_cast<SCBS_SecurityLevelEnum>(c.security[2]),
-                                          static_cast<SCSS_SecurityLevelEnum>(c.conditions)),
-        scesuccess)
+    ASSERT_EQ(WriteTrailer(sector, kKeyA, c.keysUsed, c.security, c.conditions), scesuccess)
         << encoder_.LastError()->Description;
     const Rights rights = ReadRights(sector);
     EXPECT_EQ(rights.keysUsed, c.keysUsed);
@@ -254,9 +260,8 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
 }
 
 TEST_F(Mifare, ReadOnlyBlockRefusesTheWriteOnTheCard) {
-  ASSERT_EQ(encoder_.MifareWriteSectorTrailer(2, kTransport, kUseKeyA, kKeyA, kKeyB, 1, scbs_A_Read,
-                                              scbs_A_ReadWrite, scbs_A_ReadWrite,
-                                              scss_A_WriteKeysConditions),
+  ASSERT_EQ(WriteTrailer(2, kKeyA, 1, {scbs_A_Read, scbs_A_ReadWrite, scbs_A_ReadWrite},
+                         scss_A_WriteKeysConditions),
             scesuccess);
   std::string data = Digits(8);
   EXPECT_EQ(encoder_.MifareWriteDataBloc(8, kKeyA, kUseKeyA, data), sceError);
@@ -299,9 +304,8 @@ TEST_F(Mifare, InvalidCombinationsWriteNothing) {
     EXPECT_EQ(CardBlock(7), before);
   }
   // The same value is valid when only key A is used.
-  EXPECT_EQ(encoder_.MifareWriteSectorTrailer(
-                1, kTransport, kUseKeyA, kKeyA, kKeyB, 1, static_cast<SCBS_SecurityLevelEnum>(3),
-                scbs_A_ReadWrite, scbs_A_ReadWrite, scss_A_WriteKeysConditions),
+  EXPECT_EQ(WriteTrailer(1, kKeyA, 1, {3, scbs_A_ReadWrite, scbs_A_ReadWrite},
+                         scss_A_WriteKeysConditions),
             scesuccess);
 }
 
@@ -464,29 +468,20 @@ TEST_F(Mifare, WriteBytesInBlocRangesAndFitting) {
 
 TEST_F(Mifare, SetAccessConditionAcceptsOnlyCodesOfTheTable) {
   encoder_.SetAccessCondition(8, "100");
-  for (auto [number, code] : {std::pair<int32_t, const char*>{0, "110"},
-                              {10, "110"},
-                              {8, "11"},
-                              {8, "1100"},
-                              {8, "120"},
-                              {8, ""}}) {
-    encoder_.MifareSetAccessCondition(number, code);
-  }
+  const std::pair<int32_t, const char*> ignored[] = {{0, "110"},  {10, "110"}, {8, "11"},
+                                                     {8, "1100"}, {8, "120"},  {8, ""}};
+  for (auto [number, code] : ignored) encoder_.MifareSetAccessCondition(number, code);
   ASSERT_EQ(encoder_.MifareWriteValueBloc(4, kTransport, kUseKeyA, 1), scesuccess);
-  ASSERT_EQ(
-      encoder_.MifareWriteSectorTrailer(1, kTransport, kUseKeyA, kTransport, kKeyB, 2,
-                                        static_cast<SCBS_SecurityLevelEnum>(13), scbs_B_ReadWrite,
-                                        scbs_B_ReadWrite, scss_B_WriteKeysConditions),
-      scesuccess);
+  ASSERT_EQ(WriteTrailer(1, kTransport, 2, {13, scbs_B_ReadWrite, scbs_B_ReadWrite},
+                         scss_B_WriteKeysConditions),
+            scesuccess);
   EXPECT_EQ(AccessCodeOfBlock(7, 0), "100") << "the override wins over the value-block default";
   // Kept across closing and reopening.
   encoder_.ReOpenEncoder();
   encoder_.MifareSetAccessCondition(9, "011");
-  ASSERT_EQ(
-      encoder_.MifareWriteSectorTrailer(2, kTransport, kUseKeyA, kTransport, kKeyB, 2,
-                                        static_cast<SCBS_SecurityLevelEnum>(9), scbs_B_ReadWrite,
-                                        scbs_B_ReadWrite, scss_B_WriteKeysConditions),
-      scesuccess);
+  ASSERT_EQ(WriteTrailer(2, kTransport, 2, {9, scbs_B_ReadWrite, scbs_B_ReadWrite},
+                         scss_B_WriteKeysConditions),
+            scesuccess);
   EXPECT_EQ(AccessCodeOfBlock(11, 0), "100");
 }
 
@@ -517,12 +512,8 @@ TEST_F(Mifare, LateBoundBXGivenOrNot) {
 // one page. The reader lets the key-less card through the authentication step (a refusal there
 // fails the operation as a wrong key does).
 TEST_F(Mifare, UltralightReadsFourPagesAndWritesOne) {
-  encoder_.CloseEncoder();
-  nlohmann::json reader =
-      testing::Reader(testing::kReader, {{"type", "mifare-ultralight"}, {"uid", "04112233445566"}});
-  reader["authenticateKeylessCards"] = true;
-  readers_.WriteReaders({reader});
-  Open(encoder_);
+  UseCard({{"type", "mifare-ultralight"}, {"uid", "04112233445566"}},
+          {{"authenticateKeylessCards", true}});
   const auto page = [this](int n) { return readers_.Read()["readers"][0]["card"]["pages"][n]; };
   EXPECT_EQ(encoder_.CardType(), sceMifareUltralight);
   EXPECT_EQ(encoder_.SerialNumberLength(), 7);

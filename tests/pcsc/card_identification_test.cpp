@@ -7,7 +7,6 @@
 #include <regex>
 #include <set>
 
-#include "registry/child_process.h"
 #include "registry/mregistry.h"
 #include "registry/reg_file_io.h"
 #include "registry/temporary_registry.h"
@@ -21,6 +20,7 @@ using registry::HKEY_LOCAL_MACHINE;
 using registry::SetRegistryValue;
 
 constexpr const char* k1KAtr = "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A";
+constexpr const char* k4KAtr = "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 02 00 00 00 00 69";
 
 class CardIdentification : public registry::TemporaryRegistry {
  protected:
@@ -67,11 +67,7 @@ TEST_F(CardIdentification, TableLookupTakesTheFirstMatchingEntry) {
   } cases[] = {
       {"Mifare1K", {"11;3B 8F 80 01;4"}, k1KAtr, 17, 4},
       {"LowerCasePattern", {"11;3b 8f 80 01;4"}, k1KAtr, 17, 4},
-      {"PatternInsideTheAtr",
-       {"12;03 06 03 00 02;7"},
-       "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 02 00 00 00 00 69",
-       18,
-       7},
+      {"PatternInsideTheAtr", {"12;03 06 03 00 02;7"}, k4KAtr, 18, 7},
       {"HexFields", {"31;3B 8F;0A"}, k1KAtr, 49, 10},
       {"EmptyPatternNeverMatches", {"31;;7"}, k1KAtr, 1, -1},
       {"TwoFieldsIgnored", {"11;3B 8F", "12;3B 8F;7"}, k1KAtr, 18, 7},
@@ -154,13 +150,12 @@ TEST_F(CardIdentification, AReadOnlyHiveStillIdentifiesAndDropsTheRecordSilently
 }
 
 TEST_F(CardIdentification, TheExampleTableKnowsTheSupportedCards) {
-  std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "../../examples/card-types.reg",
-                   std::ios::binary);
-  const std::string content((std::istreambuf_iterator<char>(in)), {});
+  const std::string content = testing::FileContent(std::filesystem::path(__FILE__).parent_path() /
+                                                   "../../examples/card-types.reg");
   ASSERT_EQ(registry::ImportRegFile(registry::ParseRegFile(content)).status, 0u);
   const std::pair<const char*, std::pair<int32_t, int32_t>> cards[] = {
       {k1KAtr, {sceMifare1K, 4}},
-      {"3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 02 00 00 00 00 69", {sceMifare4K, 4}},
+      {k4KAtr, {sceMifare4K, 4}},
       {"3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 03 00 00 00 00 68", {sceMifareUltralight, 7}},
       {"3B 81 80 01 80 80", {sceDESFire, 7}},
       {"3B 86 80 01 06 75 77 81 02 80 00", {sceDESFire, 7}},

@@ -19,13 +19,24 @@ using testing::kReader;
 constexpr const char* k1KAtr = "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A";
 
 struct ExpectedError {
-  uint32_t number;
-  const char* description;
-  std::optional<int32_t> lastDllError;  // not checked when it comes from the system
-  const char* comFunction;
-  const char* rdrCommand;
+  uint32_t number = 0;
+  const char* description = "";
+  std::optional<int32_t> lastDllError = 0;  // not checked when it comes from the system
+  const char* comFunction = "";
+  const char* rdrCommand = "";
   std::string rdrRetCode;
 };
+
+// A PC/SC failure of `command` in OpenEncoder: its result as LastDllError and as the text.
+ExpectedError OpenError(uint32_t number, const char* description, uint32_t result,
+                        const char* command) {
+  const auto dll = static_cast<int32_t>(result);
+  return {number, description, dll, "OpenEncoder", command, SCardErrorText(dll)};
+}
+// A library that cannot serve `command`: the system's error, no PC/SC result.
+ExpectedError LibraryError(uint32_t number, const char* description, const char* command) {
+  return {number, description, std::nullopt, "OpenEncoder", command, "0"};
+}
 
 void ExpectError(const CError& e, const ExpectedError& x) {
   EXPECT_EQ(static_cast<uint32_t>(e.Number), x.number);
@@ -129,9 +140,8 @@ TEST_F(Session, FailedFramesAreLoggedAndRecorded) {
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[lines.size() - 2], "T       Call failed");
   const CError& e = *encoder.LastError();
-  EXPECT_EQ(static_cast<uint32_t>(e.Number), 0x90010F04u);
-  EXPECT_EQ(e.ComFunction, "Escape");
-  EXPECT_EQ(e.RdrCommand, "EncoderCommand:SCardTransmit:Escape");
+  ExpectError(e, {0x90010F04, "Encoder command failed", std::nullopt, "Escape",
+                  "EncoderCommand:SCardTransmit:Escape", e.RdrRetCode});
   EXPECT_EQ(lines[lines.size() - 3], "T       Function returned: " + e.RdrRetCode);
 
   // A card that leaves in mid-command answers nothing: no status word, and no failure.
@@ -158,62 +168,25 @@ TEST_F(Session, OpenFailuresLeaveTheirTrace) {
     std::optional<std::string> library = std::nullopt, stubMode = std::nullopt;
   };
   const std::vector<Case> cases = {
-      {"no card",
-       [] { SetCardPresent(false); },
-       kReader,
-       scesuccess,
-       sceOpened,
-       {0x90010F06, "No card in encoder", static_cast<int32_t>(0x8010000C), "OpenEncoder",
-        "SCardConnect", SCardErrorText(static_cast<int32_t>(0x8010000C))}},
-      {"unknown reader",
-       [] {},
-       "No Such Reader",
-       sceError,
-       sceClosed,
-       {0x90010F03, "Cannot open encoder", static_cast<int32_t>(0x80100009), "OpenEncoder",
-        "SCardConnect", SCardErrorText(static_cast<int32_t>(0x80100009))}},
-      {"one sharing violation",
-       [] { FailNextConnects(1, 0x8010000B); },
-       kReader,
-       scesuccess,
-       sceReady,
-       {0, "", 0, "", "", ""},
-       2},
-      {"two sharing violations",
-       [] { FailNextConnects(2, 0x8010000B); },
-       kReader,
-       sceError,
-       sceClosed,
-       {0, "", 0, "", "", ""},
-       2},
-      {"missing library",
-       [] {},
-       kReader,
-       sceError,
-       sceClosed,
-       {53, "File not found: /nonexistent/libpcsclite.so.1", std::nullopt, "OpenEncoder",
-        "SCardEstablishContext", "0"},
-       1,
-       kMissing},
-      {"library without SCardConnect",
-       [] {},
-       kReader,
-       sceError,
-       sceClosed,
-       {453, "Can't find DLL entry point SCardConnect in " TARSIN_TEST_STUB_PCSC_NO_CONNECT,
-        std::nullopt, "OpenEncoder", "SCardConnect", "0"},
-       1,
-       TARSIN_TEST_STUB_PCSC_NO_CONNECT},
-      {"no resource manager",
-       [] {},
-       kReader,
-       sceError,
-       sceClosed,
-       {0x90010F02, "Cannot open encoder", static_cast<int32_t>(0x8010001D), "OpenEncoder",
-        "SCardEstablishContext", SCardErrorText(static_cast<int32_t>(0x8010001D))},
-       1,
-       TARSIN_TEST_STUB_PCSC,
-       "no-service"},
+      {"no card", [] { SetCardPresent(false); }, kReader, scesuccess, sceOpened,
+       OpenError(0x90010F06, "No card in encoder", 0x8010000C, "SCardConnect")},
+      {"unknown reader", [] {}, "No Such Reader", sceError, sceClosed,
+       OpenError(0x90010F03, "Cannot open encoder", 0x80100009, "SCardConnect")},
+      {"one sharing violation", [] { FailNextConnects(1, 0x8010000B); }, kReader, scesuccess,
+       sceReady, ExpectedError(), 2},
+      {"two sharing violations", [] { FailNextConnects(2, 0x8010000B); }, kReader, sceError,
+       sceClosed, ExpectedError(), 2},
+      {"missing library", [] {}, kReader, sceError, sceClosed,
+       LibraryError(53, "File not found: /nonexistent/libpcsclite.so.1", "SCardEstablishContext"),
+       1, kMissing},
+      {"library without SCardConnect", [] {}, kReader, sceError, sceClosed,
+       LibraryError(453,
+                    "Can't find DLL entry point SCardConnect in " TARSIN_TEST_STUB_PCSC_NO_CONNECT,
+                    "SCardConnect"),
+       1, TARSIN_TEST_STUB_PCSC_NO_CONNECT},
+      {"no resource manager", [] {}, kReader, sceError, sceClosed,
+       OpenError(0x90010F02, "Cannot open encoder", 0x8010001D, "SCardEstablishContext"), 1,
+       TARSIN_TEST_STUB_PCSC, "no-service"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -341,20 +314,22 @@ class Exchange : public testing::VirtualReaderTest {
         testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
     Open(encoder_);
   }
+  // One command through the exchange, its answer in response_ and statusCode_.
+  sceReturnCode Command(int32_t command, const Variant& params = {}, int32_t followMore = 1) {
+    return EncoderCommand(StateOf(encoder_), command, params, response_, statusCode_, followMore);
+  }
   Encoder encoder_;
+  std::string response_, statusCode_;
 };
 
 TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
-  std::string response, statusCode;
   const size_t start = LogSize();
-  ASSERT_EQ(
-      EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode),
-      scesuccess);
+  ASSERT_EQ(Command(ec_DesfireGetVersion), scesuccess);
   // Hardware and software versions (7 bytes each), then UID, batch and date (14 bytes): the
   // continuation frames add no entry line of their own.
-  EXPECT_EQ(statusCode, "9100");
-  EXPECT_EQ(response.size(), 2u * 28);
-  EXPECT_EQ(response.substr(2 * 14, 14), "04112233445566");
+  EXPECT_EQ(statusCode_, "9100");
+  EXPECT_EQ(response_.size(), 2u * 28);
+  EXPECT_EQ(response_.substr(2 * 14, 14), "04112233445566");
   const std::string card = std::to_string(StateOf(encoder_).hCard);
   const auto frame = [&](const std::string& sent, const std::string& data,
                          const std::string& status, const std::string& text) {
@@ -369,53 +344,43 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
   };
   const std::string more = StatusWordText("91AF"), done = StatusWordText("9100");
   std::vector<std::string> expected{"T   --> EncoderCommand(DesfireGetVersion)"};
-  for (const auto& part : {frame("9060000000", response.substr(0, 14), "91AF", more),
-                           frame("90AF000000", response.substr(14, 14), "91AF", more),
-                           frame("90AF000000", response.substr(28), "9100", done)}) {
+  for (const auto& part : {frame("9060000000", response_.substr(0, 14), "91AF", more),
+                           frame("90AF000000", response_.substr(14, 14), "91AF", more),
+                           frame("90AF000000", response_.substr(28), "9100", done)}) {
     expected.insert(expected.end(), part.begin(), part.end());
   }
   expected.push_back("T   <-- EncoderCommand returns: Success");
   EXPECT_EQ(LogLines(start), expected);
 
   // Without automatic continuation the first frame alone comes back, and that is a success.
-  ASSERT_EQ(
-      EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode, 0),
-      scesuccess);
-  EXPECT_EQ(statusCode, "91AF");
-  EXPECT_EQ(response.size(), 2u * 7);
+  ASSERT_EQ(Command(ec_DesfireGetVersion, {}, 0), scesuccess);
+  EXPECT_EQ(statusCode_, "91AF");
+  EXPECT_EQ(response_.size(), 2u * 7);
 }
 
 TEST_F(Exchange, AFailedContinuationDropsTheEarlierFrames) {
-  std::string response, statusCode;
-  ASSERT_EQ(
-      EncoderCommand(StateOf(encoder_), ec_DesfireGetVersion, Variant(), response, statusCode, 0),
-      scesuccess);
+  ASSERT_EQ(Command(ec_DesfireGetVersion, {}, 0), scesuccess);
   // The card is mid-answer; a refused next frame fails the whole answer.
   ForceStatusWords(0x91CA);
-  ASSERT_EQ(EncoderCommand(StateOf(encoder_), ec_ContinueResponse, Variant(), response, statusCode),
-            sceError);
-  EXPECT_EQ(response, "");
-  EXPECT_EQ(statusCode, "91CA");
+  ASSERT_EQ(Command(ec_ContinueResponse), sceError);
+  EXPECT_EQ(response_, "");
+  EXPECT_EQ(statusCode_, "91CA");
   EXPECT_EQ(encoder_.LastError()->RdrCommand, "SCardTransmit:MoreResponse");
 }
 
 TEST_F(Exchange, CommandsThatCannotBeSentAsHexAreRefused) {
-  std::string response, statusCode;
   const size_t start = LogSize();
   // 256 does not fit the key-settings byte: the placeholder stays and nothing goes out.
-  EXPECT_EQ(EncoderCommand(StateOf(encoder_), ec_DesfireCreateApplication,
-                           Variant(Variant::Array{"010203", int32_t{256}, int32_t{1}}), response,
-                           statusCode),
-            sceError);
+  EXPECT_EQ(
+      Command(ec_DesfireCreateApplication, Variant::Array{"010203", int32_t{256}, int32_t{1}}),
+      sceError);
   EXPECT_TRUE(SentFrames(start).empty());
-  EXPECT_EQ(statusCode, "FFFF");
+  EXPECT_EQ(statusCode_, "FFFF");
   EXPECT_EQ(encoder_.LastError()->RdrCommand, "SCardTransmit:DesfireCreateApplication");
   // The empty template of the first authentication step sends nothing and succeeds.
-  EXPECT_EQ(
-      EncoderCommand(StateOf(encoder_), ec_DesfireAuthenticate1,
-                     Variant(Variant::Array{"00", "000000", "", "", ""}), response, statusCode),
-      scesuccess);
-  EXPECT_EQ(statusCode, "FFFF");
+  EXPECT_EQ(Command(ec_DesfireAuthenticate1, Variant::Array{"00", "000000", "", "", ""}),
+            scesuccess);
+  EXPECT_EQ(statusCode_, "FFFF");
   EXPECT_TRUE(SentFrames(start).empty());
 }
 

@@ -1,7 +1,6 @@
 // The registry: values through the module's routines and the key API underneath, and .reg files.
 #include <filesystem>
 
-#include "registry/child_process.h"
 #include "registry/mregistry.h"
 #include "registry/reg_file.h"
 #include "registry/reg_file_io.h"
@@ -250,6 +249,10 @@ TEST(IsAnsiText, FollowsWindows1252) {
 }
 
 // The .reg files: import, export, parsing.
+RegFileOutcome Import(std::string_view text) {
+  return ImportRegFile(ParseRegFile(text));
+}
+
 std::string Export(std::string_view keyName) {
   RegFile file;
   EXPECT_EQ(ExportRegKey(*ParseKeyName(keyName), file).status, ERROR_SUCCESS);
@@ -280,7 +283,7 @@ constexpr std::string_view kEveryForm =
     "\r\n";
 
 TEST_F(Registry, ImportThenExportGivesTheSameFile) {
-  ASSERT_EQ(ImportRegFile(ParseRegFile(kEveryForm)).status, ERROR_SUCCESS);
+  ASSERT_EQ(Import(kEveryForm).status, ERROR_SUCCESS);
   EXPECT_EQ(Export("HKCU\\Software\\Round trip"), kEveryForm);
 
   ScopedKey key;
@@ -301,12 +304,12 @@ TEST_F(Registry, ReadsWhatWindowsWritesInUtf16AndTheOlderAnsiForm) {
   std::string utf16 = "\xFF\xFE";
   for (char16_t unit : unicode)
     utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-  ASSERT_EQ(ImportRegFile(ParseRegFile(utf16)).status, ERROR_SUCCESS);
+  ASSERT_EQ(Import(utf16).status, ERROR_SUCCESS);
 
   const std::string ansi =
       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]\r\n\"ansi\"=\"\xE9\"\r\n"
       "\"e2\"=hex(2):42,43,00\r\n";
-  ASSERT_EQ(ImportRegFile(ParseRegFile(ansi)).status, ERROR_SUCCESS);
+  ASSERT_EQ(Import(ansi).status, ERROR_SUCCESS);
 
   EXPECT_EQ(Export("HKLM\\Software\\W"),
             "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]\r\n"
@@ -315,19 +318,18 @@ TEST_F(Registry, ReadsWhatWindowsWritesInUtf16AndTheOlderAnsiForm) {
 }
 
 TEST_F(Registry, DeletionsContinuationsAndCommentsApply) {
-  ASSERT_EQ(ImportRegFile(ParseRegFile("Windows Registry Editor Version 5.00\n"
-                                       "[HKEY_CURRENT_USER\\Software\\D]\n"
-                                       "\"keep\"=\"1\"\n\"drop\"=\"2\"\n"
-                                       "[HKEY_CURRENT_USER\\Software\\D\\Gone]\n\"x\"=\"3\"\n"))
+  ASSERT_EQ(Import("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software\\D]\n"
+                   "\"keep\"=\"1\"\n\"drop\"=\"2\"\n"
+                   "[HKEY_CURRENT_USER\\Software\\D\\Gone]\n\"x\"=\"3\"\n")
                 .status,
             ERROR_SUCCESS);
-  ASSERT_EQ(ImportRegFile(ParseRegFile("Windows Registry Editor Version 5.00\n"
-                                       "; a comment\n"
-                                       "[-HKEY_CURRENT_USER\\Software\\D\\Gone]\n"
-                                       "[-HKEY_CURRENT_USER\\Software\\Never there]\n"
-                                       "[HKEY_CURRENT_USER\\Software\\D]\n"
-                                       "\"drop\"=-\n\"absent\"=-\n"
-                                       "  \"bin\" = hex:01,\\\n      2,\\\n   ff\n"))
+  ASSERT_EQ(Import("Windows Registry Editor Version 5.00\n"
+                   "; a comment\n"
+                   "[-HKEY_CURRENT_USER\\Software\\D\\Gone]\n"
+                   "[-HKEY_CURRENT_USER\\Software\\Never there]\n"
+                   "[HKEY_CURRENT_USER\\Software\\D]\n"
+                   "\"drop\"=-\n\"absent\"=-\n"
+                   "  \"bin\" = hex:01,\\\n      2,\\\n   ff\n")
                 .status,
             ERROR_SUCCESS);
   EXPECT_EQ(Export("HKCU\\Software\\D"),
@@ -336,13 +338,12 @@ TEST_F(Registry, DeletionsContinuationsAndCommentsApply) {
 }
 
 TEST_F(Registry, ImportStopsAtAReadOnlyHiveWith5AndAtAnUnknownRoot) {
-  ASSERT_EQ(ImportRegFile(ParseRegFile(kEveryForm)).status, ERROR_SUCCESS);
+  ASSERT_EQ(Import(kEveryForm).status, ERROR_SUCCESS);
   std::filesystem::permissions(hiveFile("HKEY_CURRENT_USER"), std::filesystem::perms::owner_read);
-  RegFileOutcome outcome = ImportRegFile(ParseRegFile(kEveryForm));
+  RegFileOutcome outcome = Import(kEveryForm);
   EXPECT_EQ(outcome.status, ERROR_ACCESS_DENIED);
   EXPECT_EQ(outcome.keyName, "HKEY_CURRENT_USER\\Software\\Round trip");
-  outcome = ImportRegFile(
-      ParseRegFile("Windows Registry Editor Version 5.00\n[HKEY_USERS\\.DEFAULT]\n\"v\"=\"1\"\n"));
+  outcome = Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\.DEFAULT]\n\"v\"=\"1\"\n");
   EXPECT_EQ(outcome.status, ERROR_INVALID_PARAMETER);
   EXPECT_EQ(outcome.keyName, "HKEY_USERS\\.DEFAULT");
 }
@@ -380,13 +381,9 @@ TEST(ValueText, TypedDataBecomesTheStoredForm) {
   EXPECT_EQ(ValueFromText(REG_DWORD, "0x10"), (RegValue{REG_DWORD, {16, 0, 0, 0}}));
   EXPECT_EQ(ValueFromText(REG_DWORD, "4294967295"), (RegValue{REG_DWORD, {255, 255, 255, 255}}));
   EXPECT_EQ(ValueFromText(REG_BINARY, "00fF"), (RegValue{REG_BINARY, {0, 255}}));
-  for (auto [type, bad] : {std::pair{REG_DWORD, "4294967296"},
-                           {REG_DWORD, "12a"},
-                           {REG_DWORD, ""},
-                           {REG_BINARY, "123"},
-                           {REG_BINARY, "0g"}}) {
-    EXPECT_FALSE(ValueFromText(type, bad)) << bad;
-  }
+  for (const char* bad : {"4294967296", "12a", ""})
+    EXPECT_FALSE(ValueFromText(REG_DWORD, bad)) << bad;
+  for (const char* bad : {"123", "0g"}) EXPECT_FALSE(ValueFromText(REG_BINARY, bad)) << bad;
   EXPECT_EQ(TypeFromName("reg_expand_sz"), REG_EXPAND_SZ);
   EXPECT_FALSE(TypeFromName("REG_QWORD"));
 }

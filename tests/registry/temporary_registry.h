@@ -1,8 +1,14 @@
-// A registry of its own for each test: all hives in a fresh temporary folder, removed after.
+// A registry of its own for each test: all hives in a fresh temporary folder, removed after. And
+// one test of this same program in a child process, for what a single process cannot show:
+// concurrent writers, or a user other than the one running the suite.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "registry/reg_api.h"
@@ -28,5 +34,26 @@ class TemporaryRegistry : public ::testing::Test {
   testing::ScratchFolder folder_{"tarsin-reg"};
   testing::ScopedEnvironment registry_{"TARSIN_RF_REGISTRY_DIR", folder_.path().string()};
 };
+
+// Starts `testName` with the environment variable `name` set to `value`, as user `uid` when
+// given (the suite must run as root for that). Returns the child's pid, or -1.
+inline pid_t StartTestInChild(const std::string& testName, const char* name, const char* value,
+                              std::optional<uid_t> uid = std::nullopt) {
+  const pid_t child = ::fork();
+  if (child != 0) return child;
+  ::setenv(name, value, 1);
+  if (uid && (::setgid(*uid) != 0 || ::setuid(*uid) != 0)) ::_exit(126);
+  const std::string filter = "--gtest_filter=" + testName;
+  ::execl("/proc/self/exe", "child", filter.c_str(), static_cast<char*>(nullptr));
+  ::_exit(127);
+}
+
+// Exit status of the child: 0 when its test passed, 127 when the program could not be started
+// (as another user it may not reach it), -1 when it did not exit normally.
+inline int ChildExitCode(pid_t child) {
+  int status = 0;
+  if (child <= 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
 
 }  // namespace tarsin::registry

@@ -245,10 +245,8 @@ TEST_F(Provider, InjectedFaults) {
 }
 
 TEST_F(Provider, StatusChangeSeesCardsComeAndGo) {
-  SCARD_READERSTATE states[3] = {};
-  states[0].szReader = kReader;
-  states[1].szReader = kEmpty;
-  states[2].szReader = "No such reader";
+  SCARD_READERSTATE states[3] = {
+      {.szReader = kReader}, {.szReader = kEmpty}, {.szReader = "No such reader"}};
   ASSERT_EQ(SCardGetStatusChange(context_, 0, states, 3), SCARD_S_SUCCESS);
   EXPECT_TRUE(states[0].dwEventState & SCARD_STATE_PRESENT);
   EXPECT_EQ(states[0].cbAtr, 20u);
@@ -296,23 +294,18 @@ TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
 TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   tarsin::testing::ScopedEnvironment no_file("TARSIN_RF_VIRTUAL_READERS", std::nullopt);
   tarsin::testing::ScopedEnvironment data("XDG_DATA_HOME", folder_.path().string());
-  SCARDCONTEXT context = 0;
-  ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context), SCARD_S_SUCCESS);
+  SCardReleaseContext(context_);  // a new context reads the readers file again
+  ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_),
+            SCARD_S_SUCCESS);
   EXPECT_TRUE(std::filesystem::exists(folder_ / "Quillon/Nemora/virtual-readers.json"));
-  EXPECT_EQ(ListReaders(context),
+  EXPECT_EQ(ListReaders(context_),
             std::string("Tarsin Virtual Reader 0\0Tarsin Virtual Reader 1\0\0", 49));
-  const auto connect = [&](const char* reader) {
-    SCARDHANDLE card = 0;
-    DWORD active = 0;
-    EXPECT_EQ(SCardConnect(context, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card, &active),
-              SCARD_S_SUCCESS);
-    return card;
-  };
-  EXPECT_EQ(OnBlock(connect("Tarsin Virtual Reader 0"), 7), "000000000000FF078069FFFFFFFFFFFF9000");
-  const SCARDHANDLE desfire = connect("Tarsin Virtual Reader 1");
+  SCARDHANDLE classic = 0, desfire = 0;
+  ASSERT_EQ(Connect(classic, "Tarsin Virtual Reader 0"), SCARD_S_SUCCESS);
+  ASSERT_EQ(Connect(desfire, "Tarsin Virtual Reader 1"), SCARD_S_SUCCESS);
+  EXPECT_EQ(OnBlock(classic, 7), "000000000000FF078069FFFFFFFFFFFF9000");
   EXPECT_EQ(Send(desfire, "FFCA010000"), "0675778102809000");  // its ATS
   EXPECT_EQ(Send(desfire, "906E000000"), "0010009100");        // 4K free
-  SCardReleaseContext(context);
 }
 
 TEST_F(Provider, UnreadableFileIsNoService) {

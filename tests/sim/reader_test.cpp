@@ -18,6 +18,10 @@ std::string Exchange(VirtualReader& reader, const std::string& apdu_hex) {
   return ToHex(reader.Transmit(FromHex(apdu_hex).value()));
 }
 
+Bytes Block(const MifareClassic::Block& block) {
+  return Bytes(block.begin(), block.end());
+}
+
 const Bytes kUid4{0x04, 0xA1, 0xB2, 0xC3};
 const Bytes kUid7{0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
 
@@ -136,11 +140,9 @@ TEST(Reader, AnswersInTurn) {
 TEST(ClassicReader, ManufacturerBlockForBothUidSizes) {
   MifareClassic four(MifareClassic::Size::k1K, kUid4);
   // UID, BCC, SAK, ATQA
-  EXPECT_EQ(ToHex(Bytes(four.RawBlock(0).begin(), four.RawBlock(0).end())).substr(0, 16),
-            "04A1B2C3D4080400");
+  EXPECT_EQ(ToHex(Block(four.RawBlock(0))).substr(0, 16), "04A1B2C3D4080400");
   MifareClassic seven(MifareClassic::Size::k4K, kUid7);
-  EXPECT_EQ(ToHex(Bytes(seven.RawBlock(0).begin(), seven.RawBlock(0).end())).substr(0, 20),
-            "04112233445566184200");
+  EXPECT_EQ(ToHex(Block(seven.RawBlock(0))).substr(0, 20), "04112233445566184200");
   EXPECT_THROW(MifareClassic(MifareClassic::Size::k1K, Bytes{1, 2, 3}), std::invalid_argument);
 }
 
@@ -214,9 +216,6 @@ class ClassicSector : public ::testing::Test {
     reader_.Insert(MifareClassic::Load(saved));
     ASSERT_EQ(Exchange(reader_, std::string("FF82200006") + kKeyA), "9000");
     ASSERT_EQ(Exchange(reader_, std::string("FF82200106") + kKeyB), "9000");
-  }
-  static Bytes Block(const MifareClassic::Block& block) {
-    return Bytes(block.begin(), block.end());
   }
   // Authenticates block `block` with key A (slot 0) or B (slot 1), then sends `apdu`.
   std::string AfterAuthentication(KeyType key, unsigned block, const std::string& apdu) {

@@ -42,6 +42,13 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
+// The whole file, as bytes ("" when it cannot be read).
+inline std::string FileContent(const std::filesystem::path& path) {
+  std::ostringstream out;
+  out << std::ifstream(path, std::ios::binary).rdbuf();
+  return out.str();
+}
+
 // Sets an environment variable, or removes it for std::nullopt, until destruction, which puts
 // back what was there before.
 class ScopedEnvironment {
@@ -76,11 +83,7 @@ class LogFolder {
   std::filesystem::path folder() const { return root_ / "Quillon" / "Nemora"; }
   std::filesystem::path file() const { return folder() / "Tarsin RF.log"; }
 
-  std::string content() const {
-    std::ostringstream out;
-    out << std::ifstream(file(), std::ios::binary).rdbuf();
-    return out.str();
-  }
+  std::string content() const { return FileContent(file()); }
 
   // The lines from `first` on, their timestamps replaced by "T"; each must start with a timestamp
   // and end with CRLF.
@@ -140,10 +143,7 @@ class ReadersFile {
   void WriteReaders(const std::vector<nlohmann::json>& readers) const {
     Write({{"readers", readers}});
   }
-  nlohmann::json Read() const {
-    std::ifstream in(path_);
-    return nlohmann::json::parse(in);
-  }
+  nlohmann::json Read() const { return nlohmann::json::parse(FileContent(path_)); }
 
  private:
   std::filesystem::path path_;

@@ -5,9 +5,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "registry/reg_file.h"
 #include "registry/reg_file_io.h"
 #include "support/scratch_folder.h"
@@ -20,10 +17,8 @@ inline constexpr const char* kReader = "Tarsin Virtual Reader 0";
 class VirtualReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::ifstream in(TARSIN_TEST_CARD_TYPES);
-    std::stringstream text;
-    text << in.rdbuf();
-    const auto outcome = registry::ImportRegFile(registry::ParseRegFile(text.str()));
+    const auto outcome =
+        registry::ImportRegFile(registry::ParseRegFile(FileContent(TARSIN_TEST_CARD_TYPES)));
     ASSERT_EQ(outcome.status, 0) << outcome.keyName;
     readers_.WriteReaders({Reader(kReader, Classic1K())});
   }
