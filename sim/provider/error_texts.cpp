@@ -1,4 +1,5 @@
-// pcsc_stringify_error: the texts of pcsc-lite, so that clients print the same messages.
+// pcsc_stringify_error: the texts of pcsc-lite 1.9.9, so that clients print the same messages
+// (it has none for SCARD_P_SHUTDOWN, and calls a security violation "Access denied.").
 #include <PCSC/winscard.h>
 
 #include <cstdio>
@@ -35,7 +36,6 @@ constexpr ErrorText kTexts[] = {
     {SCARD_E_INVALID_ATR, "Invalid ATR."},
     {SCARD_E_NOT_TRANSACTED, "Transaction failed."},
     {SCARD_E_READER_UNAVAILABLE, "Reader is unavailable."},
-    {SCARD_P_SHUTDOWN, "Shutdown."},
     {SCARD_E_PCI_TOO_SMALL, "PCI struct too small."},
     {SCARD_E_READER_UNSUPPORTED, "Reader is unsupported."},
     {SCARD_E_DUPLICATE_READER, "Reader already exists."},
@@ -48,6 +48,7 @@ constexpr ErrorText kTexts[] = {
     {SCARD_W_UNPOWERED_CARD, "Card is unpowered."},
     {SCARD_W_RESET_CARD, "Card was reset."},
     {SCARD_W_REMOVED_CARD, "Card was removed."},
+    {SCARD_W_SECURITY_VIOLATION, "Access denied."},
     {SCARD_E_UNSUPPORTED_FEATURE, "Feature not supported."},
 };
 

@@ -225,6 +225,11 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
   EXPECT_EQ(refused("DESFireSelectApplication", {root, Variant(int32_t{13}), zero}, 0x90010F04),
             std::pair(transmit + "DESFireAuthenticate", std::string("9140")));
 
+  encoder_.CloseEncoder();  // the first step sends nothing but needs an open encoder
+  EXPECT_EQ(refused("DESFireSelectApplication", {root, none, zero}, 0x90010F01),
+            std::pair(std::string("DesfireAuthenticate1"), std::string("")));
+  Open(encoder_);
+
   // With a session at the card level: a parameter error sets nothing but its own fields.
   ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
   const Variant app("010203"), settings(int32_t{15}), one(int32_t{1});
