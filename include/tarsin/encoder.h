@@ -142,7 +142,7 @@ class TARSIN_API Encoder {
                                        uint8_t FromByte, uint8_t ToByte,
                                        std::string& BlocContents) noexcept;
 
-  // 34 to 44: MIFARE DESFire. These write no log lines of their own and change LastError only
+  // 34 to 53: MIFARE DESFire. These write no log lines of their own and change LastError only
   // when they fail. Keys are 16 hex digits (DES) or 32 (two-key triple DES); a shorter DES key
   // is filled with zeros on the left. Application ids are 6 hex digits, "000000" the card level.
   // Selects the card level and authenticates with its key 0.
@@ -168,6 +168,46 @@ class TARSIN_API Encoder {
   sceReturnCode DESFireGetKeyVersion(int32_t KeyNumber, int32_t& KeyVersion) noexcept;
   sceReturnCode DESFireGetKeySettings(int32_t& KeySettings, int32_t& KeyCount) noexcept;
   sceReturnCode DESFireChangeKeySettings(DesfireKeySettings KeySettings) noexcept;
+
+  // 45 to 53: the files of the selected application. File numbers are 0 to 15 (0 to 7 for
+  // backup, value and record files); sizes and record counts are 1 to 16777215.
+  // The file numbers in ascending order, in decimal, joined by commas.
+  sceReturnCode DESFireGetFileIDs(std::string& FileIds) noexcept;
+  sceReturnCode DESFireCreateStdDataFile(int32_t FileNumber,
+                                         DesfireCommunicationSettings CommunicationSettings,
+                                         DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite,
+                                         DesfireAccessRights KeyReadWrite,
+                                         DesfireAccessRights KeyManage, int32_t FileSize) noexcept;
+  sceReturnCode DESFireCreateBackupDataFile(
+      int32_t FileNumber, DesfireCommunicationSettings CommunicationSettings,
+      DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite, DesfireAccessRights KeyReadWrite,
+      DesfireAccessRights KeyManage, int32_t FileSize) noexcept;
+  // LowerLimit <= InitialValue <= UpperLimit.
+  sceReturnCode DESFireCreateValueFile(int32_t FileNumber,
+                                       DesfireCommunicationSettings CommunicationSettings,
+                                       DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite,
+                                       DesfireAccessRights KeyReadWrite,
+                                       DesfireAccessRights KeyManage, int32_t LowerLimit,
+                                       int32_t UpperLimit, int32_t InitialValue,
+                                       bool LimitedCreditEnabled) noexcept;
+  sceReturnCode DESFireCreateLinearRecordFile(
+      int32_t FileNumber, DesfireCommunicationSettings CommunicationSettings,
+      DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite, DesfireAccessRights KeyReadWrite,
+      DesfireAccessRights KeyManage, int32_t RecordSize, int32_t MaxNumOfRecords) noexcept;
+  sceReturnCode DESFireCreateCyclicRecordFile(
+      int32_t FileNumber, DesfireCommunicationSettings CommunicationSettings,
+      DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite, DesfireAccessRights KeyReadWrite,
+      DesfireAccessRights KeyManage, int32_t RecordSize, int32_t MaxNumOfRecords) noexcept;
+  sceReturnCode DESFireDeleteFile(int32_t FileNumber) noexcept;
+  // The card's settings record of the file as spaced hex, not decoded ("" on failure).
+  sceReturnCode DESFireGetFileSettings(int32_t FileNo, std::string& Information) noexcept;
+  // CommunicationSettings is any byte here. Sent plain when the file's change right is free,
+  // enciphered with the session key when it is a key.
+  sceReturnCode DESFireChangeFileSettings(int32_t FileNo,
+                                          DesfireCommunicationSettings CommunicationSettings,
+                                          DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite,
+                                          DesfireAccessRights KeyReadWrite,
+                                          DesfireAccessRights KeyManage) noexcept;
 
  private:
   friend struct EncoderAccess;  // the component's own subsystems reach the state through it

@@ -97,6 +97,33 @@ enum DesfireFileTypes : int32_t {
   dftCyclic = 4
 };
 
+// The DESFire communication-settings byte of a file.
+enum DesfireCommunicationSettings : int32_t {
+  dfcPlain = 0,
+  dfcPlainMac = 1,
+  dfcCiphered = 3,
+};
+
+// A key number in one of a file's four access-rights nibbles; 14 is free access, 15 none.
+enum DesfireAccessRights : int32_t {
+  dfaAllow_0 = 0,
+  dfaAllow_1 = 1,
+  dfaAllow_2 = 2,
+  dfaAllow_3 = 3,
+  dfaAllow_4 = 4,
+  dfaAllow_5 = 5,
+  dfaAllow_6 = 6,
+  dfaAllow_7 = 7,
+  dfaAllow_8 = 8,
+  dfaAllow_9 = 9,
+  dfaAllow_10 = 10,
+  dfaAllow_11 = 11,
+  dfaAllow_12 = 12,
+  dfaAllow_13 = 13,
+  dfaAllowAll = 14,
+  dfaDenyAll = 15,
+};
+
 // What DESFireGetVersion returns: an index into the card's 28 version bytes, or one of the two
 // composite answers.
 enum DesfireVersionBytes : int32_t {

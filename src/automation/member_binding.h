@@ -42,6 +42,13 @@ struct ValueTraits<uint8_t> {
   static Variant To(uint8_t value) { return Variant(value); }
 };
 
+template <>
+struct ValueTraits<bool> {
+  static constexpr ValueType type = ValueType::Boolean;
+  static bool From(const std::optional<Variant>& v) { return v && ToBoolean(*v); }
+  static Variant To(bool value) { return Variant(value); }
+};
+
 // The interface's enumerations travel as Long; sceReturnCode results are shown by name.
 template <class E>
 requires std::is_enum_v<E>

@@ -59,4 +59,47 @@ sceReturnCode GetKeyVersion(EncoderState& state, int32_t keyNumber, int32_t& key
 sceReturnCode GetKeySettings(EncoderState& state, int32_t& keySettings, int32_t& keyCount) noexcept;
 sceReturnCode ChangeKeySettings(EncoderState& state, int32_t keySettings) noexcept;
 
+// What every create and change of a file names besides its number: the communication
+// settings and the four access rights.
+struct FileAccess {
+  int32_t communication = 0;
+  int32_t read = 0;
+  int32_t write = 0;
+  int32_t readWrite = 0;
+  int32_t manage = 0;
+};
+
+sceReturnCode GetFileIds(EncoderState& state, std::string& fileIds) noexcept;
+sceReturnCode CreateStdDataFile(EncoderState& state, int32_t fileNumber, const FileAccess& access,
+                                int32_t fileSize) noexcept;
+sceReturnCode CreateBackupDataFile(EncoderState& state, int32_t fileNumber,
+                                   const FileAccess& access, int32_t fileSize) noexcept;
+sceReturnCode CreateValueFile(EncoderState& state, int32_t fileNumber, const FileAccess& access,
+                              int32_t lowerLimit, int32_t upperLimit, int32_t initialValue,
+                              bool limitedCreditEnabled) noexcept;
+sceReturnCode CreateLinearRecordFile(EncoderState& state, int32_t fileNumber,
+                                     const FileAccess& access, int32_t recordSize,
+                                     int32_t maxNumOfRecords) noexcept;
+sceReturnCode CreateCyclicRecordFile(EncoderState& state, int32_t fileNumber,
+                                     const FileAccess& access, int32_t recordSize,
+                                     int32_t maxNumOfRecords) noexcept;
+sceReturnCode DeleteFile(EncoderState& state, int32_t fileNumber) noexcept;
+sceReturnCode GetFileSettings(EncoderState& state, int32_t fileNo,
+                              std::string& information) noexcept;
+sceReturnCode ChangeFileSettings(EncoderState& state, int32_t fileNo,
+                                 const FileAccess& access) noexcept;
+
+// The file numbers of a GetFileIDs answer (hex, one byte each), ascending, in decimal, joined by
+// commas.
+std::string FileIdList(const std::string& response);
+
+// A file's type and communication settings, read from its settings record through
+// GetFileSettings (which records its own failure). Throws Failure "The requested operation
+// failed" from "DESFireGetFileCharacteristics" when they cannot be read.
+struct FileCharacteristics {
+  int32_t fileType = 0;
+  int32_t communicationSettings = 0;
+};
+FileCharacteristics GetFileCharacteristics(EncoderState& state, int32_t fileNo);
+
 }  // namespace tarsin::desfire

@@ -53,4 +53,72 @@ sceReturnCode Encoder::DESFireChangeKeySettings(DesfireKeySettings KeySettings) 
   return desfire::ChangeKeySettings(*state_, KeySettings);
 }
 
+sceReturnCode Encoder::DESFireGetFileIDs(std::string& FileIds) noexcept {
+  return desfire::GetFileIds(*state_, FileIds);
+}
+
+sceReturnCode Encoder::DESFireCreateStdDataFile(
+    int32_t FileNumber, DesfireCommunicationSettings CommunicationSettings,
+    DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite, DesfireAccessRights KeyReadWrite,
+    DesfireAccessRights KeyManage, int32_t FileSize) noexcept {
+  return desfire::CreateStdDataFile(
+      *state_, FileNumber, {CommunicationSettings, KeyRead, KeyWrite, KeyReadWrite, KeyManage},
+      FileSize);
+}
+
+sceReturnCode Encoder::DESFireCreateBackupDataFile(
+    int32_t FileNumber, DesfireCommunicationSettings CommunicationSettings,
+    DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite, DesfireAccessRights KeyReadWrite,
+    DesfireAccessRights KeyManage, int32_t FileSize) noexcept {
+  return desfire::CreateBackupDataFile(
+      *state_, FileNumber, {CommunicationSettings, KeyRead, KeyWrite, KeyReadWrite, KeyManage},
+      FileSize);
+}
+
+sceReturnCode Encoder::DESFireCreateValueFile(
+    int32_t FileNumber, DesfireCommunicationSettings CommunicationSettings,
+    DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite, DesfireAccessRights KeyReadWrite,
+    DesfireAccessRights KeyManage, int32_t LowerLimit, int32_t UpperLimit, int32_t InitialValue,
+    bool LimitedCreditEnabled) noexcept {
+  return desfire::CreateValueFile(
+      *state_, FileNumber, {CommunicationSettings, KeyRead, KeyWrite, KeyReadWrite, KeyManage},
+      LowerLimit, UpperLimit, InitialValue, LimitedCreditEnabled);
+}
+
+sceReturnCode Encoder::DESFireCreateLinearRecordFile(
+    int32_t FileNumber, DesfireCommunicationSettings CommunicationSettings,
+    DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite, DesfireAccessRights KeyReadWrite,
+    DesfireAccessRights KeyManage, int32_t RecordSize, int32_t MaxNumOfRecords) noexcept {
+  return desfire::CreateLinearRecordFile(
+      *state_, FileNumber, {CommunicationSettings, KeyRead, KeyWrite, KeyReadWrite, KeyManage},
+      RecordSize, MaxNumOfRecords);
+}
+
+sceReturnCode Encoder::DESFireCreateCyclicRecordFile(
+    int32_t FileNumber, DesfireCommunicationSettings CommunicationSettings,
+    DesfireAccessRights KeyRead, DesfireAccessRights KeyWrite, DesfireAccessRights KeyReadWrite,
+    DesfireAccessRights KeyManage, int32_t RecordSize, int32_t MaxNumOfRecords) noexcept {
+  return desfire::CreateCyclicRecordFile(
+      *state_, FileNumber, {CommunicationSettings, KeyRead, KeyWrite, KeyReadWrite, KeyManage},
+      RecordSize, MaxNumOfRecords);
+}
+
+sceReturnCode Encoder::DESFireDeleteFile(int32_t FileNumber) noexcept {
+  return desfire::DeleteFile(*state_, FileNumber);
+}
+
+sceReturnCode Encoder::DESFireGetFileSettings(int32_t FileNo, std::string& Information) noexcept {
+  return desfire::GetFileSettings(*state_, FileNo, Information);
+}
+
+sceReturnCode Encoder::DESFireChangeFileSettings(int32_t FileNo,
+                                                 DesfireCommunicationSettings CommunicationSettings,
+                                                 DesfireAccessRights KeyRead,
+                                                 DesfireAccessRights KeyWrite,
+                                                 DesfireAccessRights KeyReadWrite,
+                                                 DesfireAccessRights KeyManage) noexcept {
+  return desfire::ChangeFileSettings(
+      *state_, FileNo, {CommunicationSettings, KeyRead, KeyWrite, KeyReadWrite, KeyManage});
+}
+
 }  // namespace tarsin

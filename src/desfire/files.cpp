@@ -1,0 +1,257 @@
+// The files of the selected application: list, create, inspect, change and delete.
+#include <algorithm>
+
+#include "core/failure.h"
+#include "crypto/encoder_cipher.h"
+#include "desfire/desfire.h"
+#include "pcsc/command_table.h"
+
+namespace tarsin::desfire {
+namespace {
+
+constexpr int32_t kLargestSize = 0xFFFFFF;  // sizes and counts travel in 3 bytes
+
+// Backup, value and record files take numbers 0 to 7; the others 0 to 15.
+constexpr int32_t kLastFileNumber = 15;
+constexpr int32_t kLastSmallFileNumber = 7;
+
+// `bytes` bytes of `value`, least significant first; negative numbers in two's complement.
+std::string LittleEndian(int32_t value, int bytes) {
+  const auto bits = static_cast<uint32_t>(value);
+  std::string text;
+  for (int i = 0; i < bytes; ++i) text += HexByte(static_cast<int32_t>((bits >> (8 * i)) & 0xFF));
+  return text;
+}
+
+bool IsKey(int32_t right) {
+  return right >= 0 && right <= 15;
+}
+
+enum class Settings { ForCreate, AnyByte };
+
+// The guard and the checks that every create and change shares, in their order. On success
+// `params` holds the file number, the communication settings and the access rights.
+bool CheckFile(Operation& operation, int32_t fileNumber, int32_t lastFileNumber,
+               const FileAccess& access, Settings settings, Variant::Array& params) {
+  const int32_t comm = access.communication;
+  const bool commValid = settings == Settings::AnyByte
+                             ? comm >= 0 && comm <= 255
+                             : comm == dfcPlain || comm == dfcPlainMac || comm == dfcCiphered;
+  if (!RequireAuthentication(operation) ||
+      !operation.Require(fileNumber >= 0 && fileNumber <= lastFileNumber,
+                         errors::kInvalidFileNumber) ||
+      !operation.Require(commValid, errors::kInvalidCommunicationSettings)) {
+    return false;
+  }
+  for (const int32_t key : {access.read, access.write, access.readWrite, access.manage}) {
+    if (!operation.Require(IsKey(key), errors::kBadKeyNumber)) return false;
+  }
+  // ReadWrite and Manage in the first byte, Read and Write in the second.
+  params = {Variant(HexByte(fileNumber)), Variant(HexByte(comm)),
+            Variant(HexByte(access.readWrite * 16 + access.manage) +
+                    HexByte(access.read * 16 + access.write))};
+  return true;
+}
+
+// The guard and the file-number check of the operations that name only a file.
+bool CheckFileNumber(Operation& operation, int32_t fileNumber) {
+  return RequireAuthentication(operation) &&
+         operation.Require(fileNumber >= 0 && fileNumber <= kLastFileNumber,
+                           errors::kInvalidFileNumber);
+}
+
+// A size or count from 1 to 0xFFFFFF as its 3-byte field.
+bool SizeField(Operation& operation, int32_t size, const ErrorEntry& error,
+               Variant::Array& params) {
+  if (!operation.Require(size >= 1 && size <= kLargestSize, error)) return false;
+  params.emplace_back(LittleEndian(size, 3));
+  return true;
+}
+
+sceReturnCode Send(Operation& operation, int32_t code, const Variant::Array& params) {
+  std::string response;
+  return StandardExchange(operation, code, params, response) ? scesuccess : sceError;
+}
+
+sceReturnCode CreateDataFile(EncoderState& state, std::string_view name, int32_t code,
+                             int32_t lastFileNumber, int32_t fileNumber, const FileAccess& access,
+                             int32_t fileSize) {
+  Operation operation(state, name, Operation::Entry::KeepError);
+  Variant::Array params;
+  if (!CheckFile(operation, fileNumber, lastFileNumber, access, Settings::ForCreate, params) ||
+      !SizeField(operation, fileSize, errors::kInvalidFileSize, params)) {
+    return sceError;
+  }
+  return Send(operation, code, params);
+}
+
+sceReturnCode CreateRecordFile(EncoderState& state, std::string_view name, int32_t code,
+                               int32_t fileNumber, const FileAccess& access, int32_t recordSize,
+                               int32_t maxNumOfRecords) {
+  Operation operation(state, name, Operation::Entry::KeepError);
+  Variant::Array params;
+  if (!CheckFile(operation, fileNumber, kLastSmallFileNumber, access, Settings::ForCreate,
+                 params) ||
+      !SizeField(operation, recordSize, errors::kInvalidRecordSize, params) ||
+      !SizeField(operation, maxNumOfRecords, errors::kInvalidRecordCount, params)) {
+    return sceError;
+  }
+  return Send(operation, code, params);
+}
+
+// The change right: the low nibble of the access rights' first byte, the record's third byte.
+std::optional<int32_t> ChangeRightOf(const std::string& information) {
+  std::optional<int32_t> right;
+  RunStep([&] {
+    std::string record = information;
+    std::erase(record, ' ');
+    right = std::stoi(record.substr(4, 2), nullptr, 16) & 0x0F;
+  });
+  return right;
+}
+
+}  // namespace
+
+std::string FileIdList(const std::string& response) {
+  std::vector<int> numbers;
+  for (size_t i = 0; i + 1 < response.size(); i += 2) {
+    numbers.push_back(std::stoi(response.substr(i, 2), nullptr, 16));
+  }
+  std::ranges::sort(numbers);
+  std::string list;
+  for (const int number : numbers) {
+    if (!list.empty()) list += ',';
+    list += std::to_string(number);
+  }
+  return list;
+}
+
+sceReturnCode GetFileIds(EncoderState& state, std::string& fileIds) noexcept {
+  Operation operation(state, "DESFireGetFileIDs", Operation::Entry::KeepError);
+  if (!RequireAuthentication(operation)) return sceError;
+  std::string response;
+  if (!StandardExchange(operation, ec_DesfireGetFileIds, {}, response)) return sceError;
+  RunStep([&] { fileIds = FileIdList(response); });
+  return scesuccess;
+}
+
+sceReturnCode CreateStdDataFile(EncoderState& state, int32_t fileNumber, const FileAccess& access,
+                                int32_t fileSize) noexcept {
+  return CreateDataFile(state, "DESFireCreateStdDataFile", ec_DesfireCreateStdDataFile,
+                        kLastFileNumber, fileNumber, access, fileSize);
+}
+
+sceReturnCode CreateBackupDataFile(EncoderState& state, int32_t fileNumber,
+                                   const FileAccess& access, int32_t fileSize) noexcept {
+  return CreateDataFile(state, "DESFireCreateBackupDataFile", ec_DesfireCreateBackupDataFile,
+                        kLastSmallFileNumber, fileNumber, access, fileSize);
+}
+
+sceReturnCode CreateValueFile(EncoderState& state, int32_t fileNumber, const FileAccess& access,
+                              int32_t lowerLimit, int32_t upperLimit, int32_t initialValue,
+                              bool limitedCreditEnabled) noexcept {
+  Operation operation(state, "DESFireCreateValueFile", Operation::Entry::KeepError);
+  Variant::Array params;
+  if (!CheckFile(operation, fileNumber, kLastSmallFileNumber, access, Settings::ForCreate,
+                 params) ||
+      !operation.Require(lowerLimit <= upperLimit, errors::kInvalidLimits) ||
+      !operation.Require(lowerLimit <= initialValue && initialValue <= upperLimit,
+                         errors::kValueOutOfBounds)) {
+    return sceError;
+  }
+  for (const int32_t value : {lowerLimit, upperLimit, initialValue}) {
+    params.emplace_back(LittleEndian(value, 4));
+  }
+  params.emplace_back(limitedCreditEnabled ? "01" : "00");
+  return Send(operation, ec_DesfireCreateValueFile, params);
+}
+
+sceReturnCode CreateLinearRecordFile(EncoderState& state, int32_t fileNumber,
+                                     const FileAccess& access, int32_t recordSize,
+                                     int32_t maxNumOfRecords) noexcept {
+  return CreateRecordFile(state, "DESFireCreateLinearRecordFile", ec_DesfireCreateLinearRecordFile,
+                          fileNumber, access, recordSize, maxNumOfRecords);
+}
+
+sceReturnCode CreateCyclicRecordFile(EncoderState& state, int32_t fileNumber,
+                                     const FileAccess& access, int32_t recordSize,
+                                     int32_t maxNumOfRecords) noexcept {
+  return CreateRecordFile(state, "DESFireCreateCyclicRecordFile", ec_DesfireCreateCyclicRecordFile,
+                          fileNumber, access, recordSize, maxNumOfRecords);
+}
+
+sceReturnCode DeleteFile(EncoderState& state, int32_t fileNumber) noexcept {
+  Operation operation(state, "DESFireDeleteFile", Operation::Entry::KeepError);
+  if (!CheckFileNumber(operation, fileNumber)) return sceError;
+  return Send(operation, ec_DesfireDeleteFile, {Variant(HexByte(fileNumber))});
+}
+
+sceReturnCode GetFileSettings(EncoderState& state, int32_t fileNo,
+                              std::string& information) noexcept {
+  Operation operation(state, "DESFireGetFileSettings", Operation::Entry::KeepError);
+  if (!CheckFileNumber(operation, fileNo)) return sceError;
+  information.clear();
+  std::string response;
+  if (!StandardExchange(operation, ec_DesfireGetFileSettings, {Variant(HexByte(fileNo))},
+                        response)) {
+    return sceError;
+  }
+  RunStep([&] {
+    information =
+        CipherOf(state).ConvertData(Variant(response), cnvInHex + cnvOutSpacedHex).asString();
+  });
+  return scesuccess;
+}
+
+sceReturnCode ChangeFileSettings(EncoderState& state, int32_t fileNo,
+                                 const FileAccess& access) noexcept {
+  Operation operation(state, "DESFireChangeFileSettings", Operation::Entry::KeepError);
+  Variant::Array plain;
+  if (!CheckFile(operation, fileNo, kLastFileNumber, access, Settings::AnyByte, plain)) {
+    return sceError;
+  }
+  std::string cryptogram;
+  RunStep([&] {
+    cryptogram =
+        BuildCryptogram(state, {{plain[1].asString() + plain[2].asString(), "[DATA][CRC]000000"}});
+  });
+  const Variant::Array enciphered = {plain[0], Variant(cryptogram)};
+  // A card drops its authentication after any refusal, so a plain attempt refused would doom the
+  // enciphered one: the file's change right says which form the card expects. A failed read of
+  // the settings is not the operation's failure and leaves no trace when the change succeeds.
+  const CError before = state.lastError ? *state.lastError : CError{};
+  std::string information;
+  const std::optional<int32_t> right = GetFileSettings(state, fileNo, information) == scesuccess
+                                           ? ChangeRightOf(information)
+                                           : std::nullopt;
+  std::string response;
+  bool changed = false;
+  if (right == dfaAllowAll) {
+    changed = StandardExchange(operation, ec_DesfireChangeFileSettings1, plain, response);
+  } else if (right && *right <= dfaAllow_13) {
+    changed = StandardExchange(operation, ec_DesfireChangeFileSettings2, enciphered, response);
+  } else {
+    changed = StandardExchange(operation, ec_DesfireChangeFileSettings1, plain, response) ||
+              StandardExchange(operation, ec_DesfireChangeFileSettings2, enciphered, response);
+  }
+  if (!changed) return sceError;
+  if (state.lastError) *state.lastError = before;
+  return scesuccess;
+}
+
+FileCharacteristics GetFileCharacteristics(EncoderState& state, int32_t fileNo) {
+  const auto failed = [] {
+    return Failure(errors::kOperationFailed, "DESFireGetFileCharacteristics");
+  };
+  std::string information;
+  if (GetFileSettings(state, fileNo, information) != scesuccess) throw failed();
+  std::erase(information, ' ');
+  try {
+    return {.fileType = std::stoi(information.substr(0, 2), nullptr, 16),
+            .communicationSettings = std::stoi(information.substr(2, 2), nullptr, 16)};
+  } catch (const std::logic_error&) {
+    throw failed();  // a record too short to name them
+  }
+}
+
+}  // namespace tarsin::desfire
