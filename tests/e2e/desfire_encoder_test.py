@@ -1,6 +1,8 @@
 """DESFire personalisation through the real pcscd, driven by `tarsin-rf run --json`: the card
 level selected, an application created with three keys, its keys and settings changed, each new
-key proved by authenticating with it, the application listed, deleted, and the card formatted."""
+key proved by authenticating with it, one file of each kind created, listed, inspected, changed
+(enciphered under the session key) and deleted, the application listed, deleted, and the card
+formatted."""
 import json
 
 import e2e_support
@@ -18,6 +20,15 @@ DESFireSelectApplication "F10203", 0, "{ZERO}"
 DESFireChangeKey 1, "{ZERO}", "{TRIPLE}"
 DESFireChangeKey 0, "{ZERO}", "0123456789ABCDEF"
 DESFireSelectApplication "F10203", 0, "0123456789ABCDEF"
+DESFireCreateStdDataFile 15, 0, 1, 2, 3, 0, 32
+DESFireCreateBackupDataFile 7, 1, 14, 14, 14, 14, 100
+DESFireCreateValueFile 2, 3, 0, 0, 0, 0, -100, 100, 0, True
+DESFireCreateLinearRecordFile 3, 0, 14, 14, 14, 14, 16, 10
+DESFireCreateCyclicRecordFile 0, 0, 1, 1, 1, 1, 1, 2
+DESFireChangeFileSettings 15, 3, 1, 2, 3, 0
+DESFireGetFileSettings 15, ""
+DESFireDeleteFile 3
+DESFireGetFileIDs ""
 DESFireChangeKeySettings 11
 DESFireSelectApplication "F10203", 1, "{TRIPLE}"
 DESFireGetKeyVersion 1, 0
@@ -37,6 +48,8 @@ def inside():
     outputs = {c["member"]: c.get("outputs", {}) for c in calls}
     expected = {"DESFireGetApplications": {"Applications": "F10203"},
                 "DESFireGetKeyVersion": {"KeyVersion": 0x55},
+                "DESFireGetFileSettings": {"Information": "00 03 30 12 20 00 00"},
+                "DESFireGetFileIDs": {"FileIds": "0,2,7,15"},
                 "DESFireGetVersion": {"Information": 4096}}
     failures += [f"{member}: {outputs.get(member)!r}, expected {wanted!r}"
                  for member, wanted in expected.items() if outputs.get(member) != wanted]
