@@ -23,8 +23,12 @@ std::string LittleEndian(int32_t value, int bytes) {
   return text;
 }
 
-bool IsKey(int32_t right) {
-  return right >= 0 && right <= 15;
+// The guard, then the file number.
+bool CheckFileNumber(Operation& operation, int32_t fileNumber,
+                     int32_t lastFileNumber = kLastFileNumber) {
+  return RequireAuthentication(operation) &&
+         operation.Require(fileNumber >= 0 && fileNumber <= lastFileNumber,
+                           errors::kInvalidFileNumber);
 }
 
 enum class Settings { ForCreate, AnyByte };
@@ -37,27 +41,18 @@ bool CheckFile(Operation& operation, int32_t fileNumber, int32_t lastFileNumber,
   const bool commValid = settings == Settings::AnyByte
                              ? comm >= 0 && comm <= 255
                              : comm == dfcPlain || comm == dfcPlainMac || comm == dfcCiphered;
-  if (!RequireAuthentication(operation) ||
-      !operation.Require(fileNumber >= 0 && fileNumber <= lastFileNumber,
-                         errors::kInvalidFileNumber) ||
+  if (!CheckFileNumber(operation, fileNumber, lastFileNumber) ||
       !operation.Require(commValid, errors::kInvalidCommunicationSettings)) {
     return false;
   }
   for (const int32_t key : {access.read, access.write, access.readWrite, access.manage}) {
-    if (!operation.Require(IsKey(key), errors::kBadKeyNumber)) return false;
+    if (!operation.Require(key >= 0 && key <= dfaDenyAll, errors::kBadKeyNumber)) return false;
   }
   // ReadWrite and Manage in the first byte, Read and Write in the second.
   params = {Variant(HexByte(fileNumber)), Variant(HexByte(comm)),
             Variant(HexByte(access.readWrite * 16 + access.manage) +
                     HexByte(access.read * 16 + access.write))};
   return true;
-}
-
-// The guard and the file-number check of the operations that name only a file.
-bool CheckFileNumber(Operation& operation, int32_t fileNumber) {
-  return RequireAuthentication(operation) &&
-         operation.Require(fileNumber >= 0 && fileNumber <= kLastFileNumber,
-                           errors::kInvalidFileNumber);
 }
 
 // A size or count from 1 to 0xFFFFFF as its 3-byte field.
