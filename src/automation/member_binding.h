@@ -36,6 +36,13 @@ struct ValueTraits<int32_t> {
 };
 
 template <>
+struct ValueTraits<bool> {
+  static constexpr ValueType type = ValueType::Boolean;
+  static bool From(const std::optional<Variant>& v) { return v ? ToBoolean(*v) : false; }
+  static Variant To(bool value) { return Variant(value); }
+};
+
+template <>
 struct ValueTraits<uint8_t> {
   static constexpr ValueType type = ValueType::Byte;
   static uint8_t From(const std::optional<Variant>& v) { return v ? ToByte(*v) : uint8_t{0}; }

@@ -59,4 +59,25 @@ sceReturnCode GetKeyVersion(EncoderState& state, int32_t keyNumber, int32_t& key
 sceReturnCode GetKeySettings(EncoderState& state, int32_t& keySettings, int32_t& keyCount) noexcept;
 sceReturnCode ChangeKeySettings(EncoderState& state, int32_t keySettings) noexcept;
 
+// The file's settings record as spaced hex ("" on failure).
+sceReturnCode GetFileSettings(EncoderState& state, int32_t fileNo,
+                              std::string& information) noexcept;
+
+sceReturnCode WriteData(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                        const std::string& dataString, bool isHex) noexcept;
+sceReturnCode ReadData(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                       std::string& dataString, bool isHex) noexcept;
+sceReturnCode WriteRecord(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                          const std::string& dataString, bool isHex) noexcept;
+sceReturnCode ReadRecords(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                          std::string& dataString, bool isHex) noexcept;
+sceReturnCode ClearRecordFile(EncoderState& state, int32_t fileNo) noexcept;
+
+sceReturnCode GetValue(EncoderState& state, int32_t fileNo, int32_t& valueData) noexcept;
+sceReturnCode Debit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept;
+sceReturnCode Credit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept;
+sceReturnCode LimitedCredit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept;
+sceReturnCode CommitTransaction(EncoderState& state) noexcept;
+sceReturnCode AbortTransaction(EncoderState& state) noexcept;
+
 }  // namespace tarsin::desfire
