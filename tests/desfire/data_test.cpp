@@ -167,8 +167,8 @@ TEST_F(DesfireDataTest, RefusalsRecordTheirError) {
   const auto n = [](int32_t value) { return Variant(value); };
   const Variant data("00"), hex(true);
   const int32_t big = 0x1000000;
-  for (const char* write : {"DESFireWriteData", "DESFireWriteRecord"}) {
-    const int32_t lastFile = write[7] == 'W' && write[12] == 'D' ? 15 : 7;
+  for (const auto& [write, lastFile] : {std::pair("DESFireWriteData", 15),
+                                        std::pair("DESFireWriteRecord", 7)}) {
     EXPECT_EQ(refused(write, {n(lastFile + 1), n(0), n(1), data, hex}, 0x90010E41), 0u);
     EXPECT_EQ(refused(write, {n(0), n(-1), n(1), data, hex}, 0x90010E49), 0u);
     EXPECT_EQ(refused(write, {n(0), n(big), n(1), data, hex}, 0x90010E49), 0u);
@@ -186,7 +186,7 @@ TEST_F(DesfireDataTest, RefusalsRecordTheirError) {
   refused("DESFireGetValue", {n(0), n(0)}, 0x90010E48);
   refused("DESFireWriteData", {n(2), n(0), n(1), data, hex}, 0x90010E03);  // type error replaced
   refused("DESFireCredit", {n(0), n(1)}, 0x90010E03);
-  ForceStatusWords(0x919E, 2);  // the settings, then the read
+  ForceStatusWords(0x919E);  // the file's settings cannot be read
   refused("DESFireReadData", {n(0), n(0), n(1), data, hex}, 0x90010E03);
   // Without a session.
   Encoder closed;
