@@ -209,6 +209,28 @@ class TARSIN_API Encoder {
                                           DesfireAccessRights KeyReadWrite,
                                           DesfireAccessRights KeyManage) noexcept;
 
+  // 54 to 64: DESFire data, records and values, in plain communication only. Debit, credit and
+  // limited credit do not end the transaction: commit or abort it.
+  sceReturnCode DESFireCommitTransaction() noexcept;
+  sceReturnCode DESFireAbortTransaction() noexcept;
+  // Writes Length bytes at Offset (Length 0: the whole data), the data padded with zeros or cut
+  // to Length; DataString is hex when IsDataHexaString, else text written byte by byte.
+  sceReturnCode DESFireWriteData(int32_t FileNo, int32_t Offset, int32_t Length,
+                                 const std::string& DataString, bool IsDataHexaString) noexcept;
+  // Reads Length bytes at Offset (0: to the end) as spaced hex, or as text.
+  sceReturnCode DESFireReadData(int32_t FileNo, int32_t Offset, int32_t Length,
+                                std::string& DataString, bool IsDataHexaString) noexcept;
+  sceReturnCode DESFireWriteRecord(int32_t FileNo, int32_t Offset, int32_t Length,
+                                   const std::string& DataString, bool IsDataHexaString) noexcept;
+  // Offset is the record offset and Length the number of records, as the card counts them.
+  sceReturnCode DESFireReadRecords(int32_t FileNo, int32_t Offset, int32_t Length,
+                                   std::string& DataString, bool IsDataHexaString) noexcept;
+  sceReturnCode DESFireClearRecordFile(int32_t FileNo) noexcept;
+  sceReturnCode DESFireGetValue(int32_t FileNo, int32_t& ValueData) noexcept;
+  sceReturnCode DESFireDebit(int32_t FileNo, int32_t Amount) noexcept;
+  sceReturnCode DESFireCredit(int32_t FileNo, int32_t Amount) noexcept;
+  sceReturnCode DESFireLimitedCredit(int32_t FileNo, int32_t Amount) noexcept;
+
  private:
   friend struct EncoderAccess;  // the component's own subsystems reach the state through it
   std::unique_ptr<tarsin::EncoderState> state_;  // qualified: EncoderState is also a member

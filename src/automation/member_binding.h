@@ -36,17 +36,17 @@ struct ValueTraits<int32_t> {
 };
 
 template <>
+struct ValueTraits<bool> {
+  static constexpr ValueType type = ValueType::Boolean;
+  static bool From(const std::optional<Variant>& v) { return v ? ToBoolean(*v) : false; }
+  static Variant To(bool value) { return Variant(value); }
+};
+
+template <>
 struct ValueTraits<uint8_t> {
   static constexpr ValueType type = ValueType::Byte;
   static uint8_t From(const std::optional<Variant>& v) { return v ? ToByte(*v) : uint8_t{0}; }
   static Variant To(uint8_t value) { return Variant(value); }
-};
-
-template <>
-struct ValueTraits<bool> {
-  static constexpr ValueType type = ValueType::Boolean;
-  static bool From(const std::optional<Variant>& v) { return v && ToBoolean(*v); }
-  static Variant To(bool value) { return Variant(value); }
 };
 
 // The interface's enumerations travel as Long; sceReturnCode results are shown by name.

@@ -102,4 +102,21 @@ struct FileCharacteristics {
 };
 FileCharacteristics GetFileCharacteristics(EncoderState& state, int32_t fileNo);
 
+sceReturnCode WriteData(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                        const std::string& dataString, bool isHex) noexcept;
+sceReturnCode ReadData(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                       std::string& dataString, bool isHex) noexcept;
+sceReturnCode WriteRecord(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                          const std::string& dataString, bool isHex) noexcept;
+sceReturnCode ReadRecords(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                          std::string& dataString, bool isHex) noexcept;
+sceReturnCode ClearRecordFile(EncoderState& state, int32_t fileNo) noexcept;
+
+sceReturnCode GetValue(EncoderState& state, int32_t fileNo, int32_t& valueData) noexcept;
+sceReturnCode Debit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept;
+sceReturnCode Credit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept;
+sceReturnCode LimitedCredit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept;
+sceReturnCode CommitTransaction(EncoderState& state) noexcept;
+sceReturnCode AbortTransaction(EncoderState& state) noexcept;
+
 }  // namespace tarsin::desfire

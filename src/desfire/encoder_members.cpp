@@ -121,4 +121,54 @@ sceReturnCode Encoder::DESFireChangeFileSettings(int32_t FileNo,
       *state_, FileNo, {CommunicationSettings, KeyRead, KeyWrite, KeyReadWrite, KeyManage});
 }
 
+sceReturnCode Encoder::DESFireCommitTransaction() noexcept {
+  return desfire::CommitTransaction(*state_);
+}
+
+sceReturnCode Encoder::DESFireAbortTransaction() noexcept {
+  return desfire::AbortTransaction(*state_);
+}
+
+sceReturnCode Encoder::DESFireWriteData(int32_t FileNo, int32_t Offset, int32_t Length,
+                                        const std::string& DataString,
+                                        bool IsDataHexaString) noexcept {
+  return desfire::WriteData(*state_, FileNo, Offset, Length, DataString, IsDataHexaString);
+}
+
+sceReturnCode Encoder::DESFireReadData(int32_t FileNo, int32_t Offset, int32_t Length,
+                                       std::string& DataString, bool IsDataHexaString) noexcept {
+  return desfire::ReadData(*state_, FileNo, Offset, Length, DataString, IsDataHexaString);
+}
+
+sceReturnCode Encoder::DESFireWriteRecord(int32_t FileNo, int32_t Offset, int32_t Length,
+                                          const std::string& DataString,
+                                          bool IsDataHexaString) noexcept {
+  return desfire::WriteRecord(*state_, FileNo, Offset, Length, DataString, IsDataHexaString);
+}
+
+sceReturnCode Encoder::DESFireReadRecords(int32_t FileNo, int32_t Offset, int32_t Length,
+                                          std::string& DataString, bool IsDataHexaString) noexcept {
+  return desfire::ReadRecords(*state_, FileNo, Offset, Length, DataString, IsDataHexaString);
+}
+
+sceReturnCode Encoder::DESFireClearRecordFile(int32_t FileNo) noexcept {
+  return desfire::ClearRecordFile(*state_, FileNo);
+}
+
+sceReturnCode Encoder::DESFireGetValue(int32_t FileNo, int32_t& ValueData) noexcept {
+  return desfire::GetValue(*state_, FileNo, ValueData);
+}
+
+sceReturnCode Encoder::DESFireDebit(int32_t FileNo, int32_t Amount) noexcept {
+  return desfire::Debit(*state_, FileNo, Amount);
+}
+
+sceReturnCode Encoder::DESFireCredit(int32_t FileNo, int32_t Amount) noexcept {
+  return desfire::Credit(*state_, FileNo, Amount);
+}
+
+sceReturnCode Encoder::DESFireLimitedCredit(int32_t FileNo, int32_t Amount) noexcept {
+  return desfire::LimitedCredit(*state_, FileNo, Amount);
+}
+
 }  // namespace tarsin

@@ -1,8 +1,8 @@
 """DESFire personalisation through the real pcscd, driven by `tarsin-rf run --json`: the card
 level selected, an application created with three keys, its keys and settings changed, each new
 key proved by authenticating with it, one file of each kind created, listed, inspected, changed
-(enciphered under the session key) and deleted, the application listed, deleted, and the card
-formatted."""
+(enciphered under the session key) and deleted, data written and read back, a value credited and
+committed, the application listed, deleted, and the card formatted."""
 import json
 
 import e2e_support
@@ -27,6 +27,12 @@ DESFireCreateLinearRecordFile 3, 0, 14, 14, 14, 14, 16, 10
 DESFireCreateCyclicRecordFile 0, 0, 1, 1, 1, 1, 1, 2
 DESFireChangeFileSettings 15, 3, 1, 2, 3, 0
 DESFireGetFileSettings 15, ""
+DESFireWriteData 7, 0, 0, "010203", True
+DESFireCreateValueFile 4, 0, 14, 14, 14, 14, -100, 100, 5, True
+DESFireCredit 4, 20
+DESFireCommitTransaction
+DESFireReadData 7, 0, 0, "", True
+DESFireGetValue 4, 0
 DESFireDeleteFile 3
 DESFireGetFileIDs ""
 DESFireChangeKeySettings 11
@@ -49,7 +55,9 @@ def inside():
     expected = {"DESFireGetApplications": {"Applications": "F10203"},
                 "DESFireGetKeyVersion": {"KeyVersion": 0x55},
                 "DESFireGetFileSettings": {"Information": "00 03 30 12 20 00 00"},
-                "DESFireGetFileIDs": {"FileIds": "0,2,7,15"},
+                "DESFireGetFileIDs": {"FileIds": "0,2,4,7,15"},
+                "DESFireReadData": {"DataString": "01 02 03" + " 00" * 97},
+                "DESFireGetValue": {"ValueData": 25},
                 "DESFireGetVersion": {"Information": 4096}}
     failures += [f"{member}: {outputs.get(member)!r}, expected {wanted!r}"
                  for member, wanted in expected.items() if outputs.get(member) != wanted]

@@ -1,0 +1,111 @@
+// Data files (standard and backup) and record files: written and read in plain form.
+#include <array>
+
+#include "core/failure.h"
+#include "core/numeric_text.h"
+#include "crypto/encoder_cipher.h"
+#include "desfire/desfire.h"
+#include "desfire/file_transfer.h"
+#include "pcsc/command_table.h"
+
+namespace tarsin::desfire {
+namespace {
+
+constexpr int32_t kLargest = 0xFFFFFF;  // offsets and lengths are 3 bytes
+
+struct Transfer {
+  const char* name;
+  int32_t command;
+  int32_t lastFile;
+  std::array<DesfireFileTypes, 2> accepted;
+};
+constexpr Transfer kWriteData{"DESFireWriteData", ec_DesfireWriteData, 15, {dftData, dftBackup}};
+constexpr Transfer kWriteRecord{
+    "DESFireWriteRecord", ec_DesfireWriteRecord, 7, {dftLinear, dftCyclic}};
+constexpr Transfer kReadData{"DESFireReadData", ec_DesfireReadData, 15, {dftData, dftBackup}};
+constexpr Transfer kReadRecords{
+    "DESFireReadRecords", ec_DesfireReadRecords, 7, {dftLinear, dftCyclic}};
+
+bool CheckRange(Operation& operation, const Transfer& transfer, int32_t fileNo, int32_t offset,
+                int32_t length, int32_t smallestLength) {
+  return RequireAuthentication(operation) &&
+         operation.Require(fileNo >= 0 && fileNo <= transfer.lastFile,
+                           errors::kInvalidFileNumber) &&
+         operation.Require(offset >= 0 && offset <= kLargest, errors::kInvalidOffset) &&
+         operation.Require(length == 0 || (length >= smallestLength && length <= kLargest),
+                           errors::kInvalidLength);
+}
+
+sceReturnCode Write(EncoderState& state, const Transfer& transfer, int32_t fileNo, int32_t offset,
+                    int32_t length, const std::string& dataString, bool isHex) noexcept {
+  Operation operation(state, transfer.name, Operation::Entry::KeepError);
+  if (!CheckRange(operation, transfer, fileNo, offset, length, 1)) return sceError;
+  std::string data;
+  RunStep([&] {
+    data =
+        CipherOf(state)
+            .ConvertData(Variant(dataString), isHex ? cnvInHex + cnvOutHex : cnvInText + cnvOutHex)
+            .asString();
+  });
+  if (length == 0) length = RoundToInt32(static_cast<double>(data.size()) / 2).value_or(0);
+  data.resize(2 * static_cast<size_t>(length), '0');  // padded or cut to Length bytes
+  const std::string header = HexByte(fileNo) + ThreeBytes(offset) + ThreeBytes(length);
+  if (SendFileData(operation, fileNo, header, data, transfer.command, transfer.accepted)) {
+    return scesuccess;
+  }
+  return operation.Refuse(errors::kOperationFailed);
+}
+
+sceReturnCode Read(EncoderState& state, const Transfer& transfer, int32_t fileNo, int32_t offset,
+                   int32_t length, std::string& dataString, bool isHex) noexcept {
+  Operation operation(state, transfer.name, Operation::Entry::KeepError);
+  if (!CheckRange(operation, transfer, fileNo, offset, length, 0)) return sceError;
+  std::string answer;
+  if (!ReadFileData(
+          operation, fileNo, transfer.command,
+          {Variant(HexByte(fileNo)), Variant(ThreeBytes(offset)), Variant(ThreeBytes(length))},
+          transfer.accepted, answer)) {
+    return sceError;
+  }
+  dataString = answer;
+  if (!isHex) {
+    RunStep([&] {
+      dataString = CipherOf(state).ConvertData(Variant(answer), cnvInHex + cnvOutText).asString();
+    });
+  }
+  return scesuccess;
+}
+
+}  // namespace
+
+sceReturnCode WriteData(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                        const std::string& dataString, bool isHex) noexcept {
+  return Write(state, kWriteData, fileNo, offset, length, dataString, isHex);
+}
+
+sceReturnCode WriteRecord(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                          const std::string& dataString, bool isHex) noexcept {
+  return Write(state, kWriteRecord, fileNo, offset, length, dataString, isHex);
+}
+
+sceReturnCode ReadData(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                       std::string& dataString, bool isHex) noexcept {
+  return Read(state, kReadData, fileNo, offset, length, dataString, isHex);
+}
+
+sceReturnCode ReadRecords(EncoderState& state, int32_t fileNo, int32_t offset, int32_t length,
+                          std::string& dataString, bool isHex) noexcept {
+  return Read(state, kReadRecords, fileNo, offset, length, dataString, isHex);
+}
+
+sceReturnCode ClearRecordFile(EncoderState& state, int32_t fileNo) noexcept {
+  Operation operation(state, "DESFireClearRecordFile", Operation::Entry::KeepError);
+  if (!RequireAuthentication(operation)) return sceError;
+  std::string response;
+  return StandardExchange(operation, ec_DesfireClearRecordFile, {Variant(HexByte(fileNo))},
+                          response)
+             ? scesuccess
+             : sceError;
+}
+
+}  // namespace tarsin::desfire

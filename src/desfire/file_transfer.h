@@ -1,0 +1,29 @@
+// The file traffic of the data, record and value operations: the file's characteristics, a
+// command whose data may take several frames, and a read whose answer may take several.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "core/operation.h"
+#include "tarsin/types.h"
+#include "tarsin/variant.h"
+
+namespace tarsin::desfire {
+
+// A number as 3 bytes, least significant first (6 hex digits).
+std::string ThreeBytes(int32_t value);
+
+// Sends header and data (hex) with `command`, in frames of at most 52 bytes first and 59 after.
+// False on failure, with only the file errors recorded (missing file, wrong type) under
+// `operation`'s name; the caller reports a failed frame.
+bool SendFileData(Operation& operation, int32_t fileNo, const std::string& header,
+                  const std::string& data, int32_t command,
+                  std::span<const DesfireFileTypes> accepted);
+// Sends `command` and gives the whole answer as spaced hex; false with the error recorded.
+bool ReadFileData(Operation& operation, int32_t fileNo, int32_t command,
+                  const Variant::Array& params, std::span<const DesfireFileTypes> accepted,
+                  std::string& answer);
+
+}  // namespace tarsin::desfire

@@ -1,0 +1,91 @@
+// Value files and the transactions that backup, value and record files take part in.
+#include <array>
+
+#include "core/failure.h"
+#include "desfire/desfire.h"
+#include "desfire/file_transfer.h"
+#include "pcsc/command_table.h"
+
+namespace tarsin::desfire {
+namespace {
+
+constexpr std::array<DesfireFileTypes, 1> kValueFile = {dftValue};
+
+bool CheckFileNumber(Operation& operation, int32_t fileNo) {
+  return RequireAuthentication(operation) &&
+         operation.Require(fileNo >= 0 && fileNo <= 7, errors::kInvalidFileNumber);
+}
+
+// Debit, credit and limited credit: the file number and the amount, least significant first;
+// a card refusing the amount (91BE) has its own error.
+sceReturnCode ChangeValue(EncoderState& state, const char* name, int32_t command, int32_t fileNo,
+                          int32_t amount, const ErrorEntry& beyondLimit) noexcept {
+  Operation operation(state, name, Operation::Entry::KeepError);
+  if (!CheckFileNumber(operation, fileNo) ||
+      !operation.Require(amount >= 0, errors::kInvalidAmount)) {
+    return sceError;
+  }
+  const std::string data =
+      HexByte(amount) + HexByte(amount >> 8) + HexByte(amount >> 16) + HexByte(amount >> 24);
+  if (SendFileData(operation, fileNo, HexByte(fileNo), data, command, kValueFile)) {
+    return scesuccess;
+  }
+  const bool beyond = state.lastError && state.lastError->RdrRetCode == "91BE";
+  return operation.Refuse(beyond ? beyondLimit : errors::kOperationFailed);
+}
+
+// Commit and abort: nothing pending (910C) has its own error.
+sceReturnCode EndTransaction(EncoderState& state, const char* name, int32_t command) noexcept {
+  Operation operation(state, name, Operation::Entry::KeepError);
+  if (!RequireAuthentication(operation)) return sceError;
+  std::string response;
+  if (StandardExchange(operation, command, {}, response)) return scesuccess;
+  if (state.lastError && state.lastError->RdrRetCode == "910C") {
+    return operation.Refuse(errors::kNoBackupChanges);
+  }
+  return sceError;
+}
+
+}  // namespace
+
+sceReturnCode GetValue(EncoderState& state, int32_t fileNo, int32_t& valueData) noexcept {
+  Operation operation(state, "DESFireGetValue", Operation::Entry::KeepError);
+  if (!CheckFileNumber(operation, fileNo)) return sceError;
+  std::string answer;
+  if (!ReadFileData(operation, fileNo, ec_DesfireGetValue, {Variant(HexByte(fileNo))}, kValueFile,
+                    answer)) {
+    return sceError;
+  }
+  RunStep([&] {
+    std::erase(answer, ' ');
+    const std::string ordered =
+        answer.substr(6, 2) + answer.substr(4, 2) + answer.substr(2, 2) + answer.substr(0, 2);
+    valueData = static_cast<int32_t>(std::stoul(ordered, nullptr, 16));
+  });
+  return scesuccess;
+}
+
+sceReturnCode Debit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept {
+  return ChangeValue(state, "DESFireDebit", ec_DesfireDebit, fileNo, amount,
+                     errors::kValueExceedsLimits);
+}
+
+sceReturnCode Credit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept {
+  return ChangeValue(state, "DESFireCredit", ec_DesfireCredit, fileNo, amount,
+                     errors::kValueExceedsLimits);
+}
+
+sceReturnCode LimitedCredit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept {
+  return ChangeValue(state, "DESFireLimitedCredit", ec_DesfireLimitedCredit, fileNo, amount,
+                     errors::kCreditExceedsLimit);
+}
+
+sceReturnCode CommitTransaction(EncoderState& state) noexcept {
+  return EndTransaction(state, "DESFireCommitTransaction", ec_DesfireCommitTransaction);
+}
+
+sceReturnCode AbortTransaction(EncoderState& state) noexcept {
+  return EndTransaction(state, "DESFireAbortTransaction", ec_DesfireAbortTransaction);
+}
+
+}  // namespace tarsin::desfire

@@ -1,0 +1,208 @@
+// DESFire data, records and values on the virtual EV1 card, in plain communication.
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "automation/dispatch.h"
+#include "core/encoder_access.h"
+#include "core/error.h"
+#include "support/virtual_reader.h"
+
+namespace tarsin {
+namespace {
+
+constexpr const char* kZeroKey = "0000000000000000";
+const auto kPlain = static_cast<DesfireCommunicationSettings>(0);
+const auto kFree = static_cast<DesfireAccessRights>(0xE);
+
+std::string Pattern(size_t bytes) {
+  std::string hex;
+  for (size_t i = 0; i < bytes; ++i) hex += fmt::format("{:02X}", (i * 7 + 3) % 256);
+  return hex;
+}
+std::string Spaced(const std::string& hex) {
+  std::string out;
+  for (size_t i = 0; i < hex.size(); i += 2) out += (i ? " " : "") + hex.substr(i, 2);
+  return out;
+}
+
+// An application with one file of each kind, every right free: 0 data (1000 bytes), 1 backup
+// (64), 2 value (-100 to 1000, holding 10, limited credit on), 3 linear (2 records of 8), 4
+// cyclic (3 records of 4, so 2 kept).
+class DesfireDataTest : public testing::VirtualReaderTest {
+ protected:
+  void SetUp() override {
+    VirtualReaderTest::SetUp();
+    readers_.WriteReaders({testing::Reader(
+        testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
+    Open(encoder_);
+    ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
+    ASSERT_EQ(encoder_.DESFireCreateApplication("A1A2A3", dfkApplDefault, 2), scesuccess);
+    ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
+    ASSERT_EQ(encoder_.DESFireCreateStdDataFile(0, kPlain, kFree, kFree, kFree, kFree, 1000),
+              scesuccess);
+    ASSERT_EQ(encoder_.DESFireCreateBackupDataFile(1, kPlain, kFree, kFree, kFree, kFree, 64),
+              scesuccess);
+    ASSERT_EQ(encoder_.DESFireCreateValueFile(2, kPlain, kFree, kFree, kFree, kFree, -100, 1000, 10,
+                                              true),
+              scesuccess);
+    ASSERT_EQ(encoder_.DESFireCreateLinearRecordFile(3, kPlain, kFree, kFree, kFree, kFree, 8, 2),
+              scesuccess);
+    ASSERT_EQ(encoder_.DESFireCreateCyclicRecordFile(4, kPlain, kFree, kFree, kFree, kFree, 4, 3),
+              scesuccess);
+  }
+  // The data bytes of each frame sent from log line `from` on.
+  std::vector<size_t> FrameSizes(size_t from) const {
+    std::vector<size_t> sizes;
+    for (const std::string& frame : SentFrames(from)) {
+      if (frame.starts_with("903D") || frame.starts_with("90AF0000")) {
+        sizes.push_back(std::stoul(frame.substr(8, 2), nullptr, 16));
+      }
+    }
+    return sizes;
+  }
+  const CError& Error() { return *encoder_.LastError(); }
+  std::string Read(int32_t file, int32_t offset, int32_t length) {
+    std::string data = "unchanged";
+    EXPECT_EQ(encoder_.DESFireReadData(file, offset, length, data, true), scesuccess);
+    return data;
+  }
+  Encoder encoder_;
+};
+
+// 45 bytes fit the first frame with the 7-byte header; then 59-byte frames follow.
+TEST_F(DesfireDataTest, DataTravelsInFramesOf52Then59Bytes) {
+  const struct {
+    size_t bytes;
+    std::vector<size_t> frames;
+  } rows[] = {{1, {8}},
+              {45, {52}},
+              {46, {52, 1}},
+              {200, {52, 59, 59, 37}},
+              {1000, {52, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 11}}};
+  for (const auto& row : rows) {
+    const std::string data = Pattern(row.bytes);
+    const size_t from = LogSize();
+    ASSERT_EQ(encoder_.DESFireWriteData(0, 0, 0, data, true), scesuccess) << row.bytes;
+    EXPECT_EQ(FrameSizes(from), row.frames) << row.bytes;
+    EXPECT_EQ(Read(0, 0, static_cast<int32_t>(row.bytes)), Spaced(data));
+  }
+  // Length 0 is the whole data; another length pads with zeros or cuts; text goes byte by byte.
+  ASSERT_EQ(encoder_.DESFireWriteData(0, 0, 5, "0A0B0C", true), scesuccess);
+  EXPECT_EQ(Read(0, 0, 6), "0A 0B 0C 00 00 " + Spaced(Pattern(1000)).substr(15, 2));
+  ASSERT_EQ(encoder_.DESFireWriteData(0, 0, 2, "FFFFFF", true), scesuccess);
+  EXPECT_EQ(Read(0, 0, 3), "FF FF 0C");
+  ASSERT_EQ(encoder_.DESFireWriteData(0, 998, 0, "AB", false), scesuccess);
+  EXPECT_EQ(Read(0, 998, 0), "41 42");  // 0 reads to the end
+  std::string text;
+  ASSERT_EQ(encoder_.DESFireReadData(0, 998, 2, text, false), scesuccess);
+  EXPECT_EQ(text, "AB");
+}
+
+TEST_F(DesfireDataTest, RecordsAndValuesFollowTheirTransactions) {
+  // A record is made by each commit; a linear file then refuses a third (91BE).
+  std::string records;
+  for (const char* record : {"1111111111111111", "2222222222222222"}) {
+    ASSERT_EQ(encoder_.DESFireWriteRecord(3, 0, 0, record, true), scesuccess);
+    ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
+  }
+  EXPECT_EQ(encoder_.DESFireWriteRecord(3, 0, 0, "33", true), sceError);
+  EXPECT_EQ(std::pair(static_cast<uint32_t>(Error().Number), Error().RdrRetCode),
+            std::pair(0x90010E03u, std::string("91BE")));
+  ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireReadRecords(3, 0, 0, records, true), scesuccess);
+  EXPECT_EQ(records, Spaced("11111111111111112222222222222222"));
+  ASSERT_EQ(encoder_.DESFireClearRecordFile(3), scesuccess);
+  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
+  // A cyclic file of three records keeps the two newest, read oldest first.
+  for (const char* record : {"AAAAAAAA", "BBBBBBBB", "CCCCCCCC"}) {
+    ASSERT_EQ(encoder_.DESFireWriteRecord(4, 0, 0, record, true), scesuccess);
+    ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
+  }
+  ASSERT_EQ(encoder_.DESFireReadRecords(4, 0, 2, records, true), scesuccess);
+  EXPECT_EQ(records, Spaced("BBBBBBBBCCCCCCCC"));
+
+  int32_t value = 0;
+  ASSERT_EQ(encoder_.DESFireGetValue(2, value), scesuccess);
+  EXPECT_EQ(value, 10);
+  ASSERT_EQ(encoder_.DESFireCredit(2, 990), scesuccess);  // to the upper limit
+  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
+  ASSERT_EQ(encoder_.DESFireDebit(2, 1100), scesuccess);  // to the lower limit
+  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
+  ASSERT_EQ(encoder_.DESFireGetValue(2, value), scesuccess);
+  EXPECT_EQ(value, -100);
+  EXPECT_EQ(encoder_.DESFireDebit(2, 1), sceError);
+  EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E50u);
+  ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
+  EXPECT_EQ(encoder_.DESFireCommitTransaction(), sceError);  // nothing pending: 910C
+  EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E4Fu);
+  // An abort restores the value and the backup file.
+  ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireWriteData(1, 0, 4, "01020304", true), scesuccess);
+  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
+  ASSERT_EQ(encoder_.DESFireWriteData(1, 0, 4, "FFFFFFFF", true), scesuccess);
+  ASSERT_EQ(encoder_.DESFireCredit(2, 50), scesuccess);
+  ASSERT_EQ(encoder_.DESFireAbortTransaction(), scesuccess);
+  EXPECT_EQ(Read(1, 0, 4), "01 02 03 04");
+  ASSERT_EQ(encoder_.DESFireGetValue(2, value), scesuccess);
+  EXPECT_EQ(value, -100);
+  // Limited credit gives back at most what was last debited.
+  ASSERT_EQ(encoder_.DESFireCredit(2, 200), scesuccess);
+  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
+  ASSERT_EQ(encoder_.DESFireDebit(2, 30), scesuccess);
+  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
+  EXPECT_EQ(encoder_.DESFireLimitedCredit(2, 31), sceError);
+  EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E51u);
+  ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
+  ASSERT_EQ(encoder_.DESFireLimitedCredit(2, 30), scesuccess);
+  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
+  ASSERT_EQ(encoder_.DESFireGetValue(2, value), scesuccess);
+  EXPECT_EQ(value, 100);
+}
+
+// The refusals, late-bound one row a line; the range errors send nothing.
+TEST_F(DesfireDataTest, RefusalsRecordTheirError) {
+  const auto refused = [&](const char* member, automation::Arguments args, uint32_t number) {
+    SCOPED_TRACE(member);
+    const size_t from = LogSize();
+    EXPECT_EQ(automation::Invoke(encoder_, automation::FindMember(member), args),
+              Variant(int32_t{sceError}));
+    EXPECT_EQ(static_cast<uint32_t>(Error().Number), number);
+    EXPECT_EQ(Error().ComFunction, member);
+    return SentFrames(from).size();
+  };
+  const auto n = [](int32_t value) { return Variant(value); };
+  const Variant data("00"), hex(true);
+  const int32_t big = 0x1000000;
+  for (const auto& [write, lastFile] :
+       {std::pair("DESFireWriteData", 15), std::pair("DESFireWriteRecord", 7)}) {
+    EXPECT_EQ(refused(write, {n(lastFile + 1), n(0), n(1), data, hex}, 0x90010E41), 0u);
+    EXPECT_EQ(refused(write, {n(0), n(-1), n(1), data, hex}, 0x90010E49), 0u);
+    EXPECT_EQ(refused(write, {n(0), n(big), n(1), data, hex}, 0x90010E49), 0u);
+    EXPECT_EQ(refused(write, {n(0), n(0), n(-1), data, hex}, 0x90010E4A), 0u);
+    EXPECT_EQ(refused(write, {n(0), n(0), n(big), data, hex}, 0x90010E4A), 0u);
+  }
+  EXPECT_EQ(refused("DESFireReadData", {n(16), n(0), n(0), data, hex}, 0x90010E41), 0u);
+  EXPECT_EQ(refused("DESFireReadRecords", {n(3), n(0), n(big), data, hex}, 0x90010E4A), 0u);
+  EXPECT_EQ(refused("DESFireGetValue", {n(8), n(0)}, 0x90010E41), 0u);
+  EXPECT_EQ(refused("DESFireDebit", {n(2), n(-1)}, 0x90010E4E), 0u);
+  refused("DESFireReadData", {n(9), n(0), n(0), data, hex}, 0x90010E4D);
+  EXPECT_EQ(Error().RdrRetCode, "91F0");
+  ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
+  refused("DESFireReadData", {n(2), n(0), n(0), data, hex}, 0x90010E48);
+  refused("DESFireGetValue", {n(0), n(0)}, 0x90010E48);
+  refused("DESFireWriteData", {n(2), n(0), n(1), data, hex}, 0x90010E03);  // type error replaced
+  refused("DESFireCredit", {n(0), n(1)}, 0x90010E03);
+  ForceStatusWords(0x919E);  // the file's settings cannot be read
+  refused("DESFireReadData", {n(0), n(0), n(1), data, hex}, 0x90010E03);
+  // Without a session.
+  Encoder closed;
+  for (const char* member : {"DESFireCommitTransaction", "DESFireAbortTransaction"}) {
+    automation::Arguments none;
+    EXPECT_EQ(automation::Invoke(closed, automation::FindMember(member), none),
+              Variant(int32_t{sceError}));
+    EXPECT_EQ(static_cast<uint32_t>(closed.LastError()->Number), 0x90010E11u);
+  }
+}
+
+}  // namespace
+}  // namespace tarsin
