@@ -33,8 +33,7 @@ bool CheckFile(Operation& operation, int32_t fileNo, std::span<const DesfireFile
 }  // namespace
 
 std::string ThreeBytes(int32_t value) {
-  const std::string hex = HexByte(value) + HexByte(value >> 8) + HexByte(value >> 16);
-  return hex;
+  return HexByte(value) + HexByte(value >> 8) + HexByte(value >> 16);
 }
 
 bool SendFileData(Operation& operation, int32_t fileNo, const std::string& header,
