@@ -2,15 +2,12 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "automation/dispatch.h"
-#include "core/encoder_access.h"
-#include "core/error.h"
-#include "support/virtual_reader.h"
+#include "desfire/desfire_fixture.h"
 
 namespace tarsin {
 namespace {
 
-constexpr const char* kZeroKey = "0000000000000000";
+using testing::kZeroKey;
 const auto kPlain = static_cast<DesfireCommunicationSettings>(0);
 const auto kFree = static_cast<DesfireAccessRights>(0xE);
 
@@ -28,13 +25,10 @@ std::string Spaced(const std::string& hex) {
 // An application with one file of each kind, every right free: 0 data (1000 bytes), 1 backup
 // (64), 2 value (-100 to 1000, holding 10, limited credit on), 3 linear (2 records of 8), 4
 // cyclic (3 records of 4, so 2 kept).
-class DesfireDataTest : public testing::VirtualReaderTest {
+class DesfireDataTest : public testing::DesfireTest {
  protected:
   void SetUp() override {
-    VirtualReaderTest::SetUp();
-    readers_.WriteReaders({testing::Reader(
-        testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
-    Open(encoder_);
+    DesfireTest::SetUp();
     ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
     ASSERT_EQ(encoder_.DESFireCreateApplication("A1A2A3", dfkApplDefault, 2), scesuccess);
     ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
@@ -60,13 +54,11 @@ class DesfireDataTest : public testing::VirtualReaderTest {
     }
     return sizes;
   }
-  const CError& Error() { return *encoder_.LastError(); }
   std::string Read(int32_t file, int32_t offset, int32_t length) {
     std::string data = "unchanged";
     EXPECT_EQ(encoder_.DESFireReadData(file, offset, length, data, true), scesuccess);
     return data;
   }
-  Encoder encoder_;
 };
 
 // 45 bytes fit the first frame with the 7-byte header; then 59-byte frames follow.
@@ -162,13 +154,7 @@ TEST_F(DesfireDataTest, RecordsAndValuesFollowTheirTransactions) {
 // The refusals, late-bound one row a line; the range errors send nothing.
 TEST_F(DesfireDataTest, RefusalsRecordTheirError) {
   const auto refused = [&](const char* member, automation::Arguments args, uint32_t number) {
-    SCOPED_TRACE(member);
-    const size_t from = LogSize();
-    EXPECT_EQ(automation::Invoke(encoder_, automation::FindMember(member), args),
-              Variant(int32_t{sceError}));
-    EXPECT_EQ(static_cast<uint32_t>(Error().Number), number);
-    EXPECT_EQ(Error().ComFunction, member);
-    return SentFrames(from).size();
+    return Refused(member, std::move(args), number).framesSent;
   };
   const auto n = [](int32_t value) { return Variant(value); };
   const Variant data("00"), hex(true);

@@ -5,16 +5,13 @@
 #include <fmt/format.h>
 #include <openssl/des.h>
 
-#include "automation/dispatch.h"
-#include "core/encoder_access.h"
-#include "core/error.h"
 #include "core/hex_text.h"
-#include "support/virtual_reader.h"
+#include "desfire/desfire_fixture.h"
 
 namespace tarsin {
 namespace {
 
-constexpr const char* kZeroKey = "0000000000000000";
+using testing::kZeroKey;
 constexpr const char* kTripleKey = "00112233445566778899AABBCCDDEEFF";
 
 std::vector<uint8_t> Bytes(const std::string& hex) {
@@ -37,16 +34,8 @@ std::vector<uint8_t> Block(const std::string& key32, std::vector<uint8_t> in, bo
   return {out, out + 8};
 }
 
-class DesfireTest : public testing::VirtualReaderTest {
+class DesfireTest : public testing::DesfireTest {
  protected:
-  void SetUp() override {
-    VirtualReaderTest::SetUp();
-    readers_.WriteReaders({testing::Reader(testing::kReader, Card("mifare-desfire-ev1-4k"))});
-    Open(encoder_);
-  }
-  static nlohmann::json Card(const std::string& type) {
-    return {{"type", type}, {"uid", "04112233445566"}};
-  }
   // The session key recomputed from the logged frames with OpenSSL, in its triple-DES form: RndB
   // from the card's challenge, RndA from our token (enciphered in the sending direction).
   std::string ExpectedSessionKey(size_t logFrom, const std::string& key32) const {
@@ -68,8 +57,6 @@ class DesfireTest : public testing::VirtualReaderTest {
     const std::string a = BytesToHex(rndA), b = BytesToHex(rndB);
     return a.substr(0, 8) + b.substr(0, 8) + a.substr(8) + b.substr(8);  // the triple-DES form
   }
-  const CError& Error() { return *encoder_.LastError(); }
-  Encoder encoder_;
 };
 
 TEST_F(DesfireTest, SelectionsWithEveryKeyFormGiveTheSessionKeyOfTheirForm) {
@@ -195,12 +182,8 @@ TEST_F(DesfireTest, KeysAndKeySettingsAreChangedAndEnforced) {
 // that a row is one call as a host writes it.
 TEST_F(DesfireTest, RefusalsRecordTheirError) {
   const auto refused = [&](const char* member, automation::Arguments args, uint32_t number) {
-    SCOPED_TRACE(member);
-    EXPECT_EQ(automation::Invoke(encoder_, automation::FindMember(member), args),
-              Variant(int32_t{sceError}));
-    EXPECT_EQ(static_cast<uint32_t>(Error().Number), number);
-    EXPECT_EQ(Error().ComFunction, member);
-    return std::pair(Error().RdrCommand, Error().RdrRetCode);
+    const Refusal refusal = Refused(member, std::move(args), number);
+    return std::pair(refusal.rdrCommand, refusal.rdrRetCode);
   };
   const Variant zero(kZeroKey), none(int32_t{0}), root("000000");
   refused("DESFireGetKeySettings", {none, none}, 0x90010E11);

@@ -6,12 +6,9 @@
 #include <limits>
 #include <regex>
 
-#include "automation/dispatch.h"
-#include "core/encoder_access.h"
-#include "core/error.h"
 #include "core/failure.h"
 #include "desfire/desfire.h"
-#include "support/virtual_reader.h"
+#include "desfire/desfire_fixture.h"
 
 namespace tarsin {
 namespace {
@@ -34,13 +31,10 @@ struct CardRow {
   int32_t sessionKey = 0;  // -1: the session as it is
 };
 
-class DesfireFilesTest : public testing::VirtualReaderTest {
+class DesfireFilesTest : public testing::DesfireTest {
  protected:
   void SetUp() override {
-    VirtualReaderTest::SetUp();
-    readers_.WriteReaders({testing::Reader(
-        testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
-    Open(encoder_);
+    DesfireTest::SetUp();
     ASSERT_EQ(encoder_.DESFireSelectRoot("0"), scesuccess);
     ASSERT_EQ(encoder_.DESFireCreateApplication("F11E00", dfkApplDefault, 2), scesuccess);
   }
@@ -74,7 +68,6 @@ class DesfireFilesTest : public testing::VirtualReaderTest {
     EXPECT_TRUE(Call(kSettings, {row.args[0], ""}));
     EXPECT_EQ(args_[1]->asString(), row.outcome);
   }
-  Encoder encoder_;
   automation::Arguments args_;
 };
 
