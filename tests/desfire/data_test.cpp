@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "desfire/desfire_fixture.h"
+#include "desfire/file_transfer.h"
+#include "pcsc/command_table.h"
 
 namespace tarsin {
 namespace {
@@ -88,6 +90,19 @@ TEST_F(DesfireDataTest, DataTravelsInFramesOf52Then59Bytes) {
   std::string text;
   ASSERT_EQ(encoder_.DESFireReadData(0, 998, 2, text, false), scesuccess);
   EXPECT_EQ(text, "AB");
+}
+
+// A card that still wants data after the last frame gets one empty frame; the header here
+// promises 10 bytes and brings 5.
+TEST_F(DesfireDataTest, AnEmptyFrameFollowsWhenTheCardWantsMore) {
+  Operation operation(StateOf(encoder_), "DESFireWriteData", Operation::Entry::KeepError);
+  const size_t from = LogSize();
+  const std::array accepted = {dftData};
+  EXPECT_FALSE(desfire::SendFileData(operation, 0,
+                                     "00000000"
+                                     "0A0000",
+                                     "0102030405", ec_DesfireWriteData, accepted));
+  EXPECT_EQ(FrameSizes(from), (std::vector<size_t>{12, 0}));
 }
 
 TEST_F(DesfireDataTest, RecordsAndValuesFollowTheirTransactions) {
