@@ -6,11 +6,6 @@
 namespace tarsin::desfire {
 namespace {
 
-std::string WithoutBlanks(std::string text) {
-  std::erase(text, ' ');
-  return text;
-}
-
 void ReplaceAll(std::string& text, std::string_view what, const std::string& with) {
   for (size_t at = text.find(what); at != std::string::npos;
        at = text.find(what, at + with.size())) {

@@ -49,7 +49,8 @@ sceReturnCode Write(EncoderState& state, const Transfer& transfer, int32_t fileN
   });
   if (length == 0) length = RoundToInt32(static_cast<double>(data.size()) / 2).value_or(0);
   data.resize(2 * static_cast<size_t>(length), '0');  // padded or cut to Length bytes
-  const std::string header = HexByte(fileNo) + ThreeBytes(offset) + ThreeBytes(length);
+  const std::string header =
+      HexByte(fileNo) + LittleEndianHex(offset, 3) + LittleEndianHex(length, 3);
   if (SendFileData(operation, fileNo, header, data, transfer.command, transfer.accepted)) {
     return scesuccess;
   }
@@ -61,10 +62,10 @@ sceReturnCode Read(EncoderState& state, const Transfer& transfer, int32_t fileNo
   Operation operation(state, transfer.name, Operation::Entry::KeepError);
   if (!CheckRange(operation, transfer, fileNo, offset, length, 0)) return sceError;
   std::string answer;
-  if (!ReadFileData(
-          operation, fileNo, transfer.command,
-          {Variant(HexByte(fileNo)), Variant(ThreeBytes(offset)), Variant(ThreeBytes(length))},
-          transfer.accepted, answer)) {
+  if (!ReadFileData(operation, fileNo, transfer.command,
+                    {Variant(HexByte(fileNo)), Variant(LittleEndianHex(offset, 3)),
+                     Variant(LittleEndianHex(length, 3))},
+                    transfer.accepted, answer)) {
     return sceError;
   }
   dataString = answer;

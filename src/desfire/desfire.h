@@ -27,6 +27,11 @@ bool RequireCardLevel(Operation& operation);
 bool NormaliseHex(std::string& text, int32_t length = -1) noexcept;
 // A number as two upper-case hex digits (its last two when it is larger).
 std::string HexByte(int32_t value);
+// The low `bytes` bytes of `value`, least significant first, as hex (negative numbers in two's
+// complement): the card's order for sizes, offsets, limits and amounts.
+std::string LittleEndianHex(int32_t value, int bytes);
+// `text` without its blanks.
+std::string WithoutBlanks(std::string text);
 
 // Sends `code` with automatic continuation; true when the card answered 9100. Otherwise records
 // "The requested operation failed" with the operation's name and the status word, keeping what

@@ -32,10 +32,6 @@ bool CheckFile(Operation& operation, int32_t fileNo, std::span<const DesfireFile
 
 }  // namespace
 
-std::string ThreeBytes(int32_t value) {
-  return HexByte(value) + HexByte(value >> 8) + HexByte(value >> 16);
-}
-
 bool SendFileData(Operation& operation, int32_t fileNo, const std::string& header,
                   const std::string& data, int32_t command,
                   std::span<const DesfireFileTypes> accepted) {

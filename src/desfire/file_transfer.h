@@ -12,9 +12,6 @@
 
 namespace tarsin::desfire {
 
-// A number as 3 bytes, least significant first (6 hex digits).
-std::string ThreeBytes(int32_t value);
-
 // Sends header and data (hex) with `command`, in frames of at most 52 bytes first and 59 after.
 // False on failure, with only the file errors recorded (missing file, wrong type) under
 // `operation`'s name; the caller reports a failed frame.

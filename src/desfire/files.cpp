@@ -15,14 +15,6 @@ constexpr int32_t kLargestSize = 0xFFFFFF;  // sizes and counts travel in 3 byte
 constexpr int32_t kLastFileNumber = 15;
 constexpr int32_t kLastSmallFileNumber = 7;
 
-// `bytes` bytes of `value`, least significant first; negative numbers in two's complement.
-std::string LittleEndian(int32_t value, int bytes) {
-  const auto bits = static_cast<uint32_t>(value);
-  std::string text;
-  for (int i = 0; i < bytes; ++i) text += HexByte(static_cast<int32_t>((bits >> (8 * i)) & 0xFF));
-  return text;
-}
-
 // The guard, then the file number.
 bool CheckFileNumber(Operation& operation, int32_t fileNumber,
                      int32_t lastFileNumber = kLastFileNumber) {
@@ -59,7 +51,7 @@ bool CheckFile(Operation& operation, int32_t fileNumber, int32_t lastFileNumber,
 bool SizeField(Operation& operation, int32_t size, const ErrorEntry& error,
                Variant::Array& params) {
   if (!operation.Require(size >= 1 && size <= kLargestSize, error)) return false;
-  params.emplace_back(LittleEndian(size, 3));
+  params.emplace_back(LittleEndianHex(size, 3));
   return true;
 }
 
@@ -155,7 +147,7 @@ sceReturnCode CreateValueFile(EncoderState& state, int32_t fileNumber, const Fil
     return sceError;
   }
   for (const int32_t value : {lowerLimit, upperLimit, initialValue}) {
-    params.emplace_back(LittleEndian(value, 4));
+    params.emplace_back(LittleEndianHex(value, 4));
   }
   params.emplace_back(limitedCreditEnabled ? "01" : "00");
   return Send(operation, ec_DesfireCreateValueFile, params);

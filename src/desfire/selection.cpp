@@ -23,11 +23,6 @@ std::string RotatedLeft(const std::string& hex) {
   return hex.size() < 2 ? hex : hex.substr(2) + hex.substr(0, 2);
 }
 
-std::string WithoutBlanks(std::string text) {
-  std::erase(text, ' ');
-  return text;
-}
-
 std::string RandomChallenge() {
   std::array<uint8_t, 8> bytes{};
   RandomBytes(bytes);

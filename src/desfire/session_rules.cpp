@@ -31,6 +31,18 @@ std::string HexByte(int32_t value) {
   return hex.substr(hex.size() - 2);
 }
 
+std::string LittleEndianHex(int32_t value, int bytes) {
+  const auto bits = static_cast<uint32_t>(value);
+  std::string text;
+  for (int i = 0; i < bytes; ++i) text += HexByte(static_cast<int32_t>((bits >> (8 * i)) & 0xFF));
+  return text;
+}
+
+std::string WithoutBlanks(std::string text) {
+  std::erase(text, ' ');
+  return text;
+}
+
 std::string ReceivedStatus(const std::string& statusCode) {
   return statusCode == "FFFF" ? std::string() : statusCode;
 }

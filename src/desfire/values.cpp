@@ -25,9 +25,8 @@ sceReturnCode ChangeValue(EncoderState& state, const char* name, int32_t command
       !operation.Require(amount >= 0, errors::kInvalidAmount)) {
     return sceError;
   }
-  const std::string data =
-      HexByte(amount) + HexByte(amount >> 8) + HexByte(amount >> 16) + HexByte(amount >> 24);
-  if (SendFileData(operation, fileNo, HexByte(fileNo), data, command, kValueFile)) {
+  if (SendFileData(operation, fileNo, HexByte(fileNo), LittleEndianHex(amount, 4), command,
+                   kValueFile)) {
     return scesuccess;
   }
   const bool beyond = state.lastError && state.lastError->RdrRetCode == "91BE";
