@@ -1,6 +1,7 @@
 """pyscard through pcscd: a host of its own (DES from python3-cryptography) drives the virtual
-DESFire EV1 with the legacy protocol: across frames in both directions, MACed and enciphered
-files, and a table of commands with the answers a card gives."""
+DESFire EV1 with the legacy protocol: MACed and enciphered files, and a table of commands with
+the answers a card gives. Plain files, data across frames, values and records in the component's
+hands are checked by tests/desfire and desfire_encoder_test.py."""
 import os
 import unittest
 import warnings
@@ -14,7 +15,6 @@ with warnings.catch_warnings():
 READER = "Tarsin Virtual Reader 0"
 READERS = [e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k", "uid": "04A1B2C3D4E5F6"})]
 ZERO_KEY = bytes(16)
-AID = bytes.fromhex("332211")
 OK = 0x9100
 
 # Native commands in turn in application 01 02 03, all free: command | answer | what it shows.
@@ -121,19 +121,6 @@ class Host:
         answer = bytes.fromhex(self.card.send(apdu.hex()))
         return answer[:-2], int.from_bytes(answer[-2:], "big")
 
-    def command(self, instruction, data=b""):
-        """A first frame of 52 bytes at most, then 59-byte frames; answers followed while 91AF."""
-        answer, sw = self.frame(instruction, data[:52])
-        sent = 52
-        while sw == 0x91AF and sent < len(data):
-            answer, sw = self.frame(0xAF, data[sent:sent + 59])
-            sent += 59
-        collected = answer
-        while sw == 0x91AF:
-            answer, sw = self.frame(0xAF)
-            collected += answer
-        return collected, sw
-
     def authenticate(self, key_number, key=ZERO_KEY):
         """The legacy authentication; the session key is kept for later cryptograms."""
         challenge, sw = self.frame(0x0A, bytes([key_number]))
@@ -185,39 +172,6 @@ class DesfireSession(unittest.TestCase):
         self.expect(0xC7, b"")
         value, sw = host.frame(0x6C, b"\7")
         self.assertEqual((decipher(host.session, value)[:4], sw), (le(750, 4), OK))
-
-    def test_application_files_data_values(self):
-        host = self.host
-        self.assertEqual(self.card.send("FFCA000000"), "04A1B2C3D4E5F69000")
-        host.authenticate(0)
-        self.expect(0xCA, AID + bytes([0x0F, 2]))
-        self.expect(0x5A, AID)
-        host.authenticate(0)
-        rights = bytes([0xEE, 0xEE])
-        self.expect(0xCD, bytes([0, 0]) + rights + le(300, 3))
-        self.expect(0xCB, bytes([1, 0]) + rights + le(32, 3))
-        self.expect(0xCC, bytes([2, 0]) + rights + le(0, 4) + le(1000, 4) + le(100, 4) + b"\1")
-        self.expect(0xC1, bytes([3, 0]) + rights + le(8, 3) + le(4, 3))
-        self.expect(0xC0, bytes([4, 0]) + rights + le(8, 3) + le(4, 3))
-        self.assertEqual(host.frame(0x6F), (bytes(range(5)), OK))
-
-        data = bytes((i * 13) & 0xFF for i in range(300))
-        self.assertEqual(host.command(0x3D, bytes([0]) + le(0, 3) + le(300, 3) + data)[1], OK)
-        self.assertEqual(host.command(0xBD, bytes([0]) + le(0, 3) + le(0, 3)), (data, OK))
-
-        self.expect(0x0C, bytes([2]) + le(50, 4))
-        self.expect(0xDC, bytes([2]) + le(30, 4))
-        self.expect(0xC7, b"")
-        self.assertEqual(host.frame(0x6C, bytes([2])), (le(120, 4), OK))
-        self.expect(0xDC, bytes([2]) + le(121, 4), 0x91BE)
-
-        self.expect(0x3B, bytes([3]) + le(0, 3) + le(3, 3) + b"abc")
-        self.expect(0x3D, bytes([1]) + le(0, 3) + le(2, 3) + b"\x11\x22")
-        self.expect(0xC7, b"")
-        self.assertEqual(host.frame(0xBB, bytes([3]) + le(0, 3) + le(0, 3)), (b"abc" + bytes(5), OK))
-        self.expect(0x3D, bytes([1]) + le(0, 3) + le(2, 3) + b"\x33\x44")
-        self.expect(0xA7, b"")
-        self.assertEqual(host.frame(0xBD, bytes([1]) + le(0, 3) + le(2, 3)), (b"\x11\x22", OK))
 
 
 if __name__ == "__main__":
