@@ -6,7 +6,6 @@
 #include <limits>
 #include <regex>
 
-#include "core/failure.h"
 #include "desfire/desfire.h"
 #include "desfire/desfire_fixture.h"
 
@@ -97,17 +96,6 @@ TEST_F(DesfireFilesTest, FilesOfEachKindAreCreatedInspectedAndDeleted) {
   ASSERT_EQ(encoder_.DESFireGetFileIDs(ids), scesuccess);
   EXPECT_EQ(ids, "0,2,4,5,7,8,15");
   EXPECT_EQ(desfire::FileIdList("1F0F0A00"), "0,10,15,31");  // whatever order the card lists
-  // What the data and value operations build on: a file's type and communication settings.
-  const auto found = desfire::GetFileCharacteristics(StateOf(encoder_), 2);
-  EXPECT_EQ(std::pair(found.fileType, found.communicationSettings), std::pair(2, 3));
-  try {
-    desfire::GetFileCharacteristics(StateOf(encoder_), 3);
-    ADD_FAILURE() << "no failure raised";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.source() + failure.description(),
-              "DESFireGetFileCharacteristicsThe requested operation failed");
-  }
-  EXPECT_EQ(encoder_.LastError()->RdrRetCode, "91F0");
 }
 
 // Every check in its order, refused before anything is sent, with only the fields it names;
