@@ -10,8 +10,7 @@ namespace tarsin {
 namespace {
 
 using testing::kZeroKey;
-const auto kPlain = static_cast<DesfireCommunicationSettings>(0);
-const auto kFree = static_cast<DesfireAccessRights>(0xE);
+constexpr int32_t kFree = dfaAllowAll;
 
 std::string Pattern(size_t bytes) {
   std::string hex;
@@ -31,20 +30,14 @@ class DesfireDataTest : public testing::DesfireTest {
  protected:
   void SetUp() override {
     DesfireTest::SetUp();
-    ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
-    ASSERT_EQ(encoder_.DESFireCreateApplication("A1A2A3", dfkApplDefault, 2), scesuccess);
-    ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
-    ASSERT_EQ(encoder_.DESFireCreateStdDataFile(0, kPlain, kFree, kFree, kFree, kFree, 1000),
-              scesuccess);
-    ASSERT_EQ(encoder_.DESFireCreateBackupDataFile(1, kPlain, kFree, kFree, kFree, kFree, 64),
-              scesuccess);
-    ASSERT_EQ(encoder_.DESFireCreateValueFile(2, kPlain, kFree, kFree, kFree, kFree, -100, 1000, 10,
-                                              true),
-              scesuccess);
-    ASSERT_EQ(encoder_.DESFireCreateLinearRecordFile(3, kPlain, kFree, kFree, kFree, kFree, 8, 2),
-              scesuccess);
-    ASSERT_EQ(encoder_.DESFireCreateCyclicRecordFile(4, kPlain, kFree, kFree, kFree, kFree, 4, 3),
-              scesuccess);
+    Run({{"DESFireSelectRoot", {kZeroKey}, "ok"},
+         {"DESFireCreateApplication", {"A1A2A3", dfkApplDefault, 2}, "ok"},
+         {"DESFireSelectApplication", {"A1A2A3", 0, kZeroKey}, "ok"},
+         {"DESFireCreateStdDataFile", {0, 0, kFree, kFree, kFree, kFree, 1000}, "ok"},
+         {"DESFireCreateBackupDataFile", {1, 0, kFree, kFree, kFree, kFree, 64}, "ok"},
+         {"DESFireCreateValueFile", {2, 0, kFree, kFree, kFree, kFree, -100, 1000, 10, true}, "ok"},
+         {"DESFireCreateLinearRecordFile", {3, 0, kFree, kFree, kFree, kFree, 8, 2}, "ok"},
+         {"DESFireCreateCyclicRecordFile", {4, 0, kFree, kFree, kFree, kFree, 4, 3}, "ok"}});
   }
   // The data bytes of each frame sent from log line `from` on.
   std::vector<size_t> FrameSizes(size_t from) const {
@@ -106,64 +99,44 @@ TEST_F(DesfireDataTest, AnEmptyFrameFollowsWhenTheCardWantsMore) {
 }
 
 TEST_F(DesfireDataTest, RecordsAndValuesFollowTheirTransactions) {
-  // A record is made by each commit; a linear file then refuses a third (91BE).
-  std::string records;
-  for (const char* record : {"1111111111111111", "2222222222222222"}) {
-    ASSERT_EQ(encoder_.DESFireWriteRecord(3, 0, 0, record, true), scesuccess);
-    ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
-  }
-  EXPECT_EQ(encoder_.DESFireWriteRecord(3, 0, 0, "33", true), sceError);
-  EXPECT_EQ(std::pair(static_cast<uint32_t>(Error().Number), Error().RdrRetCode),
-            std::pair(0x90010E03u, std::string("91BE")));
-  ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
-  ASSERT_EQ(encoder_.DESFireReadRecords(3, 0, 0, records, true), scesuccess);
-  EXPECT_EQ(records, Spaced("11111111111111112222222222222222"));
-  ASSERT_EQ(encoder_.DESFireClearRecordFile(3), scesuccess);
-  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
-  // A cyclic file of three records keeps the two newest, read oldest first.
-  for (const char* record : {"AAAAAAAA", "BBBBBBBB", "CCCCCCCC"}) {
-    ASSERT_EQ(encoder_.DESFireWriteRecord(4, 0, 0, record, true), scesuccess);
-    ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
-  }
-  ASSERT_EQ(encoder_.DESFireReadRecords(4, 0, 2, records, true), scesuccess);
-  EXPECT_EQ(records, Spaced("BBBBBBBBCCCCCCCC"));
-
-  int32_t value = 0;
-  ASSERT_EQ(encoder_.DESFireGetValue(2, value), scesuccess);
-  EXPECT_EQ(value, 10);
-  ASSERT_EQ(encoder_.DESFireCredit(2, 990), scesuccess);  // to the upper limit
-  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
-  ASSERT_EQ(encoder_.DESFireDebit(2, 1100), scesuccess);  // to the lower limit
-  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
-  ASSERT_EQ(encoder_.DESFireGetValue(2, value), scesuccess);
-  EXPECT_EQ(value, -100);
-  EXPECT_EQ(encoder_.DESFireDebit(2, 1), sceError);
-  EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E50u);
-  ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
-  EXPECT_EQ(encoder_.DESFireCommitTransaction(), sceError);  // nothing pending: 910C
-  EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E4Fu);
-  // An abort restores the value and the backup file.
-  ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
-  ASSERT_EQ(encoder_.DESFireWriteData(1, 0, 4, "01020304", true), scesuccess);
-  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
-  ASSERT_EQ(encoder_.DESFireWriteData(1, 0, 4, "FFFFFFFF", true), scesuccess);
-  ASSERT_EQ(encoder_.DESFireCredit(2, 50), scesuccess);
-  ASSERT_EQ(encoder_.DESFireAbortTransaction(), scesuccess);
-  EXPECT_EQ(Read(1, 0, 4), "01 02 03 04");
-  ASSERT_EQ(encoder_.DESFireGetValue(2, value), scesuccess);
-  EXPECT_EQ(value, -100);
-  // Limited credit gives back at most what was last debited.
-  ASSERT_EQ(encoder_.DESFireCredit(2, 200), scesuccess);
-  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
-  ASSERT_EQ(encoder_.DESFireDebit(2, 30), scesuccess);
-  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
-  EXPECT_EQ(encoder_.DESFireLimitedCredit(2, 31), sceError);
-  EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E51u);
-  ASSERT_EQ(encoder_.DESFireSelectApplication("A1A2A3", 0, kZeroKey), scesuccess);
-  ASSERT_EQ(encoder_.DESFireLimitedCredit(2, 30), scesuccess);
-  ASSERT_EQ(encoder_.DESFireCommitTransaction(), scesuccess);
-  ASSERT_EQ(encoder_.DESFireGetValue(2, value), scesuccess);
-  EXPECT_EQ(value, 100);
+  // After a refusal the card wants a new authentication.
+  const Step select{"DESFireSelectApplication", {"A1A2A3", 0, kZeroKey}, "ok"},
+      commit{"DESFireCommitTransaction", {}, "ok"};
+  // clang-format off
+  Run({
+      // A record is made by each commit; a linear file then refuses a third (91BE).
+      {"DESFireWriteRecord", {3, 0, 0, "1111111111111111", true}, "ok"}, commit,
+      {"DESFireWriteRecord", {3, 0, 0, "2222222222222222", true}, "ok"}, commit,
+      {"DESFireWriteRecord", {3, 0, 0, "33", true}, "90010E03 91BE"}, select,
+      {"DESFireReadRecords", {3, 0, 0, "", true}, "ok " + Spaced(std::string(16, '1') + std::string(16, '2'))},
+      {"DESFireClearRecordFile", {3}, "ok"}, commit,
+      // A cyclic file of three records keeps the two newest, read oldest first.
+      {"DESFireWriteRecord", {4, 0, 0, "AAAAAAAA", true}, "ok"}, commit,
+      {"DESFireWriteRecord", {4, 0, 0, "BBBBBBBB", true}, "ok"}, commit,
+      {"DESFireWriteRecord", {4, 0, 0, "CCCCCCCC", true}, "ok"}, commit,
+      {"DESFireReadRecords", {4, 0, 2, "", true}, "ok BB BB BB BB CC CC CC CC"},
+      // Values to both limits and not beyond; nothing pending to commit (910C).
+      {"DESFireGetValue", {2, 0}, "ok 10"},
+      {"DESFireCredit", {2, 990}, "ok"}, commit,
+      {"DESFireDebit", {2, 1100}, "ok"}, commit,
+      {"DESFireGetValue", {2, 0}, "ok -100"},
+      {"DESFireDebit", {2, 1}, "90010E50 91BE"}, select,
+      {"DESFireCommitTransaction", {}, "90010E4F 910C"}, select,
+      // An abort restores the value and the backup file.
+      {"DESFireWriteData", {1, 0, 4, "01020304", true}, "ok"}, commit,
+      {"DESFireWriteData", {1, 0, 4, "FFFFFFFF", true}, "ok"},
+      {"DESFireCredit", {2, 50}, "ok"},
+      {"DESFireAbortTransaction", {}, "ok"},
+      {"DESFireReadData", {1, 0, 4, "", true}, "ok 01 02 03 04"},
+      {"DESFireGetValue", {2, 0}, "ok -100"},
+      // Limited credit gives back at most what was last debited.
+      {"DESFireCredit", {2, 200}, "ok"}, commit,
+      {"DESFireDebit", {2, 30}, "ok"}, commit,
+      {"DESFireLimitedCredit", {2, 31}, "90010E51 91BE"}, select,
+      {"DESFireLimitedCredit", {2, 30}, "ok"}, commit,
+      {"DESFireGetValue", {2, 0}, "ok 100"},
+  });
+  // clang-format on
 }
 
 // The refusals, late-bound one row a line; the range errors send nothing.
