@@ -41,29 +41,27 @@ class DesfireTest : public VirtualReaderTest {
     return {Error().RdrCommand, Error().RdrRetCode, SentFrames(from).size()};
   }
 
-  // One call as a host makes it and what came of it: "ok" and each by-ref output's text after a
-  // blank, or the error number in hex and the card's status word when there is one.
-  std::string Outcome(const char* member, automation::Arguments args) {
-    const automation::Member& row = automation::FindMember(member);
-    if (automation::Invoke(encoder_, row, args) != Variant(int32_t{scesuccess})) {
-      const std::string status = Error().RdrRetCode;
-      return fmt::format("{:08X}{}{}", static_cast<uint32_t>(Error().Number),
-                         status.empty() ? "" : " ", status);
-    }
-    std::string outcome = "ok";
-    for (size_t i = 0; i < row.parameters.size(); ++i) {
-      if (row.parameters[i].byRef) outcome += " " + ElementText(*args[i]).value_or("?");
-    }
-    return outcome;
-  }
+  // One call as a host makes it, late-bound, and what came of it: "ok", or the error number in
+  // hex and the card's status word; then each by-ref output's text.
   struct Step {
     const char* member;
     automation::Arguments args;
     std::string outcome;
   };
   void Run(std::initializer_list<Step> steps) {
-    for (const Step& step : steps)
-      EXPECT_EQ(Outcome(step.member, step.args), step.outcome) << step.member;
+    for (Step step : steps) {
+      const automation::Member& row = automation::FindMember(step.member);
+      std::string outcome = "ok";
+      if (automation::Invoke(encoder_, row, step.args) != Variant(int32_t{scesuccess})) {
+        outcome =
+            fmt::format("{:08X} {}", static_cast<uint32_t>(Error().Number), Error().RdrRetCode);
+        if (outcome.ends_with(' ')) outcome.pop_back();
+      }
+      for (size_t i = 0; i < row.parameters.size(); ++i) {
+        if (row.parameters[i].byRef) outcome += " " + ElementText(*step.args[i]).value_or("?");
+      }
+      EXPECT_EQ(outcome, step.outcome) << step.member;
+    }
   }
 
   Encoder encoder_;

@@ -155,27 +155,23 @@ TEST_F(DesfireTest, VersionBytesAreReadOnceAndAnsweredFromTheCache) {
 // Keys changed in both cryptogram forms, with DES and triple-DES keys and sessions, proved by
 // authenticating with them; key settings the card then enforces.
 TEST_F(DesfireTest, KeysAndKeySettingsAreChangedAndEnforced) {
-  ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
-  ASSERT_EQ(encoder_.DESFireCreateApplication("112233", dfkApplDefault, 3), scesuccess);
-  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 0, kZeroKey), scesuccess);
-  ASSERT_EQ(encoder_.DESFireChangeKey(1, kZeroKey, kTripleKey), scesuccess);  // XOR form
-  ASSERT_EQ(encoder_.DESFireChangeKey(0, kZeroKey, kTripleKey), scesuccess);  // session key
-  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 0, kTripleKey), scesuccess);
-  ASSERT_EQ(encoder_.DESFireChangeKey(2, kZeroKey, "0123456789ABCDEF"), scesuccess);
-  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 2, "0123456789ABCDEF"), scesuccess);
-  int32_t version = -1;
-  ASSERT_EQ(encoder_.DESFireGetKeyVersion(1, version), scesuccess);
-  EXPECT_EQ(version, 0x55);  // the low bits of 00 11 22 33 44 55 66 77
-  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 1, kTripleKey), scesuccess);
-  int32_t settings = -1, count = -1;
-  ASSERT_EQ(encoder_.DESFireGetKeySettings(settings, count), scesuccess);
-  EXPECT_EQ(std::pair(settings, count), std::pair(0x0F, 3));
-  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 0, kTripleKey), scesuccess);
-  ASSERT_EQ(encoder_.DESFireChangeKeySettings(static_cast<DesfireKeySettings>(0x0D)), scesuccess);
-  ASSERT_EQ(encoder_.DESFireSelectApplication("112233", 1, kTripleKey), scesuccess);
-  EXPECT_EQ(encoder_.DESFireGetKeySettings(settings, count), sceError);
-  EXPECT_EQ(Error().RdrRetCode, "91AE");  // infos now need the master key
-  EXPECT_EQ(std::pair(settings, count), std::pair(0x0F, 3));
+  const std::string desKey = "0123456789ABCDEF";
+  Run({{"DESFireSelectRoot", {kZeroKey}, "ok"},
+       {"DESFireCreateApplication", {"112233", dfkApplDefault, 3}, "ok"},
+       {"DESFireSelectApplication", {"112233", 0, kZeroKey}, "ok"},
+       {"DESFireChangeKey", {1, kZeroKey, kTripleKey}, "ok"},  // XOR form
+       {"DESFireChangeKey", {0, kZeroKey, kTripleKey}, "ok"},  // session key
+       {"DESFireSelectApplication", {"112233", 0, kTripleKey}, "ok"},
+       {"DESFireChangeKey", {2, kZeroKey, desKey}, "ok"},
+       {"DESFireSelectApplication", {"112233", 2, desKey}, "ok"},
+       {"DESFireGetKeyVersion", {1, -1}, "ok 85"},  // 0x55: the low bits of 00 11 22 .. 77
+       {"DESFireSelectApplication", {"112233", 1, kTripleKey}, "ok"},
+       {"DESFireGetKeySettings", {-1, -1}, "ok 15 3"},
+       {"DESFireSelectApplication", {"112233", 0, kTripleKey}, "ok"},
+       {"DESFireChangeKeySettings", {0x0D}, "ok"},
+       {"DESFireSelectApplication", {"112233", 1, kTripleKey}, "ok"},
+       // Infos now need the master key; the outputs stay as they were.
+       {"DESFireGetKeySettings", {15, 3}, "90010E03 91AE 15 3"}});
 }
 
 // Every refusal of the operations, with the LastError fields it names. Called late-bound, so
