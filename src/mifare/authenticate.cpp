@@ -17,6 +17,7 @@ constexpr const char* kKeySlot = "00";
 }  // namespace
 
 std::string BlockAddress(int32_t block) {
+  if (block < 0 || block > 0xFFFF) return "";  // no address: the exchange refuses the command
   return fmt::format("{:02X}{:02X}", static_cast<uint32_t>(block / 256),
                      static_cast<uint32_t>(block % 256));
 }
@@ -32,15 +33,18 @@ std::string NormaliseKey(EncoderState& state, const std::string& key) {
 int32_t MifareAuthenticate(EncoderState& state, uint8_t keyType, int32_t block,
                            const std::string& key) noexcept {
   std::string response;
-  std::string statusCode;
-  sceReturnCode result = EncoderCommand(
-      state, ec_LoadKey, Variant::Array{Variant(kKeySlot), Variant(key)}, response, statusCode);
+  const std::string address = BlockAddress(block);
+  // A block without an address goes straight to the authentication, which the exchange refuses
+  // before anything is sent: loading the key first would send a frame for nothing.
+  sceReturnCode result =
+      address.empty() ? scesuccess
+                      : ConfirmedCommand(state, ec_LoadKey,
+                                         Variant::Array{Variant(kKeySlot), Variant(key)}, response);
   if (result == scesuccess) {
     const char* type = keyType == kKeyA ? "60" : "61";
-    result = EncoderCommand(
-        state, ec_GeneralAuthenticate,
-        Variant::Array{Variant(kKeySlot), Variant(BlockAddress(block)), Variant(type)}, response,
-        statusCode);
+    result = ConfirmedCommand(state, ec_GeneralAuthenticate,
+                              Variant::Array{Variant(kKeySlot), Variant(address), Variant(type)},
+                              response);
   }
   if (result != scesuccess) TagError(state, "MifareAuthenticate");
   return result;

@@ -37,9 +37,7 @@ sceReturnCode ReadSerialNumber(EncoderState& state, std::string& serialNumber) n
     serialNumber.clear();
     return operation.Tag(sceError);
   }
-  std::string statusCode;
-  return operation.Tag(
-      EncoderCommand(state, ec_GetUID, Variant::Array{}, serialNumber, statusCode));
+  return operation.Tag(ConfirmedCommand(state, ec_GetUID, Variant::Array{}, serialNumber));
 }
 
 sceReturnCode ReadDataBloc(EncoderState& state, int32_t block, const std::string& key,
@@ -49,10 +47,9 @@ sceReturnCode ReadDataBloc(EncoderState& state, int32_t block, const std::string
   contents.clear();
   const std::string normalisedKey = NormaliseKey(state, key);
   if (MifareAuthenticate(state, keyType, block, normalisedKey) != 0) return operation.Fail();
-  std::string statusCode;
-  return operation.Finish(EncoderCommand(
+  return operation.Finish(ConfirmedCommand(
       state, ec_MifareClassicRead,
-      Variant::Array{Variant(BlockAddress(block)), Variant(normalisedKey)}, contents, statusCode));
+      Variant::Array{Variant(BlockAddress(block)), Variant(normalisedKey)}, contents));
 }
 
 sceReturnCode ReadManufacturerCode(EncoderState& state, const std::string& key, uint8_t keyType,

@@ -34,11 +34,10 @@ sceReturnCode WriteDataBloc(EncoderState& state, int32_t block, const std::strin
     return operation.Fail();
   }
   std::string response;
-  std::string statusCode;
-  return operation.Finish(EncoderCommand(
+  return operation.Finish(ConfirmedCommand(
       state, ec_MifareClassicWrite,
       Variant::Array{Variant(BlockAddress(block)), Variant(normalisedKey), Variant(contents)},
-      response, statusCode));
+      response));
 }
 
 sceReturnCode WriteValueBloc(EncoderState& state, int32_t block, const std::string& key,

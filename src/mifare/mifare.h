@@ -16,7 +16,8 @@ namespace tarsin::mifare {
 // Key type 1 is key A; every other value is key B.
 inline constexpr uint8_t kKeyA = 1;
 
-// The block number as the two address bytes P1 P2, four upper-case hex digits.
+// The block number as the two address bytes P1 P2, four upper-case hex digits; "" for a block
+// outside 0..65535.
 std::string BlockAddress(int32_t block);
 // The key as plain upper-case hex digits (separators dropped); as given when it is not hex.
 std::string NormaliseKey(EncoderState& state, const std::string& key);

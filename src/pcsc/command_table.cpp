@@ -23,6 +23,7 @@ constexpr Placeholder kLength1{"[LENGTH]", 1};
 constexpr Placeholder kData2{"[DATA]", 2};
 constexpr Placeholder kOffset1{"[OFFSET]", 1};
 constexpr Placeholder kLength2{"[LENGTH]", 2};
+constexpr Placeholder kBlockNumber{"[BLOC_NUMBER]", 0, PlaceholderFill::Address};
 
 const std::array kCommands = {
     Command{ec_Escape, "ec_Escape", "Escape", "", {}, TemplateKind::PassThrough},
@@ -38,22 +39,22 @@ const std::array kCommands = {
             "GeneralAuthenticate",
             "GeneralAuthenticate",
             "FF 86 00 00 05 01 [BLOC] [KEY_TYPE] [KEY_NUMBER]",
-            {{{"[BLOC]", 1}, {"[KEY_TYPE]", 2}, {"[KEY_NUMBER]", 0}}}},
+            {{{"[BLOC]", 1, F::Address}, {"[KEY_TYPE]", 2}, {"[KEY_NUMBER]", 0}}}},
     Command{ec_MifareClassicRead,
             "MifareClassicRead",
             "MifareClassicRead",
             "FF B0 [BLOC_NUMBER] 00",
-            {{{"[BLOC_NUMBER]", 0}}}},
+            {{kBlockNumber}}},
     Command{ec_MifareClassicWrite,
             "MifareClassicWrite",
             "MifareClassicWrite",
             "FF D6 [BLOC_NUMBER] 10 [DATA]",
-            {{{"[BLOC_NUMBER]", 0}, kData2}}},
+            {{kBlockNumber, kData2}}},
     Command{ec_ReadBinary,
             "ReadBinary",
             "ReadBinary",
             "FF B0 [BLOC_NUMBER] 00",
-            {{{"[BLOC_NUMBER]", 0}}}},
+            {{kBlockNumber}}},
     Command{ec_DesfireSelectApplication,
             "DesfireSelectApplication",
             "DESFireSelectApplication",
@@ -241,6 +242,14 @@ std::optional<std::string> FillValue(const Placeholder& placeholder, const Varia
       const auto rounded = RoundToInt32(*number);
       if (!rounded || *rounded < 0 || *rounded > 255) return std::nullopt;
       return fmt::format("{:02X}", *rounded);
+    }
+    case F::Address: {
+      // A block outside the two address bytes must not shift the rest of the command.
+      const auto text = ElementText(element);
+      if (!text || text->size() != 4 || !std::all_of(text->begin(), text->end(), [](unsigned char c) { return std::isxdigit(c) != 0; })) {
+        return std::nullopt;
+      }
+      return *text;
     }
   }
   return std::nullopt;

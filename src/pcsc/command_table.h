@@ -64,6 +64,7 @@ enum class PlaceholderFill {
   Text,        // the element as text (numbers in decimal)
   HalfLength,  // the element's character count / 2 (halves to even), two hex digits
   Byte,        // the element as a number 0..255, two hex digits; left unfilled otherwise
+  Address,     // the element as four hex digits (P1 P2); left unfilled otherwise
 };
 
 struct Placeholder {

@@ -173,4 +173,18 @@ sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant
   return result;
 }
 
+sceReturnCode ConfirmedCommand(EncoderState& state, int32_t command, const Variant::Array& params,
+                               std::string& response) noexcept {
+  std::string statusCode;
+  const sceReturnCode result = EncoderCommand(state, command, Variant(params), response, statusCode);
+  if (result != scesuccess || statusCode != "FFFF") return result;
+  try {
+    FailCommand(state, ErrorName(FindCommand(command), params), statusCode);
+  } catch (...) {
+    // The error record could not be written: the failure still stands.
+  }
+  response.clear();
+  return sceError;
+}
+
 }  // namespace tarsin

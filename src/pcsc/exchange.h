@@ -24,4 +24,10 @@ sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant
                              std::string& response, std::string& statusCode,
                              int32_t followMore = 1) noexcept;
 
+// EncoderCommand for an operation that reports what the card did: an answer without a status
+// word (pcsc-lite's success with no bytes when the card leaves in mid-command) confirms nothing,
+// so it fails like a refused command, with "FFFF" as the reader's answer.
+sceReturnCode ConfirmedCommand(EncoderState& state, int32_t command, const Variant::Array& params,
+                               std::string& response) noexcept;
+
 }  // namespace tarsin

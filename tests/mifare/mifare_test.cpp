@@ -405,6 +405,48 @@ TEST_F(Mifare, WrongKeyIsRefusedByTheReader) {
   EXPECT_EQ(CardBlock(4), std::string(32, '0'));
 }
 
+// pcsc-lite answers success with no bytes when the card leaves in mid-command: nothing was
+// confirmed, so the operation fails wherever it happens. Blocks without an address send nothing.
+TEST_F(Mifare, AnswersWithoutStatusWordAndBlocksWithoutAddressFail) {
+  std::string text;
+  std::string data = Digits(4);
+  const auto read = [&](int32_t block) {
+    return encoder_.MifareReadDataBloc(block, kTransport, kUseKeyA, text);
+  };
+  const auto write = [&](int32_t block) {
+    return encoder_.MifareWriteDataBloc(block, kTransport, kUseKeyA, data);
+  };
+  const std::string transmit = "EncoderCommand:SCardTransmit:";
+  const struct {
+    const char* function;
+    std::function<sceReturnCode(int32_t)> call;
+    int32_t block;
+    int answered;  // frames the card answers before it leaves; -1: it stays
+    std::string trail, retCode;
+  } cases[] = {
+      {"ReadSerialNumber", [&](int32_t) { return encoder_.ReadSerialNumber(text); }, 0, 0,
+       transmit + "GetUID", "FFFF"},
+      {"MifareReadDataBloc", read, 4, 0, "MifareAuthenticate:" + transmit + "LoadKey", "FFFF"},
+      {"MifareReadDataBloc", read, 4, 1, kAuthenticateTrail, "FFFF"},
+      {"MifareReadDataBloc", read, 4, 2, transmit + "MifareClassicRead", "FFFF"},
+      {"MifareWriteDataBloc", write, 4, 2, transmit + "MifareClassicWrite", "FFFF"},
+      {"MifareReadDataBloc", read, -1, -1, kAuthenticateTrail, "Invalid command text"},
+      {"MifareWriteDataBloc", write, 65536, -1, kAuthenticateTrail, "Invalid command text"},
+      {"MifareReadDataBloc", read, INT_MAX, -1, kAuthenticateTrail, "Invalid command text"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.function << " " << c.block << " " << c.answered);
+    UseCard(testing::Classic1K());
+    if (c.answered > 0) ForceStatusWords(0x9000, c.answered);
+    if (c.answered >= 0) RemoveCardDuringNextTransmit();
+    const size_t start = LogSize();
+    EXPECT_EQ(c.call(c.block), sceError);
+    ExpectError(kCommandFailed, c.function, c.trail, c.retCode);
+    EXPECT_EQ(SentFrames(start).empty(), c.answered < 0);
+  }
+  EXPECT_EQ(CardBlock(4), "");
+}
+
 TEST_F(Mifare, BlockDataMustBe32HexDigits) {
   const size_t start = LogSize();
   for (std::string bad : {std::string(31, 'A'), std::string(33, 'A'), std::string(31, 'A') + "G"}) {
