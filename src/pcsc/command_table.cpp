@@ -50,11 +50,7 @@ const std::array kCommands = {
             "MifareClassicWrite",
             "FF D6 [BLOC_NUMBER] 10 [DATA]",
             {{kBlockNumber, kData2}}},
-    Command{ec_ReadBinary,
-            "ReadBinary",
-            "ReadBinary",
-            "FF B0 [BLOC_NUMBER] 00",
-            {{kBlockNumber}}},
+    Command{ec_ReadBinary, "ReadBinary", "ReadBinary", "FF B0 [BLOC_NUMBER] 00", {{kBlockNumber}}},
     Command{ec_DesfireSelectApplication,
             "DesfireSelectApplication",
             "DESFireSelectApplication",
@@ -246,7 +242,9 @@ std::optional<std::string> FillValue(const Placeholder& placeholder, const Varia
     case F::Address: {
       // A block outside the two address bytes must not shift the rest of the command.
       const auto text = ElementText(element);
-      if (!text || text->size() != 4 || !std::all_of(text->begin(), text->end(), [](unsigned char c) { return std::isxdigit(c) != 0; })) {
+      if (!text || text->size() != 4 ||
+          !std::all_of(text->begin(), text->end(),
+                       [](unsigned char c) { return std::isxdigit(c) != 0; })) {
         return std::nullopt;
       }
       return *text;

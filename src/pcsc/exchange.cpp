@@ -176,7 +176,8 @@ sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant
 sceReturnCode ConfirmedCommand(EncoderState& state, int32_t command, const Variant::Array& params,
                                std::string& response) noexcept {
   std::string statusCode;
-  const sceReturnCode result = EncoderCommand(state, command, Variant(params), response, statusCode);
+  const sceReturnCode result =
+      EncoderCommand(state, command, Variant(params), response, statusCode);
   if (result != scesuccess || statusCode != "FFFF") return result;
   try {
     FailCommand(state, ErrorName(FindCommand(command), params), statusCode);
