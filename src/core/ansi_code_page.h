@@ -17,6 +17,10 @@ inline constexpr uint8_t kAnsiReplacementByte = 0x3F;  // '?'
 // U+FFFD, so nothing is dropped.
 std::u32string DecodeUtf8(std::string_view text);
 
+// The text as UTF-8: well-formed sequences unchanged, every other byte read as the code page's
+// character, so that a Windows-1252 text from a host, a card or a reader loses nothing.
+std::string WellFormedUtf8(std::string_view text);
+
 char32_t AnsiByteToCodePoint(uint8_t byte) noexcept;
 // The byte of a character, or kAnsiReplacementByte when the code page lacks it.
 uint8_t CodePointToAnsiByte(char32_t codePoint) noexcept;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -75,18 +76,22 @@ struct RunResult {
 
 class CliRun : public testing::VirtualReaderTest {
  protected:
-  RunResult Run(const std::string& script, const std::string& flags = "--json --virtual") {
-    const auto path = log_.root() / "script.txt";
-    std::ofstream(path) << script;
+  // `tarsin-rf run` with `flags` on `target` (the script written to a file when not given).
+  RunResult Run(const std::string& script, const std::string& flags = "--json --virtual",
+                std::optional<std::filesystem::path> target = std::nullopt) {
+    if (!target) {
+      target = log_.root() / "script.txt";
+      std::ofstream(*target) << script;
+    }
     // --virtual must find the provider by itself.
     provider_.Set(std::nullopt);
     const auto output = log_.root() / "output.json";
     const std::string command = std::string(TARSIN_TEST_CLI) + " run " + flags + " '" +
-                                path.string() + "' > '" + output.string() + "'";
+                                target->string() + "' > '" + output.string() + "' 2>&1";
     RunResult result{WEXITSTATUS(std::system(command.c_str())), {}};
     std::istringstream lines(testing::FileContent(output));
     for (std::string line; std::getline(lines, line);) {
-      result.calls.push_back(nlohmann::json::parse(line));
+      if (line.starts_with("{")) result.calls.push_back(nlohmann::json::parse(line));
     }
     return result;
   }
@@ -134,6 +139,19 @@ TEST_F(CliRun, TheExitStatusFollowsTheResults) {
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.calls.size(), 1u);
   EXPECT_EQ(run.calls[0]["dispatch_error"]["Number"], static_cast<int32_t>(0x80020005));
+}
+
+// A script is checked whole before its first call; a folder is no script; texts that are not
+// UTF-8 come out through the ANSI code page, UTF-8 as it is.
+TEST_F(CliRun, ScriptsAreReadWholeAndShownAsUtf8) {
+  EXPECT_EQ(Run("GetInformation\nWriteLog \"x\"\nOpenEncoder(0)\n").calls.size(), 0u);
+  EXPECT_EQ(Run("", "--json", log_.root()).status, 2);
+  const RunResult run =
+      Run("\xEF\xBB\xBFGetResponseText \"caf\xE9\", \"x\"\nGetResponseText \"caf\xC3\xA9 \x80\", "
+          "\"x\"\n");
+  ASSERT_EQ(run.calls.size(), 2u);
+  EXPECT_EQ(run.calls[0]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9'.");
+  EXPECT_EQ(run.calls[1]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9 \xE2\x82\xAC'.");
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 // `tarsin-rf run SCRIPT` and `tarsin-rf call MEMBER ARGS...`: members called late-bound on one
 // Encoder, one call a line, with their results, by-ref outputs and LastError.
 #include <fmt/format.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "automation/dispatch.h"
+#include "core/ansi_code_page.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
 #include "host/cli/script.h"
@@ -55,9 +58,10 @@ const char* ReturnCodeName(int32_t code) {
   }
 }
 
+// Texts from a host, a card or a reader may be Windows-1252: they are shown as UTF-8.
 std::string Quote(const std::string& text) {
   std::string out = "\"";
-  for (char c : text) {
+  for (char c : WellFormedUtf8(text)) {
     if (c == '"') out += '"';
     out += c;
   }
@@ -98,7 +102,7 @@ json ToJson(const Variant& value) {
     case Variant::Kind::Bool:
       return value.asBool();
     case Variant::Kind::String:
-      return value.asString();
+      return WellFormedUtf8(value.asString());
     case Variant::Kind::Double:
       return value.asDouble();
     case Variant::Kind::Bytes:
@@ -114,11 +118,11 @@ json ToJson(const Variant& value) {
 
 json ErrorJson(const CError& e) {
   return {{"Number", e.Number},
-          {"Description", e.Description},
+          {"Description", WellFormedUtf8(e.Description)},
           {"LastDllError", e.LastDllError},
-          {"ComFunction", e.ComFunction},
-          {"RdrCommand", e.RdrCommand},
-          {"RdrRetCode", e.RdrRetCode}};
+          {"ComFunction", WellFormedUtf8(e.ComFunction)},
+          {"RdrCommand", WellFormedUtf8(e.RdrCommand)},
+          {"RdrRetCode", WellFormedUtf8(e.RdrRetCode)}};
 }
 
 Outcome Execute(Encoder& encoder, const ScriptCall& call, int line) {
@@ -152,23 +156,25 @@ Outcome Execute(Encoder& encoder, const ScriptCall& call, int line) {
 
 void Print(const Outcome& o, bool asJson) {
   if (asJson) {
-    json out = {{"line", o.line}, {"member", o.member}};
+    json out = {{"line", o.line}, {"member", WellFormedUtf8(o.member)}};
     out["result"] = o.resultName ? json(*o.resultName) : json(nullptr);
     out["value"] = o.value ? ToJson(*o.value) : json(nullptr);
     json outputs = json::object();
-    for (const auto& [name, value] : o.outputs) outputs[name] = ToJson(value);
+    for (const auto& [name, value] : o.outputs) outputs[WellFormedUtf8(name)] = ToJson(value);
     out["outputs"] = outputs;
     out["error"] = ErrorJson(*o.error);
     if (o.dispatchError) {
       out["dispatch_error"] = {{"Number", o.dispatchError->number()},
-                               {"Description", o.dispatchError->description()}};
+                               {"Description", WellFormedUtf8(o.dispatchError->description())}};
     }
-    fmt::print("{}\n", out.dump());
+    // Every text is UTF-8 by now; replacing is only the last guard against ending the script.
+    fmt::print("{}\n", out.dump(-1, ' ', false, json::error_handler_t::replace));
     return;
   }
   if (o.dispatchError) {
-    fmt::print("{}: failed 0x{:08X} {}\n", o.member,
-               static_cast<uint32_t>(o.dispatchError->number()), o.dispatchError->description());
+    fmt::print("{}: failed 0x{:08X} {}\n", WellFormedUtf8(o.member),
+               static_cast<uint32_t>(o.dispatchError->number()),
+               WellFormedUtf8(o.dispatchError->description()));
   } else if (o.resultName) {
     fmt::print("{}: {}\n", o.member, *o.resultName);
   } else if (o.value) {
@@ -186,12 +192,25 @@ void Print(const Outcome& o, bool asJson) {
   }
 }
 
-int RunLines(std::istream& in, const RunOptions& options) {
+// A script file or piped input is read and checked whole before the first call, so that a
+// mistake on line N never leaves lines 1 to N-1 done on the card; a terminal runs line by line.
+int RunLines(std::istream& in, const RunOptions& options, bool lineByLine) {
   Encoder encoder;
   bool allOk = true;
+  bool stopped = false;
+  const auto execute = [&](const ScriptCall& call, int lineNumber) {
+    if (stopped) return;
+    const Outcome outcome = Execute(encoder, call, lineNumber);
+    Print(outcome, options.json);
+    std::fflush(stdout);
+    allOk = allOk && outcome.ok;
+    stopped = !outcome.ok && options.stopOnError;
+  };
+  std::vector<std::pair<ScriptCall, int>> checked;
   int lineNumber = 0;
-  for (std::string line; std::getline(in, line);) {
+  for (std::string line; !stopped && std::getline(in, line);) {
     ++lineNumber;
+    if (lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);  // UTF-8 mark
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::optional<ScriptCall> call;
     try {
@@ -201,24 +220,30 @@ int RunLines(std::istream& in, const RunOptions& options) {
       return 2;
     }
     if (!call) continue;
-    const Outcome outcome = Execute(encoder, *call, lineNumber);
-    Print(outcome, options.json);
-    std::fflush(stdout);
-    allOk = allOk && outcome.ok;
-    if (!outcome.ok && options.stopOnError) break;
+    if (lineByLine) {
+      execute(*call, lineNumber);
+    } else {
+      checked.emplace_back(std::move(*call), lineNumber);
+    }
   }
+  for (const auto& [call, number] : checked) execute(call, number);
   return allOk ? 0 : 1;
 }
 
 int RunScript(const RunOptions& options) {
   if (options.useVirtualReader) SelectVirtualReader();
-  if (options.script == "-") return RunLines(std::cin, options);
+  if (options.script == "-") return RunLines(std::cin, options, ::isatty(STDIN_FILENO) == 1);
+  std::error_code error;
+  if (std::filesystem::is_directory(options.script, error)) {
+    fmt::print(stderr, "tarsin-rf: {} is a folder, not a script\n", options.script);
+    return 2;
+  }
   std::ifstream file(options.script);
   if (!file) {
     fmt::print(stderr, "tarsin-rf: cannot read {}\n", options.script);
     return 2;
   }
-  return RunLines(file, options);
+  return RunLines(file, options, false);
 }
 
 int RunCall(const RunOptions& options) {
@@ -229,7 +254,7 @@ int RunCall(const RunOptions& options) {
     line += (i == 1 ? " " : ", ") + options.callWords[i];
   }
   std::istringstream in(line);
-  return RunLines(in, options);
+  return RunLines(in, options, false);
 }
 
 void AddCommonFlags(CLI::App* cmd, RunOptions& options) {
@@ -246,6 +271,9 @@ void AddRunCommands(CLI::App& app) {
   CLI::App* run = app.add_subcommand("run", "Run a script of member calls on one Encoder");
   run->add_option("script", options->script, "Script file, - for standard input")->required();
   AddCommonFlags(run, *options);
+  run->footer(
+      "A script file or piped input is checked whole before the first call. Exit status: 0 "
+      "when every call succeeded, 1 when one failed, 2 when the script cannot be read.");
   run->callback([options] { exit_status = RunScript(*options); });
 
   CLI::App* call = app.add_subcommand("call", "Call one member: MEMBER [ARG...]");
