@@ -31,7 +31,7 @@ void WriteLog(EncoderState& state, std::string_view message) noexcept {
     line.append(3 + indentation, ' ');
     line.append(message);
     line.append("\r\n");
-    AppendLogLine(state.log.path, line);
+    AppendLogLine(state.log, line);
   } catch (...) {
     // A line that cannot be built is lost like one that cannot be written.
   }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/state.h"
+
 namespace tarsin {
 
 // The folder where this user's application data lives, ending with a separator; "" when the
@@ -14,8 +16,9 @@ std::string ApplicationDataFolder();
 std::string FallbackLogFolder();
 // "YYYY-MM-DD hh:mm:ss", local time.
 std::string LocalTimestamp();
-// Appends `line` in one write, creating the file readable by its owner only; never creates a
-// folder and never fails (a line that cannot be written is lost).
-void AppendLogLine(const std::string& path, std::string_view line) noexcept;
+// Appends `line` in one write, creating the file readable by its owner only and narrowing an
+// older one the first time `log` writes to it; never creates a folder and never fails (a line
+// that cannot be written is lost; after a short one the next begins on a line of its own).
+void AppendLogLine(LogState& log, std::string_view line) noexcept;
 
 }  // namespace tarsin

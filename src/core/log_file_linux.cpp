@@ -45,7 +45,8 @@ std::string LocalTimestamp() {
   return text;
 }
 
-void AppendLogLine(const std::string& path, std::string_view line) noexcept {
+void AppendLogLine(LogState& log, std::string_view line) noexcept {
+  const std::string& path = log.path;
   // The log holds keys in clear: created user-only, never through a symbolic link, and only
   // appended to when it is our own regular file (the fall-back folder is shared).
   // O_NONBLOCK keeps a FIFO planted under the name from blocking the caller.
@@ -54,8 +55,21 @@ void AppendLogLine(const std::string& path, std::string_view line) noexcept {
   if (fd < 0) return;  // e.g. the folder does not exist: folders are deliberately not created
   struct stat status {};
   if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid()) {
+    // A file from before may be readable by others; once per object keeps a line at its open,
+    // write and close.
+    if (!log.ownerOnly && ((status.st_mode & 0777) == 0600 || ::fchmod(fd, 0600) == 0)) {
+      log.ownerOnly = true;
+    }
+    std::string joined;
+    if (log.lineCut) line = joined.append("\r\n").append(line);
     // One write per line keeps the lines of concurrent writers whole (O_APPEND).
-    while (::write(fd, line.data(), line.size()) < 0 && errno == EINTR) {
+    ssize_t written;
+    while ((written = ::write(fd, line.data(), line.size())) < 0 && errno == EINTR) {
+    }
+    if (written == static_cast<ssize_t>(line.size())) {
+      log.lineCut = false;
+    } else if (written > 0) {
+      log.lineCut = true;
     }
   }
   ::close(fd);

@@ -18,8 +18,10 @@ class DES;
 using PcscHandle = long;
 
 struct LogState {
-  std::string path;   // computed on the first line written
-  int32_t level = 0;  // never below 0
+  std::string path;        // computed on the first line written
+  int32_t level = 0;       // never below 0
+  bool ownerOnly = false;  // the file has been narrowed to its owner by this object
+  bool lineCut = false;    // the last line went out short (a full disk): the next starts anew
 };
 
 // The send protocol information as the log shows it; the platform's own record is built from it.

@@ -3,9 +3,11 @@
 #include "core/log.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -107,6 +109,12 @@ TEST(Log, FileIsCreatedForItsOwnerOnlyAndNeverThroughALink) {
   struct stat status {};
   ASSERT_EQ(::stat(log.file().c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
+  // A file left readable by others is narrowed by the next object that writes to it.
+  ASSERT_EQ(::chmod(log.file().c_str(), 0644), 0);
+  EncoderState next;
+  WriteLog(next, "y");
+  ASSERT_EQ(::stat(log.file().c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
 
   const std::filesystem::path target = log.root() / "elsewhere";
   std::ofstream(target) << "";
@@ -114,6 +122,29 @@ TEST(Log, FileIsCreatedForItsOwnerOnlyAndNeverThroughALink) {
   std::filesystem::create_symlink(target, log.file());
   WriteLog(state, "secret");
   EXPECT_EQ(std::filesystem::file_size(target), 0u);
+}
+
+// A full disk cuts a line short (here a file-size limit does): the next begins a line of its own.
+TEST(Log, ALineCutShortDoesNotSwallowTheNext) {
+  LogFolder log;
+  EncoderState state;
+  WriteLog(state, "first");
+  const auto size = std::filesystem::file_size(log.file());
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = saved;
+  limit.rlim_cur = size + 30;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  WriteLog(state, "cut short by the full disk");
+  WriteLog(state, "lost");
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  WriteLog(state, "whole");
+  const std::vector<std::string> lines = log.lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "T   cut shor");
+  EXPECT_EQ(lines[2], Line(0, "whole"));
 }
 
 TEST(Log, MissingFolderLosesTheLineButNotTheLevel) {
