@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "tarsin/export.h"
 
 namespace tarsin {
+
+struct CError;
 
 class TARSIN_API Variant {
  public:
@@ -23,7 +26,21 @@ class TARSIN_API Variant {
   };
 
   // The order of the alternatives is the order of Kind.
-  enum class Kind { Empty, Null, Bool, Byte, Int16, Int32, Int64, Double, String, Bytes, Array };
+  // Object: a reference to a live CError, as late binding hands out LastError.
+  enum class Kind {
+    Empty,
+    Null,
+    Bool,
+    Byte,
+    Int16,
+    Int32,
+    Int64,
+    Double,
+    String,
+    Bytes,
+    Array,
+    Object
+  };
 
   Variant() = default;
   Variant(Null) : value_(Null{}) {}
@@ -37,6 +54,7 @@ class TARSIN_API Variant {
   Variant(const char* v) : value_(std::string(v)) {}
   Variant(Bytes v) : value_(std::move(v)) {}
   Variant(Array v) : value_(std::move(v)) {}
+  Variant(std::shared_ptr<CError> v) : value_(std::move(v)) {}
 
   Kind kind() const noexcept { return static_cast<Kind>(value_.index()); }
   bool isEmpty() const noexcept { return kind() == Kind::Empty; }
@@ -50,6 +68,9 @@ class TARSIN_API Variant {
   const std::string& asString() const { return std::get<std::string>(value_); }
   const Bytes& asBytes() const { return std::get<Bytes>(value_); }
   const Array& asArray() const { return std::get<Array>(value_); }
+  const std::shared_ptr<CError>& asObject() const {
+    return std::get<std::shared_ptr<CError>>(value_);
+  }
   double asDouble() const;  // any numeric kind
   int64_t asInt64() const;  // any integer kind (not double, not bool)
 
@@ -62,7 +83,7 @@ class TARSIN_API Variant {
 
  private:
   std::variant<Empty, Null, bool, uint8_t, int16_t, int32_t, int64_t, double, std::string, Bytes,
-               Array>
+               Array, std::shared_ptr<CError>>
       value_;
 };
 

@@ -156,10 +156,4 @@ Variant Invoke(Encoder& encoder, const Member& member, Arguments& args) {
   return result;
 }
 
-Variant ErrorFields(const CError& error) {
-  return Variant(Variant::Array{Variant(error.Number), Variant(error.Description),
-                                Variant(error.LastDllError), Variant(error.ComFunction),
-                                Variant(error.RdrCommand), Variant(error.RdrRetCode)});
-}
-
 }  // namespace tarsin::automation

@@ -48,7 +48,20 @@ const Member& FindMember(std::string_view name, bool wantLet = false);
 // type (0x80020005, 0x8002000A), calls the member and writes the by-ref arguments back.
 Variant Invoke(Encoder& encoder, const Member& member, Arguments& args);
 
-// The six fields of a CError as a variant array, for hosts that read LastError late-bound.
-Variant ErrorFields(const CError& error);
+// The late-bound interface of CError: its six fields in interface order, read and written by
+// name (without regard to case) or index. LastError hands out the live object (an Object
+// variant), so a host that keeps it sees every later outcome.
+struct ErrorField {
+  int index;
+  std::string_view name;
+  ValueType type;  // Long or String
+};
+std::span<const ErrorField> ErrorFields();
+// Throws ComError 0x80020006 for an unknown name, 0x80020003 for an index outside the six.
+const ErrorField& FindErrorField(std::string_view name);
+const ErrorField& ErrorFieldAt(int index);
+Variant GetErrorField(const CError& error, const ErrorField& field);
+// Coerces `value` to the field's type (0x80020005, 0x8002000A) before writing it.
+void LetErrorField(CError& error, const ErrorField& field, const Variant& value);
 
 }  // namespace tarsin::automation

@@ -71,7 +71,7 @@ struct ValueTraits<Variant> {
 template <>
 struct ValueTraits<std::shared_ptr<CError>> {
   static constexpr ValueType type = ValueType::Error;
-  static Variant To(const std::shared_ptr<CError>& error) { return ErrorFields(*error); }
+  static Variant To(const std::shared_ptr<CError>& error) { return Variant(error); }
 };
 
 // A parameter of type P as declared: by value or const reference is in, a non-const reference

@@ -69,6 +69,8 @@ const char* KindName(Variant::Kind kind) noexcept {
       return "Byte()";
     case Variant::Kind::Array:
       return "Variant()";
+    case Variant::Kind::Object:
+      return "Object";
   }
   return "?";
 }

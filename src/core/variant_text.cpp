@@ -29,6 +29,7 @@ std::optional<std::string> ElementText(const Variant& element) {
       return element.asString();
     case Variant::Kind::Bytes:
     case Variant::Kind::Array:
+    case Variant::Kind::Object:
       return std::nullopt;
     default:
       return std::to_string(element.asInt64());

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
+#include <sstream>
 
 #include "support/virtual_reader.h"
 
@@ -20,16 +22,58 @@ int32_t ErrorOf(const std::function<void()>& call) {
 
 using DispatchTest = testing::VirtualReaderTest;
 
-TEST_F(DispatchTest, SixtyFiveMembersInOrderFoundWithoutRegardToCase) {
-  const auto members = Members();
-  ASSERT_EQ(members.size(), 65u);
-  for (size_t i = 0; i < members.size(); ++i) EXPECT_EQ(members[i].index, static_cast<int>(i));
-  EXPECT_EQ(members[64].name, "DESFireLimitedCredit");
+TEST_F(DispatchTest, SixtyFiveMembersInInterfaceOrderFoundWithoutRegardToCase) {
+  std::istringstream interface(
+      "Parameters Parameters LastError EncoderState ReaderType ATRString CardType "
+      "SerialNumberLength GetResponseText SetAccessCondition MifareSetAccessCondition WriteLog "
+      "GetInformation Configure ReOpenEncoder OpenEncoder CloseEncoder ReadSerialNumber Escape "
+      "EscapeExt ReadDataBloc ReadManufacturerCode ReadSectorTrailer WriteDataBloc WriteValueBloc "
+      "WriteSectorTrailer WriteBytesInBloc MifareReadDataBloc MifareReadManufacturerCode "
+      "MifareReadSectorTrailer MifareWriteDataBloc MifareWriteValueBloc MifareWriteSectorTrailer "
+      "MifareWriteBytesInBloc DESFireSelectRoot DESFireSelectApplication DESFireFormat "
+      "DESFireCreateApplication DESFireDeleteApplication DESFireGetApplications DESFireGetVersion "
+      "DESFireChangeKey DESFireGetKeyVersion DESFireGetKeySettings DESFireChangeKeySettings "
+      "DESFireGetFileIDs DESFireCreateStdDataFile DESFireCreateBackupDataFile "
+      "DESFireCreateValueFile DESFireCreateLinearRecordFile DESFireCreateCyclicRecordFile "
+      "DESFireDeleteFile DESFireGetFileSettings DESFireChangeFileSettings "
+      "DESFireCommitTransaction DESFireAbortTransaction DESFireWriteData DESFireReadData "
+      "DESFireWriteRecord DESFireReadRecords DESFireClearRecordFile DESFireGetValue DESFireDebit "
+      "DESFireCredit DESFireLimitedCredit");
+  std::vector<std::string> names;
+  for (const Member& member : Members()) {
+    EXPECT_EQ(member.index, static_cast<int>(names.size()));
+    names.emplace_back(member.name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{std::istream_iterator<std::string>(interface), {}}));
   EXPECT_EQ(FindMember("openencoder").index, 15);
   EXPECT_EQ(FindMember("PARAMETERS", true).index, 0);
   EXPECT_EQ(FindMember("Parameters", false).index, 1);
   EXPECT_EQ(ErrorOf([] { FindMember("OpenEncoders"); }), kDispUnknownName);
   EXPECT_EQ(ErrorOf([] { MemberAt(65); }), kDispMemberNotFound);
+}
+
+// LastError hands out the live object: kept by a host, it shows every later outcome, and what
+// the host writes into it is what the encoder holds.
+TEST_F(DispatchTest, LastErrorIsTheLiveObject) {
+  Encoder encoder;
+  Arguments none;
+  const Variant kept = Invoke(encoder, FindMember("LastError"), none);
+  ASSERT_EQ(kept.kind(), Variant::Kind::Object);
+  EXPECT_EQ(GetErrorField(*kept.asObject(), FindErrorField("number")), Variant(int32_t{0}));
+  Arguments uid{Variant("")};
+  Invoke(encoder, FindMember("ReadSerialNumber"), uid);
+  EXPECT_EQ(GetErrorField(*kept.asObject(), ErrorFieldAt(0)), Variant(int32_t(0x90010F01)));
+  EXPECT_EQ(GetErrorField(*kept.asObject(), ErrorFieldAt(3)), Variant("ReadSerialNumber"));
+  LetErrorField(*kept.asObject(), FindErrorField("RDRRETCODE"), Variant(int32_t{42}));
+  LetErrorField(*kept.asObject(), FindErrorField("Number"), Variant("&H10"));
+  EXPECT_EQ(encoder.LastError()->RdrRetCode, "42");
+  EXPECT_EQ(encoder.LastError()->Number, 16);
+  EXPECT_EQ(ErrorOf([&] { LetErrorField(*kept.asObject(), ErrorFieldAt(2), Variant("x")); }),
+            kDispTypeMismatch);
+  EXPECT_EQ(ErrorOf([] { FindErrorField("Source"); }), kDispUnknownName);
+  EXPECT_EQ(ErrorOf([] { ErrorFieldAt(6); }), kDispMemberNotFound);
+  // An object is no text and no number.
+  EXPECT_EQ(ErrorOf([&] { ToString(kept); }), kDispTypeMismatch);
 }
 
 TEST_F(DispatchTest, ArgumentsAreCoercedOrRefusedLikeLateBinding) {

@@ -89,10 +89,18 @@ std::string ShowValue(const Variant& value) {
       }
       return out + ")";
     }
+    case Variant::Kind::Object: {
+      const CError& e = *value.asObject();
+      return fmt::format("CError(0x{:08X}, {}, {}, {}, {}, {})", static_cast<uint32_t>(e.Number),
+                         Quote(e.Description), e.LastDllError, Quote(e.ComFunction),
+                         Quote(e.RdrCommand), Quote(e.RdrRetCode));
+    }
     default:
       return std::to_string(value.asInt64());
   }
 }
+
+json ErrorJson(const CError& e);
 
 json ToJson(const Variant& value) {
   switch (value.kind()) {
@@ -111,6 +119,8 @@ json ToJson(const Variant& value) {
       for (const Variant& element : value.elements()) array.push_back(ToJson(element));
       return array;
     }
+    case Variant::Kind::Object:
+      return ErrorJson(*value.asObject());
     default:
       return value.asInt64();
   }
