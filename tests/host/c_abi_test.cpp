@@ -1,0 +1,111 @@
+// The C interface as a C host uses it: variants in C memory, by-ref outputs written back, the live
+// LastError, and each late-bound error of a wrong call as a number and a text.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "support/virtual_reader.h"
+#include "tarsin/tarsin.h"
+
+namespace tarsin {
+namespace {
+
+// Variants that clear themselves.
+struct Args {
+  explicit Args(size_t count) : values(count) {
+    for (tarsin_variant& v : values) tarsin_variant_init(&v);
+  }
+  ~Args() {
+    for (tarsin_variant& v : values) tarsin_variant_clear(&v);
+  }
+  Args(const Args&) = delete;
+  Args& operator=(const Args&) = delete;
+  std::vector<tarsin_variant> values;
+};
+
+class CAbi : public testing::VirtualReaderTest {
+ protected:
+  int32_t Invoke(const char* name, Args& args, bool let = false) {
+    tarsin_variant_clear(&result_.values[0]);
+    return tarsin_invoke(encoder_.get(), name, let, args.values.data(), args.values.size(),
+                         &result_.values[0], &failure_);
+  }
+  std::unique_ptr<tarsin_encoder, void (*)(tarsin_encoder*)> encoder_{tarsin_encoder_create(),
+                                                                      tarsin_encoder_release};
+  Args result_{1};
+  tarsin_failure failure_{};
+};
+
+TEST_F(CAbi, MembersRunWithTheirOutputsWrittenBack) {
+  Args parameters(1), handle(1), uid(1);
+  tarsin_variant_set_string(&parameters.values[0],
+                            ("device=" + std::string(testing::kReader) + ";protocol=2").c_str());
+  ASSERT_EQ(Invoke("Parameters", parameters, true), 0) << failure_.description;
+  tarsin_variant_set_int32(&handle.values[0], 0);
+  ASSERT_EQ(Invoke("openencoder", handle), 0);
+  EXPECT_EQ(result_.values[0].kind, TARSIN_INT32);
+  EXPECT_EQ(result_.values[0].integer, TARSIN_SCE_SUCCESS);
+  tarsin_variant_set_string(&uid.values[0], "");
+  uid.values[0].flags = TARSIN_BYREF;
+  ASSERT_EQ(tarsin_invoke_index(encoder_.get(), 17, uid.values.data(), 1, nullptr, nullptr), 0);
+  EXPECT_STREQ(uid.values[0].text, "04A1B2C3");
+  EXPECT_EQ(uid.values[0].flags, TARSIN_BYREF);
+  EXPECT_STREQ(tarsin_member_name(17), "ReadSerialNumber");
+  EXPECT_EQ(tarsin_member_name(65), nullptr);
+  // An optional argument left out.
+  Args text(2);
+  tarsin_variant_set_string(&text.values[0], "9000");
+  text.values[1].flags = TARSIN_MISSING;
+  ASSERT_EQ(Invoke("GetResponseText", text), 0) << failure_.description;
+  EXPECT_EQ(std::string(result_.values[0].text).substr(0, 4), "[OK]");
+}
+
+TEST_F(CAbi, LastErrorIsLiveAndWritable) {
+  std::unique_ptr<tarsin_error, void (*)(tarsin_error*)> kept{
+      tarsin_encoder_last_error(encoder_.get()), tarsin_error_release};
+  Args none(0), field(1);
+  ASSERT_EQ(Invoke("ReaderType", none), TARSIN_E_ENCODER_CLOSED);
+  ASSERT_EQ(tarsin_error_get(kept.get(), "comfunction", &field.values[0], nullptr), 0);
+  EXPECT_STREQ(field.values[0].text, "ReaderType");
+  tarsin_variant_set_string(&field.values[0], "&H7");
+  ASSERT_EQ(tarsin_error_set(kept.get(), "Number", &field.values[0], nullptr), 0);
+  // LastError called late-bound hands out the same object.
+  ASSERT_EQ(Invoke("LastError", none), 0);
+  ASSERT_EQ(result_.values[0].kind, TARSIN_OBJECT);
+  ASSERT_EQ(tarsin_error_get(result_.values[0].error, "Number", &field.values[0], nullptr), 0);
+  EXPECT_EQ(field.values[0].integer, 7);
+  EXPECT_EQ(tarsin_error_get(kept.get(), "Source", &field.values[0], &failure_),
+            TARSIN_DISP_E_UNKNOWNNAME);
+}
+
+TEST_F(CAbi, WrongCallsFailWithTheirLateBoundError) {
+  Args none(0), one(1), byValue(1);
+  tarsin_variant_set_string(&one.values[0], "not a number");
+  tarsin_variant_set_string(&byValue.values[0], "");
+  const struct {
+    const char* name;
+    Args& args;
+    int32_t number;
+    const char* text;
+  } cases[] = {
+      {"NoSuchMember", none, TARSIN_DISP_E_UNKNOWNNAME, "Unknown name: NoSuchMember"},
+      {"WriteLog", none, TARSIN_DISP_E_BADPARAMCOUNT, "Wrong number of arguments"},
+      {"OpenEncoder", one, TARSIN_DISP_E_TYPEMISMATCH, "Type mismatch"},
+      {"ReadSerialNumber", byValue, TARSIN_DISP_E_TYPEMISMATCH, "is passed by reference"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Invoke(c.name, c.args), c.number) << c.name;
+    EXPECT_EQ(failure_.number, c.number);
+    EXPECT_NE(std::string(failure_.description).find(c.text), std::string::npos)
+        << failure_.description;
+  }
+  EXPECT_EQ(tarsin_invoke_index(encoder_.get(), 65, nullptr, 0, nullptr, &failure_),
+            TARSIN_DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(tarsin_invoke(nullptr, "WriteLog", 0, nullptr, 0, nullptr, nullptr),
+            TARSIN_E_INVALIDARG);
+  one.values[0].kind = 99;
+  EXPECT_EQ(Invoke("WriteLog", one), TARSIN_DISP_E_TYPEMISMATCH);
+}
+
+}  // namespace
+}  // namespace tarsin
