@@ -207,11 +207,13 @@ LSTATUS RegTransaction(HKEY root, const std::function<LSTATUS()>& body) noexcept
     const std::shared_ptr<HiveDatabase> database = HiveDatabase::Open(*hive, true, status);
     if (status != ERROR_SUCCESS) return status;
     transactionHives.emplace(*hive, database);
-    struct Release {
-      Hive hive;
-      ~Release() { transactionHives.erase(hive); }
-    } release{*hive};
-    return database->Transaction(body);
+    status = ERROR_REGISTRY_IO_FAILED;
+    try {
+      status = database->Transaction(body);
+    } catch (...) {
+    }
+    transactionHives.erase(*hive);
+    return status;
   } catch (...) {
     return ERROR_REGISTRY_IO_FAILED;
   }
