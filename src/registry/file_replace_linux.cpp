@@ -42,6 +42,15 @@ int CreateTemporary(const std::filesystem::path& target, std::string& name) {
 
 std::error_code ReplaceFileContent(const std::string& path, std::string_view content) noexcept {
   try {
+    // A device or a pipe (/dev/stdout) cannot be replaced: it is written as it is.
+    if (struct stat existing{};
+        ::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+      const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+      if (fd < 0) return LastError();
+      std::error_code error = WriteAll(fd, content);
+      if (::close(fd) != 0 && !error) error = LastError();
+      return error;
+    }
     std::error_code error;
     std::filesystem::path target = path;
     if (std::filesystem::is_symlink(target, error)) {

@@ -107,6 +107,9 @@ RegFileOutcome ImportRegFile(const RegFile& file) {
     if (std::ranges::find(roots, key->root) == roots.end()) roots.push_back(key->root);
     sections.push_back({&entry, *key});
   }
+  // Every writer takes the hives in the same order, so that two imports never wait on each
+  // other's hive.
+  std::ranges::sort(roots);
   RegFileOutcome outcome;
   outcome.status = ImportInHives(roots, 0, sections, outcome.keyName);
   if (outcome.status == ERROR_SUCCESS) outcome.keyName.clear();
