@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,6 +29,12 @@ inline constexpr KeyId kRootKeyId = 0;
 struct ValueCursor {
   uint32_t index = UINT32_MAX;  // one before the first: index 0 continues from row 0
   int64_t rowId = 0;
+};
+
+// The same for the sub-keys of a key, which come in the order of their folded names.
+struct SubKeyCursor {
+  uint32_t index = UINT32_MAX;
+  std::string folded;
 };
 
 class HiveDatabase {
@@ -53,10 +60,14 @@ class HiveDatabase {
                       std::string& usedName);
   LSTATUS ValueAt(KeyId key, uint32_t index, std::string& name, RegValue* value,
                   ValueCursor* cursor = nullptr);
-  LSTATUS SubKeyAt(KeyId key, uint32_t index, std::string& name);
+  LSTATUS SubKeyAt(KeyId key, uint32_t index, std::string& name, SubKeyCursor* cursor = nullptr);
   LSTATUS DeleteValue(KeyId key, std::string_view name);
   // Removes the key's values and sub-keys, and the key itself unless it is the root.
   LSTATUS DeleteTree(KeyId key);
+  // Runs `body` holding the hive's write lock: what it writes through this object is kept only
+  // when it answers ERROR_SUCCESS and the commit succeeds. The writes inside are each atomic on
+  // their own too, so a failed one leaves the others as they are. Other threads wait.
+  LSTATUS Transaction(const std::function<LSTATUS()>& body);
 
  private:
   class Statement;
@@ -71,6 +82,7 @@ class HiveDatabase {
   sqlite3* db_;
   bool readOnly_;
   std::recursive_mutex mutex_;
+  int transactionDepth_ = 0;  // under mutex_
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };
 

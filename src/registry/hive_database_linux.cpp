@@ -39,6 +39,8 @@ LSTATUS StatusOf(int rc) {
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
       return ERROR_REGISTRY_CORRUPT;
+    case SQLITE_FULL:
+      return ERROR_DISK_FULL;
     default:
       return ERROR_REGISTRY_IO_FAILED;
   }
@@ -228,12 +230,34 @@ LSTATUS HiveDatabase::Execute(const char* sql) {
 LSTATUS HiveDatabase::WriteTransaction(const auto& body) {
   if (readOnly_) return ERROR_ACCESS_DENIED;
   std::lock_guard lock(mutex_);
-  // IMMEDIATE takes the write lock up front, where the busy timeout applies.
-  if (LSTATUS status = Execute("BEGIN IMMEDIATE"); status != ERROR_SUCCESS) return status;
-  LSTATUS status = body();
-  if (status == ERROR_SUCCESS) status = Execute("COMMIT");
-  if (status != ERROR_SUCCESS) Execute("ROLLBACK");
+  // IMMEDIATE takes the write lock up front, where the busy timeout applies. Inside a
+  // transaction, a savepoint makes the write atomic on its own.
+  const bool outermost = transactionDepth_ == 0;
+  if (LSTATUS status = Execute(outermost ? "BEGIN IMMEDIATE" : "SAVEPOINT write");
+      status != ERROR_SUCCESS) {
+    return status;
+  }
+  ++transactionDepth_;
+  LSTATUS status = ERROR_REGISTRY_IO_FAILED;
+  try {
+    status = body();
+  } catch (...) {
+  }
+  --transactionDepth_;
+  if (status == ERROR_SUCCESS) status = Execute(outermost ? "COMMIT" : "RELEASE write");
+  if (status != ERROR_SUCCESS) {
+    if (outermost) {
+      Execute("ROLLBACK");
+    } else {
+      Execute("ROLLBACK TO write");
+      Execute("RELEASE write");
+    }
+  }
   return status;
+}
+
+LSTATUS HiveDatabase::Transaction(const std::function<LSTATUS()>& body) {
+  return WriteTransaction(body);
 }
 
 LSTATUS HiveDatabase::FindKey(KeyId parent, const std::vector<std::string>& path, KeyId& id) {
@@ -357,14 +381,20 @@ LSTATUS HiveDatabase::ValueAt(KeyId key, uint32_t index, std::string& name, RegV
   return ERROR_SUCCESS;
 }
 
-LSTATUS HiveDatabase::SubKeyAt(KeyId key, uint32_t index, std::string& name) {
+LSTATUS HiveDatabase::SubKeyAt(KeyId key, uint32_t index, std::string& name, SubKeyCursor* cursor) {
   std::lock_guard lock(mutex_);
-  Statement at(*this, "SELECT name FROM keys WHERE parent = ?1 ORDER BY folded LIMIT 1 OFFSET ?2");
-  at.Bind(1, key).Bind(2, static_cast<int64_t>(index));
+  const bool continues = cursor != nullptr && cursor->index + 1 == index;
+  Statement at(*this, continues ? "SELECT name, folded FROM keys WHERE parent = ?1"
+                                  " AND folded > ?2 ORDER BY folded LIMIT 1"
+                                : "SELECT name, folded FROM keys WHERE parent = ?1"
+                                  " ORDER BY folded LIMIT 1 OFFSET ?2");
+  at.Bind(1, key);
+  continues ? at.Bind(2, cursor->folded) : at.Bind(2, static_cast<int64_t>(index));
   const int rc = at.Step();
   if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
   if (rc != SQLITE_ROW) return StatusOf(rc);
   name = at.Text(0);
+  if (cursor != nullptr) *cursor = SubKeyCursor{index, at.Text(1)};
   return ERROR_SUCCESS;
 }
 

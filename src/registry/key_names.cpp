@@ -31,6 +31,30 @@ std::string_view TrimmedBackslashes(std::string_view path) {
 
 }  // namespace
 
+std::vector<std::string> KeyPathNames(std::string_view path) {
+  std::vector<std::string> names;
+  while (!path.empty()) {
+    const size_t end = path.find('\\');
+    if (std::string_view name = path.substr(0, end); !name.empty()) names.emplace_back(name);
+    if (end == std::string_view::npos) break;
+    path.remove_prefix(end + 1);
+  }
+  return names;
+}
+
+LSTATUS KeyLimitStatus(const std::vector<std::string>& names, size_t parentDepth) noexcept {
+  for (const std::string& name : names) {
+    // UTF-16 units: one per UTF-8 lead byte, two for a character beyond the BMP.
+    size_t units = 0;
+    for (const char c : name) {
+      const auto byte = static_cast<uint8_t>(c);
+      units += ((byte & 0xC0) != 0x80) + (byte >= 0xF0);
+    }
+    if (units > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+  }
+  return parentDepth + names.size() > kMaxKeyDepth ? ERROR_NO_SYSTEM_RESOURCES : ERROR_SUCCESS;
+}
+
 std::optional<KeyName> ParseKeyName(std::string_view name) {
   const size_t slash = name.find('\\');
   const std::string_view rootText = name.substr(0, slash);

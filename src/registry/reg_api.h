@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,6 +36,12 @@ LSTATUS RegCloseKey(HKEY key);
 // appended; `usedName` receives the name written.
 LSTATUS RegAddNewValue(HKEY key, std::string_view baseName, uint32_t type,
                        std::span<const uint8_t> data, std::string& usedName);
+
+// Not in Win32 (where a transaction handle and the *Transacted calls do this): runs `body` as
+// one transaction of the hive of `root`. What the Reg* calls inside write to that hive is kept
+// only when `body` answers ERROR_SUCCESS and the commit succeeds; other writers wait meanwhile.
+// Transactions on several hives nest; each commits when its own call returns.
+LSTATUS RegTransaction(HKEY root, const std::function<LSTATUS()>& body) noexcept;
 
 // Closes the handle it holds when it goes out of scope.
 class ScopedKey {

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "registry/hive_database.h"
+#include "registry/key_names.h"
 #include "registry/reg_api.h"
 
 namespace tarsin::registry {
@@ -12,13 +13,15 @@ struct OpenKey {
   Hive hive = Hive::LocalMachine;
   KeyId id = kRootKeyId;
   REGSAM access = 0;
+  size_t depth = 0;  // levels below the root
   ValueCursor cursor;
+  SubKeyCursor subKeyCursor;
 };
 
 class HandleTable {
  public:
   std::optional<OpenKey> Find(HKEY key) {
-    if (auto hive = HiveOf(key)) return OpenKey{*hive, kRootKeyId, KEY_ALL_ACCESS, {}};
+    if (auto hive = HiveOf(key)) return OpenKey{*hive, kRootKeyId, KEY_ALL_ACCESS};
     std::lock_guard lock(mutex_);
     auto hit = keys_.find(key);
     if (hit == keys_.end()) return std::nullopt;
@@ -37,6 +40,12 @@ class HandleTable {
     std::lock_guard lock(mutex_);
     if (auto hit = keys_.find(key); hit != keys_.end()) hit->second.cursor = cursor;
   }
+  void KeepCursor(HKEY key, SubKeyCursor cursor) {
+    std::lock_guard lock(mutex_);
+    if (auto hit = keys_.find(key); hit != keys_.end()) {
+      hit->second.subKeyCursor = std::move(cursor);
+    }
+  }
   bool Remove(HKEY key) {
     std::lock_guard lock(mutex_);
     return keys_.erase(key) > 0;
@@ -53,16 +62,9 @@ HandleTable& Handles() {
   return table;
 }
 
-std::vector<std::string> SplitPath(std::string_view path) {
-  std::vector<std::string> parts;
-  while (!path.empty()) {
-    const size_t end = path.find('\\');
-    if (std::string_view part = path.substr(0, end); !part.empty()) parts.emplace_back(part);
-    if (end == std::string_view::npos) break;
-    path.remove_prefix(end + 1);
-  }
-  return parts;
-}
+// The hives that this thread holds in a RegTransaction, so that the calls inside it write
+// through the same connection.
+thread_local std::map<Hive, std::shared_ptr<HiveDatabase>> transactionHives;
 
 // Resolves `key` and opens its hive; `database` stays null for a hive without a file.
 LSTATUS Resolve(HKEY key, bool forWrite, OpenKey& open, std::shared_ptr<HiveDatabase>& database) {
@@ -70,6 +72,10 @@ LSTATUS Resolve(HKEY key, bool forWrite, OpenKey& open, std::shared_ptr<HiveData
   if (!found) return ERROR_INVALID_HANDLE;
   open = *found;
   if (forWrite && (open.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  if (auto held = transactionHives.find(open.hive); held != transactionHives.end()) {
+    database = held->second;
+    return ERROR_SUCCESS;
+  }
   LSTATUS status = ERROR_SUCCESS;
   database = HiveDatabase::Open(open.hive, forWrite, status);
   return status;
@@ -107,14 +113,14 @@ LSTATUS RegConnectRegistryA(std::string_view machineName, HKEY root, HKEY& resul
 LSTATUS RegOpenKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/, REGSAM access,
                       HKEY& result) {
   return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
-    const std::vector<std::string> path = SplitPath(subKey);
+    const std::vector<std::string> path = KeyPathNames(subKey);
     KeyId id = open.id;
     if (database == nullptr) {
       if (!path.empty()) return ERROR_FILE_NOT_FOUND;
     } else if (LSTATUS status = database->FindKey(open.id, path, id); status != ERROR_SUCCESS) {
       return status;
     }
-    result = Handles().Add({open.hive, id, access, {}});
+    result = Handles().Add({open.hive, id, access, open.depth + path.size()});
     return ERROR_SUCCESS;
   });
 }
@@ -122,14 +128,15 @@ LSTATUS RegOpenKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/, R
 LSTATUS RegCreateKeyExA(HKEY key, std::string_view subKey, uint32_t /*options*/, REGSAM access,
                         HKEY& result, uint32_t* disposition) {
   return OnKey(key, true, [&](const OpenKey& open, HiveDatabase* database) {
+    const std::vector<std::string> path = KeyPathNames(subKey);
+    if (LSTATUS status = KeyLimitStatus(path, open.depth); status != ERROR_SUCCESS) return status;
     KeyId id = kRootKeyId;
     bool created = false;
-    if (LSTATUS status = database->CreateKey(open.id, SplitPath(subKey), id, created);
-        status != ERROR_SUCCESS) {
+    if (LSTATUS status = database->CreateKey(open.id, path, id, created); status != ERROR_SUCCESS) {
       return status;
     }
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    result = Handles().Add({open.hive, id, access, {}});
+    result = Handles().Add({open.hive, id, access, open.depth + path.size()});
     return ERROR_SUCCESS;
   });
 }
@@ -166,7 +173,11 @@ LSTATUS RegEnumValueA(HKEY key, uint32_t index, std::string& name, RegValue* val
 
 LSTATUS RegEnumKeyExA(HKEY key, uint32_t index, std::string& name) {
   return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
-    return database ? database->SubKeyAt(open.id, index, name) : ERROR_NO_MORE_ITEMS;
+    if (database == nullptr) return ERROR_NO_MORE_ITEMS;
+    SubKeyCursor cursor = open.subKeyCursor;
+    const LSTATUS status = database->SubKeyAt(open.id, index, name, &cursor);
+    if (status == ERROR_SUCCESS) Handles().KeepCursor(key, std::move(cursor));
+    return status;
   });
 }
 
@@ -182,9 +193,30 @@ LSTATUS RegDeleteTreeA(HKEY key, std::string_view subKey) {
   return OnKey(key, false, [&](const OpenKey& open, HiveDatabase* database) {
     if (database == nullptr) return ERROR_FILE_NOT_FOUND;
     KeyId id = open.id;
-    LSTATUS status = database->FindKey(open.id, SplitPath(subKey), id);
+    LSTATUS status = database->FindKey(open.id, KeyPathNames(subKey), id);
     return status == ERROR_SUCCESS ? database->DeleteTree(id) : status;
   });
+}
+
+LSTATUS RegTransaction(HKEY root, const std::function<LSTATUS()>& body) noexcept {
+  try {
+    const std::optional<Hive> hive = HiveOf(root);
+    if (!hive) return ERROR_INVALID_HANDLE;
+    if (transactionHives.contains(*hive)) return body();
+    LSTATUS status = ERROR_SUCCESS;
+    const std::shared_ptr<HiveDatabase> database = HiveDatabase::Open(*hive, true, status);
+    if (status != ERROR_SUCCESS) return status;
+    transactionHives.emplace(*hive, database);
+    status = ERROR_REGISTRY_IO_FAILED;
+    try {
+      status = database->Transaction(body);
+    } catch (...) {
+    }
+    transactionHives.erase(*hive);
+    return status;
+  } catch (...) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
 }
 
 LSTATUS RegCloseKey(HKEY key) {

@@ -37,9 +37,10 @@ class RegFileError : public std::runtime_error {
 // "REGEDIT4" form (ANSI). Throws RegFileError naming the line at fault.
 RegFile ParseRegFile(std::string_view content);
 
-// The version 5.00 form in UTF-8 with CR LF line ends. Text types that a quoted string cannot
-// carry exactly (line breaks, inner NULs, no terminating NUL) are written as hex(1), so that
-// reading the file back gives the same data.
+// The version 5.00 form as reg.exe writes it: UTF-16LE after a byte-order mark, CR LF line
+// ends. Text types that a quoted string cannot carry exactly (line breaks, inner NULs, no
+// terminating NUL) are written as hex(1), so that reading the file back gives the same data.
+// Names and text that are not UTF-8 have U+FFFD in place of each faulty byte.
 std::string FormatRegFile(const RegFile& file);
 
 }  // namespace tarsin::registry

@@ -71,12 +71,14 @@ void AppendValue(const RegFileValue& entry, std::string& out) {
 }  // namespace
 
 std::string FormatRegFile(const RegFile& file) {
-  std::string out = "Windows Registry Editor Version 5.00\r\n";
+  std::string text = "Windows Registry Editor Version 5.00\r\n";
   for (const RegFileKey& key : file.keys) {
-    out += fmt::format("\r\n[{}{}]\r\n", key.remove ? "-" : "", key.name);
-    for (const RegFileValue& value : key.values) AppendValue(value, out);
+    text += fmt::format("\r\n[{}{}]\r\n", key.remove ? "-" : "", key.name);
+    for (const RegFileValue& value : key.values) AppendValue(value, text);
   }
-  return out + "\r\n";
+  text += "\r\n";
+  const std::vector<uint8_t> wide = Utf8ToUtf16Le(text);
+  return std::string("\xFF\xFE") + std::string(wide.begin(), wide.end());
 }
 
 }  // namespace tarsin::registry

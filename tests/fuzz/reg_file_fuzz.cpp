@@ -12,18 +12,20 @@ namespace {
 
 using namespace tarsin::registry;
 
-bool IsUtf8(const std::vector<uint8_t>& data) {
-  const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+bool IsUtf8(std::string_view text) {
   const std::vector<uint8_t> wide = Utf8ToUtf16Le(text);
   return Utf16LeToUtf8(wide.data(), wide.size()) == text;
 }
 
-// Text that is not UTF-8 cannot travel as hex(1), hex(2) or hex(7); such files are only read.
+// The file is written in UTF-16: names and text that are not UTF-8 are only read.
 bool CanRoundTrip(const RegFile& file) {
   for (const RegFileKey& key : file.keys) {
+    if (!IsUtf8(key.name)) return false;
     for (const RegFileValue& entry : key.values) {
+      if (!IsUtf8(entry.name)) return false;
       if (entry.value && entry.value->type != REG_BINARY && entry.value->type != REG_DWORD &&
-          !IsUtf8(entry.value->data)) {
+          !IsUtf8(std::string_view(reinterpret_cast<const char*>(entry.value->data.data()),
+                                   entry.value->data.size()))) {
         return false;
       }
     }

@@ -1,5 +1,6 @@
 // The script reader of `tarsin-rf run`, and `tarsin-rf run --json --virtual`: what the component
-// returned, one object per call, and an exit status that follows the results.
+// returned, one object per call, and an exit status that follows the results. And what
+// `tarsin-rf reg` shows and answers when the registry refuses or the user declines.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -9,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/cli/script.h"
+#include "registry/temporary_registry.h"
 #include "support/virtual_reader.h"
 
 namespace tarsin {
@@ -152,6 +154,66 @@ TEST_F(CliRun, ScriptsAreReadWholeAndShownAsUtf8) {
   ASSERT_EQ(run.calls.size(), 2u);
   EXPECT_EQ(run.calls[0]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9'.");
   EXPECT_EQ(run.calls[1]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9 \xE2\x82\xAC'.");
+}
+
+class CliReg : public registry::TemporaryRegistry {
+ protected:
+  struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+  };
+  // `arguments` are single-quoted for the shell; `answer` is the user's reply to any prompt.
+  Outcome Reg(const std::vector<std::string>& arguments, const std::string& answer = "") {
+    std::string command = "printf '" + answer + "' | " + TARSIN_TEST_CLI + " reg";
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    const auto out = folder_ / "out.txt";
+    const auto err = folder_ / "err.txt";
+    command += " > '" + out.string() + "' 2> '" + err.string() + "'";
+    const int status = WEXITSTATUS(std::system(command.c_str()));
+    return {status, testing::FileContent(out), testing::FileContent(err)};
+  }
+};
+
+// Each row runs on what the rows before it left.
+TEST_F(CliReg, RefusalsShowWindowsTextAndADeclinedPromptIsNoSuccess) {
+  ASSERT_EQ(Reg({"add", "HKCU\\Software\\T", "/v", "v", "/d", "old", "/f"}).status, 0);
+  const std::string longName = "HKCU\\Software\\" + std::string(256, 'n');
+  std::string tooDeep = "HKCU";
+  for (int level = 1; level <= 513; ++level) tooDeep += "\\k";
+  const struct {
+    bool declined;
+    int status;
+    std::string shown;  // in the error output when the status is 1 and nothing was declined
+    std::vector<std::string> arguments;
+  } cases[] = {
+      {true, 1, "canceled by the user", {"add", "HKCU\\Software\\T", "/v", "v", "/d", "new"}},
+      {true, 1, "canceled by the user", {"delete", "HKCU\\Software\\T", "/v", "v"}},
+      {false, 0, "REG_SZ    old", {"query", "HKCU\\Software\\T", "/v", "v"}},
+      {false, 1, "ERROR: The parameter is incorrect. (error 87)", {"add", longName}},
+      {false, 1, "the requested service. (error 1450)", {"add", tooDeep}},
+      {false, 1, "find the specified registry key or value.", {"query", "HKCU\\Nowhere"}},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = Reg(c.arguments, c.declined ? "n\\n" : "");
+    EXPECT_EQ(outcome.status, c.status) << c.arguments[0] << ' ' << c.arguments[1];
+    EXPECT_NE((c.status != 0 && !c.declined ? outcome.err : outcome.out).find(c.shown),
+              std::string::npos)
+        << outcome.out << outcome.err;
+  }
+  const auto saved = folder_ / "saved.reg";
+  EXPECT_EQ(Reg({"export", "HKCU\\Software\\T", saved.string(), "/y"}).status, 0);
+  EXPECT_TRUE(testing::FileContent(saved).starts_with(std::string("\xFF\xFEW\0i\0", 6)));
+  // A hive that is not a registry file at all.
+  for (const char* companion : {"-wal", "-shm"}) {
+    std::filesystem::remove(hiveFile("HKEY_CURRENT_USER").string() + companion);
+  }
+  std::ofstream(hiveFile("HKEY_CURRENT_USER"), std::ios::trunc) << std::string(4096, 'x');
+  EXPECT_EQ(Reg({"query", "HKCU\\Software\\T"}).err,
+            "ERROR: The registry is corrupted. The structure of one of the files containing "
+            "registry data is corrupted, or the system's memory image of the file is corrupted, "
+            "or the file could not be recovered because the alternate copy or log was absent or "
+            "corrupted. (error 1015)\n");
 }
 
 }  // namespace

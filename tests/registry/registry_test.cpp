@@ -1,10 +1,16 @@
 // The registry: values through the module's routines and the key API underneath, and .reg files.
+#include <fmt/format.h>
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 
+#include "registry/file_replace.h"
 #include "registry/mregistry.h"
 #include "registry/reg_file.h"
 #include "registry/reg_file_io.h"
 #include "registry/temporary_registry.h"
+#include "registry/utf16.h"
 #include "registry/value_text.h"
 
 namespace tarsin::registry {
@@ -211,15 +217,24 @@ TEST_F(Registry, EnumerationByIndexIsTheSameInAnyOrderOfCalls) {
   }
   ASSERT_EQ(RegDeleteValueA(key.get(), "b"), 0u);
   ASSERT_EQ(RegSetValueExA(key.get(), "d", REG_BINARY, {&one, 1}), 0u);
-  const std::pair<uint32_t, const char*> calls[] = {{0, "a"}, {1, "c"}, {2, "d"}, {1, "c"},
-                                                    {0, "a"}, {2, "d"}, {1, "c"}, {2, "d"}};
-  for (const auto& [index, expected] : calls) {
+  for (const char* name : {"b", "C", "a"}) {
+    ScopedKey subKey;
+    ASSERT_EQ(RegCreateKeyExA(key.get(), name, 0, KEY_ALL_ACCESS, subKey.out()), 0u);
+  }
+  // Values in their order, sub-keys by name whatever the case.
+  const std::tuple<uint32_t, const char*, const char*> calls[] = {
+      {0, "a", "a"}, {1, "c", "b"}, {2, "d", "C"}, {1, "c", "b"},
+      {0, "a", "a"}, {2, "d", "C"}, {1, "c", "b"}, {2, "d", "C"}};
+  for (const auto& [index, value, subKey] : calls) {
     std::string name;
     EXPECT_EQ(RegEnumValueA(key.get(), index, name), 0u);
-    EXPECT_EQ(name, expected) << "index " << index;
+    EXPECT_EQ(name, value) << "index " << index;
+    EXPECT_EQ(RegEnumKeyExA(key.get(), index, name), 0u);
+    EXPECT_EQ(name, subKey) << "index " << index;
   }
   std::string name;
   EXPECT_EQ(RegEnumValueA(key.get(), 3, name), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(RegEnumKeyExA(key.get(), 3, name), ERROR_NO_MORE_ITEMS);
 }
 
 TEST_F(Registry, HandlesAndKeysThatAreGone) {
@@ -253,6 +268,12 @@ RegFileOutcome Import(std::string_view text) {
   return ImportRegFile(ParseRegFile(text));
 }
 
+// The bytes of a file as reg.exe writes it.
+std::string Utf16File(std::string_view text) {
+  const std::vector<uint8_t> wide = Utf8ToUtf16Le(text);
+  return "\xFF\xFE" + std::string(wide.begin(), wide.end());
+}
+
 std::string Export(std::string_view keyName) {
   RegFile file;
   EXPECT_EQ(ExportRegKey(*ParseKeyName(keyName), file).status, ERROR_SUCCESS);
@@ -282,9 +303,12 @@ constexpr std::string_view kEveryForm =
     "\"deep\"=dword:00000001\r\n"
     "\r\n";
 
+// Written in UTF-16 as reg.exe writes, read in UTF-16 or UTF-8.
 TEST_F(Registry, ImportThenExportGivesTheSameFile) {
-  ASSERT_EQ(Import(kEveryForm).status, ERROR_SUCCESS);
-  EXPECT_EQ(Export("HKCU\\Software\\Round trip"), kEveryForm);
+  for (const std::string& form : {std::string(kEveryForm), Utf16File(kEveryForm)}) {
+    ASSERT_EQ(Import(form).status, ERROR_SUCCESS);
+    EXPECT_EQ(Export("HKCU\\Software\\Round trip"), Utf16File(kEveryForm));
+  }
 
   ScopedKey key;
   RegValue value;
@@ -297,24 +321,15 @@ TEST_F(Registry, ImportThenExportGivesTheSameFile) {
   EXPECT_EQ(DisplayData(value), "the default");
 }
 
-TEST_F(Registry, ReadsWhatWindowsWritesInUtf16AndTheOlderAnsiForm) {
-  const std::u16string unicode =
-      u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]\r\n"
-      u"\"caf\u00e9\"=\"\u20ac\"\r\n\"e\"=hex(2):41,00,00,00\r\n";
-  std::string utf16 = "\xFF\xFE";
-  for (char16_t unit : unicode)
-    utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-  ASSERT_EQ(Import(utf16).status, ERROR_SUCCESS);
-
-  const std::string ansi =
-      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]\r\n\"ansi\"=\"\xE9\"\r\n"
-      "\"e2\"=hex(2):42,43,00\r\n";
-  ASSERT_EQ(Import(ansi).status, ERROR_SUCCESS);
-
-  EXPECT_EQ(Export("HKLM\\Software\\W"),
-            "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]\r\n"
-            "\"caf\u00e9\"=\"\u20ac\"\r\n\"e\"=hex(2):41,00,00,00\r\n\"ansi\"=\"\u00e9\"\r\n"
-            "\"e2\"=hex(2):42,00,43,00,00,00\r\n\r\n");
+TEST_F(Registry, ReadsTheOlderAnsiForm) {
+  ASSERT_EQ(Import("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]\r\n\"ansi\"=\"\xE9\"\r\n"
+                   "\"e2\"=hex(2):42,43,00\r\n")
+                .status,
+            ERROR_SUCCESS);
+  EXPECT_EQ(
+      Export("HKLM\\Software\\W"),
+      Utf16File("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\W]"
+                "\r\n\"ansi\"=\"\u00e9\"\r\n\"e2\"=hex(2):42,00,43,00,00,00\r\n\r\n"));
 }
 
 TEST_F(Registry, DeletionsContinuationsAndCommentsApply) {
@@ -332,20 +347,97 @@ TEST_F(Registry, DeletionsContinuationsAndCommentsApply) {
                    "  \"bin\" = hex:01,\\\n      2,\\\n   ff\n")
                 .status,
             ERROR_SUCCESS);
-  EXPECT_EQ(Export("HKCU\\Software\\D"),
-            "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\D]\r\n"
-            "\"keep\"=\"1\"\r\n\"bin\"=hex:01,02,ff\r\n\r\n");
+  EXPECT_EQ(
+      Export("HKCU\\Software\\D"),
+      Utf16File("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\D]\r\n"
+                "\"keep\"=\"1\"\r\n\"bin\"=hex:01,02,ff\r\n\r\n"));
 }
 
-TEST_F(Registry, ImportStopsAtAReadOnlyHiveWith5AndAtAnUnknownRoot) {
+// Keys as deep and names as long as Windows allows; the key API refuses beyond, as Windows does.
+TEST_F(Registry, The512LevelsAndTheLongestNamesImportAndExportInFull) {
+  std::string text = "Windows Registry Editor Version 5.00\r\n";
+  std::string path;
+  // The last name: 255 characters of two UTF-8 bytes each, as the limit counts characters.
+  std::string longest;
+  for (int i = 0; i < 255; ++i) longest += "\u00e9";
+  for (int level = 1; level <= 512; ++level) {
+    path += level == 1 ? "k1" : "\\" + (level < 512 ? "k" + std::to_string(level) : longest);
+    text += fmt::format("\r\n[HKEY_CURRENT_USER\\{}]\r\n\"level\"=dword:{:08x}\r\n", path, level);
+  }
+  text += "\r\n";
+  ASSERT_EQ(Import(text).status, ERROR_SUCCESS);
+  EXPECT_EQ(Export("HKCU\\k1"), Utf16File(text));
+
+  ScopedKey deepest;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, deepest.out()), 0u);
+  HKEY created = 0;
+  EXPECT_EQ(RegCreateKeyExA(deepest.get(), "one", 0, KEY_ALL_ACCESS, created),
+            ERROR_NO_SYSTEM_RESOURCES);
+  EXPECT_EQ(
+      RegCreateKeyExA(HKEY_CURRENT_USER, "k\\" + std::string(256, 'n'), 0, KEY_ALL_ACCESS, created),
+      ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "k", 0, KEY_READ, created), ERROR_FILE_NOT_FOUND);
+}
+
+// The whole file is checked, then written in one transaction per hive, every hive held until
+// the last section is written: a refused section leaves everything as it was.
+TEST_F(Registry, AnImportThatFailsChangesNothing) {
   ASSERT_EQ(Import(kEveryForm).status, ERROR_SUCCESS);
   std::filesystem::permissions(hiveFile("HKEY_CURRENT_USER"), std::filesystem::perms::owner_read);
-  RegFileOutcome outcome = Import(kEveryForm);
-  EXPECT_EQ(outcome.status, ERROR_ACCESS_DENIED);
-  EXPECT_EQ(outcome.keyName, "HKEY_CURRENT_USER\\Software\\Round trip");
-  outcome = Import("Windows Registry Editor Version 5.00\n[HKEY_USERS\\.DEFAULT]\n\"v\"=\"1\"\n");
-  EXPECT_EQ(outcome.status, ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(outcome.keyName, "HKEY_USERS\\.DEFAULT");
+  std::string tooDeep = "HKEY_LOCAL_MACHINE";
+  for (int level = 1; level <= 513; ++level) tooDeep += "\\k";
+  std::string emoji;  // two UTF-16 units each
+  for (int i = 0; i < 128; ++i) emoji += "\U0001F600";
+  const std::pair<std::string, LSTATUS> cases[] = {
+      {"HKEY_CURRENT_USER\\Software\\Round trip", ERROR_ACCESS_DENIED},  // a read-only hive
+      {"HKEY_USERS\\.DEFAULT", ERROR_INVALID_PARAMETER},
+      {"HKEY_LOCAL_MACHINE\\Software\\" + std::string(256, 'n'), ERROR_INVALID_PARAMETER},
+      {"HKEY_LOCAL_MACHINE\\Software\\" + emoji, ERROR_INVALID_PARAMETER},
+      {tooDeep, ERROR_NO_SYSTEM_RESOURCES},
+  };
+  for (const auto& [section, status] : cases) {
+    const RegFileOutcome outcome = Import(
+        "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\First]\n"
+        "\"v\"=\"1\"\n[" +
+        section + "]\n\"v\"=\"2\"\n");
+    EXPECT_EQ(outcome.status, status) << section;
+    EXPECT_EQ(outcome.keyName, section);
+    HKEY first = 0;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\First", 0, KEY_READ, first),
+              ERROR_FILE_NOT_FOUND);
+  }
+}
+
+// The export is written beside its target and renamed over it once complete. A file-size limit
+// makes the write fail part way, as a full disk does.
+TEST_F(Registry, AnExportThatCannotBeWrittenLeavesTheOldFile) {
+  const std::filesystem::path target = folder_ / "saved.reg";
+  std::ofstream(target) << "old";
+  std::filesystem::permissions(target, std::filesystem::perms(0640));
+  const std::string content = Utf16File(kEveryForm);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const rlimit small{64, saved.rlim_max};
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::error_code error = ReplaceFileContent(target.string(), content);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(error, std::errc::file_too_large);
+  EXPECT_EQ(testing::FileContent(target), "old");
+  const auto savedFiles = [&] {
+    return std::distance(std::filesystem::directory_iterator(folder_.path()), {});
+  };
+  EXPECT_EQ(savedFiles(), 1);  // no temporary file left
+
+  // Through a link, the file it points to is replaced, with its permissions.
+  const std::filesystem::path link = folder_ / "link.reg";
+  std::filesystem::create_symlink(target, link);
+  ASSERT_FALSE(ReplaceFileContent(link.string(), content));
+  EXPECT_EQ(testing::FileContent(target), content);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640));
+  EXPECT_EQ(savedFiles(), 2);
 }
 
 TEST(RegFileParse, NamesTheFaultyLine) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "host/cli/commands.h"
+#include "registry/file_replace.h"
 #include "registry/key_names.h"
 #include "registry/reg_api.h"
 #include "registry/reg_file_io.h"
@@ -32,17 +33,20 @@ struct RegOptions {
   std::vector<std::string> arguments;  // import and export take plain arguments
 };
 
+// A declined confirmation: nothing was changed, so the exit status is not 0.
+constexpr int kCanceled = 1;
+constexpr const char* kExitStatus =
+    "Exit status: 0 when done, 1 when it failed or the confirmation was declined.";
+
+// reg.exe's own text for a missing key or value, the system's text for any other code, and the
+// code beside it.
 std::string ErrorText(LSTATUS status) {
-  switch (status) {
-    case ERROR_FILE_NOT_FOUND:
-      return "The system was unable to find the specified registry key or value.";
-    case ERROR_ACCESS_DENIED:
-      return "Access is denied.";
-    case ERROR_BAD_NETPATH:
-      return "The network path was not found.";
-    default:
-      return fmt::format("The operation failed with error {}.", status);
+  if (status == ERROR_FILE_NOT_FOUND) {
+    return "The system was unable to find the specified registry key or value.";
   }
+  const std::string_view text = SystemMessage(status);
+  return text.empty() ? fmt::format("The operation failed with error {}.", status)
+                      : fmt::format("{} (error {})", text, status);
 }
 
 int Fail(const std::string& message) {
@@ -52,6 +56,11 @@ int Fail(const std::string& message) {
 
 int Fail(LSTATUS status) {
   return Fail(ErrorText(status));
+}
+
+int Canceled() {
+  fmt::print("The operation was canceled by the user.\n");
+  return kCanceled;
 }
 
 bool Confirm(const std::string& question) {
@@ -147,8 +156,7 @@ int RunAdd(const RegOptions& options) {
   if (!options.force && RegQueryValueExA(handle.get(), options.valueName, existing) == 0 &&
       !Confirm(fmt::format("Value {} exists, overwrite(Yes/No)?",
                            options.valueName.empty() ? "(Default)" : options.valueName))) {
-    fmt::print("The operation was canceled by the user.\n");
-    return 0;
+    return Canceled();
   }
   if (status = RegSetValueExA(handle.get(), options.valueName, value->type, value->data);
       status != ERROR_SUCCESS) {
@@ -175,8 +183,7 @@ int RunDelete(const RegOptions& options) {
     return Fail(status);
   }
   if (!options.force && !Confirm(question)) {
-    fmt::print("The operation was canceled by the user.\n");
-    return 0;
+    return Canceled();
   }
   if (oneValue) {
     status = RegDeleteValueA(handle.get(), options.valueName);
@@ -230,13 +237,12 @@ int RunExport(const RegOptions& options) {
   const std::string& path = arguments[1];
   if (!overwrite && std::filesystem::exists(path) &&
       !Confirm(fmt::format("File {} already exists. Overwrite (Yes/No)?", path))) {
-    fmt::print("The operation was canceled by the user.\n");
-    return 0;
+    return Canceled();
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << FormatRegFile(file);
-  if (!out.flush())
-    return Fail("Error opening the file. There may be a disk or file system error.");
+  if (const std::error_code error = ReplaceFileContent(path, FormatRegFile(file))) {
+    return Fail(fmt::format(
+        "Error opening the file. There may be a disk or file system error. ({})", error.message()));
+  }
   fmt::print("{}\n", kDone);
   return 0;
 }
@@ -268,22 +274,24 @@ void AddRegCommand(CLI::App& app) {
   add->add_option("-d", options->data, "Data");
   add->add_option("-s", options->separator, "Separator of REG_MULTI_SZ parts (default \\0)");
   add->add_flag("-f", options->force, "Overwrite without asking");
+  add->footer(kExitStatus);
   add->callback([options] { exit_status = RunAdd(*options); });
 
   CLI::App* remove = AddKeyCommand(*reg, "delete", "Delete a value or a whole key", *options);
   remove->add_flag("--va", options->allValues, "All values of the key");
   remove->add_flag("-f", options->force, "Delete without asking");
+  remove->footer(kExitStatus);
   remove->callback([options] { exit_status = RunDelete(*options); });
 
-  CLI::App* import = reg->add_subcommand("import", "Apply a .reg file");
-  import->add_option("file", options->arguments, "The .reg file")->required();
-  import->callback([options] { exit_status = RunImport(*options);
-});
+  CLI::App* imported = reg->add_subcommand("import", "Apply a .reg file");
+  imported->add_option("file", options->arguments, "The .reg file")->required();
+  imported->callback([options] { exit_status = RunImport(*options); });
 
-CLI::App* exported = reg->add_subcommand("export", "Write a key and its sub-keys to a .reg file");
-exported->add_option("arguments", options->arguments, "KEY FILE [/y]")->required();
-exported->add_flag("-y", options->force, "Overwrite the file without asking");
-exported->callback([options] { exit_status = RunExport(*options); });
-}  // namespace tarsin::cli
+  CLI::App* exported = reg->add_subcommand("export", "Write a key and its sub-keys to a .reg file");
+  exported->add_option("arguments", options->arguments, "KEY FILE [/y]")->required();
+  exported->add_flag("-y", options->force, "Overwrite the file without asking");
+  exported->footer(kExitStatus);
+  exported->callback([options] { exit_status = RunExport(*options); });
+}
 
 }  // namespace tarsin::cli
