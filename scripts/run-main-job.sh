@@ -5,8 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
 cmake --preset default >/dev/null
-# Only the host and the virtual reader's provider it falls back to; the tests build the rest.
-cmake --build --preset default --target tarsin-rf tarsinrf-vpcsc
+# Only the host, the virtual reader's provider it falls back to and the Python module; the tests
+# build the rest.
+cmake --build --preset default --target tarsin-rf tarsinrf-vpcsc tarsinrf_python
+# The module goes where Debian's /usr/bin/python3 finds it: the system's site folder for root,
+# the user's own otherwise.
+site_folder=$(/usr/bin/python3 -c 'import os, site, sysconfig
+print(sysconfig.get_path("platlib") if os.geteuid() == 0 else site.getusersitepackages())')
+mkdir -p "$site_folder"
+cp build/default/src/host/python/tarsinrf.cpython-*.so "$site_folder/"
 # Without root, /var/lib/quillon/registry/ is not ours to write: keep every hive in the user's
 # own folder, for the import and the encoding alike, so that card identification finds the
 # table under HKEY_LOCAL_MACHINE. A folder chosen by the caller is kept.

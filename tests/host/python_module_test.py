@@ -1,0 +1,58 @@
+"""The Python module as a Python host uses it, on the virtual reader: properties, by-ref outputs
+as tuples, the enumerations, the live LastError and each late-bound error as ComError."""
+import os
+import sys
+import tempfile
+import unittest
+
+import tarsinrf
+
+READER = "Tarsin Virtual Reader 0"
+
+
+class PythonHost(unittest.TestCase):
+    def setUp(self):
+        folder = tempfile.mkdtemp()
+        os.environ.update(XDG_DATA_HOME=folder, TARSIN_RF_REGISTRY_DIR=folder + "/registry",
+                          TARSIN_RF_VIRTUAL_READERS=folder + "/readers.json")
+        tarsinrf.use_virtual_reader()
+        self.encoder = tarsinrf.Encoder()
+        self.encoder.Parameters = f"device={READER};protocol=2;open_mode=2"
+
+    def test_members_properties_and_outputs(self):
+        e = self.encoder
+        self.assertIn(f"Device={READER}", e.Parameters)
+        self.assertIs(e.OpenEncoder(0), tarsinrf.sceReturnCode.scesuccess)
+        self.assertEqual(e.ReadSerialNumber(), (tarsinrf.scesuccess, "B47C2E91"))
+        self.assertEqual(e.EncoderState, tarsinrf.sceReady)
+        result, block = e.MifareReadDataBloc(0, "FFFFFFFFFFFF", 1)
+        self.assertEqual((result, block[:8]), (0, "B47C2E91"))
+        self.assertEqual(e.invoke("getresponsetext", "9000", sErrorCaller="x")[:4], "[OK]")
+        self.assertEqual(tarsinrf.DesfireAccessRights.dfaAllowAll, 14)
+
+    def test_last_error_is_live_and_writable(self):
+        kept = self.encoder.LastError
+        with self.assertRaises(tarsinrf.ComError) as raised:
+            self.encoder.ReaderType
+        self.assertEqual(raised.exception.number & 0xFFFFFFFF, 0x90010F01)
+        self.assertEqual((kept.Number & 0xFFFFFFFF, kept.ComFunction), (0x90010F01, "ReaderType"))
+        kept.RdrRetCode = 42
+        self.assertEqual(self.encoder.LastError.RdrRetCode, "42")
+        with self.assertRaises(tarsinrf.ComError):
+            kept.Number = "not a number"
+
+    def test_wrong_calls_raise_their_late_bound_error(self):
+        e = self.encoder
+        for call, number in [(lambda: e.invoke("NoSuchMember"), 0x80020006),
+                             (lambda: e.WriteLog(), 0x8002000E),
+                             (lambda: e.WriteLog("a", "b"), 0x8002000E),
+                             (lambda: e.OpenEncoder("not a number"), 0x80020005),
+                             (lambda: e.OpenEncoder(object()), 0x80020005),
+                             (lambda: e.OpenEncoder(Handle_=0), 0x80020006)]:
+            with self.assertRaises(tarsinrf.ComError) as raised:
+                call()
+            self.assertEqual(raised.exception.number & 0xFFFFFFFF, number, raised.exception)
+
+
+if __name__ == "__main__":
+    sys.exit(unittest.main())
