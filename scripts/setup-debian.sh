@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev
   pybind11-dev python3-dev python3-pyscard
+  dpkg-dev file
   clang-format clang-tidy
 )
 missing=()
