@@ -12,5 +12,7 @@ inline int exit_status = 0;
 void AddEncodeCommand(CLI::App& app);
 void AddRegCommand(CLI::App& app);
 void AddRunCommands(CLI::App& app);
+void AddReaderCommands(CLI::App& app);
+void AddVirtualCommand(CLI::App& app);
 
 }  // namespace tarsin::cli

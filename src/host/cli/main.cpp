@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     tarsin::cli::AddEncodeCommand(app);
     tarsin::cli::AddRegCommand(app);
     tarsin::cli::AddRunCommands(app);
+    tarsin::cli::AddReaderCommands(app);
+    tarsin::cli::AddVirtualCommand(app);
     try {
       app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
