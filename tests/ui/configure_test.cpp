@@ -1,0 +1,171 @@
+// Configure and the configuration dialog: what it shows in each language, and what the user's
+// answer does to the encoder's parameters.
+#include <QFile>
+#include <QFontInfo>
+#include <QLabel>
+#include <QStringList>
+#include <thread>
+
+#include "ui/dialog_fixture.h"
+
+namespace tarsin::testing {
+namespace {
+
+QStringList Items(const QComboBox& box) {
+  QStringList items;
+  for (int i = 0; i < box.count(); ++i) items << box.itemText(i);
+  return items;
+}
+
+// The widgets Tab visits from cmdOK on, by name, once round.
+QStringList TabOrder(const QDialog& dialog) {
+  QStringList names;
+  QWidget* start = &Child(dialog, "cmdOK");
+  for (QWidget* widget = start;;) {
+    QWidget* named = widget;
+    while (named && named->objectName().isEmpty()) named = named->parentWidget();
+    if ((widget->focusPolicy() & Qt::TabFocus) && named && !names.contains(named->objectName())) {
+      names << named->objectName();
+    }
+    widget = widget->nextInFocusChain();
+    if (widget == start) return names;
+  }
+}
+
+TEST_F(DialogTest, ShowsItsCaptionsInEitherLanguage) {
+  const QStringList english{"Tarsin RF encoder Configuration",
+                            "-- Unknown --",
+                            "&Test settings...",
+                            "Cancel",
+                            "OK",
+                            "&Encoder:",
+                            "&Protocol:"};
+  const QStringList french{"Configuration de l'encodeur Tarsin RF",
+                           "-- Inconnu --",
+                           "&Test encodeur...",
+                           "Annuler",
+                           "OK",
+                           "&Encodeur :",
+                           "&Protocole :"};
+  const struct {
+    const char* language;
+    const QStringList& captions;
+  } rows[] = {{"Francais", french},
+              {"FRANCAIS", french},
+              {"fr", english},
+              {"", english},
+              {"English", english}};
+  for (const auto& row : rows) {
+    Encoder encoder;
+    const sceReturnCode result =
+        Configure(encoder, "device=nowhere;protocol=2", row.language, [&](QDialog& dialog) {
+          const QComboBox& device = Child<QComboBox>(dialog, "cboDevice");
+          EXPECT_EQ((QStringList{dialog.windowTitle(), device.itemText(0),
+                                 Child<QPushButton>(dialog, "cmdTest").text(),
+                                 Child<QPushButton>(dialog, "cmdCancel").text(),
+                                 Child<QPushButton>(dialog, "cmdOK").text(),
+                                 Child<QLabel>(dialog, "lblDevice").text(),
+                                 Child<QLabel>(dialog, "lblProtocol").text()}),
+                    row.captions)
+              << row.language;
+          EXPECT_EQ(Items(device), (QStringList{row.captions[1], kReader, kSecondReader}));
+          EXPECT_EQ(device.currentIndex(), 0);  // the device is not listed
+          Click(dialog, "cmdCancel");
+        });
+    EXPECT_EQ(result, sceCanceled) << row.language;
+  }
+}
+
+TEST_F(DialogTest, LooksTheSameInEveryUse) {
+  Encoder encoder;
+  Configure(encoder, "device=" + std::string(kReader), "", [](QDialog& dialog) {
+    EXPECT_EQ(TabOrder(dialog),
+              (QStringList{"cmdOK", "cmdCancel", "cmdTest", "cboProtocol", "cboDevice"}));
+    EXPECT_EQ(Items(Child<QComboBox>(dialog, "cboProtocol")), (QStringList{"T=0", "T=1"}));
+    EXPECT_EQ(Child<QLabel>(dialog, "lblDevice").buddy(), &Child(dialog, "cboDevice"));
+    EXPECT_EQ(Child<QLabel>(dialog, "lblProtocol").buddy(), &Child(dialog, "cboProtocol"));
+    EXPECT_TRUE(Child<QPushButton>(dialog, "cmdOK").isDefault());
+    const QLabel& image = Child<QLabel>(dialog, "Image1");
+    EXPECT_EQ(image.size(), QSize(80, 42));
+    EXPECT_FALSE(image.pixmap().isNull());  // the embedded picture was found
+    for (const char* box : {"cboDevice", "cboProtocol"}) {
+      EXPECT_EQ(Child(dialog, box).palette().color(QPalette::Base), QColor(255, 255, 192)) << box;
+    }
+    EXPECT_EQ(dialog.font().family(), "Tahoma");
+    EXPECT_EQ(dialog.font().pointSizeF(), 9.0);
+    EXPECT_EQ(Child(dialog, "cmdTest").font().pointSizeF(), 8.25);
+    if (QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) {
+      EXPECT_EQ(QFontInfo(dialog.font()).family(), "Tahoma");  // the file was loaded
+    }
+    dialog.close();
+  });
+}
+
+// The user's answer, and what the encoder's parameters read afterwards (open mode 2 throughout:
+// the dialog never changes it).
+TEST_F(DialogTest, TakesTheAnswerBackIntoTheEncoder) {
+  const auto select = [](const char* box, int index) {
+    return [=](QDialog& dialog) { Child<QComboBox>(dialog, box).setCurrentIndex(index); };
+  };
+  const auto type = [](QDialog& dialog) {
+    Child<QComboBox>(dialog, "cboDevice").setEditText("Typed Reader");
+  };
+  const auto none = [](QDialog&) {};
+  const struct {
+    const char* device;
+    int protocol;
+    std::function<void(QDialog&)> change;
+    const char* closing;  // the button, or nullptr for the window's frame
+    sceReturnCode result;
+    std::string deviceAfter;
+    int protocolAfter;
+  } rows[] = {
+      {"tarsin VIRTUAL reader 0", 2, none, "cmdOK", scesuccess, kReader, 2},
+      {"Nowhere", 1, none, "cmdOK", scesuccess, "-- Unknown --", 1},
+      {kReader, 7, none, "cmdOK", scesuccess, kReader, 0},
+      {kReader, 2, select("cboDevice", 2), "cmdOK", scesuccess, kSecondReader, 2},
+      {kReader, 2, select("cboProtocol", 0), "cmdOK", scesuccess, kReader, 1},
+      {kReader, 2, type, "cmdOK", scesuccess, "Typed Reader", 2},
+      {"Nowhere", 2, select("cboDevice", 1), "cmdCancel", sceCanceled, "Nowhere", 2},
+      {"Nowhere", 2, select("cboDevice", 1), nullptr, sceCanceled, "Nowhere", 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.device + std::string(" ") + (row.closing ? row.closing : "frame"));
+    Encoder encoder;
+    const std::string parameters =
+        "device=" + std::string(row.device) + ";protocol=" + std::to_string(row.protocol);
+    EXPECT_EQ(Configure(encoder, parameters + ";open_mode=2", "",
+                        [&](QDialog& dialog) {
+                          row.change(dialog);
+                          row.closing ? Click(dialog, row.closing) : (void)dialog.close();
+                        }),
+              row.result);
+    EXPECT_EQ(encoder.LastError()->Number, 0u);
+    EXPECT_EQ(encoder.LastError()->ComFunction, "Configure");
+    EXPECT_EQ(encoder.Parameters(), ParametersOf(row.deviceAfter, row.protocolAfter, 2));
+  }
+}
+
+// A thread other than the one that owns the windows cannot show the dialog, even after a use
+// that ended with OK; the caller carries on.
+TEST_F(DialogTest, RefusesAThreadThatCannotOwnTheWindows) {
+  Encoder encoder;
+  ASSERT_EQ(Configure(encoder, "device=Nowhere;open_mode=2", "",
+                      [](QDialog& dialog) { Click(dialog, "cmdOK"); }),
+            scesuccess);
+  const size_t first = LogSize();
+  sceReturnCode result = scesuccess;
+  std::thread([&] { result = encoder.Configure(""); }).join();
+  EXPECT_EQ(result, sceCanceled);
+  EXPECT_EQ(LogLines(first),
+            (std::vector<std::string>{
+                Line(0, "--> Configure"),
+                Line(1,
+                     "Configure: the dialog cannot be shown: ActiveX component can't create "
+                     "object: called from a thread other than the one that owns the user "
+                     "interface"),
+                Line(0, "<-- Configure")}));
+}
+
+}  // namespace
+}  // namespace tarsin::testing
