@@ -79,6 +79,7 @@ TEST_F(DialogTest, ShowsItsCaptionsInEitherLanguage) {
 TEST_F(DialogTest, LooksTheSameInEveryUse) {
   Encoder encoder;
   Configure(encoder, "device=" + std::string(kReader), "", [](QDialog& dialog) {
+    EXPECT_EQ(QGuiApplication::platformName(), qgetenv("QT_QPA_PLATFORM"));  // as the test chose
     EXPECT_EQ(TabOrder(dialog),
               (QStringList{"cmdOK", "cmdCancel", "cmdTest", "cboProtocol", "cboDevice"}));
     EXPECT_EQ(Items(Child<QComboBox>(dialog, "cboProtocol")), (QStringList{"T=0", "T=1"}));
