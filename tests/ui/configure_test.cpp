@@ -17,89 +17,72 @@ QStringList Items(const QComboBox& box) {
   return items;
 }
 
-// The widgets Tab visits from cmdOK on, by name, once round.
-QStringList TabOrder(const QDialog& dialog) {
-  QStringList names;
-  QWidget* start = &Child(dialog, "cmdOK");
-  for (QWidget* widget = start;;) {
-    QWidget* named = widget;
-    while (named && named->objectName().isEmpty()) named = named->parentWidget();
-    if ((widget->focusPolicy() & Qt::TabFocus) && named && !names.contains(named->objectName())) {
-      names << named->objectName();
-    }
-    widget = widget->nextInFocusChain();
-    if (widget == start) return names;
+// The title, the reader box's first entry, the buttons' and the labels' captions.
+QString Captions(const QDialog& dialog) {
+  QStringList captions{dialog.windowTitle(), Child<QComboBox>(dialog, "cboDevice").itemText(0)};
+  for (const char* button : {"cmdTest", "cmdCancel", "cmdOK"}) {
+    captions << Child<QPushButton>(dialog, button).text();
   }
+  for (const char* label : {"lblDevice", "lblProtocol"})
+    captions << Child<QLabel>(dialog, label).text();
+  return captions.join('|');
+}
+
+// What does not change with the language: the order of Tab, the access keys' targets, the
+// picture, the boxes' colour and the font.
+void CheckTheLook(const QDialog& dialog) {
+  const QStringList tabOrder{"cmdOK", "cmdCancel", "cmdTest", "cboProtocol", "cboDevice"};
+  QStringList visited;
+  for (QWidget* widget = &Child(dialog, "cmdOK"); visited.size() < tabOrder.size();
+       widget = widget->nextInFocusChain()) {
+    if (tabOrder.contains(widget->objectName()) && !visited.contains(widget->objectName())) {
+      visited << widget->objectName();
+    }
+  }
+  EXPECT_EQ(visited, tabOrder);
+  EXPECT_EQ(Child<QLabel>(dialog, "lblDevice").buddy(), &Child(dialog, "cboDevice"));
+  EXPECT_EQ(Child<QLabel>(dialog, "lblProtocol").buddy(), &Child(dialog, "cboProtocol"));
+  EXPECT_TRUE(Child<QPushButton>(dialog, "cmdOK").isDefault());
+  EXPECT_EQ(Items(Child<QComboBox>(dialog, "cboProtocol")), QStringList({"T=0", "T=1"}));
+  const QLabel& image = Child<QLabel>(dialog, "Image1");
+  EXPECT_EQ(image.size(), QSize(80, 42));
+  EXPECT_FALSE(image.pixmap().isNull());  // the embedded picture was found
+  for (const char* box : {"cboDevice", "cboProtocol"}) {
+    EXPECT_EQ(Child(dialog, box).palette().color(QPalette::Base), QColor(255, 255, 192)) << box;
+  }
+  EXPECT_EQ(dialog.font().family(), "Tahoma");
+  EXPECT_EQ(dialog.font().pointSizeF(), 9.0);
+  EXPECT_EQ(Child(dialog, "cmdTest").font().pointSizeF(), 8.25);
+  if (QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) {
+    EXPECT_EQ(QFontInfo(dialog.font()).family(), "Tahoma");  // the file was loaded
+  }
+  EXPECT_EQ(QGuiApplication::platformName(), qgetenv("QT_QPA_PLATFORM"));  // as the test chose
 }
 
 TEST_F(DialogTest, ShowsItsCaptionsInEitherLanguage) {
-  const QStringList english{"Tarsin RF encoder Configuration",
-                            "-- Unknown --",
-                            "&Test settings...",
-                            "Cancel",
-                            "OK",
-                            "&Encoder:",
-                            "&Protocol:"};
-  const QStringList french{"Configuration de l'encodeur Tarsin RF",
-                           "-- Inconnu --",
-                           "&Test encodeur...",
-                           "Annuler",
-                           "OK",
-                           "&Encodeur :",
-                           "&Protocole :"};
-  const struct {
-    const char* language;
-    const QStringList& captions;
-  } rows[] = {{"Francais", french},
-              {"FRANCAIS", french},
-              {"fr", english},
-              {"", english},
-              {"English", english}};
+  const char* english =
+      "Tarsin RF encoder Configuration|-- Unknown --|&Test settings...|Cancel|"
+      "OK|&Encoder:|&Protocol:";
+  const char* french =
+      "Configuration de l'encodeur Tarsin RF|-- Inconnu --|&Test encodeur...|"
+      "Annuler|OK|&Encodeur :|&Protocole :";
+  const std::pair<const char*, const char*> rows[] = {{"Francais", french},
+                                                      {"FRANCAIS", french},
+                                                      {"fr", english},
+                                                      {"", english},
+                                                      {"English", english}};
   for (const auto& row : rows) {
     Encoder encoder;
-    const sceReturnCode result =
-        Configure(encoder, "device=nowhere;protocol=2", row.language, [&](QDialog& dialog) {
-          const QComboBox& device = Child<QComboBox>(dialog, "cboDevice");
-          EXPECT_EQ((QStringList{dialog.windowTitle(), device.itemText(0),
-                                 Child<QPushButton>(dialog, "cmdTest").text(),
-                                 Child<QPushButton>(dialog, "cmdCancel").text(),
-                                 Child<QPushButton>(dialog, "cmdOK").text(),
-                                 Child<QLabel>(dialog, "lblDevice").text(),
-                                 Child<QLabel>(dialog, "lblProtocol").text()}),
-                    row.captions)
-              << row.language;
-          EXPECT_EQ(Items(device), (QStringList{row.captions[1], kReader, kSecondReader}));
-          EXPECT_EQ(device.currentIndex(), 0);  // the device is not listed
-          Click(dialog, "cmdCancel");
-        });
-    EXPECT_EQ(result, sceCanceled) << row.language;
+    const auto answer = [&](QDialog& dialog) {
+      EXPECT_EQ(Captions(dialog), row.second) << row.first;
+      EXPECT_EQ(Items(Child<QComboBox>(dialog, "cboDevice")),
+                QStringList({QString(row.second).section('|', 1, 1), kReader, kSecondReader}));
+      EXPECT_EQ(Child<QComboBox>(dialog, "cboDevice").currentIndex(), 0);  // not listed
+      CheckTheLook(dialog);
+      Click(dialog, "cmdCancel");
+    };
+    EXPECT_EQ(Configure(encoder, "device=nowhere", row.first, answer), sceCanceled);
   }
-}
-
-TEST_F(DialogTest, LooksTheSameInEveryUse) {
-  Encoder encoder;
-  Configure(encoder, "device=" + std::string(kReader), "", [](QDialog& dialog) {
-    EXPECT_EQ(QGuiApplication::platformName(), qgetenv("QT_QPA_PLATFORM"));  // as the test chose
-    EXPECT_EQ(TabOrder(dialog),
-              (QStringList{"cmdOK", "cmdCancel", "cmdTest", "cboProtocol", "cboDevice"}));
-    EXPECT_EQ(Items(Child<QComboBox>(dialog, "cboProtocol")), (QStringList{"T=0", "T=1"}));
-    EXPECT_EQ(Child<QLabel>(dialog, "lblDevice").buddy(), &Child(dialog, "cboDevice"));
-    EXPECT_EQ(Child<QLabel>(dialog, "lblProtocol").buddy(), &Child(dialog, "cboProtocol"));
-    EXPECT_TRUE(Child<QPushButton>(dialog, "cmdOK").isDefault());
-    const QLabel& image = Child<QLabel>(dialog, "Image1");
-    EXPECT_EQ(image.size(), QSize(80, 42));
-    EXPECT_FALSE(image.pixmap().isNull());  // the embedded picture was found
-    for (const char* box : {"cboDevice", "cboProtocol"}) {
-      EXPECT_EQ(Child(dialog, box).palette().color(QPalette::Base), QColor(255, 255, 192)) << box;
-    }
-    EXPECT_EQ(dialog.font().family(), "Tahoma");
-    EXPECT_EQ(dialog.font().pointSizeF(), 9.0);
-    EXPECT_EQ(Child(dialog, "cmdTest").font().pointSizeF(), 8.25);
-    if (QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) {
-      EXPECT_EQ(QFontInfo(dialog.font()).family(), "Tahoma");  // the file was loaded
-    }
-    dialog.close();
-  });
 }
 
 // The user's answer, and what the encoder's parameters read afterwards (open mode 2 throughout:
@@ -133,17 +116,19 @@ TEST_F(DialogTest, TakesTheAnswerBackIntoTheEncoder) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.device + std::string(" ") + (row.closing ? row.closing : "frame"));
     Encoder encoder;
-    const std::string parameters =
-        "device=" + std::string(row.device) + ";protocol=" + std::to_string(row.protocol);
-    EXPECT_EQ(Configure(encoder, parameters + ";open_mode=2", "",
-                        [&](QDialog& dialog) {
-                          row.change(dialog);
-                          row.closing ? Click(dialog, row.closing) : (void)dialog.close();
-                        }),
-              row.result);
+    const std::string parameters = "device=" + std::string(row.device) +
+                                   ";protocol=" + std::to_string(row.protocol) + ";open_mode=2";
+    const auto answer = [&](QDialog& dialog) {
+      row.change(dialog);
+      row.closing ? Click(dialog, row.closing) : (void)dialog.close();
+    };
+    EXPECT_EQ(Configure(encoder, parameters, "", answer), row.result);
     EXPECT_EQ(encoder.LastError()->Number, 0u);
     EXPECT_EQ(encoder.LastError()->ComFunction, "Configure");
-    EXPECT_EQ(encoder.Parameters(), ParametersOf(row.deviceAfter, row.protocolAfter, 2));
+    EXPECT_EQ(encoder.Parameters(),
+              "Encoding capabilities=Mifare Classic, Mifare Ultralight, Mifare DESFire\r\nDevice=" +
+                  row.deviceAfter + "\r\nProtocol=" + std::to_string(row.protocolAfter) +
+                  "\r\nForce_Reconnect=0\r\nOpen_Mode=2");
   }
 }
 
@@ -151,9 +136,8 @@ TEST_F(DialogTest, TakesTheAnswerBackIntoTheEncoder) {
 // that ended with OK; the caller carries on.
 TEST_F(DialogTest, RefusesAThreadThatCannotOwnTheWindows) {
   Encoder encoder;
-  ASSERT_EQ(Configure(encoder, "device=Nowhere;open_mode=2", "",
-                      [](QDialog& dialog) { Click(dialog, "cmdOK"); }),
-            scesuccess);
+  const auto ok = [](QDialog& dialog) { Click(dialog, "cmdOK"); };
+  ASSERT_EQ(Configure(encoder, "device=Nowhere;open_mode=2", "", ok), scesuccess);
   const size_t first = LogSize();
   sceReturnCode result = scesuccess;
   std::thread([&] { result = encoder.Configure(""); }).join();

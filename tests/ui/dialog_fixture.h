@@ -17,36 +17,28 @@ namespace tarsin::testing {
 
 inline constexpr const char* kSecondReader = "Tarsin Virtual Reader 1";
 
-// Runs `action` once `ready` holds, polled from the event loop of whatever dialog is running.
-// Before the dialog library has created the application, the polling starts with it.
-inline void When(std::function<bool()> ready, std::function<void()> action) {
+// Runs `action` on the modal dialog `name` (frmConfigure, frmTest) once it is shown and `ready`
+// holds, polled from the event loop of whatever dialog runs. Before the dialog library has created
+// the application, the polling starts with it.
+inline void WhenShown(
+    const QString& name, std::function<void(QDialog&)> action,
+    std::function<bool(QDialog&)> ready = [](QDialog&) { return true; }) {
   static std::function<void()> pending;
-  auto poll = [ready = std::move(ready), action = std::move(action)] {
+  auto poll = [=] {
     auto* timer = new QTimer;
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, ready, action] {
-      if (!ready()) return;
+    QObject::connect(timer, &QTimer::timeout, [=] {
+      auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!modal || modal->objectName() != name || !ready(*modal)) return;
       timer->stop();
       timer->deleteLater();
-      action();
+      action(*modal);
     });
     timer->start();
   };
   if (QCoreApplication::instance()) return poll();
   pending = poll;
   qAddPreRoutine([] { std::exchange(pending, {})(); });
-}
-
-// The modal dialog named `name` (frmConfigure, frmTest) once it is shown.
-inline void WhenShown(const QString& name, std::function<void(QDialog&)> action) {
-  When(
-      [name] {
-        const QWidget* modal = QApplication::activeModalWidget();
-        return modal && modal->objectName() == name;
-      },
-      [action = std::move(action)] {
-        action(*qobject_cast<QDialog*>(QApplication::activeModalWidget()));
-      });
 }
 
 template <class Widget = QWidget>
@@ -62,7 +54,7 @@ inline void Click(const QDialog& dialog, const char* button) {
 
 // Two readers: the first with a card, the second empty.
 class DialogTest : public VirtualReaderTest {
- protected:
+ public:
   void SetUp() override {
     VirtualReaderTest::SetUp();
     readers_.WriteReaders({Reader(kReader, Classic1K()), Reader(kSecondReader, nullptr)});
@@ -76,14 +68,8 @@ class DialogTest : public VirtualReaderTest {
     return encoder.Configure(language);
   }
 
+ protected:
   ScopedEnvironment dialogs_{"TARSIN_RF_DIALOG_LIBRARY", TARSIN_TEST_DIALOG_LIBRARY};
 };
-
-// The parameter text of an encoder with these settings, as Parameters reads it.
-inline std::string ParametersOf(const std::string& device, int protocol, int openMode) {
-  return "Encoding capabilities=Mifare Classic, Mifare Ultralight, Mifare DESFire\r\nDevice=" +
-         device + "\r\nProtocol=" + std::to_string(protocol) +
-         "\r\nForce_Reconnect=0\r\nOpen_Mode=" + std::to_string(openMode);
-}
 
 }  // namespace tarsin::testing
