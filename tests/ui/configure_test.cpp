@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <thread>
 
+#include "core/encoder_access.h"
 #include "ui/dialog_fixture.h"
 
 namespace tarsin::testing {
@@ -125,11 +126,21 @@ TEST_F(DialogTest, TakesTheAnswerBackIntoTheEncoder) {
     EXPECT_EQ(Configure(encoder, parameters, "", answer), row.result);
     EXPECT_EQ(encoder.LastError()->Number, 0u);
     EXPECT_EQ(encoder.LastError()->ComFunction, "Configure");
+    EXPECT_NE(StateOf(encoder).hContext, 0);  // kept for the next connection, reader or not
     EXPECT_EQ(encoder.Parameters(),
               "Encoding capabilities=Mifare Classic, Mifare Ultralight, Mifare DESFire\r\nDevice=" +
                   row.deviceAfter + "\r\nProtocol=" + std::to_string(row.protocolAfter) +
                   "\r\nForce_Reconnect=0\r\nOpen_Mode=2");
   }
+}
+
+// No context, no reader list: the dialog is not shown.
+TEST_F(DialogTest, FailsWhenNoContextCanBeEstablished) {
+  provider_.Set("/nonexistent/libpcsclite.so.1");
+  Encoder encoder;
+  EXPECT_EQ(encoder.Configure(""), sceError);
+  EXPECT_EQ(encoder.LastError()->Number, 53u);
+  EXPECT_EQ(encoder.LastError()->ComFunction, "Configure");
 }
 
 // A thread other than the one that owns the windows cannot show the dialog, even after a use
