@@ -111,11 +111,6 @@ ConfigureDialog::ConfigureDialog(ConfigurationFields& fields, const TarsinPcscCa
                                                                              : -1);
 }
 
-int ConfigureDialog::exec() {
-  fields_.okPressed = false;
-  return QDialog::exec();
-}
-
 QStringList ConfigureDialog::ReaderNames() const {
   uint32_t length = 0;
   pcsc_.listReaders(fields_.hContext, nullptr, &length);

@@ -22,12 +22,10 @@ struct ConfigurationFields {
 
 class ConfigureDialog : public QDialog {
  public:
-  // Loads the dialog from `fields`; OK writes the choice back into them, anything else (Cancel,
-  // Escape, the window's frame) leaves them but for okPressed, which becomes false.
+  // Loads the dialog from `fields`; OK writes the choice back into them and sets okPressed,
+  // anything else (Cancel, Escape, the window's frame) leaves them as they were.
   ConfigureDialog(ConfigurationFields& fields, const TarsinPcscCalls& pcsc,
                   QWidget* parent = nullptr);
-
-  int exec() override;
 
  private:
   QStringList ReaderNames() const;

@@ -60,6 +60,7 @@ int32_t ShowConfiguration(TarsinConfigurationForm& form) {
     SetReason(form, reason);
     return 1;
   }
+  // Fresh fields each time: closing by the window's frame answers no, whatever the last use did.
   ConfigurationFields fields{
       .language = QString::fromUtf8(form.language ? form.language : ""),
       .hContext = form.hContext,
