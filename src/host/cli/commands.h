@@ -9,6 +9,7 @@ namespace tarsin::cli {
 // Set by the sub-command that ran.
 inline int exit_status = 0;
 
+void AddConfigureCommand(CLI::App& app);
 void AddEncodeCommand(CLI::App& app);
 void AddRegCommand(CLI::App& app);
 void AddRunCommands(CLI::App& app);

@@ -1,14 +1,10 @@
 // The main job: encode a card on the configured reader.
 #include <fmt/format.h>
 
-#include <deque>
-#include <filesystem>
-#include <fstream>
-
 #include "core/log.h"
-#include "core/parameter_text.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
+#include "host/cli/report.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin::cli {
@@ -25,50 +21,6 @@ struct EncodeOptions {
 };
 
 constexpr uint8_t kKeyA = 1;
-
-constexpr int kLabelWidth = 13;
-
-// Prints `text` line by line under one label, continuation lines aligned with the first.
-void PrintField(std::string_view label, std::string_view text) {
-  std::vector<std::string_view> lines = SplitAt(text, "\r\n");
-  fmt::print("  {:<{}}{}\n", label, kLabelWidth, lines.front());
-  for (size_t i = 1; i < lines.size(); ++i) fmt::print("  {:<{}}{}\n", "", kLabelWidth, lines[i]);
-}
-
-uintmax_t FileSize(const std::string& path) {
-  std::error_code error;
-  uintmax_t size = std::filesystem::file_size(path, error);
-  return error ? 0 : size;
-}
-
-// The log lines that follow `offset` (what this run wrote, unless another writer interleaved):
-// the last `count` of them, and how many there were.
-std::pair<std::deque<std::string>, size_t> LinesAfter(const std::string& path, uintmax_t offset,
-                                                      size_t count) {
-  std::deque<std::string> lines;
-  size_t total = 0;
-  std::ifstream in(path, std::ios::binary);
-  in.seekg(static_cast<std::streamoff>(offset));
-  for (std::string line; std::getline(in, line); ++total) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    if (lines.size() > count) lines.pop_front();
-  }
-  return {std::move(lines), total};
-}
-
-void PrintLogTail(const std::string& path, uintmax_t offset, size_t count) {
-  PrintField("Log", path);
-  auto [lines, total] = LinesAfter(path, offset, count);
-  if (total == 0) {
-    PrintField("", "nothing written: the log folder must exist (the component never creates it)");
-    return;
-  }
-  PrintField("", lines.size() < total
-                     ? fmt::format("last {} of the {} lines of this run:", lines.size(), total)
-                     : fmt::format("the {} lines of this run:", total));
-  for (const std::string& line : lines) fmt::print("    {}\n", line);
-}
 
 // Prints the outcome of one card operation; false, with LastError's fields, when it failed.
 bool Report(Encoder& encoder, sceReturnCode result, std::string_view label, std::string_view done) {
