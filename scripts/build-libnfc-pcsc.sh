@@ -44,7 +44,9 @@ cmake -S "$work/source" -B "$work/build" -DCMAKE_BUILD_TYPE=Release \
   -DLIBNFC_DRIVER_ACR122S=OFF -DLIBNFC_DRIVER_ARYGON=OFF -DLIBNFC_DRIVER_PN532_UART=OFF \
   -DLIBNFC_DRIVER_PN532_SPI=OFF -DLIBNFC_DRIVER_PN532_I2C=OFF -DLIBNFC_DRIVER_PN53X_USB=OFF \
   >"$work/configure.log" 2>&1 || { cat "$work/configure.log" >&2; exit 1; }
-cmake --build "$work/build" -j2 >"$work/build.log" 2>&1 || { tail -50 "$work/build.log" >&2; exit 1; }
+cmake --build "$work/build" -j2 >"$work/build.log" 2>&1 ||
+  { tail -50 "$work/build.log" >&2; exit 1; }
 $sudo cmake --install "$work/build" >/dev/null
-[ -e "$prefix/lib/libnfc.so.6" ] || { echo "no $prefix/lib/libnfc.so.6 after the build" >&2; exit 1; }
+[ -e "$prefix/lib/libnfc.so.6" ] ||
+  { echo "no $prefix/lib/libnfc.so.6 after the build" >&2; exit 1; }
 echo "$prefix/lib"

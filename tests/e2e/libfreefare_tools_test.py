@@ -20,9 +20,11 @@ MESSAGE = bytes([0xD1, 0x01, 3 + len(TEXT), 0x54, 0x02]) + b"en" + TEXT
 
 
 def tool(name, *args):
-    """Runs one tool on the virtual reader only (no scan of other devices); its output on failure."""
-    env = dict(os.environ, LD_LIBRARY_PATH=LIBNFC + os.pathsep + os.environ.get("LD_LIBRARY_PATH", ""),
-               LIBNFC_DEVICE="pcsc:" + e2e_support.pcscd_name(READER), LIBNFC_AUTO_SCAN="false",
+    """Runs one tool on the virtual reader only (a scan would find it twice); its output when
+    it fails."""
+    libraries = LIBNFC + os.pathsep + os.environ.get("LD_LIBRARY_PATH", "")
+    env = dict(os.environ, LD_LIBRARY_PATH=libraries, LIBNFC_AUTO_SCAN="false",
+               LIBNFC_DEVICE="pcsc:" + e2e_support.pcscd_name(READER),
                LIBNFC_INTRUSIVE_SCAN="false")
     run = subprocess.run([name, "-y", *args], env=env, stdin=subprocess.DEVNULL,
                          capture_output=True, text=True, timeout=60)
