@@ -148,6 +148,7 @@ json DesfireCard::Save() const {
               {"usedMemory", memory.usedMemory},
               {"configuration", memory.configuration},
               {"defaultKey", ToHex(Bytes(memory.defaultKey.begin(), memory.defaultKey.end()))},
+              {"ats", ToHex(memory.ats)},
               {"applications", applications}};
 }
 
@@ -173,6 +174,11 @@ DesfireCard DesfireCard::Load(const json& document) {
     memory.piccKey = KeyFromHex(document.at("masterKey").get<std::string>());
     memory.usedMemory = std::min(document.at("usedMemory").get<uint32_t>(), memory.TotalMemory());
     memory.configuration = document.value("configuration", uint8_t{0});
+    if (document.contains("ats")) memory.ats = HexField(document, "ats");
+    if (memory.ats.empty() || memory.ats[0] != memory.ats.size() ||
+        AtsHistoricalBytes(memory.ats) > memory.ats.size()) {
+      throw std::invalid_argument("an ATS starts with its length and T0");
+    }
     if (document.contains("defaultKey")) {
       memory.defaultKey = KeyFromHex(document.at("defaultKey").get<std::string>());
     }

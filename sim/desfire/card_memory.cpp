@@ -17,6 +17,14 @@ void SetKeyVersion(Key& key, uint8_t version) {
   }
 }
 
+size_t AtsHistoricalBytes(const Bytes& ats) {
+  size_t start = 2;
+  for (const uint8_t present : {0x10, 0x20, 0x40}) {
+    if (ats.size() > 1 && (ats[1] & present)) ++start;
+  }
+  return start;
+}
+
 AccessRights AccessRights::FromBytes(uint8_t first, uint8_t second) {
   return AccessRights{.read = static_cast<uint8_t>(second >> 4),
                       .write = static_cast<uint8_t>(second & 0x0F),

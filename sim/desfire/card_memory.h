@@ -94,6 +94,9 @@ inline constexpr uint8_t kFormatDisabled = 0x01;
 inline constexpr uint8_t kRandomUid = 0x02;  // kept once set; the UID itself stays
 }  // namespace configuration
 
+// Where the historical bytes of an ATS start: after TL, T0 and the interface bytes T0 announces.
+size_t AtsHistoricalBytes(const Bytes& ats);
+
 // What tells the sizes apart: GetVersion's storage byte, the memory, the readers-file type.
 struct CapacityFacts {
   DesfireCapacity capacity;
@@ -115,6 +118,7 @@ struct CardMemory {
   Key piccKey{};
   uint8_t configuration = 0;
   Key defaultKey{};  // the keys of new applications (SetConfiguration option 01)
+  Bytes ats;         // as the card answers RATS (option 02)
   std::vector<Application> applications;  // in creation order, as listed by the card
   uint32_t usedMemory = 0;
 

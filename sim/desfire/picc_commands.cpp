@@ -12,6 +12,7 @@ constexpr size_t kMaxApplications = 28;
 constexpr size_t kIdsPerFrame = 19;
 constexpr uint8_t kIsoFidPresent = 0x20;  // in CreateApplication's key count byte
 constexpr size_t kMaxDfName = 16;
+constexpr size_t kMaxAts = 20;
 
 uint32_t ApplicationId(std::span<const uint8_t> data) {
   return ReadUint24(data, 0);
@@ -27,6 +28,26 @@ uint8_t DirectoryRefusal(CardContext& context, std::span<const uint8_t> data) {
     return status::kAuthenticationError;
   }
   return status::kOk;
+}
+
+// The ATS (its length first), its CRC, then 80 and zeros to the end of the block.
+Reply SetAts(CardContext& context, std::span<const uint8_t> wire) {
+  const Bytes plain = context.SessionCipher().Decipher(wire);
+  const size_t length = plain[0];
+  if (length < 2 || length > kMaxAts || length + 3 > plain.size() ||
+      AtsHistoricalBytes(Bytes(plain.begin(), plain.begin() + static_cast<long>(length))) >
+          length) {
+    return Reply::Status(status::kParameterError);
+  }
+  const uint16_t crc = CrcA(std::span(plain).first(length));
+  const bool padded =
+      plain[length + 2] == 0x80 && std::all_of(plain.begin() + static_cast<long>(length) + 3,
+                                               plain.end(), [](uint8_t byte) { return byte == 0; });
+  if (plain[length] != (crc & 0xFF) || plain[length + 1] != (crc >> 8) || !padded) {
+    return Reply::Status(status::kIntegrityError);
+  }
+  context.memory.ats.assign(plain.begin(), plain.begin() + static_cast<long>(length));
+  return {};
 }
 
 }  // namespace
@@ -169,21 +190,24 @@ Reply GetCardUid(CardContext& context, std::span<const uint8_t> data) {
 }
 
 // Option 00: the configuration byte; 01: the default key (24 bytes, the first 16 of a DES or
-// 2K3DES key used) and its version. Both travel enciphered with their CRC.
+// 2K3DES key used) and its version; 02: the ATS. All travel enciphered with their CRC.
 Reply SetConfiguration(CardContext& context, std::span<const uint8_t> data) {
   if (data.empty()) return Reply::Status(status::kLengthError);
   if (!context.AtCardLevel() || !context.AuthenticatedWith(0)) {
     return Reply::Status(status::kAuthenticationError);
   }
   const uint8_t option = data[0];
-  if (option > 1) return Reply::Status(status::kParameterError);
+  const auto wire = data.subspan(1);
+  if (option > 2) return Reply::Status(status::kParameterError);
+  if (wire.empty() || wire.size() % 8 != 0) return Reply::Status(status::kLengthError);
+  CardMemory& memory = context.memory;
+  if (option == 2) return SetAts(context, wire);
   const size_t plainLength = option == 0 ? 1 : 25;
-  if (data.size() - 1 != WireLength(Channel::kEnciphered, plainLength)) {
+  if (wire.size() != WireLength(Channel::kEnciphered, plainLength)) {
     return Reply::Status(status::kLengthError);
   }
-  const auto plain = context.Unprotect(Channel::kEnciphered, data.subspan(1), plainLength);
+  const auto plain = context.Unprotect(Channel::kEnciphered, wire, plainLength);
   if (!plain) return Reply::Status(status::kIntegrityError);
-  CardMemory& memory = context.memory;
   if (option == 0) {
     const uint8_t known = configuration::kFormatDisabled | configuration::kRandomUid;
     if ((*plain)[0] & ~known) return Reply::Status(status::kParameterError);

@@ -291,10 +291,9 @@ TEST_F(Desfire, Ev1ApplicationsFilesAndDirectory) {
 // GetCardUID and SetConfiguration travel enciphered under the session key, with the CRC the card
 // checks; the default key is what new applications' keys start as.
 TEST_F(Desfire, CardUidAndConfiguration) {
+  const Bytes uid = Cat({WithCrc(DesfireCard::kDefaultUid), Bytes(7, 0)});  // padded
   ASSERT_TRUE(host.Authenticate(0));
-  const std::string uid = host.Send("51");
-  ASSERT_EQ(Sw(uid), "9100");
-  EXPECT_EQ(host.Decipher(DataOf(uid)), Cat({WithCrc(DesfireCard::kDefaultUid), Bytes(7, 0)}));
+  EXPECT_EQ(host.Decipher(DataOf(host.Send("51"))), uid);
 
   const auto configure = [&](uint8_t option, const Bytes& plain, uint16_t preset = 0x6363) {
     EXPECT_TRUE(host.Authenticate(0));
@@ -319,6 +318,31 @@ TEST_F(Desfire, CardUidAndConfiguration) {
   EXPECT_TRUE(host.Authenticate(0, key));
   EXPECT_EQ(host.Send(0x5C, Cat({{0x00}, host.Encipher(WithCrc({0x00}))})), "91AE")
       << "card master key only";
+
+  // The ATS, its CRC and 80: its historical bytes make the ATR.
+  ASSERT_EQ(host.Send("5A 000000"), "9100");
+  const auto configureAts = [&](uint8_t end) {
+    EXPECT_TRUE(host.Authenticate(0));
+    return host.Send(
+        0x5C, Cat({{0x02}, host.Encipher(Cat({WithCrc(Hex("07 75 77 81 02 80 C1")), {end}}))}));
+  };
+  EXPECT_EQ(configureAts(0x00), "911E");
+  EXPECT_EQ(configureAts(0x80), "9100");
+  EXPECT_EQ(ToHex(card.Atr()), "3B82800180C142");
+
+  // A random ID for each activation; GetCardUID still tells the UID.
+  EXPECT_EQ(configure(0, {0x02}), "9100");
+  EXPECT_EQ(ToHex(card.Uid()), "08112233");
+  rndB[1] = 0x99;
+  EXPECT_EQ(ToHex(card.Uid()), "08112233") << "same activation";
+  card.Reset();
+  EXPECT_EQ(ToHex(card.Uid()), "08119933");
+  ASSERT_TRUE(host.Authenticate(0));
+  EXPECT_EQ(host.Decipher(DataOf(host.Send("51"))), uid);
+  EXPECT_EQ(configure(0, {0x00}), "9100");
+  card = DesfireCard::Load(card.Save());  // as the readers file keeps it
+  EXPECT_EQ(card.Uid().size(), 4u) << "for good";
+  EXPECT_EQ(ToHex(card.Atr()), "3B82800180C142");
 }
 
 // Whatever arrives, the card answers with a status word and at most one frame of data.
