@@ -15,5 +15,6 @@ void AddRegCommand(CLI::App& app);
 void AddRunCommands(CLI::App& app);
 void AddReaderCommands(CLI::App& app);
 void AddVirtualCommand(CLI::App& app);
+void AddShowCommand(CLI::App& app);
 
 }  // namespace tarsin::cli

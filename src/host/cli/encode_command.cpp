@@ -11,7 +11,8 @@ namespace tarsin::cli {
 namespace {
 
 struct EncodeOptions {
-  std::string parameters = "device=Tarsin Virtual Reader 0;protocol=2;open_mode=2";
+  std::string reader;  // a real reader, named by the user; none: the virtual reader
+  std::string parameters = "protocol=2;open_mode=2";
   size_t logLines = 20;
   std::string key = "FFFFFFFFFFFF";  // the transport key of a blank card
   int32_t dataBlock = 4;
@@ -72,11 +73,17 @@ int RunEncode(const EncodeOptions& options) {
   const std::string logPath = DefaultLogPath();
   const uintmax_t logStart = FileSize(logPath);
   fmt::print("Tarsin RF encoder\n");
-  if (SelectVirtualReaderWhenNoneAttached()) PrintField("Reader", "virtual (no reader attached)");
+  // A real card is written only on the reader the user named.
+  std::string device = options.reader;
+  if (device.empty()) {
+    if (!SelectVirtualReader()) return 2;
+    device = "Tarsin Virtual Reader 0";
+    PrintField("Reader", "virtual (name a real one with --reader)");
+  }
   bool encoded = false;
   {
     Encoder encoder;
-    encoder.Parameters(options.parameters);
+    encoder.Parameters("device=" + device + ";" + options.parameters);
     PrintField("Information", encoder.GetInformation());
     PrintField("Parameters", encoder.Parameters());
     encoded = EncodeCard(encoder, options);
@@ -91,11 +98,16 @@ int RunEncode(const EncodeOptions& options) {
 
 void AddEncodeCommand(CLI::App& app) {
   auto options = std::make_shared<EncodeOptions>();
-  CLI::App* cmd = app.add_subcommand("encode", "Encode a card on the configured reader");
+  CLI::App* cmd = app.add_subcommand(
+      "encode", "Encode a MIFARE Classic card: on the virtual reader, or on the reader named");
+  cmd->add_option("-r,--reader", options->reader,
+                  "A PC/SC reader's name (tarsin-rf readers lists them); without it, the virtual "
+                  "reader");
   cmd->add_option("-p,--parameters", options->parameters,
-                  "Parameter text: key=value entries separated by ';' (device, protocol, "
-                  "force_reconnect, open_mode)")
+                  "Parameter text after the device: key=value entries separated by ';' "
+                  "(protocol, force_reconnect, open_mode)")
       ->capture_default_str();
+  cmd->footer("Exit status: 0 when the card was encoded, 1 when not, 2 without a virtual reader.");
   cmd->add_option("--key", options->key, "Key A of the sectors written (12 hex digits)")
       ->capture_default_str();
   cmd->add_option("--data-block", options->dataBlock, "Block written and read back")

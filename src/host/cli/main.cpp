@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     tarsin::cli::AddRunCommands(app);
     tarsin::cli::AddReaderCommands(app);
     tarsin::cli::AddVirtualCommand(app);
+    tarsin::cli::AddShowCommand(app);
     try {
       app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -57,7 +57,8 @@ nlohmann::json Describe(Encoder& encoder) {
     at = end + 2;
   }
   const char* states[] = {"unknown", "closed", "opened", "ready"};
-  return {{"state", states[state >= 0 && state <= 3 ? state : 0]}, {"reader", lines}, {"card", card}};
+  return {
+      {"state", states[state >= 0 && state <= 3 ? state : 0]}, {"reader", lines}, {"card", card}};
 }
 
 int Readers(const ReaderOptions& options) {

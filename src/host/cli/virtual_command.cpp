@@ -23,7 +23,8 @@ template <class Function>
 Function* Entry(const char* name) {
 #ifdef TARSIN_VPCSC_LIBRARY
   try {
-    return reinterpret_cast<Function*>(SharedLibrary::Loaded(TARSIN_VPCSC_LIBRARY).EntryPoint(name));
+    return reinterpret_cast<Function*>(
+        SharedLibrary::Loaded(TARSIN_VPCSC_LIBRARY).EntryPoint(name));
   } catch (const Failure& failure) {
     fmt::print(stderr, "tarsin-rf: {}\n", failure.description());
   }
@@ -92,18 +93,19 @@ void AddVirtualCommand(CLI::App& app) {
   insert->add_option("--uid", options->uid, "The card's UID in hex (4 or 7 bytes)");
   readerOption(insert);
   insert->callback([options] {
-    const auto insertCard = Entry<int(const char*, const char*, const char*)>(
-        "tarsin_vpcsc_insert_card");
+    const auto insertCard =
+        Entry<int(const char*, const char*, const char*)>("tarsin_vpcsc_insert_card");
     // A UID of the length the kind of card has, unless one is given.
-    const std::string uid = !options->uid.empty() ? options->uid
+    const std::string uid = !options->uid.empty()                         ? options->uid
                             : options->type.starts_with("mifare-classic") ? "B47C2E91"
                                                                           : "045A318A2C3B80";
-    exit_status = !insertCard ? 2
-                              : Outcome(insertCard(options->reader.c_str(), options->type.c_str(),
-                                                   uid.c_str()) == 1,
-                                        fmt::format("no card of type \"{}\" (UID {}) on a reader "
-                                                    "named \"{}\"",
-                                                    options->type, uid, options->reader));
+    exit_status =
+        !insertCard
+            ? 2
+            : Outcome(insertCard(options->reader.c_str(), options->type.c_str(), uid.c_str()) == 1,
+                      fmt::format("no card of type \"{}\" (UID {}) on a reader "
+                                  "named \"{}\"",
+                                  options->type, uid, options->reader));
   });
   CLI::App* remove = command->add_subcommand("remove", "Take the card out of the field");
   readerOption(remove);
