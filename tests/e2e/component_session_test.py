@@ -63,8 +63,7 @@ CALLS = [
 
 
 def encode(reader):
-    return e2e_support.tarsin_rf("encode", "--parameters",
-                                 f"device={pcscd_name(reader)};protocol=2;open_mode=2").returncode
+    return e2e_support.tarsin_rf("encode", "--reader", pcscd_name(reader)).returncode
 
 
 def scan():

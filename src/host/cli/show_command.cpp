@@ -35,12 +35,12 @@ int Show(const ShowOptions& options) {
   Encoder encoder;
   encoder.Parameters(options.parameters);
   if (encoder.OpenEncoder(0) != scesuccess || encoder.ATRString().empty()) {
-    fmt::print(stderr, "tarsin-rf: no card: {}\n", WellFormedUtf8(encoder.LastError()->Description));
+    fmt::print(stderr, "tarsin-rf: no card: {}\n",
+               WellFormedUtf8(encoder.LastError()->Description));
     return 1;
   }
   const int32_t cardType = encoder.CardType();
-  nlohmann::json shown = {{"atr", encoder.ATRString()},
-                          {"card_type", CardTypeName(cardType)}};
+  nlohmann::json shown = {{"atr", encoder.ATRString()}, {"card_type", CardTypeName(cardType)}};
   switch (cardType) {
     case sceMifare1K:
     case sceMifare4K:
@@ -58,7 +58,8 @@ int Show(const ShowOptions& options) {
     fmt::print("{}\n", shown.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     return 0;
   }
-  fmt::print("{}, ATR {}\n", shown["card_type"].get<std::string>(), shown["atr"].get<std::string>());
+  fmt::print("{}, ATR {}\n", shown["card_type"].get<std::string>(),
+             shown["atr"].get<std::string>());
   if (cardType == sceDESFire) {
     PrintDesfire(shown);
   } else if (shown.contains("sectors")) {

@@ -22,7 +22,8 @@ std::vector<uint32_t> Bytes(const std::string& spaced) {
 // `count` bytes from `at`, least significant first.
 uint32_t Little(const std::vector<uint32_t>& bytes, size_t at, size_t count) {
   uint32_t value = 0;
-  for (size_t i = count; i-- > 0;) value = (value << 8) | (at + i < bytes.size() ? bytes[at + i] : 0);
+  for (size_t i = count; i-- > 0;)
+    value = (value << 8) | (at + i < bytes.size() ? bytes[at + i] : 0);
   return value;
 }
 
@@ -122,7 +123,8 @@ nlohmann::json ShowDesfire(Encoder& encoder, const std::string& cardKey,
                            const std::map<std::string, std::string>& appKeys) {
   nlohmann::json card;
   Variant version;
-  if (encoder.DESFireGetVersion(dfvAllData, version) == scesuccess && version.kind() == Variant::Kind::Bytes) {
+  if (encoder.DESFireGetVersion(dfvAllData, version) == scesuccess &&
+      version.kind() == Variant::Kind::Bytes) {
     const Variant::Bytes& bytes = version.asBytes();
     std::string hex;
     for (uint8_t b : bytes) hex += fmt::format("{:02X}", b);

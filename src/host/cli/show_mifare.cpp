@@ -21,7 +21,8 @@ int FirstBlock(int sector) {
 uint32_t Word(const std::string& hex, size_t byte) {
   uint32_t value = 0;
   for (int i = 3; i >= 0; --i) {
-    value = (value << 8) | std::stoul(hex.substr(2 * (byte + static_cast<size_t>(i)), 2), nullptr, 16);
+    value =
+        (value << 8) | std::stoul(hex.substr(2 * (byte + static_cast<size_t>(i)), 2), nullptr, 16);
   }
   return value;
 }
@@ -72,10 +73,10 @@ nlohmann::json ShowSector(Encoder& encoder, int sector, const std::vector<std::s
       // The decoded rights come from the component for the sectors it reaches by 4 x sector + 3.
       SectorRights rights;
       const bool decoded =
-          sector < 32 && encoder.MifareReadSectorTrailer(sector, key, type, rights.keysUsed,
-                                                         rights.security[0], rights.security[1],
-                                                         rights.security[2], rights.conditions,
-                                                         rights.bx) == scesuccess;
+          sector < 32 &&
+          encoder.MifareReadSectorTrailer(sector, key, type, rights.keysUsed, rights.security[0],
+                                          rights.security[1], rights.security[2], rights.conditions,
+                                          rights.bx) == scesuccess;
       nlohmann::json blocks = nlohmann::json::array();
       for (int i = 0; i < count; ++i) {
         const int number = first + i;
@@ -156,7 +157,7 @@ void PrintMifare(const nlohmann::json& card) {
         continue;
       }
       const std::string kind = block["kind"];
-      std::string what = kind == "value" ? fmt::format("value {}", block["value"].get<int>())
+      std::string what = kind == "value"  ? fmt::format("value {}", block["value"].get<int>())
                          : kind == "data" ? std::string()
                                           : kind;
       if (block.contains("rights")) {
