@@ -1,12 +1,27 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine, builds, and runs the main job: encode a card on the first reader,
-# the virtual one when no reader is attached.
+# Sets up a Debian 12 machine, builds, and runs the main job: a DESFire card personalised with
+# examples/desfire-personalise.txt (two applications, keys changed, one file of each kind,
+# records and values) and then shown with `tarsin-rf show`.
+#
+# Usage: scripts/run-main-job.sh [--reader NAME [--format]]
+#   Without --reader the job runs on the virtual reader's DESFire card, made blank first. A real
+#   card is touched only on the reader named, and a card that already holds applications is
+#   formatted (erased) only with --format.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+reader=""
+format=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --reader) reader=${2:?--reader takes a reader name}; shift 2 ;;
+    --format) format=1; shift ;;
+    *) echo "usage: $0 [--reader NAME [--format]]" >&2; exit 2 ;;
+  esac
+done
+
 scripts/setup-debian.sh
 cmake --preset default >/dev/null
-# Only the host, the virtual reader's provider it falls back to and the Python module; the tests
-# build the rest.
+# The host, the virtual reader's provider and the Python module; the tests build the rest.
 cmake --build --preset default --target tarsin-rf tarsinrf-vpcsc tarsinrf_python
 # The module goes where Debian's /usr/bin/python3 finds it: the system's site folder for root,
 # the user's own otherwise.
@@ -22,8 +37,31 @@ if [ "$(id -u)" -ne 0 ]; then
   export TARSIN_RF_REGISTRY_DIR="${TARSIN_RF_REGISTRY_DIR:-$user_registry}"
   mkdir -p "$TARSIN_RF_REGISTRY_DIR"
 fi
+tarsin_rf=build/default/src/host/cli/tarsin-rf
 # The default card-type table, into HKEY_LOCAL_MACHINE.
-build/default/src/host/cli/tarsin-rf reg import examples/card-types.reg
+$tarsin_rf reg import examples/card-types.reg
 # The component writes its log only into an existing folder.
 mkdir -p "${XDG_DATA_HOME:-$HOME/.local/share}/Quillon/Nemora"
-exec build/default/src/host/cli/tarsin-rf encode "$@"
+
+on=()
+if [ -z "$reader" ]; then
+  reader="Tarsin Virtual Reader 1"
+  on=(--virtual)
+  $tarsin_rf virtual reset --reader "$reader" >/dev/null || $tarsin_rf virtual init >/dev/null
+fi
+params="device=$reader;protocol=2;open_mode=2"
+applications=$($tarsin_rf show "${on[@]}" -p "$params" --json |
+  /usr/bin/python3 -c 'import json, sys; print(len(json.load(sys.stdin).get("applications", [])))')
+if [ "$applications" != 0 ]; then
+  if [ "$format" -eq 0 ]; then
+    echo "The card on \"$reader\" holds $applications application(s); --format erases them." >&2
+    exit 1
+  fi
+  printf 'DESFireSelectRoot "0000000000000000"\nDESFireFormat\n' |
+    $tarsin_rf run "${on[@]}" --params "$params" --open --stop-on-error -
+fi
+echo "== Personalising the DESFire card on \"$reader\""
+$tarsin_rf run "${on[@]}" --params "$params" --stop-on-error examples/desfire-personalise.txt
+echo "== What the card holds now"
+exec $tarsin_rf show "${on[@]}" -p "$params" \
+  --app-key A1A2A3=0123456789ABCDEF --app-key B1B2B3=FEDCBA9876543210

@@ -5,6 +5,9 @@ packages=(
   cmake ninja-build g++ pkg-config
   libpcsclite-dev pcscd pcsc-tools
   qt6-base-dev qt6-tools-dev qt6-l10n-tools
+  # The dialogs: libxcb to ask for the X server before Qt starts, the font they use, and a
+  # virtual X server for CI.
+  libxcb1-dev fonts-wine xvfb xauth
   libsqlite3-dev sqlite3
   libssl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -60,6 +60,12 @@ class TARSIN_API Encoder {
   // 12: "Nemora|Tarsin RF|major.minor.revision|<card families>".
   std::string GetInformation() noexcept;
 
+  // 13: shows the configuration dialog (French when Language reads "francais" in any case) and
+  // takes the chosen reader, protocol and open mode. Establishes the context first when there is
+  // none. sceCanceled when the user cancels or the dialog cannot be shown (no display, or a call
+  // from a thread other than the one that owns the host's windows).
+  sceReturnCode Configure(const std::string& Language) noexcept;
+
   // 14 to 16: the reader session. `Handle` is only written to the log.
   void ReOpenEncoder() noexcept;
   sceReturnCode OpenEncoder(int32_t Handle) noexcept;

@@ -31,6 +31,21 @@ Bytes BytesFromHex(const std::string& text) {
   return *bytes;
 }
 
+constexpr std::array<std::pair<KeyType, const char*>, 3> kKeyTypes{
+    {{KeyType::kLegacy, "des"}, {KeyType::k3K3Des, "3k3des"}, {KeyType::kAes, "aes"}}};
+
+// An ISO file id as 4 hex digits, most significant first as ISO 7816 writes it.
+void SaveIsoFid(json& out, const std::optional<uint16_t>& isoFid) {
+  if (isoFid)
+    out["isoFid"] = ToHex({static_cast<uint8_t>(*isoFid >> 8), static_cast<uint8_t>(*isoFid)});
+}
+std::optional<uint16_t> LoadIsoFid(const json& in) {
+  if (!in.contains("isoFid")) return std::nullopt;
+  const Bytes fid = HexField(in, "isoFid");
+  if (fid.size() != 2) throw std::invalid_argument("an ISO file id is 2 bytes");
+  return static_cast<uint16_t>(fid[0] << 8 | fid[1]);
+}
+
 json SaveFile(uint8_t number, const DesfireFile& file) {
   const auto access = file.access.ToBytes();
   json out{{"number", number},
@@ -57,6 +72,7 @@ json SaveFile(uint8_t number, const DesfireFile& file) {
       for (const Bytes& record : file.records) out["records"].push_back(ToHex(record));
       break;
   }
+  SaveIsoFid(out, file.isoFid);
   return out;
 }
 
@@ -93,6 +109,7 @@ DesfireFile LoadFile(const json& in) {
       }
       break;
   }
+  file.isoFid = LoadIsoFid(in);
   return file;
 }
 
@@ -108,10 +125,18 @@ json DesfireCard::Save() const {
     for (const auto& [number, file] : application.files) files.push_back(SaveFile(number, file));
     Bytes id;
     AppendUint24(id, application.id);
-    applications.push_back({{"aid", ToHex(id)},
-                            {"keySettings", application.keySettings},
-                            {"keys", keys},
-                            {"files", files}});
+    json saved{{"aid", ToHex(id)},
+               {"keySettings", application.keySettings},
+               {"keys", keys},
+               {"files", files}};
+    if (application.keyType != KeyType::kLegacy) {
+      for (const auto& [type, name] : kKeyTypes) {
+        if (type == application.keyType) saved["keyType"] = name;
+      }
+    }
+    SaveIsoFid(saved, application.isoFid);
+    if (!application.dfName.empty()) saved["dfName"] = ToHex(application.dfName);
+    applications.push_back(std::move(saved));
   }
   return json{{"type", Type()},
               {"uid", ToHex(memory.uid)},
@@ -121,6 +146,9 @@ json DesfireCard::Save() const {
               {"keySettings", memory.piccKeySettings},
               {"masterKey", ToHex(Bytes(memory.piccKey.begin(), memory.piccKey.end()))},
               {"usedMemory", memory.usedMemory},
+              {"configuration", memory.configuration},
+              {"defaultKey", ToHex(Bytes(memory.defaultKey.begin(), memory.defaultKey.end()))},
+              {"ats", ToHex(memory.ats)},
               {"applications", applications}};
 }
 
@@ -145,11 +173,30 @@ DesfireCard DesfireCard::Load(const json& document) {
     memory.piccKeySettings = document.at("keySettings").get<uint8_t>();
     memory.piccKey = KeyFromHex(document.at("masterKey").get<std::string>());
     memory.usedMemory = std::min(document.at("usedMemory").get<uint32_t>(), memory.TotalMemory());
+    memory.configuration = document.value("configuration", uint8_t{0});
+    if (document.contains("ats")) memory.ats = HexField(document, "ats");
+    if (memory.ats.empty() || memory.ats[0] != memory.ats.size() ||
+        AtsHistoricalBytes(memory.ats) > memory.ats.size()) {
+      throw std::invalid_argument("an ATS starts with its length and T0");
+    }
+    if (document.contains("defaultKey")) {
+      memory.defaultKey = KeyFromHex(document.at("defaultKey").get<std::string>());
+    }
     for (const json& in : document.at("applications")) {
       const Bytes id = HexField(in, "aid");
       if (id.size() != 3) throw std::invalid_argument("an application id is 3 bytes");
       Application application{.id = ReadUint24(id, 0),
                               .keySettings = in.at("keySettings").get<uint8_t>()};
+      const std::string keyType = in.value("keyType", "des");
+      const auto* known = std::ranges::find_if(
+          kKeyTypes, [&](const auto& entry) { return keyType == entry.second; });
+      if (known == kKeyTypes.end()) throw std::invalid_argument("unknown key type " + keyType);
+      application.keyType = known->first;
+      application.isoFid = LoadIsoFid(in);
+      if (in.contains("dfName")) application.dfName = HexField(in, "dfName");
+      if (application.dfName.size() > 16 || (!application.isoFid && !application.dfName.empty())) {
+        throw std::invalid_argument("a DF name is up to 16 bytes, with an ISO file id");
+      }
       for (const json& key : in.at("keys")) {
         application.keys.push_back(KeyFromHex(key.get<std::string>()));
       }

@@ -11,6 +11,20 @@ uint8_t KeyVersion(const Key& key) {
   return version;
 }
 
+void SetKeyVersion(Key& key, uint8_t version) {
+  for (size_t i = 0; i < 8; ++i) {
+    key[i] = static_cast<uint8_t>((key[i] & 0xFE) | ((version >> (7 - i)) & 1));
+  }
+}
+
+size_t AtsHistoricalBytes(const Bytes& ats) {
+  size_t start = 2;
+  for (const uint8_t present : {0x10, 0x20, 0x40}) {
+    if (ats.size() > 1 && (ats[1] & present)) ++start;
+  }
+  return start;
+}
+
 AccessRights AccessRights::FromBytes(uint8_t first, uint8_t second) {
   return AccessRights{.read = static_cast<uint8_t>(second >> 4),
                       .write = static_cast<uint8_t>(second & 0x0F),
@@ -25,8 +39,10 @@ std::array<uint8_t, 2> AccessRights::ToBytes() const {
 namespace {
 
 constexpr std::array<CapacityFacts, 3> kCapacities{{
+    // A formatted EV1 4K reports 4864 bytes free, more than its nominal size: a 4096-byte NDEF
+    // file fits beside its header file. The other sizes keep their nominal figure.
     {DesfireCapacity::k2K, 0x16, 2048, "mifare-desfire-ev1-2k"},
-    {DesfireCapacity::k4K, 0x18, 4096, "mifare-desfire-ev1-4k"},
+    {DesfireCapacity::k4K, 0x18, 4864, "mifare-desfire-ev1-4k"},
     {DesfireCapacity::k8K, 0x1A, 8192, "mifare-desfire-ev1-8k"},
 }};
 

@@ -46,6 +46,7 @@ using Key = std::array<uint8_t, 16>;
 
 // The key version is kept in the parity bits of the key's first eight bytes.
 uint8_t KeyVersion(const Key& key);
+void SetKeyVersion(Key& key, uint8_t version);
 
 enum class FileType : uint8_t { kStandard = 0, kBackup = 1, kValue = 2, kLinear = 3, kCyclic = 4 };
 
@@ -66,17 +67,35 @@ struct DesfireFile {
   int32_t lowerLimit = 0, upperLimit = 0, value = 0, limitedCreditValue = 0;
   bool limitedCreditEnabled = false;
   uint32_t recordSize = 0, maxRecords = 0;
-  std::vector<Bytes> records;  // oldest first
+  std::vector<Bytes> records;      // oldest first
+  std::optional<uint16_t> isoFid;  // in applications created with ISO file ids
 
   bool IsTransactional() const { return type != FileType::kStandard; }
 };
 
+// The key type of an application: bits 7..6 of the key count byte of CreateApplication.
+enum class KeyType : uint8_t { kLegacy = 0x00, k3K3Des = 0x40, kAes = 0x80 };
+
 struct Application {
   uint32_t id = 0;
   uint8_t keySettings = 0x0F;
+  // 3K3DES and AES keys are kept (their values, key versions and settings) but never
+  // authenticate: only the legacy DES/2K3DES scheme is modelled.
+  KeyType keyType = KeyType::kLegacy;
   std::vector<Key> keys;
   std::map<uint8_t, DesfireFile> files;
+  std::optional<uint16_t> isoFid;  // the EV1 form of CreateApplication; then files may have one
+  Bytes dfName;                    // 0 to 16 bytes, with an ISO file id only
 };
+
+// Bits of the card configuration byte (SetConfiguration option 00).
+namespace configuration {
+inline constexpr uint8_t kFormatDisabled = 0x01;
+inline constexpr uint8_t kRandomUid = 0x02;  // kept once set; the UID itself stays
+}  // namespace configuration
+
+// Where the historical bytes of an ATS start: after TL, T0 and the interface bytes T0 announces.
+size_t AtsHistoricalBytes(const Bytes& ats);
 
 // What tells the sizes apart: GetVersion's storage byte, the memory, the readers-file type.
 struct CapacityFacts {
@@ -97,6 +116,9 @@ struct CardMemory {
   uint8_t productionWeek = 0x20, productionYear = 0x12;
   uint8_t piccKeySettings = 0x0F;
   Key piccKey{};
+  uint8_t configuration = 0;
+  Key defaultKey{};  // the keys of new applications (SetConfiguration option 01)
+  Bytes ats;         // as the card answers RATS (option 02)
   std::vector<Application> applications;  // in creation order, as listed by the card
   uint32_t usedMemory = 0;
 

@@ -41,6 +41,7 @@ struct Session {
   std::optional<IncomingCommand> incoming;
   std::vector<Bytes> outgoing;  // answer frames not fetched yet
   uint8_t outgoingStatus = status::kOk;
+  Bytes randomUid;  // this activation's ID when the card hides its UID
 };
 
 // One native answer: its frames (one frame unless the answer is long) and final status.

@@ -18,7 +18,6 @@ constexpr uint8_t kNativeClass = 0x90;
 constexpr uint8_t kAdditionalFrame = 0xAF;
 const Bytes kCardLevelDfName{0xD2, 0x76, 0x00, 0x00, 0x85, 0x01, 0x00};
 const Bytes kMasterFile{0x3F, 0x00};
-const Bytes kHistoricalBytes{0x80};  // the EV1's ATS: 06 75 77 81 02 80
 
 Bytes StatusWord(uint8_t sw1, uint8_t sw2) {
   return {sw1, sw2};
@@ -45,6 +44,7 @@ std::optional<Bytes> CommandData(const Bytes& apdu) {
 }  // namespace
 
 const Bytes DesfireCard::kDefaultUid{0x04, 0x5A, 0x31, 0x8A, 0x2C, 0x3B, 0x80};
+const Bytes DesfireCard::kDefaultAts{0x06, 0x75, 0x77, 0x81, 0x02, 0x80};
 
 DesfireCard::DesfireCard()
     : memory_(std::make_unique<CardMemory>()),
@@ -71,6 +71,7 @@ DesfireCard DesfireCard::Blank(DesfireCapacity capacity, const Bytes& uid) {
   card.memory_->uid = uid;
   card.memory_->uid.resize(7, 0);
   card.memory_->batch = {0xBA, 0x34, 0x49, 0x20, 0x50};
+  card.memory_->ats = kDefaultAts;
   return card;
 }
 
@@ -78,12 +79,33 @@ void DesfireCard::SetRandomSource(RandomSource random) {
   random_ = random ? std::move(random) : RandomSource(SystemRandom);
 }
 
+Bytes DesfireCard::Ats() const {
+  return memory_->ats;
+}
+
 Bytes DesfireCard::Atr() const {
-  return {0x3B, 0x81, 0x80, 0x01, 0x80, 0x80};
+  const Bytes& ats = memory_->ats;
+  const size_t historical = std::min(ats.size(), AtsHistoricalBytes(ats));
+  const size_t count = std::min<size_t>(ats.size() - historical, 15);
+  Bytes atr{0x3B, static_cast<uint8_t>(0x80 | count), 0x80, 0x01};
+  atr.insert(atr.end(), ats.begin() + static_cast<long>(historical),
+             ats.begin() + static_cast<long>(historical + count));
+  uint8_t check = 0;
+  for (size_t i = 1; i < atr.size(); ++i) check ^= atr[i];
+  atr.push_back(check);
+  return atr;
 }
 
 Bytes DesfireCard::Uid() const {
-  return memory_->uid;
+  if (!(memory_->configuration & configuration::kRandomUid)) return memory_->uid;
+  // A random ID for each activation: 08 and three random bytes (ISO/IEC 14443-3). The session
+  // is not part of the card's const state.
+  Bytes& id = session_->randomUid;
+  if (id.empty()) {
+    id = {0x08, 0, 0, 0};
+    random_(std::span(id).subspan(1));
+  }
+  return id;
 }
 
 void DesfireCard::Reset() {
@@ -100,7 +122,9 @@ Bytes DesfireCard::Transmit(const Bytes& apdu) {
       const bool cardLevel = (apdu[2] == 0x04 && *data == kCardLevelDfName) ||
                              (apdu[2] == 0x00 && *data == kMasterFile);
       if (!cardLevel) return StatusWord(0x6A, 0x82);
+      Bytes activation = std::move(session_->randomUid);  // no new activation
       Reset();
+      session_->randomUid = std::move(activation);
       return StatusWord(0x90, 0x00);
     }
     if (apdu[0] != kNativeClass) return StatusWord(0x6E, 0x00);

@@ -46,9 +46,13 @@ class DesfireCard {
   // Field reset: authentication and selection lost, chained frames and pending changes dropped.
   void Reset();
 
-  // 3B 81 80 01 80 80: the PC/SC part-3 ATR of an ISO 14443-4 card built from the EV1's single
-  // historical byte (0x80), the form common contactless readers report.
+  // The PC/SC part-3 ATR of an ISO 14443-4 card, built from the ATS's historical bytes (3B 81
+  // 80 01 80 80 for the EV1's), the form common contactless readers report.
   Bytes Atr() const;
+  // TL 06, T0 75 (FSCI 5: 64-byte frames), TA 77, TB 81, TC 02, historical byte 80, unless
+  // SetConfiguration changed it.
+  Bytes Ats() const;
+  // The UID, or a random ID for each activation once SetConfiguration enabled it.
   Bytes Uid() const;
   // "mifare-desfire-ev1-2k", "-4k" or "-8k", as the readers file names it.
   std::string Type() const;
@@ -60,6 +64,7 @@ class DesfireCard {
   void SetRandomSource(RandomSource random);
 
   static const Bytes kDefaultUid;
+  static const Bytes kDefaultAts;
 
  private:
   DesfireCard();

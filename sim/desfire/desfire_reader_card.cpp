@@ -15,9 +15,8 @@ void DesfireReaderCard::RegisterTypes() {
   }
 }
 
-// TL 06, T0 75 (FSCI 5: 64-byte frames), TA 77, TB 81, TC 02, historical byte 80.
 std::optional<Bytes> DesfireReaderCard::Ats() const {
-  return Bytes{0x06, 0x75, 0x77, 0x81, 0x02, 0x80};
+  return card_.Ats();
 }
 
 }  // namespace tarsin::sim

@@ -1,4 +1,6 @@
 // File management inside the selected application.
+#include <algorithm>
+
 #include "desfire/native_commands.h"
 
 namespace tarsin::sim::desfire {
@@ -28,19 +30,24 @@ uint64_t FootprintOf(const DesfireFile& file) {
   return Blocks(uint64_t{file.recordSize} * file.maxRecords);
 }
 
-// The checks every Create*File shares, then the file goes in when the memory suffices.
+// The checks every Create*File shares, then the file goes in when the memory suffices. In an
+// application with ISO file ids, data and record files may carry one after the file number.
 Reply AddFile(CardContext& context, std::span<const uint8_t> data, size_t expectedLength,
               DesfireFile file) {
   if (data.size() != expectedLength) return Reply::Status(status::kLengthError);
   Application* application = context.SelectedApplication();
   if (!application) return Reply::Status(status::kPermissionDenied);
+  if (file.isoFid && !application->isoFid) return Reply::Status(status::kLengthError);
   if (!(application->keySettings & key_settings::kFreeCreateDelete) &&
       !context.AuthenticatedWith(0)) {
     return Reply::Status(status::kAuthenticationError);
   }
   const uint8_t number = data[0];
   if (number > kMaxFileNumber || (data[1] & ~0x03)) return Reply::Status(status::kParameterError);
-  if (application->files.contains(number)) return Reply::Status(status::kDuplicateError);
+  const bool taken = std::ranges::any_of(application->files, [&](const auto& entry) {
+    return entry.first == number || (file.isoFid && entry.second.isoFid == file.isoFid);
+  });
+  if (taken) return Reply::Status(status::kDuplicateError);
   const uint64_t footprint = FootprintOf(file);
   CardMemory& memory = context.memory;
   if (footprint > memory.TotalMemory() - memory.usedMemory) {
@@ -53,23 +60,40 @@ Reply AddFile(CardContext& context, std::span<const uint8_t> data, size_t expect
   return {};
 }
 
-Reply AddDataFile(CardContext& context, std::span<const uint8_t> data, FileType type) {
+// The command without its ISO file id (file number, settings, sizes), and the id if it had one.
+struct FileCommand {
+  Bytes data;
+  std::optional<uint16_t> isoFid;
+};
+FileCommand WithoutIsoFid(std::span<const uint8_t> data, size_t plainLength) {
+  if (data.size() != plainLength + 2) return {Bytes(data.begin(), data.end()), std::nullopt};
+  Bytes plain{data[0]};
+  plain.insert(plain.end(), data.begin() + 3, data.end());
+  return {std::move(plain), static_cast<uint16_t>(data[1] | data[2] << 8)};
+}
+
+Reply AddDataFile(CardContext& context, std::span<const uint8_t> wire, FileType type) {
+  const auto [data, isoFid] = WithoutIsoFid(wire, 7);
   if (data.size() != 7) return Reply::Status(status::kLengthError);
   const uint32_t size = ReadUint24(data, 4);
   if (size == 0) return Reply::Status(status::kParameterError);
   if (size > context.memory.TotalMemory()) return Reply::Status(status::kOutOfMemory);
-  return AddFile(context, data, 7, DesfireFile{.type = type, .data = Bytes(size, 0)});
+  return AddFile(context, data, 7,
+                 DesfireFile{.type = type, .data = Bytes(size, 0), .isoFid = isoFid});
 }
 
-Reply AddRecordFile(CardContext& context, std::span<const uint8_t> data, FileType type) {
+Reply AddRecordFile(CardContext& context, std::span<const uint8_t> wire, FileType type) {
+  const auto [data, isoFid] = WithoutIsoFid(wire, 10);
   if (data.size() != 10) return Reply::Status(status::kLengthError);
   const uint32_t recordSize = ReadUint24(data, 4);
   const uint32_t maxRecords = ReadUint24(data, 7);
   // A cyclic file keeps one record free for the write in progress.
   const uint32_t minimum = type == FileType::kCyclic ? 2 : 1;
   if (recordSize == 0 || maxRecords < minimum) return Reply::Status(status::kParameterError);
-  return AddFile(context, data, 10,
-                 DesfireFile{.type = type, .recordSize = recordSize, .maxRecords = maxRecords});
+  return AddFile(
+      context, data, 10,
+      DesfireFile{
+          .type = type, .recordSize = recordSize, .maxRecords = maxRecords, .isoFid = isoFid});
 }
 
 bool MayListDirectory(CardContext& context, const Application& application) {

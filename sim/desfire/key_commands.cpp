@@ -50,6 +50,11 @@ Reply Authenticate(CardContext& context, std::span<const uint8_t> data) {
   context.DropPendingChanges();
   const Key* key = AddressedKey(context, data[0]);
   if (!key) return Reply::Status(status::kNoSuchKey);
+  // 3K3DES and AES keys answer only their own schemes, which stay outside this model.
+  if (const Application* application = context.SelectedApplication();
+      application && application->keyType != KeyType::kLegacy) {
+    return Reply::Status(status::kAuthenticationError);
+  }
   AuthenticationStep step{.keyNumber = data[0], .key = *key};
   context.random(step.rndB);
   const Bytes challenge = LegacyCipher(step.key).Encipher(step.rndB);
@@ -130,7 +135,9 @@ Reply GetKeySettings(CardContext& context, std::span<const uint8_t> data) {
     return Reply::Status(status::kAuthenticationError);
   }
   const Application* application = context.SelectedApplication();
-  const auto keyCount = static_cast<uint8_t>(application ? application->keys.size() : 1);
+  // The key count carries the key type in its upper bits, as CreateApplication took it.
+  const auto keyCount = static_cast<uint8_t>(
+      application ? application->keys.size() | static_cast<uint8_t>(application->keyType) : 1);
   return Reply{status::kOk, {{settings, keyCount}}};
 }
 

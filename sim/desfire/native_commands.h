@@ -64,6 +64,9 @@ Reply CreateApplication(CardContext&, std::span<const uint8_t>);
 Reply DeleteApplication(CardContext&, std::span<const uint8_t>);
 Reply GetApplicationIds(CardContext&, std::span<const uint8_t>);
 Reply GetFreeMemory(CardContext&, std::span<const uint8_t>);
+Reply GetDfNames(CardContext&, std::span<const uint8_t>);
+Reply GetCardUid(CardContext&, std::span<const uint8_t>);
+Reply SetConfiguration(CardContext&, std::span<const uint8_t>);
 
 Reply Authenticate(CardContext&, std::span<const uint8_t>);
 Reply AuthenticateOtherScheme(CardContext&, std::span<const uint8_t>);

@@ -1,4 +1,7 @@
-// Card-level commands: version, application directory, selection, format and free memory.
+// Card-level commands: version, application directory, selection, format, free memory, the
+// card's UID and configuration.
+#include <algorithm>
+
 #include "desfire/native_commands.h"
 
 namespace tarsin::sim::desfire {
@@ -7,9 +10,44 @@ namespace {
 
 constexpr size_t kMaxApplications = 28;
 constexpr size_t kIdsPerFrame = 19;
+constexpr uint8_t kIsoFidPresent = 0x20;  // in CreateApplication's key count byte
+constexpr size_t kMaxDfName = 16;
+constexpr size_t kMaxAts = 20;
 
 uint32_t ApplicationId(std::span<const uint8_t> data) {
   return ReadUint24(data, 0);
+}
+
+// The directory commands answer at the card level, to the card master key unless the
+// directory is free.
+uint8_t DirectoryRefusal(CardContext& context, std::span<const uint8_t> data) {
+  if (!data.empty()) return status::kLengthError;
+  if (!context.AtCardLevel()) return status::kPermissionDenied;
+  if (!(context.memory.piccKeySettings & key_settings::kFreeDirectory) &&
+      !context.AuthenticatedWith(0)) {
+    return status::kAuthenticationError;
+  }
+  return status::kOk;
+}
+
+// The ATS (its length first), its CRC, then 80 and zeros to the end of the block.
+Reply SetAts(CardContext& context, std::span<const uint8_t> wire) {
+  const Bytes plain = context.SessionCipher().Decipher(wire);
+  const size_t length = plain[0];
+  if (length < 2 || length > kMaxAts || length + 3 > plain.size() ||
+      AtsHistoricalBytes(Bytes(plain.begin(), plain.begin() + static_cast<long>(length))) >
+          length) {
+    return Reply::Status(status::kParameterError);
+  }
+  const uint16_t crc = CrcA(std::span(plain).first(length));
+  const bool padded =
+      plain[length + 2] == 0x80 && std::all_of(plain.begin() + static_cast<long>(length) + 3,
+                                               plain.end(), [](uint8_t byte) { return byte == 0; });
+  if (plain[length] != (crc & 0xFF) || plain[length + 1] != (crc >> 8) || !padded) {
+    return Reply::Status(status::kIntegrityError);
+  }
+  context.memory.ats.assign(plain.begin(), plain.begin() + static_cast<long>(length));
+  return {};
 }
 
 }  // namespace
@@ -45,6 +83,9 @@ Reply FormatPicc(CardContext& context, std::span<const uint8_t> data) {
   if (!data.empty()) return Reply::Status(status::kLengthError);
   if (!context.AtCardLevel()) return Reply::Status(status::kPermissionDenied);
   if (!context.AuthenticatedWith(0)) return Reply::Status(status::kAuthenticationError);
+  if (context.memory.configuration & configuration::kFormatDisabled) {
+    return Reply::Status(status::kPermissionDenied);
+  }
   context.memory.applications.clear();
   context.memory.usedMemory = 0;
   context.DropPendingChanges();
@@ -52,7 +93,12 @@ Reply FormatPicc(CardContext& context, std::span<const uint8_t> data) {
 }
 
 Reply CreateApplication(CardContext& context, std::span<const uint8_t> data) {
-  if (data.size() != 5) return Reply::Status(status::kLengthError);
+  // AID, key settings, key count; the EV1 form adds an ISO file id and a DF name.
+  if (data.size() < 5) return Reply::Status(status::kLengthError);
+  const bool withIsoFid = data[4] & kIsoFidPresent;
+  if (withIsoFid ? data.size() > 7 + kMaxDfName || data.size() < 7 : data.size() != 5) {
+    return Reply::Status(status::kLengthError);
+  }
   if (!context.AtCardLevel()) return Reply::Status(status::kPermissionDenied);
   CardMemory& memory = context.memory;
   if (!(memory.piccKeySettings & key_settings::kFreeCreateDelete) &&
@@ -60,14 +106,26 @@ Reply CreateApplication(CardContext& context, std::span<const uint8_t> data) {
     return Reply::Status(status::kAuthenticationError);
   }
   const uint32_t id = ApplicationId(data);
-  const uint8_t keySettings = data[3];
-  // The upper bits ask for 3K3DES or AES keys or ISO file ids, which this card does not keep.
-  const uint8_t keyCount = data[4];
-  if (id == 0 || keyCount == 0 || keyCount > 14) return Reply::Status(status::kParameterError);
-  if (memory.FindApplication(id)) return Reply::Status(status::kDuplicateError);
+  const uint8_t keyCount = data[4] & 0x0F;
+  const uint8_t keyType = data[4] & 0xC0;
+  if (id == 0 || keyCount == 0 || keyCount > 14 || keyType == 0xC0 || (data[4] & 0x10)) {
+    return Reply::Status(status::kParameterError);
+  }
+  Application application{.id = id,
+                          .keySettings = data[3],
+                          .keyType = static_cast<KeyType>(keyType),
+                          .keys = std::vector<Key>(keyCount, memory.defaultKey)};
+  if (withIsoFid) {
+    application.isoFid = static_cast<uint16_t>(data[5] | data[6] << 8);
+    application.dfName.assign(data.begin() + 7, data.end());
+  }
+  const bool taken = std::ranges::any_of(memory.applications, [&](const Application& other) {
+    return other.id == id || (application.isoFid && other.isoFid == application.isoFid) ||
+           (!application.dfName.empty() && other.dfName == application.dfName);
+  });
+  if (taken) return Reply::Status(status::kDuplicateError);
   if (memory.applications.size() >= kMaxApplications) return Reply::Status(status::kCountError);
-  memory.applications.push_back(
-      Application{.id = id, .keySettings = keySettings, .keys = std::vector<Key>(keyCount)});
+  memory.applications.push_back(std::move(application));
   return {};
 }
 
@@ -93,12 +151,7 @@ Reply DeleteApplication(CardContext& context, std::span<const uint8_t> data) {
 }
 
 Reply GetApplicationIds(CardContext& context, std::span<const uint8_t> data) {
-  if (!data.empty()) return Reply::Status(status::kLengthError);
-  if (!context.AtCardLevel()) return Reply::Status(status::kPermissionDenied);
-  if (!(context.memory.piccKeySettings & key_settings::kFreeDirectory) &&
-      !context.AuthenticatedWith(0)) {
-    return Reply::Status(status::kAuthenticationError);
-  }
+  if (uint8_t refusal = DirectoryRefusal(context, data)) return Reply::Status(refusal);
   Bytes ids;
   for (const Application& application : context.memory.applications) {
     AppendUint24(ids, application.id);
@@ -106,11 +159,64 @@ Reply GetApplicationIds(CardContext& context, std::span<const uint8_t> data) {
   return Reply::Data(ids, kIdsPerFrame * 3);
 }
 
+// One frame per application with an ISO file id: AID, ISO file id, DF name.
+Reply GetDfNames(CardContext& context, std::span<const uint8_t> data) {
+  if (uint8_t refusal = DirectoryRefusal(context, data)) return Reply::Status(refusal);
+  Reply reply;
+  for (const Application& application : context.memory.applications) {
+    if (!application.isoFid) continue;
+    Bytes frame;
+    AppendUint24(frame, application.id);
+    frame.push_back(static_cast<uint8_t>(*application.isoFid));
+    frame.push_back(static_cast<uint8_t>(*application.isoFid >> 8));
+    frame.insert(frame.end(), application.dfName.begin(), application.dfName.end());
+    reply.frames.push_back(std::move(frame));
+  }
+  return reply;
+}
+
 Reply GetFreeMemory(CardContext& context, std::span<const uint8_t> data) {
   if (!data.empty()) return Reply::Status(status::kLengthError);
   Bytes free;
   AppendUint24(free, context.memory.TotalMemory() - context.memory.usedMemory);
   return Reply::Data(free);
+}
+
+// The UID travels enciphered under the session key of any authenticated key.
+Reply GetCardUid(CardContext& context, std::span<const uint8_t> data) {
+  if (!data.empty()) return Reply::Status(status::kLengthError);
+  if (!context.session.authenticatedKey) return Reply::Status(status::kAuthenticationError);
+  return Reply{status::kOk, {context.Protect(Channel::kEnciphered, context.memory.uid)}};
+}
+
+// Option 00: the configuration byte; 01: the default key (24 bytes, the first 16 of a DES or
+// 2K3DES key used) and its version; 02: the ATS. All travel enciphered with their CRC.
+Reply SetConfiguration(CardContext& context, std::span<const uint8_t> data) {
+  if (data.empty()) return Reply::Status(status::kLengthError);
+  if (!context.AtCardLevel() || !context.AuthenticatedWith(0)) {
+    return Reply::Status(status::kAuthenticationError);
+  }
+  const uint8_t option = data[0];
+  const auto wire = data.subspan(1);
+  if (option > 2) return Reply::Status(status::kParameterError);
+  if (wire.empty() || wire.size() % 8 != 0) return Reply::Status(status::kLengthError);
+  CardMemory& memory = context.memory;
+  if (option == 2) return SetAts(context, wire);
+  const size_t plainLength = option == 0 ? 1 : 25;
+  if (wire.size() != WireLength(Channel::kEnciphered, plainLength)) {
+    return Reply::Status(status::kLengthError);
+  }
+  const auto plain = context.Unprotect(Channel::kEnciphered, wire, plainLength);
+  if (!plain) return Reply::Status(status::kIntegrityError);
+  if (option == 0) {
+    const uint8_t known = configuration::kFormatDisabled | configuration::kRandomUid;
+    if ((*plain)[0] & ~known) return Reply::Status(status::kParameterError);
+    memory.configuration = (*plain)[0] | (memory.configuration & configuration::kRandomUid);
+    return {};
+  }
+  std::copy_n(plain->begin(), memory.defaultKey.size(), memory.defaultKey.begin());
+  SetKeyVersion(memory.defaultKey, (*plain)[24]);
+  return {};
 }
 
 }  // namespace tarsin::sim::desfire

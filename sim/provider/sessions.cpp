@@ -1,35 +1,10 @@
 #include "provider/sessions.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <functional>
 #include <random>
+#include <string_view>
 
 namespace tarsin::sim::provider {
-
-SharedLock& SharedLock::operator=(SharedLock&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-SharedLock::~SharedLock() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-SharedLock SharedLock::TryTake(const std::string& path, int operation) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return SharedLock();
-  if (::flock(fd, operation | LOCK_NB) != 0) {
-    ::close(fd);
-    return SharedLock();
-  }
-  return SharedLock(fd);
-}
 
 Sessions& Sessions::Instance() {
   static Sessions sessions;
@@ -55,11 +30,13 @@ std::shared_ptr<ReaderBank> Sessions::CurrentBank() {
   return bank;
 }
 
-std::string Sessions::LockPath(const ReaderBank& bank, const std::string& reader,
-                               const char* kind) {
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".%s.%016zx", kind, std::hash<std::string>{}(reader));
-  return bank.file().path().string() + suffix;
+SharedLock Sessions::TryLock(const ReaderBank& bank, const std::string& reader, const char* kind,
+                             bool exclusive) {
+  // Byte 0 guards the readers file; each reader and kind gets a byte of its own above it.
+  const std::uint64_t hash = std::hash<std::string>{}(reader);
+  const std::uint64_t name = hash & 0x1FFF'FFFF'FFFF'FFFFull;  // keeps the offset an off_t
+  const std::uint64_t slot = (name << 1 | (std::string_view(kind) == "share" ? 0 : 1)) + 1;
+  return FileLock::Try(ReadersFile::LockFileOf(bank.file().path()), slot, exclusive);
 }
 
 std::uint64_t& Sessions::ResetsOf(const ReaderBank& bank, const std::string& reader) {

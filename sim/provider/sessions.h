@@ -1,5 +1,5 @@
 // Contexts and card handles of the in-process provider, and the sharing rules between them.
-// Sharing is enforced with flock on companion files of the readers file, so that it holds
+// Sharing is enforced with locks on bytes of the readers file's lock file, so that it holds
 // between processes as between handles of one process.
 #pragma once
 
@@ -12,28 +12,13 @@
 #include <set>
 #include <string>
 
+#include "store/file_lock.h"
 #include "store/reader_bank.h"
 
 namespace tarsin::sim::provider {
 
-// A descriptor holding an flock for as long as it lives.
-class SharedLock {
- public:
-  SharedLock() = default;
-  explicit SharedLock(int fd) : fd_(fd) {}
-  SharedLock(const SharedLock&) = delete;
-  SharedLock& operator=(const SharedLock&) = delete;
-  SharedLock(SharedLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  SharedLock& operator=(SharedLock&& other) noexcept;
-  ~SharedLock();
-  bool held() const { return fd_ >= 0; }
-
-  // Takes the lock on `path` without waiting; an empty SharedLock when another holder refuses.
-  static SharedLock TryTake(const std::string& path, int operation);
-
- private:
-  int fd_ = -1;
-};
+// Held for as long as it lives: the sharing of a reader between handles and processes.
+using SharedLock = FileLock;
 
 struct Handle {
   SCARDCONTEXT context = 0;
@@ -65,7 +50,10 @@ class Sessions {
   unsigned long NewHandleValue() const;
   // The bank of the readers file currently named by the environment.
   std::shared_ptr<ReaderBank> CurrentBank();
-  static std::string LockPath(const ReaderBank& bank, const std::string& reader, const char* kind);
+  // Takes the `kind` ("share" or "transaction") lock of `reader` without waiting; an empty lock
+  // when another holder refuses.
+  static SharedLock TryLock(const ReaderBank& bank, const std::string& reader, const char* kind,
+                            bool exclusive);
   std::uint64_t& ResetsOf(const ReaderBank& bank, const std::string& reader);
 
  private:

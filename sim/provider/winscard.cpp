@@ -1,6 +1,5 @@
 // pcsc-lite's entry points, served by the virtual readers of the readers file.
 #include <PCSC/winscard.h>
-#include <sys/file.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -82,8 +81,7 @@ LONG UsableConnection(Sessions& sessions, SCARDHANDLE value, Connection& connect
 
 LONG TakeShareLock(const Context& context, const std::string& reader, DWORD share_mode,
                    SharedLock& lock) {
-  auto path = Sessions::LockPath(*context.bank, reader, "share");
-  lock = SharedLock::TryTake(path, share_mode == SCARD_SHARE_EXCLUSIVE ? LOCK_EX : LOCK_SH);
+  lock = Sessions::TryLock(*context.bank, reader, "share", share_mode == SCARD_SHARE_EXCLUSIVE);
   return lock.held() ? SCARD_S_SUCCESS : SCARD_E_SHARING_VIOLATION;
 }
 
@@ -266,7 +264,7 @@ TARSIN_EXPORT LONG SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dw
     auto view = PresentReader(*context.bank, handle.reader);
     if (!view) return SCARD_E_READER_UNAVAILABLE;
     if (dwShareMode != handle.share_mode) {
-      handle.share_lock = SharedLock();  // let go first: flock does not convert without a gap
+      handle.share_lock = SharedLock();  // let go first: the old lock would refuse the new one
       if (LONG shared = TakeShareLock(context, handle.reader, dwShareMode, handle.share_lock)) {
         TakeShareLock(context, handle.reader, handle.share_mode, handle.share_lock);
         return shared;
@@ -314,8 +312,8 @@ TARSIN_EXPORT LONG SCardBeginTransaction(SCARDHANDLE hCard) {
         if (LONG usable = UsableConnection(sessions, hCard, connection, view)) return usable;
         Handle& handle = *connection.handle;
         if (handle.transaction.held()) return SCARD_S_SUCCESS;
-        handle.transaction = SharedLock::TryTake(
-            Sessions::LockPath(*connection.context->bank, handle.reader, "transaction"), LOCK_EX);
+        handle.transaction =
+            Sessions::TryLock(*connection.context->bank, handle.reader, "transaction", true);
         if (handle.transaction.held()) return SCARD_S_SUCCESS;
       }
       // Another holder: wait for it, as pcsc-lite does.
@@ -435,8 +433,7 @@ TARSIN_EXPORT LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioS
     if (pioSendPci->dwProtocol != handle.protocol) return SCARD_E_PROTO_MISMATCH;
     if (!handle.transaction.held()) {
       // Another handle's transaction keeps the reader to itself.
-      auto probe = SharedLock::TryTake(
-          Sessions::LockPath(*context.bank, handle.reader, "transaction"), LOCK_SH);
+      auto probe = Sessions::TryLock(*context.bank, handle.reader, "transaction", false);
       if (!probe.held()) return SCARD_E_SHARING_VIOLATION;
     }
 

@@ -21,9 +21,11 @@ std::optional<Bytes> ReaderAttribute(const ReaderView& reader, std::uint32_t id)
     case kAttrVendorIfdType:
       return TextWithNul(reader.ifd_type);
     case kAttrVendorIfdVersion: {
+      // Major, minor, then the build least significant byte first: the order in which hosts
+      // read the buffer as major.minor.build, so that "1.0.0" reads back as 1.0.0.
       std::uint32_t v = reader.ifd_version;
-      return Bytes{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                   static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+      return Bytes{static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                   static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
     }
     case kAttrVendorIfdSerialNo:
       return TextWithNul(reader.serial);

@@ -1,7 +1,5 @@
 #include "store/readers_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,33 +7,17 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "store/file_lock.h"
+
 namespace tarsin::sim {
 
 namespace {
 
-// flock on a companion file: the data file itself is replaced by rename, so it cannot carry
-// the lock.
-class FileLock {
- public:
-  FileLock(const std::filesystem::path& data_path, int operation) {
-    auto lock_path = data_path;
-    lock_path += ".lock";
-    fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) throw std::runtime_error("cannot open " + lock_path.string());
-    while (::flock(fd_, operation) != 0) {
-      if (errno != EINTR) {
-        ::close(fd_);
-        throw std::runtime_error("cannot lock " + lock_path.string());
-      }
-    }
-  }
-  ~FileLock() { ::close(fd_); }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-
- private:
-  int fd_;
-};
+// Byte 0 of the lock file: the data file itself is replaced by rename, so it cannot carry the
+// lock. The other bytes belong to the readers' sharing (sim/provider/sessions.h).
+FileLock LockFile(const std::filesystem::path& data_path, bool exclusive) {
+  return FileLock::Wait(ReadersFile::LockFileOf(data_path), 0, exclusive);
+}
 
 void EnsureParentFolder(const std::filesystem::path& path) {
   std::error_code ignored;
@@ -43,6 +25,12 @@ void EnsureParentFolder(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+std::filesystem::path ReadersFile::LockFileOf(const std::filesystem::path& data_path) {
+  auto lock_path = data_path;
+  lock_path += ".lock";
+  return lock_path;
+}
 
 std::filesystem::path ReadersFile::DefaultPath() {
   if (const char* named = std::getenv("TARSIN_RF_VIRTUAL_READERS"); named && *named) return named;
@@ -102,24 +90,24 @@ void ReadersFile::WriteLocked(const nlohmann::json& contents) const {
 nlohmann::json ReadersFile::Read() const {
   EnsureParentFolder(path_);
   {
-    FileLock lock(path_, LOCK_SH);
+    auto lock = LockFile(path_, false);
     if (std::filesystem::exists(path_)) return ReadLocked();
   }
-  FileLock lock(path_, LOCK_EX);
+  auto lock = LockFile(path_, true);
   if (!std::filesystem::exists(path_)) WriteLocked(DefaultContents());
   return ReadLocked();
 }
 
 void ReadersFile::Update(const std::function<bool(nlohmann::json&)>& change) const {
   EnsureParentFolder(path_);
-  FileLock lock(path_, LOCK_EX);
+  auto lock = LockFile(path_, true);
   auto contents = std::filesystem::exists(path_) ? ReadLocked() : DefaultContents();
   if (change(contents)) WriteLocked(contents);
 }
 
 void ReadersFile::Write(const nlohmann::json& contents) const {
   EnsureParentFolder(path_);
-  FileLock lock(path_, LOCK_EX);
+  auto lock = LockFile(path_, true);
   WriteLocked(contents);
 }
 

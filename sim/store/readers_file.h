@@ -23,6 +23,8 @@ class ReadersFile {
   static std::filesystem::path DefaultPath();
   // Two readers: a blank MIFARE Classic 1K with transport keys on reader 0, reader 1 empty.
   static nlohmann::json DefaultContents();
+  // The one file beside it that holds the locks (sim/store/file_lock.h).
+  static std::filesystem::path LockFileOf(const std::filesystem::path& data_path);
 
   explicit ReadersFile(std::filesystem::path path = DefaultPath()) : path_(std::move(path)) {}
   const std::filesystem::path& path() const { return path_; }

@@ -11,18 +11,12 @@ namespace tarsin::automation {
 namespace {
 
 using K = MemberKind;
-using T = ValueType;
 
 // The property Parameters is overloaded: its Let and Get halves by their signatures.
 constexpr auto kParametersLet =
     static_cast<void (Encoder::*)(const std::string&) noexcept>(&Encoder::Parameters);
 constexpr auto kParametersGet =
     static_cast<std::string (Encoder::*)() noexcept>(&Encoder::Parameters);
-
-// A member this build does not provide yet: it can be found, and fails when called.
-Member Unavailable(int index, std::string_view name, std::vector<Parameter> parameters = {}) {
-  return Member{index, name, K::Function, std::move(parameters), T::ReturnCode, nullptr};
-}
 
 // One row a member, one line a row.
 // clang-format off
@@ -41,7 +35,7 @@ const std::vector<Member>& Table() {
       Method<&Encoder::MifareSetAccessCondition>(10, "MifareSetAccessCondition", {"AccessConditionNumber", "NewValue"}),
       Method<&Encoder::WriteLog>(11, "WriteLog", {"sMessage"}),
       Method<&Encoder::GetInformation>(12, "GetInformation"),
-      Unavailable(13, "Configure", {{"Language", T::String}}),
+      Method<&Encoder::Configure>(13, "Configure", {"Language"}),
       Method<&Encoder::ReOpenEncoder>(14, "ReOpenEncoder"),
       Method<&Encoder::OpenEncoder>(15, "OpenEncoder", {"Handle"}),
       Method<&Encoder::CloseEncoder>(16, "CloseEncoder"),

@@ -19,7 +19,8 @@ struct ConfigurationForm {
 };
 
 // Shows the configuration dialog; `form` then holds what the user left. Raises Failure when the
-// dialog cannot be shown: 53 or 453 for a dialog library or entry point that cannot be loaded.
+// dialog cannot be shown: 53 or 453 for a dialog library or entry point that cannot be loaded,
+// 429 followed by the library's reason when the library could not show it (no display).
 void ShowConfigurationDialog(ConfigurationForm& form);
 
 }  // namespace tarsin

@@ -2,8 +2,9 @@
 level selected, an application created with three keys, its keys and settings changed, each new
 key proved by authenticating with it, one file of each kind created, listed, inspected, changed
 (enciphered under the session key) and deleted, data written and read back, a value credited and
-committed, the application listed, deleted, and the card formatted."""
+committed, the application listed, deleted, and the card formatted; then the personalisation example."""
 import json
+import os
 
 import e2e_support
 
@@ -63,6 +64,14 @@ def inside():
                  for member, wanted in expected.items() if outputs.get(member) != wanted]
     if run.returncode != 0 or len(calls) != SCRIPT.strip().count("\n") + 1:
         failures.append(f"tarsin-rf run exited {run.returncode}: {run.stderr}")
+    # The card is blank again: the personalisation example, as the main job runs it on a real
+    # reader.
+    example = os.path.join(os.path.dirname(os.environ["TARSIN_RF_CARD_TYPES"]),
+                           "desfire-personalise.txt")
+    run = e2e_support.tarsin_rf("run", "--stop-on-error", "--params",
+                                f"device={e2e_support.pcscd_name(READER)};protocol=2", example)
+    if run.returncode != 0 or 'Applications = "A1A2A3,B1B2B3"' not in run.stdout:
+        failures.append(f"the example exited {run.returncode}: {run.stdout[-400:]}{run.stderr}")
     print(*failures, sep="\n")
     return 1 if failures else 0
 

@@ -66,7 +66,7 @@ class Session(unittest.TestCase):
         card = connect(self, CLASSIC)
         self.assertEqual(card.attribute(scard.SCARD_ATTR_VENDOR_NAME), b"Tarsin\0")
         self.assertEqual(card.attribute(scard.SCARD_ATTR_VENDOR_IFD_TYPE), b"Virtual contactless reader\0")
-        self.assertEqual(card.attribute(scard.SCARD_ATTR_VENDOR_IFD_VERSION), bytes([3, 0, 2, 1]))
+        self.assertEqual(card.attribute(scard.SCARD_ATTR_VENDOR_IFD_VERSION), bytes([1, 2, 3, 0]))
         self.assertEqual(card.attribute(scard.SCARD_ATTR_VENDOR_IFD_SERIAL_NO), b"E2E-0\0")
 
     def test_injected_faults(self):

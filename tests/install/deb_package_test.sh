@@ -36,6 +36,10 @@ for file in "$lib/libtarsinrf.so.1 -> libtarsinrf.so.1.0.0" "$lib/libtarsinrf.so
   # dpkg-deb lists ./path, and a link as "./path -> target".
   grep -qx "\./$file" "$work/contents" || fail "not in the package: /$file"
 done
+# The dialogs are built only where Qt 6 is installed.
+if [ -e "$build/src/libtarsinrf-dialogs.so" ]; then
+  grep -qx "\./$lib/libtarsinrf-dialogs.so" "$work/contents" || fail "the dialogs are not packaged"
+fi
 if grep -E 'tests?_|bench|\.a$|stub-pcsc' "$work/contents"; then
   fail "the package holds test, benchmark or internal files"
 fi

@@ -283,9 +283,7 @@ TEST_F(Session, ReaderTypeDescribesTheReader) {
   Open(encoder);
   EXPECT_EQ(encoder.ReaderType(),
             "Device name: Tarsin Virtual Reader 0\r\nVendor name: Tarsin\r\nType: Test reader\r\n"
-            // 2.1.300 is the DWORD 0x0201012C, bytes 2C 01 01 02 in the buffer; the version
-            // decoding reads the bytes b1.b2.(b4*256+b3).
-            "Version: 44.1.513\r\nSerial number: SN-42\r\n");
+            "Version: 2.1.300\r\nSerial number: SN-42\r\n");
   EXPECT_EQ(encoder.LastError()->ComFunction, "ReaderType");
   SetCardPresent(false);
   encoder.CloseEncoder();

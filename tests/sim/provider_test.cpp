@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -305,7 +306,20 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   ASSERT_EQ(Connect(desfire, "Tarsin Virtual Reader 1"), SCARD_S_SUCCESS);
   EXPECT_EQ(OnBlock(classic, 7), "000000000000FF078069FFFFFFFFFFFF9000");
   EXPECT_EQ(Send(desfire, "FFCA010000"), "0675778102809000");  // its ATS
-  EXPECT_EQ(Send(desfire, "906E000000"), "0010009100");        // 4K free
+  EXPECT_EQ(Send(desfire, "906E000000"), "0013009100");        // a formatted 4K's free memory
+  // "1.0.0" in the order hosts decode it: major, minor, build (least significant byte first).
+  BYTE version[4];
+  DWORD length = sizeof version;
+  ASSERT_EQ(SCardGetAttrib(classic, SCARD_ATTR_VENDOR_IFD_VERSION, version, &length),
+            SCARD_S_SUCCESS);
+  EXPECT_EQ(ToHex(Bytes(version, version + length)), "01000000");
+  // Sharing and transactions leave nothing beside the readers file but its lock file.
+  ASSERT_EQ(SCardBeginTransaction(desfire), SCARD_S_SUCCESS);
+  std::set<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_ / "Quillon/Nemora")) {
+    files.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(files, (std::set<std::string>{"virtual-readers.json", "virtual-readers.json.lock"}));
 }
 
 TEST_F(Provider, UnreadableFileIsNoService) {

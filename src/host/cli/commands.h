@@ -9,8 +9,12 @@ namespace tarsin::cli {
 // Set by the sub-command that ran.
 inline int exit_status = 0;
 
+void AddConfigureCommand(CLI::App& app);
 void AddEncodeCommand(CLI::App& app);
 void AddRegCommand(CLI::App& app);
 void AddRunCommands(CLI::App& app);
+void AddReaderCommands(CLI::App& app);
+void AddVirtualCommand(CLI::App& app);
+void AddShowCommand(CLI::App& app);
 
 }  // namespace tarsin::cli

@@ -1,21 +1,18 @@
 // The main job: encode a card on the configured reader.
 #include <fmt/format.h>
 
-#include <deque>
-#include <filesystem>
-#include <fstream>
-
 #include "core/log.h"
-#include "core/parameter_text.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
+#include "host/cli/report.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin::cli {
 namespace {
 
 struct EncodeOptions {
-  std::string parameters = "device=Tarsin Virtual Reader 0;protocol=2;open_mode=2";
+  std::string reader;  // a real reader, named by the user; none: the virtual reader
+  std::string parameters = "protocol=2;open_mode=2";
   size_t logLines = 20;
   std::string key = "FFFFFFFFFFFF";  // the transport key of a blank card
   int32_t dataBlock = 4;
@@ -25,50 +22,6 @@ struct EncodeOptions {
 };
 
 constexpr uint8_t kKeyA = 1;
-
-constexpr int kLabelWidth = 13;
-
-// Prints `text` line by line under one label, continuation lines aligned with the first.
-void PrintField(std::string_view label, std::string_view text) {
-  std::vector<std::string_view> lines = SplitAt(text, "\r\n");
-  fmt::print("  {:<{}}{}\n", label, kLabelWidth, lines.front());
-  for (size_t i = 1; i < lines.size(); ++i) fmt::print("  {:<{}}{}\n", "", kLabelWidth, lines[i]);
-}
-
-uintmax_t FileSize(const std::string& path) {
-  std::error_code error;
-  uintmax_t size = std::filesystem::file_size(path, error);
-  return error ? 0 : size;
-}
-
-// The log lines that follow `offset` (what this run wrote, unless another writer interleaved):
-// the last `count` of them, and how many there were.
-std::pair<std::deque<std::string>, size_t> LinesAfter(const std::string& path, uintmax_t offset,
-                                                      size_t count) {
-  std::deque<std::string> lines;
-  size_t total = 0;
-  std::ifstream in(path, std::ios::binary);
-  in.seekg(static_cast<std::streamoff>(offset));
-  for (std::string line; std::getline(in, line); ++total) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    if (lines.size() > count) lines.pop_front();
-  }
-  return {std::move(lines), total};
-}
-
-void PrintLogTail(const std::string& path, uintmax_t offset, size_t count) {
-  PrintField("Log", path);
-  auto [lines, total] = LinesAfter(path, offset, count);
-  if (total == 0) {
-    PrintField("", "nothing written: the log folder must exist (the component never creates it)");
-    return;
-  }
-  PrintField("", lines.size() < total
-                     ? fmt::format("last {} of the {} lines of this run:", lines.size(), total)
-                     : fmt::format("the {} lines of this run:", total));
-  for (const std::string& line : lines) fmt::print("    {}\n", line);
-}
 
 // Prints the outcome of one card operation; false, with LastError's fields, when it failed.
 bool Report(Encoder& encoder, sceReturnCode result, std::string_view label, std::string_view done) {
@@ -120,11 +73,17 @@ int RunEncode(const EncodeOptions& options) {
   const std::string logPath = DefaultLogPath();
   const uintmax_t logStart = FileSize(logPath);
   fmt::print("Tarsin RF encoder\n");
-  if (SelectVirtualReaderWhenNoneAttached()) PrintField("Reader", "virtual (no reader attached)");
+  // A real card is written only on the reader the user named.
+  std::string device = options.reader;
+  if (device.empty()) {
+    if (!SelectVirtualReader()) return 2;
+    device = "Tarsin Virtual Reader 0";
+    PrintField("Reader", "virtual (name a real one with --reader)");
+  }
   bool encoded = false;
   {
     Encoder encoder;
-    encoder.Parameters(options.parameters);
+    encoder.Parameters("device=" + device + ";" + options.parameters);
     PrintField("Information", encoder.GetInformation());
     PrintField("Parameters", encoder.Parameters());
     encoded = EncodeCard(encoder, options);
@@ -139,11 +98,16 @@ int RunEncode(const EncodeOptions& options) {
 
 void AddEncodeCommand(CLI::App& app) {
   auto options = std::make_shared<EncodeOptions>();
-  CLI::App* cmd = app.add_subcommand("encode", "Encode a card on the configured reader");
+  CLI::App* cmd = app.add_subcommand(
+      "encode", "Encode a MIFARE Classic card: on the virtual reader, or on the reader named");
+  cmd->add_option("-r,--reader", options->reader,
+                  "A PC/SC reader's name (tarsin-rf readers lists them); without it, the virtual "
+                  "reader");
   cmd->add_option("-p,--parameters", options->parameters,
-                  "Parameter text: key=value entries separated by ';' (device, protocol, "
-                  "force_reconnect, open_mode)")
+                  "Parameter text after the device: key=value entries separated by ';' "
+                  "(protocol, force_reconnect, open_mode)")
       ->capture_default_str();
+  cmd->footer("Exit status: 0 when the card was encoded, 1 when not, 2 without a virtual reader.");
   cmd->add_option("--key", options->key, "Key A of the sectors written (12 hex digits)")
       ->capture_default_str();
   cmd->add_option("--data-block", options->dataBlock, "Block written and read back")

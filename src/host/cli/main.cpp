@@ -8,8 +8,12 @@ int main(int argc, char** argv) {
     CLI::App app{"Tarsin RF: contactless-card encoding from the command line"};
     app.require_subcommand(1);
     tarsin::cli::AddEncodeCommand(app);
+    tarsin::cli::AddConfigureCommand(app);
     tarsin::cli::AddRegCommand(app);
     tarsin::cli::AddRunCommands(app);
+    tarsin::cli::AddReaderCommands(app);
+    tarsin::cli::AddVirtualCommand(app);
+    tarsin::cli::AddShowCommand(app);
     try {
       app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -32,6 +32,8 @@ struct RunOptions {
   bool json = false;
   bool stopOnError = false;
   bool useVirtualReader = false;
+  std::optional<std::string> parameters;  // set before the first call
+  bool open = false;                      // OpenEncoder 0 before the first call
 };
 
 struct Outcome {
@@ -208,14 +210,27 @@ int RunLines(std::istream& in, const RunOptions& options, bool lineByLine) {
   Encoder encoder;
   bool allOk = true;
   bool stopped = false;
+  // On a terminal, a long script shows where it is on one line that the next overwrites; the
+  // calls' own output goes above it. Never when the output is piped.
+  const bool progress =
+      !options.json && ::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1;
+  size_t total = 0;
+  size_t done = 0;
   const auto execute = [&](const ScriptCall& call, int lineNumber) {
     if (stopped) return;
+    if (progress && total > 0) fmt::print(stderr, "\r\x1b[K");
     const Outcome outcome = Execute(encoder, call, lineNumber);
     Print(outcome, options.json);
     std::fflush(stdout);
     allOk = allOk && outcome.ok;
     stopped = !outcome.ok && options.stopOnError;
+    if (progress && total > 0 && ++done < total) {
+      fmt::print(stderr, "[{}/{}] line {}", done, total, lineNumber);
+    }
   };
+  // The options' own calls come first, numbered as line 0.
+  if (options.parameters) execute({"Parameters", true, {Variant(*options.parameters)}}, 0);
+  if (options.open) execute({"OpenEncoder", false, {Variant(int32_t{0})}}, 0);
   std::vector<std::pair<ScriptCall, int>> checked;
   int lineNumber = 0;
   for (std::string line; !stopped && std::getline(in, line);) {
@@ -236,7 +251,9 @@ int RunLines(std::istream& in, const RunOptions& options, bool lineByLine) {
       checked.emplace_back(std::move(*call), lineNumber);
     }
   }
+  total = checked.size();
   for (const auto& [call, number] : checked) execute(call, number);
+  if (progress && total > 0) fmt::print(stderr, "\r\x1b[K");
   return allOk ? 0 : 1;
 }
 
@@ -272,6 +289,9 @@ void AddCommonFlags(CLI::App* cmd, RunOptions& options) {
   cmd->add_flag("--stop-on-error", options.stopOnError, "Stop at the first call that fails");
   cmd->add_flag("--virtual", options.useVirtualReader,
                 "Use the virtual reader built with the project");
+  cmd->add_option("--params", options.parameters,
+                  "Parameter text set before the first call (device, protocol, open_mode, ...)");
+  cmd->add_flag("--open", options.open, "OpenEncoder 0 before the first call");
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ struct EnumTable {
   const char* name;
   std::vector<std::pair<const char*, int32_t>> items;
 };
-#include "enum_table.inc"
+#include <enum_table.inc>  // generated in the build tree from the public header
 
 // The live CError that LastError hands out.
 struct ErrorObject {

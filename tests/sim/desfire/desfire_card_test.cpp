@@ -246,6 +246,105 @@ TEST_F(Desfire, EncipheredFileTravelsUnderTheSessionKey) {
   EXPECT_EQ(host.Decipher(DataOf(read)), Cat({WithCrc(data), {0, 0}}));
 }
 
+// The EV1 card level as an independent client meets it, in order on one card: applications with
+// ISO file ids, DF names and other key types, their files, the DF names listed one a frame, and
+// the free memory of a formatted 4K, which takes an NDEF file of 4096 bytes beside its header.
+TEST_F(Desfire, Ev1ApplicationsFilesAndDirectory) {
+  const struct {
+    const char* what;
+    std::string command, answer;
+  } steps[] = {
+      {"free memory", "6E", "001300 9100"},
+      {"ISO file id and DF name", "CA 010000 0F 21 10E1 D2760000850101", "9100"},
+      {"ISO file id taken", "CA 020000 0F 21 10E1", "91DE"},
+      {"DF name taken", "CA 020000 0F 21 11E1 D2760000850101", "91DE"},
+      {"ISO file id missing", "CA 020000 0F 21", "917E"},
+      {"DF name too long", "CA 020000 0F 21 11E1 " + std::string(34, 'A'), "917E"},
+      {"AES keys", "CA 020000 0F A2 11E1 A0", "9100"},
+      {"3K3DES keys", "CA 030000 0F 41", "9100"},
+      {"no such key type", "CA 040000 0F C1", "919E"},
+      {"DF names", "6D", "010000 10E1 D2760000850101 91AF"},
+      {"DF names, next frame", "AF", "020000 11E1 A0 9100"},
+      {"UID without authentication", "51", "91AE"},
+      {"AES application", "5A 020000", "9100"},
+      {"key type beside the key count", "45", "0F82 9100"},
+      {"legacy scheme on an AES key", "0A 00", "91AE"},
+      {"ISO application", "5A 010000", "9100"},
+      {"file with ISO file id", "CD 01 03E1 00 00E0 0F0000", "9100"},
+      {"NDEF file beside it", "CD 02 04E1 00 E0EE 001000", "9100"},
+      {"file ISO file id taken", "CD 03 04E1 00 E0EE 010000", "91DE"},
+      {"3K3DES application", "5A 030000", "9100"},
+      {"no ISO file ids here", "CD 01 03E1 00 00E0 0F0000", "917E"},
+      {"card level", "5A 000000", "9100"},
+      {"memory left", "6E", "E00200 9100"},
+  };
+  for (const auto& step : steps)
+    EXPECT_EQ(host.Send(step.command), Answer(step.answer)) << step.what;
+  card = DesfireCard::Load(card.Save());  // what another process reads back
+  EXPECT_EQ(host.Send("6D"), Answer("010000 10E1 D2760000850101 91AF"));
+  EXPECT_EQ(host.Send("5A 010000"), "9100");
+  EXPECT_EQ(host.Send("CD 03 04E1 00 E0EE 010000"), "91DE");
+  EXPECT_EQ(host.Send("5A 020000"), "9100");
+  EXPECT_EQ(host.Send("45"), Answer("0F82 9100"));
+}
+
+// GetCardUID and SetConfiguration travel enciphered under the session key, with the CRC the card
+// checks; the default key is what new applications' keys start as.
+TEST_F(Desfire, CardUidAndConfiguration) {
+  const Bytes uid = Cat({WithCrc(DesfireCard::kDefaultUid), Bytes(7, 0)});  // padded
+  ASSERT_TRUE(host.Authenticate(0));
+  EXPECT_EQ(host.Decipher(DataOf(host.Send("51"))), uid);
+
+  const auto configure = [&](uint8_t option, const Bytes& plain, uint16_t preset = 0x6363) {
+    EXPECT_TRUE(host.Authenticate(0));
+    return host.Send(0x5C, Cat({{option}, host.Encipher(WithCrc(plain, preset))}));
+  };
+  EXPECT_EQ(configure(0, {0x01}, 0xFFFF), "911E") << "CRC preset";
+  EXPECT_EQ(configure(0, {0x04}), "919E") << "unknown bit";
+  EXPECT_EQ(configure(0, {0x01}), "9100");
+  ASSERT_TRUE(host.Authenticate(0));
+  EXPECT_EQ(host.Send("FC"), "919D") << "format disabled";
+  EXPECT_EQ(configure(0, {0x00}), "9100");
+  ASSERT_TRUE(host.Authenticate(0));
+  EXPECT_EQ(host.Send("FC"), "9100");
+
+  // A DES key as 24 bytes, then the version the new keys take (into their parity bits).
+  const Key16 key = KeyOf("0010223244546676 0010223244546676");
+  EXPECT_EQ(configure(1, Cat({Bytes(key.begin(), key.end()), Bytes(8, 0), {0x34}})), "9100");
+  EXPECT_EQ(host.Send("CA 112233 0F 01"), "9100");
+  EXPECT_EQ(host.Send("5A 112233"), "9100");
+  EXPECT_EQ(host.Send("64 00"), Answer("34 9100"));
+  EXPECT_FALSE(host.Authenticate(0));
+  EXPECT_TRUE(host.Authenticate(0, key));
+  EXPECT_EQ(host.Send(0x5C, Cat({{0x00}, host.Encipher(WithCrc({0x00}))})), "91AE")
+      << "card master key only";
+
+  // The ATS, its CRC and 80: its historical bytes make the ATR.
+  ASSERT_EQ(host.Send("5A 000000"), "9100");
+  const auto configureAts = [&](uint8_t end) {
+    EXPECT_TRUE(host.Authenticate(0));
+    return host.Send(
+        0x5C, Cat({{0x02}, host.Encipher(Cat({WithCrc(Hex("07 75 77 81 02 80 C1")), {end}}))}));
+  };
+  EXPECT_EQ(configureAts(0x00), "911E");
+  EXPECT_EQ(configureAts(0x80), "9100");
+  EXPECT_EQ(ToHex(card.Atr()), "3B82800180C142");
+
+  // A random ID for each activation; GetCardUID still tells the UID.
+  EXPECT_EQ(configure(0, {0x02}), "9100");
+  EXPECT_EQ(ToHex(card.Uid()), "08112233");
+  rndB[1] = 0x99;
+  EXPECT_EQ(ToHex(card.Uid()), "08112233") << "same activation";
+  card.Reset();
+  EXPECT_EQ(ToHex(card.Uid()), "08119933");
+  ASSERT_TRUE(host.Authenticate(0));
+  EXPECT_EQ(host.Decipher(DataOf(host.Send("51"))), uid);
+  EXPECT_EQ(configure(0, {0x00}), "9100");
+  card = DesfireCard::Load(card.Save());  // as the readers file keeps it
+  EXPECT_EQ(card.Uid().size(), 4u) << "for good";
+  EXPECT_EQ(ToHex(card.Atr()), "3B82800180C142");
+}
+
 // Whatever arrives, the card answers with a status word and at most one frame of data.
 TEST_F(Desfire, RandomCommandsGetStatusWords) {
   EnterApplication(0x0F, 2);

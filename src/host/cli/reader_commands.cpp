@@ -1,0 +1,202 @@
+// `tarsin-rf readers`, `info` and `log`: what is attached, what the encoder sees of its reader
+// and card, and the diagnostic log's tail.
+#include <fmt/format.h>
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "core/ansi_code_page.h"
+#include "core/log.h"
+#include "core/parameter_text.h"
+#include "host/cli/card_names.h"
+#include "host/cli/commands.h"
+#include "host/cli/reader_choice.h"
+#include "tarsin/encoder.h"
+
+namespace tarsin::cli {
+namespace {
+
+struct ReaderOptions {
+  std::string parameters = "device=Tarsin Virtual Reader 0;protocol=2;open_mode=2";
+  bool json = false;
+  bool useVirtualReader = false;
+  size_t lines = 20;
+  bool follow = false;
+};
+
+// What an opened encoder sees: the card, its state and the reader's description. The card is
+// read first: asking for the state selects the card again, which forgets its ATR.
+nlohmann::json Describe(Encoder& encoder) {
+  const std::string atr = encoder.ATRString();
+  const int32_t cardType = encoder.CardType();
+  const int32_t serialLength = encoder.SerialNumberLength();
+  const int32_t state = encoder.EncoderState();
+  std::string reader;
+  try {
+    reader = encoder.ReaderType();
+  } catch (const ComError&) {
+    // closed: there is no reader to describe
+  }
+  nlohmann::json card = nullptr;
+  if (!atr.empty()) {
+    card = {{"type", CardTypeName(cardType)},
+            {"type_number", cardType},
+            {"atr", atr},
+            {"serial_number_length", serialLength}};
+  }
+  // The description comes as lines ended by CR LF: one line each, without the ends.
+  nlohmann::json lines = nlohmann::json::array();
+  for (size_t at = 0; at < reader.size();) {
+    size_t end = reader.find("\r\n", at);
+    if (end == std::string::npos) end = reader.size();
+    lines.push_back(WellFormedUtf8(reader.substr(at, end - at)));
+    at = end + 2;
+  }
+  const char* states[] = {"unknown", "closed", "opened", "ready"};
+  return {
+      {"state", states[state >= 0 && state <= 3 ? state : 0]}, {"reader", lines}, {"card", card}};
+}
+
+int Readers(const ReaderOptions& options) {
+  if (options.useVirtualReader && !SelectVirtualReader()) return 2;
+  const std::vector<std::string> names = ReaderNames();
+  nlohmann::json list = nlohmann::json::array();
+  for (const std::string& name : names) {
+    Encoder encoder;
+    // Both protocols: only the answer to reset is read, so any card may connect.
+    encoder.Parameters("device=" + name + ";protocol=3;open_mode=2");
+    encoder.OpenEncoder(0);
+    nlohmann::json entry = Describe(encoder);
+    entry["name"] = WellFormedUtf8(name);
+    encoder.CloseEncoder();
+    list.push_back(std::move(entry));
+  }
+  if (options.json) {
+    fmt::print("{}\n", list.dump());
+    return 0;
+  }
+  if (list.empty()) fmt::print("no reader\n");
+  for (const auto& entry : list) {
+    const auto& card = entry["card"];
+    fmt::print("{}\n", entry["name"].get<std::string>());
+    for (const auto& line : entry["reader"]) fmt::print("  {}\n", line.get<std::string>());
+    fmt::print("  {}\n", card.is_null() ? std::string("no card")
+                                        : fmt::format("{}, ATR {}", card["type"].get<std::string>(),
+                                                      card["atr"].get<std::string>()));
+  }
+  return 0;
+}
+
+int Info(const ReaderOptions& options) {
+  if (options.useVirtualReader && !SelectVirtualReader()) return 2;
+  Encoder encoder;
+  encoder.Parameters(options.parameters);
+  const bool opened = encoder.OpenEncoder(0) == scesuccess;
+  nlohmann::json info = Describe(encoder);
+  info["information"] = encoder.GetInformation();
+  // One line each, as the component writes them.
+  const std::string text = WellFormedUtf8(encoder.Parameters());
+  nlohmann::json parameters = nlohmann::json::array();
+  for (std::string_view line : SplitAt(text, "\r\n")) {
+    if (!line.empty()) parameters.push_back(std::string(line));
+  }
+  info["parameters"] = parameters;
+  if (!opened || encoder.LastError()->Number != 0) {
+    info["error"] = WellFormedUtf8(encoder.LastError()->Description);
+  }
+  encoder.CloseEncoder();
+  if (options.json) {
+    fmt::print("{}\n", info.dump());
+  } else {
+    for (const auto& [key, value] : info.items()) {
+      if (value.is_array()) {
+        for (size_t i = 0; i < value.size(); ++i) {
+          fmt::print("{:<12}{}\n", i == 0 ? key : "", value[i].get<std::string>());
+        }
+      } else if (value.is_object()) {
+        for (const auto& [field, text] : value.items()) {
+          fmt::print("{:<12}{}: {}\n", field == value.begin().key() ? key : "", field,
+                     text.is_string() ? text.get<std::string>() : text.dump());
+        }
+      } else {
+        fmt::print("{:<12}{}\n", key, value.is_string() ? value.get<std::string>() : value.dump());
+      }
+    }
+  }
+  return opened ? 0 : 1;
+}
+
+// The last `count` lines, then, when following, whatever is appended (a file that shrinks was
+// started anew: read it from its beginning).
+int Log(const ReaderOptions& options) {
+  const std::string path = DefaultLogPath();
+  std::ifstream in(path, std::ios::binary);
+  if (!in && !options.follow) {
+    fmt::print(stderr, "tarsin-rf: no log at {}\n", path);
+    return 1;
+  }
+  std::deque<std::string> tail;
+  for (std::string line; std::getline(in, line);) {
+    tail.push_back(std::move(line));
+    if (tail.size() > options.lines) tail.pop_front();
+  }
+  for (std::string& line : tail) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    fmt::print("{}\n", line);
+  }
+  std::fflush(stdout);
+  if (!options.follow) return 0;
+  std::error_code error;
+  uintmax_t offset = std::filesystem::file_size(path, error);
+  if (error) offset = 0;
+  for (std::string pending;; std::this_thread::sleep_for(std::chrono::milliseconds(200))) {
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size == offset) continue;
+    if (size < offset) offset = 0;
+    std::ifstream more(path, std::ios::binary);
+    more.seekg(static_cast<std::streamoff>(offset));
+    std::string chunk(static_cast<size_t>(size - offset), '\0');
+    more.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    chunk.resize(static_cast<size_t>(more.gcount()));
+    offset += chunk.size();
+    pending += chunk;
+    // Whole lines only: a line being written shows when it ends.
+    for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+      std::string line = pending.substr(0, end);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      fmt::print("{}\n", line);
+    }
+    std::fflush(stdout);
+  }
+}
+
+}  // namespace
+
+void AddReaderCommands(CLI::App& app) {
+  auto options = std::make_shared<ReaderOptions>();
+  CLI::App* readers = app.add_subcommand("readers", "List the PC/SC readers and their cards");
+  readers->add_flag("--json", options->json, "One JSON array");
+  readers->add_flag("--virtual", options->useVirtualReader, "The virtual readers instead");
+  readers->footer("Exit status: 0, or 2 when the virtual reader is not built.");
+  readers->callback([options] { exit_status = Readers(*options); });
+
+  CLI::App* info = app.add_subcommand(
+      "info", "Open the reader and show the component, the reader, the card and its ATR");
+  info->add_option("-p,--params", options->parameters, "Parameter text")->capture_default_str();
+  info->add_flag("--json", options->json, "One JSON object");
+  info->add_flag("--virtual", options->useVirtualReader, "Use the virtual reader");
+  info->footer("Exit status: 0 when the reader opened, 1 otherwise.");
+  info->callback([options] { exit_status = Info(*options); });
+
+  CLI::App* log = app.add_subcommand("log", "Show the end of the diagnostic log");
+  log->add_option("-n,--lines", options->lines, "How many lines")->capture_default_str();
+  log->add_flag("-f,--follow", options->follow, "Keep showing lines as they are written");
+  log->footer("Exit status: 0, or 1 when there is no log yet.");
+  log->callback([options] { exit_status = Log(*options); });
+}
+
+}  // namespace tarsin::cli

@@ -1,0 +1,207 @@
+// What a DESFire card holds: its version, its applications with their key settings, and each
+// application's files with their settings, sizes, values and record counts.
+#include <fmt/format.h>
+
+#include "core/parameter_text.h"
+#include "host/cli/show.h"
+
+namespace tarsin::cli {
+namespace {
+
+constexpr const char* kZeroKey = "0000000000000000";
+
+// The bytes of a spaced hex text ("00 03 30 12").
+std::vector<uint32_t> Bytes(const std::string& spaced) {
+  std::vector<uint32_t> bytes;
+  for (std::string_view part : SplitAt(spaced, " ")) {
+    if (!part.empty()) bytes.push_back(std::stoul(std::string(part), nullptr, 16));
+  }
+  return bytes;
+}
+
+// `count` bytes from `at`, least significant first.
+uint32_t Little(const std::vector<uint32_t>& bytes, size_t at, size_t count) {
+  uint32_t value = 0;
+  for (size_t i = count; i-- > 0;)
+    value = (value << 8) | (at + i < bytes.size() ? bytes[at + i] : 0);
+  return value;
+}
+
+std::string Right(uint32_t nibble) {
+  return nibble == 0xE ? "free" : nibble == 0xF ? "never" : fmt::format("key {}", nibble);
+}
+
+std::string Failure(Encoder& encoder) {
+  const CError& error = *encoder.LastError();
+  return error.RdrRetCode.empty() ? error.Description
+                                  : fmt::format("{} ({})", error.Description, error.RdrRetCode);
+}
+
+// A file's settings record, decoded.
+nlohmann::json FileSettings(const std::string& information) {
+  static const char* const kinds[] = {"standard data", "backup data", "value", "linear records",
+                                      "cyclic records"};
+  static const char* const communications[] = {"plain", "MAC", "plain", "enciphered"};
+  const std::vector<uint32_t> b = Bytes(information);
+  nlohmann::json file = {{"settings", information}};
+  if (b.size() < 4) return file;
+  file["kind"] = b[0] < 5 ? kinds[b[0]] : "unknown";
+  file["communication"] = communications[b[1] & 3];
+  file["rights"] = {{"read", Right(b[3] >> 4)},
+                    {"write", Right(b[3] & 0xF)},
+                    {"read_write", Right(b[2] >> 4)},
+                    {"change", Right(b[2] & 0xF)}};
+  if (b[0] <= 1) file["size"] = Little(b, 4, 3);
+  if (b[0] == 2) {
+    file["lower_limit"] = static_cast<int32_t>(Little(b, 4, 4));
+    file["upper_limit"] = static_cast<int32_t>(Little(b, 8, 4));
+    file["limited_credit"] = Little(b, 16, 1) != 0;
+  }
+  if (b[0] >= 3 && b[0] <= 4) {
+    file["record_size"] = Little(b, 4, 3);
+    file["max_records"] = Little(b, 7, 3);
+    file["records"] = Little(b, 10, 3);
+  }
+  return file;
+}
+
+std::vector<std::string> List(const std::string& commaSeparated) {
+  std::vector<std::string> items;
+  for (std::string_view item : SplitAt(commaSeparated, ",")) {
+    if (!item.empty()) items.emplace_back(item);
+  }
+  return items;
+}
+
+nlohmann::json ShowApplication(Encoder& encoder, const std::string& id, const std::string& key) {
+  nlohmann::json app = {{"id", id}};
+  // A refused command costs the card's authentication: each step enters again.
+  const auto enter = [&] { return encoder.DESFireSelectApplication(id, 0, key) == scesuccess; };
+  if (!enter()) {
+    app["error"] = "not entered: " + Failure(encoder);
+    return app;
+  }
+  int32_t settings = 0;
+  int32_t count = 0;
+  if (encoder.DESFireGetKeySettings(settings, count) == scesuccess) {
+    app["key_settings"] = settings;
+    app["keys"] = count;
+  }
+  std::string ids;
+  if (!enter() || encoder.DESFireGetFileIDs(ids) != scesuccess) {
+    app["error"] = "files not listed: " + Failure(encoder);
+    return app;
+  }
+  app["files"] = nlohmann::json::array();
+  for (const std::string& number : List(ids)) {
+    const int32_t file = std::stoi(number);
+    std::string information;
+    nlohmann::json entry = {{"file", file}};
+    if (encoder.DESFireGetFileSettings(file, information) == scesuccess) {
+      entry.update(FileSettings(information));
+    } else {
+      entry["error"] = Failure(encoder);
+      enter();
+    }
+    if (entry.value("kind", "") == "value" && entry.value("communication", "") == "plain") {
+      int32_t value = 0;
+      if (encoder.DESFireGetValue(file, value) == scesuccess) {
+        entry["value"] = value;
+      } else {
+        entry["value_error"] = Failure(encoder);
+        enter();
+      }
+    }
+    app["files"].push_back(entry);
+  }
+  return app;
+}
+
+}  // namespace
+
+nlohmann::json ShowDesfire(Encoder& encoder, const std::string& cardKey,
+                           const std::map<std::string, std::string>& appKeys) {
+  nlohmann::json card;
+  Variant version;
+  if (encoder.DESFireGetVersion(dfvAllData, version) == scesuccess &&
+      version.kind() == Variant::Kind::Bytes) {
+    const Variant::Bytes& bytes = version.asBytes();
+    std::string hex;
+    for (uint8_t b : bytes) hex += fmt::format("{:02X}", b);
+    card["version"] = hex;
+    if (bytes.size() >= 21) card["uid"] = hex.substr(28, 14);
+    Variant storage;
+    if (encoder.DESFireGetVersion(dfvStorageSize, storage) == scesuccess) {
+      card["storage"] = storage.asInt64();
+    }
+  }
+  if (encoder.DESFireSelectRoot(cardKey) != scesuccess) {
+    card["error"] = "the card key was refused: " + Failure(encoder);
+    return card;
+  }
+  int32_t settings = 0;
+  int32_t count = 0;
+  if (encoder.DESFireGetKeySettings(settings, count) == scesuccess) {
+    card["key_settings"] = settings;
+    card["keys"] = count;
+  }
+  std::string ids;
+  if (encoder.DESFireSelectRoot(cardKey) != scesuccess ||
+      encoder.DESFireGetApplications(ids) != scesuccess) {
+    card["error"] = "applications not listed: " + Failure(encoder);
+    return card;
+  }
+  card["applications"] = nlohmann::json::array();
+  for (const std::string& id : List(ids)) {
+    const auto given = appKeys.find(id);
+    card["applications"].push_back(
+        ShowApplication(encoder, id, given == appKeys.end() ? kZeroKey : given->second));
+  }
+  return card;
+}
+
+void PrintDesfire(const nlohmann::json& card) {
+  if (card.contains("uid")) {
+    fmt::print("Card         UID {}, {} bytes of storage\n", card["uid"].get<std::string>(),
+               card.value("storage", 0));
+  }
+  if (card.contains("key_settings")) {
+    fmt::print("Card level   key settings 0x{:02X}, {} key(s)\n", card["key_settings"].get<int>(),
+               card["keys"].get<int>());
+  }
+  if (card.contains("error")) fmt::print("             {}\n", card["error"].get<std::string>());
+  for (const auto& app : card.value("applications", nlohmann::json::array())) {
+    fmt::print("Application  {}", app["id"].get<std::string>());
+    if (app.contains("key_settings")) {
+      fmt::print(": key settings 0x{:02X}, {} key(s)", app["key_settings"].get<int>(),
+                 app["keys"].get<int>());
+    }
+    fmt::print("\n");
+    if (app.contains("error")) fmt::print("  {}\n", app["error"].get<std::string>());
+    for (const auto& file : app.value("files", nlohmann::json::array())) {
+      fmt::print("  File {:<3}   ", file["file"].get<int>());
+      if (file.contains("error")) {
+        fmt::print("{}\n", file["error"].get<std::string>());
+        continue;
+      }
+      const auto& r = file["rights"];
+      fmt::print("{}, {}; read {}, write {}, read-write {}, change {}",
+                 file["kind"].get<std::string>(), file["communication"].get<std::string>(),
+                 r["read"].get<std::string>(), r["write"].get<std::string>(),
+                 r["read_write"].get<std::string>(), r["change"].get<std::string>());
+      if (file.contains("size")) fmt::print("; {} bytes", file["size"].get<int>());
+      if (file.contains("lower_limit")) {
+        fmt::print("; {} to {}{}", file["lower_limit"].get<int>(), file["upper_limit"].get<int>(),
+                   file["limited_credit"].get<bool>() ? ", limited credit" : "");
+      }
+      if (file.contains("value")) fmt::print("; value {}", file["value"].get<int>());
+      if (file.contains("records")) {
+        fmt::print("; {} of {} records of {} bytes", file["records"].get<int>(),
+                   file["max_records"].get<int>(), file["record_size"].get<int>());
+      }
+      fmt::print("\n");
+    }
+  }
+}
+
+}  // namespace tarsin::cli

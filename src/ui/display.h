@@ -1,0 +1,16 @@
+// Whether this process can show windows at all, asked before Qt is started: Qt ends the process
+// when its platform plugin cannot connect to a display, and a component must not do that to its
+// host.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tarsin::ui {
+
+// The platform (as Qt's -platform argument) that a new application object can start on: the
+// first entry of QT_QPA_PLATFORM whose plugin is installed and whose display answers, or when it
+// is unset Wayland (WAYLAND_DISPLAY) then X (DISPLAY). Nothing when none will do, with the reason.
+std::optional<std::string> UsablePlatform(std::string& reason);
+
+}  // namespace tarsin::ui

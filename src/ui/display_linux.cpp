@@ -1,0 +1,113 @@
+// X is asked through libxcb (what Qt's own xcb plugin uses), Wayland by connecting to its socket;
+// other platforms (offscreen, vnc, ...) need no display and are taken as named.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <QDir>
+#include <QLibraryInfo>
+#include <QString>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "ui/display.h"
+
+namespace tarsin::ui {
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + 1) {
+    parts.push_back(text.substr(start, end - start));
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+// Qt names its platform plugins libq<key>[-variant].so.
+bool PluginInstalled(const std::string& key) {
+  std::vector<QString> folders{QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms"};
+  if (const std::string own = Environment("QT_QPA_PLATFORM_PLUGIN_PATH"); !own.empty()) {
+    folders.push_back(QString::fromStdString(own));
+  }
+  for (const std::string& path : Split(Environment("QT_PLUGIN_PATH"), ':')) {
+    if (!path.empty()) folders.push_back(QString::fromStdString(path) + "/platforms");
+  }
+  const QStringList patterns{QString::fromStdString("libq" + key + "*.so")};
+  for (const QString& folder : folders) {
+    if (!QDir(folder).entryList(patterns, QDir::Files).isEmpty()) return true;
+  }
+  return false;
+}
+
+bool XServerAnswers(const std::string& display) {
+  xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
+  const bool answers = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  return answers;
+}
+
+bool WaylandAnswers(const std::string& display) {
+  const std::string path =
+      display.starts_with('/') ? display : Environment("XDG_RUNTIME_DIR") + "/" + display;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool answers =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return answers;
+}
+
+// Empty when the platform `entry` ("name" or "name:options") can start, else why not.
+std::string Obstacle(const std::string& entry) {
+  const std::string key = entry.substr(0, entry.find(':'));
+  if (key.empty()) return "an empty platform name";
+  if (!PluginInstalled(key)) return "no Qt platform plugin \"" + key + "\"";
+  if (key == "xcb") {
+    const std::string display = Environment("DISPLAY");
+    if (display.empty()) return "DISPLAY is unset";
+    if (!XServerAnswers(display)) return "the X server \"" + display + "\" does not answer";
+  } else if (key.starts_with("wayland")) {
+    const std::string display = Environment("WAYLAND_DISPLAY");
+    if (display.empty()) return "WAYLAND_DISPLAY is unset";
+    if (!WaylandAnswers(display)) return "the Wayland display \"" + display + "\" does not answer";
+  }
+  return "";
+}
+
+}  // namespace
+
+std::optional<std::string> UsablePlatform(std::string& reason) {
+  std::vector<std::string> candidates;
+  if (const std::string named = Environment("QT_QPA_PLATFORM"); !named.empty()) {
+    candidates = Split(named, ';');
+  } else {
+    if (!Environment("WAYLAND_DISPLAY").empty()) candidates.emplace_back("wayland");
+    if (!Environment("DISPLAY").empty()) candidates.emplace_back("xcb");
+  }
+  if (candidates.empty()) {
+    reason = "no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset)";
+    return std::nullopt;
+  }
+  reason.clear();
+  for (const std::string& candidate : candidates) {
+    const std::string obstacle = Obstacle(candidate);
+    if (obstacle.empty()) return candidate;
+    reason += (reason.empty() ? "" : "; ") + obstacle;
+  }
+  return std::nullopt;
+}
+
+}  // namespace tarsin::ui

@@ -1,0 +1,74 @@
+"""libfreefare's tools, an independent DESFire client, through libnfc's PC/SC driver and the real
+pcscd: the card formatted, made an NFC Forum type 4 tag (the EV1 application with ISO file ids
+and a DF name, a 4096-byte NDEF file beside its header file), an NDEF message written and read
+back across several frames, then the default key of new applications set and reset.
+Debian's libnfc has no PC/SC driver: scripts/build-libnfc-pcsc.sh builds one, which goes first
+in LD_LIBRARY_PATH. Without it or the tools the test skips (status 77)."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import e2e_support
+
+READER = "Tarsin DESFire"
+LIBNFC = os.environ.get("TARSIN_RF_LIBNFC_PCSC", "/opt/libnfc-pcsc/lib")
+TEXT = b"Tarsin RF virtual DESFire, read back through libfreefare. " * 3
+# One well-known text record ("en"), long enough to cross several frames.
+MESSAGE = bytes([0xD1, 0x01, 3 + len(TEXT), 0x54, 0x02]) + b"en" + TEXT
+
+
+def tool(name, *args):
+    """Runs one tool on the virtual reader only (a scan would find it twice); its output when
+    it fails."""
+    libraries = LIBNFC + os.pathsep + os.environ.get("LD_LIBRARY_PATH", "")
+    env = dict(os.environ, LD_LIBRARY_PATH=libraries, LIBNFC_AUTO_SCAN="false",
+               LIBNFC_DEVICE="pcsc:" + e2e_support.pcscd_name(READER),
+               LIBNFC_INTRUSIVE_SCAN="false")
+    run = subprocess.run([name, "-y", *args], env=env, stdin=subprocess.DEVNULL,
+                         capture_output=True, text=True, timeout=60)
+    # A tool that finds no DESFire card exits 0 without a word about it.
+    if run.returncode != 0 or "Found Mifare DESFire" not in run.stdout:
+        return f"{name} exited {run.returncode}:\n{run.stdout}{run.stderr}"
+    return None
+
+
+def inside():
+    folder = tempfile.mkdtemp(prefix="tarsin-e2e-ndef-")
+    try:
+        written, read = os.path.join(folder, "written.ndef"), os.path.join(folder, "read.ndef")
+        with open(written, "wb") as out:
+            out.write(MESSAGE)
+        steps = [("mifare-desfire-format",), ("mifare-desfire-create-ndef",),
+                 ("mifare-desfire-write-ndef", "-i", written),
+                 ("mifare-desfire-read-ndef", "-o", read),
+                 ("mifare-desfire-ev1-configure-default-key",)]
+        for step in steps:
+            failure = tool(*step)
+            if failure:
+                print(failure)
+                return 1
+        with open(read, "rb") as back:
+            message = back.read()
+        if message != MESSAGE:
+            print(f"read back {message.hex()}, wrote {MESSAGE.hex()}")
+            return 1
+        return 0
+    finally:
+        shutil.rmtree(folder, True)
+
+
+if __name__ == "__main__":
+    if sys.argv[1:] != ["inside"]:
+        missing = [name for name in ("mifare-desfire-format", "mifare-desfire-create-ndef",
+                                     "mifare-desfire-write-ndef", "mifare-desfire-read-ndef",
+                                     "mifare-desfire-ev1-configure-default-key")
+                   if not shutil.which(name)]
+        if not os.path.exists(os.path.join(LIBNFC, "libnfc.so.6")):
+            missing.append(os.path.join(LIBNFC, "libnfc.so.6") + " (scripts/build-libnfc-pcsc.sh)")
+        if missing:
+            print("skipped: missing " + ", ".join(missing))
+            sys.exit(77)
+    e2e_support.main([e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k",
+                                                  "uid": "04112233445566"})], inside)

@@ -1,0 +1,105 @@
+"""tarsin-rf's commands and the examples on the virtual readers, as a person or a script runs
+them: the examples green, `show` after each, the reader commands and the virtual readers' file."""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CLI = os.environ["TARSIN_TEST_CLI"]
+EXAMPLES = os.environ["TARSIN_TEST_EXAMPLES"]
+MIFARE = "device=Tarsin Virtual Reader 0;protocol=2;open_mode=2"
+DESFIRE = "device=Tarsin Virtual Reader 1;protocol=2;open_mode=2"
+
+
+def tarsin_rf(*args, stdin=None):
+    return subprocess.run([CLI, *args], input=stdin, capture_output=True, text=True,
+                          errors="replace", timeout=120)
+
+
+class Commands(unittest.TestCase):
+    def setUp(self):
+        home = tempfile.mkdtemp()
+        os.makedirs(os.path.join(home, "Quillon/Nemora"))
+        os.environ.update(XDG_DATA_HOME=home, TARSIN_RF_REGISTRY_DIR=home + "/registry",
+                          TARSIN_RF_VIRTUAL_READERS=home + "/readers.json")
+        self.assertEqual(tarsin_rf("reg", "import", EXAMPLES + "/card-types.reg").returncode, 0)
+        self.assertEqual(tarsin_rf("virtual", "init").returncode, 0)
+
+    def run_example(self, params, script):
+        run = tarsin_rf("run", "--virtual", "--json", "--params", params, script)
+        failed = [c for c in map(json.loads, run.stdout.splitlines()) if c["result"] not in
+                  (None, "scesuccess")]
+        self.assertEqual((run.returncode, failed), (0, []), run.stderr)
+
+    def show(self, *args):
+        run = tarsin_rf("show", "--virtual", "--json", *args)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        return json.loads(run.stdout)
+
+    def test_mifare_example_then_show(self):
+        self.run_example(MIFARE, EXAMPLES + "/mifare-encode.txt")
+        card = self.show("-p", MIFARE, "-k", "A0A1A2A3A4A5")
+        self.assertEqual((card["card_type"], len(card["sectors"])), ("MIFARE Classic 1K", 16))
+        sector = card["sectors"][1]
+        self.assertEqual((sector["key"], sector["key_type"], sector["access_bits"]),
+                         ("A0A1A2A3A4A5", "A", "58778A69"))
+        blocks = {b["block"]: b for b in sector["blocks"]}
+        self.assertEqual(bytes.fromhex(blocks[4]["data"]), b"TARSIN RF HOLDER")
+        self.assertEqual((blocks[5]["kind"], blocks[5]["value"]), ("value", 1500))
+        self.assertEqual(blocks[7]["rights"], "key A nothing, key B writes keys and conditions")
+        self.assertEqual(card["sectors"][0]["blocks"][0]["kind"], "manufacturer")
+        # Without the new key the sector stays closed; the others open with the transport key.
+        self.assertIn("error", self.show("-p", MIFARE)["sectors"][1])
+
+    def test_desfire_example_then_show_and_the_python_job(self):
+        self.run_example(DESFIRE, EXAMPLES + "/desfire-personalise.txt")
+        card = self.show("-p", DESFIRE, "--app-key", "A1A2A3=0123456789ABCDEF",
+                         "--app-key", "B1B2B3=FEDCBA9876543210")
+        self.assertEqual((card["uid"], card["storage"]), ("045A318A2C3B80", 4096))
+        a, b = card["applications"]
+        files = {f["file"]: f for f in a["files"]}
+        self.assertEqual((a["id"], a["keys"], sorted(files)), ("A1A2A3", 3, [1, 2, 3, 4, 5]))
+        self.assertEqual((files[1]["kind"], files[1]["size"], files[1]["rights"]["read"]),
+                         ("standard data", 32, "key 1"))
+        self.assertEqual((files[3]["value"], files[3]["upper_limit"], files[3]["limited_credit"]),
+                         (250, 1000, True))
+        self.assertEqual((files[4]["records"], files[4]["max_records"], files[5]["kind"]),
+                         (1, 5, "cyclic records"))
+        self.assertEqual((b["files"][0]["value"], b["files"][0]["lower_limit"]), (450, -500))
+        # Without its key an application is listed but not entered.
+        self.assertIn("not entered", self.show("-p", DESFIRE)["applications"][0]["error"])
+        # The same job from Python, on a blank card again.
+        self.assertEqual(tarsin_rf("virtual", "reset", "-r", "Tarsin Virtual Reader 1").returncode, 0)
+        job = subprocess.run([sys.executable, EXAMPLES + "/python/desfire_personalise.py"],
+                             capture_output=True, text=True, timeout=120)
+        self.assertIn("value 250, record 20 26 12 07 00 00 00 01, purse 450, applications "
+                      "A1A2A3,B1B2B3", job.stdout, job.stderr)
+
+    def test_reader_commands_and_the_virtual_readers(self):
+        readers = json.loads(tarsin_rf("readers", "--virtual", "--json").stdout)
+        self.assertEqual([(r["name"][-1], r["card"]["type"]) for r in readers],
+                         [("0", "MIFARE Classic 1K"), ("1", "MIFARE DESFire")])
+        self.assertIn("Version: 1.0.0", readers[0]["reader"])
+        info = json.loads(tarsin_rf("info", "--virtual", "--json", "-p", MIFARE).stdout)
+        self.assertEqual((info["state"], info["card"]["serial_number_length"]), ("ready", 4))
+        self.assertIn("<-- Destructor", tarsin_rf("log", "-n", "2").stdout)
+        for args, status, shown in [
+                (("insert", "mifare-ultralight", "-r", "Tarsin Virtual Reader 1"), 0, None),
+                (("insert", "no-such-card"), 1, None),
+                (("remove",), 0, "Tarsin Virtual Reader 0: mifare-classic-1k B47C2E91 (out of"),
+                (("reset",), 0, "Tarsin Virtual Reader 0: mifare-classic-1k B47C2E91\n"),
+                (("remove", "-r", "No Such Reader"), 1, None)]:
+            self.assertEqual(tarsin_rf("virtual", *args).returncode, status, args)
+            if shown:
+                self.assertIn(shown, tarsin_rf("virtual", "show").stdout)
+        self.assertIn("mifare-ultralight", tarsin_rf("virtual", "show").stdout)
+        call = tarsin_rf("call", "--virtual", "--json", "--params", MIFARE, "--open",
+                         "ReadSerialNumber", '""')
+        self.assertEqual(json.loads(call.stdout.splitlines()[-1])["outputs"],
+                         {"SerialNumber": "B47C2E91"})
+
+
+if __name__ == "__main__":
+    unittest.main()

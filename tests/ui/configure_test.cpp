@@ -1,0 +1,204 @@
+// Configure and the configuration dialog: what it shows in each language, and what the user's
+// answer does to the encoder's parameters.
+#include <gmock/gmock.h>
+
+#include <QFile>
+#include <QFontInfo>
+#include <QLabel>
+#include <QStringList>
+#include <thread>
+
+#include "core/encoder_access.h"
+#include "ui/dialog_fixture.h"
+
+namespace tarsin::testing {
+namespace {
+
+QStringList Items(const QComboBox& box) {
+  QStringList items;
+  for (int i = 0; i < box.count(); ++i) items << box.itemText(i);
+  return items;
+}
+
+// The title, the reader box's first entry, the buttons' and the labels' captions.
+QString Captions(const QDialog& dialog) {
+  QStringList captions{dialog.windowTitle(), Child<QComboBox>(dialog, "cboDevice").itemText(0)};
+  for (const char* button : {"cmdTest", "cmdCancel", "cmdOK"}) {
+    captions << Child<QPushButton>(dialog, button).text();
+  }
+  for (const char* label : {"lblDevice", "lblProtocol"})
+    captions << Child<QLabel>(dialog, label).text();
+  return captions.join('|');
+}
+
+// What does not change with the language: the order of Tab, the access keys' targets, the
+// picture, the boxes' colour and the font.
+void CheckTheLook(const QDialog& dialog) {
+  const QStringList tabOrder{"cmdOK", "cmdCancel", "cmdTest", "cboProtocol", "cboDevice"};
+  QStringList visited;
+  for (QWidget* widget = &Child(dialog, "cmdOK"); visited.size() < tabOrder.size();
+       widget = widget->nextInFocusChain()) {
+    if (tabOrder.contains(widget->objectName()) && !visited.contains(widget->objectName())) {
+      visited << widget->objectName();
+    }
+  }
+  EXPECT_EQ(visited, tabOrder);
+  EXPECT_EQ(Child<QLabel>(dialog, "lblDevice").buddy(), &Child(dialog, "cboDevice"));
+  EXPECT_EQ(Child<QLabel>(dialog, "lblProtocol").buddy(), &Child(dialog, "cboProtocol"));
+  EXPECT_TRUE(Child<QPushButton>(dialog, "cmdOK").isDefault());
+  EXPECT_EQ(Items(Child<QComboBox>(dialog, "cboProtocol")), QStringList({"T=0", "T=1"}));
+  const QLabel& image = Child<QLabel>(dialog, "Image1");
+  EXPECT_EQ(image.size(), QSize(80, 42));
+  EXPECT_FALSE(image.pixmap().isNull());  // the embedded picture was found
+  for (const char* box : {"cboDevice", "cboProtocol"}) {
+    EXPECT_EQ(Child(dialog, box).palette().color(QPalette::Base), QColor(255, 255, 192)) << box;
+  }
+  EXPECT_EQ(dialog.font().family(), "Tahoma");
+  EXPECT_EQ(dialog.font().pointSizeF(), 9.0);
+  EXPECT_EQ(Child(dialog, "cmdTest").font().pointSizeF(), 8.25);
+  if (QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) {
+    EXPECT_EQ(QFontInfo(dialog.font()).family(), "Tahoma");  // the file was loaded
+  }
+  EXPECT_EQ(QGuiApplication::platformName(), qgetenv("QT_QPA_PLATFORM"));  // as the test chose
+}
+
+TEST_F(DialogTest, ShowsItsCaptionsInEitherLanguage) {
+  const char* english =
+      "Tarsin RF encoder Configuration|-- Unknown --|&Test settings...|Cancel|"
+      "OK|&Encoder:|&Protocol:";
+  const char* french =
+      "Configuration de l'encodeur Tarsin RF|-- Inconnu --|&Test encodeur...|"
+      "Annuler|OK|&Encodeur :|&Protocole :";
+  const std::pair<const char*, const char*> rows[] = {{"Francais", french},
+                                                      {"FRANCAIS", french},
+                                                      {"fr", english},
+                                                      {"", english},
+                                                      {"English", english}};
+  for (const auto& row : rows) {
+    Encoder encoder;
+    const auto answer = [&](QDialog& dialog) {
+      EXPECT_EQ(Captions(dialog), row.second) << row.first;
+      EXPECT_EQ(Items(Child<QComboBox>(dialog, "cboDevice")),
+                QStringList({QString(row.second).section('|', 1, 1), kReader, kSecondReader}));
+      EXPECT_EQ(Child<QComboBox>(dialog, "cboDevice").currentIndex(), 0);  // not listed
+      CheckTheLook(dialog);
+      Click(dialog, "cmdCancel");
+    };
+    EXPECT_EQ(Configure(encoder, "device=nowhere", row.first, answer), sceCanceled);
+  }
+}
+
+// The user's answer, and what the encoder's parameters read afterwards (open mode 2 throughout:
+// the dialog never changes it).
+TEST_F(DialogTest, TakesTheAnswerBackIntoTheEncoder) {
+  const auto select = [](const char* box, int index) {
+    return [=](QDialog& dialog) { Child<QComboBox>(dialog, box).setCurrentIndex(index); };
+  };
+  const auto type = [](QDialog& dialog) {
+    Child<QComboBox>(dialog, "cboDevice").setEditText("Typed Reader");
+  };
+  const auto none = [](QDialog&) {};
+  const struct {
+    const char* device;
+    int protocol;
+    std::function<void(QDialog&)> change;
+    const char* closing;  // the button, or nullptr for the window's frame
+    sceReturnCode result;
+    std::string deviceAfter;
+    int protocolAfter;
+  } rows[] = {
+      {"tarsin VIRTUAL reader 0", 2, none, "cmdOK", scesuccess, kReader, 2},
+      {"Nowhere", 1, none, "cmdOK", scesuccess, "-- Unknown --", 1},
+      {kReader, 7, none, "cmdOK", scesuccess, kReader, 0},
+      {kReader, 2, select("cboDevice", 2), "cmdOK", scesuccess, kSecondReader, 2},
+      {kReader, 2, select("cboProtocol", 0), "cmdOK", scesuccess, kReader, 1},
+      {kReader, 2, type, "cmdOK", scesuccess, "Typed Reader", 2},
+      {"Nowhere", 2, select("cboDevice", 1), "cmdCancel", sceCanceled, "Nowhere", 2},
+      {"Nowhere", 2, select("cboDevice", 1), nullptr, sceCanceled, "Nowhere", 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.device + std::string(" ") + (row.closing ? row.closing : "frame"));
+    Encoder encoder;
+    const std::string parameters = "device=" + std::string(row.device) +
+                                   ";protocol=" + std::to_string(row.protocol) + ";open_mode=2";
+    const auto answer = [&](QDialog& dialog) {
+      row.change(dialog);
+      row.closing ? Click(dialog, row.closing) : (void)dialog.close();
+    };
+    EXPECT_EQ(Configure(encoder, parameters, "", answer), row.result);
+    EXPECT_EQ(encoder.LastError()->Number, 0u);
+    EXPECT_EQ(encoder.LastError()->ComFunction, "Configure");
+    EXPECT_NE(StateOf(encoder).hContext, 0);  // kept for the next connection, reader or not
+    EXPECT_EQ(encoder.Parameters(),
+              "Encoding capabilities=Mifare Classic, Mifare Ultralight, Mifare DESFire\r\nDevice=" +
+                  row.deviceAfter + "\r\nProtocol=" + std::to_string(row.protocolAfter) +
+                  "\r\nForce_Reconnect=0\r\nOpen_Mode=2");
+  }
+}
+
+// No context, no reader list: the dialog is not shown.
+TEST_F(DialogTest, FailsWhenNoContextCanBeEstablished) {
+  provider_.Set("/nonexistent/libpcsclite.so.1");
+  Encoder encoder;
+  EXPECT_EQ(encoder.Configure(""), sceError);
+  EXPECT_EQ(encoder.LastError()->Number, 53u);
+  EXPECT_EQ(encoder.LastError()->ComFunction, "Configure");
+}
+
+// A thread other than the one that owns the windows cannot show the dialog, even after a use
+// that ended with OK; the caller carries on.
+TEST_F(DialogTest, RefusesAThreadThatCannotOwnTheWindows) {
+  Encoder encoder;
+  const auto ok = [](QDialog& dialog) { Click(dialog, "cmdOK"); };
+  ASSERT_EQ(Configure(encoder, "device=Nowhere;open_mode=2", "", ok), scesuccess);
+  const size_t first = LogSize();
+  sceReturnCode result = scesuccess;
+  std::thread([&] { result = encoder.Configure(""); }).join();
+  EXPECT_EQ(result, sceCanceled);
+  EXPECT_EQ(LogLines(first),
+            (std::vector<std::string>{
+                Line(0, "--> Configure"),
+                Line(1,
+                     "Configure: the dialog cannot be shown: ActiveX component can't create "
+                     "object: called from a thread other than the one that owns the user "
+                     "interface"),
+                Line(0, "<-- Configure")}));
+}
+
+// Where the dialog cannot be shown, Configure cancels and says why in the log; the host's
+// process lives on (here tarsin-rf, which prints the outcome and the reason).
+TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
+  using Environment = std::vector<std::pair<std::string, std::optional<std::string>>>;
+  const std::string cannotCreate = "ActiveX component can't create object: ";
+  const struct {
+    Environment environment;
+    std::string reason;
+  } rows[] = {
+      {{{"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"QT_QPA_PLATFORM", {}}},
+       cannotCreate + "no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset)"},
+      {{{"DISPLAY", ":4242"}, {"QT_QPA_PLATFORM", "xcb"}},
+       cannotCreate + "the X server \":4242\" does not answer"},
+      {{{"QT_QPA_PLATFORM", "nosuch;xcb"}, {"DISPLAY", {}}},
+       cannotCreate + "no Qt platform plugin \"nosuch\"; DISPLAY is unset"},
+  };
+  for (const auto& row : rows) {
+    std::vector<std::unique_ptr<ScopedEnvironment>> environment;
+    for (const auto& [name, value] : row.environment) {
+      environment.push_back(std::make_unique<ScopedEnvironment>(name, value));
+    }
+    const auto output = log_.root() / "output.txt";
+    const std::string command = std::string(TARSIN_TEST_CLI) +
+                                " configure --virtual -p 'device=" + kReader +
+                                ";protocol=2;open_mode=2' > '" + output.string() + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << row.reason;
+    // The reason, then the parameters as they were.
+    EXPECT_THAT(FileContent(output),
+                ::testing::HasSubstr("  Result       canceled\n  Dialog       " + row.reason +
+                                     "\n  Parameters   Encoding capabilities=Mifare Classic, "
+                                     "Mifare Ultralight, Mifare DESFire\n               Device=" +
+                                     kReader + "\n"));
+  }
+}
+
+}  // namespace
+}  // namespace tarsin::testing
