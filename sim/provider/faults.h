@@ -7,6 +7,7 @@
 //   "transmitResults":  [2148532246, ...]  next transmits fail with these results, one each
 //   "statusWords":      ["6A82", ...]       next transmits answer this instead of the card
 //   "removeCardDuringTransmit": true        the next transmit loses the card in mid-command
+//                               or N       the transmit after the next N does
 //   "missingAttributes": [590595, ...]      attributes the reader does not have
 // and on the reader entry itself: "cardPresent" (card removed or inserted) and "present"
 // (reader unplugged or plugged in).

@@ -155,11 +155,18 @@ TransmitResult ReaderBank::Transmit(const std::string& name, const Bytes& apdu) 
         return true;
       }
       auto& faults = Faults(*entry);
-      if (faults.value("removeCardDuringTransmit", false)) {
-        faults.erase("removeCardDuringTransmit");
-        (*entry)["cardPresent"] = false;
-        result.outcome = Outcome::kRemovedMidCommand;
-        return true;
+      // true: this transmit loses the card; a number: that many transmits are answered first.
+      bool faultsChanged = false;
+      if (const auto removal = faults.find("removeCardDuringTransmit"); removal != faults.end()) {
+        if (removal->is_number_unsigned() && removal->get<std::uint32_t>() > 0) {
+          *removal = removal->get<std::uint32_t>() - 1;
+          faultsChanged = true;
+        } else if (*removal != false) {
+          faults.erase(removal);
+          (*entry)["cardPresent"] = false;
+          result.outcome = Outcome::kRemovedMidCommand;
+          return true;
+        }
       }
 
       const nlohmann::json& saved = (*entry)["card"];
@@ -175,7 +182,7 @@ TransmitResult ReaderBank::Transmit(const std::string& name, const Bytes& apdu) 
       }
       result.answer = live.reader.Transmit(apdu);
       auto after = live.reader.card()->Save();
-      if (after == saved) return false;
+      if (after == saved) return faultsChanged;
       (*entry)["card"] = std::move(after);
       return true;
     });

@@ -48,9 +48,8 @@ class Mifare : public testing::VirtualReaderTest {
   // What the card holds, from its saved memory, independent of the component ("" while the
   // card has never been written and is saved as blank).
   std::string CardBlock(int block) const {
-    const nlohmann::json readers = readers_.Read();
-    const auto& blocks = readers["readers"][0]["card"]["blocks"];
-    return blocks.is_array() ? blocks[block].get<std::string>() : "";
+    const nlohmann::json card = readers_.Read()["readers"][0]["card"];
+    return card.contains("blocks") ? card["blocks"][block].get<std::string>() : "";
   }
 
   Rights ReadRights(int sector, const std::string& key = kKeyA, uint8_t keyType = kUseKeyA) {

@@ -54,10 +54,9 @@ TestRun RunTest(DialogTest& fixture, const char* language, const QString& device
 // One row a test, its title and log lines joined by " | "; with TARSIN_RF_SCREENSHOTS naming a
 // folder, the rows with a picture name write the README's pictures there.
 TEST_F(DialogTest, TheTestLogsEachStep) {
-  // The version attribute's bytes are 1, 0, 0, 200 (the reader file gives the number the other
-  // way round): its last part exceeds a signed 16-bit number.
+  // The version's last part exceeds a signed 16-bit number.
   auto reader = Reader(kReader, Classic1K());
-  reader["ifdVersion"] = "200.0.1";
+  reader["ifdVersion"] = "1.0.51200";
   readers_.WriteReaders({reader, Reader(kSecondReader, nullptr)});
   const std::string first = kReader, second = kSecondReader;
   const std::string card =

@@ -1,0 +1,156 @@
+"""Faults through the real pcscd and on the files the component writes: the card leaving in the
+middle of a multi-frame read and write, a card answering one byte, a card reset by another
+client, the reader unplugged, pcscd stopped; the registry held by another writer, the log folder
+removed, read-only or full. Each gives a clear result and LastError, no crash, no hang, and loses
+nothing that was written before."""
+import json
+import os
+import sqlite3
+import subprocess
+import sys
+import time
+import unittest
+
+import e2e_support
+from smartcard import scard
+
+import tarsinrf
+
+DESFIRE, CLASSIC = "Fault Reader 0", "Fault Reader 1"
+ZERO = "0000000000000000"
+READERS = [e2e_support.reader(DESFIRE, {"type": "mifare-desfire-ev1-4k", "uid": "04112233445566"}),
+           e2e_support.reader(CLASSIC, {"type": "mifare-classic-1k", "uid": "04A1B2C3"})]
+DATA = bytes(range(256)).hex().upper() * 2  # 512 bytes: one frame out, nine back
+
+
+def edit_reader(name, change):
+    path = os.environ["TARSIN_RF_VIRTUAL_READERS"]
+    with open(path) as f:
+        contents = json.load(f)
+    for entry in contents["readers"]:
+        if entry["name"] == name:
+            change(entry)
+    with open(path + ".new", "w") as f:
+        json.dump(contents, f)
+    os.replace(path + ".new", path)
+
+
+class Faults(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.home = e2e_support.new_home()
+        os.environ.update(XDG_DATA_HOME=cls.home, TARSIN_RF_REGISTRY_DIR=cls.home)
+        e2e_support.tarsin_rf("reg", "import", os.environ["TARSIN_RF_CARD_TYPES"],
+                              home=cls.home).check_returncode()
+
+    def encoder(self, reader):
+        encoder = tarsinrf.Encoder()
+        encoder.Parameters = f"device={e2e_support.pcscd_name(reader)};protocol=2;open_mode=2"
+        self.assertEqual(encoder.OpenEncoder(0), tarsinrf.scesuccess)
+        self.addCleanup(encoder.CloseEncoder)
+        return encoder
+
+    def failed(self, encoder, outcome, *numbers):
+        result = outcome[0] if isinstance(outcome, tuple) else outcome
+        self.assertEqual(result, tarsinrf.sceError)
+        self.assertIn(encoder.LastError.Number & 0xFFFFFFFF, numbers or (0x90010F04,),
+                      encoder.LastError.Description)
+
+    def insert_again(self, reader):
+        edit_reader(reader, lambda entry: entry.update(cardPresent=True))
+        time.sleep(0.5)  # pcscd sees the card at its next poll
+
+    def test_1_card_leaving_in_a_multi_frame_exchange_loses_nothing(self):
+        e = self.encoder(DESFIRE)
+        for call in (lambda: e.DESFireSelectRoot(ZERO),
+                     lambda: e.DESFireCreateApplication("A1A2A3", 15, 1),
+                     lambda: e.DESFireSelectApplication("A1A2A3", 0, ZERO),
+                     lambda: e.DESFireCreateBackupDataFile(0, 0, 14, 14, 14, 14, 512),
+                     lambda: e.DESFireWriteData(0, 0, 0, DATA, True),
+                     lambda: e.DESFireCommitTransaction()):
+            result = call()
+            self.assertEqual(result[0] if isinstance(result, tuple) else result, 0)
+        # The card leaves after two frames of a write, then after three frames of a read.
+        edit_reader(DESFIRE, lambda entry: entry.setdefault("faults", {}).update(
+            removeCardDuringTransmit=2))
+        self.failed(e, e.DESFireWriteData(0, 0, 0, "FF" * 512, True), 0x90010E03)
+        self.insert_again(DESFIRE)
+        e = self.encoder(DESFIRE)
+        self.assertEqual(e.DESFireSelectApplication("A1A2A3", 0, ZERO), 0)
+        edit_reader(DESFIRE, lambda entry: entry.setdefault("faults", {}).update(
+            removeCardDuringTransmit=3))
+        self.failed(e, e.DESFireReadData(0, 0, 0, "", True), 0x90010E03)
+        self.insert_again(DESFIRE)
+        e = self.encoder(DESFIRE)
+        self.assertEqual(e.DESFireSelectApplication("A1A2A3", 0, ZERO), 0)
+        result, data = e.DESFireReadData(0, 0, 0, "", True)
+        self.assertEqual((result, data.replace(" ", "")), (0, DATA))  # the committed data stays
+
+    def test_2_short_answers_and_a_card_reset_by_another_client(self):
+        e = self.encoder(CLASSIC)
+        edit_reader(CLASSIC, lambda entry: entry.setdefault("faults", {}).update(statusWords=["90"]))
+        self.failed(e, e.ReadSerialNumber(""))
+        # Another client resets the card under our shared connection.
+        other = e2e_support.connect(self, CLASSIC)
+        scard.SCardDisconnect(other.card, scard.SCARD_RESET_CARD)
+        outcome = e.ReadSerialNumber("")
+        if outcome[0] != tarsinrf.scesuccess:
+            self.assertNotEqual(e.LastError.Number, 0)
+        # Block 4 written before is still there for a new session.
+        self.assertEqual(self.encoder(CLASSIC).MifareWriteDataBloc(4, "FFFFFFFFFFFF", 1, "11" * 16)[0],
+                         0)
+        self.assertEqual(self.encoder(CLASSIC).MifareReadDataBloc(4, "FFFFFFFFFFFF", 1, ""),
+                         (0, "11" * 16))
+
+    def test_3_files_held_removed_read_only_or_full(self):
+        cli, home = os.environ["TARSIN_RF_CLI"], self.home
+        env = dict(os.environ, TARSIN_RF_REGISTRY_DIR=home)
+        reg = lambda *args: subprocess.run([cli, "reg", *args], env=env, capture_output=True,
+                                           text=True, timeout=60)
+        self.assertEqual(reg("add", "HKCU\\Software\\Kept", "/v", "v", "/d", "before", "/f")
+                         .returncode, 0)
+        # Another writer holds the hive longer than the busy timeout.
+        holder = sqlite3.connect(os.path.join(home, "HKEY_CURRENT_USER.db"), timeout=0)
+        holder.execute("BEGIN EXCLUSIVE")
+        started = time.monotonic()
+        held = reg("add", "HKCU\\Software\\Kept", "/v", "w", "/d", "later", "/f")
+        holder.rollback()
+        holder.close()
+        self.assertEqual(held.returncode, 1)
+        self.assertIn("(error 170)", held.stderr)
+        self.assertLess(time.monotonic() - started, 60)  # the busy timeout, and no more
+        self.assertIn("before", reg("query", "HKCU\\Software\\Kept", "/v", "v").stdout)
+        # The log folder removed, read-only, then full: the card work goes on without it.
+        script = (f'Parameters = "device={e2e_support.pcscd_name(CLASSIC)};protocol=2"\n'
+                  'OpenEncoder 0\nReadSerialNumber ""\n' + ('WriteLog "' + "x" * 2000 + '"\n') * 20 +
+                  'CloseEncoder\n')
+        log = os.path.join(home, "Quillon/Nemora")
+        for setup in ("rm -rf {log}", "mount --bind -o ro {log} {log}",
+                      "mount -t tmpfs -o size=12k tmpfs {log} && head -c 8000 /dev/zero > {log}/f"):
+            os.makedirs(log, exist_ok=True)
+            run = subprocess.run(["unshare", "-m", "sh", "-ec", setup.format(log=log) +
+                                  f' && exec "{cli}" run -'], input=script, env=env,
+                                 capture_output=True, text=True, timeout=60)
+            self.assertEqual(run.returncode, 0, (setup, run.stdout[-300:], run.stderr))
+            self.assertIn('SerialNumber = "04A1B2C3"', run.stdout)
+
+    def test_4_reader_unplugged_then_pcscd_stopped(self):
+        e = self.encoder(CLASSIC)
+        edit_reader(CLASSIC, lambda entry: entry.update(present=False))
+        time.sleep(0.5)
+        outcome = e.ReadSerialNumber("")
+        self.assertEqual(outcome[0], tarsinrf.sceError)
+        self.assertNotEqual(e.LastError.Number, 0)
+        edit_reader(CLASSIC, lambda entry: entry.update(present=True))
+        d = self.encoder(DESFIRE)
+        subprocess.run(["pkill", "-x", "pcscd"], check=True)
+        while subprocess.run(["pidof", "pcscd"], capture_output=True).returncode == 0:
+            time.sleep(0.1)
+        started = time.monotonic()
+        # The exchange fails, or the card is found gone, as pcscd goes.
+        self.failed(d, d.ReadSerialNumber(""), 0x90010F04, 0x90010F06)
+        self.assertLess(time.monotonic() - started, 30)
+
+
+if __name__ == "__main__":
+    e2e_support.main(READERS, lambda: e2e_support.run_tests(Faults))
