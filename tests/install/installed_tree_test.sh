@@ -66,10 +66,8 @@ cc -std=c99 -Wall -Wextra -Werror -o "$work/read_uid_c" "$source/examples/c/read
 reads_uid_from_installed_tree "C example (pkg-config)" env TARSIN_RF_PCSC_LIBRARY="$provider" \
   LD_LIBRARY_PATH="$(pkg-config --variable=libdir tarsinrf)" "$work/read_uid_c"
 
-printf '%s\n' 'Parameters = "device=Tarsin Virtual Reader 0;protocol=2"' 'OpenEncoder 0' \
-  'ReadSerialNumber ""' >"$work/read-uid.txt"
-reads_uid_from_installed_tree "tarsin-rf run --virtual" \
-  "$prefix/bin/tarsin-rf" run --virtual "$work/read-uid.txt"
+reads_uid_from_installed_tree "tarsin-rf call --virtual" "$prefix/bin/tarsin-rf" call --virtual \
+  --params "device=Tarsin Virtual Reader 0;protocol=2" --open ReadSerialNumber '""'
 
 module=$(find "$prefix" -name 'tarsinrf.cpython-*.so' -print -quit)
 if [ -n "$python" ]; then
