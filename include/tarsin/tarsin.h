@@ -14,6 +14,8 @@
 #ifndef TARSIN_TARSIN_H
 #define TARSIN_TARSIN_H
 
+/* A C header: C's own headers and typedefs, whatever C++ would prefer. */
+/* NOLINTBEGIN(modernize-deprecated-headers, modernize-use-using) */
 #include <stddef.h>
 #include <stdint.h>
 
@@ -115,5 +117,7 @@ TARSIN_API int32_t tarsin_variant_set_string(tarsin_variant* value, const char* 
 #ifdef __cplusplus
 }
 #endif
+
+/* NOLINTEND(modernize-deprecated-headers, modernize-use-using) */
 
 #endif /* TARSIN_TARSIN_H */

@@ -66,6 +66,9 @@ void AddConfigureCommand(CLI::App& app) {
                   "Parameter text to start from (device, protocol, force_reconnect, open_mode)");
   cmd->add_flag("--virtual", options->useVirtualReader,
                 "Use the virtual reader built with the project");
+  cmd->footer(
+      "Exit status: 0 when confirmed with OK, 1 when canceled or not shown, 2 without a "
+      "virtual reader.");
   cmd->callback([options] { exit_status = RunConfigure(*options); });
 }
 

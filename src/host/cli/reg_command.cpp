@@ -266,6 +266,7 @@ void AddRegCommand(CLI::App& app) {
   reg->require_subcommand(1);
 
   CLI::App* query = AddKeyCommand(*reg, "query", "Show a key's values and sub-keys", *options);
+  query->footer("Exit status: 0 when found, 1 otherwise.");
   query->callback([options] { exit_status = RunQuery(*options); });
 
   CLI::App* add = AddKeyCommand(*reg, "add", "Add a key or a value", *options);
@@ -285,6 +286,7 @@ void AddRegCommand(CLI::App& app) {
 
   CLI::App* imported = reg->add_subcommand("import", "Apply a .reg file");
   imported->add_option("file", options->arguments, "The .reg file")->required();
+  imported->footer("Exit status: 0 when the whole file was applied, 1 when nothing was.");
   imported->callback([options] { exit_status = RunImport(*options); });
 
   CLI::App* exported = reg->add_subcommand("export", "Write a key and its sub-keys to a .reg file");

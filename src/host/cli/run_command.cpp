@@ -310,6 +310,9 @@ void AddRunCommands(CLI::App& app) {
   call->add_option("words", options->callWords, "Member and arguments (script literals)")
       ->required();
   AddCommonFlags(call, *options);
+  call->footer(
+      "Exit status: 0 when every call succeeded, 1 when one failed, 2 for a line that "
+      "cannot be read.");
   call->callback([options] { exit_status = RunCall(*options); });
 }
 

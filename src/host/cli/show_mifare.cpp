@@ -121,8 +121,8 @@ nlohmann::json ShowMifare(Encoder& encoder, int32_t cardType,
     for (int page = 0; page < 16; page += 4) {
       std::string data;
       if (encoder.MifareReadDataBloc(page, keys.front(), kKeyA, data) != scesuccess) break;
-      for (int i = 0; i < 4 && data.size() >= 8u * (i + 1); ++i) {
-        pages.push_back({{"page", page + i}, {"data", data.substr(8 * i, 8)}});
+      for (size_t i = 0; i < 4 && data.size() >= 8 * (i + 1); ++i) {
+        pages.push_back({{"page", page + static_cast<int>(i)}, {"data", data.substr(8 * i, 8)}});
       }
     }
     out["pages"] = pages;

@@ -88,7 +88,7 @@ py::object ToPython(const Variant& value) {
 // One call of `member` with Python's positional and keyword arguments. A by-ref parameter left
 // out is passed Empty, as an unset variable would be.
 py::object Call(Encoder& encoder, const automation::Member& member, const py::args& args,
-                const py::kwargs& kwargs, py::object returnCodes) {
+                const py::kwargs& kwargs, const py::object& returnCodes) {
   const auto& parameters = member.parameters;
   if (args.size() > parameters.size()) {
     throw ComError(kDispBadParamCount, "Wrong number of arguments for " + std::string(member.name) +
@@ -146,6 +146,8 @@ class ComError(Exception):
 )",
            module.attr("__dict__"));
   static py::object comError = module.attr("ComError");
+  // pybind11 takes the translator as void (*)(std::exception_ptr): the copy is its signature.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param)
   py::register_exception_translator([](std::exception_ptr pointer) {
     try {
       if (pointer) std::rethrow_exception(pointer);
