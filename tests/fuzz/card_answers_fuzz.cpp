@@ -15,11 +15,11 @@ namespace tarsin {
 namespace {
 
 constexpr const char* kRequests[] = {
-    "90 60 00 00 00",                       // DESFire version, three frames
-    "90 6A 00 00 00",                       // application ids
+    "90 60 00 00 00",                          // DESFire version, three frames
+    "90 6A 00 00 00",                          // application ids
     "90 BD 00 00 07 01 00 00 00 00 00 00 00",  // read data
-    "FF CA 00 00 00",                       // the reader's serial number
-    "FF B0 00 04 10",                       // a MIFARE block
+    "FF CA 00 00 00",                          // the reader's serial number
+    "FF B0 00 04 10",                          // a MIFARE block
 };
 constexpr const char* kDesKey = "00000000000000000000000000000000";
 
@@ -39,8 +39,7 @@ sceReturnCode Call(Encoder& desfire, Encoder& classic, uint8_t member, uint8_t a
     case 1:
       return desfire.EscapeExt(kRequests[arg % std::size(kRequests)], text, status);
     case 2:
-      return desfire.DESFireGetVersion(static_cast<DesfireVersionBytes>(arg % 30 - 2),
-                                       information);
+      return desfire.DESFireGetVersion(static_cast<DesfireVersionBytes>(arg % 30 - 2), information);
     case 3:
       return desfire.DESFireGetApplications(text);
     case 4:
@@ -97,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < answers) return 0;
   fixture.Feed(data + answers, size - answers);
   for (size_t i = 0; i < calls; ++i) {
-    const tarsin::sceReturnCode result = tarsin::Call(fixture.desfire(), fixture.classic(), data[2 + 2 * i], data[3 + 2 * i]);
+    const tarsin::sceReturnCode result =
+        tarsin::Call(fixture.desfire(), fixture.classic(), data[2 + 2 * i], data[3 + 2 * i]);
     if (result != tarsin::scesuccess && result != tarsin::sceError) std::abort();
   }
   return 0;

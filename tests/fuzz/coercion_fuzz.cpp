@@ -81,9 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Input input(data, size);
   const Variant value = input.Value();
   using tarsin::ValueType;
-  for (ValueType type : {ValueType::Variant, ValueType::String, ValueType::Long, ValueType::Byte,
-                         ValueType::Boolean, ValueType::Double, ValueType::ReturnCode,
-                         ValueType::Error, ValueType::None}) {
+  for (ValueType type :
+       {ValueType::Variant, ValueType::String, ValueType::Long, ValueType::Byte, ValueType::Boolean,
+        ValueType::Double, ValueType::ReturnCode, ValueType::Error, ValueType::None}) {
     try {
       const Variant changed = tarsin::Coerce(value, type);
       if (type == ValueType::Long &&

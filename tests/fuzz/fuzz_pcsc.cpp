@@ -26,10 +26,10 @@ constexpr unsigned char kDesfireAtr[] = {0x3B, 0x81, 0x80, 0x01, 0x80, 0x80};
 constexpr unsigned char kClassicAtr[] = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C,
                                          0xA0, 0x00, 0x00, 0x03, 0x06, 0x03, 0x00,
                                          0x01, 0x00, 0x00, 0x00, 0x00, 0x6A};
-constexpr LONG kFailures[] = {SCARD_W_REMOVED_CARD, SCARD_E_NO_SMARTCARD,
-                              SCARD_E_TIMEOUT,      SCARD_F_COMM_ERROR,
-                              SCARD_W_RESET_CARD,   SCARD_E_INSUFFICIENT_BUFFER,
-                              SCARD_E_READER_UNAVAILABLE, SCARD_E_INVALID_HANDLE};
+constexpr LONG kFailures[] = {
+    SCARD_W_REMOVED_CARD,       SCARD_E_NO_SMARTCARD,  SCARD_E_TIMEOUT,
+    SCARD_F_COMM_ERROR,         SCARD_W_RESET_CARD,    SCARD_E_INSUFFICIENT_BUFFER,
+    SCARD_E_READER_UNAVAILABLE, SCARD_E_INVALID_HANDLE};
 
 std::vector<uint8_t> stream;
 size_t next = 0;
@@ -53,12 +53,18 @@ LONG SCardEstablishContext(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT context) {
   return SCARD_S_SUCCESS;
 }
 
-LONG SCardReleaseContext(SCARDCONTEXT) { return SCARD_S_SUCCESS; }
+LONG SCardReleaseContext(SCARDCONTEXT) {
+  return SCARD_S_SUCCESS;
+}
 LONG SCardIsValidContext(SCARDCONTEXT context) {
   return context == kContext ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
 }
-LONG SCardFreeMemory(SCARDCONTEXT, LPCVOID) { return SCARD_S_SUCCESS; }
-LONG SCardDisconnect(SCARDHANDLE, DWORD) { return SCARD_S_SUCCESS; }
+LONG SCardFreeMemory(SCARDCONTEXT, LPCVOID) {
+  return SCARD_S_SUCCESS;
+}
+LONG SCardDisconnect(SCARDHANDLE, DWORD) {
+  return SCARD_S_SUCCESS;
+}
 
 LONG SCardListReaders(SCARDCONTEXT, LPCSTR, LPSTR readers, LPDWORD length) {
   if (readers && *length < sizeof kReaders) return SCARD_E_INSUFFICIENT_BUFFER;
@@ -67,8 +73,7 @@ LONG SCardListReaders(SCARDCONTEXT, LPCSTR, LPSTR readers, LPDWORD length) {
   return SCARD_S_SUCCESS;
 }
 
-LONG SCardConnect(SCARDCONTEXT, LPCSTR reader, DWORD, DWORD, LPSCARDHANDLE card,
-                  LPDWORD protocol) {
+LONG SCardConnect(SCARDCONTEXT, LPCSTR reader, DWORD, DWORD, LPSCARDHANDLE card, LPDWORD protocol) {
   const std::string_view name = reader ? reader : "";
   if (name != ReaderOf(kDesfire) && name != ReaderOf(kClassic)) return SCARD_E_UNKNOWN_READER;
   *card = name == ReaderOf(kDesfire) ? kDesfire : kClassic;
@@ -86,8 +91,8 @@ LONG SCardGetAttrib(SCARDHANDLE card, DWORD id, LPBYTE buffer, LPDWORD length) {
   return SCARD_S_SUCCESS;
 }
 
-LONG SCardStatus(SCARDHANDLE card, LPSTR name, LPDWORD nameLength, LPDWORD state,
-                 LPDWORD protocol, LPBYTE atr, LPDWORD atrLength) {
+LONG SCardStatus(SCARDHANDLE card, LPSTR name, LPDWORD nameLength, LPDWORD state, LPDWORD protocol,
+                 LPBYTE atr, LPDWORD atrLength) {
   const std::string_view reader = ReaderOf(card);
   if (nameLength) {
     if (name && *nameLength > reader.size()) {

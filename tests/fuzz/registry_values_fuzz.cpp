@@ -19,8 +19,8 @@ namespace {
 
 using namespace tarsin::registry;
 
-constexpr uint32_t kTypes[] = {REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD,
-                               REG_MULTI_SZ};
+constexpr uint32_t kTypes[] = {REG_NONE,   REG_SZ,    REG_EXPAND_SZ,
+                               REG_BINARY, REG_DWORD, REG_MULTI_SZ};
 
 void StoreAndReadBack(HKEY key, const std::string& name, const RegValue& value) {
   if (RegSetValueExA(key, name, value.type, value.data) != ERROR_SUCCESS) return;
