@@ -1,7 +1,7 @@
 // A PC/SC provider whose card answers come from the fuzzer's input, selected like any other
-// with TARSIN_RF_PCSC_LIBRARY. Two readers: "Fuzz DESFire" and "Fuzz Classic", each always with
-// its card, whose ATR names the card type. Every SCardTransmit takes the next answer of the
-// stream that tarsin_fuzz_pcsc_feed() set:
+// with TARSIN_RF_PCSC_LIBRARY; only the entry points the component calls. Two readers, "Fuzz
+// DESFire" and "Fuzz Classic", each always with its card, whose ATR names the card type. Every
+// SCardTransmit takes the next answer of the stream that tarsin_fuzz_pcsc_feed() set:
 //   - a length byte 0x00-0xFC and that many bytes (fewer at the end of the input);
 //   - 0xFD: the provider claims one byte more than the buffer it was given;
 //   - 0xFE and a byte: the call fails with one of the PC/SC errors below;
@@ -21,7 +21,6 @@ namespace {
 constexpr SCARDCONTEXT kContext = 7001;
 constexpr SCARDHANDLE kDesfire = 1;
 constexpr SCARDHANDLE kClassic = 2;
-constexpr char kReaders[] = "Fuzz DESFire\0Fuzz Classic\0";
 constexpr unsigned char kDesfireAtr[] = {0x3B, 0x81, 0x80, 0x01, 0x80, 0x80};
 constexpr unsigned char kClassicAtr[] = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C,
                                          0xA0, 0x00, 0x00, 0x03, 0x06, 0x03, 0x00,
@@ -56,20 +55,7 @@ LONG SCardEstablishContext(DWORD, LPCVOID, LPCVOID, LPSCARDCONTEXT context) {
 LONG SCardReleaseContext(SCARDCONTEXT) {
   return SCARD_S_SUCCESS;
 }
-LONG SCardIsValidContext(SCARDCONTEXT context) {
-  return context == kContext ? SCARD_S_SUCCESS : SCARD_E_INVALID_HANDLE;
-}
-LONG SCardFreeMemory(SCARDCONTEXT, LPCVOID) {
-  return SCARD_S_SUCCESS;
-}
 LONG SCardDisconnect(SCARDHANDLE, DWORD) {
-  return SCARD_S_SUCCESS;
-}
-
-LONG SCardListReaders(SCARDCONTEXT, LPCSTR, LPSTR readers, LPDWORD length) {
-  if (readers && *length < sizeof kReaders) return SCARD_E_INSUFFICIENT_BUFFER;
-  if (readers) std::memcpy(readers, kReaders, sizeof kReaders);
-  *length = sizeof kReaders;
   return SCARD_S_SUCCESS;
 }
 
@@ -88,29 +74,6 @@ LONG SCardGetAttrib(SCARDHANDLE card, DWORD id, LPBYTE buffer, LPDWORD length) {
   if (buffer && *length < size) return SCARD_E_INSUFFICIENT_BUFFER;
   if (buffer) std::memcpy(buffer, atr, size);
   *length = size;
-  return SCARD_S_SUCCESS;
-}
-
-LONG SCardStatus(SCARDHANDLE card, LPSTR name, LPDWORD nameLength, LPDWORD state, LPDWORD protocol,
-                 LPBYTE atr, LPDWORD atrLength) {
-  const std::string_view reader = ReaderOf(card);
-  if (nameLength) {
-    if (name && *nameLength > reader.size()) {
-      std::memcpy(name, reader.data(), reader.size());
-      name[reader.size()] = '\0';
-    }
-    *nameLength = static_cast<DWORD>(reader.size() + 1);
-  }
-  if (state) *state = SCARD_SPECIFIC;
-  if (protocol) *protocol = SCARD_PROTOCOL_T1;
-  if (atrLength) return SCardGetAttrib(card, SCARD_ATTR_ATR_STRING, atr, atrLength);
-  return SCARD_S_SUCCESS;
-}
-
-LONG SCardGetStatusChange(SCARDCONTEXT, DWORD, SCARD_READERSTATE* states, DWORD count) {
-  for (DWORD i = 0; i < count; ++i) {
-    states[i].dwEventState = SCARD_STATE_PRESENT | SCARD_STATE_CHANGED;
-  }
   return SCARD_S_SUCCESS;
 }
 
