@@ -29,7 +29,8 @@ class Input {
     return value;
   }
   std::string Text() {
-    const size_t count = std::min<size_t>(Byte(), size_ - at_);
+    const uint8_t wanted = Byte();  // read before what remains is counted
+    const size_t count = std::min<size_t>(wanted, size_ - at_);
     std::string text(reinterpret_cast<const char*>(data_ + at_), count);
     at_ += count;
     return text;
