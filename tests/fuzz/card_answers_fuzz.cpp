@@ -1,0 +1,104 @@
+// Arbitrary card answers, multi-frame ones included, through the exchange and the decoders of
+// the DESFire and MIFARE members. Checked: every member returns (they are all noexcept, so an
+// escaping exception ends the program), with a result it may give.
+//
+// Input: byte 0 the session (bits 0-1: 1 authenticated at card level, 2 in application
+// 123456; bits 2-5 the key number), byte 1 the number of calls less one (mod 3), then two bytes
+// per call (the member, its argument), then the card's answers in the provider's stream format.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "encoder_fixture.h"
+
+namespace tarsin {
+namespace {
+
+constexpr const char* kRequests[] = {
+    "90 60 00 00 00",                          // DESFire version, three frames
+    "90 6A 00 00 00",                          // application ids
+    "90 BD 00 00 07 01 00 00 00 00 00 00 00",  // read data
+    "FF CA 00 00 00",                          // the reader's serial number
+    "FF B0 00 04 10",                          // a MIFARE block
+};
+constexpr const char* kDesKey = "00000000000000000000000000000000";
+
+sceReturnCode Call(Encoder& desfire, Encoder& classic, uint8_t member, uint8_t arg) {
+  std::string text;
+  std::string status;
+  int32_t number = 0;
+  int32_t count = 0;
+  Variant information;
+  uint8_t keysUsed = 0, checkSum = 0, bx = 0;
+  SCBS_SecurityLevelEnum s0{}, s1{}, s2{};
+  SCSS_SecurityLevelEnum conditions{};
+  const uint8_t keyType = arg & 1;
+  switch (member % 19) {
+    case 0:
+      return desfire.Escape(kRequests[arg % std::size(kRequests)], text);
+    case 1:
+      return desfire.EscapeExt(kRequests[arg % std::size(kRequests)], text, status);
+    case 2:
+      return desfire.DESFireGetVersion(static_cast<DesfireVersionBytes>(arg % 30 - 2), information);
+    case 3:
+      return desfire.DESFireGetApplications(text);
+    case 4:
+      return desfire.DESFireGetFileIDs(text);
+    case 5:
+      return desfire.DESFireGetFileSettings(arg % 32, text);
+    case 6:
+      return desfire.DESFireGetValue(arg % 32, number);
+    case 7:
+      return desfire.DESFireGetKeySettings(number, count);
+    case 8:
+      return desfire.DESFireGetKeyVersion(arg % 16, number);
+    case 9:
+      return desfire.DESFireReadData(arg % 8, arg / 8, arg % 40, text, keyType == 1);
+    case 10:
+      return desfire.DESFireReadRecords(arg % 8, 0, arg / 8, text, keyType == 1);
+    case 11:
+      return desfire.DESFireSelectApplication("123456", arg % 14, kDesKey);
+    case 12:
+      return desfire.DESFireSelectRoot(kDesKey);
+    case 13:
+      return desfire.DESFireWriteData(arg % 8, 0, 4, "0102A0FF", true);
+    case 14:
+      return desfire.DESFireCredit(arg % 8, arg);
+    case 15:
+      return desfire.DESFireCommitTransaction();
+    case 16:
+      return classic.MifareReadSectorTrailer(arg % 42, "FFFFFFFFFFFF", keyType, keysUsed, s0, s1,
+                                             s2, conditions, bx);
+    case 17:
+      return classic.MifareReadDataBloc(arg % 70, "FFFFFFFFFFFF", keyType, text);
+    default:
+      return (arg & 2) ? classic.MifareReadManufacturerCode("FFFFFFFFFFFF", keyType, number,
+                                                            checkSum, text)
+                       : desfire.ReadSerialNumber(text);
+  }
+}
+
+}  // namespace
+}  // namespace tarsin
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size < 4) return 0;
+  auto& fixture = tarsin::fuzz::CardAnswers::Instance();
+  fixture.Forget();
+  if (const int level = data[0] & 3; level != 0) {
+    tarsin::EncoderState& state = tarsin::StateOf(fixture.desfire());
+    state.CurrentApplicationId = level == 2 ? "123456" : "000000";
+    state.AuthenticatedKeyNumber = (data[0] >> 2) % 14;
+    state.SessionKey = "00112233445566778899AABBCCDDEEFF";
+  }
+  const size_t calls = 1 + data[1] % 3;
+  const size_t answers = 2 + 2 * calls;
+  if (size < answers) return 0;
+  fixture.Feed(data + answers, size - answers);
+  for (size_t i = 0; i < calls; ++i) {
+    const tarsin::sceReturnCode result =
+        tarsin::Call(fixture.desfire(), fixture.classic(), data[2 + 2 * i], data[3 + 2 * i]);
+    if (result != tarsin::scesuccess && result != tarsin::sceError) std::abort();
+  }
+  return 0;
+}
