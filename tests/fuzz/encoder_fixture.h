@@ -18,7 +18,7 @@
 #include "core/encoder_access.h"
 #include "registry/reg_file.h"
 #include "registry/reg_file_io.h"
-#include "scratch.h"
+#include "support/temporary_folder.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin::fuzz {
@@ -38,7 +38,7 @@ class Sandbox {
     ::setenv("TARSIN_RF_REGISTRY_DIR", scratch_.path().c_str(), 1);
     ::setenv("XDG_DATA_HOME", (scratch_.path() / "no-log").c_str(), 1);
   }
-  ScratchFolder scratch_;
+  testing::ScratchFolder scratch_;
 };
 
 class CardAnswers {

@@ -5,12 +5,12 @@
 #include <exception>
 #include <fstream>
 
-#include "scratch.h"
 #include "store/reader_bank.h"
+#include "support/temporary_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace tarsin::sim;
-  static const tarsin::fuzz::ScratchFolder scratch;
+  static const tarsin::testing::ScratchFolder scratch;
   const auto path = scratch.path() / "readers.json";
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

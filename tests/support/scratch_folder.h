@@ -18,29 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "support/temporary_folder.h"
+
 namespace tarsin::testing {
-
-// A new empty folder under the temporary directory, removed with its contents on destruction.
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const std::string& prefix = "tarsin") {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern);
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The whole file, as bytes ("" when it cannot be read).
 inline std::string FileContent(const std::filesystem::path& path) {

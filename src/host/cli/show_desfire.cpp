@@ -73,6 +73,16 @@ std::vector<std::string> List(const std::string& commaSeparated) {
   return items;
 }
 
+// The key settings and key count of the level entered, when the card tells them.
+void AddKeySettings(Encoder& encoder, nlohmann::json& level) {
+  int32_t settings = 0;
+  int32_t count = 0;
+  if (encoder.DESFireGetKeySettings(settings, count) == scesuccess) {
+    level["key_settings"] = settings;
+    level["keys"] = count;
+  }
+}
+
 nlohmann::json ShowApplication(Encoder& encoder, const std::string& id, const std::string& key) {
   nlohmann::json app = {{"id", id}};
   // A refused command costs the card's authentication: each step enters again.
@@ -81,12 +91,7 @@ nlohmann::json ShowApplication(Encoder& encoder, const std::string& id, const st
     app["error"] = "not entered: " + Failure(encoder);
     return app;
   }
-  int32_t settings = 0;
-  int32_t count = 0;
-  if (encoder.DESFireGetKeySettings(settings, count) == scesuccess) {
-    app["key_settings"] = settings;
-    app["keys"] = count;
-  }
+  AddKeySettings(encoder, app);
   std::string ids;
   if (!enter() || encoder.DESFireGetFileIDs(ids) != scesuccess) {
     app["error"] = "files not listed: " + Failure(encoder);
@@ -139,12 +144,7 @@ nlohmann::json ShowDesfire(Encoder& encoder, const std::string& cardKey,
     card["error"] = "the card key was refused: " + Failure(encoder);
     return card;
   }
-  int32_t settings = 0;
-  int32_t count = 0;
-  if (encoder.DESFireGetKeySettings(settings, count) == scesuccess) {
-    card["key_settings"] = settings;
-    card["keys"] = count;
-  }
+  AddKeySettings(encoder, card);
   std::string ids;
   if (encoder.DESFireSelectRoot(cardKey) != scesuccess ||
       encoder.DESFireGetApplications(ids) != scesuccess) {
