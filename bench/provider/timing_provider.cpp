@@ -68,9 +68,9 @@ struct Report {
 
 #define TARSIN_FORWARD(name, parameters, arguments)                                  \
   extern "C" LONG name parameters {                                                 \
+    Timed timed; /* loading the real provider is its own cost too */                \
     static auto* inner = reinterpret_cast<decltype(&::name)>(Inner(#name));         \
     if (inner == nullptr) return SCARD_F_INTERNAL_ERROR;                            \
-    Timed timed;                                                                    \
     return inner arguments;                                                         \
   }
 
