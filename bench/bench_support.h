@@ -70,8 +70,9 @@ struct ProviderTotals {
     ProviderTotals totals;
     void* provider = ::dlopen(TARSIN_BENCH_PROVIDER, RTLD_NOW | RTLD_NOLOAD);
     using Entry = void (*)(uint64_t*, uint64_t*, uint64_t*);
-    if (auto entry = provider ? reinterpret_cast<Entry>(::dlsym(provider, "tarsin_bench_provider_totals"))
-                              : nullptr) {
+    if (auto entry =
+            provider ? reinterpret_cast<Entry>(::dlsym(provider, "tarsin_bench_provider_totals"))
+                     : nullptr) {
       entry(&totals.cpuNs, &totals.wallNs, &totals.calls);
     }
     return totals;

@@ -81,7 +81,7 @@ void OpenSslCbc(benchmark::State& state, bool triple) {
                                  0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF, 0x01, 0x23};
   const unsigned char iv[8] = {0x12, 0x34, 0x56, 0x78, 0x90, 0xAB, 0xCD, 0xEF};
   std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
-                                                                           EVP_CIPHER_CTX_free);
+                                                                          EVP_CIPHER_CTX_free);
   const EVP_CIPHER* cipher = triple ? EVP_des_ede3_cbc() : EVP_des_cbc();
   if (!EVP_EncryptInit_ex(context.get(), cipher, nullptr, key, iv)) {
     state.SkipWithError("OpenSSL has no such cipher here");

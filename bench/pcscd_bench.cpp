@@ -81,7 +81,8 @@ void EncoderFrame(benchmark::State& state) {
   const ProviderTotals after = ProviderTotals::Now();
   const double providerNs = static_cast<double>(after.cpuNs - before.cpuNs);
   state.counters["pcsc_calls"] = static_cast<double>(after.calls - before.calls) / frames;
-  state.counters["pcsc_wall_us"] = static_cast<double>(after.wallNs - before.wallNs) / frames / 1000.0;
+  state.counters["pcsc_wall_us"] =
+      static_cast<double>(after.wallNs - before.wallNs) / frames / 1000.0;
   state.counters["component_us"] =
       (static_cast<double>(ThreadCpuNs() - cpuBefore) - providerNs) / frames / 1000.0;
   encoder.CloseEncoder();

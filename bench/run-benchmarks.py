@@ -5,7 +5,8 @@
 
 In-process rows use the virtual reader's provider behind the timing provider; the pcscd rows run
 under tests/e2e/with-pcscd.sh with eight virtual readers (another pcscd must not be running).
-`--cli` measures another tarsin-rf build the same way; `--strace` adds the system calls per frame.
+`--cli` measures another tarsin-rf build the same way; `--before` adds an older tarsin-rf to the
+same rounds through pcscd; `--strace` adds the system calls per frame.
 """
 import argparse
 import json
@@ -184,12 +185,14 @@ def inside_pcscd(args):
         short = ["--benchmark_min_time=0.2"]
         bare = bench_json(program, ["--benchmark_filter=^BareTransmit", *short])
         frame = bench_json(program, ["--benchmark_filter=^EncoderFrame", *short])
-        busy = run_cli(args.cli, many, reader, env, open_first=True)[0]
-        idle = run_cli(args.cli, "' nothing\n", reader, env, open_first=True)[0]
+        per_frame = []
+        for cli in filter(None, (args.cli, args.before)):
+            busy = run_cli(cli, many, reader, env, open_first=True)[0]
+            idle = run_cli(cli, "' nothing\n", reader, env, open_first=True)[0]
+            per_frame.append((busy - idle) / count * 1e6)
         rounds.append((bare["BareTransmit/real_time"]["real_time"],
                        frame["EncoderFrame/real_time"]["real_time"],
-                       frame["EncoderFrame/real_time"]["component_us"],
-                       (busy - idle) / count * 1e6))
+                       frame["EncoderFrame/real_time"]["component_us"], *per_frame))
 
     def median_round(ratio):
         return sorted(rounds, key=ratio)[len(rounds) // 2]
@@ -197,28 +200,34 @@ def inside_pcscd(args):
     def spread(ratio):
         return " ".join("%.2f" % r for r in sorted(map(ratio, rounds)))
 
-    bare, frame, component, _ = median_round(lambda r: r[1] / r[0])
+    bare, frame, component, *_ = median_round(lambda r: r[1] / r[0])
     rows.append(("Frame through pcscd: bare SCardTransmit", "%.1f us" % bare,
                  "median round of 7, alternating with the next rows"))
     rows.append(("Frame through pcscd: Encoder.EscapeExt in process", "%.1f us" % frame,
                  "ratio %.2f (rounds %s); component CPU %.2f us"
                  % (frame / bare, spread(lambda r: r[1] / r[0]), component)))
-    bare, _, _, run = median_round(lambda r: r[3] / r[0])
+    bare, _, _, run, *_ = median_round(lambda r: r[3] / r[0])
     rows.append(("Frame through pcscd: `tarsin-rf run` EscapeExt line (goal < 1.5x bare)",
                  "%.1f us" % run, "ratio %.2f, bare %.1f us beside it (rounds %s)"
                  % (run / bare, bare, spread(lambda r: r[3] / r[0]))))
+    if args.before:
+        bare, _, _, _, run = median_round(lambda r: r[4] / r[0])
+        rows.append(("Frame through pcscd: `tarsin-rf run` EscapeExt line, the older build",
+                     "%.1f us" % run, "ratio %.2f, bare %.1f us beside it (rounds %s)"
+                     % (run / bare, bare, spread(lambda r: r[4] / r[0]))))
     encodings = bench_json(program, ["--benchmark_filter=^Encodings"])
     if args.strace:
-        calls = []
-        for script in (many, "' nothing\n"):
-            out = os.path.join(data, "strace.txt")
-            run_cli(args.cli, script, reader, env, wrap=("strace", "-f", "-c", "-o", out),
-                    open_first=True)
-            text = open(out).read()
-            calls.append(int(re.findall(r"^\s*[\d.]+\s+[\d.]+\s+\d+\s+(\d+)\s+(?:\d+\s+)?total$",
-                                        text, re.M)[-1]))
-        rows.append(("System calls per `tarsin-rf run` frame", "%.1f" % ((calls[0] - calls[1]) / count),
-                     "strace -f -c, %d frames" % count))
+        for cli, name in filter(lambda c: c[0], ((args.cli, ""), (args.before, ", the older build"))):
+            calls = []
+            for script in (many, "' nothing\n"):
+                out = os.path.join(data, "strace.txt")
+                run_cli(cli, script, reader, env, wrap=("strace", "-f", "-c", "-o", out),
+                        open_first=True)
+                text = open(out).read()
+                calls.append(int(re.findall(
+                    r"^\s*[\d.]+\s+[\d.]+\s+\d+\s+(\d+)\s+(?:\d+\s+)?total$", text, re.M)[-1]))
+            rows.append(("System calls per `tarsin-rf run` frame" + name,
+                         "%.1f" % ((calls[0] - calls[1]) / count), "strace -f -c, %d frames" % count))
     shutil.rmtree(data, True)
     for threads in (1, 2, 4, 8):
         name = "Encodings/real_time/threads:%d" % threads
@@ -235,6 +244,7 @@ def main():
     parser.add_argument("--cli", help="tarsin-rf to measure (default: the build's)")
     parser.add_argument("--vpcsc", help="the virtual reader's provider (default: the build's)")
     parser.add_argument("--ifd", help="the virtual reader's pcscd driver (default: the build's)")
+    parser.add_argument("--before", help="an older tarsin-rf measured in the same rounds")
     parser.add_argument("--strace", action="store_true")
     parser.add_argument("--only", choices=["process", "pcscd"])
     parser.add_argument("--inside", help=argparse.SUPPRESS)

@@ -66,12 +66,12 @@ struct Report {
 
 }  // namespace
 
-#define TARSIN_FORWARD(name, parameters, arguments)                                  \
-  extern "C" LONG name parameters {                                                 \
-    Timed timed; /* loading the real provider is its own cost too */                \
-    static auto* inner = reinterpret_cast<decltype(&::name)>(Inner(#name));         \
-    if (inner == nullptr) return SCARD_F_INTERNAL_ERROR;                            \
-    return inner arguments;                                                         \
+#define TARSIN_FORWARD(name, parameters, arguments)                         \
+  extern "C" LONG name parameters {                                         \
+    Timed timed; /* loading the real provider is its own cost too */        \
+    static auto* inner = reinterpret_cast<decltype(&::name)>(Inner(#name)); \
+    if (inner == nullptr) return SCARD_F_INTERNAL_ERROR;                    \
+    return inner arguments;                                                 \
   }
 
 TARSIN_FORWARD(SCardEstablishContext,
@@ -88,16 +88,15 @@ TARSIN_FORWARD(SCardConnect,
                (context, reader, share, protocols, card, protocol))
 TARSIN_FORWARD(SCardDisconnect, (SCARDHANDLE card, DWORD disposition), (card, disposition))
 TARSIN_FORWARD(SCardStatus,
-               (SCARDHANDLE card, LPSTR name, LPDWORD nameLength, LPDWORD state,
-                LPDWORD protocol, LPBYTE atr, LPDWORD atrLength),
+               (SCARDHANDLE card, LPSTR name, LPDWORD nameLength, LPDWORD state, LPDWORD protocol,
+                LPBYTE atr, LPDWORD atrLength),
                (card, name, nameLength, state, protocol, atr, atrLength))
 TARSIN_FORWARD(SCardGetStatusChange,
                (SCARDCONTEXT context, DWORD timeout, SCARD_READERSTATE* states, DWORD count),
                (context, timeout, states, count))
 TARSIN_FORWARD(SCardTransmit,
-               (SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE send,
-                DWORD sendLength, SCARD_IO_REQUEST* receivePci, LPBYTE receive,
-                LPDWORD receiveLength),
+               (SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE send, DWORD sendLength,
+                SCARD_IO_REQUEST* receivePci, LPBYTE receive, LPDWORD receiveLength),
                (card, sendPci, send, sendLength, receivePci, receive, receiveLength))
 TARSIN_FORWARD(SCardGetAttrib, (SCARDHANDLE card, DWORD id, LPBYTE attribute, LPDWORD length),
                (card, id, attribute, length))

@@ -62,8 +62,8 @@ bool FolderIsPrivate(const std::string& path, uid_t user) {
   if (slash == std::string::npos) return false;
   const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
   struct stat status {};
-  return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
-         status.st_uid == user && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+  return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == user &&
+         (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 }  // namespace

@@ -82,10 +82,9 @@ TEST(ManyReaders, EachThreadEncodesItsOwnCardAndTheLogStaysWhole) {
   const std::vector<std::string> lines = log.lines();
   for (int reader = 0; reader < kReaders; ++reader) {
     const std::string frame = "pbSendBuffer:= \"FFD6000410" + BlockOf(reader) + "\"";
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [&](const std::string& line) {
-                              return line.find(frame) != std::string::npos;
-                            }),
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [&](const std::string& line) { return line.find(frame) != std::string::npos; }),
               kEncodings)
         << "reader " << reader;
   }
