@@ -64,8 +64,8 @@ Frame SendFrame(EncoderState& state, const std::string& commandText, const std::
     return {sceError, false};
   }
   const ByteVector send = HexToBytes(*normalised);
-  // On the stack, left uninitialised: the provider fills what it reports, and no more is read.
-  std::array<uint8_t, kReceiveBufferSize> receive;
+  // On the stack: no allocation per frame.
+  std::array<uint8_t, kReceiveBufferSize> receive{};
   DWORD receiveLength = kReceiveBufferSize;
   state.sendPci = {.dwProtocol = static_cast<uint32_t>(state.Protocol), .cbPciLength = 8};
   const SCARD_IO_REQUEST sendPci{.dwProtocol = static_cast<DWORD>(state.sendPci.dwProtocol),
