@@ -86,11 +86,12 @@ void AppendLogLine(LogState& log, std::string_view line) noexcept {
       ::close(fd);
       return;
     }
-    // A file from before may be readable by others: narrowed once per object.
+    // A file from before may be readable by others: narrowed once per object, and its folder
+    // looked at then.
     if (!log.ownerOnly && ((status.st_mode & 0777) == 0600 || ::fchmod(fd, 0600) == 0)) {
       log.ownerOnly = true;
+      log.settled = FolderIsPrivate(path, user);
     }
-    log.settled = log.ownerOnly && FolderIsPrivate(path, user);
   }
   std::string joined;
   if (log.lineCut) line = joined.append("\r\n").append(line);
