@@ -22,6 +22,7 @@ struct LogState {
   int32_t level = 0;       // never below 0
   bool ownerOnly = false;  // the file has been narrowed to its owner by this object
   bool lineCut = false;    // the last line went out short (a full disk): the next starts anew
+  bool settled = false;    // the file is ours, narrowed, in a folder only we can change
 };
 
 // The send protocol information as the log shows it; the platform's own record is built from it.

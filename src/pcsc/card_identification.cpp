@@ -111,10 +111,11 @@ void LetATRString(EncoderState& state, std::string_view atr) noexcept {
   try {
     state.ATRString = UpperCase(Trimmed(atr));
     state.CardType = sceUnknownType;
-    bool addNew = AddNewCards();
     if (state.ATRString.empty()) {
       state.SerialNumberLength = -1;
     } else {
+      // Read only for a card: SelectCardInRange clears the ATR at every call.
+      bool addNew = AddNewCards();
       if (auto match = LookUp(state.ATRString, addNew)) {
         state.CardType = match->cardType;
         state.SerialNumberLength = match->serialNumberLength;

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <array>
+
 #include "core/error.h"
 #include "core/failure.h"
 #include "core/hex_text.h"
@@ -62,7 +64,8 @@ Frame SendFrame(EncoderState& state, const std::string& commandText, const std::
     return {sceError, false};
   }
   const ByteVector send = HexToBytes(*normalised);
-  ByteVector receive(kReceiveBufferSize);
+  // On the stack: no allocation per frame.
+  std::array<uint8_t, kReceiveBufferSize> receive{};
   DWORD receiveLength = kReceiveBufferSize;
   state.sendPci = {.dwProtocol = static_cast<uint32_t>(state.Protocol), .cbPciLength = 8};
   const SCARD_IO_REQUEST sendPci{.dwProtocol = static_cast<DWORD>(state.sendPci.dwProtocol),

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -122,6 +123,25 @@ TEST(Log, FileIsCreatedForItsOwnerOnlyAndNeverThroughALink) {
   std::filesystem::create_symlink(target, log.file());
   WriteLog(state, "secret");
   EXPECT_EQ(std::filesystem::file_size(target), 0u);
+}
+
+// Another user's file under the log's name is never written to: found at the first line, or put
+// in place of ours later in a folder others may write to (the fall-back folder is one).
+TEST(Log, AnotherUsersFileIsNeverWrittenTo) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
+  for (const bool sharedFolder : {false, true}) {
+    LogFolder log;
+    EncoderState state;
+    if (sharedFolder) {
+      ASSERT_EQ(::chmod(log.folder().c_str(), 01777), 0);
+      WriteLog(state, "ours");
+      std::filesystem::remove(log.file());
+    }
+    std::ofstream(log.file()) << "theirs\n";
+    ASSERT_EQ(::chown(log.file().c_str(), 4242, 4242), 0);
+    WriteLog(state, "secret");
+    EXPECT_EQ(log.content(), "theirs\n") << sharedFolder;
+  }
 }
 
 // A full disk cuts a line short (here a file-size limit does): the next begins a line of its own.

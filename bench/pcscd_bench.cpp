@@ -1,0 +1,123 @@
+// Through a running pcscd serving the virtual readers (run-benchmarks.py starts one with eight):
+// a bare SCardTransmit loop, the same frame through the component's EscapeExt, and MIFARE
+// encodings (write a block, read it back, write a value block) with one Encoder per reader per
+// thread, on 1, 2, 4 and 8 readers at once.
+#include <winscard.h>
+
+#include <string>
+
+#include "bench_support.h"
+#include "tarsin/encoder.h"
+
+namespace {
+
+using tarsin::bench::ProviderTotals;
+using tarsin::bench::ThreadCpuNs;
+
+const unsigned char kGetUid[] = {0xFF, 0xCA, 0x00, 0x00, 0x00};
+
+std::string PcscdReader(int index) {
+  return "Tarsin Virtual Reader " + std::to_string(index) + " 00 00";
+}
+
+tarsin::bench::ScratchHome& Home() {
+  static tarsin::bench::ScratchHome home;
+  static const bool ready = [] {
+    tarsin::bench::UseTimingProvider("libpcsclite.so.1");
+    home.SetLogging(true);
+    return true;
+  }();
+  (void)ready;
+  return home;
+}
+
+void BareTransmit(benchmark::State& state) {
+  SCARDCONTEXT context = 0;
+  SCARDHANDLE card = 0;
+  DWORD protocol = 0;
+  const std::string reader = PcscdReader(0);
+  if (SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context) != SCARD_S_SUCCESS ||
+      SCardConnect(context, reader.c_str(), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card,
+                   &protocol) != SCARD_S_SUCCESS) {
+    state.SkipWithError("no pcscd serving the virtual readers");
+    if (context) SCardReleaseContext(context);
+    return;
+  }
+  unsigned char answer[258];
+  for (auto _ : state) {
+    DWORD length = sizeof answer;
+    if (SCardTransmit(card, SCARD_PCI_T1, kGetUid, sizeof kGetUid, nullptr, answer, &length) !=
+        SCARD_S_SUCCESS) {
+      state.SkipWithError("SCardTransmit failed");
+      break;
+    }
+  }
+  SCardDisconnect(card, SCARD_LEAVE_CARD);
+  SCardReleaseContext(context);
+}
+
+bool Open(tarsin::Encoder& encoder, int reader) {
+  encoder.Parameters("device=" + PcscdReader(reader) + ";protocol=2;open_mode=2");
+  return encoder.OpenEncoder(0) == tarsin::scesuccess;
+}
+
+void EncoderFrame(benchmark::State& state) {
+  Home();
+  tarsin::Encoder encoder;
+  if (!Open(encoder, 0)) {
+    state.SkipWithError("no pcscd serving the virtual readers");
+    return;
+  }
+  std::string response, retCode;
+  const ProviderTotals before = ProviderTotals::Now();
+  const uint64_t cpuBefore = ThreadCpuNs();
+  for (auto _ : state) {
+    if (encoder.EscapeExt("FF CA 00 00 00", response, retCode) != tarsin::scesuccess) {
+      state.SkipWithError("EscapeExt failed");
+      break;
+    }
+  }
+  const double frames = static_cast<double>(state.iterations());
+  const ProviderTotals after = ProviderTotals::Now();
+  const double providerNs = static_cast<double>(after.cpuNs - before.cpuNs);
+  state.counters["pcsc_calls"] = static_cast<double>(after.calls - before.calls) / frames;
+  state.counters["pcsc_wall_us"] =
+      static_cast<double>(after.wallNs - before.wallNs) / frames / 1000.0;
+  state.counters["component_us"] =
+      (static_cast<double>(ThreadCpuNs() - cpuBefore) - providerNs) / frames / 1000.0;
+  encoder.CloseEncoder();
+}
+
+// One encoding: a data block written and read back, and a value block written.
+bool Encode(tarsin::Encoder& encoder) {
+  const std::string key = "FFFFFFFFFFFF";
+  std::string data = "00112233445566778899AABBCCDDEEFF";
+  std::string read;
+  return encoder.MifareWriteDataBloc(4, key, 1, data) == tarsin::scesuccess &&
+         encoder.MifareReadDataBloc(4, key, 1, read) == tarsin::scesuccess &&
+         read == "00112233445566778899AABBCCDDEEFF" &&
+         encoder.MifareWriteValueBloc(5, key, 1, 1000) == tarsin::scesuccess;
+}
+
+void Encodings(benchmark::State& state) {
+  Home();
+  tarsin::Encoder encoder;
+  if (!Open(encoder, state.thread_index())) {
+    state.SkipWithError("no pcscd serving eight virtual readers");
+    return;
+  }
+  for (auto _ : state) {
+    if (!Encode(encoder)) {
+      state.SkipWithError("an encoding failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  encoder.CloseEncoder();
+}
+
+BENCHMARK(BareTransmit)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(EncoderFrame)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(Encodings)->ThreadRange(1, 8)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,98 @@
+// Eight readers at once through one pcscd: one Encoder per reader, each on a thread of its own,
+// encoding its own card over and over (a data block written and read back, a value block
+// written). Every encoding succeeds with the thread's own data, and the shared log keeps every
+// line whole, with every frame of every thread in it. Run by many_readers_test.py inside a
+// private pcscd serving eight virtual readers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/scratch_folder.h"
+#include "tarsin/encoder.h"
+
+namespace tarsin {
+namespace {
+
+constexpr int kReaders = 8;
+constexpr int kEncodings = 20;
+const std::string kTransportKey = "FFFFFFFFFFFF";
+
+// The block each reader's thread writes: its number in every byte, so that a frame sent for one
+// reader is told from another's.
+std::string BlockOf(int reader) {
+  char byte[3];
+  std::snprintf(byte, sizeof byte, "%02X", 0x10 + reader);
+  std::string block;
+  for (int i = 0; i < 16; ++i) block += byte;
+  return block;
+}
+
+struct Outcome {
+  std::vector<std::string> failures;
+  int encoded = 0;
+};
+
+void EncodeCards(int reader, Outcome& outcome) {
+  Encoder encoder;
+  encoder.Parameters("device=Tarsin Virtual Reader " + std::to_string(reader) +
+                     " 00 00;protocol=2;open_mode=2");
+  auto fail = [&](const std::string& step) {
+    outcome.failures.push_back("reader " + std::to_string(reader) + ": " + step + ": " +
+                               encoder.LastError()->Description);
+  };
+  if (encoder.OpenEncoder(0) != scesuccess) return fail("OpenEncoder");
+  for (int i = 0; i < kEncodings; ++i) {
+    std::string block = BlockOf(reader);
+    std::string read;
+    if (encoder.MifareWriteDataBloc(4, kTransportKey, 1, block) != scesuccess) {
+      return fail("MifareWriteDataBloc");
+    }
+    if (encoder.MifareReadDataBloc(4, kTransportKey, 1, read) != scesuccess) {
+      return fail("MifareReadDataBloc");
+    }
+    if (read != BlockOf(reader)) return fail("block 4 reads " + read);
+    if (encoder.MifareWriteValueBloc(5, kTransportKey, 1, reader * 1000 + i) != scesuccess) {
+      return fail("MifareWriteValueBloc");
+    }
+    ++outcome.encoded;
+  }
+  if (encoder.CloseEncoder() != scesuccess) fail("CloseEncoder");
+}
+
+TEST(ManyReaders, EachThreadEncodesItsOwnCardAndTheLogStaysWhole) {
+  testing::LogFolder log;
+  testing::ScopedEnvironment pcscLite("TARSIN_RF_PCSC_LIBRARY", std::nullopt);
+  std::array<Outcome, kReaders> outcomes;
+  std::vector<std::thread> threads;
+  for (int reader = 0; reader < kReaders; ++reader) {
+    threads.emplace_back(EncodeCards, reader, std::ref(outcomes[reader]));
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int reader = 0; reader < kReaders; ++reader) {
+    EXPECT_EQ(outcomes[reader].failures, std::vector<std::string>{}) << reader;
+    EXPECT_EQ(outcomes[reader].encoded, kEncodings) << reader;
+  }
+
+  // lines() checks that each line begins with a timestamp and ends with CRLF, alone.
+  const std::vector<std::string> lines = log.lines();
+  for (int reader = 0; reader < kReaders; ++reader) {
+    const std::string frame = "pbSendBuffer:= \"FFD6000410" + BlockOf(reader) + "\"";
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [&](const std::string& line) { return line.find(frame) != std::string::npos; }),
+              kEncodings)
+        << "reader " << reader;
+  }
+  const auto valueWrites = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("pbSendBuffer:= \"FFD6000510") != std::string::npos;
+  });
+  EXPECT_EQ(valueWrites, kReaders * kEncodings);
+}
+
+}  // namespace
+}  // namespace tarsin
