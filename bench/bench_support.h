@@ -15,6 +15,7 @@
 
 #include "registry/reg_file.h"
 #include "registry/reg_file_io.h"
+#include "tarsin/encoder.h"
 
 namespace tarsin::bench {
 
@@ -83,6 +84,31 @@ inline uint64_t ThreadCpuNs() {
   timespec now{};
   ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
+}
+
+// EscapeExt frames for as long as the benchmark runs: the component's CPU per frame (the thread's
+// CPU without the provider's share) and the provider's totals over the loop.
+struct Frames {
+  double count = 0;
+  double componentUs = 0;
+  ProviderTotals before, after;
+};
+inline Frames RunFrames(benchmark::State& state, tarsin::Encoder& encoder) {
+  std::string response, retCode;
+  Frames frames{.before = ProviderTotals::Now()};
+  const uint64_t cpuBefore = ThreadCpuNs();
+  for (auto _ : state) {
+    if (encoder.EscapeExt("FF CA 00 00 00", response, retCode) != tarsin::scesuccess) {
+      state.SkipWithError("EscapeExt failed");
+      break;
+    }
+  }
+  frames.count = static_cast<double>(state.iterations());
+  frames.after = ProviderTotals::Now();
+  const auto providerNs = static_cast<double>(frames.after.cpuNs - frames.before.cpuNs);
+  frames.componentUs =
+      (static_cast<double>(ThreadCpuNs() - cpuBefore) - providerNs) / frames.count / 1000.0;
+  return frames;
 }
 
 // A readers file of `count` readers, "Tarsin Virtual Reader <i>", each with a blank card of its

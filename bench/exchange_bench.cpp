@@ -14,8 +14,8 @@
 
 namespace {
 
-using tarsin::bench::ProviderTotals;
-using tarsin::bench::ThreadCpuNs;
+using tarsin::bench::Frames;
+using tarsin::bench::RunFrames;
 
 tarsin::bench::ScratchHome& Home() {
   static tarsin::bench::ScratchHome home;
@@ -43,23 +43,12 @@ void Frame(benchmark::State& state, bool logging) {
     state.SkipWithError("the virtual reader did not open");
     return;
   }
-  std::string response, retCode;
   const size_t linesBefore = LogLines();
-  const ProviderTotals before = ProviderTotals::Now();
-  const uint64_t cpuBefore = ThreadCpuNs();
-  for (auto _ : state) {
-    if (encoder.EscapeExt("FF CA 00 00 00", response, retCode) != tarsin::scesuccess) {
-      state.SkipWithError("EscapeExt failed");
-      break;
-    }
-  }
-  const double frames = static_cast<double>(state.iterations());
-  const ProviderTotals after = ProviderTotals::Now();
-  const double providerNs = static_cast<double>(after.cpuNs - before.cpuNs);
-  const double allNs = static_cast<double>(ThreadCpuNs() - cpuBefore);
-  state.counters["component_us"] = (allNs - providerNs) / frames / 1000.0;
-  state.counters["reader_us"] = providerNs / frames / 1000.0;
-  state.counters["lines_per_frame"] = static_cast<double>(LogLines() - linesBefore) / frames;
+  const Frames frames = RunFrames(state, encoder);
+  state.counters["component_us"] = frames.componentUs;
+  state.counters["reader_us"] =
+      static_cast<double>(frames.after.cpuNs - frames.before.cpuNs) / frames.count / 1000.0;
+  state.counters["lines_per_frame"] = static_cast<double>(LogLines() - linesBefore) / frames.count;
   encoder.CloseEncoder();
 }
 

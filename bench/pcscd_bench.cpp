@@ -11,8 +11,8 @@
 
 namespace {
 
-using tarsin::bench::ProviderTotals;
-using tarsin::bench::ThreadCpuNs;
+using tarsin::bench::Frames;
+using tarsin::bench::RunFrames;
 
 const unsigned char kGetUid[] = {0xFF, 0xCA, 0x00, 0x00, 0x00};
 
@@ -68,23 +68,12 @@ void EncoderFrame(benchmark::State& state) {
     state.SkipWithError("no pcscd serving the virtual readers");
     return;
   }
-  std::string response, retCode;
-  const ProviderTotals before = ProviderTotals::Now();
-  const uint64_t cpuBefore = ThreadCpuNs();
-  for (auto _ : state) {
-    if (encoder.EscapeExt("FF CA 00 00 00", response, retCode) != tarsin::scesuccess) {
-      state.SkipWithError("EscapeExt failed");
-      break;
-    }
-  }
-  const double frames = static_cast<double>(state.iterations());
-  const ProviderTotals after = ProviderTotals::Now();
-  const double providerNs = static_cast<double>(after.cpuNs - before.cpuNs);
-  state.counters["pcsc_calls"] = static_cast<double>(after.calls - before.calls) / frames;
+  const Frames frames = RunFrames(state, encoder);
+  state.counters["pcsc_calls"] =
+      static_cast<double>(frames.after.calls - frames.before.calls) / frames.count;
   state.counters["pcsc_wall_us"] =
-      static_cast<double>(after.wallNs - before.wallNs) / frames / 1000.0;
-  state.counters["component_us"] =
-      (static_cast<double>(ThreadCpuNs() - cpuBefore) - providerNs) / frames / 1000.0;
+      static_cast<double>(frames.after.wallNs - frames.before.wallNs) / frames.count / 1000.0;
+  state.counters["component_us"] = frames.componentUs;
   encoder.CloseEncoder();
 }
 
