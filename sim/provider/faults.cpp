@@ -11,22 +11,6 @@ namespace tarsin::sim::faults {
 
 namespace {
 
-bool EditReader(const std::string& name, const std::function<void(nlohmann::json&)>& edit) {
-  bool found = false;
-  try {
-    ReadersFile().Update([&](nlohmann::json& contents) {
-      auto* entry = FindReader(contents, name);
-      if (!entry) return false;
-      found = true;
-      edit(*entry);
-      return true;
-    });
-  } catch (const std::exception&) {
-    return false;
-  }
-  return found;
-}
-
 bool Queue(const std::string& reader, const char* key, const nlohmann::json& item, int count) {
   return EditReader(reader, [&](nlohmann::json& entry) {
     auto& queue = entry["faults"][key];

@@ -87,6 +87,22 @@ nlohmann::json* FindReader(nlohmann::json& contents, const std::string& name) {
   return nullptr;
 }
 
+bool EditReader(const std::string& name, const std::function<void(nlohmann::json&)>& edit) {
+  bool found = false;
+  try {
+    ReadersFile().Update([&](nlohmann::json& contents) {
+      auto* entry = FindReader(contents, name);
+      if (!entry) return false;
+      found = true;
+      edit(*entry);
+      return true;
+    });
+  } catch (const std::exception&) {
+    return false;
+  }
+  return found;
+}
+
 std::vector<ReaderView> ReaderBank::Readers() {
   auto contents = file_.Read();
   std::vector<ReaderView> views;

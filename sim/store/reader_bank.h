@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -76,5 +77,9 @@ class ReaderBank {
 
 // The reader entry named `name` in the file's contents, or nullptr.
 nlohmann::json* FindReader(nlohmann::json& contents, const std::string& name);
+
+// Lets `edit` change the entry of reader `name` in the default readers file, under its lock;
+// false when there is no such reader or the file cannot be read or written.
+bool EditReader(const std::string& name, const std::function<void(nlohmann::json&)>& edit);
 
 }  // namespace tarsin::sim
