@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "core/coercion.h"
@@ -54,7 +55,7 @@ Variant Invoke(Encoder& encoder, const Member& member, Arguments& args);
 struct ErrorField {
   int index;
   std::string_view name;
-  ValueType type;  // Long or String
+  std::variant<int32_t CError::*, std::string CError::*> member;  // a Long or a String
 };
 std::span<const ErrorField> ErrorFields();
 // Throws ComError 0x80020006 for an unknown name, 0x80020003 for an index outside the six.

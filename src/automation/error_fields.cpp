@@ -9,13 +9,13 @@
 namespace tarsin::automation {
 namespace {
 
-constexpr std::array<ErrorField, 6> kFields = {{
-    {0, "Number", ValueType::Long},
-    {1, "Description", ValueType::String},
-    {2, "LastDllError", ValueType::Long},
-    {3, "ComFunction", ValueType::String},
-    {4, "RdrCommand", ValueType::String},
-    {5, "RdrRetCode", ValueType::String},
+const std::array<ErrorField, 6> kFields = {{
+    {0, "Number", &CError::Number},
+    {1, "Description", &CError::Description},
+    {2, "LastDllError", &CError::LastDllError},
+    {3, "ComFunction", &CError::ComFunction},
+    {4, "RdrCommand", &CError::RdrCommand},
+    {5, "RdrRetCode", &CError::RdrRetCode},
 }};
 
 }  // namespace
@@ -39,43 +39,19 @@ const ErrorField& ErrorFieldAt(int index) {
 }
 
 Variant GetErrorField(const CError& error, const ErrorField& field) {
-  switch (field.index) {
-    case 0:
-      return Variant(error.Number);
-    case 1:
-      return Variant(error.Description);
-    case 2:
-      return Variant(error.LastDllError);
-    case 3:
-      return Variant(error.ComFunction);
-    case 4:
-      return Variant(error.RdrCommand);
-    default:
-      return Variant(error.RdrRetCode);
-  }
+  return std::visit([&](auto member) { return Variant(error.*member); }, field.member);
 }
 
 void LetErrorField(CError& error, const ErrorField& field, const Variant& value) {
-  const Variant coerced = Coerce(value, field.type);
-  switch (field.index) {
-    case 0:
-      error.Number = static_cast<int32_t>(coerced.asInt64());
-      break;
-    case 1:
-      error.Description = coerced.asString();
-      break;
-    case 2:
-      error.LastDllError = static_cast<int32_t>(coerced.asInt64());
-      break;
-    case 3:
-      error.ComFunction = coerced.asString();
-      break;
-    case 4:
-      error.RdrCommand = coerced.asString();
-      break;
-    default:
-      error.RdrRetCode = coerced.asString();
-  }
+  std::visit(
+      [&](auto member) {
+        if constexpr (std::is_same_v<decltype(member), std::string CError::*>) {
+          error.*member = ToString(value);
+        } else {
+          error.*member = ToLong(value);
+        }
+      },
+      field.member);
 }
 
 }  // namespace tarsin::automation
