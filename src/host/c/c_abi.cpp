@@ -149,14 +149,15 @@ int32_t Guarded(tarsin_failure* failure, Call&& call) noexcept {
   }
 }
 
-int32_t Call(tarsin_encoder* encoder, const automation::Member* (*find)(const void*),
-             const void* key, tarsin_variant* args, size_t count, tarsin_variant* result,
-             tarsin_failure* failure) noexcept {
+// `find` gives the member (or throws the late-bound error for a name or index without one).
+template <class Find>
+int32_t Call(tarsin_encoder* encoder, const Find& find, tarsin_variant* args, size_t count,
+             tarsin_variant* result, tarsin_failure* failure) noexcept {
   if (!encoder || (count > 0 && !args)) {
     return Fail(failure, TARSIN_E_INVALIDARG, "No encoder, or no arguments for a count");
   }
   return Guarded(failure, [&] {
-    const automation::Member& member = *find(key);
+    const automation::Member& member = find();
     automation::Arguments values(count);
     for (size_t i = 0; i < count; ++i) {
       if (args[i].flags & TARSIN_MISSING) continue;
@@ -203,25 +204,16 @@ void tarsin_encoder_release(tarsin_encoder* encoder) {
 int32_t tarsin_invoke(tarsin_encoder* encoder, const char* name, int32_t let, tarsin_variant* args,
                       size_t count, tarsin_variant* result, tarsin_failure* failure) {
   if (!name) return Fail(failure, TARSIN_E_INVALIDARG, "No member name");
-  struct Key {
-    const char* name;
-    bool let;
-  } key{name, let != 0};
   return Call(
-      encoder,
-      [](const void* k) {
-        const auto* named = static_cast<const Key*>(k);
-        return &tarsin::automation::FindMember(named->name, named->let);
-      },
-      &key, args, count, result, failure);
+      encoder, [&]() -> auto& { return tarsin::automation::FindMember(name, let != 0); }, args,
+      count, result, failure);
 }
 
 int32_t tarsin_invoke_index(tarsin_encoder* encoder, int32_t index, tarsin_variant* args,
                             size_t count, tarsin_variant* result, tarsin_failure* failure) {
   return Call(
-      encoder,
-      [](const void* k) { return &tarsin::automation::MemberAt(*static_cast<const int32_t*>(k)); },
-      &index, args, count, result, failure);
+      encoder, [&]() -> auto& { return tarsin::automation::MemberAt(index); }, args, count, result,
+      failure);
 }
 
 const char* tarsin_member_name(int32_t index) {

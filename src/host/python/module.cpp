@@ -187,12 +187,13 @@ class ComError(Exception):
     if (member.kind == automation::MemberKind::PropertyGet ||
         member.kind == automation::MemberKind::PropertyLet) {
       if (py::hasattr(encoder, name.c_str())) continue;
-      const automation::Member* getter = nullptr;
-      const automation::Member* letter = nullptr;
-      for (const automation::Member& other : automation::Members()) {
-        if (other.name != member.name) continue;
-        (other.kind == automation::MemberKind::PropertyLet ? letter : getter) = &other;
-      }
+      // FindMember prefers the half asked for and gives the other when there is only one.
+      const automation::Member& asGet = automation::FindMember(name, false);
+      const automation::Member& asLet = automation::FindMember(name, true);
+      const automation::Member* getter =
+          asGet.kind == automation::MemberKind::PropertyGet ? &asGet : nullptr;
+      const automation::Member* letter =
+          asLet.kind == automation::MemberKind::PropertyLet ? &asLet : nullptr;
       py::cpp_function get;
       py::cpp_function let;
       if (getter) {
