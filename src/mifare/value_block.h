@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tarsin::mifare {
@@ -10,5 +11,9 @@ namespace tarsin::mifare {
 // significant byte first), its complement, the value again, then address FF and its complement
 // twice.
 std::string ValueBlockDigits(int32_t value);
+
+// The value a block of 32 hex digits holds when it has that form (the value, its complement and
+// the value again, then an address byte kept, inverted, kept, inverted); nullopt otherwise.
+std::optional<int32_t> ValueOfBlock(const std::string& digits);
 
 }  // namespace tarsin::mifare

@@ -50,11 +50,8 @@ nlohmann::json Describe(Encoder& encoder) {
   }
   // The description comes as lines ended by CR LF: one line each, without the ends.
   nlohmann::json lines = nlohmann::json::array();
-  for (size_t at = 0; at < reader.size();) {
-    size_t end = reader.find("\r\n", at);
-    if (end == std::string::npos) end = reader.size();
-    lines.push_back(WellFormedUtf8(reader.substr(at, end - at)));
-    at = end + 2;
+  for (std::string_view line : SplitAt(reader, "\r\n")) {
+    if (!line.empty()) lines.push_back(WellFormedUtf8(line));
   }
   const char* states[] = {"unknown", "closed", "opened", "ready"};
   return {

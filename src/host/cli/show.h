@@ -10,14 +10,6 @@
 
 namespace tarsin::cli {
 
-// A sector's rights as MifareReadSectorTrailer gives them.
-struct SectorRights {
-  uint8_t keysUsed = 0;
-  SCBS_SecurityLevelEnum security[3] = {};
-  SCSS_SecurityLevelEnum conditions = {};
-  uint8_t bx = 0;
-};
-
 // Every sector (or page) of a MIFARE card, each opened with the first of `keys` that works.
 nlohmann::json ShowMifare(Encoder& encoder, int32_t cardType, const std::vector<std::string>& keys);
 void PrintMifare(const nlohmann::json& card);

@@ -2,6 +2,7 @@
 // application's files with their settings, sizes, values and record counts.
 #include <fmt/format.h>
 
+#include "core/hex_text.h"
 #include "core/parameter_text.h"
 #include "host/cli/show.h"
 
@@ -10,17 +11,8 @@ namespace {
 
 constexpr const char* kZeroKey = "0000000000000000";
 
-// The bytes of a spaced hex text ("00 03 30 12").
-std::vector<uint32_t> Bytes(const std::string& spaced) {
-  std::vector<uint32_t> bytes;
-  for (std::string_view part : SplitAt(spaced, " ")) {
-    if (!part.empty()) bytes.push_back(std::stoul(std::string(part), nullptr, 16));
-  }
-  return bytes;
-}
-
 // `count` bytes from `at`, least significant first.
-uint32_t Little(const std::vector<uint32_t>& bytes, size_t at, size_t count) {
+uint32_t Little(const ByteVector& bytes, size_t at, size_t count) {
   uint32_t value = 0;
   for (size_t i = count; i-- > 0;)
     value = (value << 8) | (at + i < bytes.size() ? bytes[at + i] : 0);
@@ -42,7 +34,9 @@ nlohmann::json FileSettings(const std::string& information) {
   static const char* const kinds[] = {"standard data", "backup data", "value", "linear records",
                                       "cyclic records"};
   static const char* const communications[] = {"plain", "MAC", "plain", "enciphered"};
-  const std::vector<uint32_t> b = Bytes(information);
+  std::string digits = information;
+  std::erase(digits, ' ');
+  const ByteVector b = HexToBytes(digits);
   nlohmann::json file = {{"settings", information}};
   if (b.size() < 4) return file;
   file["kind"] = b[0] < 5 ? kinds[b[0]] : "unknown";

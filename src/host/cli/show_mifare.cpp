@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 
 #include "host/cli/show.h"
+#include "mifare/mifare.h"
+#include "mifare/value_block.h"
 
 namespace tarsin::cli {
 namespace {
@@ -16,29 +18,6 @@ int BlocksOf(int sector) {
 }
 int FirstBlock(int sector) {
   return sector < 32 ? 4 * sector : 128 + 16 * (sector - 32);
-}
-
-uint32_t Word(const std::string& hex, size_t byte) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) {
-    value =
-        (value << 8) | std::stoul(hex.substr(2 * (byte + static_cast<size_t>(i)), 2), nullptr, 16);
-  }
-  return value;
-}
-
-// The value a value block holds, when the block has a value block's form: the value, its
-// complement and the value again, then the address byte four times (kept, inverted, kept,
-// inverted).
-std::optional<int32_t> ValueOf(const std::string& hex) {
-  if (hex.size() != 32) return std::nullopt;
-  const uint32_t value = Word(hex, 0);
-  const auto byte = [&](size_t i) { return std::stoul(hex.substr(2 * i, 2), nullptr, 16); };
-  if (Word(hex, 4) != ~value || Word(hex, 8) != value || byte(12) != (~byte(13) & 0xFF) ||
-      byte(14) != (~byte(15) & 0xFF) || byte(12) != byte(14)) {
-    return std::nullopt;
-  }
-  return static_cast<int32_t>(value);
 }
 
 std::string Rights(int32_t rights, const char* const names[4]) {
@@ -71,7 +50,7 @@ nlohmann::json ShowSector(Encoder& encoder, int sector, const std::vector<std::s
       out["key"] = key;
       out["key_type"] = type == kKeyA ? "A" : "B";
       // The decoded rights come from the component for the sectors it reaches by 4 x sector + 3.
-      SectorRights rights;
+      mifare::SectorRights rights;
       const bool decoded =
           sector < 32 &&
           encoder.MifareReadSectorTrailer(sector, key, type, rights.keysUsed, rights.security[0],
@@ -90,7 +69,7 @@ nlohmann::json ShowSector(Encoder& encoder, int sector, const std::vector<std::s
         const bool trailer = i == count - 1;
         entry["kind"] = trailer ? "trailer" : number == 0 ? "manufacturer" : "data";
         if (!trailer && number != 0) {
-          if (const auto value = ValueOf(block)) {
+          if (const auto value = mifare::ValueOfBlock(block)) {
             entry["kind"] = "value";
             entry["value"] = *value;
           }
