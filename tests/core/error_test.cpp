@@ -33,18 +33,6 @@ TEST(ErrorRoutines, TagKeepsTheInnerRoutineInTheTrail) {
   }
 }
 
-TEST(ErrorRoutines, NestedTagsBuildTheTrailOutwards) {
-  EncoderState state;
-  SetError(state, {.comFunction = "EncoderCommand",
-                   .rdrCommand = "SCardTransmit:DESFireSelectApplication"});
-  TagError(state, "DESFireSelectApplication");
-  TagError(state, "DESFireSelectRoot");
-  const CError& e = LastErrorOf(state);
-  EXPECT_EQ(e.ComFunction, "DESFireSelectRoot");
-  EXPECT_EQ(e.RdrCommand,
-            "DESFireSelectApplication:EncoderCommand:SCardTransmit:DESFireSelectApplication");
-}
-
 // SetError leaves the fields not given; ClearError resets all but the name it is given.
 TEST(ErrorRoutines, SetErrorLeavesFieldsNotGivenAndClearErrorResetsAllButTheName) {
   EncoderState state;

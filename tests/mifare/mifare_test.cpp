@@ -258,17 +258,6 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
   }
 }
 
-TEST_F(Mifare, ReadOnlyBlockRefusesTheWriteOnTheCard) {
-  ASSERT_EQ(WriteTrailer(2, kKeyA, 1, {scbs_A_Read, scbs_A_ReadWrite, scbs_A_ReadWrite},
-                         scss_A_WriteKeysConditions),
-            scesuccess);
-  std::string data = Digits(8);
-  EXPECT_EQ(encoder_.MifareWriteDataBloc(8, kKeyA, kUseKeyA, data), sceError);
-  ExpectError(0x90010F04, "MifareWriteDataBloc", "EncoderCommand:SCardTransmit:MifareClassicWrite",
-              "6982");
-  EXPECT_EQ(CardBlock(8), std::string(32, '0'));
-}
-
 TEST_F(Mifare, InvalidCombinationsWriteNothing) {
   struct Case {
     const char* keyB;

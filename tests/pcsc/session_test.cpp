@@ -260,11 +260,15 @@ TEST_F(Session, CardOperationsNeedAnOpenEncoderAndACard) {
   EXPECT_EQ(encoder.Escape("FFCA000000", data), scesuccess);
 }
 
-TEST_F(Session, EncoderStateInItsFourSituations) {
+TEST_F(Session, EncoderStateInItsFourSituationsAndReaderType) {
   Encoder encoder;
   EXPECT_EQ(encoder.EncoderState(), sceClosed);
   Open(encoder);
   EXPECT_EQ(encoder.EncoderState(), sceReady);
+  EXPECT_EQ(encoder.ReaderType(),
+            "Device name: Tarsin Virtual Reader 0\r\nVendor name: Tarsin\r\nType: Test reader\r\n"
+            "Version: 2.1.300\r\nSerial number: SN-42\r\n");
+  EXPECT_EQ(encoder.LastError()->ComFunction, "ReaderType");
   // The reader goes away: a connect error other than "no card" still reads as ready.
   StateOf(encoder).hCard = 0;
   SetReaderPresent(false);
@@ -274,21 +278,12 @@ TEST_F(Session, EncoderStateInItsFourSituations) {
   SetReaderPresent(true);
   SetCardPresent(false);
   EXPECT_EQ(encoder.EncoderState(), sceOpened);
-  encoder.CloseEncoder();
-  EXPECT_EQ(encoder.EncoderState(), sceClosed);
-}
-
-TEST_F(Session, ReaderTypeDescribesTheReader) {
-  Encoder encoder;
-  Open(encoder);
-  EXPECT_EQ(encoder.ReaderType(),
-            "Device name: Tarsin Virtual Reader 0\r\nVendor name: Tarsin\r\nType: Test reader\r\n"
-            "Version: 2.1.300\r\nSerial number: SN-42\r\n");
-  EXPECT_EQ(encoder.LastError()->ComFunction, "ReaderType");
-  SetCardPresent(false);
+  // Opened without a card, the reader is described by its name alone.
   encoder.CloseEncoder();
   Open(encoder);
   EXPECT_EQ(encoder.ReaderType(), kReader);
+  encoder.CloseEncoder();
+  EXPECT_EQ(encoder.EncoderState(), sceClosed);
 }
 
 // A stub provider claims more than the receive buffer holds.

@@ -147,9 +147,6 @@ TEST(CommandTable, FillsEveryPlaceholderFromItsElement) {
 
 TEST(CommandTable, NamesOfTheLogAndOfErrorsDifferWhereTheTableSaysSo) {
   EXPECT_EQ(FindCommand(ec_DesfireAuthenticate2).logName, "DesfireAuthenticate2");
-  EXPECT_EQ(FindCommand(ec_DesfireAuthenticate2).errorName, "DESFireAuthenticate");
-  EXPECT_EQ(FindCommand(ec_DesfireAuthenticate3).errorName, "DesfireAuthenticate");
-  EXPECT_EQ(FindCommand(ec_ContinueResponse).errorName, "MoreResponse");
   EXPECT_EQ(FindCommand(ec_DesfireGetFileIds).errorName, "DesfireGetFileIDs");
   EXPECT_EQ(FindCommand(1090).logName, "Unknown");
   EXPECT_EQ(FindCommand(1090).errorName, "Unknown");
