@@ -14,18 +14,12 @@ namespace {
 using testing::kZeroKey;
 constexpr const char* kTripleKey = "00112233445566778899AABBCCDDEEFF";
 
-std::vector<uint8_t> Bytes(const std::string& hex) {
-  std::vector<uint8_t> bytes(hex.size() / 2);
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::stoi(hex.substr(2 * i, 2), nullptr, 16);
-  return bytes;
-}
-
 // One block through OpenSSL's two-key triple DES (single DES when both halves are equal).
 std::vector<uint8_t> Block(const std::string& key32, std::vector<uint8_t> in, bool encipher) {
   DES_key_schedule k1, k2;
   DES_cblock c1, c2;
-  std::memcpy(c1, Bytes(key32.substr(0, 16)).data(), 8);
-  std::memcpy(c2, Bytes(key32.substr(16)).data(), 8);
+  std::memcpy(c1, HexToBytes(key32.substr(0, 16)).data(), 8);
+  std::memcpy(c2, HexToBytes(key32.substr(16)).data(), 8);
   DES_set_key_unchecked(&c1, &k1);
   DES_set_key_unchecked(&c2, &k2);
   DES_cblock out;
@@ -48,8 +42,8 @@ class DesfireTest : public testing::DesfireTest {
     }
     const auto frames = SentFrames(logFrom);
     const std::string token = frames.at(2).substr(10, 32);
-    const auto rndB = Block(key32, Bytes(challenge), false);
-    const auto c1 = Bytes(token.substr(0, 16)), c2 = Bytes(token.substr(16));
+    const auto rndB = Block(key32, HexToBytes(challenge), false);
+    const auto c1 = HexToBytes(token.substr(0, 16)), c2 = HexToBytes(token.substr(16));
     const auto rndA = Block(key32, c1, true);
     auto rotated = Block(key32, c2, true);
     for (int i = 0; i < 8; ++i) rotated[i] ^= c1[i];

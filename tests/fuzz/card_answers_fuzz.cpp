@@ -24,10 +24,8 @@ constexpr const char* kRequests[] = {
 constexpr const char* kDesKey = "00000000000000000000000000000000";
 
 sceReturnCode Call(Encoder& desfire, Encoder& classic, uint8_t member, uint8_t arg) {
-  std::string text;
-  std::string status;
-  int32_t number = 0;
-  int32_t count = 0;
+  std::string text, status;
+  int32_t number = 0, count = 0;
   Variant information;
   uint8_t keysUsed = 0, checkSum = 0, bx = 0;
   SCBS_SecurityLevelEnum s0{}, s1{}, s2{};

@@ -99,16 +99,15 @@ class CliRun : public testing::VirtualReaderTest {
   }
 };
 
-TEST_F(CliRun, PrintsWhatTheComponentReturned) {
-  const RunResult run =
-      Run("' open, identify, read the UID, close\n"
-          "Parameters = \"device=Tarsin Virtual Reader 0;protocol=2;open_mode=2\"\n"
-          "OpenEncoder 0\n"
-          "\n"
-          "CardType\n"
-          "EscapeExt \"ff ca 00 00 00\", \"\", \"\"\n"
-          "Escape \"FFCA000000\", \"\"\n"
-          "CloseEncoder\n");
+// What the component returned, then an exit status that follows the results: a call that
+// failed, one the dispatch refused, and a script stopped at its first error.
+TEST_F(CliRun, PrintsWhatTheComponentReturnedAndExitsByTheResults) {
+  const std::string open = "Parameters = \"device=Tarsin Virtual Reader 0;protocol=2";
+  const std::string serial = "Escape \"FFCA000000\", \"\"\n";
+  RunResult run = Run("' open, identify, read the UID, close\n" + open +
+                      ";open_mode=2\"\nOpenEncoder 0\n\nCardType\n"
+                      "EscapeExt \"ff ca 00 00 00\", \"\", \"\"\n" +
+                      serial + "CloseEncoder\n");
   EXPECT_EQ(run.status, 0);
   ASSERT_EQ(run.calls.size(), 6u);
   EXPECT_EQ(run.calls[0]["member"], "Parameters");
@@ -120,15 +119,9 @@ TEST_F(CliRun, PrintsWhatTheComponentReturned) {
   EXPECT_EQ(run.calls[4]["outputs"]["Response"], "04A1B2C3");
   EXPECT_EQ(run.calls[5]["error"]["ComFunction"], "CloseEncoder");
   EXPECT_EQ(run.calls[5]["error"]["Number"], 0);
-}
 
-TEST_F(CliRun, TheExitStatusFollowsTheResults) {
   SetCardPresent(false);
-  RunResult run =
-      Run("Parameters = \"device=Tarsin Virtual Reader 0;protocol=2\"\n"
-          "OpenEncoder 0\n"
-          "Escape \"FFCA000000\", \"\"\n"
-          "NoSuchMember\n");
+  run = Run(open + "\"\nOpenEncoder 0\n" + serial + "NoSuchMember\n");
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.calls.size(), 4u);
   EXPECT_EQ(run.calls[2]["result"], "sceError");
