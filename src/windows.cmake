@@ -16,3 +16,6 @@ target_link_libraries(tarsinrf_internal PUBLIC tarsinrf_objects)
 add_library(TarsinRF SHARED)
 target_link_libraries(TarsinRF PRIVATE tarsinrf_objects)
 set_target_properties(TarsinRF PROPERTIES PREFIX "" OUTPUT_NAME TarsinRF)
+
+# TarsinRFDialogs.dll, the Win32 twin of the Qt dialog library.
+add_subdirectory(ui/win32)

@@ -7,9 +7,9 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "ui/look.h"
+#include "ui/reader_test.h"
 #include "ui/test_dialog.h"
 #include "ui/texts.h"
 
@@ -19,18 +19,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr uint32_t kNameSlack = 8;
-constexpr uint32_t kMaxNamesLength = 65536;
-
-QLabel* Label(const QString& name, const QString& caption, QWidget& buddy, QWidget* parent) {
-  auto* label = new QLabel(caption, parent);
+QLabel* Label(const QString& name, const std::string& caption, QWidget& buddy, QWidget* parent) {
+  auto* label = new QLabel(QString::fromStdString(caption), parent);
   label->setObjectName(name);
   label->setBuddy(&buddy);
   return label;
 }
 
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
+QPushButton* Button(const QString& name, const std::string& caption, QWidget* parent) {
+  auto* button = new QPushButton(QString::fromStdString(caption), parent);
   button->setObjectName(name);
   button->setAutoDefault(false);
   return button;
@@ -48,7 +45,7 @@ ConfigureDialog::ConfigureDialog(ConfigurationFields& fields, const TarsinPcscCa
   const ConfigurationCaptions& captions = ConfigurationCaptionsIn(IsFrench(fields.language));
   setObjectName("frmConfigure");
   setFont(Tahoma(9));
-  setWindowTitle(captions.title);
+  setWindowTitle(QString::fromStdString(captions.title));
 
   cboDevice_->setObjectName("cboDevice");
   cboDevice_->setEditable(true);  // a reader name may also be typed
@@ -95,11 +92,11 @@ ConfigureDialog::ConfigureDialog(ConfigurationFields& fields, const TarsinPcscCa
 
   // Loading: the unknown entry first and selected, then the readers; the current reader is
   // found without regard to case.
-  cboDevice_->addItem(captions.unknownDevice);
+  cboDevice_->addItem(QString::fromStdString(captions.unknownDevice));
   cboDevice_->setCurrentIndex(0);
   cboProtocol_->addItems({u"T=0"_s, u"T=1"_s});
-  for (const QString& name : ReaderNames()) {
-    if (!name.isEmpty()) cboDevice_->addItem(name);
+  for (const std::string& name : ReaderNames(pcsc_, fields.hContext)) {
+    cboDevice_->addItem(QString::fromStdString(name));
   }
   for (int i = 0; i < cboDevice_->count(); ++i) {
     if (cboDevice_->itemText(i).compare(fields.device, Qt::CaseInsensitive) == 0) {
@@ -109,18 +106,6 @@ ConfigureDialog::ConfigureDialog(ConfigurationFields& fields, const TarsinPcscCa
   }
   cboProtocol_->setCurrentIndex(fields.protocol == 1 || fields.protocol == 2 ? fields.protocol - 1
                                                                              : -1);
-}
-
-QStringList ConfigureDialog::ReaderNames() const {
-  uint32_t length = 0;
-  pcsc_.listReaders(fields_.hContext, nullptr, &length);
-  // A list that grew meanwhile is cut; one that cannot be read leaves the buffer empty.
-  QByteArray names(static_cast<qsizetype>(std::min(length, kMaxNamesLength)) + kNameSlack, '\0');
-  uint32_t size = static_cast<uint32_t>(names.size());
-  pcsc_.listReaders(fields_.hContext, names.data(), &size);
-  QStringList result;
-  for (const QByteArray& name : names.split('\0')) result.append(QString::fromUtf8(name));
-  return result;
 }
 
 void ConfigureDialog::Confirm() {
@@ -133,7 +118,7 @@ void ConfigureDialog::Confirm() {
 void ConfigureDialog::RunTest() {
   // The values on the screen, not yet accepted.
   TestFields test{.language = fields_.language,
-                  .device = cboDevice_->currentText(),
+                  .device = cboDevice_->currentText().toStdString(),
                   .protocol = static_cast<uint8_t>(cboProtocol_->currentIndex() + 1),
                   .hContext = fields_.hContext,
                   .openMode = fields_.openMode};

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+#include <string>
 
 #include "pcsc/dialog_abi.h"
 
@@ -12,7 +13,7 @@ class QComboBox;
 namespace tarsin::ui {
 
 struct ConfigurationFields {
-  QString language;
+  std::string language;
   intptr_t hContext = 0;
   QString device;
   int32_t protocol = 0;  // PC/SC protocol bits: 1 T=0, 2 T=1
@@ -28,7 +29,6 @@ class ConfigureDialog : public QDialog {
                   QWidget* parent = nullptr);
 
  private:
-  QStringList ReaderNames() const;
   void Confirm();
   void RunTest();
 

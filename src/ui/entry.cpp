@@ -62,7 +62,7 @@ int32_t ShowConfiguration(TarsinConfigurationForm& form) {
   }
   // Fresh fields each time: closing by the window's frame answers no, whatever the last use did.
   ConfigurationFields fields{
-      .language = QString::fromUtf8(form.language ? form.language : ""),
+      .language = form.language ? form.language : "",
       .hContext = form.hContext,
       .device = QString::fromUtf8(form.device,
                                   static_cast<qsizetype>(strnlen(form.device, sizeof form.device))),

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "pcsc/dialog_abi.h"
+#include "ui/reader_test.h"
 #include "ui/texts.h"
 
 class QPlainTextEdit;
@@ -13,20 +14,6 @@ class QPushButton;
 class QTimer;
 
 namespace tarsin::ui {
-
-struct TestFields {
-  QString language;
-  QString device;
-  uint8_t protocol = 0;  // PC/SC protocol bits: 1 T=0, 2 T=1
-  intptr_t hContext = 0;
-  int32_t openMode = 0;  // the share mode; 0 means exclusive
-};
-
-// The value of a PC/SC return code as the log shows it: a negative code (every PC/SC error) as
-// "0x0" and eight upper-case hexadecimal digits, anything else in decimal.
-QString ReturnCodeText(int32_t code);
-// A version attribute: b1.b2.(b3 + 256 b4) from its first four bytes, zeros where it is shorter.
-QString VersionText(const QByteArray& value);
 
 class TestDialog : public QDialog {
  public:
@@ -38,13 +25,8 @@ class TestDialog : public QDialog {
   void reject() override;
 
  private:
-  enum class Form { Text, Version };
-
   void RunTest();
-  void End();
   void AddLogLine(const QString& line);
-  QString ReaderAttributeText(intptr_t card, Line line, uint32_t attrId, Form form) const;
-  QString ProtocolName(uint32_t protocol) const;
 
   TestFields& fields_;
   const TarsinPcscCalls& pcsc_;

@@ -1,21 +1,24 @@
-// The dialogs' captions and the test's message table, in English and French.
+// The dialogs' captions and the test's message table, in English and French: plain UTF-8, so
+// that each toolkit's dialogs take them from this one table.
 #pragma once
 
-#include <QString>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 
 namespace tarsin::ui {
 
 // French when the language text reads "francais" in any case; English otherwise.
-bool IsFrench(const QString& language);
+bool IsFrench(std::string_view language);
 
 struct ConfigurationCaptions {
-  QString title;
-  QString unknownDevice;  // the reader box's first entry
-  QString test;
-  QString cancel;
-  QString ok;
-  QString device;
-  QString protocol;
+  std::string title;
+  std::string unknownDevice;  // the reader box's first entry
+  std::string test;
+  std::string cancel;
+  std::string ok;
+  std::string device;
+  std::string protocol;
 };
 const ConfigurationCaptions& ConfigurationCaptionsIn(bool french);
 
@@ -42,11 +45,15 @@ enum class Line {
 };
 
 struct TestTexts {
-  QString title;
-  QString ok;
-  QString Text(Line line) const;
+  std::string title;
+  std::string ok;
+  const std::string& Text(Line line) const;
   bool french = false;
 };
 const TestTexts& TestTextsIn(bool french);
+
+// `pattern` with each "%1".."%9" replaced by that value, in one pass: a value that holds "%2"
+// stays as it is.
+std::string Fill(std::string_view pattern, std::initializer_list<std::string_view> values);
 
 }  // namespace tarsin::ui

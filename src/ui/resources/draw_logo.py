@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Draws the dialogs' 80 x 42 logo (logo.png): a card with its chip, and three radio waves.
+"""Draws the dialogs' 80 x 42 logo: a card with its chip, and three radio waves.
 
-Run again after changing the drawing; the PNG is committed so that the build needs no Python.
+Writes logo.png (the Qt dialogs) and logo.bmp (the Win32 dialogs' resource: 32 bits a pixel,
+bottom row first, colours premultiplied by their alpha as AlphaBlend takes them). Run again after
+changing the drawing; both are committed so that the build needs no Python.
 """
 import math
 import struct
@@ -66,7 +68,19 @@ def png(rows):
             + chunk(b"IEND", b""))
 
 
+def bmp(rows):
+    pixels = b"".join(bytes((b * a // 255, g * a // 255, r * a // 255, a))
+                      for row in reversed(rows) for (r, g, b, a) in row)
+    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 32, 0, len(pixels), 3780, 3780, 0, 0)
+    offset = 14 + len(info)
+    return struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset) + info + pixels
+
+
 if __name__ == "__main__":
-    target = sys.argv[1] if len(sys.argv) > 1 else "logo.png"
-    with open(target, "wb") as out:
-        out.write(png([[pixel(x, y) for x in range(WIDTH)] for y in range(HEIGHT)]))
+    png_target = sys.argv[1] if len(sys.argv) > 1 else "logo.png"
+    bmp_target = sys.argv[2] if len(sys.argv) > 2 else "logo.bmp"
+    picture = [[pixel(x, y) for x in range(WIDTH)] for y in range(HEIGHT)]
+    with open(png_target, "wb") as out:
+        out.write(png(picture))
+    with open(bmp_target, "wb") as out:
+        out.write(bmp(picture))
