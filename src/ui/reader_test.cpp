@@ -39,8 +39,8 @@ const std::string& ProtocolName(const TestTexts& texts, uint32_t protocol) {
   }
 }
 
-std::string ReaderAttributeText(const TarsinPcscCalls& pcsc, const TestTexts& texts,
-                                intptr_t card, Line line, uint32_t attrId, Form form) {
+std::string ReaderAttributeText(const TarsinPcscCalls& pcsc, const TestTexts& texts, intptr_t card,
+                                Line line, uint32_t attrId, Form form) {
   uint32_t length = 0;
   pcsc.getAttrib(card, attrId, nullptr, &length);
   std::vector<uint8_t> buffer(std::min(length, kMaxAttributeBuffer - kAttributeSlack) +
@@ -93,9 +93,9 @@ void RunReaderTest(TestFields& fields, const TarsinPcscCalls& pcsc, const TestTe
 
   intptr_t card = 0;
   uint32_t active = 0;
-  const int32_t result = pcsc.connect(fields.hContext, fields.device.c_str(),
-                                      static_cast<uint32_t>(fields.openMode), fields.protocol,
-                                      &card, &active);
+  const int32_t result =
+      pcsc.connect(fields.hContext, fields.device.c_str(), static_cast<uint32_t>(fields.openMode),
+                   fields.protocol, &card, &active);
   if (result != 0 && result != kRemovedCard) {
     addLine(Fill(texts.Text(Line::Error),
                  {ReturnCodeText(result), "Unable to open encoder: " + ErrorText(pcsc, result)}));
@@ -104,9 +104,9 @@ void RunReaderTest(TestFields& fields, const TarsinPcscCalls& pcsc, const TestTe
     return;
   }
   const bool cardPresent = result == 0;
-  addLine(Fill(texts.Text(Line::Open), {active == 1 || active == 2
-                                            ? ProtocolName(texts, active)
-                                            : "\"" + std::to_string(active) + "\""}));
+  addLine(Fill(texts.Text(Line::Open),
+               {active == 1 || active == 2 ? ProtocolName(texts, active)
+                                           : "\"" + std::to_string(active) + "\""}));
   if (cardPresent) {
     const auto attribute = [&](Line line, uint32_t attrId, Form form) {
       addLine(ReaderAttributeText(pcsc, texts, card, line, attrId, form));

@@ -20,7 +20,8 @@ struct Configuration {
 
 void Load(HWND dialog, Configuration& state) {
   const TarsinConfigurationForm& form = state.form;
-  const ConfigurationCaptions& captions = ConfigurationCaptionsIn(IsFrench(form.language ? form.language : ""));
+  const ConfigurationCaptions& captions =
+      ConfigurationCaptionsIn(IsFrench(form.language ? form.language : ""));
   SetWindowTextW(dialog, Wide(captions.title).c_str());
   for (const auto& [id, caption] : {std::pair{IDC_TEST, &captions.test},
                                     {IDCANCEL, &captions.cancel},
@@ -30,7 +31,8 @@ void Load(HWND dialog, Configuration& state) {
     SetDlgItemTextW(dialog, id, Wide(*caption).c_str());
   }
   state.testFont = Tahoma(dialog, 8.25);
-  SendDlgItemMessageW(dialog, IDC_TEST, WM_SETFONT, reinterpret_cast<WPARAM>(state.testFont), FALSE);
+  SendDlgItemMessageW(dialog, IDC_TEST, WM_SETFONT, reinterpret_cast<WPARAM>(state.testFont),
+                      FALSE);
   state.logo = static_cast<HBITMAP>(LoadImageW(ThisLibrary(), MAKEINTRESOURCEW(IDB_LOGO),
                                                IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   SetWindowPos(GetDlgItem(dialog, IDC_IMAGE), nullptr, 0, 0, kLogoWidth, kLogoHeight,
@@ -50,10 +52,12 @@ void Load(HWND dialog, Configuration& state) {
   if (form.pcsc) {
     for (const std::string& name : ReaderNames(*form.pcsc, form.hContext)) add(device, name);
   }
-  const std::wstring current = Wide(std::string_view(form.device, strnlen(form.device, sizeof form.device)));
-  const LRESULT found =
-      current.empty() ? CB_ERR : SendMessageW(device, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                              reinterpret_cast<LPARAM>(current.c_str()));
+  const std::wstring current =
+      Wide(std::string_view(form.device, strnlen(form.device, sizeof form.device)));
+  const LRESULT found = current.empty()
+                            ? CB_ERR
+                            : SendMessageW(device, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                           reinterpret_cast<LPARAM>(current.c_str()));
   if (found != CB_ERR) SendMessageW(device, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
   SendMessageW(protocol, CB_SETCURSEL,
                form.protocol == 1 || form.protocol == 2 ? form.protocol - 1 : -1, 0);

@@ -30,10 +30,9 @@ int32_t ShowConfiguration(TarsinConfigurationForm& form) {
   if (result == -1 || result == 0 || result == kDialogFailed) {
     const DWORD error = GetLastError();
     form.okPressed = okPressed;
-    SetReason(form, result == kDialogFailed
-                        ? "the dialog met an unexpected failure"
-                        : "the dialog could not be created (Windows error " +
-                              std::to_string(error) + ")");
+    SetReason(form, result == kDialogFailed ? "the dialog met an unexpected failure"
+                                            : "the dialog could not be created (Windows error " +
+                                                  std::to_string(error) + ")");
     return 1;
   }
   return 0;
@@ -42,8 +41,8 @@ int32_t ShowConfiguration(TarsinConfigurationForm& form) {
 }  // namespace
 }  // namespace tarsin::ui::win32
 
-extern "C" __declspec(dllexport) int32_t tarsin_show_configuration(
-    TarsinConfigurationForm* form) noexcept {
+extern "C" __declspec(dllexport) int32_t
+    tarsin_show_configuration(TarsinConfigurationForm* form) noexcept {
   if (!form) return 1;
   try {
     return tarsin::ui::win32::ShowConfiguration(*form);

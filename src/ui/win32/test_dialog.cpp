@@ -49,7 +49,9 @@ void Run(HWND dialog, Test& state) {
   RunReaderTest(state.fields, state.pcsc, state.texts,
                 [&](const std::string& line) { AddLogLine(dialog, state, line); });
   state.ended = true;
-  EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
+  HWND ok = GetDlgItem(dialog, IDOK);
+  EnableWindow(ok, TRUE);
+  SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ok), TRUE);
 }
 
 INT_PTR Handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

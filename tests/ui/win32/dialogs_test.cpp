@@ -105,7 +105,8 @@ HWND DialogWith(DWORD thread, int id) {
         thread,
         [](HWND window, LPARAM data) {
           auto* search = reinterpret_cast<Search*>(data);
-          if (IsWindowVisible(window) && IsWindowEnabled(window) && GetDlgItem(window, search->id)) {
+          if (IsWindowVisible(window) && IsWindowEnabled(window) &&
+              GetDlgItem(window, search->id)) {
             search->found = window;
           }
           return search->found ? FALSE : TRUE;
@@ -130,6 +131,7 @@ struct Picture {
 };
 
 Picture Capture(HWND window) {
+  SetForegroundWindow(window);  // no window manager activates it
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Sleep(300);  // Wine hands the drawing to the X server in its own time
@@ -222,8 +224,6 @@ class DialogTest : public ::testing::Test {
     show_ = reinterpret_cast<TarsinShowConfiguration>(
         reinterpret_cast<void*>(GetProcAddress(library_, kShowConfigurationEntry)));
     ASSERT_NE(show_, nullptr);
-    sharedWith = 0;
-    disconnects = 0;
   }
   void TearDown() override { FreeLibrary(library_); }
 
@@ -282,7 +282,8 @@ TEST_F(DialogTest, ConfigurationShowsItsCaptionsAndLook) {
         at = GetNextDlgTabItem(dialog, at, FALSE);
         tabOrder.push_back(GetDlgCtrlID(at));
       }
-      EXPECT_EQ(tabOrder, (std::vector<int>{IDOK, IDCANCEL, IDC_TEST, IDC_PROTOCOL, IDC_DEVICE, IDOK}));
+      EXPECT_EQ(tabOrder,
+                (std::vector<int>{IDOK, IDCANCEL, IDC_TEST, IDC_PROTOCOL, IDC_DEVICE, IDOK}));
       EXPECT_EQ(SendMessageW(dialog, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
       // Alt and a label's key move to the label's box.
       for (const auto& [key, box] : {std::pair{L'e', IDC_DEVICE}, {L'p', IDC_PROTOCOL}}) {
@@ -339,7 +340,8 @@ TEST_F(DialogTest, ConfigurationTakesTheAnswerBack) {
       {"Nowhere", 1, none, IDOK, 1, "-- Unknown --", 1},
       {"Tarsin Virtual Reader 0", 7, none, IDOK, 1, "Tarsin Virtual Reader 0", 0},
       {"Tarsin Virtual Reader 0", 2, select(IDC_DEVICE, 2), IDOK, 1, "Tarsin Virtual Reader 1", 2},
-      {"Tarsin Virtual Reader 0", 2, select(IDC_PROTOCOL, 0), IDOK, 1, "Tarsin Virtual Reader 0", 1},
+      {"Tarsin Virtual Reader 0", 2, select(IDC_PROTOCOL, 0), IDOK, 1, "Tarsin Virtual Reader 0",
+       1},
       {"Tarsin Virtual Reader 0", 2, type, IDOK, 1, "Typed Reader \xC3\xA9", 2},
       {"Nowhere", 2, select(IDC_DEVICE, 1), IDCANCEL, 0, "Nowhere", 2},
       {"Nowhere", 2, select(IDC_DEVICE, 1), 0, 0, "Nowhere", 2},
@@ -388,13 +390,17 @@ TEST_F(DialogTest, TheTestLogsEachStep) {
     const char* picture;
   } rows[] = {
       {"", L"Tarsin Virtual Reader 0", 1, 2,
-       english + L"Tarsin Virtual Reader 0\", protocol T=1... | Encoder open. Active protocol: "
-                 L"T=1 | Encoder type: Tarsin Virtual Reader 0 | " + card + success,
+       english +
+           L"Tarsin Virtual Reader 0\", protocol T=1... | Encoder open. Active protocol: "
+           L"T=1 | Encoder type: Tarsin Virtual Reader 0 | " +
+           card + success,
        2, 1, "en"},
       {"", L"Tarsin Virtual Reader 1", 0, 0,
-       english + L"Tarsin Virtual Reader 1\", protocol T=0... | Encoder open. Active protocol: "
-                 L"\"0\" | Encoder type: Tarsin Virtual Reader 1 | No card available in the "
-                 L"encoder." + success,
+       english +
+           L"Tarsin Virtual Reader 1\", protocol T=0... | Encoder open. Active protocol: "
+           L"\"0\" | Encoder type: Tarsin Virtual Reader 1 | No card available in the "
+           L"encoder." +
+           success,
        1, 0},
       {"", L"Ghost", -1, 2,
        english + L"Ghost\", protocol unknown... | Error 0x080100009: " + unable +
@@ -414,6 +420,8 @@ TEST_F(DialogTest, TheTestLogsEachStep) {
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.language) + " " + std::to_string(row.protocolIndex));
     TarsinConfigurationForm form = Form(row.language, "Nowhere", 2, row.openMode);
+    sharedWith = 0;
+    disconnects = 0;
     std::wstring log;
     const int32_t result = Show(form, [&](HWND configuration) {
       SetDlgItemTextW(configuration, IDC_DEVICE, row.device);
