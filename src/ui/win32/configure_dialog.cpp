@@ -122,8 +122,13 @@ INT_PTR Handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
           return TRUE;
       }
       return FALSE;
-    case WM_CTLCOLOREDIT:     // the reader box's text
-    case WM_CTLCOLORLISTBOX:  // either box's list, and the protocol box's face
+    case WM_CTLCOLORSTATIC:
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) != IDC_PROTOCOL) return FALSE;
+      [[fallthrough]];
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+      // The boxes' faces and their lists: which of the three paints the protocol box's face
+      // differs between versions of the controls.
       SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 192));
       return reinterpret_cast<INT_PTR>(LightYellowBrush());
     case WM_DRAWITEM:
