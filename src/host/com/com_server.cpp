@@ -1,7 +1,7 @@
 // The four entry points of TarsinRF.dll as an in-process COM server: the class object of
 // Encoder, unloading when nothing is in use, and its registration.
+#include <ole2.h>
 #include <olectl.h>
-#include <windows.h>
 
 #include <array>
 #include <atomic>

@@ -3,8 +3,7 @@
 // objects, and VT_ERROR DISP_E_PARAMNOTFOUND for an optional argument it leaves out.
 #pragma once
 
-#include <oleauto.h>
-#include <windows.h>
+#include <ole2.h>
 
 #include <functional>
 #include <memory>

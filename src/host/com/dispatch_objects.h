@@ -2,8 +2,7 @@
 // dispatch (src/automation/dispatch.h). No type library: hosts bind late, by name.
 #pragma once
 
-#include <oaidl.h>
-#include <windows.h>
+#include <ole2.h>
 
 #include <memory>
 
