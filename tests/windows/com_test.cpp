@@ -133,12 +133,11 @@ TEST(ComVariant, WhatLateBindingCannotPassIsATypeMismatch) {
 }
 
 TEST(ComVariant, TextBothWays) {
-  // A Windows-1252 byte from a card is read in the code page; an unpaired surrogate survives as
-  // U+FFFD; NUL characters are kept in both directions.
+  // A Windows-1252 byte from a card is read in the code page; NUL characters are kept both ways.
   BSTR text = BstrFromUtf8(std::string("\xe9-\0-\xc3\xa9", 6));
   EXPECT_EQ(std::wstring(text, SysStringLen(text)), std::wstring(L"\u00e9-\0-\u00e9", 5));
+  EXPECT_EQ(Utf8FromBstr(text), std::string("\xc3\xa9-\0-\xc3\xa9", 7));
   SysFreeString(text);
-  EXPECT_EQ(Utf8FromWide(std::wstring(1, wchar_t{0xD800})), "\xef\xbf\xbd");
 }
 
 TEST(ComVariant, ResultsAsAutomationTypes) {
@@ -202,6 +201,11 @@ TEST(ComVariant, TypedByRefsTakeTheirOwnType) {
 // A C++ host: the class object, names to ids, calls with DISPPARAMS as automation lays them out.
 class ComEncoderTest : public ::testing::Test {
  protected:
+  // Wine's own winscard.dll stops the process at its first call, and an encoder's end
+  // disconnects: a library that is not there fails quietly instead.
+  static void SetUpTestSuite() {
+    ASSERT_EQ(_putenv_s("TARSIN_RF_PCSC_LIBRARY", "no-such-library.dll"), 0);
+  }
   void SetUp() override {
     IClassFactory* factory = nullptr;
     ASSERT_EQ(

@@ -6,6 +6,7 @@
 
 #include "core/ansi_code_page.h"
 #include "core/coercion.h"
+#include "core/wide_text_windows.h"
 #include "host/com/dispatch_objects.h"
 
 namespace tarsin::com {
@@ -83,28 +84,15 @@ Variant FromArray(SAFEARRAY* array, VARTYPE elementType) {
 
 }  // namespace
 
-std::string Utf8FromWide(std::wstring_view text) {
-  const int length = static_cast<int>(text.size());
-  if (length == 0) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), size, nullptr, nullptr);
-  return utf8;
-}
-
 std::string Utf8FromBstr(BSTR text) {
   return Utf8FromWide(std::wstring_view(text ? text : L"", SysStringLen(text)));
 }
 
 BSTR BstrFromUtf8(std::string_view text) {
-  const std::string utf8 = WellFormedUtf8(text);
-  const int length = static_cast<int>(utf8.size());
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-  BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(size));
-  if (!wide) throw std::bad_alloc();
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide, size);
-  return wide;
+  const std::wstring wide = WideFromUtf8(WellFormedUtf8(text));
+  BSTR copy = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  if (!copy) throw std::bad_alloc();
+  return copy;
 }
 
 std::optional<Variant> FromVariant(const VARIANT& value) {

@@ -16,9 +16,7 @@
 
 namespace tarsin::com {
 
-// UTF-16 text as UTF-8, NUL characters included; an unpaired surrogate becomes U+FFFD.
-std::string Utf8FromWide(std::wstring_view text);
-// The whole BSTR (a null BSTR is "").
+// The whole BSTR as UTF-8, NUL characters included (a null BSTR is "").
 std::string Utf8FromBstr(BSTR text);
 // Never null (an empty BSTR for ""); a text that is not UTF-8 is read byte by byte in the
 // component's code page, as the Python host does. Throws std::bad_alloc.

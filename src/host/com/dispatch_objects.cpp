@@ -10,6 +10,7 @@
 #include "automation/dispatch.h"
 #include "core/ascii_text.h"
 #include "core/coercion.h"
+#include "core/wide_text_windows.h"
 #include "host/com/com_variant.h"
 #include "tarsin/encoder.h"
 
