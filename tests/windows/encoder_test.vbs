@@ -24,6 +24,8 @@ End Sub
 Const EncoderClosed = &H90010F01
 Const sceError = 2
 Const sceClosed = 1
+Const TransportKey = "FFFFFFFFFFFF"
+Const KeyA = 1
 Dim enc, lastError, result, number, description, source
 Set enc = CreateObject("TarsinRF.Encoder")
 
@@ -129,6 +131,40 @@ If files.FileExists(logPath) Then
   Check pattern.Test(logText), "log line of WriteLog, level 0, ended by CR LF"
   pattern.Pattern = "   --> Constructor\r\n"
   Check pattern.Test(logText), "constructor's entry line"
+End If
+
+' A card in a virtual reader, when TARSIN_RF_TEST_READER names one that holds a blank MIFARE
+' Classic 1K with transport keys (TARSIN_RF_TEST_UID its UID): open, read the UID, write and read
+' back a data block and a value block, close.
+Dim environment, readerName, uid, block, readBack
+Set environment = shell.Environment("PROCESS")
+readerName = environment.Item("TARSIN_RF_TEST_READER")
+If readerName = "" Then
+  WScript.Echo "no virtual reader named: the card part is left out"
+Else
+  Set enc = CreateObject("TarsinRF.Encoder")
+  Set lastError = enc.LastError
+  enc.Parameters = "device=" & readerName & ";protocol=2;open_mode=2"
+  CheckEqual enc.OpenEncoder(0), 0, "OpenEncoder on " & readerName & ": " & lastError.Description
+  CheckEqual enc.EncoderState, 3, "EncoderState with a card in the field"
+  Check InStr(enc.ReaderType, "Device name: ") = 1, "ReaderType of an open reader"
+  uid = ""
+  CheckEqual enc.ReadSerialNumber(uid), 0, "ReadSerialNumber"
+  CheckEqual uid, environment.Item("TARSIN_RF_TEST_UID"), "UID written back"
+  block = "54415253494E20524620484F4C444552"
+  CheckEqual enc.MifareWriteDataBloc(4, TransportKey, KeyA, block), 0, "MifareWriteDataBloc 4"
+  readBack = ""
+  CheckEqual enc.MifareReadDataBloc(4, TransportKey, KeyA, readBack), 0, "MifareReadDataBloc 4"
+  CheckEqual readBack, block, "block 4 read back"
+  CheckEqual enc.MifareWriteValueBloc(5, TransportKey, KeyA, 1500), 0, "MifareWriteValueBloc 5"
+  readBack = ""
+  CheckEqual enc.MifareReadDataBloc(5, TransportKey, KeyA, readBack), 0, "MifareReadDataBloc 5"
+  ' 1500, its complement and 1500 again, least significant byte first, then "FF00FF00".
+  CheckEqual readBack, "DC05000023FAFFFFDC050000FF00FF00", "value block 5 read back"
+  CheckEqual lastError.Number & " " & lastError.ComFunction, "0 MifareReadDataBloc", _
+    "LastError after a read"
+  CheckEqual enc.CloseEncoder, 0, "CloseEncoder"
+  CheckEqual enc.EncoderState, sceClosed, "EncoderState after CloseEncoder"
 End If
 
 If failures = 0 Then

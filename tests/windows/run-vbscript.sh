@@ -2,9 +2,16 @@
 # Runs a VBScript against TarsinRF.dll under Wine, as a Windows host would meet the component: in
 # a Wine prefix of its own, the DLL registered with regsvr32, the script run by cscript, the DLL
 # unregistered at the end and its registry keys checked gone.
-#   run-vbscript.sh TarsinRF.dll script.vbs [script arguments...]
+#   run-vbscript.sh [--import FILE.reg]... TarsinRF.dll script.vbs [script arguments...]
+# --import puts a .reg file into the prefix's registry first (the card-type table). A
+# TARSIN_RF_PCSC_LIBRARY that names a file of this machine is handed to Wine as its Windows path.
 # The script prints "passed: N checks" as its last line when all its checks held.
 set -eu
+imports=""
+while [ "${1:-}" = "--import" ]; do
+  imports="$imports $(realpath "$2")"
+  shift 2
+done
 dll=$(realpath "$1")
 script=$(realpath "$2")
 shift 2
@@ -29,21 +36,31 @@ fail() {
 }
 
 wineboot -i >/dev/null 2>&1 || fail "cannot make the Wine prefix"
+for file in $imports; do
+  wine regedit /S "$(winepath -w "$file")" || fail "cannot import $file"
+done
+if [ -f "${TARSIN_RF_PCSC_LIBRARY:-}" ]; then
+  TARSIN_RF_PCSC_LIBRARY=$(winepath -w "$TARSIN_RF_PCSC_LIBRARY")
+  export TARSIN_RF_PCSC_LIBRARY
+fi
 wine regsvr32 /s "$dll" || fail "regsvr32 failed"
 
 # The server key names the DLL itself, apartment-threaded; the ProgID leads to the class.
 keys=$(wine reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>/dev/null | tr -d '\r')
-printf "%s\n" "$keys" | grep -qiF "$(winepath -w "$dll")" || fail "InprocServer32 does not name the DLL: $keys"
-printf "%s\n" "$keys" | grep -q 'ThreadingModel *REG_SZ *Apartment' || fail "no apartment threading: $keys"
+printf "%s\n" "$keys" | grep -qiF "$(winepath -w "$dll")" ||
+  fail "InprocServer32 does not name the DLL: $keys"
+printf "%s\n" "$keys" | grep -q 'ThreadingModel *REG_SZ *Apartment' ||
+  fail "no apartment threading: $keys"
 wine reg query "HKCR\\$progid\\CLSID" 2>/dev/null | tr -d '\r' | grep -qF "$clsid" ||
   fail "the ProgID does not lead to the class"
 
 status=0
-output=$(wine cscript //nologo "$(winepath -w "$script")" "$@" 2>&1 | tr -d '\r') || status=$?
-printf "%s\n" "$output"
-last=$(printf "%s\n" "$output" | tail -n 1)
+wine cscript //nologo "$(winepath -w "$script")" "$@" >"$WINEPREFIX/output" 2>&1 || status=$?
+tr -d '\r' <"$WINEPREFIX/output"
+last=$(tr -d '\r' <"$WINEPREFIX/output" | tail -n 1)
 case "$last" in
   "passed: "*) ;;
+  *" checks failed") fail "$last" ;;
   *) fail "the script did not finish (exit status $status)" ;;
 esac
 [ "$status" -eq 0 ] || fail "the script exited with $status"
