@@ -19,6 +19,11 @@ namespace {
 constexpr CLSID kEncoderClsid = {
     0x6724d44b, 0x6870, 0x45de, {0xb7, 0x64, 0x34, 0xe2, 0x85, 0xc8, 0xa0, 0xe1}};
 
+// GetIDsOfNames takes names it never writes as non-const.
+LPOLESTR Name(const wchar_t* text) {
+  return const_cast<LPOLESTR>(text);  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+}
+
 IDispatch* NoWrapper(const std::shared_ptr<CError>&) {
   ADD_FAILURE() << "no object expected";
   return nullptr;
@@ -222,7 +227,7 @@ class ComEncoderTest : public ::testing::Test {
 
   DISPID Id(const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    LPOLESTR names[] = {Name(name)};
     EXPECT_EQ(encoder->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK) << name;
     return id;
   }
@@ -257,8 +262,7 @@ TEST_F(ComEncoderTest, IdsAreInterfaceIndexesFoundWithoutRegardToCase) {
   EXPECT_EQ(Id(L"PARAMETERS"), 1);  // Let and Get share the Get's index
   EXPECT_EQ(Id(L"readertype"), 4);
   EXPECT_EQ(Id(L"DESFireLimitedCredit"), 64);
-  LPOLESTR names[] = {const_cast<LPOLESTR>(L"GetResponseText"),
-                      const_cast<LPOLESTR>(L"SERRORCALLER"), const_cast<LPOLESTR>(L"nosuch")};
+  LPOLESTR names[] = {Name(L"GetResponseText"), Name(L"SERRORCALLER"), Name(L"nosuch")};
   DISPID ids[3];
   EXPECT_EQ(encoder->GetIDsOfNames(IID_NULL, names, 3, 0, ids), DISP_E_UNKNOWNNAME);
   EXPECT_EQ(ids[0], 8);
@@ -337,7 +341,7 @@ TEST_F(ComEncoderTest, LastErrorIsOneLiveObjectThatKeepsTheModuleLoaded) {
 
   Call(L"ReaderType", {}, DISPATCH_PROPERTYGET);
   DISPID number = DISPID_UNKNOWN;
-  LPOLESTR name[] = {const_cast<LPOLESTR>(L"number")};
+  LPOLESTR name[] = {Name(L"number")};
   ASSERT_EQ(error->GetIDsOfNames(IID_NULL, name, 1, 0, &number), S_OK);
   DISPPARAMS none{};
   ScopedVariant value;

@@ -23,7 +23,7 @@ constexpr const wchar_t* kClassName = L"Tarsin RF Encoder";
 class ClassFactory final : public IClassFactory {
  public:
   ClassFactory() noexcept { HoldModule(); }
-  ~ClassFactory() { ReleaseModule(); }
+  virtual ~ClassFactory() { ReleaseModule(); }
   ClassFactory(const ClassFactory&) = delete;
   ClassFactory& operator=(const ClassFactory&) = delete;
 
@@ -115,9 +115,7 @@ LSTATUS Write(HKEY root, const KeyEntry& entry) {
 // well (a subkey another program added) stays.
 void Remove(HKEY root) {
   const auto entries = Entries(L"");
-  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-    RegDeleteKeyW(root, entry->path.c_str());
-  }
+  for (size_t i = entries.size(); i-- > 0;) RegDeleteKeyW(root, entries[i].path.c_str());
 }
 
 // The per-user classes, which COM reads beside the machine's when a user may not write those.

@@ -53,7 +53,7 @@ class ScopedVariant {
   VARIANT* operator->() { return &value_; }
 
  private:
-  VARIANT value_;
+  VARIANT value_{};
 };
 
 }  // namespace tarsin::com

@@ -200,6 +200,9 @@ HRESULT Collect(const DISPPARAMS& params, size_t parameterCount, std::vector<Slo
 
 class EncoderObject final : public DispatchObject {
  public:
+  EncoderObject() = default;
+  EncoderObject(const EncoderObject&) = delete;
+  EncoderObject& operator=(const EncoderObject&) = delete;
   ~EncoderObject() override {
     if (errorObject_) errorObject_->Release();
   }
@@ -351,7 +354,7 @@ IDispatch* NewErrorObject(std::shared_ptr<CError> error) {
 std::shared_ptr<CError> ErrorOf(IUnknown* object) noexcept {
   void* found = nullptr;
   if (!object || FAILED(object->QueryInterface(kErrorObjectIid, &found))) return nullptr;
-  auto* error = static_cast<ErrorObject*>(static_cast<IDispatch*>(found));
+  auto* error = dynamic_cast<ErrorObject*>(static_cast<IDispatch*>(found));
   std::shared_ptr<CError> live = error->error();
   error->Release();
   return live;
