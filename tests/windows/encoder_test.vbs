@@ -99,7 +99,21 @@ Err.Clear
 result = enc.NoSuchMember
 CheckEqual Err.Number, 438, "an unknown member"
 Err.Clear
+enc.GetInformation = "x"
+CheckEqual Err.Number, 438, "a function given a value"
+Err.Clear
+result = enc.OpenEncoder(Nothing)
+CheckEqual Err.Number, 13, "Nothing for a Long argument"
+Err.Clear
+Dim square(1, 1)
+result = enc.OpenEncoder(square)
+CheckEqual Err.Number, 13, "an array of two dimensions for a Long argument"
+Err.Clear
 On Error GoTo 0
+
+' NUL characters cross in both directions.
+enc.Parameters = "device=A" & Chr(0) & "B"
+Check InStr(enc.Parameters, "Device=A" & Chr(0) & "B" & vbCrLf) > 0, "a NUL inside a text"
 
 ' An optional argument left out, and given.
 CheckEqual enc.GetResponseText("9000"), "[OK]  Command successfully executed.", "GetResponseText"
