@@ -65,6 +65,8 @@ lastError.Number = "sixteen"
 number = Err.Number
 On Error GoTo 0
 CheckEqual number, 13, "Err.Number of a word written to Number"
+' Given for a text, the object gives its default value, Number.
+CheckEqual enc.GetResponseText(lastError), enc.GetResponseText("16"), "LastError as an argument"
 
 ' By-ref arguments: a variable passed to an output parameter is written back, with its type.
 Dim serial, response, retCode, serialNumber, checkSum, info

@@ -272,6 +272,12 @@ class EncoderObject final : public DispatchObject {
       if (slot.variant) {
         try {
           values[i] = FromVariant(*slot.variant);
+          // A CError given for a typed parameter is read for its default value, Number, as late
+          // binding reads any object's.
+          if (values[i] && values[i]->kind() == Variant::Kind::Object &&
+              parameters[i].type != ValueType::Variant) {
+            values[i] = Variant(values[i]->asObject()->Number);
+          }
           // Coerced here too, so that a mismatch names its argument.
           if (values[i]) Coerce(*values[i], parameters[i].type);
         } catch (const ComError&) {
