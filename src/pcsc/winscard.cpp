@@ -1,13 +1,8 @@
 #include "pcsc/winscard.h"
 
-namespace tarsin {
+#include "pcsc/winscard_call.h"
 
-// Calls the platform's function `name` through the loaded library, with the platform's own
-// signature. The name is expanded first: Windows maps the text functions to their ANSI entry
-// points (SCardConnect -> SCardConnectA), pcsc-lite has only the one.
-#define TARSIN_ENTRY_NAME(name) #name
-#define TARSIN_CALL(name, ...) \
-  reinterpret_cast<decltype(&::name)>(library_.EntryPoint(TARSIN_ENTRY_NAME(name)))(__VA_ARGS__)
+namespace tarsin {
 
 LONG WinSCard::EstablishContext(DWORD scope, SCARDCONTEXT* context) {
   return TARSIN_CALL(SCardEstablishContext, scope, nullptr, nullptr, context);
@@ -17,14 +12,6 @@ LONG WinSCard::ReleaseContext(SCARDCONTEXT context) {
 }
 LONG WinSCard::IsValidContext(SCARDCONTEXT context) {
   return TARSIN_CALL(SCardIsValidContext, context);
-}
-LONG WinSCard::ListReaders(SCARDCONTEXT context, LPCSTR groups, LPSTR readers, LPDWORD length) {
-  return TARSIN_CALL(SCardListReaders, context, groups, readers, length);
-}
-LONG WinSCard::Connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode,
-                       DWORD preferredProtocols, LPSCARDHANDLE card, LPDWORD activeProtocol) {
-  return TARSIN_CALL(SCardConnect, context, reader, shareMode, preferredProtocols, card,
-                     activeProtocol);
 }
 LONG WinSCard::Disconnect(SCARDHANDLE card, DWORD disposition) {
   return TARSIN_CALL(SCardDisconnect, card, disposition);
@@ -48,8 +35,5 @@ LONG WinSCard::GetAttrib(SCARDHANDLE card, DWORD attrId, LPBYTE attr, LPDWORD at
 LONG WinSCard::FreeMemory(SCARDCONTEXT context, LPCVOID memory) {
   return TARSIN_CALL(SCardFreeMemory, context, memory);
 }
-
-#undef TARSIN_CALL
-#undef TARSIN_ENTRY_NAME
 
 }  // namespace tarsin

@@ -1,6 +1,7 @@
 #include <cstdlib>
 
 #include "pcsc/winscard.h"
+#include "pcsc/winscard_call.h"
 
 namespace tarsin {
 namespace {
@@ -12,6 +13,16 @@ constexpr const char* kDefaultLibrary = "libpcsclite.so.1";
 WinSCard WinSCard::Current() {
   const char* named = std::getenv("TARSIN_RF_PCSC_LIBRARY");
   return WinSCard(SharedLibrary::Loaded((named && *named) ? named : kDefaultLibrary));
+}
+
+// pcsc-lite's text is UTF-8, the component's own.
+LONG WinSCard::ListReaders(SCARDCONTEXT context, LPCSTR groups, LPSTR readers, LPDWORD length) {
+  return TARSIN_CALL(SCardListReaders, context, groups, readers, length);
+}
+LONG WinSCard::Connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode,
+                       DWORD preferredProtocols, LPSCARDHANDLE card, LPDWORD activeProtocol) {
+  return TARSIN_CALL(SCardConnect, context, reader, shareMode, preferredProtocols, card,
+                     activeProtocol);
 }
 
 }  // namespace tarsin
