@@ -1,30 +1,31 @@
-// pcsc-lite's entry points, served by the virtual readers of the readers file.
-#include <PCSC/winscard.h>
+// PC/SC's entry points, served by the virtual readers of the readers file: pcsc-lite's on Linux,
+// WinSCard's on Windows (pcsc_platform.h of the platform's folder gives the types and names).
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
+#include "pcsc_platform.h"
 #include "provider/pcsc_buffers.h"
 #include "provider/sessions.h"
 #include "store/reader_attributes.h"
-
-#define TARSIN_EXPORT extern "C" __attribute__((visibility("default")))
 
 using tarsin::sim::Bytes;
 using tarsin::sim::Outcome;
 using tarsin::sim::ReaderView;
 using namespace tarsin::sim::provider;
 
-TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT0Pci = {SCARD_PROTOCOL_T0, sizeof(SCARD_IO_REQUEST)};
-TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT1Pci = {SCARD_PROTOCOL_T1, sizeof(SCARD_IO_REQUEST)};
-TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardRawPci = {SCARD_PROTOCOL_RAW,
+extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT0Pci = {SCARD_PROTOCOL_T0, sizeof(SCARD_IO_REQUEST)};
+extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT1Pci = {SCARD_PROTOCOL_T1, sizeof(SCARD_IO_REQUEST)};
+extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardRawPci = {SCARD_PROTOCOL_RAW,
                                                         sizeof(SCARD_IO_REQUEST)};
 
 namespace {
 
 constexpr char kPnpNotification[] = "\\\\?PnP?\\Notification";
+// pcsc-lite's extended buffer: a command of 64 KiB with its header, lengths and status word.
+constexpr DWORD kLongestCommand = 4 + 3 + (1 << 16) + 3 + 2;
 
 // Runs `body` and turns any escaping exception into an internal error: nothing may cross the C
 // boundary.
@@ -142,7 +143,7 @@ DWORD ReaderEventState(Sessions& sessions, const Context& context,
 
 }  // namespace
 
-TARSIN_EXPORT LONG SCardEstablishContext(DWORD dwScope, LPCVOID, LPCVOID,
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardEstablishContext(DWORD dwScope, LPCVOID, LPCVOID,
                                          LPSCARDCONTEXT phContext) {
   return Guarded([&]() -> LONG {
     if (!phContext) return SCARD_E_INVALID_PARAMETER;
@@ -162,7 +163,7 @@ TARSIN_EXPORT LONG SCardEstablishContext(DWORD dwScope, LPCVOID, LPCVOID,
   });
 }
 
-TARSIN_EXPORT LONG SCardReleaseContext(SCARDCONTEXT hContext) {
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardReleaseContext(SCARDCONTEXT hContext) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
@@ -174,7 +175,7 @@ TARSIN_EXPORT LONG SCardReleaseContext(SCARDCONTEXT hContext) {
   });
 }
 
-TARSIN_EXPORT LONG SCardIsValidContext(SCARDCONTEXT hContext) {
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardIsValidContext(SCARDCONTEXT hContext) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
@@ -182,7 +183,7 @@ TARSIN_EXPORT LONG SCardIsValidContext(SCARDCONTEXT hContext) {
   });
 }
 
-TARSIN_EXPORT LONG SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszReaders,
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszReaders,
                                     LPDWORD pcchReaders) {
   return Guarded([&]() -> LONG {
     if (!pcchReaders) return SCARD_E_INVALID_PARAMETER;
@@ -199,14 +200,14 @@ TARSIN_EXPORT LONG SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszRead
   });
 }
 
-TARSIN_EXPORT LONG SCardFreeMemory(SCARDCONTEXT, LPCVOID pvMem) {
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardFreeMemory(SCARDCONTEXT, LPCVOID pvMem) {
   // Frees what SCARD_AUTOALLOCATE handed out with malloc; the interface passes it as const.
   // NOLINTNEXTLINE(cppcoreguidelines-no-malloc,cppcoreguidelines-pro-type-const-cast)
   std::free(const_cast<void*>(pvMem));
   return SCARD_S_SUCCESS;
 }
 
-TARSIN_EXPORT LONG SCardConnect(SCARDCONTEXT hContext, LPCSTR szReader, DWORD dwShareMode,
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardConnect(SCARDCONTEXT hContext, LPCSTR szReader, DWORD dwShareMode,
                                 DWORD dwPreferredProtocols, LPSCARDHANDLE phCard,
                                 LPDWORD pdwActiveProtocol) {
   return Guarded([&]() -> LONG {
@@ -248,7 +249,7 @@ TARSIN_EXPORT LONG SCardConnect(SCARDCONTEXT hContext, LPCSTR szReader, DWORD dw
   });
 }
 
-TARSIN_EXPORT LONG SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferredProtocols,
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferredProtocols,
                                   DWORD dwInitialization, LPDWORD pdwActiveProtocol) {
   return Guarded([&]() -> LONG {
     if (!pdwActiveProtocol) return SCARD_E_INVALID_PARAMETER;
@@ -287,7 +288,7 @@ TARSIN_EXPORT LONG SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dw
   });
 }
 
-TARSIN_EXPORT LONG SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
   return Guarded([&]() -> LONG {
     if (!ValidDisposition(dwDisposition)) return SCARD_E_INVALID_VALUE;
     auto& sessions = Sessions::Instance();
@@ -301,7 +302,7 @@ TARSIN_EXPORT LONG SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
   });
 }
 
-TARSIN_EXPORT LONG SCardBeginTransaction(SCARDHANDLE hCard) {
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardBeginTransaction(SCARDHANDLE hCard) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     for (;;) {
@@ -322,7 +323,7 @@ TARSIN_EXPORT LONG SCardBeginTransaction(SCARDHANDLE hCard) {
   });
 }
 
-TARSIN_EXPORT LONG SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
   return Guarded([&]() -> LONG {
     if (!ValidDisposition(dwDisposition)) return SCARD_E_INVALID_VALUE;
     auto& sessions = Sessions::Instance();
@@ -337,7 +338,7 @@ TARSIN_EXPORT LONG SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
   });
 }
 
-TARSIN_EXPORT LONG SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pcchReaderLen,
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pcchReaderLen,
                                LPDWORD pdwState, LPDWORD pdwProtocol, LPBYTE pbAtr,
                                LPDWORD pcbAtrLen) {
   return Guarded([&]() -> LONG {
@@ -348,8 +349,7 @@ TARSIN_EXPORT LONG SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pc
     if (LONG usable = UsableConnection(sessions, hCard, connection, view)) return usable;
     Handle& handle = *connection.handle;
     if (pdwState)
-      *pdwState =
-          view->card_present ? SCARD_PRESENT | SCARD_POWERED | SCARD_NEGOTIABLE : SCARD_ABSENT;
+      *pdwState = view->card_present ? kCardReadyState : SCARD_ABSENT;
     if (pdwProtocol) *pdwProtocol = handle.protocol;
     if (pcchReaderLen) {
       if (LONG named = ReturnText(handle.reader + '\0', szReaderName, pcchReaderLen)) return named;
@@ -359,7 +359,7 @@ TARSIN_EXPORT LONG SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pc
   });
 }
 
-TARSIN_EXPORT LONG SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout,
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout,
                                         SCARD_READERSTATE* rgReaderStates, DWORD cReaders) {
   return Guarded([&]() -> LONG {
     if (cReaders > 0 && !rgReaderStates) return SCARD_E_INVALID_PARAMETER;
@@ -409,7 +409,7 @@ TARSIN_EXPORT LONG SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout,
   });
 }
 
-TARSIN_EXPORT LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci,
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci,
                                  LPCBYTE pbSendBuffer, DWORD cbSendLength,
                                  SCARD_IO_REQUEST* pioRecvPci, LPBYTE pbRecvBuffer,
                                  LPDWORD pcbRecvLength) {
@@ -418,7 +418,7 @@ TARSIN_EXPORT LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioS
       return SCARD_E_INVALID_PARAMETER;
     // An empty command would hang some real readers; refuse it up front.
     if (cbSendLength == 0) return SCARD_E_INVALID_PARAMETER;
-    if (cbSendLength > MAX_BUFFER_SIZE_EXTENDED) return SCARD_E_INSUFFICIENT_BUFFER;
+    if (cbSendLength > kLongestCommand) return SCARD_E_INSUFFICIENT_BUFFER;
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
     Connection connection;
@@ -473,7 +473,7 @@ TARSIN_EXPORT LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioS
   });
 }
 
-TARSIN_EXPORT LONG SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAttr,
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAttr,
                                   LPDWORD pcbAttrLen) {
   return Guarded([&]() -> LONG {
     if (!pcbAttrLen) return SCARD_E_INVALID_PARAMETER;
@@ -488,12 +488,12 @@ TARSIN_EXPORT LONG SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAt
   });
 }
 
-TARSIN_EXPORT LONG SCardSetAttrib(SCARDHANDLE hCard, DWORD, LPCBYTE, DWORD) {
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardSetAttrib(SCARDHANDLE hCard, DWORD, LPCBYTE, DWORD) {
   auto& sessions = Sessions::Instance();
   std::lock_guard lock(sessions.mutex);
   return sessions.handles.contains(hCard) ? SCARD_E_UNSUPPORTED_FEATURE : SCARD_E_INVALID_HANDLE;
 }
 
-TARSIN_EXPORT LONG SCardCancel(SCARDCONTEXT hContext) {
+extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardCancel(SCARDCONTEXT hContext) {
   return SCardIsValidContext(hContext);
 }
