@@ -124,7 +124,7 @@ TEST_F(Provider, TransmitStatusAndAttributesCheckTheirArguments) {
             SCARD_E_INVALID_PARAMETER);
 
   char name[64];
-  BYTE atr[MAX_ATR_SIZE];
+  BYTE atr[64];
   DWORD name_length = sizeof name, state = 0, protocol = 0, atr_length = sizeof atr;
   ASSERT_EQ(SCardStatus(card, name, &name_length, &state, &protocol, atr, &atr_length),
             SCARD_S_SUCCESS);
@@ -132,7 +132,7 @@ TEST_F(Provider, TransmitStatusAndAttributesCheckTheirArguments) {
   EXPECT_TRUE(state & SCARD_PRESENT);
   EXPECT_EQ(protocol, DWORD{SCARD_PROTOCOL_T1});
   EXPECT_EQ(atr_length, 20u);
-  BYTE attribute[MAX_ATR_SIZE];
+  BYTE attribute[64];
   length = sizeof attribute;
   ASSERT_EQ(SCardGetAttrib(card, kAttrAtrString, attribute, &length), SCARD_S_SUCCESS);
   EXPECT_EQ(Bytes(attribute, attribute + length), Bytes(atr, atr + atr_length));
