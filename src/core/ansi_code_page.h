@@ -1,6 +1,7 @@
-// The ANSI code page of the component: Windows-1252, with the five bytes it leaves undefined
-// (0x81, 0x8D, 0x8F, 0x90, 0x9D) taken as the C1 control characters of the same value, so that
-// every byte has a character and comes back unchanged. Public strings are UTF-8.
+// The ANSI code page of the component. On Linux: Windows-1252, with the five bytes it leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) taken as the C1 control characters of the same value,
+// so that every byte has a character and comes back unchanged. On Windows: the system's ANSI code
+// page. Public strings are UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,8 @@ char32_t AnsiByteToCodePoint(uint8_t byte) noexcept;
 uint8_t CodePointToAnsiByte(char32_t codePoint) noexcept;
 
 std::vector<uint8_t> Utf8ToAnsi(std::string_view text);
+// Appends the UTF-8 form of one code point.
+void AppendUtf8(std::string& out, char32_t codePoint);
 std::string AnsiToUtf8(const std::vector<uint8_t>& bytes);
 
 }  // namespace tarsin

@@ -14,9 +14,7 @@ constexpr std::string_view kLogName = "Tarsin RF.log";
 }  // namespace
 
 std::string DefaultLogPath() {
-  std::string folder = ApplicationDataFolder();
-  if (folder.empty()) return FallbackLogFolder().append(kLogName);
-  return folder.append("Quillon/Nemora/").append(kLogName);
+  return LogFolder().append(kLogName);
 }
 
 void WriteLog(EncoderState& state, std::string_view message) noexcept {

@@ -9,11 +9,9 @@
 
 namespace tarsin {
 
-// The folder where this user's application data lives, ending with a separator; "" when the
-// platform cannot tell.
-std::string ApplicationDataFolder();
-// The fall-back folder when there is none.
-std::string FallbackLogFolder();
+// The folder of this user's log, ending with the platform's separator: Quillon/Nemora/ in the
+// user's application-data folder, or the platform's fall-back folder when there is none.
+std::string LogFolder();
 // "YYYY-MM-DD hh:mm:ss", local time.
 std::string LocalTimestamp();
 // Appends `line` in one write, creating the file readable by its owner only and narrowing an

@@ -22,18 +22,15 @@ std::string AbsoluteFolderFromEnvironment(const char* name) {
 
 }  // namespace
 
-std::string ApplicationDataFolder() {
+std::string LogFolder() {
   std::string folder = AbsoluteFolderFromEnvironment("XDG_DATA_HOME");
   if (folder.empty()) {
     folder = AbsoluteFolderFromEnvironment("HOME");
     if (!folder.empty()) folder += "/.local/share";
   }
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder;
-}
-
-std::string FallbackLogFolder() {
-  return "/tmp/";
+  if (folder.empty()) return "/tmp/";
+  if (folder.back() != '/') folder += '/';
+  return folder + "Quillon/Nemora/";
 }
 
 std::string LocalTimestamp() {

@@ -1,5 +1,6 @@
-// The dialogs as Configure sees them: shown modally on the caller's thread. Each platform shows
-// them its own way (here: a Qt library loaded at run time, so the component never links Qt).
+// The dialogs as Configure sees them: shown modally on the caller's thread, by a library loaded
+// at run time (pcsc/dialog_abi.h), so that the component never links a toolkit: the Qt one on
+// Linux, the Win32 one on Windows.
 #pragma once
 
 #include <cstdint>
@@ -22,5 +23,8 @@ struct ConfigurationForm {
 // dialog cannot be shown: 53 or 453 for a dialog library or entry point that cannot be loaded,
 // 429 followed by the library's reason when the library could not show it (no display).
 void ShowConfigurationDialog(ConfigurationForm& form);
+
+// The platform's dialog library, used unless TARSIN_RF_DIALOG_LIBRARY names another.
+std::string DefaultDialogLibrary();
 
 }  // namespace tarsin

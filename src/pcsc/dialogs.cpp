@@ -1,6 +1,8 @@
-// The dialogs live in libtarsinrf-dialogs.so (Qt), or in the library named by
+// The dialogs live in the platform's dialog library, or in the library named by
 // TARSIN_RF_DIALOG_LIBRARY, loaded on first use. They reach the readers through the component's
 // own provider, handed over as a table of calls.
+#include "pcsc/dialogs.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -8,18 +10,15 @@
 #include "core/failure.h"
 #include "core/shared_library.h"
 #include "pcsc/dialog_abi.h"
-#include "pcsc/dialogs.h"
 #include "pcsc/status_texts.h"
 #include "pcsc/winscard.h"
 
 namespace tarsin {
 namespace {
 
-constexpr const char* kDefaultLibrary = "libtarsinrf-dialogs.so";
-
 SharedLibrary& DialogLibrary() {
   const char* named = std::getenv("TARSIN_RF_DIALOG_LIBRARY");
-  return SharedLibrary::Loaded((named && *named) ? named : kDefaultLibrary);
+  return SharedLibrary::Loaded((named && *named) ? named : DefaultDialogLibrary());
 }
 
 // A provider that cannot be loaded answers like a resource manager that is not running.

@@ -1,0 +1,10 @@
+#include "pcsc/dialogs.h"
+
+namespace tarsin {
+
+// Found beside libtarsinrf.so through its run path, or on the library path.
+std::string DefaultDialogLibrary() {
+  return "libtarsinrf-dialogs.so";
+}
+
+}  // namespace tarsin
