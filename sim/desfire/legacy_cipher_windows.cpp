@@ -18,7 +18,8 @@ namespace {
 BCRYPT_ALG_HANDLE TripleDes() {
   static const BCRYPT_ALG_HANDLE algorithm = [] {
     BCRYPT_ALG_HANDLE opened = nullptr;
-    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&opened, BCRYPT_3DES_ALGORITHM, nullptr, 0))) {
+    if (!BCRYPT_SUCCESS(
+            ::BCryptOpenAlgorithmProvider(&opened, BCRYPT_3DES_ALGORITHM, nullptr, 0))) {
       return BCRYPT_ALG_HANDLE{};
     }
     wchar_t mode[] = BCRYPT_CHAIN_MODE_CBC;

@@ -11,15 +11,20 @@
 #include "provider/sessions.h"
 #include "store/reader_attributes.h"
 
+// An entry point: exported, unmangled, with the platform's calling convention.
+#define TARSIN_PCSC_ENTRY extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL
+
 using tarsin::sim::Bytes;
 using tarsin::sim::Outcome;
 using tarsin::sim::ReaderView;
 using namespace tarsin::sim::provider;
 
-extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT0Pci = {SCARD_PROTOCOL_T0, sizeof(SCARD_IO_REQUEST)};
-extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT1Pci = {SCARD_PROTOCOL_T1, sizeof(SCARD_IO_REQUEST)};
+extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT0Pci = {SCARD_PROTOCOL_T0,
+                                                                  sizeof(SCARD_IO_REQUEST)};
+extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT1Pci = {SCARD_PROTOCOL_T1,
+                                                                  sizeof(SCARD_IO_REQUEST)};
 extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardRawPci = {SCARD_PROTOCOL_RAW,
-                                                        sizeof(SCARD_IO_REQUEST)};
+                                                                   sizeof(SCARD_IO_REQUEST)};
 
 namespace {
 
@@ -143,8 +148,7 @@ DWORD ReaderEventState(Sessions& sessions, const Context& context,
 
 }  // namespace
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardEstablishContext(DWORD dwScope, LPCVOID, LPCVOID,
-                                         LPSCARDCONTEXT phContext) {
+TARSIN_PCSC_ENTRY SCardEstablishContext(DWORD dwScope, LPCVOID, LPCVOID, LPSCARDCONTEXT phContext) {
   return Guarded([&]() -> LONG {
     if (!phContext) return SCARD_E_INVALID_PARAMETER;
     if (dwScope > SCARD_SCOPE_SYSTEM) return SCARD_E_INVALID_VALUE;
@@ -163,7 +167,7 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardEstablishContext(DWORD dwSco
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardReleaseContext(SCARDCONTEXT hContext) {
+TARSIN_PCSC_ENTRY SCardReleaseContext(SCARDCONTEXT hContext) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
@@ -175,7 +179,7 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardReleaseContext(SCARDCONTEXT 
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardIsValidContext(SCARDCONTEXT hContext) {
+TARSIN_PCSC_ENTRY SCardIsValidContext(SCARDCONTEXT hContext) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
@@ -183,8 +187,8 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardIsValidContext(SCARDCONTEXT 
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszReaders,
-                                    LPDWORD pcchReaders) {
+TARSIN_PCSC_ENTRY SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszReaders,
+                                   LPDWORD pcchReaders) {
   return Guarded([&]() -> LONG {
     if (!pcchReaders) return SCARD_E_INVALID_PARAMETER;
     auto& sessions = Sessions::Instance();
@@ -200,16 +204,16 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardListReaders(SCARDCONTEXT hCo
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardFreeMemory(SCARDCONTEXT, LPCVOID pvMem) {
+TARSIN_PCSC_ENTRY SCardFreeMemory(SCARDCONTEXT, LPCVOID pvMem) {
   // Frees what SCARD_AUTOALLOCATE handed out with malloc; the interface passes it as const.
   // NOLINTNEXTLINE(cppcoreguidelines-no-malloc,cppcoreguidelines-pro-type-const-cast)
   std::free(const_cast<void*>(pvMem));
   return SCARD_S_SUCCESS;
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardConnect(SCARDCONTEXT hContext, LPCSTR szReader, DWORD dwShareMode,
-                                DWORD dwPreferredProtocols, LPSCARDHANDLE phCard,
-                                LPDWORD pdwActiveProtocol) {
+TARSIN_PCSC_ENTRY SCardConnect(SCARDCONTEXT hContext, LPCSTR szReader, DWORD dwShareMode,
+                               DWORD dwPreferredProtocols, LPSCARDHANDLE phCard,
+                               LPDWORD pdwActiveProtocol) {
   return Guarded([&]() -> LONG {
     if (!szReader || !phCard || !pdwActiveProtocol) return SCARD_E_INVALID_PARAMETER;
     *phCard = 0;
@@ -249,8 +253,8 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardConnect(SCARDCONTEXT hContex
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferredProtocols,
-                                  DWORD dwInitialization, LPDWORD pdwActiveProtocol) {
+TARSIN_PCSC_ENTRY SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferredProtocols,
+                                 DWORD dwInitialization, LPDWORD pdwActiveProtocol) {
   return Guarded([&]() -> LONG {
     if (!pdwActiveProtocol) return SCARD_E_INVALID_PARAMETER;
     if (!ValidShareMode(dwShareMode) || !ValidDisposition(dwInitialization)) {
@@ -288,7 +292,7 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardReconnect(SCARDHANDLE hCard,
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
+TARSIN_PCSC_ENTRY SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
   return Guarded([&]() -> LONG {
     if (!ValidDisposition(dwDisposition)) return SCARD_E_INVALID_VALUE;
     auto& sessions = Sessions::Instance();
@@ -302,7 +306,7 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardDisconnect(SCARDHANDLE hCard
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardBeginTransaction(SCARDHANDLE hCard) {
+TARSIN_PCSC_ENTRY SCardBeginTransaction(SCARDHANDLE hCard) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     for (;;) {
@@ -323,7 +327,7 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardBeginTransaction(SCARDHANDLE
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
+TARSIN_PCSC_ENTRY SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
   return Guarded([&]() -> LONG {
     if (!ValidDisposition(dwDisposition)) return SCARD_E_INVALID_VALUE;
     auto& sessions = Sessions::Instance();
@@ -338,9 +342,9 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardEndTransaction(SCARDHANDLE h
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pcchReaderLen,
-                               LPDWORD pdwState, LPDWORD pdwProtocol, LPBYTE pbAtr,
-                               LPDWORD pcbAtrLen) {
+TARSIN_PCSC_ENTRY SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pcchReaderLen,
+                              LPDWORD pdwState, LPDWORD pdwProtocol, LPBYTE pbAtr,
+                              LPDWORD pcbAtrLen) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
@@ -348,8 +352,7 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardStatus(SCARDHANDLE hCard, LP
     std::optional<ReaderView> view;
     if (LONG usable = UsableConnection(sessions, hCard, connection, view)) return usable;
     Handle& handle = *connection.handle;
-    if (pdwState)
-      *pdwState = view->card_present ? kCardReadyState : SCARD_ABSENT;
+    if (pdwState) *pdwState = view->card_present ? kCardReadyState : SCARD_ABSENT;
     if (pdwProtocol) *pdwProtocol = handle.protocol;
     if (pcchReaderLen) {
       if (LONG named = ReturnText(handle.reader + '\0', szReaderName, pcchReaderLen)) return named;
@@ -359,8 +362,8 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardStatus(SCARDHANDLE hCard, LP
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout,
-                                        SCARD_READERSTATE* rgReaderStates, DWORD cReaders) {
+TARSIN_PCSC_ENTRY SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout,
+                                       SCARD_READERSTATE* rgReaderStates, DWORD cReaders) {
   return Guarded([&]() -> LONG {
     if (cReaders > 0 && !rgReaderStates) return SCARD_E_INVALID_PARAMETER;
     auto& sessions = Sessions::Instance();
@@ -409,10 +412,10 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardGetStatusChange(SCARDCONTEXT
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci,
-                                 LPCBYTE pbSendBuffer, DWORD cbSendLength,
-                                 SCARD_IO_REQUEST* pioRecvPci, LPBYTE pbRecvBuffer,
-                                 LPDWORD pcbRecvLength) {
+TARSIN_PCSC_ENTRY SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci,
+                                LPCBYTE pbSendBuffer, DWORD cbSendLength,
+                                SCARD_IO_REQUEST* pioRecvPci, LPBYTE pbRecvBuffer,
+                                LPDWORD pcbRecvLength) {
   return Guarded([&]() -> LONG {
     if (!pioSendPci || !pbSendBuffer || !pbRecvBuffer || !pcbRecvLength)
       return SCARD_E_INVALID_PARAMETER;
@@ -473,8 +476,8 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardTransmit(SCARDHANDLE hCard, 
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAttr,
-                                  LPDWORD pcbAttrLen) {
+TARSIN_PCSC_ENTRY SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAttr,
+                                 LPDWORD pcbAttrLen) {
   return Guarded([&]() -> LONG {
     if (!pcbAttrLen) return SCARD_E_INVALID_PARAMETER;
     auto& sessions = Sessions::Instance();
@@ -488,12 +491,12 @@ extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardGetAttrib(SCARDHANDLE hCard,
   });
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardSetAttrib(SCARDHANDLE hCard, DWORD, LPCBYTE, DWORD) {
+TARSIN_PCSC_ENTRY SCardSetAttrib(SCARDHANDLE hCard, DWORD, LPCBYTE, DWORD) {
   auto& sessions = Sessions::Instance();
   std::lock_guard lock(sessions.mutex);
   return sessions.handles.contains(hCard) ? SCARD_E_UNSUPPORTED_FEATURE : SCARD_E_INVALID_HANDLE;
 }
 
-extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL SCardCancel(SCARDCONTEXT hContext) {
+TARSIN_PCSC_ENTRY SCardCancel(SCARDCONTEXT hContext) {
   return SCardIsValidContext(hContext);
 }

@@ -1,8 +1,8 @@
 // Locks between processes on one byte each of a lock file (open-file-description locks on Linux,
 // LockFileEx on Windows: either conflicts between two opens in one process as between
-// processes, and goes with its descriptor or handle). The readers file keeps a single lock file beside it: byte 0 guards the file
-// itself, the other bytes guard the sharing of each reader, so nothing else is left in the
-// user's folder however many readers and handles come and go.
+// processes, and goes with its descriptor or handle). The readers file keeps a single lock file
+// beside it: byte 0 guards the file itself, the other bytes guard the sharing of each reader, so
+// nothing else is left in the user's folder however many readers and handles come and go.
 #pragma once
 
 #include <cstdint>

@@ -1,12 +1,12 @@
 // The DESFire card's cipher on every platform it is built for (OpenSSL on Linux, CNG on
 // Windows): the published DES vector, 2K3DES as OpenSSL computes it, and a real card's
 // authentication trace under the default key.
+#include "desfire/legacy_cipher.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-
-#include "desfire/legacy_cipher.h"
 
 namespace tarsin::sim::desfire {
 namespace {

@@ -47,8 +47,7 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   // "1.0.0" in the order hosts decode it: major, minor, build (least significant byte first).
   BYTE version[4];
   DWORD length = sizeof version;
-  ASSERT_EQ(SCardGetAttrib(classic, kAttrVendorIfdVersion, version, &length),
-            SCARD_S_SUCCESS);
+  ASSERT_EQ(SCardGetAttrib(classic, kAttrVendorIfdVersion, version, &length), SCARD_S_SUCCESS);
   EXPECT_EQ(ToHex(Bytes(version, version + length)), "01000000");
   // Sharing and transactions leave nothing beside the readers file but its lock file.
   ASSERT_EQ(SCardBeginTransaction(desfire), SCARD_S_SUCCESS);

@@ -138,8 +138,7 @@ TEST_F(Provider, TransmitStatusAndAttributesCheckTheirArguments) {
   EXPECT_EQ(Bytes(attribute, attribute + length), Bytes(atr, atr + atr_length));
   // The attributes' values are checked by the component's reader-type test and through pcscd.
   length = 2;
-  EXPECT_EQ(SCardGetAttrib(card, kAttrVendorName, answer, &length),
-            SCARD_E_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(SCardGetAttrib(card, kAttrVendorName, answer, &length), SCARD_E_INSUFFICIENT_BUFFER);
   EXPECT_EQ(length, 7u);
   EXPECT_EQ(SCardGetAttrib(card, 0x00010999, nullptr, &length), SCARD_E_UNSUPPORTED_FEATURE);
 }
@@ -164,8 +163,7 @@ TEST_F(Provider, InjectedFaults) {
 
   ASSERT_TRUE(faults::HideAttribute(kReader, kAttrVendorName));
   DWORD length = 0;
-  EXPECT_EQ(SCardGetAttrib(card, kAttrVendorName, nullptr, &length),
-            SCARD_E_UNSUPPORTED_FEATURE);
+  EXPECT_EQ(SCardGetAttrib(card, kAttrVendorName, nullptr, &length), SCARD_E_UNSUPPORTED_FEATURE);
 
   ASSERT_TRUE(faults::RemoveCardDuringNextTransmit(kReader));
   EXPECT_EQ(Send(card), "");

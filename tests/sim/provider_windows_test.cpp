@@ -59,8 +59,8 @@ namespace {
 TEST(ProviderWindows, DefaultFileInTheRoamingApplicationData) {
   tarsin::testing::ScopedEnvironment no_file("TARSIN_RF_VIRTUAL_READERS", std::nullopt);
   char folder[MAX_PATH];
-  ASSERT_TRUE(SUCCEEDED(
-      ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)));
+  ASSERT_TRUE(
+      SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)));
   EXPECT_EQ(std::string(tarsin_vpcsc_readers_path()),
             std::string(folder) + "\\Quillon\\Nemora\\virtual-readers.json");
 }
