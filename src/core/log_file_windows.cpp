@@ -36,8 +36,9 @@ std::string LocalTimestamp() {
 void AppendLogLine(LogState& log, std::string_view line) noexcept {
   try {
     // Others may read and append while the file is open; nobody may delete it under us.
-    HANDLE file = CreateFileA(log.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(log.path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;  // e.g. the folder does not exist
     std::string joined;
     if (log.lineCut) line = joined.append("\r\n").append(line);

@@ -1,5 +1,6 @@
-#include "core/ansi_code_page.h"
 #include "core/wide_text_windows.h"
+
+#include "core/ansi_code_page.h"
 
 namespace tarsin {
 
@@ -24,7 +25,8 @@ std::string Utf8FromWide(std::wstring_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char32_t unit = static_cast<char16_t>(text[i]);
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
-        static_cast<char16_t>(text[i + 1]) >= 0xDC00 && static_cast<char16_t>(text[i + 1]) <= 0xDFFF) {
+        static_cast<char16_t>(text[i + 1]) >= 0xDC00 &&
+        static_cast<char16_t>(text[i + 1]) <= 0xDFFF) {
       const char32_t low = static_cast<char16_t>(text[++i]);
       AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
     } else {

@@ -6,9 +6,8 @@ namespace tarsin {
 // signature. The name is expanded first: Windows maps the text functions to their ANSI entry
 // points (SCardConnect -> SCardConnectA), pcsc-lite has only the one.
 #define TARSIN_ENTRY_NAME(name) #name
-#define TARSIN_CALL(name, ...)                                                          \
-  reinterpret_cast<decltype(&::name)>(library_.EntryPoint(TARSIN_ENTRY_NAME(name)))( \
-      __VA_ARGS__)
+#define TARSIN_CALL(name, ...) \
+  reinterpret_cast<decltype(&::name)>(library_.EntryPoint(TARSIN_ENTRY_NAME(name)))(__VA_ARGS__)
 
 LONG WinSCard::EstablishContext(DWORD scope, SCARDCONTEXT* context) {
   return TARSIN_CALL(SCardEstablishContext, scope, nullptr, nullptr, context);

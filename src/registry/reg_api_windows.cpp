@@ -106,10 +106,14 @@ LSTATUS WriteValue(::HKEY key, const std::wstring& name, uint32_t type,
                    std::span<const uint8_t> data) {
   std::vector<uint8_t> stored(data.begin(), data.end());
   if (IsText(type)) {
-    stored = Utf8ToUtf16Le(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    stored =
+        Utf8ToUtf16Le(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
   }
-  return RegSetValueExW(key, NameOrNull(name), 0, type, stored.data(),
-                        static_cast<DWORD>(stored.size()));
+  const auto size = static_cast<DWORD>(stored.size());
+  // Windows counts a NUL found just past a text's end as the text's own: a mark that is not NUL
+  // keeps the data exactly as the writer gave it.
+  stored.insert(stored.end(), {0xFF, 0xFF});
+  return RegSetValueExW(key, NameOrNull(name), 0, type, stored.data(), size);
 }
 
 std::recursive_mutex& TransactionMutex() {
@@ -145,8 +149,8 @@ LSTATUS RegCreateKeyExA(HKEY key, std::string_view subKey, uint32_t options, REG
   return OnKey(key, [&](::HKEY found) {
     ::HKEY created = nullptr;
     DWORD how = 0;
-    const LSTATUS status = RegCreateKeyExW(found, WideFromUtf8(subKey).c_str(), 0, nullptr,
-                                           options, access, nullptr, &created, &how);
+    const LSTATUS status = RegCreateKeyExW(found, WideFromUtf8(subKey).c_str(), 0, nullptr, options,
+                                           access, nullptr, &created, &how);
     if (status != ERROR_SUCCESS) return status;
     result = Handles().Add(created);
     if (disposition) *disposition = how;
@@ -160,8 +164,8 @@ LSTATUS RegQueryValueExA(HKEY key, std::string_view valueName, RegValue& value) 
 
 LSTATUS RegSetValueExA(HKEY key, std::string_view valueName, uint32_t type,
                        std::span<const uint8_t> data) {
-  return OnKey(key,
-               [&](::HKEY found) { return WriteValue(found, WideFromUtf8(valueName), type, data); });
+  return OnKey(
+      key, [&](::HKEY found) { return WriteValue(found, WideFromUtf8(valueName), type, data); });
 }
 
 LSTATUS RegAddNewValue(HKEY key, std::string_view baseName, uint32_t type,
@@ -172,8 +176,8 @@ LSTATUS RegAddNewValue(HKEY key, std::string_view baseName, uint32_t type,
     std::string name(baseName);
     for (int suffix = 2;; ++suffix) {
       const std::wstring wide = WideFromUtf8(name);
-      const LSTATUS status = RegQueryValueExW(found, NameOrNull(wide), nullptr, nullptr, nullptr,
-                                              nullptr);
+      const LSTATUS status =
+          RegQueryValueExW(found, NameOrNull(wide), nullptr, nullptr, nullptr, nullptr);
       if (status == ERROR_FILE_NOT_FOUND) {
         const LSTATUS written = WriteValue(found, wide, type, data);
         if (written == ERROR_SUCCESS) usedName = name;

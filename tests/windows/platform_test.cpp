@@ -1,0 +1,165 @@
+// The Windows platform pieces, run under Wine: Windows' registry, the system code page, the log
+// in the application-data folder and run-time loading.
+#include <gtest/gtest.h>
+
+#include "registry/win32_names_windows.h"
+// The line above first: it takes Windows' macros out of the way of the component's names.
+#include <shlobj.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "core/ansi_code_page.h"
+#include "core/failure.h"
+#include "core/shared_library.h"
+#include "core/wide_text_windows.h"
+#include "registry/reg_api.h"
+#include "tarsin/encoder.h"
+
+namespace tarsin {
+namespace {
+
+using namespace registry;
+
+std::vector<uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
+
+class WindowsRegistry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_ALL_ACCESS, key_.out()),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    key_.reset();
+    RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey);
+  }
+  static constexpr const char* kTestKey = "Software\\Quillon\\Tarsin RF tests";
+  ScopedKey key_;
+};
+
+TEST_F(WindowsRegistry, ValuesComeBackAsWritten) {
+  // Text beyond the ANSI page, with and without its NUL, and the other types byte for byte.
+  const struct {
+    const char* name;
+    uint32_t type;
+    std::vector<uint8_t> data;
+  } kCases[] = {
+      {"Text", REG_SZ, Bytes(std::string("Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80") + '\0')},
+      {"Unterminated", REG_SZ, Bytes("abc")},
+      {"Nom \xC3\xA9", REG_EXPAND_SZ, Bytes(std::string("%APPDATA%") + '\0')},
+      {"Several", REG_MULTI_SZ, Bytes(std::string("a\0b\0\0", 5))},
+      {"Number", REG_DWORD, {0x78, 0x56, 0x34, 0x12}},
+      {"Bytes", REG_BINARY, {0x00, 0xFF, 0x10}},
+      {"", REG_SZ, Bytes(std::string("default") + '\0')},
+  };
+  for (const auto& c : kCases) {
+    ASSERT_EQ(RegSetValueExA(key_.get(), c.name, c.type, c.data), ERROR_SUCCESS) << c.name;
+  }
+  for (const auto& c : kCases) {
+    RegValue value;
+    ASSERT_EQ(RegQueryValueExA(key_.get(), c.name, value), ERROR_SUCCESS) << c.name;
+    EXPECT_EQ(value, (RegValue{c.type, c.data})) << c.name;
+  }
+  // Enumerated names in UTF-8, in the registry's own order.
+  std::set<std::string> names;
+  std::string name;
+  for (uint32_t i = 0; RegEnumValueA(key_.get(), i, name) == ERROR_SUCCESS; ++i) names.insert(name);
+  EXPECT_EQ(names.size(), std::size(kCases));
+  EXPECT_TRUE(names.contains("Nom \xC3\xA9"));
+}
+
+TEST_F(WindowsRegistry, KeysAddedValuesAndErrorsAsWindowsGivesThem) {
+  std::string used;
+  for (const char* expected : {"Card", "Card #2", "Card #3"}) {
+    ASSERT_EQ(RegAddNewValue(key_.get(), "Card", REG_SZ, Bytes("x"), used), ERROR_SUCCESS);
+    EXPECT_EQ(used, expected);
+  }
+  ScopedKey child;
+  uint32_t disposition = 0;
+  ASSERT_EQ(RegCreateKeyExA(key_.get(), "A\\B", 0, KEY_ALL_ACCESS, child.out(), &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  std::string name;
+  ASSERT_EQ(RegEnumKeyExA(key_.get(), 0, name), ERROR_SUCCESS);
+  EXPECT_EQ(name, "A");
+
+  ScopedKey missing;
+  EXPECT_EQ(RegOpenKeyExA(key_.get(), "Missing", 0, KEY_READ, missing.out()), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegCloseKey(0x1234567), ERROR_INVALID_HANDLE);
+  RegValue value;
+  EXPECT_EQ(RegQueryValueExA(0x1234567, "x", value), ERROR_INVALID_HANDLE);
+
+  // An empty sub-key empties the key itself: values and sub-keys.
+  child.reset();
+  ASSERT_EQ(RegDeleteTreeA(key_.get(), ""), ERROR_SUCCESS);
+  EXPECT_EQ(RegEnumValueA(key_.get(), 0, name), ERROR_NO_MORE_ITEMS);
+  EXPECT_EQ(RegEnumKeyExA(key_.get(), 0, name), ERROR_NO_MORE_ITEMS);
+
+  HKEY local = 0;
+  ASSERT_EQ(RegConnectRegistryA("", HKEY_LOCAL_MACHINE, local), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(local), ERROR_SUCCESS);
+}
+
+TEST(WindowsCodePage, TextAndBytesFollowTheSystemPage) {
+  if (GetACP() != 1252) GTEST_SKIP() << "system code page " << GetACP();
+  EXPECT_EQ(Utf8ToAnsi("\xC3\xA9\xE2\x82\xAC\xE4\xB8\x80"),
+            (std::vector<uint8_t>{0xE9, 0x80, '?'}));
+  EXPECT_EQ(AnsiToUtf8({0xE9, 0x80, 0x41}),
+            "\xC3\xA9\xE2\x82\xAC"
+            "A");
+  EXPECT_EQ(CodePointToAnsiByte(0x0152), 0x8C);
+  // No best-fit look-alike: U+0100 is not 'A'.
+  EXPECT_EQ(CodePointToAnsiByte(0x0100), kAnsiReplacementByte);
+  EXPECT_EQ(AnsiByteToCodePoint(0x80), char32_t{0x20AC});
+  const std::string outside = "\xF0\x9F\x98\x80";
+  EXPECT_EQ(Utf8FromWide(WideFromUtf8(outside)), outside);
+  EXPECT_EQ(WideFromUtf8(outside).size(), 2u);
+}
+
+TEST(WindowsLog, LinesGoToTheApplicationDataFolderInTheSystemPage) {
+  char appData[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
+  const std::filesystem::path folder = std::filesystem::path(appData) / "Quillon" / "Nemora";
+  const std::filesystem::path log = folder / "Tarsin RF.log";
+  std::filesystem::remove_all(folder);
+
+  // Wine's own winscard.dll stops the process at its first call, and the encoder's end
+  // disconnects: a library that is not there fails quietly instead.
+  ASSERT_EQ(_putenv_s("TARSIN_RF_PCSC_LIBRARY", "no-such-library.dll"), 0);
+  Encoder encoder;
+  encoder.WriteLog("lost: no folder yet");
+  EXPECT_FALSE(std::filesystem::exists(log));
+  std::filesystem::create_directories(folder);
+  encoder.WriteLog("caf\xC3\xA9");
+  std::ifstream in(log, std::ios::binary);
+  const std::string content{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_EQ(content.size(), 19u + 3 + 4 + 2) << content;
+  EXPECT_EQ(content.substr(19), "   caf\xE9\r\n");
+}
+
+TEST(WindowsLibraries, MissingLibraryAndEntryPointAreNumberedFailures) {
+  const struct {
+    const char* library;
+    const char* entry;
+    int32_t number;
+  } kCases[] = {{"no-such-library.dll", "SCardConnectA", 53},
+                {"kernel32.dll", "NoSuchEntryPoint", 453}};
+  for (const auto& c : kCases) {
+    try {
+      SharedLibrary::Loaded(c.library).EntryPoint(c.entry);
+      ADD_FAILURE() << c.library;
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.number(), c.number) << c.library;
+      EXPECT_NE(failure.osError(), 0) << c.library;
+    }
+  }
+  EXPECT_NE(SharedLibrary::Loaded("kernel32.dll").EntryPoint("GetACP"), nullptr);
+}
+
+}  // namespace
+}  // namespace tarsin
