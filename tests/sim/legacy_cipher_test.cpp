@@ -5,17 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-
 namespace tarsin::sim::desfire {
 namespace {
-
-std::array<uint8_t, 16> Key(const std::string& hex) {
-  std::array<uint8_t, 16> key{};
-  std::ranges::copy(FromHex(hex).value(), key.begin());
-  return key;
-}
 
 TEST(LegacyCipher, PublishedVectorsAndTrace) {
   struct Case {
@@ -35,8 +26,7 @@ TEST(LegacyCipher, PublishedVectorsAndTrace) {
       {"00000000000000000000000000000000", true, "A1A2A3A4A5A6A7A0", "26ACED3C771EF9A0"},
   };
   for (const auto& c : cases) {
-    const auto key = Key(c.key);
-    const LegacyCipher cipher(key);
+    const LegacyCipher cipher(std::span<const uint8_t, 16>(FromHex(c.key).value().data(), 16));
     const Bytes in = FromHex(c.in).value();
     EXPECT_EQ(ToHex(c.enciphers ? cipher.Encipher(in) : cipher.Decipher(in)), c.out) << c.key;
   }

@@ -18,13 +18,6 @@ constexpr char kEmpty[] = "Reader B";
 constexpr char kUid[] = "04A1B2C39000";  // GET DATA's answer
 inline const std::string kZeroBlock = std::string(32, '0') + "9000";
 
-inline LONG Connect(SCARDCONTEXT context, SCARDHANDLE& card, const char* reader = kReader,
-                    DWORD share = SCARD_SHARE_SHARED,
-                    DWORD protocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1) {
-  DWORD active = 0;
-  return SCardConnect(context, reader, share, protocols, &card, &active);
-}
-
 // The answer as hex, or the PC/SC result as "ERR:<hex>".
 inline std::string Send(SCARDHANDLE card, const std::string& apdu_hex = "FFCA000000") {
   Bytes apdu = *FromHex(apdu_hex);
@@ -53,9 +46,11 @@ inline std::string OnBlock(SCARDHANDLE card, int block, const char* command = "F
 inline bool NumberBlocks(int first_sector) {
   SCARDCONTEXT context = 0;
   SCARDHANDLE card = 0;
-  if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS)
-    return false;
-  bool written = Connect(context, card) == SCARD_S_SUCCESS;
+  DWORD active = 0;
+  bool written =
+      SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) == SCARD_S_SUCCESS &&
+      SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card, &active) ==
+          SCARD_S_SUCCESS;
   for (int block = first_sector * 4; written && block < 64; block += block % 4 == 2 ? 6 : 1) {
     char data[40];
     std::snprintf(data, sizeof data, "%032X", block);
@@ -65,8 +60,7 @@ inline bool NumberBlocks(int first_sector) {
   return written;
 }
 
-// Runs NumberBlocks(1) and NumberBlocks(2) in two processes at once (provider_<platform>_test.cpp);
-// true when both succeeded.
+// NumberBlocks(1) and (2) in two processes at once (provider_<platform>_test.cpp): both succeed?
 bool NumberBlocksInTwoProcesses();
 
 class Provider : public tarsin::testing::ScratchReadersTest {
@@ -80,7 +74,8 @@ class Provider : public tarsin::testing::ScratchReadersTest {
   void TearDown() override { SCardReleaseContext(context_); }  // and its card handles
   LONG Connect(SCARDHANDLE& card, const char* reader = kReader, DWORD share = SCARD_SHARE_SHARED,
                DWORD protocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1) {
-    return testing::Connect(context_, card, reader, share, protocols);
+    DWORD active = 0;
+    return SCardConnect(context_, reader, share, protocols, &card, &active);
   }
   static LONG Reconnect(SCARDHANDLE card, DWORD disposition, DWORD share = SCARD_SHARE_SHARED) {
     DWORD active = 0;

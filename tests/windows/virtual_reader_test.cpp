@@ -1,5 +1,6 @@
-// The component on TarsinVirtualReader.dll under Wine, loaded through TARSIN_RF_PCSC_LIBRARY the
-// way it loads winscard.dll: the card types in Wine's registry, then the UID and a block.
+// The component on TarsinVirtualReader.dll under Wine, loaded through TARSIN_RF_PCSC_LIBRARY by
+// its full path, the way it loads winscard.dll: the card types in Wine's registry, then the UID
+// and a block.
 #include <stdlib.h>
 
 #include "registry/reg_file.h"
@@ -10,35 +11,24 @@
 namespace tarsin::testing {
 namespace {
 
-constexpr char kReader[] = "Tarsin Virtual Reader 0";
-
-// The DLL's full path: it is copied beside this program. (Not through <windows.h>: the
-// component's registry headers name the same things.)
-std::string VirtualReaderDll() {
-  const std::string path(_pgmptr ? _pgmptr : "");
-  return path.substr(0, path.find_last_of('\\') + 1) + "TarsinVirtualReader.dll";
-}
-
-TEST(VirtualReaderDll, TheComponentReadsTheUidAndABlock) {
-  const auto outcome =
-      registry::ImportRegFile(registry::ParseRegFile(FileContent(TARSIN_TEST_CARD_TYPES)));
-  ASSERT_EQ(outcome.status, 0) << outcome.keyName;
-  ScratchFolder folder("tarsin-dll");
-  ReadersFile readers(folder.path());
-  readers.WriteReaders({Reader(kReader, Classic1K("B47C2E91"))});
-  ScopedEnvironment provider("TARSIN_RF_PCSC_LIBRARY", VirtualReaderDll());
+TEST_F(ScratchReadersTest, TheComponentReadsTheUidAndABlockOnTheVirtualReaderDll) {
+  ASSERT_EQ(
+      registry::ImportRegFile(registry::ParseRegFile(FileContent(TARSIN_TEST_CARD_TYPES))).status,
+      0);
+  readers_.WriteReaders({Reader("Tarsin Virtual Reader 0", Classic1K("B47C2E91"))});
+  const std::string program = _pgmptr;  // the DLL is copied beside this program
+  ScopedEnvironment provider("TARSIN_RF_PCSC_LIBRARY", program.substr(0, program.rfind('\\') + 1) +
+                                                           "TarsinVirtualReader.dll");
 
   Encoder encoder;
-  encoder.Parameters("device=" + std::string(kReader) + ";protocol=2;open_mode=2");
+  encoder.Parameters("device=Tarsin Virtual Reader 0;protocol=2;open_mode=2");
   ASSERT_EQ(encoder.OpenEncoder(0), scesuccess) << encoder.LastError()->Description;
-  std::string uid, block;
+  std::string uid, data = "00112233445566778899AABBCCDDEEFF", block;
   EXPECT_EQ(encoder.ReadSerialNumber(uid), scesuccess);
   EXPECT_EQ(uid, "B47C2E91");
-  std::string data = "00112233445566778899AABBCCDDEEFF";
   EXPECT_EQ(encoder.WriteDataBloc(5, "FFFFFFFFFFFF", 1, data), scesuccess);
   EXPECT_EQ(encoder.ReadDataBloc(5, "FFFFFFFFFFFF", 1, block), scesuccess);
   EXPECT_EQ(block, data);
-  EXPECT_EQ(encoder.CloseEncoder(), scesuccess);
 }
 
 }  // namespace
