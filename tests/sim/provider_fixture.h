@@ -1,6 +1,5 @@
-// The provider driven through the platform's PC/SC entry points as a client would (pcsc-lite's
-// <winscard.h> on Linux, WinSCard's under mingw): a readers file of two readers, a context, and
-// the commands the tests send.
+// The provider through the platform's <winscard.h> (pcsc-lite's, or WinSCard's under mingw): a
+// readers file of two readers, a context, and the commands the tests send.
 #pragma once
 
 #include <winscard.h>
@@ -41,8 +40,7 @@ inline std::string OnBlock(SCARDHANDLE card, int block, const char* command = "F
   return Send(card, auth) == "9000" ? Send(card, apdu + tail) : "no authentication";
 }
 
-// Writes its own number into each data block of every other sector from `first_sector` on, on
-// Reader A of the readers file named by the environment: what each of two processes does.
+// Numbers each data block of every other sector from `first_sector` on: one process's part.
 inline bool NumberBlocks(int first_sector) {
   SCARDCONTEXT context = 0;
   SCARDHANDLE card = 0;

@@ -1,5 +1,4 @@
-// What the provider does on Linux alone: processes of its own by fork, the XDG data folder,
-// and pcsc-lite's error texts.
+// The provider on Linux alone: processes by fork, the XDG data folder, pcsc-lite's texts.
 #include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-// The POSIX calls the shared test support makes, from Windows' C runtime. Forced into the Windows
+// The POSIX calls of the shared test support, from Windows' C runtime: forced into the Windows
 // test programs (-include), so that the support stays one set of headers for both platforms.
 #pragma once
 
@@ -7,16 +7,12 @@
 #include <string.h>
 
 inline int setenv(const char* name, const char* value, int overwrite) {
-  if (!overwrite && getenv(name)) return 0;
-  return _putenv_s(name, value) == 0 ? 0 : -1;
+  return !overwrite && getenv(name) ? 0 : _putenv_s(name, value);
 }
-
-// An empty value removes the variable on Windows.
+// An empty value removes the variable.
 inline int unsetenv(const char* name) {
-  return _putenv_s(name, "") == 0 ? 0 : -1;
+  return _putenv_s(name, "");
 }
-
 inline char* mkdtemp(char* pattern) {
-  if (_mktemp_s(pattern, strlen(pattern) + 1) != 0) return nullptr;
-  return _mkdir(pattern) == 0 ? pattern : nullptr;
+  return _mktemp_s(pattern, strlen(pattern) + 1) == 0 && _mkdir(pattern) == 0 ? pattern : nullptr;
 }
