@@ -1,0 +1,72 @@
+#!/bin/sh
+# Runs a VBScript against TarsinRF.dll under Wine, as a Windows host would meet the component: in
+# a Wine prefix of its own, the DLL registered with regsvr32, the script run by cscript, the DLL
+# unregistered at the end and its registry keys checked gone.
+#   run-vbscript.sh [--import FILE.reg]... TarsinRF.dll script.vbs [script arguments...]
+# --import puts a .reg file into the prefix's registry first (the card-type table). A
+# TARSIN_RF_PCSC_LIBRARY that names a file of this machine is handed to Wine as its Windows path.
+# The script prints "passed: N checks" as its last line when all its checks held.
+set -eu
+imports=""
+while [ "${1:-}" = "--import" ]; do
+  imports="$imports $(realpath "$2")"
+  shift 2
+done
+dll=$(realpath "$1")
+script=$(realpath "$2")
+shift 2
+
+clsid='{6724D44B-6870-45DE-B764-34E285C8A0E1}'
+progid='TarsinRF.Encoder'
+
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tarsin-wine.XXXXXX")
+export WINEPREFIX
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs while the prefix is made.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+
+fail() {
+  printf "run-vbscript: %s\n" "$*" >&2
+  exit 1
+}
+
+wineboot -i >/dev/null 2>&1 || fail "cannot make the Wine prefix"
+for file in $imports; do
+  wine regedit /S "$(winepath -w "$file")" || fail "cannot import $file"
+done
+if [ -f "${TARSIN_RF_PCSC_LIBRARY:-}" ]; then
+  TARSIN_RF_PCSC_LIBRARY=$(winepath -w "$TARSIN_RF_PCSC_LIBRARY")
+  export TARSIN_RF_PCSC_LIBRARY
+fi
+wine regsvr32 /s "$dll" || fail "regsvr32 failed"
+
+# The server key names the DLL itself, apartment-threaded; the ProgID leads to the class.
+keys=$(wine reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>/dev/null | tr -d '\r')
+printf "%s\n" "$keys" | grep -qiF "$(winepath -w "$dll")" ||
+  fail "InprocServer32 does not name the DLL: $keys"
+printf "%s\n" "$keys" | grep -q 'ThreadingModel *REG_SZ *Apartment' ||
+  fail "no apartment threading: $keys"
+wine reg query "HKCR\\$progid\\CLSID" 2>/dev/null | tr -d '\r' | grep -qF "$clsid" ||
+  fail "the ProgID does not lead to the class"
+
+status=0
+wine cscript //nologo "$(winepath -w "$script")" "$@" >"$WINEPREFIX/output" 2>&1 || status=$?
+tr -d '\r' <"$WINEPREFIX/output"
+last=$(tr -d '\r' <"$WINEPREFIX/output" | tail -n 1)
+case "$last" in
+  "passed: "*) ;;
+  *" checks failed") fail "$last" ;;
+  *) fail "the script did not finish (exit status $status)" ;;
+esac
+[ "$status" -eq 0 ] || fail "the script exited with $status"
+
+wine regsvr32 /u /s "$dll" || fail "regsvr32 /u failed"
+for key in "HKCR\\CLSID\\$clsid" "HKCR\\$progid" "HKCU\\Software\\Classes\\$progid"; do
+  if wine reg query "$key" >/dev/null 2>&1; then fail "$key is still registered"; fi
+done
+echo "run-vbscript: registered, ran and unregistered"
