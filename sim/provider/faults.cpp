@@ -3,9 +3,8 @@
 #include <functional>
 
 #include "card/bytes.h"
+#include "pcsc_platform.h"
 #include "store/reader_bank.h"
-
-#define TARSIN_EXPORT __attribute__((visibility("default")))
 
 namespace tarsin::sim::faults {
 

@@ -3,9 +3,8 @@
 #include <string>
 
 #include "card/card_factory.h"
+#include "pcsc_platform.h"
 #include "store/reader_bank.h"
-
-#define TARSIN_EXPORT __attribute__((visibility("default")))
 
 using tarsin::sim::EditReader;
 

@@ -3,9 +3,8 @@
 // gets SCARD_E_INSUFFICIENT_BUFFER with the needed length.
 #pragma once
 
-#include <PCSC/winscard.h>
-
 #include "card/bytes.h"
+#include "pcsc_platform.h"
 
 namespace tarsin::sim::provider {
 

@@ -3,8 +3,6 @@
 // between processes as between handles of one process.
 #pragma once
 
-#include <PCSC/winscard.h>
-
 #include <map>
 #include <memory>
 #include <mutex>
@@ -12,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "pcsc_platform.h"
 #include "store/file_lock.h"
 #include "store/reader_bank.h"
 

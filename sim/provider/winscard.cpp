@@ -1,30 +1,36 @@
-// pcsc-lite's entry points, served by the virtual readers of the readers file.
-#include <PCSC/winscard.h>
+// PC/SC's entry points, served by the virtual readers of the readers file: pcsc-lite's on Linux,
+// WinSCard's on Windows (pcsc_platform.h of the platform's folder gives the types and names).
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
+#include "pcsc_platform.h"
 #include "provider/pcsc_buffers.h"
 #include "provider/sessions.h"
 #include "store/reader_attributes.h"
 
-#define TARSIN_EXPORT extern "C" __attribute__((visibility("default")))
+// An entry point: exported, unmangled, with the platform's calling convention.
+#define TARSIN_PCSC_ENTRY extern "C" TARSIN_EXPORT LONG TARSIN_PCSC_CALL
 
 using tarsin::sim::Bytes;
 using tarsin::sim::Outcome;
 using tarsin::sim::ReaderView;
 using namespace tarsin::sim::provider;
 
-TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT0Pci = {SCARD_PROTOCOL_T0, sizeof(SCARD_IO_REQUEST)};
-TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT1Pci = {SCARD_PROTOCOL_T1, sizeof(SCARD_IO_REQUEST)};
-TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardRawPci = {SCARD_PROTOCOL_RAW,
-                                                        sizeof(SCARD_IO_REQUEST)};
+extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT0Pci = {SCARD_PROTOCOL_T0,
+                                                                  sizeof(SCARD_IO_REQUEST)};
+extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardT1Pci = {SCARD_PROTOCOL_T1,
+                                                                  sizeof(SCARD_IO_REQUEST)};
+extern "C" TARSIN_EXPORT const SCARD_IO_REQUEST g_rgSCardRawPci = {SCARD_PROTOCOL_RAW,
+                                                                   sizeof(SCARD_IO_REQUEST)};
 
 namespace {
 
 constexpr char kPnpNotification[] = "\\\\?PnP?\\Notification";
+// pcsc-lite's extended buffer: a command of 64 KiB with its header, lengths and status word.
+constexpr DWORD kLongestCommand = 4 + 3 + (1 << 16) + 3 + 2;
 
 // Runs `body` and turns any escaping exception into an internal error: nothing may cross the C
 // boundary.
@@ -142,8 +148,7 @@ DWORD ReaderEventState(Sessions& sessions, const Context& context,
 
 }  // namespace
 
-TARSIN_EXPORT LONG SCardEstablishContext(DWORD dwScope, LPCVOID, LPCVOID,
-                                         LPSCARDCONTEXT phContext) {
+TARSIN_PCSC_ENTRY SCardEstablishContext(DWORD dwScope, LPCVOID, LPCVOID, LPSCARDCONTEXT phContext) {
   return Guarded([&]() -> LONG {
     if (!phContext) return SCARD_E_INVALID_PARAMETER;
     if (dwScope > SCARD_SCOPE_SYSTEM) return SCARD_E_INVALID_VALUE;
@@ -162,7 +167,7 @@ TARSIN_EXPORT LONG SCardEstablishContext(DWORD dwScope, LPCVOID, LPCVOID,
   });
 }
 
-TARSIN_EXPORT LONG SCardReleaseContext(SCARDCONTEXT hContext) {
+TARSIN_PCSC_ENTRY SCardReleaseContext(SCARDCONTEXT hContext) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
@@ -174,7 +179,7 @@ TARSIN_EXPORT LONG SCardReleaseContext(SCARDCONTEXT hContext) {
   });
 }
 
-TARSIN_EXPORT LONG SCardIsValidContext(SCARDCONTEXT hContext) {
+TARSIN_PCSC_ENTRY SCardIsValidContext(SCARDCONTEXT hContext) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
@@ -182,8 +187,8 @@ TARSIN_EXPORT LONG SCardIsValidContext(SCARDCONTEXT hContext) {
   });
 }
 
-TARSIN_EXPORT LONG SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszReaders,
-                                    LPDWORD pcchReaders) {
+TARSIN_PCSC_ENTRY SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszReaders,
+                                   LPDWORD pcchReaders) {
   return Guarded([&]() -> LONG {
     if (!pcchReaders) return SCARD_E_INVALID_PARAMETER;
     auto& sessions = Sessions::Instance();
@@ -199,16 +204,16 @@ TARSIN_EXPORT LONG SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszRead
   });
 }
 
-TARSIN_EXPORT LONG SCardFreeMemory(SCARDCONTEXT, LPCVOID pvMem) {
+TARSIN_PCSC_ENTRY SCardFreeMemory(SCARDCONTEXT, LPCVOID pvMem) {
   // Frees what SCARD_AUTOALLOCATE handed out with malloc; the interface passes it as const.
   // NOLINTNEXTLINE(cppcoreguidelines-no-malloc,cppcoreguidelines-pro-type-const-cast)
   std::free(const_cast<void*>(pvMem));
   return SCARD_S_SUCCESS;
 }
 
-TARSIN_EXPORT LONG SCardConnect(SCARDCONTEXT hContext, LPCSTR szReader, DWORD dwShareMode,
-                                DWORD dwPreferredProtocols, LPSCARDHANDLE phCard,
-                                LPDWORD pdwActiveProtocol) {
+TARSIN_PCSC_ENTRY SCardConnect(SCARDCONTEXT hContext, LPCSTR szReader, DWORD dwShareMode,
+                               DWORD dwPreferredProtocols, LPSCARDHANDLE phCard,
+                               LPDWORD pdwActiveProtocol) {
   return Guarded([&]() -> LONG {
     if (!szReader || !phCard || !pdwActiveProtocol) return SCARD_E_INVALID_PARAMETER;
     *phCard = 0;
@@ -248,8 +253,8 @@ TARSIN_EXPORT LONG SCardConnect(SCARDCONTEXT hContext, LPCSTR szReader, DWORD dw
   });
 }
 
-TARSIN_EXPORT LONG SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferredProtocols,
-                                  DWORD dwInitialization, LPDWORD pdwActiveProtocol) {
+TARSIN_PCSC_ENTRY SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferredProtocols,
+                                 DWORD dwInitialization, LPDWORD pdwActiveProtocol) {
   return Guarded([&]() -> LONG {
     if (!pdwActiveProtocol) return SCARD_E_INVALID_PARAMETER;
     if (!ValidShareMode(dwShareMode) || !ValidDisposition(dwInitialization)) {
@@ -287,7 +292,7 @@ TARSIN_EXPORT LONG SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dw
   });
 }
 
-TARSIN_EXPORT LONG SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
+TARSIN_PCSC_ENTRY SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
   return Guarded([&]() -> LONG {
     if (!ValidDisposition(dwDisposition)) return SCARD_E_INVALID_VALUE;
     auto& sessions = Sessions::Instance();
@@ -301,7 +306,7 @@ TARSIN_EXPORT LONG SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
   });
 }
 
-TARSIN_EXPORT LONG SCardBeginTransaction(SCARDHANDLE hCard) {
+TARSIN_PCSC_ENTRY SCardBeginTransaction(SCARDHANDLE hCard) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     for (;;) {
@@ -322,7 +327,7 @@ TARSIN_EXPORT LONG SCardBeginTransaction(SCARDHANDLE hCard) {
   });
 }
 
-TARSIN_EXPORT LONG SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
+TARSIN_PCSC_ENTRY SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
   return Guarded([&]() -> LONG {
     if (!ValidDisposition(dwDisposition)) return SCARD_E_INVALID_VALUE;
     auto& sessions = Sessions::Instance();
@@ -337,9 +342,9 @@ TARSIN_EXPORT LONG SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
   });
 }
 
-TARSIN_EXPORT LONG SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pcchReaderLen,
-                               LPDWORD pdwState, LPDWORD pdwProtocol, LPBYTE pbAtr,
-                               LPDWORD pcbAtrLen) {
+TARSIN_PCSC_ENTRY SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pcchReaderLen,
+                              LPDWORD pdwState, LPDWORD pdwProtocol, LPBYTE pbAtr,
+                              LPDWORD pcbAtrLen) {
   return Guarded([&]() -> LONG {
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
@@ -347,9 +352,7 @@ TARSIN_EXPORT LONG SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pc
     std::optional<ReaderView> view;
     if (LONG usable = UsableConnection(sessions, hCard, connection, view)) return usable;
     Handle& handle = *connection.handle;
-    if (pdwState)
-      *pdwState =
-          view->card_present ? SCARD_PRESENT | SCARD_POWERED | SCARD_NEGOTIABLE : SCARD_ABSENT;
+    if (pdwState) *pdwState = view->card_present ? kCardReadyState : SCARD_ABSENT;
     if (pdwProtocol) *pdwProtocol = handle.protocol;
     if (pcchReaderLen) {
       if (LONG named = ReturnText(handle.reader + '\0', szReaderName, pcchReaderLen)) return named;
@@ -359,8 +362,8 @@ TARSIN_EXPORT LONG SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pc
   });
 }
 
-TARSIN_EXPORT LONG SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout,
-                                        SCARD_READERSTATE* rgReaderStates, DWORD cReaders) {
+TARSIN_PCSC_ENTRY SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout,
+                                       SCARD_READERSTATE* rgReaderStates, DWORD cReaders) {
   return Guarded([&]() -> LONG {
     if (cReaders > 0 && !rgReaderStates) return SCARD_E_INVALID_PARAMETER;
     auto& sessions = Sessions::Instance();
@@ -409,16 +412,16 @@ TARSIN_EXPORT LONG SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout,
   });
 }
 
-TARSIN_EXPORT LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci,
-                                 LPCBYTE pbSendBuffer, DWORD cbSendLength,
-                                 SCARD_IO_REQUEST* pioRecvPci, LPBYTE pbRecvBuffer,
-                                 LPDWORD pcbRecvLength) {
+TARSIN_PCSC_ENTRY SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci,
+                                LPCBYTE pbSendBuffer, DWORD cbSendLength,
+                                SCARD_IO_REQUEST* pioRecvPci, LPBYTE pbRecvBuffer,
+                                LPDWORD pcbRecvLength) {
   return Guarded([&]() -> LONG {
     if (!pioSendPci || !pbSendBuffer || !pbRecvBuffer || !pcbRecvLength)
       return SCARD_E_INVALID_PARAMETER;
     // An empty command would hang some real readers; refuse it up front.
     if (cbSendLength == 0) return SCARD_E_INVALID_PARAMETER;
-    if (cbSendLength > MAX_BUFFER_SIZE_EXTENDED) return SCARD_E_INSUFFICIENT_BUFFER;
+    if (cbSendLength > kLongestCommand) return SCARD_E_INSUFFICIENT_BUFFER;
     auto& sessions = Sessions::Instance();
     std::lock_guard lock(sessions.mutex);
     Connection connection;
@@ -473,8 +476,8 @@ TARSIN_EXPORT LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioS
   });
 }
 
-TARSIN_EXPORT LONG SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAttr,
-                                  LPDWORD pcbAttrLen) {
+TARSIN_PCSC_ENTRY SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAttr,
+                                 LPDWORD pcbAttrLen) {
   return Guarded([&]() -> LONG {
     if (!pcbAttrLen) return SCARD_E_INVALID_PARAMETER;
     auto& sessions = Sessions::Instance();
@@ -488,12 +491,12 @@ TARSIN_EXPORT LONG SCardGetAttrib(SCARDHANDLE hCard, DWORD dwAttrId, LPBYTE pbAt
   });
 }
 
-TARSIN_EXPORT LONG SCardSetAttrib(SCARDHANDLE hCard, DWORD, LPCBYTE, DWORD) {
+TARSIN_PCSC_ENTRY SCardSetAttrib(SCARDHANDLE hCard, DWORD, LPCBYTE, DWORD) {
   auto& sessions = Sessions::Instance();
   std::lock_guard lock(sessions.mutex);
   return sessions.handles.contains(hCard) ? SCARD_E_UNSUPPORTED_FEATURE : SCARD_E_INVALID_HANDLE;
 }
 
-TARSIN_EXPORT LONG SCardCancel(SCARDCONTEXT hContext) {
+TARSIN_PCSC_ENTRY SCardCancel(SCARDCONTEXT hContext) {
   return SCardIsValidContext(hContext);
 }

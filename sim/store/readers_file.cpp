@@ -1,13 +1,12 @@
 #include "store/readers_file.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "store/file_lock.h"
+#include "store/user_files.h"
 
 namespace tarsin::sim {
 
@@ -34,15 +33,7 @@ std::filesystem::path ReadersFile::LockFileOf(const std::filesystem::path& data_
 
 std::filesystem::path ReadersFile::DefaultPath() {
   if (const char* named = std::getenv("TARSIN_RF_VIRTUAL_READERS"); named && *named) return named;
-  std::filesystem::path data;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
-    data = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    data = std::filesystem::path(home) / ".local/share";
-  } else {
-    data = "/tmp";
-  }
-  return data / "Quillon/Nemora/virtual-readers.json";
+  return UserDataFolder() / "Quillon" / "Nemora" / "virtual-readers.json";
 }
 
 nlohmann::json ReadersFile::DefaultContents() {
@@ -77,14 +68,14 @@ nlohmann::json ReadersFile::ReadLocked() const {
 void ReadersFile::WriteLocked(const nlohmann::json& contents) const {
   EnsureParentFolder(path_);
   auto temporary = path_;
-  temporary += ".tmp" + std::to_string(::getpid());
+  temporary += ".tmp" + ProcessTag();
   {
     std::ofstream out(temporary, std::ios::trunc);
     out << contents.dump(2) << '\n';
     out.flush();
     if (!out) throw std::runtime_error("cannot write " + temporary.string());
   }
-  std::filesystem::rename(temporary, path_);
+  ReplaceAtomically(temporary, path_);
 }
 
 nlohmann::json ReadersFile::Read() const {

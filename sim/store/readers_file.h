@@ -18,8 +18,8 @@ namespace tarsin::sim {
 
 class ReadersFile {
  public:
-  // TARSIN_RF_VIRTUAL_READERS, else $XDG_DATA_HOME (or ~/.local/share) + Quillon/Nemora/
-  // virtual-readers.json.
+  // TARSIN_RF_VIRTUAL_READERS, else Quillon/Nemora/virtual-readers.json in the user's data
+  // folder (store/user_files.h).
   static std::filesystem::path DefaultPath();
   // Two readers: a blank MIFARE Classic 1K with transport keys on reader 0, reader 1 empty.
   static nlohmann::json DefaultContents();

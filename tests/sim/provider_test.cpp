@@ -1,79 +1,17 @@
-// The in-process PC/SC provider, driven through pcsc-lite's entry points as a client would: the
-// argument checks and sharing rules the component's tests never reach, one check of each fault
-// entry point, and the memory shared between processes.
-#include <PCSC/reader.h>
-#include <PCSC/winscard.h>
-#include <dlfcn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <set>
-#include <string>
+// The in-process PC/SC provider, driven through the platform's PC/SC entry points as a client
+// would: the argument checks and sharing rules the component's tests never reach, one check of
+// each fault entry point, and the memory shared between processes.
 #include <vector>
 
-#include "card/bytes.h"
 #include "provider/faults.h"
-#include "support/scratch_folder.h"
+#include "provider_fixture.h"
+#include "store/reader_attributes.h"
 
 namespace tarsin::sim::testing {
 namespace {
 
-constexpr char kReader[] = "Reader A";
-constexpr char kEmpty[] = "Reader B";
-constexpr char kUid[] = "04A1B2C39000";  // GET DATA's answer
-const std::string kZeroBlock = std::string(32, '0') + "9000";
-
 using tarsin::testing::Classic1K;
 using tarsin::testing::Reader;
-
-class Provider : public tarsin::testing::ScratchReadersTest {
- protected:
-  void SetUp() override {
-    readers_.WriteReaders({Reader(kReader, Classic1K()), Reader(kEmpty, nullptr)});
-    ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_),
-              SCARD_S_SUCCESS);
-  }
-  void TearDown() override { SCardReleaseContext(context_); }  // and its card handles
-  LONG Connect(SCARDHANDLE& card, const char* reader = kReader, DWORD share = SCARD_SHARE_SHARED,
-               DWORD protocols = SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1) {
-    DWORD active = 0;
-    return SCardConnect(context_, reader, share, protocols, &card, &active);
-  }
-  static LONG Reconnect(SCARDHANDLE card, DWORD disposition, DWORD share = SCARD_SHARE_SHARED) {
-    DWORD active = 0;
-    return SCardReconnect(card, share, SCARD_PROTOCOL_T1, disposition, &active);
-  }
-  // The answer as hex, or the PC/SC result as "ERR:<hex>".
-  static std::string Send(SCARDHANDLE card, const std::string& apdu_hex = "FFCA000000") {
-    Bytes apdu = *FromHex(apdu_hex);
-    BYTE answer[258];
-    DWORD length = sizeof answer;
-    LONG result =
-        SCardTransmit(card, SCARD_PCI_T1, apdu.data(), apdu.size(), nullptr, answer, &length);
-    if (result == SCARD_S_SUCCESS) return ToHex(Bytes(answer, answer + length));
-    char text[32];
-    std::snprintf(text, sizeof text, "ERR:%08lX", static_cast<unsigned long>(result));
-    return text;
-  }
-  // Authenticates `block` with the transport key A, then sends `command` + block + `tail`.
-  static std::string OnBlock(SCARDHANDLE card, int block, const char* command = "FFB000",
-                             const std::string& tail = "") {
-    char auth[32], apdu[16];
-    std::snprintf(auth, sizeof auth, "FF86000005010%03X6000", block);
-    std::snprintf(apdu, sizeof apdu, "%s%02X10", command, block);
-    Send(card, "FF82200006FFFFFFFFFFFF");
-    return Send(card, auth) == "9000" ? Send(card, apdu + tail) : "no authentication";
-  }
-  static std::string ListReaders(SCARDCONTEXT context) {
-    DWORD length = 0;
-    EXPECT_EQ(SCardListReaders(context, nullptr, nullptr, &length), SCARD_S_SUCCESS);
-    std::string names(length, '?');
-    EXPECT_EQ(SCardListReaders(context, nullptr, names.data(), &length), SCARD_S_SUCCESS);
-    return names;
-  }
-
-  SCARDCONTEXT context_ = 0;
-};
 
 TEST_F(Provider, ContextsAndReaderListFollowPcscLite) {
   SCARDCONTEXT other = 0;
@@ -186,7 +124,7 @@ TEST_F(Provider, TransmitStatusAndAttributesCheckTheirArguments) {
             SCARD_E_INVALID_PARAMETER);
 
   char name[64];
-  BYTE atr[MAX_ATR_SIZE];
+  BYTE atr[64];
   DWORD name_length = sizeof name, state = 0, protocol = 0, atr_length = sizeof atr;
   ASSERT_EQ(SCardStatus(card, name, &name_length, &state, &protocol, atr, &atr_length),
             SCARD_S_SUCCESS);
@@ -194,10 +132,13 @@ TEST_F(Provider, TransmitStatusAndAttributesCheckTheirArguments) {
   EXPECT_TRUE(state & SCARD_PRESENT);
   EXPECT_EQ(protocol, DWORD{SCARD_PROTOCOL_T1});
   EXPECT_EQ(atr_length, 20u);
+  BYTE attribute[64];
+  length = sizeof attribute;
+  ASSERT_EQ(SCardGetAttrib(card, kAttrAtrString, attribute, &length), SCARD_S_SUCCESS);
+  EXPECT_EQ(Bytes(attribute, attribute + length), Bytes(atr, atr + atr_length));
   // The attributes' values are checked by the component's reader-type test and through pcscd.
   length = 2;
-  EXPECT_EQ(SCardGetAttrib(card, SCARD_ATTR_VENDOR_NAME, answer, &length),
-            SCARD_E_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(SCardGetAttrib(card, kAttrVendorName, answer, &length), SCARD_E_INSUFFICIENT_BUFFER);
   EXPECT_EQ(length, 7u);
   EXPECT_EQ(SCardGetAttrib(card, 0x00010999, nullptr, &length), SCARD_E_UNSUPPORTED_FEATURE);
 }
@@ -220,10 +161,9 @@ TEST_F(Provider, InjectedFaults) {
   EXPECT_EQ(Send(card), "6A82");
   EXPECT_EQ(Send(card), kUid);
 
-  ASSERT_TRUE(faults::HideAttribute(kReader, SCARD_ATTR_VENDOR_NAME));
+  ASSERT_TRUE(faults::HideAttribute(kReader, kAttrVendorName));
   DWORD length = 0;
-  EXPECT_EQ(SCardGetAttrib(card, SCARD_ATTR_VENDOR_NAME, nullptr, &length),
-            SCARD_E_UNSUPPORTED_FEATURE);
+  EXPECT_EQ(SCardGetAttrib(card, kAttrVendorName, nullptr, &length), SCARD_E_UNSUPPORTED_FEATURE);
 
   ASSERT_TRUE(faults::RemoveCardDuringNextTransmit(kReader));
   EXPECT_EQ(Send(card), "");
@@ -264,23 +204,7 @@ TEST_F(Provider, StatusChangeSeesCardsComeAndGo) {
 TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
   // Each block of every other sector gets its own number, from a process of its own (the file
   // is all the processes share).
-  pid_t children[2];
-  for (int first_sector : {1, 2}) {
-    if ((children[first_sector - 1] = ::fork()) != 0) continue;
-    SCARDHANDLE card = 0;
-    if (Connect(card) != SCARD_S_SUCCESS) ::_exit(1);
-    for (int block = first_sector * 4; block < 64; block += block % 4 == 2 ? 6 : 1) {
-      char data[40];
-      std::snprintf(data, sizeof data, "%032X", block);
-      if (OnBlock(card, block, "FFD600", data) != "9000") ::_exit(2);
-    }
-    ::_exit(0);
-  }
-  for (pid_t child : children) {
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  ASSERT_TRUE(NumberBlocksInTwoProcesses());
   SCARDHANDLE card = 0;
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
   for (int block = 4; block < 64; ++block) {
@@ -291,56 +215,11 @@ TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
   }
 }
 
-// Without a readers file named, the user's data folder gets one: a blank 1K and a DESFire 4K.
-TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
-  tarsin::testing::ScopedEnvironment no_file("TARSIN_RF_VIRTUAL_READERS", std::nullopt);
-  tarsin::testing::ScopedEnvironment data("XDG_DATA_HOME", folder_.path().string());
-  SCardReleaseContext(context_);  // a new context reads the readers file again
-  ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_),
-            SCARD_S_SUCCESS);
-  EXPECT_TRUE(std::filesystem::exists(folder_ / "Quillon/Nemora/virtual-readers.json"));
-  EXPECT_EQ(ListReaders(context_),
-            std::string("Tarsin Virtual Reader 0\0Tarsin Virtual Reader 1\0\0", 49));
-  SCARDHANDLE classic = 0, desfire = 0;
-  ASSERT_EQ(Connect(classic, "Tarsin Virtual Reader 0"), SCARD_S_SUCCESS);
-  ASSERT_EQ(Connect(desfire, "Tarsin Virtual Reader 1"), SCARD_S_SUCCESS);
-  EXPECT_EQ(OnBlock(classic, 7), "000000000000FF078069FFFFFFFFFFFF9000");
-  EXPECT_EQ(Send(desfire, "FFCA010000"), "0675778102809000");  // its ATS
-  EXPECT_EQ(Send(desfire, "906E000000"), "0013009100");        // a formatted 4K's free memory
-  // "1.0.0" in the order hosts decode it: major, minor, build (least significant byte first).
-  BYTE version[4];
-  DWORD length = sizeof version;
-  ASSERT_EQ(SCardGetAttrib(classic, SCARD_ATTR_VENDOR_IFD_VERSION, version, &length),
-            SCARD_S_SUCCESS);
-  EXPECT_EQ(ToHex(Bytes(version, version + length)), "01000000");
-  // Sharing and transactions leave nothing beside the readers file but its lock file.
-  ASSERT_EQ(SCardBeginTransaction(desfire), SCARD_S_SUCCESS);
-  std::set<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_ / "Quillon/Nemora")) {
-    files.insert(entry.path().filename().string());
-  }
-  EXPECT_EQ(files, (std::set<std::string>{"virtual-readers.json", "virtual-readers.json.lock"}));
-}
-
 TEST_F(Provider, UnreadableFileIsNoService) {
   std::ofstream(readers_.path()) << "{ not json";
   SCARDCONTEXT context = 0;
   EXPECT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context),
             SCARD_E_NO_SERVICE);
-}
-
-TEST(ProviderTexts, MatchPcscLite) {
-  void* library = ::dlopen("libpcsclite.so.1", RTLD_NOW | RTLD_LOCAL);
-  if (!library) GTEST_SKIP() << "libpcsclite.so.1 not installed";
-  auto* theirs = reinterpret_cast<const char* (*)(LONG)>(::dlsym(library, "pcsc_stringify_error"));
-  ASSERT_NE(theirs, nullptr);
-  // Every code of the PC/SC range, success and one from elsewhere.
-  std::vector<LONG> codes = {SCARD_S_SUCCESS, LONG{0x12345678}};
-  for (LONG code = 0x80100001; code <= 0x8010006F; ++code) codes.push_back(code);
-  for (LONG code : codes) {
-    EXPECT_STREQ(pcsc_stringify_error(code), theirs(code)) << std::hex << code;
-  }
-  ::dlclose(library);
 }
 
 }  // namespace

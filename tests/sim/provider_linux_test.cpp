@@ -1,0 +1,75 @@
+// The provider on Linux alone: processes by fork, the XDG data folder, pcsc-lite's texts.
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+#include <vector>
+
+#include "provider_fixture.h"
+#include "store/reader_attributes.h"
+
+namespace tarsin::sim::testing {
+
+bool NumberBlocksInTwoProcesses() {
+  pid_t children[2];
+  for (int first_sector : {1, 2}) {
+    if ((children[first_sector - 1] = ::fork()) == 0) ::_exit(NumberBlocks(first_sector) ? 0 : 1);
+  }
+  bool succeeded = true;
+  for (pid_t child : children) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    succeeded &= WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  return succeeded;
+}
+
+namespace {
+
+// Without a readers file named, the user's data folder gets one: a blank 1K and a DESFire 4K.
+TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
+  tarsin::testing::ScopedEnvironment no_file("TARSIN_RF_VIRTUAL_READERS", std::nullopt);
+  tarsin::testing::ScopedEnvironment data("XDG_DATA_HOME", folder_.path().string());
+  SCardReleaseContext(context_);  // a new context reads the readers file again
+  ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context_),
+            SCARD_S_SUCCESS);
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "Quillon/Nemora/virtual-readers.json"));
+  EXPECT_EQ(ListReaders(context_),
+            std::string("Tarsin Virtual Reader 0\0Tarsin Virtual Reader 1\0\0", 49));
+  SCARDHANDLE classic = 0, desfire = 0;
+  ASSERT_EQ(Connect(classic, "Tarsin Virtual Reader 0"), SCARD_S_SUCCESS);
+  ASSERT_EQ(Connect(desfire, "Tarsin Virtual Reader 1"), SCARD_S_SUCCESS);
+  EXPECT_EQ(OnBlock(classic, 7), "000000000000FF078069FFFFFFFFFFFF9000");
+  EXPECT_EQ(Send(desfire, "FFCA010000"), "0675778102809000");  // its ATS
+  EXPECT_EQ(Send(desfire, "906E000000"), "0013009100");        // a formatted 4K's free memory
+  // "1.0.0" in the order hosts decode it: major, minor, build (least significant byte first).
+  BYTE version[4];
+  DWORD length = sizeof version;
+  ASSERT_EQ(SCardGetAttrib(classic, kAttrVendorIfdVersion, version, &length), SCARD_S_SUCCESS);
+  EXPECT_EQ(ToHex(Bytes(version, version + length)), "01000000");
+  // Sharing and transactions leave nothing beside the readers file but its lock file.
+  ASSERT_EQ(SCardBeginTransaction(desfire), SCARD_S_SUCCESS);
+  std::set<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_ / "Quillon/Nemora")) {
+    files.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(files, (std::set<std::string>{"virtual-readers.json", "virtual-readers.json.lock"}));
+}
+
+TEST(ProviderTexts, MatchPcscLite) {
+  void* library = ::dlopen("libpcsclite.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (!library) GTEST_SKIP() << "libpcsclite.so.1 not installed";
+  auto* theirs = reinterpret_cast<const char* (*)(LONG)>(::dlsym(library, "pcsc_stringify_error"));
+  ASSERT_NE(theirs, nullptr);
+  // Every code of the PC/SC range, success and one from elsewhere.
+  std::vector<LONG> codes = {SCARD_S_SUCCESS, LONG{0x12345678}};
+  for (LONG code = 0x80100001; code <= 0x8010006F; ++code) codes.push_back(code);
+  for (LONG code : codes) {
+    EXPECT_STREQ(pcsc_stringify_error(code), theirs(code)) << std::hex << code;
+  }
+  ::dlclose(library);
+}
+
+}  // namespace
+}  // namespace tarsin::sim::testing
