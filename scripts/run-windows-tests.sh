@@ -4,16 +4,9 @@
 # Installs mingw-w64, Wine and Xvfb first when they are missing (about 2 GB).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-packages=(mingw-w64 wine wine64 xvfb xauth googletest libfmt-dev nlohmann-json3-dev cmake ninja-build)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# Wine loads much of what it recommends at run time (X11 extensions, GnuTLS for its ciphers).
+scripts/setup-debian.sh --with-recommends mingw-w64 wine wine64 xvfb xauth googletest \
+  libfmt-dev nlohmann-json3-dev cmake ninja-build
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows

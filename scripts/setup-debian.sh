@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs. Safe to run again: apt-get skips what is there.
+# Installs every Debian package the project needs, or only the packages given as arguments
+# (with --with-recommends, and what they recommend). Safe to run again: what is installed already
+# is skipped.
 set -euo pipefail
-packages=(
+recommends=--no-install-recommends
+if [ "${1:-}" = --with-recommends ]; then
+  recommends=--install-recommends
+  shift
+fi
+packages=("$@")
+[ ${#packages[@]} -gt 0 ] || packages=(
   cmake ninja-build g++ pkg-config
   libpcsclite-dev pcscd pcsc-tools
   qt6-base-dev qt6-tools-dev qt6-l10n-tools
@@ -23,5 +31,5 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "$recommends" "${missing[@]}"
 fi

@@ -1,23 +1,11 @@
 #include <dlfcn.h>
 
 #include <cerrno>
-#include <map>
-#include <memory>
-#include <mutex>
 
 #include "core/failure.h"
 #include "core/shared_library.h"
 
 namespace tarsin {
-
-SharedLibrary& SharedLibrary::Loaded(const std::string& library) {
-  static std::mutex mutex;
-  static auto* loaded = new std::map<std::string, std::unique_ptr<SharedLibrary>>();
-  std::lock_guard lock(mutex);
-  auto& slot = (*loaded)[library];
-  if (!slot) slot = std::make_unique<SharedLibrary>(library);
-  return *slot;
-}
 
 SharedLibrary::SharedLibrary(std::string library) : library_(std::move(library)) {
   errno = 0;

@@ -1,23 +1,10 @@
 #include <windows.h>
 
-#include <map>
-#include <memory>
-#include <mutex>
-
 #include "core/failure.h"
 #include "core/shared_library.h"
 #include "core/wide_text_windows.h"
 
 namespace tarsin {
-
-SharedLibrary& SharedLibrary::Loaded(const std::string& library) {
-  static std::mutex mutex;
-  static auto* loaded = new std::map<std::string, std::unique_ptr<SharedLibrary>>();
-  std::lock_guard lock(mutex);
-  auto& slot = (*loaded)[library];
-  if (!slot) slot = std::make_unique<SharedLibrary>(library);
-  return *slot;
-}
 
 SharedLibrary::SharedLibrary(std::string library) : library_(std::move(library)) {
   // A library named by its path brings the libraries beside it; one named alone is searched for

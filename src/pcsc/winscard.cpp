@@ -1,8 +1,15 @@
 #include "pcsc/winscard.h"
 
+#include <cstdlib>
+
 #include "pcsc/winscard_call.h"
 
 namespace tarsin {
+
+WinSCard WinSCard::Current() {
+  const char* named = std::getenv("TARSIN_RF_PCSC_LIBRARY");
+  return WinSCard(SharedLibrary::Loaded((named && *named) ? named : DefaultLibrary()));
+}
 
 LONG WinSCard::EstablishContext(DWORD scope, SCARDCONTEXT* context) {
   return TARSIN_CALL(SCardEstablishContext, scope, nullptr, nullptr, context);

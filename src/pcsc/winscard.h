@@ -23,6 +23,8 @@ class WinSCard {
   // The provider for the calls of this moment: TARSIN_RF_PCSC_LIBRARY when set, else pcsc-lite.
   // Libraries are loaded once and kept for the life of the process.
   static WinSCard Current();
+  // The platform's own: pcsc-lite's library, or Windows' winscard.dll.
+  static const char* DefaultLibrary() noexcept;
 
   const std::string& library() const noexcept { return library_.library(); }
 

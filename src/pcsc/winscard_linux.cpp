@@ -1,18 +1,10 @@
-#include <cstdlib>
-
 #include "pcsc/winscard.h"
 #include "pcsc/winscard_call.h"
 
 namespace tarsin {
-namespace {
 
-constexpr const char* kDefaultLibrary = "libpcsclite.so.1";
-
-}  // namespace
-
-WinSCard WinSCard::Current() {
-  const char* named = std::getenv("TARSIN_RF_PCSC_LIBRARY");
-  return WinSCard(SharedLibrary::Loaded((named && *named) ? named : kDefaultLibrary));
+const char* WinSCard::DefaultLibrary() noexcept {
+  return "libpcsclite.so.1";
 }
 
 // pcsc-lite's text is UTF-8, the component's own.

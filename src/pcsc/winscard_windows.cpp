@@ -1,4 +1,3 @@
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -7,15 +6,9 @@
 #include "pcsc/winscard_call.h"
 
 namespace tarsin {
-namespace {
 
-constexpr const char* kDefaultLibrary = "winscard.dll";
-
-}  // namespace
-
-WinSCard WinSCard::Current() {
-  const char* named = std::getenv("TARSIN_RF_PCSC_LIBRARY");
-  return WinSCard(SharedLibrary::Loaded((named && *named) ? named : kDefaultLibrary));
+const char* WinSCard::DefaultLibrary() noexcept {
+  return "winscard.dll";
 }
 
 // Reader names are UTF-8 inside the component and ANSI text at WinSCard's "A" entry points.

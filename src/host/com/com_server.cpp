@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/com/dispatch_objects.h"
+#include "host/com/unknown.h"
 
 namespace tarsin::com {
 namespace {
@@ -20,29 +21,8 @@ constexpr const wchar_t* kClsidText = L"{6724D44B-6870-45DE-B764-34E285C8A0E1}";
 constexpr const wchar_t* kProgId = L"TarsinRF.Encoder";
 constexpr const wchar_t* kClassName = L"Tarsin RF Encoder";
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public Unknown<IClassFactory, IID_IClassFactory> {
  public:
-  ClassFactory() noexcept { HoldModule(); }
-  virtual ~ClassFactory() { ReleaseModule(); }
-  ClassFactory(const ClassFactory&) = delete;
-  ClassFactory& operator=(const ClassFactory&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) {
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     if (object) *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
@@ -52,9 +32,6 @@ class ClassFactory final : public IClassFactory {
     lock ? HoldModule() : ReleaseModule();
     return S_OK;
   }
-
- private:
-  std::atomic<ULONG> references_{1};
 };
 
 // What registration writes: each key with its unnamed value and, for the server key, the

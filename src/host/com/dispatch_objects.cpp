@@ -12,6 +12,7 @@
 #include "core/coercion.h"
 #include "core/wide_text_windows.h"
 #include "host/com/com_variant.h"
+#include "host/com/unknown.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin::com {
@@ -62,29 +63,8 @@ HRESULT Guarded(EXCEPINFO* exception, Body&& body) noexcept {
 }
 
 // IUnknown and IDispatch without a type library; the objects differ in their names and calls.
-class DispatchObject : public IDispatch {
+class DispatchObject : public Unknown<IDispatch, IID_IDispatch> {
  public:
-  DispatchObject() noexcept { HoldModule(); }
-  virtual ~DispatchObject() { ReleaseModule(); }
-  DispatchObject(const DispatchObject&) = delete;
-  DispatchObject& operator=(const DispatchObject&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !Answers(iid)) {
-      return E_NOINTERFACE;
-    }
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (!count) return E_INVALIDARG;
     *count = 0;
@@ -108,12 +88,8 @@ class DispatchObject : public IDispatch {
   }
 
  protected:
-  virtual bool Answers(REFIID) const { return false; }
   // One id a name: the member, then its named parameters (left DISPID_UNKNOWN when unknown).
   virtual HRESULT IdsOf(const std::vector<std::string>& names, DISPID* ids) = 0;
-
- private:
-  std::atomic<ULONG> references_{1};
 };
 
 class ErrorObject final : public DispatchObject {

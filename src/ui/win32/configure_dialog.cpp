@@ -147,22 +147,12 @@ INT_PTR Handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   return FALSE;
 }
 
-INT_PTR CALLBACK ConfigureProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  // Nothing may unwind through the system's frames.
-  try {
-    return Handle(dialog, message, wParam, lParam);
-  } catch (...) {
-    EndDialog(dialog, kDialogFailed);
-    return TRUE;
-  }
-}
-
 }  // namespace
 
 INT_PTR ShowConfigureDialog(TarsinConfigurationForm& form) {
   Configuration state{form};
   return DialogBoxParamW(ThisLibrary(), MAKEINTRESOURCEW(IDD_CONFIGURE), GetActiveWindow(),
-                         ConfigureProc, reinterpret_cast<LPARAM>(&state));
+                         GuardedDialogProc<Handle>, reinterpret_cast<LPARAM>(&state));
 }
 
 }  // namespace tarsin::ui::win32

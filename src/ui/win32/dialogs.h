@@ -25,6 +25,18 @@ HBRUSH LightYellowBrush();
 // What a dialog procedure returns from EndDialog when it met a failure of its own.
 inline constexpr INT_PTR kDialogFailed = -2;
 
+// A dialog procedure around `handle`: nothing may unwind through the system's frames, so a
+// failure ends the dialog with kDialogFailed.
+template <INT_PTR (*handle)(HWND, UINT, WPARAM, LPARAM)>
+INT_PTR CALLBACK GuardedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    return handle(dialog, message, wParam, lParam);
+  } catch (...) {
+    EndDialog(dialog, kDialogFailed);
+    return TRUE;
+  }
+}
+
 // frmConfigure, modal over the caller's active window. `form.okPressed` and, when it is set, the
 // device and protocol hold the answer. The result of DialogBoxParam.
 INT_PTR ShowConfigureDialog(TarsinConfigurationForm& form);

@@ -93,21 +93,11 @@ INT_PTR Handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   return FALSE;
 }
 
-INT_PTR CALLBACK TestProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  // Nothing may unwind through the system's frames.
-  try {
-    return Handle(dialog, message, wParam, lParam);
-  } catch (...) {
-    EndDialog(dialog, kDialogFailed);
-    return TRUE;
-  }
-}
-
 }  // namespace
 
 void ShowTestDialog(HWND owner, TestFields& fields, const TarsinPcscCalls& pcsc) {
   Test state{fields, pcsc, TestTextsIn(IsFrench(fields.language))};
-  DialogBoxParamW(ThisLibrary(), MAKEINTRESOURCEW(IDD_TEST), owner, TestProc,
+  DialogBoxParamW(ThisLibrary(), MAKEINTRESOURCEW(IDD_TEST), owner, GuardedDialogProc<Handle>,
                   reinterpret_cast<LPARAM>(&state));
 }
 
