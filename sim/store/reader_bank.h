@@ -1,7 +1,9 @@
 // The virtual readers of one process: their description and cards come from the readers file
-// at every call, so that what another process wrote is seen; the reader's volatile state (key
-// slots, the card's authentication) stays in this process. Shared by the in-process provider
-// and the pcscd driver, which only translate its outcomes into their own codes.
+// as it is at every call, so that what another process wrote is seen; the reader's volatile
+// state (key slots, the card's authentication) stays in this process. Shared by the in-process
+// provider and the pcscd driver, which only translate its outcomes into their own codes.
+// Readers work side by side as real ones do: a command waits only for commands on the same
+// reader, and rewrites the file only when it changed the card's memory or used up a fault.
 #pragma once
 
 #include <cstdint>
@@ -65,14 +67,27 @@ class ReaderBank {
 
  private:
   struct Live {
+    std::mutex turn;  // one command at a time on this reader in this process
     VirtualReader reader;
     std::uint32_t insertions = 0;
     std::string type;
+    nlohmann::json saved;  // the card as the file held it when last seen
   };
 
+  Live& LiveOf(const std::string& name);
+  // Puts the card of `entry` into the reader unless it holds it already.
+  static void Present(Live& live, const nlohmann::json& entry, std::uint32_t insertions);
+  // The card's answer; its memory written back when the command changed it.
+  void Answer(Live& live, const std::string& name, const Bytes& apdu, TransmitResult& result);
+  // A command on a reader with faults queued, all under the file's lock.
+  void TransmitWithFaults(Live& live, const std::string& name, const Bytes& apdu,
+                          TransmitResult& result);
+
   ReadersFile file_;
-  std::mutex mutex_;
+  std::mutex mutex_;  // guards the map and the views, never held during a command
   std::map<std::string, Live> live_;
+  std::shared_ptr<const nlohmann::json> viewed_;  // the contents the views were taken from
+  std::vector<ReaderView> views_;
 };
 
 // The reader entry named `name` in the file's contents, or nullptr.

@@ -8,13 +8,28 @@
 //               "cardPresent": true,
 //               "faults": {...}}]}
 // The faults are described in sim/provider/faults.h.
+//
+// Writers replace the file by rename under the lock (byte 0 of the lock file), so a reader needs
+// no lock: it sees the old file or the new one whole. What a process read stays in memory,
+// shared by every ReadersFile of the same path in that process, and is read again only when
+// the file changed.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace tarsin::sim {
+
+// The bytes of the lock file a reader's own locks take, beside byte 0 of the file itself.
+enum class ReaderLock : std::uint64_t {
+  kShare = 0,        // the provider's sharing modes
+  kTransaction = 1,  // the provider's transactions
+  kCommands = 2,     // one command at a time on the reader, between processes as between threads
+};
 
 class ReadersFile {
  public:
@@ -25,24 +40,28 @@ class ReadersFile {
   static nlohmann::json DefaultContents();
   // The one file beside it that holds the locks (sim/store/file_lock.h).
   static std::filesystem::path LockFileOf(const std::filesystem::path& data_path);
+  // The byte of the lock file for `lock` of `reader`; never 0.
+  static std::uint64_t SlotOf(const std::string& reader, ReaderLock lock);
 
-  explicit ReadersFile(std::filesystem::path path = DefaultPath()) : path_(std::move(path)) {}
+  explicit ReadersFile(std::filesystem::path path = DefaultPath());
   const std::filesystem::path& path() const { return path_; }
 
-  // Reads the file under a shared lock, creating it with the default contents when missing.
-  // Throws std::runtime_error when it cannot be read or is not JSON.
-  nlohmann::json Read() const;
-  // Reads, lets `change` edit, and writes back (atomic replace) when it returns true, all under
-  // one exclusive lock so that concurrent processes lose nothing.
+  // The contents, created with the default ones when the file is missing; the same object for
+  // as long as the file does not change. Throws std::runtime_error when it cannot be read or is
+  // not JSON.
+  std::shared_ptr<const nlohmann::json> Snapshot() const;
+  nlohmann::json Read() const { return *Snapshot(); }
+  // Lets `change` edit a copy of the current contents and writes it back (atomic replace) when
+  // it returns true, all under the exclusive lock so that concurrent processes lose nothing.
   void Update(const std::function<bool(nlohmann::json&)>& change) const;
   // Replaces the whole file.
   void Write(const nlohmann::json& contents) const;
 
- private:
-  nlohmann::json ReadLocked() const;
-  void WriteLocked(const nlohmann::json& contents) const;
+  struct Cache;
 
+ private:
   std::filesystem::path path_;
+  std::shared_ptr<Cache> cache_;
 };
 
 }  // namespace tarsin::sim

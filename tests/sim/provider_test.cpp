@@ -4,6 +4,7 @@
 #include <PCSC/reader.h>
 #include <PCSC/winscard.h>
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -289,6 +290,29 @@ TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
     std::snprintf(expected, sizeof expected, "%032X9000", block);
     EXPECT_EQ(OnBlock(card, block), expected) << block;
   }
+}
+
+// Reads leave the file alone (a blank card is written whole at its first command); an edit by
+// hand right after a write, of the same size and within the file times' resolution, is still
+// seen by the next command.
+TEST_F(Provider, FileRewrittenOnlyWhenMemoryChangesAndHandEditsSeenAtOnce) {
+  const auto version = [this] {
+    struct stat status {};
+    ::stat(readers_.path().c_str(), &status);
+    return std::pair(status.st_ino, status.st_ctim.tv_sec * 1'000'000'000 + status.st_ctim.tv_nsec);
+  };
+  SCARDHANDLE card = 0;
+  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
+  const std::string ones(32, '1');
+  EXPECT_EQ(OnBlock(card, 4, "FFD600", ones), "9000");
+  const auto written = version();
+  EXPECT_EQ(OnBlock(card, 4), ones + "9000");
+  EXPECT_EQ(version(), written);
+  auto contents = readers_.Read();
+  EXPECT_EQ(contents["readers"][0]["card"]["blocks"][4], ones);
+  contents["readers"][0]["card"]["blocks"][4] = std::string(32, '2');
+  readers_.Write(contents);
+  EXPECT_EQ(OnBlock(card, 4), std::string(32, '2') + "9000");
 }
 
 // Without a readers file named, the user's data folder gets one: a blank 1K and a DESFire 4K.
