@@ -1,5 +1,6 @@
 #include "store/reader_bank.h"
 
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -87,36 +88,27 @@ bool Queued(const nlohmann::json& entry, const char* key) {
   return found != faults->end() && *found != false && !(found->is_array() && found->empty());
 }
 
+// GET DATA, LOAD KEYS, GENERAL AUTHENTICATE, READ BINARY and READ VALUE: the reader's commands
+// that never change what the card keeps.
+bool LeavesMemory(const Bytes& apdu) {
+  constexpr std::uint8_t kReading[] = {0xCA, 0x82, 0x86, 0xB0, 0xB1};
+  return apdu.size() >= 2 && apdu[0] == 0xFF &&
+         std::find(std::begin(kReading), std::end(kReading), apdu[1]) != std::end(kReading);
+}
+
 // A fault that decides the next command's outcome, or counts down to one, is queued.
 bool HasTransmitFaults(const nlohmann::json& entry) {
   return Queued(entry, "transmitResults") || Queued(entry, "statusWords") ||
          Queued(entry, "removeCardDuringTransmit");
 }
 
-template <typename Json>
-Json* FindIn(Json& contents, const std::string& name) {
-  auto readers = contents.find("readers");
-  if (readers == contents.end() || !readers->is_array()) return nullptr;
-  for (auto& entry : *readers) {
-    if (entry.is_object() && Text(entry, "name") == name) return &entry;
-  }
-  return nullptr;
-}
-
 }  // namespace
-
-nlohmann::json* FindReader(nlohmann::json& contents, const std::string& name) {
-  return FindIn(contents, name);
-}
 
 bool EditReader(const std::string& name, const std::function<void(nlohmann::json&)>& edit) {
   bool found = false;
   try {
-    ReadersFile().Update([&](nlohmann::json& contents) {
-      auto* entry = FindReader(contents, name);
-      if (!entry) return false;
-      found = true;
-      edit(*entry);
+    found = ReadersFile().UpdateReader(name, [&](nlohmann::json& entry) {
+      edit(entry);
       return true;
     });
   } catch (const std::exception&) {
@@ -126,19 +118,19 @@ bool EditReader(const std::string& name, const std::function<void(nlohmann::json
 }
 
 std::vector<ReaderView> ReaderBank::Readers() {
-  auto contents = file_.Snapshot();
+  const auto contents = file_.Snapshot();
   std::lock_guard lock(mutex_);
-  if (viewed_ != contents) {
-    views_.clear();
-    if (auto readers = contents->find("readers");
-        readers != contents->end() && readers->is_array()) {
-      for (const auto& entry : *readers) {
-        if (entry.is_object() && !Text(entry, "name").empty()) views_.push_back(ViewOf(entry));
-      }
-    }
-    viewed_ = contents;
+  decltype(views_) views;
+  for (const auto& entry : contents->readers) {
+    if (!entry->is_object() || Text(*entry, "name").empty()) continue;
+    auto seen = std::find_if(views_.begin(), views_.end(),
+                             [&](const auto& view) { return view.first == entry; });
+    views.emplace_back(entry, seen != views_.end() ? seen->second : ViewOf(*entry));
   }
-  return views_;
+  views_ = std::move(views);
+  std::vector<ReaderView> result;
+  for (const auto& view : views_) result.push_back(view.second);
+  return result;
 }
 
 std::optional<ReaderView> ReaderBank::Reader(const std::string& name) {
@@ -150,13 +142,10 @@ std::optional<ReaderView> ReaderBank::Reader(const std::string& name) {
 
 std::optional<std::uint32_t> ReaderBank::TakeConnectFault(const std::string& name) {
   std::optional<std::uint32_t> result;
-  const auto contents = file_.Snapshot();
-  const auto* queued = FindIn(*contents, name);
+  const auto queued = file_.Snapshot()->Find(name);
   if (!queued || !Queued(*queued, "connectResults")) return result;
-  file_.Update([&](nlohmann::json& contents) {
-    auto* entry = FindReader(contents, name);
-    if (!entry) return false;
-    auto code = TakeQueued(*entry, "connectResults");
+  file_.UpdateReader(name, [&](nlohmann::json& entry) {
+    auto code = TakeQueued(entry, "connectResults");
     if (!code) return false;
     result = code->is_number_unsigned() ? code->get<std::uint32_t>() : 0x80100001u;
     return true;
@@ -175,75 +164,85 @@ void ReaderBank::ResetCard(const std::string& name) {
   if (live.reader.card()) live.reader.card()->Reset();
 }
 
-void ReaderBank::Present(Live& live, const nlohmann::json& entry, std::uint32_t insertions) {
-  const nlohmann::json& saved = entry.at("card");
+void ReaderBank::Present(Live& live, const std::shared_ptr<const nlohmann::json>& entry,
+                         std::uint32_t insertions) {
+  const nlohmann::json& saved = entry->at("card");
   live.reader.set_options(
-      {.authenticate_keyless_cards = Flag(entry, "authenticateKeylessCards", false)});
+      {.authenticate_keyless_cards = Flag(*entry, "authenticateKeylessCards", false)});
   if (live.reader.card() && live.insertions == insertions && live.type == saved.value("type", "")) {
-    if (saved == live.saved) return;
-    if (live.reader.card()->Refresh(saved)) {
+    if (live.entry == entry) return;
+    if (saved == live.saved || live.reader.card()->Refresh(saved)) {
+      live.entry = entry;
       live.saved = saved;
       return;
     }
   }
+  live.entry.reset();
   live.reader.Insert(LoadCard(saved));  // throws for a card that cannot be loaded
   live.insertions = insertions;
   live.type = saved.value("type", "");
+  live.entry = entry;
   live.saved = saved;
+  live.loaded = true;
 }
 
 void ReaderBank::Answer(Live& live, const std::string& name, const Bytes& apdu,
                         TransmitResult& result) {
   result.answer = live.reader.Transmit(apdu);
-  // A blank card given without memory is written once, whole, like any change.
+  // A blank card given without memory is written whole after its first command; later, the
+  // reader's own commands that only read or authenticate leave the memory as it was.
+  if (!std::exchange(live.loaded, false) && LeavesMemory(apdu)) return;
   auto after = live.reader.card()->Save();
   if (after == live.saved) return;
   const nlohmann::json before = std::exchange(live.saved, after);
-  file_.Update([&](nlohmann::json& contents) {
-    auto* entry = FindReader(contents, name);
+  live.entry.reset();
+  file_.UpdateReader(name, [&](nlohmann::json& entry) {
     // Another card went in meanwhile (the file edited by hand): this one's memory goes with it.
-    if (!entry || !entry->contains("card") || (*entry)["card"] != before) return false;
-    (*entry)["card"] = std::move(after);
+    if (!entry.contains("card") || entry["card"] != before) return false;
+    entry["card"] = std::move(after);
     return true;
   });
 }
 
 void ReaderBank::TransmitWithFaults(Live& live, const std::string& name, const Bytes& apdu,
                                     TransmitResult& result) {
-  file_.Update([&](nlohmann::json& contents) {
-    auto* entry = FindReader(contents, name);
-    const ReaderView view = entry ? ViewOf(*entry) : ReaderView{};
-    if (!entry || !view.present || !view.card_present || view.card_mute) {
-      result.outcome = !entry || !view.present ? Outcome::kNoReader
-                       : !view.card_present    ? Outcome::kNoCard
-                                               : Outcome::kMuteCard;
+  result.outcome = Outcome::kNoReader;  // unless the reader is still there
+  live.entry.reset();
+  file_.UpdateReader(name, [&](nlohmann::json& entry) {
+    const ReaderView view = ViewOf(entry);
+    if (!view.present || !view.card_present || view.card_mute) {
+      result.outcome = !view.present        ? Outcome::kNoReader
+                       : !view.card_present ? Outcome::kNoCard
+                                            : Outcome::kMuteCard;
       return false;
     }
-    if (auto code = TakeQueued(*entry, "transmitResults")) {
+    result.outcome = Outcome::kOk;
+    if (auto code = TakeQueued(entry, "transmitResults")) {
       result.outcome = Outcome::kInjectedFailure;
       result.code = code->is_number_unsigned() ? code->get<std::uint32_t>() : 0x80100001u;
       return true;
     }
-    if (auto status = TakeQueued(*entry, "statusWords")) {
+    if (auto status = TakeQueued(entry, "statusWords")) {
       auto bytes = status->is_string() ? FromHex(status->get<std::string>()) : std::nullopt;
       result.answer = bytes.value_or(Bytes{0x6F, 0x00});
       return true;
     }
     // true: this transmit loses the card; a number: that many transmits are answered first.
-    auto& faults = Faults(*entry);
+    auto& faults = Faults(entry);
     if (const auto removal = faults.find("removeCardDuringTransmit"); removal != faults.end()) {
       if (removal->is_number_unsigned() && removal->get<std::uint32_t>() > 0) {
         *removal = removal->get<std::uint32_t>() - 1;
       } else if (*removal != false) {
         faults.erase(removal);
-        (*entry)["cardPresent"] = false;
+        entry["cardPresent"] = false;
         result.outcome = Outcome::kRemovedMidCommand;
         return true;
       }
     }
-    Present(live, *entry, view.insertions);
+    Present(live, std::make_shared<const nlohmann::json>(entry), view.insertions);
+    live.entry.reset();
     result.answer = live.reader.Transmit(apdu);
-    (*entry)["card"] = live.saved = live.reader.card()->Save();
+    entry["card"] = live.saved = live.reader.card()->Save();
     return true;
   });
 }
@@ -255,8 +254,7 @@ TransmitResult ReaderBank::Transmit(const std::string& name, const Bytes& apdu) 
   try {
     auto commands = FileLock::Wait(ReadersFile::LockFileOf(file_.path()),
                                    ReadersFile::SlotOf(name, ReaderLock::kCommands), true);
-    auto contents = file_.Snapshot();
-    const auto* entry = FindIn(*contents, name);
+    const auto entry = file_.Snapshot()->Find(name);
     const ReaderView view = entry ? ViewOf(*entry, false) : ReaderView{};
     if (!entry || !view.present) {
       result.outcome = Outcome::kNoReader;
@@ -266,7 +264,7 @@ TransmitResult ReaderBank::Transmit(const std::string& name, const Bytes& apdu) 
       TransmitWithFaults(live, name, apdu, result);
     } else {
       try {
-        Present(live, *entry, view.insertions);
+        Present(live, entry, view.insertions);
       } catch (const std::exception&) {
         result.outcome = Outcome::kMuteCard;
         return result;

@@ -71,12 +71,15 @@ class ReaderBank {
     VirtualReader reader;
     std::uint32_t insertions = 0;
     std::string type;
-    nlohmann::json saved;  // the card as the file held it when last seen
+    std::shared_ptr<const nlohmann::json> entry;  // the reader's entry when last seen
+    nlohmann::json saved;                         // its card then
+    bool loaded = false;  // the card was just loaded: its memory may be more than the file says
   };
 
   Live& LiveOf(const std::string& name);
   // Puts the card of `entry` into the reader unless it holds it already.
-  static void Present(Live& live, const nlohmann::json& entry, std::uint32_t insertions);
+  static void Present(Live& live, const std::shared_ptr<const nlohmann::json>& entry,
+                      std::uint32_t insertions);
   // The card's answer; its memory written back when the command changed it.
   void Answer(Live& live, const std::string& name, const Bytes& apdu, TransmitResult& result);
   // A command on a reader with faults queued, all under the file's lock.
@@ -86,12 +89,9 @@ class ReaderBank {
   ReadersFile file_;
   std::mutex mutex_;  // guards the map and the views, never held during a command
   std::map<std::string, Live> live_;
-  std::shared_ptr<const nlohmann::json> viewed_;  // the contents the views were taken from
-  std::vector<ReaderView> views_;
+  // Each view with the entry it was taken from.
+  std::vector<std::pair<std::shared_ptr<const nlohmann::json>, ReaderView>> views_;
 };
-
-// The reader entry named `name` in the file's contents, or nullptr.
-nlohmann::json* FindReader(nlohmann::json& contents, const std::string& name);
 
 // Lets `edit` change the entry of reader `name` in the default readers file, under its lock;
 // false when there is no such reader or the file cannot be read or written.

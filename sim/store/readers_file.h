@@ -21,6 +21,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 namespace tarsin::sim {
 
@@ -46,14 +47,23 @@ class ReadersFile {
   explicit ReadersFile(std::filesystem::path path = DefaultPath());
   const std::filesystem::path& path() const { return path_; }
 
-  // The contents, created with the default ones when the file is missing; the same object for
-  // as long as the file does not change. Throws std::runtime_error when it cannot be read or is
-  // not JSON.
-  std::shared_ptr<const nlohmann::json> Snapshot() const;
-  nlohmann::json Read() const { return *Snapshot(); }
-  // Lets `change` edit a copy of the current contents and writes it back (atomic replace) when
-  // it returns true, all under the exclusive lock so that concurrent processes lose nothing.
-  void Update(const std::function<bool(nlohmann::json&)>& change) const;
+  // The entries of the "readers" array. An entry keeps its object for as long as its text in
+  // the file stays the same, so that a change to one reader costs the others nothing.
+  struct Contents {
+    std::vector<std::shared_ptr<const nlohmann::json>> readers;
+    // The first entry named `name`, or nullptr.
+    std::shared_ptr<const nlohmann::json> Find(const std::string& name) const;
+  };
+  // The file as it is now, created with the default contents when it is missing; the same
+  // object for as long as the file does not change. Throws std::runtime_error when it cannot be
+  // read or is not JSON.
+  std::shared_ptr<const Contents> Snapshot() const;
+  // Lets `change` edit a copy of the entry of reader `name` and, when it returns true, writes
+  // the file back (atomic replace) with only that entry's text replaced, all under the exclusive
+  // lock so that concurrent processes lose nothing. False when there is no such reader or
+  // nothing was written; throws std::runtime_error when the file cannot be read or written.
+  bool UpdateReader(const std::string& name,
+                    const std::function<bool(nlohmann::json&)>& change) const;
   // Replaces the whole file.
   void Write(const nlohmann::json& contents) const;
 
