@@ -50,13 +50,21 @@ struct ReadersFile::Cache {
 
 namespace {
 
-// A change written in place (not by rename) within this long of the last look may carry the
-// same size and time stamps as before: file times come from a clock that ticks in steps of a
-// few milliseconds. Until the file is older than this, its bytes are compared.
-constexpr std::int64_t kTimestampSlackNs = 100'000'000;
-
 std::int64_t Nanoseconds(const timespec& time) {
   return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+// A change written in place (not by rename) soon after the last look may carry the same size and
+// time stamps as before: file times come from the kernel's coarse clock, which ticks in steps of
+// a few milliseconds. Until the file is two ticks older than the last look, its bytes are
+// compared.
+std::int64_t TimestampSlackNs() {
+  static const std::int64_t slack = [] {
+    timespec tick{};
+    ::clock_getres(CLOCK_REALTIME_COARSE, &tick);
+    return std::max<std::int64_t>(2 * Nanoseconds(tick), 1'000'000);
+  }();
+  return slack;
 }
 
 std::int64_t Now() {
@@ -292,7 +300,7 @@ std::shared_ptr<const ReadersFile::Contents> Current(ReadersFile::Cache& cache,
                                                      const std::filesystem::path& path) {
   struct stat status {};
   if (cache.contents && ::stat(path.c_str(), &status) == 0 && SameFile(status, cache.seen) &&
-      Nanoseconds(status.st_ctim) + kTimestampSlackNs < cache.checked_ns) {
+      Nanoseconds(status.st_ctim) + TimestampSlackNs() < cache.checked_ns) {
     return cache.contents;
   }
   const std::int64_t started = Now();
