@@ -1,9 +1,10 @@
 // Through a running pcscd serving the virtual readers (run-benchmarks.py starts one with eight):
 // a bare SCardTransmit loop, the same frame through the component's EscapeExt, and MIFARE
-// encodings (write a block, read it back, write a value block) with one Encoder per reader per
-// thread, on 1, 2, 4 and 8 readers at once.
+// encodings (write a block, read it back, write a value block, each encoding its own data) with
+// one Encoder per reader per thread, on 1, 2, 4 and 8 readers at once.
 #include <winscard.h>
 
+#include <cstdio>
 #include <string>
 
 #include "bench_support.h"
@@ -77,15 +78,17 @@ void EncoderFrame(benchmark::State& state) {
   encoder.CloseEncoder();
 }
 
-// One encoding: a data block written and read back, and a value block written.
-bool Encode(tarsin::Encoder& encoder) {
+// One encoding: a data block written and read back, and a value block written; the data and the
+// value are the encoding's number, so that every encoding changes the card as a real one would.
+bool Encode(tarsin::Encoder& encoder, int32_t number) {
   const std::string key = "FFFFFFFFFFFF";
-  std::string data = "00112233445566778899AABBCCDDEEFF";
+  char digits[33];
+  std::snprintf(digits, sizeof digits, "%032X", static_cast<unsigned>(number));
+  std::string data = digits;
   std::string read;
   return encoder.MifareWriteDataBloc(4, key, 1, data) == tarsin::scesuccess &&
-         encoder.MifareReadDataBloc(4, key, 1, read) == tarsin::scesuccess &&
-         read == "00112233445566778899AABBCCDDEEFF" &&
-         encoder.MifareWriteValueBloc(5, key, 1, 1000) == tarsin::scesuccess;
+         encoder.MifareReadDataBloc(4, key, 1, read) == tarsin::scesuccess && read == digits &&
+         encoder.MifareWriteValueBloc(5, key, 1, number) == tarsin::scesuccess;
 }
 
 void Encodings(benchmark::State& state) {
@@ -95,8 +98,9 @@ void Encodings(benchmark::State& state) {
     state.SkipWithError("no pcscd serving eight virtual readers");
     return;
   }
+  int32_t number = 0;
   for (auto _ : state) {
-    if (!Encode(encoder)) {
+    if (!Encode(encoder, ++number)) {
       state.SkipWithError("an encoding failed");
       break;
     }

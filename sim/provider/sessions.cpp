@@ -32,11 +32,10 @@ std::shared_ptr<ReaderBank> Sessions::CurrentBank() {
 
 SharedLock Sessions::TryLock(const ReaderBank& bank, const std::string& reader, const char* kind,
                              bool exclusive) {
-  // Byte 0 guards the readers file; each reader and kind gets a byte of its own above it.
-  const std::uint64_t hash = std::hash<std::string>{}(reader);
-  const std::uint64_t name = hash & 0x1FFF'FFFF'FFFF'FFFFull;  // keeps the offset an off_t
-  const std::uint64_t slot = (name << 1 | (std::string_view(kind) == "share" ? 0 : 1)) + 1;
-  return FileLock::Try(ReadersFile::LockFileOf(bank.file().path()), slot, exclusive);
+  const auto lock =
+      std::string_view(kind) == "share" ? ReaderLock::kShare : ReaderLock::kTransaction;
+  return FileLock::Try(ReadersFile::LockFileOf(bank.file().path()),
+                       ReadersFile::SlotOf(reader, lock), exclusive);
 }
 
 std::uint64_t& Sessions::ResetsOf(const ReaderBank& bank, const std::string& reader) {

@@ -423,7 +423,7 @@ TARSIN_PCSC_ENTRY SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSe
     if (cbSendLength == 0) return SCARD_E_INVALID_PARAMETER;
     if (cbSendLength > kLongestCommand) return SCARD_E_INSUFFICIENT_BUFFER;
     auto& sessions = Sessions::Instance();
-    std::lock_guard lock(sessions.mutex);
+    std::unique_lock lock(sessions.mutex);
     Connection connection;
     if (LONG found = FindConnection(sessions, hCard, connection)) return found;
     Handle& handle = *connection.handle;
@@ -440,8 +440,14 @@ TARSIN_PCSC_ENTRY SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSe
       if (!probe.held()) return SCARD_E_SHARING_VIOLATION;
     }
 
-    auto result =
-        context.bank->Transmit(handle.reader, Bytes(pbSendBuffer, pbSendBuffer + cbSendLength));
+    // The command runs without the sessions' lock, so that other readers are not held up; the
+    // reader itself takes commands in turn.
+    const auto bank = context.bank;
+    const std::string reader = handle.reader;
+    const DWORD protocol = handle.protocol;
+    lock.unlock();
+    auto result = bank->Transmit(reader, Bytes(pbSendBuffer, pbSendBuffer + cbSendLength));
+    lock.lock();
     switch (result.outcome) {
       case Outcome::kOk:
         break;
@@ -456,7 +462,8 @@ TARSIN_PCSC_ENTRY SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSe
       case Outcome::kRemovedMidCommand:
         // What pcsc-lite reports for a card pulled during a command: nothing, then a failed
         // transaction, then the removal.
-        handle.removal_stage = 1;
+        if (auto still = sessions.handles.find(hCard); still != sessions.handles.end())
+          still->second.removal_stage = 1;
         *pcbRecvLength = 0;
         return SCARD_S_SUCCESS;
       case Outcome::kFileError:
@@ -469,7 +476,7 @@ TARSIN_PCSC_ENTRY SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSe
     std::memcpy(pbRecvBuffer, result.answer.data(), result.answer.size());
     *pcbRecvLength = result.answer.size();
     if (pioRecvPci) {
-      pioRecvPci->dwProtocol = handle.protocol;
+      pioRecvPci->dwProtocol = protocol;
       pioRecvPci->cbPciLength = sizeof(SCARD_IO_REQUEST);
     }
     return SCARD_S_SUCCESS;

@@ -1,9 +1,12 @@
 #include "store/reader_bank.h"
 
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "card/card_factory.h"
+#include "store/file_lock.h"
 
 namespace tarsin::sim {
 
@@ -43,7 +46,8 @@ std::optional<nlohmann::json> TakeQueued(nlohmann::json& entry, const char* key)
   return first;
 }
 
-ReaderView ViewOf(const nlohmann::json& entry) {
+// Loading the card (for its ATR, or to find it mute) is left to the caller that needs it.
+ReaderView ViewOf(const nlohmann::json& entry, bool load_card = true) {
   ReaderView view;
   view.name = Text(entry, "name");
   view.vendor = Text(entry, "vendor");
@@ -61,7 +65,7 @@ ReaderView ViewOf(const nlohmann::json& entry) {
   view.insertions = entry.value("insertions", 0u);
   bool has_card = entry.contains("card") && !entry["card"].is_null();
   view.card_present = view.present && has_card && Flag(entry, "cardPresent", true);
-  if (view.card_present) {
+  if (view.card_present && load_card) {
     try {
       view.atr = LoadCard(entry["card"])->Atr();
     } catch (const std::exception&) {
@@ -76,25 +80,35 @@ ReaderView ViewOf(const nlohmann::json& entry) {
   return view;
 }
 
-}  // namespace
-
-nlohmann::json* FindReader(nlohmann::json& contents, const std::string& name) {
-  auto readers = contents.find("readers");
-  if (readers == contents.end() || !readers->is_array()) return nullptr;
-  for (auto& entry : *readers) {
-    if (entry.is_object() && Text(entry, "name") == name) return &entry;
-  }
-  return nullptr;
+// The reader's faults hold `key`, and it is not empty or false.
+bool Queued(const nlohmann::json& entry, const char* key) {
+  auto faults = entry.find("faults");
+  if (faults == entry.end() || !faults->is_object()) return false;
+  auto found = faults->find(key);
+  return found != faults->end() && *found != false && !(found->is_array() && found->empty());
 }
+
+// GET DATA, LOAD KEYS, GENERAL AUTHENTICATE, READ BINARY and READ VALUE: the reader's commands
+// that never change what the card keeps.
+bool LeavesMemory(const Bytes& apdu) {
+  constexpr std::uint8_t kReading[] = {0xCA, 0x82, 0x86, 0xB0, 0xB1};
+  return apdu.size() >= 2 && apdu[0] == 0xFF &&
+         std::find(std::begin(kReading), std::end(kReading), apdu[1]) != std::end(kReading);
+}
+
+// A fault that decides the next command's outcome, or counts down to one, is queued.
+bool HasTransmitFaults(const nlohmann::json& entry) {
+  return Queued(entry, "transmitResults") || Queued(entry, "statusWords") ||
+         Queued(entry, "removeCardDuringTransmit");
+}
+
+}  // namespace
 
 bool EditReader(const std::string& name, const std::function<void(nlohmann::json&)>& edit) {
   bool found = false;
   try {
-    ReadersFile().Update([&](nlohmann::json& contents) {
-      auto* entry = FindReader(contents, name);
-      if (!entry) return false;
-      found = true;
-      edit(*entry);
+    found = ReadersFile().UpdateReader(name, [&](nlohmann::json& entry) {
+      edit(entry);
       return true;
     });
   } catch (const std::exception&) {
@@ -104,14 +118,19 @@ bool EditReader(const std::string& name, const std::function<void(nlohmann::json
 }
 
 std::vector<ReaderView> ReaderBank::Readers() {
-  auto contents = file_.Read();
-  std::vector<ReaderView> views;
-  if (auto readers = contents.find("readers"); readers != contents.end() && readers->is_array()) {
-    for (const auto& entry : *readers) {
-      if (entry.is_object() && !Text(entry, "name").empty()) views.push_back(ViewOf(entry));
-    }
+  const auto contents = file_.Snapshot();
+  std::lock_guard lock(mutex_);
+  decltype(views_) views;
+  for (const auto& entry : contents->readers) {
+    if (!entry->is_object() || Text(*entry, "name").empty()) continue;
+    auto seen = std::find_if(views_.begin(), views_.end(),
+                             [&](const auto& view) { return view.first == entry; });
+    views.emplace_back(entry, seen != views_.end() ? seen->second : ViewOf(*entry));
   }
-  return views;
+  views_ = std::move(views);
+  std::vector<ReaderView> result;
+  for (const auto& view : views_) result.push_back(view.second);
+  return result;
 }
 
 std::optional<ReaderView> ReaderBank::Reader(const std::string& name) {
@@ -123,10 +142,10 @@ std::optional<ReaderView> ReaderBank::Reader(const std::string& name) {
 
 std::optional<std::uint32_t> ReaderBank::TakeConnectFault(const std::string& name) {
   std::optional<std::uint32_t> result;
-  file_.Update([&](nlohmann::json& contents) {
-    auto* entry = FindReader(contents, name);
-    if (!entry) return false;
-    auto code = TakeQueued(*entry, "connectResults");
+  const auto queued = file_.Snapshot()->Find(name);
+  if (!queued || !Queued(*queued, "connectResults")) return result;
+  file_.UpdateReader(name, [&](nlohmann::json& entry) {
+    auto code = TakeQueued(entry, "connectResults");
     if (!code) return false;
     result = code->is_number_unsigned() ? code->get<std::uint32_t>() : 0x80100001u;
     return true;
@@ -134,74 +153,124 @@ std::optional<std::uint32_t> ReaderBank::TakeConnectFault(const std::string& nam
   return result;
 }
 
-void ReaderBank::ResetCard(const std::string& name) {
+ReaderBank::Live& ReaderBank::LiveOf(const std::string& name) {
   std::lock_guard lock(mutex_);
-  if (auto live = live_.find(name); live != live_.end() && live->second.reader.card()) {
-    live->second.reader.card()->Reset();
+  return live_[name];
+}
+
+void ReaderBank::ResetCard(const std::string& name) {
+  Live& live = LiveOf(name);
+  std::lock_guard turn(live.turn);
+  if (live.reader.card()) live.reader.card()->Reset();
+}
+
+void ReaderBank::Present(Live& live, const std::shared_ptr<const nlohmann::json>& entry,
+                         std::uint32_t insertions) {
+  const nlohmann::json& saved = entry->at("card");
+  live.reader.set_options(
+      {.authenticate_keyless_cards = Flag(*entry, "authenticateKeylessCards", false)});
+  if (live.reader.card() && live.insertions == insertions && live.type == saved.value("type", "")) {
+    if (live.entry == entry) return;
+    if (saved == live.saved || live.reader.card()->Refresh(saved)) {
+      live.entry = entry;
+      live.saved = saved;
+      return;
+    }
   }
+  live.entry.reset();
+  live.reader.Insert(LoadCard(saved));  // throws for a card that cannot be loaded
+  live.insertions = insertions;
+  live.type = saved.value("type", "");
+  live.entry = entry;
+  live.saved = saved;
+  live.loaded = true;
+}
+
+void ReaderBank::Answer(Live& live, const std::string& name, const Bytes& apdu,
+                        TransmitResult& result) {
+  result.answer = live.reader.Transmit(apdu);
+  // A blank card given without memory is written whole after its first command; later, the
+  // reader's own commands that only read or authenticate leave the memory as it was.
+  if (!std::exchange(live.loaded, false) && LeavesMemory(apdu)) return;
+  auto after = live.reader.card()->Save();
+  if (after == live.saved) return;
+  const nlohmann::json before = std::exchange(live.saved, after);
+  live.entry.reset();
+  file_.UpdateReader(name, [&](nlohmann::json& entry) {
+    // Another card went in meanwhile (the file edited by hand): this one's memory goes with it.
+    if (!entry.contains("card") || entry["card"] != before) return false;
+    entry["card"] = std::move(after);
+    return true;
+  });
+}
+
+void ReaderBank::TransmitWithFaults(Live& live, const std::string& name, const Bytes& apdu,
+                                    TransmitResult& result) {
+  result.outcome = Outcome::kNoReader;  // unless the reader is still there
+  live.entry.reset();
+  file_.UpdateReader(name, [&](nlohmann::json& entry) {
+    const ReaderView view = ViewOf(entry);
+    if (!view.present || !view.card_present || view.card_mute) {
+      result.outcome = !view.present        ? Outcome::kNoReader
+                       : !view.card_present ? Outcome::kNoCard
+                                            : Outcome::kMuteCard;
+      return false;
+    }
+    result.outcome = Outcome::kOk;
+    if (auto code = TakeQueued(entry, "transmitResults")) {
+      result.outcome = Outcome::kInjectedFailure;
+      result.code = code->is_number_unsigned() ? code->get<std::uint32_t>() : 0x80100001u;
+      return true;
+    }
+    if (auto status = TakeQueued(entry, "statusWords")) {
+      auto bytes = status->is_string() ? FromHex(status->get<std::string>()) : std::nullopt;
+      result.answer = bytes.value_or(Bytes{0x6F, 0x00});
+      return true;
+    }
+    // true: this transmit loses the card; a number: that many transmits are answered first.
+    auto& faults = Faults(entry);
+    if (const auto removal = faults.find("removeCardDuringTransmit"); removal != faults.end()) {
+      if (removal->is_number_unsigned() && removal->get<std::uint32_t>() > 0) {
+        *removal = removal->get<std::uint32_t>() - 1;
+      } else if (*removal != false) {
+        faults.erase(removal);
+        entry["cardPresent"] = false;
+        result.outcome = Outcome::kRemovedMidCommand;
+        return true;
+      }
+    }
+    Present(live, std::make_shared<const nlohmann::json>(entry), view.insertions);
+    live.entry.reset();
+    result.answer = live.reader.Transmit(apdu);
+    entry["card"] = live.saved = live.reader.card()->Save();
+    return true;
+  });
 }
 
 TransmitResult ReaderBank::Transmit(const std::string& name, const Bytes& apdu) {
-  std::lock_guard lock(mutex_);
+  Live& live = LiveOf(name);
+  std::lock_guard turn(live.turn);
   TransmitResult result;
   try {
-    file_.Update([&](nlohmann::json& contents) {
-      auto* entry = FindReader(contents, name);
-      ReaderView view = entry ? ViewOf(*entry) : ReaderView{};
-      if (!entry || !view.present) {
-        result.outcome = Outcome::kNoReader;
-        return false;
-      }
-      if (!view.card_present) {
-        result.outcome = Outcome::kNoCard;
-        return false;
-      }
-      if (view.card_mute) {
+    auto commands = FileLock::Wait(ReadersFile::LockFileOf(file_.path()),
+                                   ReadersFile::SlotOf(name, ReaderLock::kCommands), true);
+    const auto entry = file_.Snapshot()->Find(name);
+    const ReaderView view = entry ? ViewOf(*entry, false) : ReaderView{};
+    if (!entry || !view.present) {
+      result.outcome = Outcome::kNoReader;
+    } else if (!view.card_present) {
+      result.outcome = Outcome::kNoCard;
+    } else if (HasTransmitFaults(*entry)) {
+      TransmitWithFaults(live, name, apdu, result);
+    } else {
+      try {
+        Present(live, entry, view.insertions);
+      } catch (const std::exception&) {
         result.outcome = Outcome::kMuteCard;
-        return false;
+        return result;
       }
-      if (auto code = TakeQueued(*entry, "transmitResults")) {
-        result.outcome = Outcome::kInjectedFailure;
-        result.code = code->is_number_unsigned() ? code->get<std::uint32_t>() : 0x80100001u;
-        return true;
-      }
-      if (auto status = TakeQueued(*entry, "statusWords")) {
-        auto bytes = status->is_string() ? FromHex(status->get<std::string>()) : std::nullopt;
-        result.answer = bytes.value_or(Bytes{0x6F, 0x00});
-        return true;
-      }
-      auto& faults = Faults(*entry);
-      // true: this transmit loses the card; a number: that many transmits are answered first.
-      bool faultsChanged = false;
-      if (const auto removal = faults.find("removeCardDuringTransmit"); removal != faults.end()) {
-        if (removal->is_number_unsigned() && removal->get<std::uint32_t>() > 0) {
-          *removal = removal->get<std::uint32_t>() - 1;
-          faultsChanged = true;
-        } else if (*removal != false) {
-          faults.erase(removal);
-          (*entry)["cardPresent"] = false;
-          result.outcome = Outcome::kRemovedMidCommand;
-          return true;
-        }
-      }
-
-      const nlohmann::json& saved = (*entry)["card"];
-      Live& live = live_[name];
-      live.reader.set_options(
-          {.authenticate_keyless_cards = Flag(*entry, "authenticateKeylessCards", false)});
-      bool same_card = live.reader.card() && live.insertions == view.insertions &&
-                       live.type == saved.value("type", "") && live.reader.card()->Refresh(saved);
-      if (!same_card) {
-        live.reader.Insert(LoadCard(saved));
-        live.insertions = view.insertions;
-        live.type = saved.value("type", "");
-      }
-      result.answer = live.reader.Transmit(apdu);
-      auto after = live.reader.card()->Save();
-      if (after == saved) return faultsChanged;
-      (*entry)["card"] = std::move(after);
-      return true;
-    });
+      Answer(live, name, apdu, result);
+    }
   } catch (const std::exception&) {
     result = TransmitResult{.outcome = Outcome::kFileError};
   }

@@ -1,7 +1,9 @@
 // The virtual readers of one process: their description and cards come from the readers file
-// at every call, so that what another process wrote is seen; the reader's volatile state (key
-// slots, the card's authentication) stays in this process. Shared by the in-process provider
-// and the pcscd driver, which only translate its outcomes into their own codes.
+// as it is at every call, so that what another process wrote is seen; the reader's volatile
+// state (key slots, the card's authentication) stays in this process. Shared by the in-process
+// provider and the pcscd driver, which only translate its outcomes into their own codes.
+// Readers work side by side as real ones do: a command waits only for commands on the same
+// reader, and rewrites the file only when it changed the card's memory or used up a fault.
 #pragma once
 
 #include <cstdint>
@@ -65,18 +67,31 @@ class ReaderBank {
 
  private:
   struct Live {
+    std::mutex turn;  // one command at a time on this reader in this process
     VirtualReader reader;
     std::uint32_t insertions = 0;
     std::string type;
+    std::shared_ptr<const nlohmann::json> entry;  // the reader's entry when last seen
+    nlohmann::json saved;                         // its card then
+    bool loaded = false;  // the card was just loaded: its memory may be more than the file says
   };
 
-  ReadersFile file_;
-  std::mutex mutex_;
-  std::map<std::string, Live> live_;
-};
+  Live& LiveOf(const std::string& name);
+  // Puts the card of `entry` into the reader unless it holds it already.
+  static void Present(Live& live, const std::shared_ptr<const nlohmann::json>& entry,
+                      std::uint32_t insertions);
+  // The card's answer; its memory written back when the command changed it.
+  void Answer(Live& live, const std::string& name, const Bytes& apdu, TransmitResult& result);
+  // A command on a reader with faults queued, all under the file's lock.
+  void TransmitWithFaults(Live& live, const std::string& name, const Bytes& apdu,
+                          TransmitResult& result);
 
-// The reader entry named `name` in the file's contents, or nullptr.
-nlohmann::json* FindReader(nlohmann::json& contents, const std::string& name);
+  ReadersFile file_;
+  std::mutex mutex_;  // guards the map and the views, never held during a command
+  std::map<std::string, Live> live_;
+  // Each view with the entry it was taken from.
+  std::vector<std::pair<std::shared_ptr<const nlohmann::json>, ReaderView>> views_;
+};
 
 // Lets `edit` change the entry of reader `name` in the default readers file, under its lock;
 // false when there is no such reader or the file cannot be read or written.

@@ -71,18 +71,14 @@ class Faults(unittest.TestCase):
             result = call()
             self.assertEqual(result[0] if isinstance(result, tuple) else result, 0)
         # The card leaves after two frames of a write, then after three frames of a read.
-        edit_reader(DESFIRE, lambda entry: entry.setdefault("faults", {}).update(
-            removeCardDuringTransmit=2))
-        self.failed(e, e.DESFireWriteData(0, 0, 0, "FF" * 512, True), 0x90010E03)
-        self.insert_again(DESFIRE)
-        e = self.encoder(DESFIRE)
-        self.assertEqual(e.DESFireSelectApplication("A1A2A3", 0, ZERO), 0)
-        edit_reader(DESFIRE, lambda entry: entry.setdefault("faults", {}).update(
-            removeCardDuringTransmit=3))
-        self.failed(e, e.DESFireReadData(0, 0, 0, "", True), 0x90010E03)
-        self.insert_again(DESFIRE)
-        e = self.encoder(DESFIRE)
-        self.assertEqual(e.DESFireSelectApplication("A1A2A3", 0, ZERO), 0)
+        for frames, call in ((2, lambda: e.DESFireWriteData(0, 0, 0, "FF" * 512, True)),
+                             (3, lambda: e.DESFireReadData(0, 0, 0, "", True))):
+            edit_reader(DESFIRE, lambda entry: entry.setdefault("faults", {}).update(
+                removeCardDuringTransmit=frames))
+            self.failed(e, call(), 0x90010E03)
+            self.insert_again(DESFIRE)
+            e = self.encoder(DESFIRE)
+            self.assertEqual(e.DESFireSelectApplication("A1A2A3", 0, ZERO), 0)
         result, data = e.DESFireReadData(0, 0, 0, "", True)
         self.assertEqual((result, data.replace(" ", "")), (0, DATA))  # the committed data stays
 

@@ -150,8 +150,7 @@ TEST_F(CardIdentification, AReadOnlyHiveStillIdentifiesAndDropsTheRecordSilently
 }
 
 TEST_F(CardIdentification, TheExampleTableKnowsTheSupportedCards) {
-  const std::string content = testing::FileContent(std::filesystem::path(__FILE__).parent_path() /
-                                                   "../../examples/card-types.reg");
+  const std::string content = testing::FileContent(TARSIN_TEST_CARD_TYPES);
   ASSERT_EQ(registry::ImportRegFile(registry::ParseRegFile(content)).status, 0u);
   const std::pair<const char*, std::pair<int32_t, int32_t>> cards[] = {
       {k1KAtr, {sceMifare1K, 4}},

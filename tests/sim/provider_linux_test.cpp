@@ -1,5 +1,6 @@
 // The provider on Linux alone: processes by fork, the XDG data folder, pcsc-lite's texts.
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,29 @@ bool NumberBlocksInTwoProcesses() {
 }
 
 namespace {
+
+// Reads leave the file alone (a blank card is written whole at its first command); an edit by
+// hand right after a write, of the same size and within the file times' resolution, is still
+// seen by the next command.
+TEST_F(Provider, FileRewrittenOnlyWhenMemoryChangesAndHandEditsSeenAtOnce) {
+  const auto version = [this] {
+    struct stat status {};
+    ::stat(readers_.path().c_str(), &status);
+    return std::pair(status.st_ino, status.st_ctim.tv_sec * 1'000'000'000 + status.st_ctim.tv_nsec);
+  };
+  SCARDHANDLE card = 0;
+  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
+  const std::string ones(32, '1');
+  EXPECT_EQ(OnBlock(card, 4, "FFD600", ones), "9000");
+  const auto written = version();
+  EXPECT_EQ(OnBlock(card, 4), ones + "9000");
+  EXPECT_EQ(version(), written);
+  auto contents = readers_.Read();
+  EXPECT_EQ(contents["readers"][0]["card"]["blocks"][4], ones);
+  contents["readers"][0]["card"]["blocks"][4] = std::string(32, '2');
+  readers_.Write(contents);
+  EXPECT_EQ(OnBlock(card, 4), std::string(32, '2') + "9000");
+}
 
 // Without a readers file named, the user's data folder gets one: a blank 1K and a DESFire 4K.
 TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
