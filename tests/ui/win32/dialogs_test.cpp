@@ -144,10 +144,13 @@ class DialogTest : public ::testing::Test {
   }
   void TearDown() override { FreeLibrary(library_); }
 
-  // Shows the configuration dialog on this thread with `form`, while `answer` runs on another
-  // thread with the dialog once it is shown. The entry point's result, then the form's device,
-  // protocol, okPressed and open mode (which never changes).
-  std::string Show(TarsinConfigurationForm& form, const std::function<void(HWND)>& answer) {
+  // Shows the configuration dialog on this thread, while `answer` runs on another thread with
+  // the dialog once it is shown. The entry point's result, then the form's device, protocol,
+  // okPressed (1 at first, as a previous use may have left it) and open mode (never changed).
+  std::string Show(const char* language, const char* device, int protocol,
+                   const std::function<void(HWND)>& answer) {
+    TarsinConfigurationForm form{language, 42, {}, protocol, 2, 1, &kCalls, {}};
+    std::strncpy(form.device, device, sizeof form.device - 1);
     std::thread user([&, thread = GetCurrentThreadId()] {
       HWND dialog = DialogWith(thread, IDC_DEVICE);
       if (!dialog) return ADD_FAILURE() << "the configuration dialog did not show";
@@ -157,12 +160,6 @@ class DialogTest : public ::testing::Test {
     user.join();
     return std::to_string(result) + "|" + form.device + "|" + std::to_string(form.protocol) + "|" +
            std::to_string(form.okPressed) + "|" + std::to_string(form.openMode);
-  }
-
-  static TarsinConfigurationForm Form(const char* language, const char* device, int protocol) {
-    TarsinConfigurationForm form{language, 42, {}, protocol, 2, 1, &kCalls, {}};
-    std::strncpy(form.device, device, sizeof form.device - 1);
-    return form;  // okPressed as a previous use may have left it
   }
 
   HMODULE library_ = nullptr;
@@ -185,8 +182,7 @@ TEST_F(DialogTest, ConfigurationTakesTheAnswerBack) {
       {"Nowhere", 2, L"Tarsin Virtual Reader 0", 0, "0|Nowhere|2|0|2"},
   };
   for (const auto& row : rows) {
-    TarsinConfigurationForm form = Form("", row.device, row.protocol);
-    EXPECT_EQ(Show(form,
+    EXPECT_EQ(Show("", row.device, row.protocol,
                    [&](HWND dialog) {
                      if (row.typed) {
                        SetDlgItemTextW(dialog, IDC_DEVICE, row.typed);
@@ -197,8 +193,7 @@ TEST_F(DialogTest, ConfigurationTakesTheAnswerBack) {
                    }),
               row.outcome);
   }
-  TarsinConfigurationForm form = Form("", "Nowhere", 1);
-  form.pcsc = nullptr;
+  TarsinConfigurationForm form{"", 42, {}, 1, 2, 1, nullptr, {}};
   EXPECT_EQ(show_(&form), 1);
   EXPECT_STREQ(form.reason, "no resource-manager calls were given");
   EXPECT_EQ(show_(nullptr), 1);
@@ -230,8 +225,7 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
        L"0|Card available in the encoder.|Vendor name: Tarsin|Type: Test reader|Version: "
        L"1.0.51200|Serial number: SN-42|Closing the encoder...||<< Successful test >>|"}};
   for (const auto& row : rows) {
-    TarsinConfigurationForm form = Form(row.language, "Nowhere", 1);
-    const std::string outcome = Show(form, [&](HWND dialog) {
+    const std::string outcome = Show(row.language, "Nowhere", 1, [&](HWND dialog) {
       std::wstring shown = Text(dialog);
       for (int id : {IDC_TEST, IDCANCEL, IDOK, IDC_DEVICE_LABEL, IDC_PROTOCOL_LABEL}) {
         shown += L"|" + Text(dialog, id);
