@@ -1,8 +1,10 @@
 ' TarsinRF.Encoder as a Windows script host sees it: created by its ProgID, called late-bound,
 ' by-ref variables written back, failures in Err, LastError live, the log in the user's
-' application-data folder. Run by run-vbscript.sh after regsvr32; prints one line per failed
-' check and, last, "passed: N checks" when none failed (cscript under Wine says nothing and
-' exits 0 on a syntax error or an untrapped run-time error, so the runner looks for that line).
+' application-data folder; with the virtual readers, MIFARE and DESFire cards encoded and the
+' configuration dialog answered from outside. Run by run-vbscript.sh after regsvr32; prints one
+' line per failed check and, last, "passed: N checks" when none failed (cscript under Wine says
+' nothing and exits 0 on a syntax error or an untrapped run-time error, so the runner looks for
+' that line).
 Option Explicit
 
 Dim failures, checks
@@ -22,6 +24,7 @@ Sub CheckEqual(actual, expected, what)
 End Sub
 
 Const EncoderClosed = &H90010F01
+Const sceCanceled = 1
 Const sceError = 2
 Const sceClosed = 1
 Const TransportKey = "FFFFFFFFFFFF"
@@ -181,6 +184,52 @@ Else
     "LastError after a read"
   CheckEqual enc.CloseEncoder, 0, "CloseEncoder"
   CheckEqual enc.EncoderState, sceClosed, "EncoderState after CloseEncoder"
+
+  ' The blank DESFire EV1 4K of TARSIN_RF_TEST_DESFIRE_READER: the card level with the default
+  ' DES key, an application made and listed, the version read into a Long and a Byte array.
+  Dim applications, version
+  enc.Parameters = "device=" & environment.Item("TARSIN_RF_TEST_DESFIRE_READER") _
+    & ";protocol=2;open_mode=2"
+  CheckEqual enc.OpenEncoder(0), 0, "OpenEncoder on the DESFire card: " & lastError.Description
+  uid = ""
+  CheckEqual enc.ReadSerialNumber(uid), 0, "ReadSerialNumber of the DESFire card"
+  CheckEqual enc.DESFireSelectRoot("0000000000000000"), 0, "DESFireSelectRoot: " _
+    & lastError.Description
+  CheckEqual enc.DESFireSelectRoot("00000000000000000000000000000000"), 0, _
+    "DESFireSelectRoot, 2-key 3DES"
+  CheckEqual enc.DESFireCreateApplication("12 34 56", 15, 2), 0, "DESFireCreateApplication"
+  applications = "x"
+  CheckEqual enc.DESFireGetApplications(applications), 0, "DESFireGetApplications"
+  CheckEqual applications, "123456", "applications written back"
+  CheckEqual enc.DESFireSelectApplication("123456", 1, "0000000000000000"), 0, _
+    "DESFireSelectApplication, key 1"
+  version = Empty
+  CheckEqual enc.DESFireGetVersion(-1, version), 0, "DESFireGetVersion, storage size"
+  CheckEqual TypeName(version) & " " & version, "Long 4096", "storage size written back"
+  ' Wine's VBScript reads nothing out of a Byte array but its type.
+  CheckEqual enc.DESFireGetVersion(14, version), 0, "DESFireGetVersion, UID"
+  CheckEqual VarType(version), vbArray + vbByte, "UID written back as a Byte array"
+  CheckEqual enc.DESFireGetVersion(20, version), 0, "DESFireGetVersion, last UID byte"
+  CheckEqual TypeName(version) & " " & Hex(version), "Byte " & Right(uid, 2), "last UID byte"
+  CheckEqual enc.CloseEncoder, 0, "CloseEncoder of the DESFire card"
+End If
+
+' The configuration dialog, when TARSIN_RF_TEST_DIALOGS says that configure_operator answers it:
+' it chooses reader 1 and T=0 both times, cancels the English dialog and confirms the French one.
+Dim before
+If environment.Item("TARSIN_RF_TEST_DIALOGS") = "" Then
+  WScript.Echo "no operator for the configuration dialog: the dialog part is left out"
+Else
+  Set enc = CreateObject("TarsinRF.Encoder")
+  Set lastError = enc.LastError
+  enc.Parameters = "device=tarsin virtual reader 0;protocol=2;open_mode=2"
+  before = enc.Parameters
+  CheckEqual enc.Configure(""), sceCanceled, "Configure cancelled"
+  CheckEqual lastError.Number & " " & lastError.ComFunction, "0 Configure", "LastError after Cancel"
+  CheckEqual enc.Parameters, before, "Parameters after Cancel"
+  CheckEqual enc.Configure("francais"), 0, "Configure confirmed: " & lastError.Description
+  CheckEqual enc.Parameters, Replace(Replace(before, "tarsin virtual reader 0", _
+    "Tarsin Virtual Reader 1"), "Protocol=2", "Protocol=1"), "Parameters after OK"
 End If
 
 If failures = 0 Then

@@ -2,14 +2,22 @@
 # Runs a VBScript against TarsinRF.dll under Wine, as a Windows host would meet the component: in
 # a Wine prefix of its own, the DLL registered with regsvr32, the script run by cscript, the DLL
 # unregistered at the end and its registry keys checked gone.
-#   run-vbscript.sh [--import FILE.reg]... TarsinRF.dll script.vbs [script arguments...]
-# --import puts a .reg file into the prefix's registry first (the card-type table). A
+#   run-vbscript.sh [--import FILE.reg]... [--operator PROGRAM.exe] TarsinRF.dll script.vbs
+#                   [script arguments...]
+# --import puts a .reg file into the prefix's registry first (the card-type table). --operator
+# starts PROGRAM beside the script to answer the dialogs the script opens, and sets
+# TARSIN_RF_TEST_DIALOGS for the script; it must exit 0. Without a display it is left out. A
 # TARSIN_RF_PCSC_LIBRARY that names a file of this machine is handed to Wine as its Windows path.
 # The script prints "passed: N checks" as its last line when all its checks held.
 set -eu
 imports=""
-while [ "${1:-}" = "--import" ]; do
-  imports="$imports $(realpath "$2")"
+operator=""
+while :; do
+  case "${1:-}" in
+    --import) imports="$imports $(realpath "$2")" ;;
+    --operator) operator=$(realpath "$2") ;;
+    *) break ;;
+  esac
   shift 2
 done
 dll=$(realpath "$1")
@@ -54,6 +62,13 @@ printf "%s\n" "$keys" | grep -q 'ThreadingModel *REG_SZ *Apartment' ||
 wine reg query "HKCR\\$progid\\CLSID" 2>/dev/null | tr -d '\r' | grep -qF "$clsid" ||
   fail "the ProgID does not lead to the class"
 
+operator_pid=""
+if [ -n "$operator" ] && [ -n "${DISPLAY:-}" ]; then
+  TARSIN_RF_TEST_DIALOGS=1
+  export TARSIN_RF_TEST_DIALOGS
+  wine "$operator" &
+  operator_pid=$!
+fi
 status=0
 wine cscript //nologo "$(winepath -w "$script")" "$@" >"$WINEPREFIX/output" 2>&1 || status=$?
 tr -d '\r' <"$WINEPREFIX/output"
@@ -64,6 +79,9 @@ case "$last" in
   *) fail "the script did not finish (exit status $status)" ;;
 esac
 [ "$status" -eq 0 ] || fail "the script exited with $status"
+if [ -n "$operator_pid" ]; then
+  wait "$operator_pid" || fail "the dialogs were not as expected or not answered"
+fi
 
 wine regsvr32 /u /s "$dll" || fail "regsvr32 /u failed"
 for key in "HKCR\\CLSID\\$clsid" "HKCR\\$progid" "HKCU\\Software\\Classes\\$progid"; do
