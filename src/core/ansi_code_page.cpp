@@ -71,21 +71,21 @@ std::string WellFormedUtf8(std::string_view text) {
   return out;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+void AppendUtf8(std::string& out, char32_t codePoint) {
+  if (codePoint < 0x80) {
+    out.push_back(static_cast<char>(codePoint));
+  } else if (codePoint < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+  } else if (codePoint < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
   }
 }
 
