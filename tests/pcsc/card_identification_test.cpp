@@ -149,6 +149,28 @@ TEST_F(CardIdentification, AReadOnlyHiveStillIdentifiesAndDropsTheRecordSilently
   EXPECT_TRUE(RecordedAtrs().empty());
 }
 
+// A table that cannot be read (a damaged file, or something else where the file should be)
+// leaves the card unknown and the file as it was: nothing is written over it.
+TEST_F(CardIdentification, ADamagedOrUnreadableHiveLeavesTheCardUnknownAndTheFileAlone) {
+  const std::string garbage(4096, 'x');
+  for (const bool folderInstead : {false, true}) {
+    std::filesystem::remove_all(hiveFile());
+    if (folderInstead) {
+      std::filesystem::create_directory(hiveFile());
+    } else {
+      std::ofstream(hiveFile()) << garbage;
+    }
+    state_.CardType = sceMifare1K;
+    Identify(k1KAtr);
+    EXPECT_EQ(state_.CardType, sceUnknownType) << folderInstead;
+    EXPECT_EQ(state_.lastError, nullptr);
+    EXPECT_EQ(std::filesystem::is_directory(hiveFile()), folderInstead);
+    if (!folderInstead) {
+      EXPECT_EQ(testing::FileContent(hiveFile()), garbage);
+    }
+  }
+}
+
 TEST_F(CardIdentification, TheExampleTableKnowsTheSupportedCards) {
   const std::string content = testing::FileContent(TARSIN_TEST_CARD_TYPES);
   ASSERT_EQ(registry::ImportRegFile(registry::ParseRegFile(content)).status, 0u);
