@@ -29,6 +29,20 @@ def readers_file(readers):
     return path
 
 
+def edit_reader(name, change):
+    """Applies `change` to the entry of the reader `name` in the readers file, which the driver
+    reads anew."""
+    path = os.environ["TARSIN_RF_VIRTUAL_READERS"]
+    with open(path) as f:
+        contents = json.load(f)
+    for entry in contents["readers"]:
+        if entry["name"] == name:
+            change(entry)
+    with open(path + ".new", "w") as f:
+        json.dump(contents, f)
+    os.replace(path + ".new", path)
+
+
 def under_pcscd(path, phase):
     """Runs this script again with the argument `phase` under a private pcscd serving `path`."""
     env = dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path)
@@ -48,11 +62,13 @@ def run_tests(case):
     return 0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1
 
 
-def new_home():
-    """A folder for tarsin-rf's log and registry."""
+def new_home(card_types=False):
+    """A folder for tarsin-rf's log and registry, with the example card-type table if asked."""
     home = tempfile.mkdtemp(prefix="tarsin-e2e-home-")
     atexit.register(shutil.rmtree, home, True)
     os.makedirs(os.path.join(home, "Quillon/Nemora"))
+    if card_types:
+        tarsin_rf("reg", "import", os.environ["TARSIN_RF_CARD_TYPES"], home=home).check_returncode()
     return home
 
 

@@ -3,15 +3,14 @@ middle of a multi-frame read and write, a card answering one byte, a card reset 
 client, the reader unplugged, pcscd stopped; the registry held by another writer, the log folder
 removed, read-only or full. Each gives a clear result and LastError, no crash, no hang, and loses
 nothing that was written before."""
-import json
 import os
 import sqlite3
 import subprocess
-import sys
 import time
 import unittest
 
 import e2e_support
+from e2e_support import edit_reader
 from smartcard import scard
 
 import tarsinrf
@@ -23,25 +22,11 @@ READERS = [e2e_support.reader(DESFIRE, {"type": "mifare-desfire-ev1-4k", "uid": 
 DATA = bytes(range(256)).hex().upper() * 2  # 512 bytes: one frame out, nine back
 
 
-def edit_reader(name, change):
-    path = os.environ["TARSIN_RF_VIRTUAL_READERS"]
-    with open(path) as f:
-        contents = json.load(f)
-    for entry in contents["readers"]:
-        if entry["name"] == name:
-            change(entry)
-    with open(path + ".new", "w") as f:
-        json.dump(contents, f)
-    os.replace(path + ".new", path)
-
-
 class Faults(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.home = e2e_support.new_home()
+        cls.home = e2e_support.new_home(card_types=True)
         os.environ.update(XDG_DATA_HOME=cls.home, TARSIN_RF_REGISTRY_DIR=cls.home)
-        e2e_support.tarsin_rf("reg", "import", os.environ["TARSIN_RF_CARD_TYPES"],
-                              home=cls.home).check_returncode()
 
     def encoder(self, reader):
         encoder = tarsinrf.Encoder()
