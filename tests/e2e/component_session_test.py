@@ -115,14 +115,11 @@ def card_memory(path):
 
 
 if __name__ == "__main__":
-    if sys.argv[1:] == ["inside"]:
-        sys.exit(inside())
-    readers = e2e_support.readers_file([
+    e2e_support.main([
         e2e_support.reader(READER, {"type": "mifare-classic-1k", "uid": "04A1B2C3"}),
         e2e_support.reader(ENCODED, {"type": "mifare-classic-4k", "uid": "0A0B0C0D"}),
         dict(e2e_support.reader(EMPTY, {"type": "mifare-classic-1k", "uid": "01020304"}),
              cardPresent=False),
         e2e_support.reader(ULTRALIGHT, {"type": "mifare-ultralight", "uid": "04112233445566"}),
         e2e_support.reader(DESFIRE, {"type": "mifare-desfire-ev1-4k", "uid": "04112233445566"}),
-    ])
-    sys.exit(e2e_support.under_pcscd(readers, "inside") or card_memory(readers))
+    ], inside, after=card_memory)

@@ -50,11 +50,13 @@ def under_pcscd(path, phase):
                             os.path.abspath(sys.argv[0]), phase], env=env)
 
 
-def main(readers, inside):
-    """Runs `inside()` under a private pcscd serving `readers`, in this script run again."""
+def main(readers, inside, after=None):
+    """Runs `inside()` (or the unittest case `inside`) under a private pcscd serving `readers`,
+    in this script run again; then `after(path of the readers file)` once pcscd has stopped."""
     if sys.argv[1:] == ["inside"]:
-        sys.exit(inside())
-    sys.exit(under_pcscd(readers_file(readers), "inside"))
+        sys.exit(run_tests(inside) if isinstance(inside, type) else inside())
+    path = readers_file(readers)
+    sys.exit(under_pcscd(path, "inside") or (after(path) if after else 0))
 
 
 def run_tests(case):
@@ -111,10 +113,6 @@ class Card:
         if result != scard.SCARD_S_SUCCESS:
             return "ERR:%08X" % (result & 0xFFFFFFFF)
         return bytes(answer).hex().upper()
-
-    def attribute(self, attribute_id):
-        result, value = scard.SCardGetAttrib(self.card, attribute_id)
-        return bytes(value) if result == scard.SCARD_S_SUCCESS else result
 
     def close(self):
         scard.SCardDisconnect(self.card, scard.SCARD_LEAVE_CARD)

@@ -134,4 +134,4 @@ class Faults(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    e2e_support.main(READERS, lambda: e2e_support.run_tests(Faults))
+    e2e_support.main(READERS, Faults)

@@ -152,4 +152,4 @@ class DesfireSession(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    e2e_support.main(READERS, lambda: e2e_support.run_tests(DesfireSession))
+    e2e_support.main(READERS, DesfireSession)

@@ -45,4 +45,4 @@ class Session(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    e2e_support.main(READERS, lambda: e2e_support.run_tests(Session))
+    e2e_support.main(READERS, Session)
