@@ -4,6 +4,7 @@ client, the reader unplugged, pcscd stopped; the registry held by another writer
 removed, read-only or full. Each gives a clear result and LastError, no crash, no hang, and loses
 nothing that was written before."""
 import os
+import signal
 import sqlite3
 import subprocess
 import time
@@ -20,6 +21,15 @@ ZERO = "0000000000000000"
 READERS = [e2e_support.reader(DESFIRE, {"type": "mifare-desfire-ev1-4k", "uid": "04112233445566"}),
            e2e_support.reader(CLASSIC, {"type": "mifare-classic-1k", "uid": "04A1B2C3"})]
 DATA = bytes(range(256)).hex().upper() * 2  # 512 bytes: one frame out, nine back
+
+
+def stopping(pid):
+    """Whether the process `pid` still runs (with-pcscd.sh reaps it only at the end)."""
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().rsplit(") ", 1)[1][0] != "Z"
+    except FileNotFoundError:
+        return False
 
 
 class Faults(unittest.TestCase):
@@ -41,10 +51,6 @@ class Faults(unittest.TestCase):
         self.assertIn(encoder.LastError.Number & 0xFFFFFFFF, numbers or (0x90010F04,),
                       encoder.LastError.Description)
 
-    def insert_again(self, reader):
-        edit_reader(reader, lambda entry: entry.update(cardPresent=True))
-        time.sleep(0.5)  # pcscd sees the card at its next poll
-
     def test_1_card_leaving_in_a_multi_frame_exchange_loses_nothing(self):
         e = self.encoder(DESFIRE)
         for call in (lambda: e.DESFireSelectRoot(ZERO),
@@ -61,7 +67,8 @@ class Faults(unittest.TestCase):
             edit_reader(DESFIRE, lambda entry: entry.setdefault("faults", {}).update(
                 removeCardDuringTransmit=frames))
             self.failed(e, call(), 0x90010E03)
-            self.insert_again(DESFIRE)
+            edit_reader(DESFIRE, lambda entry: entry.update(cardPresent=True))
+            time.sleep(0.5)  # pcscd sees the card at its next poll
             e = self.encoder(DESFIRE)
             self.assertEqual(e.DESFireSelectApplication("A1A2A3", 0, ZERO), 0)
         result, data = e.DESFireReadData(0, 0, 0, "", True)
@@ -124,8 +131,9 @@ class Faults(unittest.TestCase):
         self.assertNotEqual(e.LastError.Number, 0)
         edit_reader(CLASSIC, lambda entry: entry.update(present=True))
         d = self.encoder(DESFIRE)
-        subprocess.run(["pkill", "-x", "pcscd"], check=True)
-        while subprocess.run(["pidof", "pcscd"], capture_output=True).returncode == 0:
+        pcscd = int(os.environ["TARSIN_RF_PCSCD_PID"])
+        os.kill(pcscd, signal.SIGTERM)
+        while stopping(pcscd):
             time.sleep(0.1)
         started = time.monotonic()
         # The exchange fails, or the card is found gone, as pcscd goes.
