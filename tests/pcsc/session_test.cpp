@@ -316,7 +316,8 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
   EXPECT_EQ(statusCode_, "9100");
   EXPECT_EQ(response_.size(), 2u * 28);
   EXPECT_EQ(response_.substr(2 * 14, 14), "04112233445566");
-  EXPECT_EQ(SentFrames(start), (std::vector<std::string>{"9060000000", "90AF000000", "90AF000000"}));
+  EXPECT_EQ(SentFrames(start),
+            (std::vector<std::string>{"9060000000", "90AF000000", "90AF000000"}));
   // Five lines a frame (their form: OpenExchangeAndCloseWriteTheirLogLines), each with its own
   // data; the continuation frames add no entry line of their own.
   const std::vector<std::string> lines = LogLines(start);
