@@ -29,6 +29,20 @@ def readers_file(readers):
     return path
 
 
+def edit_reader(name, change):
+    """Applies `change` to the entry of the reader `name` in the readers file, which the driver
+    reads anew."""
+    path = os.environ["TARSIN_RF_VIRTUAL_READERS"]
+    with open(path) as f:
+        contents = json.load(f)
+    for entry in contents["readers"]:
+        if entry["name"] == name:
+            change(entry)
+    with open(path + ".new", "w") as f:
+        json.dump(contents, f)
+    os.replace(path + ".new", path)
+
+
 def under_pcscd(path, phase):
     """Runs this script again with the argument `phase` under a private pcscd serving `path`."""
     env = dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path)
@@ -36,11 +50,13 @@ def under_pcscd(path, phase):
                             os.path.abspath(sys.argv[0]), phase], env=env)
 
 
-def main(readers, inside):
-    """Runs `inside()` under a private pcscd serving `readers`, in this script run again."""
+def main(readers, inside, after=None):
+    """Runs `inside()` (or the unittest case `inside`) under a private pcscd serving `readers`,
+    in this script run again; then `after(path of the readers file)` once pcscd has stopped."""
     if sys.argv[1:] == ["inside"]:
-        sys.exit(inside())
-    sys.exit(under_pcscd(readers_file(readers), "inside"))
+        sys.exit(run_tests(inside) if isinstance(inside, type) else inside())
+    path = readers_file(readers)
+    sys.exit(under_pcscd(path, "inside") or (after(path) if after else 0))
 
 
 def run_tests(case):
@@ -48,11 +64,13 @@ def run_tests(case):
     return 0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1
 
 
-def new_home():
-    """A folder for tarsin-rf's log and registry."""
+def new_home(card_types=False):
+    """A folder for tarsin-rf's log and registry, with the example card-type table if asked."""
     home = tempfile.mkdtemp(prefix="tarsin-e2e-home-")
     atexit.register(shutil.rmtree, home, True)
     os.makedirs(os.path.join(home, "Quillon/Nemora"))
+    if card_types:
+        tarsin_rf("reg", "import", os.environ["TARSIN_RF_CARD_TYPES"], home=home).check_returncode()
     return home
 
 
@@ -95,10 +113,6 @@ class Card:
         if result != scard.SCARD_S_SUCCESS:
             return "ERR:%08X" % (result & 0xFFFFFFFF)
         return bytes(answer).hex().upper()
-
-    def attribute(self, attribute_id):
-        result, value = scard.SCardGetAttrib(self.card, attribute_id)
-        return bytes(value) if result == scard.SCARD_S_SUCCESS else result
 
     def close(self):
         scard.SCardDisconnect(self.card, scard.SCARD_LEAVE_CARD)

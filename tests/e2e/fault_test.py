@@ -3,15 +3,15 @@ middle of a multi-frame read and write, a card answering one byte, a card reset 
 client, the reader unplugged, pcscd stopped; the registry held by another writer, the log folder
 removed, read-only or full. Each gives a clear result and LastError, no crash, no hang, and loses
 nothing that was written before."""
-import json
 import os
+import signal
 import sqlite3
 import subprocess
-import sys
 import time
 import unittest
 
 import e2e_support
+from e2e_support import edit_reader
 from smartcard import scard
 
 import tarsinrf
@@ -23,25 +23,20 @@ READERS = [e2e_support.reader(DESFIRE, {"type": "mifare-desfire-ev1-4k", "uid": 
 DATA = bytes(range(256)).hex().upper() * 2  # 512 bytes: one frame out, nine back
 
 
-def edit_reader(name, change):
-    path = os.environ["TARSIN_RF_VIRTUAL_READERS"]
-    with open(path) as f:
-        contents = json.load(f)
-    for entry in contents["readers"]:
-        if entry["name"] == name:
-            change(entry)
-    with open(path + ".new", "w") as f:
-        json.dump(contents, f)
-    os.replace(path + ".new", path)
+def stopping(pid):
+    """Whether the process `pid` still runs (with-pcscd.sh reaps it only at the end)."""
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().rsplit(") ", 1)[1][0] != "Z"
+    except FileNotFoundError:
+        return False
 
 
 class Faults(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.home = e2e_support.new_home()
+        cls.home = e2e_support.new_home(card_types=True)
         os.environ.update(XDG_DATA_HOME=cls.home, TARSIN_RF_REGISTRY_DIR=cls.home)
-        e2e_support.tarsin_rf("reg", "import", os.environ["TARSIN_RF_CARD_TYPES"],
-                              home=cls.home).check_returncode()
 
     def encoder(self, reader):
         encoder = tarsinrf.Encoder()
@@ -55,10 +50,6 @@ class Faults(unittest.TestCase):
         self.assertEqual(result, tarsinrf.sceError)
         self.assertIn(encoder.LastError.Number & 0xFFFFFFFF, numbers or (0x90010F04,),
                       encoder.LastError.Description)
-
-    def insert_again(self, reader):
-        edit_reader(reader, lambda entry: entry.update(cardPresent=True))
-        time.sleep(0.5)  # pcscd sees the card at its next poll
 
     def test_1_card_leaving_in_a_multi_frame_exchange_loses_nothing(self):
         e = self.encoder(DESFIRE)
@@ -76,7 +67,8 @@ class Faults(unittest.TestCase):
             edit_reader(DESFIRE, lambda entry: entry.setdefault("faults", {}).update(
                 removeCardDuringTransmit=frames))
             self.failed(e, call(), 0x90010E03)
-            self.insert_again(DESFIRE)
+            edit_reader(DESFIRE, lambda entry: entry.update(cardPresent=True))
+            time.sleep(0.5)  # pcscd sees the card at its next poll
             e = self.encoder(DESFIRE)
             self.assertEqual(e.DESFireSelectApplication("A1A2A3", 0, ZERO), 0)
         result, data = e.DESFireReadData(0, 0, 0, "", True)
@@ -139,8 +131,9 @@ class Faults(unittest.TestCase):
         self.assertNotEqual(e.LastError.Number, 0)
         edit_reader(CLASSIC, lambda entry: entry.update(present=True))
         d = self.encoder(DESFIRE)
-        subprocess.run(["pkill", "-x", "pcscd"], check=True)
-        while subprocess.run(["pidof", "pcscd"], capture_output=True).returncode == 0:
+        pcscd = int(os.environ["TARSIN_RF_PCSCD_PID"])
+        os.kill(pcscd, signal.SIGTERM)
+        while stopping(pcscd):
             time.sleep(0.1)
         started = time.monotonic()
         # The exchange fails, or the card is found gone, as pcscd goes.
@@ -149,4 +142,4 @@ class Faults(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    e2e_support.main(READERS, lambda: e2e_support.run_tests(Faults))
+    e2e_support.main(READERS, Faults)

@@ -34,37 +34,33 @@ def tool(name, *args):
     return None
 
 
+TOOLS = ("mifare-desfire-format", "mifare-desfire-create-ndef", "mifare-desfire-write-ndef",
+         "mifare-desfire-read-ndef", "mifare-desfire-ev1-configure-default-key")
+
+
 def inside():
-    folder = tempfile.mkdtemp(prefix="tarsin-e2e-ndef-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="tarsin-e2e-ndef-") as folder:
         written, read = os.path.join(folder, "written.ndef"), os.path.join(folder, "read.ndef")
         with open(written, "wb") as out:
             out.write(MESSAGE)
-        steps = [("mifare-desfire-format",), ("mifare-desfire-create-ndef",),
-                 ("mifare-desfire-write-ndef", "-i", written),
-                 ("mifare-desfire-read-ndef", "-o", read),
-                 ("mifare-desfire-ev1-configure-default-key",)]
-        for step in steps:
-            failure = tool(*step)
+        arguments = {"mifare-desfire-write-ndef": ("-i", written),
+                     "mifare-desfire-read-ndef": ("-o", read)}
+        for name in TOOLS:
+            failure = tool(name, *arguments.get(name, ()))
             if failure:
                 print(failure)
                 return 1
         with open(read, "rb") as back:
             message = back.read()
-        if message != MESSAGE:
-            print(f"read back {message.hex()}, wrote {MESSAGE.hex()}")
-            return 1
-        return 0
-    finally:
-        shutil.rmtree(folder, True)
+    if message != MESSAGE:
+        print(f"read back {message.hex()}, wrote {MESSAGE.hex()}")
+        return 1
+    return 0
 
 
 if __name__ == "__main__":
     if sys.argv[1:] != ["inside"]:
-        missing = [name for name in ("mifare-desfire-format", "mifare-desfire-create-ndef",
-                                     "mifare-desfire-write-ndef", "mifare-desfire-read-ndef",
-                                     "mifare-desfire-ev1-configure-default-key")
-                   if not shutil.which(name)]
+        missing = [name for name in TOOLS if not shutil.which(name)]
         if not os.path.exists(os.path.join(LIBNFC, "libnfc.so.6")):
             missing.append(os.path.join(LIBNFC, "libnfc.so.6") + " (scripts/build-libnfc-pcsc.sh)")
         if missing:

@@ -1,45 +1,21 @@
-"""pyscard through pcscd: a MIFARE Classic session through the driver, the memory outlives pcscd,
-and the injected faults reach clients of the real resource manager. Access conditions and
-Ultralight pages are checked in-process (tests/sim, tests/mifare); the reader's attributes
-through pcscd by component_session_test.py."""
-import json
-import os
-import sys
+"""pyscard through pcscd: the faults injected into a MIFARE Classic reader reach clients of the
+real resource manager. The session's commands are checked by tests/sim (the card's answers) and
+tests/pcsc (the component's frames), and through pcscd by component_session_test.py."""
 import time
 import unittest
 
 import e2e_support
-from e2e_support import Card, connect, pcscd_name
+from e2e_support import Card, connect, edit_reader, pcscd_name
 
-CLASSIC = "Tarsin Virtual Reader 0"
-FAULTY = "Tarsin Virtual Reader 1"
-READERS = [
-    e2e_support.reader(CLASSIC, {"type": "mifare-classic-1k", "uid": "04A1B2C3"}),
-    e2e_support.reader(FAULTY, {"type": "mifare-classic-1k", "uid": "0A0B0C0D"}),
-]
-DATA = "00112233445566778899AABBCCDDEEFF"
-TRANSPORT = "FFFFFFFFFFFF"
+FAULTY = "Tarsin Virtual Reader 0"
+READERS = [e2e_support.reader(FAULTY, {"type": "mifare-classic-1k", "uid": "0A0B0C0D"})]
 
 
 def update_faulty(**fields):
-    """Changes the faulty reader's entry in the readers file, which the driver reads anew."""
-    path = os.environ["TARSIN_RF_VIRTUAL_READERS"]
-    with open(path) as f:
-        contents = json.load(f)
-    contents["readers"][1].update(fields)
-    with open(path, "w") as f:
-        json.dump(contents, f)
+    edit_reader(FAULTY, lambda entry: entry.update(fields))
 
 
 class Session(unittest.TestCase):
-    def test_classic_read_write(self):
-        card = connect(self, CLASSIC)
-        self.assertEqual(card.send("FFB0000410"), "6982")  # not authenticated
-        self.assertEqual(card.send("FF82200006" + TRANSPORT), "9000")
-        self.assertEqual(card.send("FF860000050100046000"), "9000")
-        self.assertEqual(card.send("FFD6000410" + DATA), "9000")
-        self.assertEqual(card.send("FFB0000410"), DATA + "9000")
-
     def test_injected_faults(self):
         card = connect(self, FAULTY)
         update_faulty(faults={"statusWords": ["6A82"]})
@@ -54,17 +30,5 @@ class Session(unittest.TestCase):
         self.assertEqual(other.result & 0xFFFFFFFF, 0x8010000C)
 
 
-class SecondSession(unittest.TestCase):
-    def test_memory_written_by_the_first_pcscd(self):
-        card = connect(self, CLASSIC)
-        card.send("FF82200006" + TRANSPORT)
-        self.assertEqual(card.send("FF860000050100046000"), "9000")
-        self.assertEqual(card.send("FFB0000410"), DATA + "9000")
-
-
 if __name__ == "__main__":
-    # A second pcscd finds what the first one wrote.
-    if sys.argv[1:] in (["first"], ["second"]):
-        sys.exit(e2e_support.run_tests(Session if sys.argv[1] == "first" else SecondSession))
-    readers = e2e_support.readers_file(READERS)
-    sys.exit(e2e_support.under_pcscd(readers, "first") or e2e_support.under_pcscd(readers, "second"))
+    e2e_support.main(READERS, Session)

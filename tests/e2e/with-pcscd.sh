@@ -64,7 +64,8 @@ until "$python" -c 'import sys; from smartcard.System import readers; sys.exit(0
   sleep 0.1
 done
 
-"$@"
+# CMD may stop this pcscd (and no other) by its id.
+TARSIN_RF_PCSCD_PID=$pid "$@"
 status=$?
 stop
 exit "$status"

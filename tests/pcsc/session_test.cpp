@@ -49,18 +49,7 @@ void ExpectError(const CError& e, const ExpectedError& x) {
   EXPECT_EQ(e.RdrRetCode, x.rdrRetCode);
 }
 
-class Session : public testing::VirtualReaderTest {
- protected:
-  // The log from `first` on, with the encoder's handles replaced by CTX and CARD.
-  std::vector<std::string> Log(size_t first, PcscHandle context, PcscHandle card) const {
-    std::vector<std::string> lines = LogLines(first);
-    for (std::string& line : lines) {
-      if (context) line = std::regex_replace(line, std::regex(std::to_string(context)), "CTX");
-      if (card) line = std::regex_replace(line, std::regex(std::to_string(card)), "CARD");
-    }
-    return lines;
-  }
-};
+using Session = testing::VirtualReaderTest;
 
 TEST_F(Session, OpenExchangeAndCloseWriteTheirLogLines) {
   Encoder encoder;
@@ -110,7 +99,13 @@ TEST_F(Session, OpenExchangeAndCloseWriteTheirLogLines) {
       "T       <-- Let ATRString",
       "T   <-- CloseEncoder",
   };
-  EXPECT_EQ(Log(start, context, card), expected);
+  // The encoder's handles read as CTX and CARD.
+  std::vector<std::string> lines = LogLines(start);
+  for (std::string& line : lines) {
+    line = std::regex_replace(line, std::regex(std::to_string(context)), "CTX");
+    line = std::regex_replace(line, std::regex(std::to_string(card)), "CARD");
+  }
+  EXPECT_EQ(lines, expected);
   EXPECT_EQ(data, "04 A1 B2 C3");
   EXPECT_EQ(status, "90 00");
 }
@@ -118,7 +113,6 @@ TEST_F(Session, OpenExchangeAndCloseWriteTheirLogLines) {
 TEST_F(Session, FailedFramesAreLoggedAndRecorded) {
   Encoder encoder;
   Open(encoder);
-  const PcscHandle card = StateOf(encoder).hCard;
   std::string data, status;
 
   ForceStatusWords(0x6A82);
@@ -128,7 +122,7 @@ TEST_F(Session, FailedFramesAreLoggedAndRecorded) {
   EXPECT_EQ(data, "");
   ExpectError(*encoder.LastError(), {0x90010F04, "Encoder command failed", 0, "EscapeExt",
                                      "EncoderCommand:SCardTransmit:EscapeExt", "6A82"});
-  std::vector<std::string> lines = Log(start, 0, card);
+  std::vector<std::string> lines = LogLines(start);
   ASSERT_GE(lines.size(), 5u);
   EXPECT_EQ(lines[lines.size() - 2], "T       Status code=\"6A82\" ([Aborted]  File not found.)");
   EXPECT_EQ(lines.back(), "T   <-- EncoderCommand returns: Error");
@@ -136,7 +130,7 @@ TEST_F(Session, FailedFramesAreLoggedAndRecorded) {
   FailNextTransmits(0x80100016);
   start = LogSize();
   EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
-  lines = Log(start, 0, card);
+  lines = LogLines(start);
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[lines.size() - 2], "T       Call failed");
   const CError& e = *encoder.LastError();
@@ -149,7 +143,7 @@ TEST_F(Session, FailedFramesAreLoggedAndRecorded) {
   start = LogSize();
   EXPECT_EQ(encoder.Escape("FFCA000000", data), scesuccess);
   EXPECT_EQ(data, "");
-  lines = Log(start, 0, card);
+  lines = LogLines(start);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2], "T       No status code!");
 }
@@ -318,32 +312,23 @@ class Exchange : public testing::VirtualReaderTest {
 TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
   const size_t start = LogSize();
   ASSERT_EQ(Command(ec_DesfireGetVersion), scesuccess);
-  // Hardware and software versions (7 bytes each), then UID, batch and date (14 bytes): the
-  // continuation frames add no entry line of their own.
+  // Hardware and software versions (7 bytes each), then UID, batch and date (14 bytes).
   EXPECT_EQ(statusCode_, "9100");
   EXPECT_EQ(response_.size(), 2u * 28);
   EXPECT_EQ(response_.substr(2 * 14, 14), "04112233445566");
-  const std::string card = std::to_string(StateOf(encoder_).hCard);
-  const auto frame = [&](const std::string& sent, const std::string& data,
-                         const std::string& status, const std::string& text) {
-    return std::vector<std::string>{
-        "T       Calling SCardTransmit(hCard:=" + card +
-            ", pioSendPci:=[dwProtocol=2, cbPciLength=8], pbSendBuffer:= \"" + sent +
-            "\", cbSendLength:=5, pioRecvPci:=0, pbRecvBuffer, pcbRecvLength:=4096)",
-        "T       Function returned: OK (SCARD_S_SUCCESS)",
-        "T       Received length ... " + std::to_string(data.size() / 2 + 2),
-        "T       Received data ..... " + data + status,
-        "T       Status code=\"" + status + "\" (" + text + ")"};
-  };
-  const std::string more = StatusWordText("91AF"), done = StatusWordText("9100");
-  std::vector<std::string> expected{"T   --> EncoderCommand(DesfireGetVersion)"};
-  for (const auto& part : {frame("9060000000", response_.substr(0, 14), "91AF", more),
-                           frame("90AF000000", response_.substr(14, 14), "91AF", more),
-                           frame("90AF000000", response_.substr(28), "9100", done)}) {
-    expected.insert(expected.end(), part.begin(), part.end());
+  EXPECT_EQ(SentFrames(start),
+            (std::vector<std::string>{"9060000000", "90AF000000", "90AF000000"}));
+  // Five lines a frame (their form: OpenExchangeAndCloseWriteTheirLogLines), each with its own
+  // data; the continuation frames add no entry line of their own.
+  const std::vector<std::string> lines = LogLines(start);
+  ASSERT_EQ(lines.size(), 2 + 3 * 5u);
+  EXPECT_EQ(lines.front(), "T   --> EncoderCommand(DesfireGetVersion)");
+  for (size_t frame = 0; frame < 3; ++frame) {
+    EXPECT_EQ(lines[4 + 5 * frame], "T       Received data ..... " +
+                                        response_.substr(14 * frame, frame < 2 ? 14 : 28) +
+                                        (frame < 2 ? "91AF" : "9100"));
   }
-  expected.push_back("T   <-- EncoderCommand returns: Success");
-  EXPECT_EQ(LogLines(start), expected);
+  EXPECT_EQ(lines.back(), "T   <-- EncoderCommand returns: Success");
 
   // Without automatic continuation the first frame alone comes back, and that is a success.
   ASSERT_EQ(Command(ec_DesfireGetVersion, {}, 0), scesuccess);
