@@ -15,6 +15,7 @@
 
 #include "registry/reg_file.h"
 #include "registry/reg_file_io.h"
+#include "support/temporary_folder.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin::bench {
@@ -25,35 +26,27 @@ namespace tarsin::bench {
 class ScratchHome {
  public:
   ScratchHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarsin-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) root_ = pattern;
-    ::setenv("XDG_DATA_HOME", root_.c_str(), 1);
-    ::setenv("TARSIN_RF_REGISTRY_DIR", root_.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", root().c_str(), 1);
+    ::setenv("TARSIN_RF_REGISTRY_DIR", root().c_str(), 1);
     std::ostringstream table;
     table << std::ifstream(TARSIN_BENCH_CARD_TYPES).rdbuf();
     registry::ImportRegFile(registry::ParseRegFile(table.str()));
   }
-  ~ScratchHome() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  ScratchHome(const ScratchHome&) = delete;
-  ScratchHome& operator=(const ScratchHome&) = delete;
 
-  const std::filesystem::path& root() const { return root_; }
-  std::filesystem::path logFolder() const { return root_ / "Quillon" / "Nemora"; }
+  const std::filesystem::path& root() const { return folder_.path(); }
+  std::filesystem::path logFolder() const { return root() / "Quillon" / "Nemora"; }
   // The component writes no log when its folder is missing.
   void SetLogging(bool on) const {
     std::error_code ignored;
     if (on) {
       std::filesystem::create_directories(logFolder(), ignored);
     } else {
-      std::filesystem::remove_all(root_ / "Quillon", ignored);
+      std::filesystem::remove_all(root() / "Quillon", ignored);
     }
   }
 
  private:
-  std::filesystem::path root_;
+  tarsin::testing::ScratchFolder folder_{"tarsin-bench"};
 };
 
 // The component loads the timing provider, which forwards to `inner` (the virtual reader's
