@@ -2,6 +2,7 @@
 #include <mutex>
 #include <optional>
 
+#include "registry/handle_table.h"
 #include "registry/hive_database.h"
 #include "registry/key_names.h"
 #include "registry/reg_api.h"
@@ -18,48 +19,15 @@ struct OpenKey {
   SubKeyCursor subKeyCursor;
 };
 
-class HandleTable {
- public:
-  std::optional<OpenKey> Find(HKEY key) {
-    if (auto hive = HiveOf(key)) return OpenKey{*hive, kRootKeyId, KEY_ALL_ACCESS};
-    std::lock_guard lock(mutex_);
-    auto hit = keys_.find(key);
-    if (hit == keys_.end()) return std::nullopt;
-    return hit->second;
-  }
-  HKEY Add(const OpenKey& key) {
-    std::lock_guard lock(mutex_);
-    // Skip zero and the range of the root keys on the rare wrap-around.
-    do {
-      next_ = next_ + 1 >= HKEY_CLASSES_ROOT ? 1 : next_ + 1;
-    } while (keys_.contains(next_));
-    keys_.emplace(next_, key);
-    return next_;
-  }
-  void KeepCursor(HKEY key, const ValueCursor& cursor) {
-    std::lock_guard lock(mutex_);
-    if (auto hit = keys_.find(key); hit != keys_.end()) hit->second.cursor = cursor;
-  }
-  void KeepCursor(HKEY key, SubKeyCursor cursor) {
-    std::lock_guard lock(mutex_);
-    if (auto hit = keys_.find(key); hit != keys_.end()) {
-      hit->second.subKeyCursor = std::move(cursor);
-    }
-  }
-  bool Remove(HKEY key) {
-    std::lock_guard lock(mutex_);
-    return keys_.erase(key) > 0;
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<HKEY, OpenKey> keys_;
-  HKEY next_ = 0;
-};
-
-HandleTable& Handles() {
-  static HandleTable table;
+HandleTable<OpenKey>& Handles() {
+  static HandleTable<OpenKey> table;
   return table;
+}
+
+// The root keys are always open.
+std::optional<OpenKey> FindKey(HKEY key) {
+  if (auto hive = HiveOf(key)) return OpenKey{*hive, kRootKeyId, KEY_ALL_ACCESS};
+  return Handles().Find(key);
 }
 
 // The hives that this thread holds in a RegTransaction, so that the calls inside it write
@@ -68,7 +36,7 @@ thread_local std::map<Hive, std::shared_ptr<HiveDatabase>> transactionHives;
 
 // Resolves `key` and opens its hive; `database` stays null for a hive without a file.
 LSTATUS Resolve(HKEY key, bool forWrite, OpenKey& open, std::shared_ptr<HiveDatabase>& database) {
-  auto found = Handles().Find(key);
+  auto found = FindKey(key);
   if (!found) return ERROR_INVALID_HANDLE;
   open = *found;
   if (forWrite && (open.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
@@ -166,7 +134,9 @@ LSTATUS RegEnumValueA(HKEY key, uint32_t index, std::string& name, RegValue* val
     if (database == nullptr) return ERROR_NO_MORE_ITEMS;
     ValueCursor cursor = open.cursor;
     const LSTATUS status = database->ValueAt(open.id, index, name, value, &cursor);
-    if (status == ERROR_SUCCESS) Handles().KeepCursor(key, cursor);
+    if (status == ERROR_SUCCESS) {
+      Handles().Update(key, [&](OpenKey& kept) { kept.cursor = cursor; });
+    }
     return status;
   });
 }
@@ -176,7 +146,9 @@ LSTATUS RegEnumKeyExA(HKEY key, uint32_t index, std::string& name) {
     if (database == nullptr) return ERROR_NO_MORE_ITEMS;
     SubKeyCursor cursor = open.subKeyCursor;
     const LSTATUS status = database->SubKeyAt(open.id, index, name, &cursor);
-    if (status == ERROR_SUCCESS) Handles().KeepCursor(key, std::move(cursor));
+    if (status == ERROR_SUCCESS) {
+      Handles().Update(key, [&](OpenKey& kept) { kept.subKeyCursor = std::move(cursor); });
+    }
     return status;
   });
 }

@@ -3,10 +3,10 @@
 // page; everything else is passed through as Windows answers it.
 #include "registry/win32_names_windows.h"
 // The line above first: it takes Windows' macros out of the way of the names below.
-#include <map>
 #include <mutex>
 
 #include "core/wide_text_windows.h"
+#include "registry/handle_table.h"
 #include "registry/reg_api.h"
 #include "registry/utf16.h"
 
@@ -14,49 +14,22 @@ namespace tarsin::registry {
 namespace {
 
 // Windows' handles are pointers; ours are 32-bit numbers, the root keys' values included.
-class HandleTable {
- public:
-  ::HKEY Find(HKEY key) {
-    switch (key) {
-      case HKEY_CLASSES_ROOT:
-        return ((::HKEY)(ULONG_PTR)((LONG)0x80000000));
-      case HKEY_CURRENT_USER:
-        return ((::HKEY)(ULONG_PTR)((LONG)0x80000001));
-      case HKEY_LOCAL_MACHINE:
-        return ((::HKEY)(ULONG_PTR)((LONG)0x80000002));
-      default:
-        break;
-    }
-    std::lock_guard lock(mutex_);
-    auto hit = keys_.find(key);
-    return hit == keys_.end() ? nullptr : hit->second;
-  }
-  HKEY Add(::HKEY key) {
-    std::lock_guard lock(mutex_);
-    do {
-      next_ = next_ + 1 >= HKEY_CLASSES_ROOT ? 1 : next_ + 1;
-    } while (keys_.contains(next_));
-    keys_.emplace(next_, key);
-    return next_;
-  }
-  ::HKEY Remove(HKEY key) {
-    std::lock_guard lock(mutex_);
-    auto hit = keys_.find(key);
-    if (hit == keys_.end()) return nullptr;
-    ::HKEY found = hit->second;
-    keys_.erase(hit);
-    return found;
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<HKEY, ::HKEY> keys_;
-  HKEY next_ = 0;
-};
-
-HandleTable& Handles() {
-  static HandleTable table;
+HandleTable<::HKEY>& Handles() {
+  static HandleTable<::HKEY> table;
   return table;
+}
+
+::HKEY FindKey(HKEY key) {
+  switch (key) {
+    case HKEY_CLASSES_ROOT:
+      return ((::HKEY)(ULONG_PTR)((LONG)0x80000000));
+    case HKEY_CURRENT_USER:
+      return ((::HKEY)(ULONG_PTR)((LONG)0x80000001));
+    case HKEY_LOCAL_MACHINE:
+      return ((::HKEY)(ULONG_PTR)((LONG)0x80000002));
+    default:
+      return Handles().Find(key).value_or(nullptr);
+  }
 }
 
 bool IsText(uint32_t type) {
@@ -67,7 +40,7 @@ bool IsText(uint32_t type) {
 template <class Action>
 LSTATUS OnKey(HKEY key, Action&& action) noexcept {
   try {
-    ::HKEY found = Handles().Find(key);
+    ::HKEY found = FindKey(key);
     if (found == nullptr) return ERROR_INVALID_HANDLE;
     return static_cast<LSTATUS>(action(found));
   } catch (...) {
@@ -236,7 +209,7 @@ LSTATUS RegDeleteTreeA(HKEY key, std::string_view subKey) {
 // before a failure stays written.
 LSTATUS RegTransaction(HKEY root, const std::function<LSTATUS()>& body) noexcept {
   try {
-    if (Handles().Find(root) == nullptr) return ERROR_INVALID_HANDLE;
+    if (FindKey(root) == nullptr) return ERROR_INVALID_HANDLE;
     std::lock_guard lock(TransactionMutex());
     return body();
   } catch (...) {
@@ -247,7 +220,7 @@ LSTATUS RegTransaction(HKEY root, const std::function<LSTATUS()>& body) noexcept
 LSTATUS RegCloseKey(HKEY key) {
   if (RootKeyName(key) != nullptr) return ERROR_SUCCESS;
   try {
-    ::HKEY found = Handles().Remove(key);
+    ::HKEY found = Handles().Remove(key).value_or(nullptr);
     return found == nullptr ? ERROR_INVALID_HANDLE : static_cast<LSTATUS>(::RegCloseKey(found));
   } catch (...) {
     return ERROR_INVALID_HANDLE;
