@@ -30,8 +30,8 @@ std::array<uint8_t, 2> Crc16Bytes(std::span<const uint8_t> bytes) noexcept {
 
 std::array<uint8_t, 4> Crc32Bytes(std::span<const uint8_t> bytes) noexcept {
   const uint32_t crc = Crc32(bytes);
-  return {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc >> 16),
-          static_cast<uint8_t>(crc >> 24)};
+  return {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8),
+          static_cast<uint8_t>(crc >> 16), static_cast<uint8_t>(crc >> 24)};
 }
 
 }  // namespace tarsin

@@ -27,9 +27,11 @@ DesCipher::DesCipher(std::span<const uint8_t> key) {
   }
   triple_ = key.size() > 8;
   // Where K1, K2 and K3 start; with two keys K3 is K1.
-  const std::array<size_t, 3> starts =
-      key.size() == 24 ? std::array<size_t, 3>{0, 8, 16} : std::array<size_t, 3>{0, 8 % key.size(), 0};
-  for (size_t i = 0; i < 3; ++i) roundKeys_[i] = ScheduleRoundKeys(BigEndian(key.subspan(starts[i], 8)));
+  const std::array<size_t, 3> starts = key.size() == 24
+                                           ? std::array<size_t, 3>{0, 8, 16}
+                                           : std::array<size_t, 3>{0, 8 % key.size(), 0};
+  for (size_t i = 0; i < 3; ++i)
+    roundKeys_[i] = ScheduleRoundKeys(BigEndian(key.subspan(starts[i], 8)));
 }
 
 void DesCipher::Encipher(std::span<uint8_t> block) const {
