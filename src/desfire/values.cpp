@@ -33,8 +33,8 @@ sceReturnCode ChangeValue(EncoderState& state, const char* name, int32_t command
                    kValueFile, answer)) {
     return scesuccess;
   }
-  const bool beyond = state.lastError && state.lastError->RdrRetCode == "91BE";
-  return operation.Refuse(beyond ? beyondLimit : errors::kOperationFailed);
+  // Only the card's answer to this command counts: LastError may still hold an earlier 91BE.
+  return operation.Refuse(answer.status.Is(0x91BE) ? beyondLimit : errors::kOperationFailed);
 }
 
 // Commit and abort: nothing pending (910C) has its own error.

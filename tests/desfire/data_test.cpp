@@ -124,6 +124,7 @@ TEST_F(DesfireDataTest, RecordsAndValuesFollowTheirTransactions) {
       {"DESFireDebit", {2, 1100}, "ok"}, commit,
       {"DESFireGetValue", {2, 0}, "ok -100"},
       {"DESFireDebit", {2, 1}, "90010E50 91BE"}, select,
+      {"DESFireDebit", {0, 1}, "90010E03 91BE"},  // a data file: not the stale 91BE's error
       {"DESFireCommitTransaction", {}, "90010E4F 910C"}, select,
       // An abort restores the value and the backup file.
       {"DESFireWriteData", {1, 0, 4, "01020304", true}, "ok"}, commit,
