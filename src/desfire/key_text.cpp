@@ -12,9 +12,9 @@ struct Prefix {
   std::string_view name;
   DesfireKeyType type;
   Authentication authentication;
-  size_t digits;             // the key's length in hex digits
-  size_t otherDigits = 0;    // a second length the prefix takes (ISO: DES or two-key)
-  bool versioned = false;    // "/VV" may follow
+  size_t digits;           // the key's length in hex digits
+  size_t otherDigits = 0;  // a second length the prefix takes (ISO: DES or two-key)
+  bool versioned = false;  // "/VV" may follow
 };
 
 constexpr std::array<Prefix, 3> kPrefixes{{

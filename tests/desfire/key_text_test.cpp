@@ -1,8 +1,8 @@
 // The key texts: the described forms keep their meaning, the prefixed ones name type,
 // authentication and version, and everything else is refused the way the members need.
-#include <gtest/gtest.h>
-
 #include "desfire/key_text.h"
+
+#include <gtest/gtest.h>
 
 namespace tarsin::desfire {
 namespace {
