@@ -333,36 +333,23 @@ TEST_F(Mifare, NoCardInTheField) {
               "MifareReadDataBloc:SelectCardInRange:SCardConnect", noCard);
 }
 
+// Through each wrapper the reader's refusal (6300) comes back with the wrapper's trail.
 TEST_F(Mifare, WrongKeyIsRefusedByTheReader) {
-  struct Case {
-    const char* function;
-    std::function<sceReturnCode()> call;
-    std::string trail;
-  };
+  const std::string viaRead = "MifareReadDataBloc:" + kAuthenticateTrail;
   std::string contents;
   int32_t serial = 0;
   uint8_t check = 0;
-  const Case cases[] = {
-      {"MifareReadManufacturerCode",
-       [&] {
-         return encoder_.MifareReadManufacturerCode(kKeyA, kUseKeyA, serial, check, contents);
-       },
-       "MifareReadDataBloc:" + kAuthenticateTrail},
-      {"MifareWriteValueBloc", [&] { return encoder_.MifareWriteValueBloc(4, kKeyA, kUseKeyA, 5); },
-       "MifareWriteDataBloc:" + kAuthenticateTrail},
-      {"MifareWriteSectorTrailer",
-       [&] {
-         return encoder_.MifareWriteSectorTrailer(1, kKeyA, kUseKeyA, kKeyA, kKeyB, 2, scbs_B_Read,
-                                                  scbs_B_Read, scbs_B_Read, scss_B_WriteKeys);
-       },
-       "MifareReadDataBloc:" + kAuthenticateTrail},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.function);
-    EXPECT_EQ(c.call(), sceError);
-    ExpectError(kCommandFailed, c.function, c.trail, "6300");
-  }
+  EXPECT_EQ(encoder_.MifareReadManufacturerCode(kKeyA, kUseKeyA, serial, check, contents),
+            sceError);
+  ExpectError(kCommandFailed, "MifareReadManufacturerCode", viaRead, "6300");
   EXPECT_EQ(contents, "");
+  EXPECT_EQ(encoder_.MifareWriteValueBloc(4, kKeyA, kUseKeyA, 5), sceError);
+  ExpectError(kCommandFailed, "MifareWriteValueBloc", "MifareWriteDataBloc:" + kAuthenticateTrail,
+              "6300");
+  EXPECT_EQ(encoder_.MifareWriteSectorTrailer(1, kKeyA, kUseKeyA, kKeyA, kKeyB, 2, scbs_B_Read,
+                                              scbs_B_Read, scbs_B_Read, scss_B_WriteKeys),
+            sceError);
+  ExpectError(kCommandFailed, "MifareWriteSectorTrailer", viaRead, "6300");
   EXPECT_EQ(CardBlock(4), std::string(32, '0'));
 }
 
@@ -536,9 +523,6 @@ TEST_F(Mifare, UltralightReadsFourPagesAndWritesOne) {
   std::string read;
   ASSERT_EQ(encoder_.MifareReadDataBloc(4, kTransport, kUseKeyA, read), scesuccess);
   EXPECT_EQ(read, "11223344000000000000000000000000");
-  // Page 0 starts the read with the serial number's first bytes.
-  ASSERT_EQ(encoder_.MifareReadDataBloc(0, kTransport, kUseKeyA, read), scesuccess);
-  EXPECT_EQ(read.substr(0, 6), "041122");
 }
 
 }  // namespace
