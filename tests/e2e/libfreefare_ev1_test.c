@@ -13,7 +13,7 @@ static MifareTag tag;
 static int failures;
 
 /* Reports a failed step with libfreefare's reason. */
-static void check(int ok, const char *step) {
+static void check(int ok, const char* step) {
   if (!ok) {
     printf("FAILED: %s (%s)\n", step, freefare_strerror(tag));
     ++failures;
@@ -26,20 +26,21 @@ static void select_application(uint32_t id) {
   free(aid);
 }
 
-static void create_application(uint32_t id, int (*create)(MifareTag, MifareDESFireAID, uint8_t,
-                                                          uint8_t), uint8_t keys) {
+static void create_application(uint32_t id,
+                               int (*create)(MifareTag, MifareDESFireAID, uint8_t, uint8_t),
+                               uint8_t keys) {
   MifareDESFireAID aid = mifare_desfire_aid_new(id);
   check(create(tag, aid, 0x0F, keys) == 0, "create application");
   free(aid);
 }
 
-static void expect_key_version(uint8_t key_no, uint8_t expected, const char *step) {
+static void expect_key_version(uint8_t key_no, uint8_t expected, const char* step) {
   uint8_t version = 0xFF;
   check(mifare_desfire_get_key_version(tag, key_no, &version) == 0 && version == expected, step);
 }
 
 /* Writes `length` bytes to a data file and reads them back. */
-static void write_and_read(uint8_t file_no, const char *step) {
+static void write_and_read(uint8_t file_no, const char* step) {
   uint8_t data[80], back[128] = {0};
   for (size_t i = 0; i < sizeof data; ++i) data[i] = (uint8_t)(file_no * 16 + i);
   check(mifare_desfire_write_data(tag, file_no, 0, sizeof data, data) == sizeof data, step);
@@ -70,7 +71,7 @@ static void card_level(void) {
         "GetVersion");
   uint32_t free_memory = 0;
   check(mifare_desfire_free_mem(tag, &free_memory) == 0 && free_memory == 4864, "FreeMem");
-  char *uid = NULL;
+  char* uid = NULL;
   check(mifare_desfire_get_card_uid(tag, &uid) == 0 && uid && strcmp(uid, "04112233445566") == 0,
         "GetCardUID");
   free(uid);
@@ -137,9 +138,9 @@ static void aes_application(void) {
         "credit");
   check(mifare_desfire_debit(tag, 4, 30) == 0 && mifare_desfire_commit_transaction(tag) == 0,
         "debit");
-  check(mifare_desfire_limited_credit(tag, 4, 20) == 0 &&
-            mifare_desfire_commit_transaction(tag) == 0,
-        "limited credit");
+  check(
+      mifare_desfire_limited_credit(tag, 4, 20) == 0 && mifare_desfire_commit_transaction(tag) == 0,
+      "limited credit");
   check(mifare_desfire_get_value(tag, 4, &value) == 0 && value == 140, "value");
 
   uint8_t record[12] = "record one!", records[64] = {0};
@@ -171,10 +172,10 @@ static void aes_application(void) {
 
 int main(void) {
   setvbuf(stdout, NULL, _IONBF, 0);
-  nfc_context *context = NULL;
+  nfc_context* context = NULL;
   nfc_init(&context);
-  nfc_device *device = context ? nfc_open(context, NULL) : NULL;
-  MifareTag *tags = device ? freefare_get_tags(device) : NULL;
+  nfc_device* device = context ? nfc_open(context, NULL) : NULL;
+  MifareTag* tags = device ? freefare_get_tags(device) : NULL;
   for (int i = 0; tags && tags[i]; ++i) {
     if (freefare_get_tag_type(tags[i]) == DESFIRE) tag = tags[i];
   }
