@@ -21,6 +21,8 @@ packages=("$@")
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev
   pybind11-dev python3-dev python3-pyscard
+  # libfreefare's C API, the independent DESFire EV1 client of the end-to-end tests.
+  libfreefare-dev
   dpkg-dev file
   clang-format clang-tidy
 )
