@@ -54,7 +54,7 @@ on=()
 if [ -z "$reader" ]; then
   reader="Tarsin Virtual Reader 1"
   on=(--virtual)
-  $tarsin_rf virtual reset --reader "$reader" >/dev/null || $tarsin_rf virtual init >/dev/null
+  scripts/prepare-virtual-card.sh "$tarsin_rf" "$reader"
 fi
 params="device=$reader;protocol=2;open_mode=2"
 applications=$($tarsin_rf show "${on[@]}" -p "$params" --json |

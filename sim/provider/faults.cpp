@@ -43,6 +43,10 @@ TARSIN_EXPORT bool SetCardPresent(const std::string& reader, bool present) {
   return EditReader(reader, [present](nlohmann::json& entry) {
     bool was_present = entry.value("cardPresent", true);
     entry["cardPresent"] = present;
+    // Out of the field the card loses its session, whichever process left it.
+    if (!present && entry.contains("card") && entry["card"].is_object()) {
+      entry["card"].erase("session");
+    }
     if (present && !was_present) entry["insertions"] = entry.value("insertions", 0u) + 1;
   });
 }
