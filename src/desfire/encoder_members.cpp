@@ -171,4 +171,12 @@ sceReturnCode Encoder::DESFireLimitedCredit(int32_t FileNo, int32_t Amount) noex
   return desfire::LimitedCredit(*state_, FileNo, Amount);
 }
 
+sceReturnCode Encoder::DESFireGetCardUID(std::string& UID) noexcept {
+  return desfire::GetCardUid(*state_, UID);
+}
+
+sceReturnCode Encoder::DESFireFreeMemory(int32_t& Bytes) noexcept {
+  return desfire::FreeMemory(*state_, Bytes);
+}
+
 }  // namespace tarsin

@@ -119,6 +119,12 @@ nlohmann::json ShowApplication(Encoder& encoder, const std::string& id, const st
   return app;
 }
 
+// The key count with the card's key-type bits (0x40, 0x80) read out of it.
+std::string KeysText(int keys) {
+  const char* type = (keys & 0xC0) == 0x80 ? " AES" : (keys & 0xC0) == 0x40 ? " 3K3DES" : "";
+  return fmt::format("{}{} key(s)", keys & 0x3F, type);
+}
+
 }  // namespace
 
 nlohmann::json ShowDesfire(Encoder& encoder, const std::string& cardKey,
@@ -168,15 +174,15 @@ void PrintDesfire(const nlohmann::json& card) {
                card.value("storage", 0));
   }
   if (card.contains("key_settings")) {
-    fmt::print("Card level   key settings 0x{:02X}, {} key(s)\n", card["key_settings"].get<int>(),
-               card["keys"].get<int>());
+    fmt::print("Card level   key settings 0x{:02X}, {}\n", card["key_settings"].get<int>(),
+               KeysText(card["keys"].get<int>()));
   }
   if (card.contains("error")) fmt::print("             {}\n", card["error"].get<std::string>());
   for (const auto& app : card.value("applications", nlohmann::json::array())) {
     fmt::print("Application  {}", app["id"].get<std::string>());
     if (app.contains("key_settings")) {
-      fmt::print(": key settings 0x{:02X}, {} key(s)", app["key_settings"].get<int>(),
-                 app["keys"].get<int>());
+      fmt::print(": key settings 0x{:02X}, {}", app["key_settings"].get<int>(),
+                 KeysText(app["keys"].get<int>()));
     }
     fmt::print("\n");
     if (app.contains("error")) fmt::print("  {}\n", app["error"].get<std::string>());
