@@ -22,6 +22,8 @@ packages=("$@")
   libcli11-dev nlohmann-json3-dev libfmt-dev
   pybind11-dev python3-dev python3-pyscard
   dpkg-dev file
+  # The Debian packages: their build, lintian, and a throwaway root to install them into.
+  debhelper dh-python lintian mmdebstrap
   clang-format clang-tidy
 )
 missing=()
