@@ -149,6 +149,34 @@ TEST_F(CliRun, ScriptsAreReadWholeAndShownAsUtf8) {
   EXPECT_EQ(run.calls[1]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9 \xE2\x82\xAC'.");
 }
 
+// `readers` and `wait`: what they print and how they end, resource manager missing included.
+TEST_F(CliRun, ReadersAndWaitsEndAsTheyShould) {
+  provider_.Set(std::nullopt);
+  const std::string noService = std::string("TARSIN_RF_PCSC_LIBRARY='") + TARSIN_TEST_STUB_PCSC +
+                                "' TARSIN_STUB_PCSC_MODE=no-service ";
+  const struct {
+    std::string command;
+    int status;
+    std::string shown;  // in the output, standard error included
+  } cases[] = {
+      {noService + TARSIN_TEST_CLI + " readers", 1,
+       "The Smart card resource manager is not running (SCARD_E_NO_SERVICE)."},
+      {noService + TARSIN_TEST_CLI + " wait -t 0", 1, "resource manager is not running"},
+      {std::string(TARSIN_TEST_CLI) + " readers --virtual", 0, "MIFARE Classic 1K, ATR 3B 8F"},
+      {std::string(TARSIN_TEST_CLI) + " wait --virtual --json", 0, "{\"card\":{\"atr\":\"3B 8F"},
+      {std::string(TARSIN_TEST_CLI) + " wait --virtual --removal -t 0.2", 1, "timeout"},
+      {std::string(TARSIN_TEST_CLI) + " wait --virtual -r Nobody", 1, "not recognized"},
+  };
+  const auto output = log_.root() / "output.txt";
+  for (const auto& c : cases) {
+    const int status =
+        WEXITSTATUS(std::system((c.command + " > '" + output.string() + "' 2>&1").c_str()));
+    const std::string shown = testing::FileContent(output);
+    EXPECT_EQ(status, c.status) << c.command << '\n' << shown;
+    EXPECT_NE(shown.find(c.shown), std::string::npos) << c.command << '\n' << shown;
+  }
+}
+
 class CliReg : public registry::TemporaryRegistry {
  protected:
   struct Outcome {
