@@ -2,7 +2,12 @@
 # Installs every Debian package the project needs, or only the packages given as arguments
 # (with --with-recommends, and what they recommend). Safe to run again: what is installed already
 # is skipped.
+# Usage: scripts/setup-debian.sh [--with-recommends] [PACKAGE...]
+# Changes to this machine, only when a package is missing: apt-get update (the package lists),
+# then apt-get install of the missing packages (through sudo when not root).
 set -euo pipefail
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+case "${1:-}" in -h | --help) usage; exit 0 ;; esac
 recommends=--no-install-recommends
 if [ "${1:-}" = --with-recommends ]; then
   recommends=--install-recommends
@@ -21,6 +26,8 @@ packages=("$@")
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev
   pybind11-dev python3-dev python3-pyscard
+  # libfreefare's C API, the independent DESFire EV1 client of the end-to-end tests.
+  libfreefare-dev
   dpkg-dev file
   clang-format clang-tidy
 )

@@ -9,6 +9,7 @@
 #include "desfire/card_memory.h"
 #include "desfire/card_session.h"
 #include "desfire/desfire_card.h"
+#include "desfire/state_json.h"
 
 namespace tarsin::sim {
 
@@ -17,12 +18,20 @@ using nlohmann::json;
 
 namespace {
 
+// 16 bytes (DES, 2K3DES), 17 (AES and its version) or 24 (3K3DES; the default key).
 Key KeyFromHex(const std::string& text) {
   const auto bytes = FromHex(text);
-  if (!bytes || bytes->size() != 16) throw std::invalid_argument("a key is 16 bytes of hex");
-  Key key;
+  if (!bytes || (bytes->size() != 16 && bytes->size() != 17 && bytes->size() != 24)) {
+    throw std::invalid_argument("a key is 16, 17 or 24 bytes of hex");
+  }
+  Key key{};
   std::copy(bytes->begin(), bytes->end(), key.begin());
   return key;
+}
+
+std::string KeyToHex(const Key& key, KeyType type) {
+  const size_t length = KeyLength(type) + (type == KeyType::kAes ? 1 : 0);
+  return ToHex(Bytes(key.begin(), key.begin() + static_cast<long>(length)));
 }
 
 Bytes BytesFromHex(const std::string& text) {
@@ -33,6 +42,20 @@ Bytes BytesFromHex(const std::string& text) {
 
 constexpr std::array<std::pair<KeyType, const char*>, 3> kKeyTypes{
     {{KeyType::kLegacy, "des"}, {KeyType::k3K3Des, "3k3des"}, {KeyType::kAes, "aes"}}};
+
+const char* KeyTypeName(KeyType type) {
+  for (const auto& [known, name] : kKeyTypes) {
+    if (known == type) return name;
+  }
+  return "des";
+}
+
+KeyType KeyTypeOf(const std::string& name) {
+  const auto* known =
+      std::ranges::find_if(kKeyTypes, [&](const auto& entry) { return name == entry.second; });
+  if (known == kKeyTypes.end()) throw std::invalid_argument("unknown key type " + name);
+  return known->first;
+}
 
 // An ISO file id as 4 hex digits, most significant first as ISO 7816 writes it.
 void SaveIsoFid(json& out, const std::optional<uint16_t>& isoFid) {
@@ -45,6 +68,10 @@ std::optional<uint16_t> LoadIsoFid(const json& in) {
   if (fid.size() != 2) throw std::invalid_argument("an ISO file id is 2 bytes");
   return static_cast<uint16_t>(fid[0] << 8 | fid[1]);
 }
+
+}  // namespace
+
+namespace desfire {
 
 json SaveFile(uint8_t number, const DesfireFile& file) {
   const auto access = file.access.ToBytes();
@@ -113,14 +140,14 @@ DesfireFile LoadFile(const json& in) {
   return file;
 }
 
-}  // namespace
+}  // namespace desfire
 
 json DesfireCard::Save() const {
   const CardMemory& memory = *memory_;
   json applications = json::array();
   for (const Application& application : memory.applications) {
     json keys = json::array();
-    for (const Key& key : application.keys) keys.push_back(ToHex(Bytes(key.begin(), key.end())));
+    for (const Key& key : application.keys) keys.push_back(KeyToHex(key, application.keyType));
     json files = json::array();
     for (const auto& [number, file] : application.files) files.push_back(SaveFile(number, file));
     Bytes id;
@@ -129,27 +156,29 @@ json DesfireCard::Save() const {
                {"keySettings", application.keySettings},
                {"keys", keys},
                {"files", files}};
-    if (application.keyType != KeyType::kLegacy) {
-      for (const auto& [type, name] : kKeyTypes) {
-        if (type == application.keyType) saved["keyType"] = name;
-      }
-    }
+    if (application.keyType != KeyType::kLegacy)
+      saved["keyType"] = KeyTypeName(application.keyType);
     SaveIsoFid(saved, application.isoFid);
     if (!application.dfName.empty()) saved["dfName"] = ToHex(application.dfName);
     applications.push_back(std::move(saved));
   }
-  return json{{"type", Type()},
-              {"uid", ToHex(memory.uid)},
-              {"batch", ToHex(memory.batch)},
-              {"productionWeek", memory.productionWeek},
-              {"productionYear", memory.productionYear},
-              {"keySettings", memory.piccKeySettings},
-              {"masterKey", ToHex(Bytes(memory.piccKey.begin(), memory.piccKey.end()))},
-              {"usedMemory", memory.usedMemory},
-              {"configuration", memory.configuration},
-              {"defaultKey", ToHex(Bytes(memory.defaultKey.begin(), memory.defaultKey.end()))},
-              {"ats", ToHex(memory.ats)},
-              {"applications", applications}};
+  json saved{{"type", Type()},
+             {"uid", ToHex(memory.uid)},
+             {"batch", ToHex(memory.batch)},
+             {"productionWeek", memory.productionWeek},
+             {"productionYear", memory.productionYear},
+             {"keySettings", memory.piccKeySettings},
+             {"masterKey", KeyToHex(memory.piccKey, memory.piccKeyType)},
+             {"usedMemory", memory.usedMemory},
+             {"configuration", memory.configuration},
+             {"defaultKey", KeyToHex(memory.defaultKey, KeyType::k3K3Des)},
+             {"ats", ToHex(memory.ats)},
+             {"applications", applications}};
+  if (memory.piccKeyType != KeyType::kLegacy)
+    saved["masterKeyType"] = KeyTypeName(memory.piccKeyType);
+  // The session goes with the card, so that every process talks to the one state it has.
+  if (json session = SaveSession(*session_); !session.empty()) saved["session"] = session;
+  return saved;
 }
 
 std::string DesfireCard::Type() const {
@@ -163,6 +192,7 @@ DesfireCard DesfireCard::Load(const json& document) {
     if (HexField(document, "uid").size() != 7) {
       throw std::invalid_argument("a DESFire UID is 7 bytes");
     }
+    if (document.contains("session")) *card.session_ = LoadSession(document.at("session"));
     // Type and UID alone stand for a card fresh from the factory.
     if (!document.contains("applications")) return card;
     CardMemory& memory = *card.memory_;
@@ -172,6 +202,7 @@ DesfireCard DesfireCard::Load(const json& document) {
     memory.productionYear = document.at("productionYear").get<uint8_t>();
     memory.piccKeySettings = document.at("keySettings").get<uint8_t>();
     memory.piccKey = KeyFromHex(document.at("masterKey").get<std::string>());
+    memory.piccKeyType = KeyTypeOf(document.value("masterKeyType", "des"));
     memory.usedMemory = std::min(document.at("usedMemory").get<uint32_t>(), memory.TotalMemory());
     memory.configuration = document.value("configuration", uint8_t{0});
     if (document.contains("ats")) memory.ats = HexField(document, "ats");
@@ -187,11 +218,7 @@ DesfireCard DesfireCard::Load(const json& document) {
       if (id.size() != 3) throw std::invalid_argument("an application id is 3 bytes");
       Application application{.id = ReadUint24(id, 0),
                               .keySettings = in.at("keySettings").get<uint8_t>()};
-      const std::string keyType = in.value("keyType", "des");
-      const auto* known = std::ranges::find_if(
-          kKeyTypes, [&](const auto& entry) { return keyType == entry.second; });
-      if (known == kKeyTypes.end()) throw std::invalid_argument("unknown key type " + keyType);
-      application.keyType = known->first;
+      application.keyType = KeyTypeOf(in.value("keyType", "des"));
       application.isoFid = LoadIsoFid(in);
       if (in.contains("dfName")) application.dfName = HexField(in, "dfName");
       if (application.dfName.size() > 16 || (!application.isoFid && !application.dfName.empty())) {
@@ -220,8 +247,7 @@ bool DesfireCard::Refresh(const json& saved) {
     return false;
   }
   memory_ = std::move(fresh.memory_);
-  // Another process may have removed what this session had selected.
-  if (session_->selected != 0 && !memory_->FindApplication(session_->selected)) Reset();
+  session_ = std::move(fresh.session_);
   return true;
 }
 

@@ -5,15 +5,23 @@
 
 namespace tarsin::sim::desfire {
 
-uint8_t KeyVersion(const Key& key) {
+size_t KeyLength(KeyType type) {
+  return type == KeyType::k3K3Des ? 24 : 16;
+}
+
+uint8_t KeyVersion(const Key& key, KeyType type) {
+  if (type == KeyType::kAes) return key[16];
   uint8_t version = 0;
   for (size_t i = 0; i < 8; ++i) version = static_cast<uint8_t>((version << 1) | (key[i] & 1));
   return version;
 }
 
 void SetKeyVersion(Key& key, uint8_t version) {
+  // A single DES key keeps equal halves, so that the version does not make it a two-key one.
+  const bool singleDes = IsSingleDesKey(LegacyPart(key));
   for (size_t i = 0; i < 8; ++i) {
     key[i] = static_cast<uint8_t>((key[i] & 0xFE) | ((version >> (7 - i)) & 1));
+    if (singleDes) key[i + 8] = key[i];
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,10 +43,23 @@ inline constexpr uint8_t kFreeCreateDelete = 0x04;
 inline constexpr uint8_t kConfigurationChangeable = 0x08;
 }  // namespace key_settings
 
-using Key = std::array<uint8_t, 16>;
+// The key type of a level: bits 7..6 of CreateApplication's key count byte, and of ChangeKey's key
+// number for the card master key.
+enum class KeyType : uint8_t { kLegacy = 0x00, k3K3Des = 0x40, kAes = 0x80 };
 
-// The key version is kept in the parity bits of the key's first eight bytes.
-uint8_t KeyVersion(const Key& key);
+// DES/2K3DES keys take the first 16 bytes, 3K3DES keys all 24, AES keys the first 16 and their
+// version byte 16.
+using Key = std::array<uint8_t, 24>;
+using LegacyKey = std::array<uint8_t, 16>;
+
+inline std::span<const uint8_t, 16> LegacyPart(const Key& key) {
+  return std::span<const uint8_t, 16>(key.data(), 16);
+}
+// The bytes of the key proper: 16, or 24 for 3K3DES.
+size_t KeyLength(KeyType type);
+
+// A DES or 3DES key keeps its version in the parity bits of its first eight bytes.
+uint8_t KeyVersion(const Key& key, KeyType type = KeyType::kLegacy);
 void SetKeyVersion(Key& key, uint8_t version);
 
 enum class FileType : uint8_t { kStandard = 0, kBackup = 1, kValue = 2, kLinear = 3, kCyclic = 4 };
@@ -73,14 +87,9 @@ struct DesfireFile {
   bool IsTransactional() const { return type != FileType::kStandard; }
 };
 
-// The key type of an application: bits 7..6 of the key count byte of CreateApplication.
-enum class KeyType : uint8_t { kLegacy = 0x00, k3K3Des = 0x40, kAes = 0x80 };
-
 struct Application {
   uint32_t id = 0;
   uint8_t keySettings = 0x0F;
-  // 3K3DES and AES keys are kept (their values, key versions and settings) but never
-  // authenticate: only the legacy DES/2K3DES scheme is modelled.
   KeyType keyType = KeyType::kLegacy;
   std::vector<Key> keys;
   std::map<uint8_t, DesfireFile> files;
@@ -116,6 +125,7 @@ struct CardMemory {
   uint8_t productionWeek = 0x20, productionYear = 0x12;
   uint8_t piccKeySettings = 0x0F;
   Key piccKey{};
+  KeyType piccKeyType = KeyType::kLegacy;  // the card master key may become 3K3DES or AES
   uint8_t configuration = 0;
   Key defaultKey{};  // the keys of new applications (SetConfiguration option 01)
   Bytes ats;         // as the card answers RATS (option 02)

@@ -23,9 +23,16 @@ uint8_t CardContext::CurrentKeySettings() {
   return application ? application->keySettings : memory.piccKeySettings;
 }
 
+KeyType CardContext::CurrentKeyType() {
+  const Application* application = SelectedApplication();
+  return application ? application->keyType : memory.piccKeyType;
+}
+
 void CardContext::DropAuthentication() {
   session.authenticatedKey.reset();
   session.authentication.reset();
+  session.ev1.reset();
+  session.ev1Authentication.reset();
   session.sessionKey.fill(0);
 }
 
@@ -47,19 +54,31 @@ AccessDecision CardContext::Authorize(const DesfireFile& file,
   return {nobody ? status::kPermissionDenied : status::kAuthenticationError, Channel::kPlain};
 }
 
-size_t WireLength(Channel channel, size_t plainLength) {
+size_t CardContext::WireLength(Channel channel, size_t plainLength) const {
+  const size_t block = session.ev1 ? Ev1Cipher(session.ev1->kind, {}).BlockSize() : 8;
   switch (channel) {
     case Channel::kMac:
-      return plainLength + 4;
+      return plainLength + (session.ev1 ? 8 : 4);
     case Channel::kEnciphered:
-      return (plainLength + 2 + 7) / 8 * 8;
+      return (plainLength + (session.ev1 ? 4 : 2) + block - 1) / block * block;
     case Channel::kPlain:
       break;
   }
   return plainLength;
 }
 
-Bytes CardContext::Protect(Channel channel, Bytes data) const {
+Bytes CardContext::Protect(Channel channel, Bytes data) {
+  if (session.ev1) {
+    if (channel != Channel::kEnciphered) return data;
+    // The CRC covers the data and the status that follows them.
+    Bytes covered = data;
+    covered.push_back(status::kOk);
+    AppendCrc32(data, Crc32(covered));
+    data.resize(WireLength(channel, data.size() - 4), 0);
+    const Ev1Cipher cipher(session.ev1->kind, session.ev1->key);
+    answerProtected_ = true;
+    return cipher.Encipher(data, session.ev1->iv);
+  }
   if (channel == Channel::kMac) {
     const auto mac = SessionCipher().Mac(data);
     data.insert(data.end(), mac.begin(), mac.end());
@@ -71,17 +90,50 @@ Bytes CardContext::Protect(Channel channel, Bytes data) const {
   return data;
 }
 
-std::optional<Bytes> CardContext::Unprotect(Channel channel, std::span<const uint8_t> wire,
-                                            size_t plainLength) const {
-  if (wire.size() != WireLength(channel, plainLength)) return std::nullopt;
+Bytes CardContext::Ev1Decipher(std::span<const uint8_t> wire) {
+  session.ev1->iv = ivBefore_;  // the command travels enciphered: no CMAC over it
+  return Ev1Cipher(session.ev1->kind, session.ev1->key).Decipher(wire, session.ev1->iv);
+}
+
+std::optional<Bytes> CardContext::Unprotect(Channel channel, std::span<const uint8_t> data,
+                                            size_t headerLength, size_t plainLength) {
+  if (data.size() != headerLength + WireLength(channel, plainLength)) return std::nullopt;
+  const auto wire = data.subspan(headerLength);
   if (channel == Channel::kPlain) return Bytes(wire.begin(), wire.end());
+  if (session.ev1) {
+    // What the EV1 CMAC and CRC cover: the instruction, the header and the data.
+    Bytes covered{instruction_};
+    covered.insert(covered.end(), data.begin(), data.begin() + static_cast<long>(headerLength));
+    if (channel == Channel::kMac) {
+      session.ev1->iv = ivBefore_;  // the CMAC the host appended is the one over this command
+      covered.insert(covered.end(), wire.begin(), wire.begin() + static_cast<long>(plainLength));
+      const Bytes mac =
+          Ev1Cipher(session.ev1->kind, session.ev1->key).Cmac(covered, session.ev1->iv);
+      if (!std::equal(mac.begin(), mac.begin() + 8,
+                      wire.begin() + static_cast<long>(plainLength))) {
+        return std::nullopt;
+      }
+      return Bytes(wire.begin(), wire.begin() + static_cast<long>(plainLength));
+    }
+    const Bytes plain = Ev1Decipher(wire);
+    covered.insert(covered.end(), plain.begin(), plain.begin() + static_cast<long>(plainLength));
+    Bytes crc;
+    AppendCrc32(crc, Crc32(covered));
+    const bool padded = std::all_of(plain.begin() + static_cast<long>(plainLength + 4), plain.end(),
+                                    [](uint8_t byte) { return byte == 0; });
+    if (!padded ||
+        !std::equal(crc.begin(), crc.end(), plain.begin() + static_cast<long>(plainLength))) {
+      return std::nullopt;
+    }
+    return Bytes(plain.begin(), plain.begin() + static_cast<long>(plainLength));
+  }
   if (channel == Channel::kMac) {
-    const auto data = wire.first(plainLength);
-    const auto mac = SessionCipher().Mac(data);
+    const auto bytes = wire.first(plainLength);
+    const auto mac = SessionCipher().Mac(bytes);
     if (!std::equal(mac.begin(), mac.end(), wire.begin() + static_cast<long>(plainLength))) {
       return std::nullopt;
     }
-    return Bytes(data.begin(), data.end());
+    return Bytes(bytes.begin(), bytes.end());
   }
   const Bytes plain = SessionCipher().Decipher(wire);
   const uint16_t crc = CrcA(std::span(plain).first(plainLength));
@@ -89,6 +141,33 @@ std::optional<Bytes> CardContext::Unprotect(Channel channel, std::span<const uin
     return std::nullopt;
   }
   return Bytes(plain.begin(), plain.begin() + static_cast<long>(plainLength));
+}
+
+void CardContext::BeginCommand(uint8_t instruction, std::span<const uint8_t> data) {
+  instruction_ = instruction;
+  if (!session.ev1) return;
+  // A plain command moves the vector on by its CMAC before the card answers; MACed or
+  // enciphered data start again from the vector before it (Unprotect, Ev1Decipher).
+  ivBefore_ = session.ev1->iv;
+  Bytes covered{instruction};
+  covered.insert(covered.end(), data.begin(), data.end());
+  Ev1Cipher(session.ev1->kind, session.ev1->key).Cmac(covered, session.ev1->iv);
+}
+
+void CardContext::SecureAnswer(Reply& reply) {
+  if (!session.ev1 || reply.status != status::kOk || answerProtected_) return;
+  Bytes covered;
+  for (const Bytes& frame : reply.frames) covered.insert(covered.end(), frame.begin(), frame.end());
+  covered.push_back(status::kOk);
+  const Bytes mac = Ev1Cipher(session.ev1->kind, session.ev1->key).Cmac(covered, session.ev1->iv);
+  if (reply.frames.empty()) reply.frames.emplace_back();
+  Bytes& last = reply.frames.back();
+  last.insert(last.end(), mac.begin(), mac.begin() + 8);
+  if (last.size() > Reply::kMaxFrameData) {
+    Bytes tail(last.begin() + Reply::kMaxFrameData, last.end());
+    last.resize(Reply::kMaxFrameData);
+    reply.frames.push_back(std::move(tail));
+  }
 }
 
 uint32_t ReadUint24(std::span<const uint8_t> data, size_t offset) {

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "desfire/card_memory.h"
+#include "desfire/ev1_cipher.h"
 
 namespace tarsin::sim::desfire {
 
@@ -24,6 +25,23 @@ struct AuthenticationStep {
   std::array<uint8_t, 8> rndB{};
 };
 
+// An ISO or AES session: its cipher and key, and the vector chained through every command and
+// answer.
+struct Ev1Session {
+  CipherKind kind = CipherKind::kAes;
+  Bytes key;
+  Bytes iv;
+};
+
+// The first pass of an ISO or AES authentication: the vector goes on from the card's challenge.
+struct Ev1AuthenticationStep {
+  uint8_t keyNumber = 0;
+  CipherKind kind = CipherKind::kAes;
+  Bytes key;
+  Bytes rndB;
+  Bytes iv;
+};
+
 // A command whose data arrives in several frames.
 struct IncomingCommand {
   uint8_t instruction = 0;
@@ -35,8 +53,10 @@ struct IncomingCommand {
 struct Session {
   uint32_t selected = 0;  // 0: card level
   std::optional<uint8_t> authenticatedKey;
-  Key sessionKey{};
+  LegacyKey sessionKey{};         // of a legacy session
+  std::optional<Ev1Session> ev1;  // of an ISO or AES session
   std::optional<AuthenticationStep> authentication;
+  std::optional<Ev1AuthenticationStep> ev1Authentication;
   std::map<uint8_t, PendingFile> pending;
   std::optional<IncomingCommand> incoming;
   std::vector<Bytes> outgoing;  // answer frames not fetched yet
@@ -77,6 +97,7 @@ class CardContext {
   bool AtCardLevel() const { return session.selected == 0; }
   bool AuthenticatedWith(uint8_t keyNumber) const { return session.authenticatedKey == keyNumber; }
   uint8_t CurrentKeySettings();
+  KeyType CurrentKeyType();
   LegacyCipher SessionCipher() const { return LegacyCipher(session.sessionKey); }
 
   void DropAuthentication();
@@ -89,14 +110,30 @@ class CardContext {
     return Authorize(file, std::span(rights.begin(), rights.size()));
   }
 
-  // Card-to-host protection of an answer and host-to-card removal of it.
-  Bytes Protect(Channel channel, Bytes data) const;
-  std::optional<Bytes> Unprotect(Channel channel, std::span<const uint8_t> wire,
-                                 size_t plainLength) const;
-};
+  // Bytes on the wire for `plainLength` bytes of data, in this session.
+  size_t WireLength(Channel channel, size_t plainLength) const;
+  // Card-to-host protection of an answer. In an ISO or AES session a MACed or plain answer gets
+  // its CMAC when the command ends (SecureAnswer).
+  Bytes Protect(Channel channel, Bytes data);
+  // Host-to-card removal of it from the command data `data`, whose first `headerLength` bytes
+  // travel plain (and count in the EV1 CMAC and CRC).
+  std::optional<Bytes> Unprotect(Channel channel, std::span<const uint8_t> data,
+                                 size_t headerLength, size_t plainLength);
+  // The rest of the command enciphered in an ISO or AES session, deciphered.
+  Bytes Ev1Decipher(std::span<const uint8_t> wire);
 
-// Bytes on the wire for `plainLength` bytes of file data.
-size_t WireLength(Channel channel, size_t plainLength);
+  // EV1 secure messaging around a command handler: a command whose data the handler does not
+  // take as MACed or enciphered moves the vector on by its CMAC, and a successful answer not
+  // enciphered gets the CMAC of its data and status.
+  void BeginCommand(uint8_t instruction, std::span<const uint8_t> data);
+  void SecureAnswer(Reply& reply);
+  void AnswerProtected() { answerProtected_ = true; }
+
+ private:
+  uint8_t instruction_ = 0;
+  Bytes ivBefore_;  // the vector before this command's CMAC
+  bool answerProtected_ = false;
+};
 
 // Little-endian fields of the native commands.
 uint32_t ReadUint24(std::span<const uint8_t> data, size_t offset);

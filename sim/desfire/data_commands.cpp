@@ -59,15 +59,15 @@ Reply CompleteWrite(CardContext& context, std::span<const uint8_t> data,
                     WritePlan (*planner)(CardContext&, std::span<const uint8_t>), Store store) {
   const WritePlan plan = planner(context, data);
   if (plan.status != status::kOk) return Reply::Status(plan.status);
-  const auto bytes = context.Unprotect(plan.channel, data.subspan(kHeaderLength), plan.length);
+  const auto bytes = context.Unprotect(plan.channel, data, kHeaderLength, plan.length);
   if (!bytes) return Reply::Status(status::kIntegrityError);
   store(plan, *bytes);
   return {};
 }
 
-Expectation ExpectationOf(const WritePlan& plan) {
+Expectation ExpectationOf(const CardContext& context, const WritePlan& plan) {
   if (plan.status != status::kOk) return {plan.status};
-  return {status::kOk, kHeaderLength + WireLength(plan.channel, plan.length)};
+  return {status::kOk, kHeaderLength + context.WireLength(plan.channel, plan.length)};
 }
 
 // Offset and length of a read, checked against what the file holds.
@@ -89,7 +89,7 @@ ReadRange RangeOf(std::span<const uint8_t> data, uint32_t available) {
 }  // namespace
 
 Expectation ExpectWriteData(CardContext& context, std::span<const uint8_t> data) {
-  return ExpectationOf(PlanDataWrite(context, data));
+  return ExpectationOf(context, PlanDataWrite(context, data));
 }
 
 Reply WriteData(CardContext& context, std::span<const uint8_t> data) {
@@ -116,7 +116,7 @@ Reply ReadData(CardContext& context, std::span<const uint8_t> data) {
 }
 
 Expectation ExpectWriteRecord(CardContext& context, std::span<const uint8_t> data) {
-  return ExpectationOf(PlanRecordWrite(context, data));
+  return ExpectationOf(context, PlanRecordWrite(context, data));
 }
 
 Reply WriteRecord(CardContext& context, std::span<const uint8_t> data) {

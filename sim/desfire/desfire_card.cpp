@@ -19,6 +19,12 @@ constexpr uint8_t kAdditionalFrame = 0xAF;
 const Bytes kCardLevelDfName{0xD2, 0x76, 0x00, 0x00, 0x85, 0x01, 0x00};
 const Bytes kMasterFile{0x3F, 0x00};
 
+// A command whose data are all in: the handler inside the EV1 secure messaging.
+Reply Run(CardContext& context, const NativeCommand& command, std::span<const uint8_t> data) {
+  context.BeginCommand(command.instruction, data);
+  return command.handle(context, data);
+}
+
 Bytes StatusWord(uint8_t sw1, uint8_t sw2) {
   return {sw1, sw2};
 }
@@ -139,20 +145,21 @@ Bytes DesfireCard::Native(uint8_t instruction, const Bytes& data) {
   CardContext context(*memory_, *session_, random_);
   Session& session = *session_;
   Reply reply;
-  if (data.size() > Reply::kMaxFrameData) {
+  if (instruction != kAdditionalFrame || data.size() > Reply::kMaxFrameData) {
     session.incoming.reset();
     session.outgoing.clear();
     session.authentication.reset();
+    session.ev1Authentication.reset();
+  }
+  if (data.size() > Reply::kMaxFrameData) {
     reply = Reply::Status(status::kLengthError);
   } else if (instruction == kAdditionalFrame) {
     reply = Continue(context, data);
   } else {
-    session.incoming.reset();
-    session.outgoing.clear();
-    session.authentication.reset();
     reply = Start(context, instruction, data);
   }
   if (!KeepsAuthentication(reply.status)) context.DropAuthentication();
+  context.SecureAnswer(reply);
 
   Bytes answer;
   if (!reply.frames.empty()) answer = reply.frames.front();
@@ -170,11 +177,11 @@ Bytes DesfireCard::Native(uint8_t instruction, const Bytes& data) {
 Reply DesfireCard::Start(CardContext& context, uint8_t instruction, const Bytes& data) {
   const NativeCommand* command = FindNativeCommand(instruction);
   if (!command) return Reply::Status(status::kIllegalCommand);
-  if (!command->expect) return command->handle(context, data);
+  if (!command->expect) return Run(context, *command, data);
   const Expectation expected = command->expect(context, data);
   if (expected.status != status::kOk) return Reply::Status(expected.status);
   if (data.size() > expected.length) return Reply::Status(status::kLengthError);
-  if (data.size() == expected.length) return command->handle(context, data);
+  if (data.size() == expected.length) return Run(context, *command, data);
   session_->incoming = IncomingCommand{instruction, expected.length, data};
   return Reply::Status(status::kAdditionalFrame);
 }
@@ -182,9 +189,11 @@ Reply DesfireCard::Start(CardContext& context, uint8_t instruction, const Bytes&
 Reply DesfireCard::Continue(CardContext& context, const Bytes& data) {
   Session& session = *session_;
   if (session.authentication) return AuthenticateSecondPass(context, data);
+  if (session.ev1Authentication) return Ev1AuthenticateSecondPass(context, data);
   if (!session.outgoing.empty()) {
     Reply rest{session.outgoingStatus, std::move(session.outgoing)};
     session.outgoing.clear();
+    context.AnswerProtected();  // its CMAC went into the last frame already
     return rest;
   }
   if (!session.incoming) return Reply::Status(status::kIllegalCommand);
@@ -199,7 +208,7 @@ Reply DesfireCard::Continue(CardContext& context, const Bytes& data) {
   }
   const IncomingCommand complete = std::move(incoming);
   session.incoming.reset();
-  return FindNativeCommand(complete.instruction)->handle(context, complete.data);
+  return Run(context, *FindNativeCommand(complete.instruction), complete.data);
 }
 
 }  // namespace tarsin::sim

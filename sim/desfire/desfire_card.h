@@ -57,8 +57,9 @@ class DesfireCard {
   // "mifare-desfire-ev1-2k", "-4k" or "-8k", as the readers file names it.
   std::string Type() const;
   nlohmann::json Save() const;
-  // Takes the memory saved by another process and keeps this session (authentication,
-  // selection, pending changes); false when `saved` is another card.
+  // Takes the memory and the session (authentication, selection, pending changes) saved by
+  // another process: one card has one state, whoever talks to it. False when `saved` is
+  // another card.
   bool Refresh(const nlohmann::json& saved);
 
   void SetRandomSource(RandomSource random);

@@ -187,8 +187,10 @@ Reply ChangeFileSettings(CardContext& context, std::span<const uint8_t> data) {
   } else {
     // Settings guarded by a key travel enciphered under the session key.
     if (!context.AuthenticatedWith(change)) return Reply::Status(status::kAuthenticationError);
-    if (data.size() != 9) return Reply::Status(status::kLengthError);
-    const auto plain = context.Unprotect(Channel::kEnciphered, data.subspan(1), 3);
+    if (data.size() != 1 + context.WireLength(Channel::kEnciphered, 3)) {
+      return Reply::Status(status::kLengthError);
+    }
+    const auto plain = context.Unprotect(Channel::kEnciphered, data, 1, 3);
     if (!plain) return Reply::Status(status::kIntegrityError);
     settings = *plain;
   }

@@ -16,14 +16,19 @@ std::array<uint8_t, 8> RotateLeft(std::span<const uint8_t, 8> bytes) {
   return rotated;
 }
 
-// The key the command addresses, or nullptr when the current level has no such key.
+bool CrcMatches(const Bytes& plain, size_t offset, std::span<const uint8_t> covered) {
+  const uint16_t crc = CrcA(covered);
+  return plain[offset] == (crc & 0xFF) && plain[offset + 1] == (crc >> 8);
+}
+
+}  // namespace
+
 Key* AddressedKey(CardContext& context, uint8_t keyNumber) {
   Application* application = context.SelectedApplication();
   if (!application) return keyNumber == 0 ? &context.memory.piccKey : nullptr;
   return keyNumber < application->keys.size() ? &application->keys[keyNumber] : nullptr;
 }
 
-// Who may change key `keyNumber` of the current level.
 uint8_t ChangeKeyPermission(CardContext& context, uint8_t keyNumber) {
   const uint8_t settings = context.CurrentKeySettings();
   if (context.AtCardLevel() || keyNumber == 0) {
@@ -37,27 +42,19 @@ uint8_t ChangeKeyPermission(CardContext& context, uint8_t keyNumber) {
   return context.AuthenticatedWith(required) ? status::kOk : status::kAuthenticationError;
 }
 
-bool CrcMatches(const Bytes& plain, size_t offset, std::span<const uint8_t> covered) {
-  const uint16_t crc = CrcA(covered);
-  return plain[offset] == (crc & 0xFF) && plain[offset + 1] == (crc >> 8);
-}
-
-}  // namespace
-
 Reply Authenticate(CardContext& context, std::span<const uint8_t> data) {
   if (data.size() != 1) return Reply::Status(status::kLengthError);
   context.DropAuthentication();
   context.DropPendingChanges();
   const Key* key = AddressedKey(context, data[0]);
   if (!key) return Reply::Status(status::kNoSuchKey);
-  // 3K3DES and AES keys answer only their own schemes, which stay outside this model.
-  if (const Application* application = context.SelectedApplication();
-      application && application->keyType != KeyType::kLegacy) {
+  // 3K3DES and AES keys answer only their own schemes.
+  if (context.CurrentKeyType() != KeyType::kLegacy) {
     return Reply::Status(status::kAuthenticationError);
   }
   AuthenticationStep step{.keyNumber = data[0], .key = *key};
   context.random(step.rndB);
-  const Bytes challenge = LegacyCipher(step.key).Encipher(step.rndB);
+  const Bytes challenge = LegacyCipher(LegacyPart(step.key)).Encipher(step.rndB);
   context.session.authentication = step;
   return Reply{status::kAdditionalFrame, {challenge}};
 }
@@ -66,14 +63,14 @@ Reply AuthenticateSecondPass(CardContext& context, std::span<const uint8_t> data
   const AuthenticationStep step = *context.session.authentication;
   context.session.authentication.reset();
   if (data.size() != 16) return Reply::Status(status::kLengthError);
-  const LegacyCipher cipher(step.key);
+  const LegacyCipher cipher(LegacyPart(step.key));
   const Bytes plain = cipher.Decipher(data);
   const std::span<const uint8_t, 8> rndA(plain.data(), 8);
   const auto expectedRndB = RotateLeft(step.rndB);
   if (!std::equal(expectedRndB.begin(), expectedRndB.end(), plain.begin() + 8)) {
     return Reply::Status(status::kAuthenticationError);
   }
-  Key& session = context.session.sessionKey;
+  LegacyKey& session = context.session.sessionKey;
   std::copy_n(rndA.begin(), 4, session.begin());
   std::copy_n(step.rndB.begin(), 4, session.begin() + 4);
   if (cipher.IsSingleDes()) {
@@ -86,14 +83,8 @@ Reply AuthenticateSecondPass(CardContext& context, std::span<const uint8_t> data
   return Reply{status::kOk, {cipher.Encipher(RotateLeft(rndA))}};
 }
 
-// The keys of this card are DES or 2K3DES, so the ISO and AES schemes never match them.
-Reply AuthenticateOtherScheme(CardContext& context, std::span<const uint8_t>) {
-  context.DropAuthentication();
-  context.DropPendingChanges();
-  return Reply::Status(status::kAuthenticationError);
-}
-
 Reply ChangeKey(CardContext& context, std::span<const uint8_t> data) {
+  if (context.session.ev1) return ChangeKeyEv1(context, data);
   if (data.size() != 25) return Reply::Status(status::kLengthError);
   if (!context.session.authenticatedKey) return Reply::Status(status::kAuthenticationError);
   const uint8_t keyNumber = data[0];
@@ -103,18 +94,19 @@ Reply ChangeKey(CardContext& context, std::span<const uint8_t> data) {
     return Reply::Status(refusal);
   }
   const Bytes plain = context.SessionCipher().Decipher(data.subspan(1));
-  Key newKey;
+  Key newKey{};
+  const auto newPart = std::span(newKey).first(16);
   const bool sameKey = context.AuthenticatedWith(keyNumber);
   if (sameKey) {
     std::copy_n(plain.begin(), 16, newKey.begin());
-    if (!CrcMatches(plain, 16, newKey)) return Reply::Status(status::kIntegrityError);
+    if (!CrcMatches(plain, 16, newPart)) return Reply::Status(status::kIntegrityError);
   } else {
     // The host sends the new key XOR the current one, so only a host that knows both succeeds.
     if (!CrcMatches(plain, 16, std::span(plain).first(16))) {
       return Reply::Status(status::kIntegrityError);
     }
     for (size_t i = 0; i < 16; ++i) newKey[i] = plain[i] ^ (*key)[i];
-    if (!CrcMatches(plain, 18, newKey)) return Reply::Status(status::kIntegrityError);
+    if (!CrcMatches(plain, 18, newPart)) return Reply::Status(status::kIntegrityError);
   }
   *key = newKey;
   if (sameKey) context.DropAuthentication();
@@ -125,7 +117,7 @@ Reply GetKeyVersion(CardContext& context, std::span<const uint8_t> data) {
   if (data.size() != 1) return Reply::Status(status::kLengthError);
   const Key* key = AddressedKey(context, data[0]);
   if (!key) return Reply::Status(status::kNoSuchKey);
-  return Reply{status::kOk, {{KeyVersion(*key)}}};
+  return Reply{status::kOk, {{KeyVersion(*key, context.CurrentKeyType())}}};
 }
 
 Reply GetKeySettings(CardContext& context, std::span<const uint8_t> data) {
@@ -136,25 +128,25 @@ Reply GetKeySettings(CardContext& context, std::span<const uint8_t> data) {
   }
   const Application* application = context.SelectedApplication();
   // The key count carries the key type in its upper bits, as CreateApplication took it.
-  const auto keyCount = static_cast<uint8_t>(
-      application ? application->keys.size() | static_cast<uint8_t>(application->keyType) : 1);
+  const auto keyCount = static_cast<uint8_t>((application ? application->keys.size() : 1) |
+                                             static_cast<uint8_t>(context.CurrentKeyType()));
   return Reply{status::kOk, {{settings, keyCount}}};
 }
 
 Reply ChangeKeySettings(CardContext& context, std::span<const uint8_t> data) {
-  if (data.size() != 8) return Reply::Status(status::kLengthError);
+  if (data.size() != context.WireLength(Channel::kEnciphered, 1)) {
+    return Reply::Status(status::kLengthError);
+  }
   if (!context.AuthenticatedWith(0)) return Reply::Status(status::kAuthenticationError);
   if (!(context.CurrentKeySettings() & key_settings::kConfigurationChangeable)) {
     return Reply::Status(status::kPermissionDenied);
   }
-  const Bytes plain = context.SessionCipher().Decipher(data);
-  if (!CrcMatches(plain, 1, std::span(plain).first(1))) {
-    return Reply::Status(status::kIntegrityError);
-  }
+  const auto plain = context.Unprotect(Channel::kEnciphered, data, 0, 1);
+  if (!plain) return Reply::Status(status::kIntegrityError);
   if (Application* application = context.SelectedApplication()) {
-    application->keySettings = plain[0];
+    application->keySettings = (*plain)[0];
   } else {
-    context.memory.piccKeySettings = plain[0];
+    context.memory.piccKeySettings = (*plain)[0];
   }
   return {};
 }

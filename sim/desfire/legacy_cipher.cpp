@@ -23,10 +23,7 @@ void AppendCrcA(Bytes& data) {
 }
 
 bool IsSingleDesKey(std::span<const uint8_t, 16> key) {
-  for (size_t i = 0; i < 8; ++i) {
-    if ((key[i] & 0xFE) != (key[i + 8] & 0xFE)) return false;
-  }
-  return true;
+  return std::equal(key.begin(), key.begin() + 8, key.begin() + 8);
 }
 
 LegacyCipher::LegacyCipher(std::span<const uint8_t, 16> key) : singleDes_(IsSingleDesKey(key)) {

@@ -18,7 +18,8 @@ void AppendCrcA(Bytes& data);
 // undoes them with the forward one. Every cryptogram starts from a zero vector.
 class LegacyCipher {
  public:
-  // A 16-byte key whose halves are equal (parity bits ignored) works as single DES.
+  // A 16-byte key whose halves are equal byte for byte works as single DES. Parity bits count:
+  // hosts put the key version there, and keep a two-key key's halves apart that way.
   explicit LegacyCipher(std::span<const uint8_t, 16> key);
 
   bool IsSingleDes() const { return singleDes_; }
@@ -36,7 +37,7 @@ class LegacyCipher {
   bool singleDes_;
 };
 
-// Key halves equal apart from the parity bits, where the key version lives.
+// Key halves equal byte for byte, parity bits included.
 bool IsSingleDesKey(std::span<const uint8_t, 16> key);
 
 }  // namespace tarsin::sim::desfire

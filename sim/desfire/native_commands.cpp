@@ -11,7 +11,7 @@ namespace {
 constexpr std::array kCommands{
     NativeCommand{0x0A, Authenticate},
     NativeCommand{0x0C, Credit},
-    NativeCommand{0x1A, AuthenticateOtherScheme},
+    NativeCommand{0x1A, AuthenticateIso},
     NativeCommand{0x1C, LimitedCredit},
     NativeCommand{0x3B, WriteRecord, ExpectWriteRecord},
     NativeCommand{0x3D, WriteData, ExpectWriteData},
@@ -29,7 +29,7 @@ constexpr std::array kCommands{
     NativeCommand{0x6E, GetFreeMemory},
     NativeCommand{0x6F, GetFileIds},
     NativeCommand{0xA7, AbortTransaction},
-    NativeCommand{0xAA, AuthenticateOtherScheme},
+    NativeCommand{0xAA, AuthenticateAes},
     NativeCommand{0xBB, ReadRecords},
     NativeCommand{0xBD, ReadData},
     NativeCommand{0xC0, CreateCyclicRecordFile},

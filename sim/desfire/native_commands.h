@@ -29,6 +29,12 @@ const NativeCommand* FindNativeCommand(uint8_t instruction);
 
 // The second pass of the authentication, reached through the additional-frame command.
 Reply AuthenticateSecondPass(CardContext& context, std::span<const uint8_t> data);
+Reply Ev1AuthenticateSecondPass(CardContext& context, std::span<const uint8_t> data);
+
+// The key the command addresses, or nullptr when the current level has no such key.
+Key* AddressedKey(CardContext& context, uint8_t keyNumber);
+// Who may change key `keyNumber` of the current level: the status that refuses it, or kOk.
+uint8_t ChangeKeyPermission(CardContext& context, uint8_t keyNumber);
 
 // The file of the selected application, or the status that refuses the command.
 struct FileLookup {
@@ -69,8 +75,11 @@ Reply GetCardUid(CardContext&, std::span<const uint8_t>);
 Reply SetConfiguration(CardContext&, std::span<const uint8_t>);
 
 Reply Authenticate(CardContext&, std::span<const uint8_t>);
-Reply AuthenticateOtherScheme(CardContext&, std::span<const uint8_t>);
+Reply AuthenticateIso(CardContext&, std::span<const uint8_t>);
+Reply AuthenticateAes(CardContext&, std::span<const uint8_t>);
 Reply ChangeKey(CardContext&, std::span<const uint8_t>);
+// The EV1 form of ChangeKey, in ISO and AES sessions.
+Reply ChangeKeyEv1(CardContext&, std::span<const uint8_t>);
 Reply GetKeyVersion(CardContext&, std::span<const uint8_t>);
 Reply GetKeySettings(CardContext&, std::span<const uint8_t>);
 Reply ChangeKeySettings(CardContext&, std::span<const uint8_t>);

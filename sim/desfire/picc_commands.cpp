@@ -89,6 +89,8 @@ Reply FormatPicc(CardContext& context, std::span<const uint8_t> data) {
   context.memory.applications.clear();
   context.memory.usedMemory = 0;
   context.DropPendingChanges();
+  // Hosts take the session as ended (the public host library does).
+  context.DropAuthentication();
   return {};
 }
 
@@ -111,10 +113,16 @@ Reply CreateApplication(CardContext& context, std::span<const uint8_t> data) {
   if (id == 0 || keyCount == 0 || keyCount > 14 || keyType == 0xC0 || (data[4] & 0x10)) {
     return Reply::Status(status::kParameterError);
   }
+  Key key = memory.defaultKey;
+  if (keyType == static_cast<uint8_t>(KeyType::kAes)) {
+    // An AES key has no parity bits: the default key's version goes into its own byte.
+    std::fill(key.begin() + 16, key.end(), 0);
+    key[16] = KeyVersion(memory.defaultKey);
+  }
   Application application{.id = id,
                           .keySettings = data[3],
                           .keyType = static_cast<KeyType>(keyType),
-                          .keys = std::vector<Key>(keyCount, memory.defaultKey)};
+                          .keys = std::vector<Key>(keyCount, key)};
   if (withIsoFid) {
     application.isoFid = static_cast<uint16_t>(data[5] | data[6] << 8);
     application.dfName.assign(data.begin() + 7, data.end());
@@ -203,10 +211,10 @@ Reply SetConfiguration(CardContext& context, std::span<const uint8_t> data) {
   CardMemory& memory = context.memory;
   if (option == 2) return SetAts(context, wire);
   const size_t plainLength = option == 0 ? 1 : 25;
-  if (wire.size() != WireLength(Channel::kEnciphered, plainLength)) {
+  if (wire.size() != context.WireLength(Channel::kEnciphered, plainLength)) {
     return Reply::Status(status::kLengthError);
   }
-  const auto plain = context.Unprotect(Channel::kEnciphered, wire, plainLength);
+  const auto plain = context.Unprotect(Channel::kEnciphered, data, 1, plainLength);
   if (!plain) return Reply::Status(status::kIntegrityError);
   if (option == 0) {
     const uint8_t known = configuration::kFormatDisabled | configuration::kRandomUid;

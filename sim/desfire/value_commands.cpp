@@ -22,8 +22,8 @@ struct Amount {
 };
 
 Amount AmountOf(CardContext& context, const OpenedFile& access, std::span<const uint8_t> data) {
-  if (data.size() != 1 + WireLength(access.channel, 4)) return {status::kLengthError};
-  const auto plain = context.Unprotect(access.channel, data.subspan(1), 4);
+  if (data.size() != 1 + context.WireLength(access.channel, 4)) return {status::kLengthError};
+  const auto plain = context.Unprotect(access.channel, data, 1, 4);
   if (!plain) return {status::kIntegrityError};
   const int32_t amount = ReadInt32(*plain, 0);
   if (amount < 0) return {status::kParameterError};
@@ -42,20 +42,23 @@ Reply ChangeValue(CardContext& context, std::span<const uint8_t> data,
   }
   const Amount amount = AmountOf(context, access, data);
   if (amount.status != status::kOk) return Reply::Status(amount.status);
-  PendingFile& pending = PendingCopy(context, data[0], committed);
-  int64_t value = pending.file.value;
+  // A refused change leaves nothing pending: the working copy is made only once it is accepted.
+  const auto earlier = context.session.pending.find(data[0]);
+  int64_t value =
+      earlier != context.session.pending.end() ? earlier->second.file.value : committed.value;
   if (change == Change::kDebit) {
     value -= amount.value;
     if (value < committed.lowerLimit) return Reply::Status(status::kBoundaryError);
-    pending.debited += amount.value;
   } else {
     if (change == Change::kLimitedCredit && amount.value > committed.limitedCreditValue) {
       return Reply::Status(status::kBoundaryError);
     }
     value += amount.value;
     if (value > committed.upperLimit) return Reply::Status(status::kBoundaryError);
-    pending.limitedCreditUsed |= change == Change::kLimitedCredit;
   }
+  PendingFile& pending = PendingCopy(context, data[0], committed);
+  if (change == Change::kDebit) pending.debited += amount.value;
+  pending.limitedCreditUsed |= change == Change::kLimitedCredit;
   pending.file.value = static_cast<int32_t>(value);
   return {};
 }
@@ -107,7 +110,12 @@ Reply CommitTransaction(CardContext& context, std::span<const uint8_t> data) {
     } else if (pending.debited > 0) {
       file.limitedCreditValue = static_cast<int32_t>(std::min<int64_t>(pending.debited, INT32_MAX));
     }
-    committed->second = std::move(file);
+    // Only the contents: the settings are the file's own, whatever changed them meanwhile.
+    DesfireFile& target = committed->second;
+    target.data = std::move(file.data);
+    target.value = file.value;
+    target.limitedCreditValue = file.limitedCreditValue;
+    target.records = std::move(file.records);
   }
   context.DropPendingChanges();
   return {};

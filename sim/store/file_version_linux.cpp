@@ -96,6 +96,19 @@ bool WriteAll(int fd, std::string_view text) {
   return true;
 }
 
+// A temporary file beside `path` that this call alone created: whatever lies at a name already
+// (a symbolic link planted there, a crashed writer's leftover) is never opened. Only the user may
+// read it, as the readers file holds keys.
+int CreateTemporary(const std::filesystem::path& path, std::filesystem::path& temporary) {
+  for (unsigned attempt = 0;; ++attempt) {
+    temporary = path;
+    temporary += ".tmp" + ProcessTag() + (attempt ? "-" + std::to_string(attempt) : "");
+    const int fd =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST || attempt == 100) return fd;
+  }
+}
+
 }  // namespace
 
 bool FileVersion::Read(const std::filesystem::path& path, std::string& text, FileVersion& version) {
@@ -116,11 +129,12 @@ bool FileVersion::Read(const std::filesystem::path& path, std::string& text, Fil
 
 FileVersion FileVersion::Replace(const std::filesystem::path& path, const std::string& text) {
   const std::int64_t started = Now();
-  auto temporary = path;
-  temporary += ".tmp" + ProcessTag();
-  Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  std::filesystem::path temporary;
+  Descriptor file(CreateTemporary(path, temporary));
+  if (file.get() < 0) throw std::runtime_error("cannot write " + path.string());
   struct stat status {};
-  if (file.get() < 0 || !WriteAll(file.get(), text) ||
+  // On disk before the name points to it, or a crash could leave an empty readers file.
+  if (!WriteAll(file.get(), text) || ::fsync(file.get()) != 0 ||
       ::rename(temporary.c_str(), path.c_str()) != 0 || ::fstat(file.get(), &status) != 0) {
     ::unlink(temporary.c_str());
     throw std::runtime_error("cannot write " + path.string());

@@ -99,7 +99,7 @@ bool LeavesMemory(const Bytes& apdu) {
 // A fault that decides the next command's outcome, or counts down to one, is queued.
 bool HasTransmitFaults(const nlohmann::json& entry) {
   return Queued(entry, "transmitResults") || Queued(entry, "statusWords") ||
-         Queued(entry, "removeCardDuringTransmit");
+         Queued(entry, "flipAnswerBytes") || Queued(entry, "removeCardDuringTransmit");
 }
 
 }  // namespace
@@ -161,7 +161,18 @@ ReaderBank::Live& ReaderBank::LiveOf(const std::string& name) {
 void ReaderBank::ResetCard(const std::string& name) {
   Live& live = LiveOf(name);
   std::lock_guard turn(live.turn);
-  if (live.reader.card()) live.reader.card()->Reset();
+  try {
+    // The card in the file is the one every process talks to: its reset is written there.
+    auto commands = FileLock::Wait(ReadersFile::LockFileOf(file_.path()),
+                                   ReadersFile::SlotOf(name, ReaderLock::kCommands), true);
+    const auto entry = file_.Snapshot()->Find(name);
+    if (!entry || !ViewOf(*entry, false).card_present) return;
+    Present(live, entry, ViewOf(*entry, false).insertions);
+    live.reader.card()->Reset();
+    WriteBack(live, name);
+  } catch (const std::exception&) {
+    // A card that cannot be loaded has nothing to reset; a file error shows at the next command.
+  }
 }
 
 void ReaderBank::Present(Live& live, const std::shared_ptr<const nlohmann::json>& entry,
@@ -192,6 +203,11 @@ void ReaderBank::Answer(Live& live, const std::string& name, const Bytes& apdu,
   // A blank card given without memory is written whole after its first command; later, the
   // reader's own commands that only read or authenticate leave the memory as it was.
   if (!std::exchange(live.loaded, false) && LeavesMemory(apdu)) return;
+  WriteBack(live, name);
+}
+
+void ReaderBank::WriteBack(Live& live, const std::string& name) {
+  live.loaded = false;
   auto after = live.reader.card()->Save();
   if (after == live.saved) return;
   const nlohmann::json before = std::exchange(live.saved, after);
@@ -243,6 +259,11 @@ void ReaderBank::TransmitWithFaults(Live& live, const std::string& name, const B
     live.entry.reset();
     result.answer = live.reader.Transmit(apdu);
     entry["card"] = live.saved = live.reader.card()->Save();
+    if (auto flip = TakeQueued(entry, "flipAnswerBytes"); flip && flip->is_number_integer()) {
+      const auto size = static_cast<std::int64_t>(result.answer.size());
+      const std::int64_t at = flip->get<std::int64_t>() + (*flip < 0 ? size : 0);
+      if (at >= 0 && at < size) result.answer[static_cast<std::size_t>(at)] ^= 0xFF;
+    }
     return true;
   });
 }

@@ -1,9 +1,9 @@
 // The virtual readers of one process: their description and cards come from the readers file
-// as it is at every call, so that what another process wrote is seen; the reader's volatile
-// state (key slots, the card's authentication) stays in this process. Shared by the in-process
-// provider and the pcscd driver, which only translate its outcomes into their own codes.
-// Readers work side by side as real ones do: a command waits only for commands on the same
-// reader, and rewrites the file only when it changed the card's memory or used up a fault.
+// as it is at every call, so that what another process wrote is seen; the reader's own state
+// (key slots) stays in this process, and so does what a card leaves out of its saved state. Shared
+// by the in-process provider and the pcscd driver, which only translate its outcomes into their own
+// codes. Readers work side by side as real ones do: a command waits only for commands on the same
+// reader, and rewrites the file only when it changed the card's state or used up a fault.
 #pragma once
 
 #include <cstdint>
@@ -82,6 +82,8 @@ class ReaderBank {
                       std::uint32_t insertions);
   // The card's answer; its memory written back when the command changed it.
   void Answer(Live& live, const std::string& name, const Bytes& apdu, TransmitResult& result);
+  // The card's state into the file when it differs from what the file holds.
+  void WriteBack(Live& live, const std::string& name);
   // A command on a reader with faults queued, all under the file's lock.
   void TransmitWithFaults(Live& live, const std::string& name, const Bytes& apdu,
                           TransmitResult& result);

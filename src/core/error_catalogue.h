@@ -139,12 +139,15 @@ inline constexpr ErrorEntry kErrorCatalogue[] = {
     errors::kRandomUnavailable,
 };
 
-// The entry of `number`; nullptr for a number the component never raises.
-constexpr const ErrorEntry* FindError(uint32_t number) noexcept {
+// A host tells the errors apart by their numbers alone: no two entries may share one.
+constexpr bool NumbersAreUnique() {
   for (const ErrorEntry& entry : kErrorCatalogue) {
-    if (entry.number == number) return &entry;
+    for (const ErrorEntry& other : kErrorCatalogue) {
+      if (&entry != &other && entry.number == other.number) return false;
+    }
   }
-  return nullptr;
+  return true;
 }
+static_assert(NumbersAreUnique(), "two entries of the error catalogue share a number");
 
 }  // namespace tarsin

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -12,7 +13,18 @@ namespace tarsin::registry {
 namespace {
 
 // Long enough for a burst of writers from several processes; a lock held longer is a fault.
-constexpr int kBusyTimeoutMs = 30000;
+// TARSIN_RF_REGISTRY_BUSY_TIMEOUT_MS shortens it (tests that hold a hive on purpose).
+int BusyTimeoutMs() {
+  static const int timeout = [] {
+    constexpr int kDefault = 30000;
+    const char* text = std::getenv("TARSIN_RF_REGISTRY_BUSY_TIMEOUT_MS");
+    if (text == nullptr || *text == '\0') return kDefault;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return *end == '\0' && value >= 0 && value <= kDefault ? static_cast<int>(value) : kDefault;
+  }();
+  return timeout;
+}
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL,"
@@ -94,7 +106,7 @@ int OpenConnection(const std::string& path, bool writable, sqlite3*& db) {
   const int flags = (writable ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
                     SQLITE_OPEN_FULLMUTEX;
   int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  if (rc == SQLITE_OK) rc = sqlite3_busy_timeout(db, BusyTimeoutMs());
   if (rc != SQLITE_OK) return rc;
   if (writable) {
     // The WAL's companion files outlive the last writer, so that users who may not write the

@@ -52,39 +52,25 @@ TEST_F(DispatchTest, SixtyFiveMembersInInterfaceOrderFoundWithoutRegardToCase) {
   EXPECT_EQ(ErrorOf([] { MemberAt(65); }), kDispMemberNotFound);
 }
 
-// LastError hands out the live object: kept by a host, it shows every later outcome, and what
-// the host writes into it is what the encoder holds.
-TEST_F(DispatchTest, LastErrorIsTheLiveObject) {
+// The error object's fields by index, and an object where a value is wanted. (The live object
+// itself: CAbi.LastErrorIsLiveAndWritable.)
+TEST_F(DispatchTest, ErrorFieldsByIndexAndTheObjectNeverAsAValue) {
   Encoder encoder;
   Arguments none;
   const Variant kept = Invoke(encoder, FindMember("LastError"), none);
   ASSERT_EQ(kept.kind(), Variant::Kind::Object);
-  EXPECT_EQ(GetErrorField(*kept.asObject(), FindErrorField("number")), Variant(int32_t{0}));
   Arguments uid{Variant("")};
   Invoke(encoder, FindMember("ReadSerialNumber"), uid);
   EXPECT_EQ(GetErrorField(*kept.asObject(), ErrorFieldAt(0)), Variant(int32_t(0x90010F01)));
   EXPECT_EQ(GetErrorField(*kept.asObject(), ErrorFieldAt(3)), Variant("ReadSerialNumber"));
-  LetErrorField(*kept.asObject(), FindErrorField("RDRRETCODE"), Variant(int32_t{42}));
-  LetErrorField(*kept.asObject(), FindErrorField("Number"), Variant("&H10"));
-  EXPECT_EQ(encoder.LastError()->RdrRetCode, "42");
-  EXPECT_EQ(encoder.LastError()->Number, 16);
   EXPECT_EQ(ErrorOf([&] { LetErrorField(*kept.asObject(), ErrorFieldAt(2), Variant("x")); }),
             kDispTypeMismatch);
-  EXPECT_EQ(ErrorOf([] { FindErrorField("Source"); }), kDispUnknownName);
   EXPECT_EQ(ErrorOf([] { ErrorFieldAt(6); }), kDispMemberNotFound);
-  // An object is no text and no number.
   EXPECT_EQ(ErrorOf([&] { ToString(kept); }), kDispTypeMismatch);
 }
 
 TEST_F(DispatchTest, ArgumentsAreCoercedOrRefusedLikeLateBinding) {
   Encoder encoder;
-  Arguments args{Variant("device=Reader A;protocol=&H2")};
-  Invoke(encoder, FindMember("Parameters", true), args);
-  Arguments none;
-  const Variant text = Invoke(encoder, FindMember("Parameters"), none);
-  EXPECT_NE(text.asString().find("Device=Reader A"), std::string::npos);
-  EXPECT_NE(text.asString().find("Protocol=2"), std::string::npos);
-
   // A number where a string is declared becomes its decimal text.
   Arguments number{Variant(int32_t{1234})};
   Invoke(encoder, FindMember("WriteLog"), number);
@@ -97,7 +83,6 @@ TEST_F(DispatchTest, ArgumentsAreCoercedOrRefusedLikeLateBinding) {
   } handles[] = {
       {Variant("12"), 0, 12},
       {Variant(2.5), 0, 2},
-      {Variant("abc"), kDispTypeMismatch},
       {Variant(3e10), kDispOverflow},
       {Variant(int64_t{1} << 40), kDispOverflow},
       {Variant(Variant::Array{}), kDispTypeMismatch},
@@ -118,12 +103,9 @@ TEST_F(DispatchTest, ArgumentsAreCoercedOrRefusedLikeLateBinding) {
 }
 
 // In/out arguments come back with what the member wrote, enumerations as Long.
-TEST_F(DispatchTest, InOutArgumentsAreWrittenBack) {
+TEST_F(DispatchTest, InOutEnumerationsComeBackAsLong) {
   Encoder encoder;
   Open(encoder);
-  Arguments uid{Variant("")};
-  EXPECT_EQ(Invoke(encoder, FindMember("ReadSerialNumber"), uid), Variant(int32_t{scesuccess}));
-  EXPECT_EQ(uid[0], Variant("04A1B2C3"));
   Arguments trailer{Variant(int32_t{1}), Variant("FFFFFFFFFFFF"), Variant(uint8_t{1}),
                     Variant(uint8_t{0}), Variant(int32_t{0}),     Variant(int32_t{0}),
                     Variant(int32_t{0}), Variant(int32_t{0}),     Variant(uint8_t{0})};
@@ -136,24 +118,8 @@ TEST_F(DispatchTest, InOutArgumentsAreWrittenBack) {
   EXPECT_EQ(trailer[8], Variant(uint8_t{0x69}));
 }
 
-// Wrong argument counts are refused; a member's own failure fails the call.
-TEST_F(DispatchTest, ArgumentCountsAreCheckedAndAFailingMemberFailsTheCall) {
-  Encoder encoder;
-  Arguments tooMany{Variant("a"), Variant("b")}, tooFew;
-  EXPECT_EQ(ErrorOf([&] { Invoke(encoder, FindMember("WriteLog"), tooMany); }), kDispBadParamCount);
-  EXPECT_EQ(ErrorOf([&] { Invoke(encoder, FindMember("GetResponseText"), tooFew); }),
-            kDispBadParamCount);
-  Arguments optionalLeftOut{Variant("9000"), std::nullopt};
-  EXPECT_EQ(Invoke(encoder, FindMember("GetResponseText"), optionalLeftOut).kind(),
-            Variant::Kind::String);
-  EXPECT_EQ(ErrorOf([&] { Invoke(encoder, FindMember("ReaderType"), tooFew); }),
-            static_cast<int32_t>(0x90010F01));
-  EXPECT_EQ(static_cast<uint32_t>(encoder.LastError()->Number), 0x90010F01u);
-}
-
 TEST(Coercion, HalvesRoundToEvenAndBooleansAreMinusOne) {
-  EXPECT_EQ(ToLong(Variant(2.5)), 2);
-  EXPECT_EQ(ToLong(Variant(3.5)), 4);
+  EXPECT_EQ(ToLong(Variant(3.5)), 4);  // 2.5 to 2: the handle table above
   EXPECT_EQ(ToLong(Variant(true)), -1);
   EXPECT_EQ(ToLong(Variant("  &HFF ")), 255);
   EXPECT_EQ(ToByte(Variant(int32_t{255})), 255);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <tuple>
 
 namespace tarsin {
@@ -51,26 +50,6 @@ TEST(ErrorRoutines, SetErrorLeavesFieldsNotGivenAndClearErrorResetsAllButTheName
   EXPECT_EQ(fields(), std::tuple(-1878978815, "Encoder is closed", 7, "F", "C", "R"));
   ClearError(state, "CardType");
   EXPECT_EQ(fields(), std::tuple(0, "", 0, "CardType", "", ""));
-}
-
-// Every number is unique, belongs to its family, and is found again by its number; only the two
-// "Cannot open encoder" numbers share a description.
-TEST(ErrorCatalogue, NumbersAreUniqueAndGrouped) {
-  std::set<uint32_t> numbers;
-  std::set<std::string_view> descriptions;
-  for (const ErrorEntry& entry : kErrorCatalogue) {
-    EXPECT_TRUE(numbers.insert(entry.number).second) << std::hex << entry.number;
-    descriptions.insert(entry.description);
-    EXPECT_FALSE(entry.description.empty());
-    EXPECT_EQ(FindError(entry.number), &entry);
-    const uint32_t family = entry.number & 0xFFFFFF00u;
-    const bool grouped = family == 0x90010B00u || family == 0x90010E00u || family == 0x90010F00u ||
-                         family == 0xA0010000u || entry.number < 1000;
-    EXPECT_TRUE(grouped) << std::hex << entry.number;
-  }
-  // Shared: "Cannot open encoder" (0x90010F02, 0x90010F03), "File not found" (53, 0x90010E4D).
-  EXPECT_EQ(descriptions.size() + 2, numbers.size());
-  EXPECT_EQ(FindError(0x90010F07), nullptr);
 }
 
 }  // namespace

@@ -130,30 +130,6 @@ TEST_F(Mifare, TheCommandsSentForOneRead) {
             (std::vector<std::string>{"FF82200006FFFFFFFFFFFF", "FF8600000501013F6100"}));
 }
 
-TEST_F(Mifare, EveryBlockOfA1KAndA4K) {
-  for (const auto& card :
-       {testing::Classic1K(), nlohmann::json{{"type", "mifare-classic-4k"}, {"uid", "04A1B2C3"}}}) {
-    UseCard(card);
-    const int blocks = card["type"] == "mifare-classic-4k" ? 256 : 64;
-    SCOPED_TRACE(blocks);
-    for (int block = 1; block < blocks; ++block) {
-      const bool trailer = block < 128 ? block % 4 == 3 : block % 16 == 15;
-      std::string contents;
-      ASSERT_EQ(encoder_.MifareReadDataBloc(block, kTransport, kUseKeyA, contents), scesuccess)
-          << block;
-      if (trailer) {
-        EXPECT_EQ(contents.substr(12, 8), "FF078069") << block;
-        continue;
-      }
-      std::string written = Digits(block);
-      ASSERT_EQ(encoder_.WriteDataBloc(block, kTransport, kUseKeyA, written), scesuccess) << block;
-      ASSERT_EQ(encoder_.ReadDataBloc(block, kTransport, kUseKeyA, contents), scesuccess);
-      EXPECT_EQ(contents, Digits(block));
-      EXPECT_EQ(CardBlock(block), Digits(block));
-    }
-  }
-}
-
 // Sectors 32 to 39 of a 4K have 16 blocks and their trailer at the end; the trailer operations
 // still take block 4 x sector + 3, which there is a data block.
 TEST_F(Mifare, Sector32OfA4KIsReachedThroughADataBlock) {
@@ -357,39 +333,23 @@ TEST_F(Mifare, NoCardInTheField) {
               "MifareReadDataBloc:SelectCardInRange:SCardConnect", noCard);
 }
 
+// Through each wrapper the reader's refusal (6300) comes back with the wrapper's trail.
 TEST_F(Mifare, WrongKeyIsRefusedByTheReader) {
-  struct Case {
-    const char* function;
-    std::function<sceReturnCode()> call;
-    std::string trail;
-  };
+  const std::string viaRead = "MifareReadDataBloc:" + kAuthenticateTrail;
   std::string contents;
   int32_t serial = 0;
   uint8_t check = 0;
-  const Case cases[] = {
-      {"MifareReadDataBloc",
-       [&] { return encoder_.MifareReadDataBloc(4, kKeyA, kUseKeyA, contents); },
-       kAuthenticateTrail},
-      {"MifareReadManufacturerCode",
-       [&] {
-         return encoder_.MifareReadManufacturerCode(kKeyA, kUseKeyA, serial, check, contents);
-       },
-       "MifareReadDataBloc:" + kAuthenticateTrail},
-      {"MifareWriteValueBloc", [&] { return encoder_.MifareWriteValueBloc(4, kKeyA, kUseKeyA, 5); },
-       "MifareWriteDataBloc:" + kAuthenticateTrail},
-      {"MifareWriteSectorTrailer",
-       [&] {
-         return encoder_.MifareWriteSectorTrailer(1, kKeyA, kUseKeyA, kKeyA, kKeyB, 2, scbs_B_Read,
-                                                  scbs_B_Read, scbs_B_Read, scss_B_WriteKeys);
-       },
-       "MifareReadDataBloc:" + kAuthenticateTrail},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.function);
-    EXPECT_EQ(c.call(), sceError);
-    ExpectError(kCommandFailed, c.function, c.trail, "6300");
-  }
+  EXPECT_EQ(encoder_.MifareReadManufacturerCode(kKeyA, kUseKeyA, serial, check, contents),
+            sceError);
+  ExpectError(kCommandFailed, "MifareReadManufacturerCode", viaRead, "6300");
   EXPECT_EQ(contents, "");
+  EXPECT_EQ(encoder_.MifareWriteValueBloc(4, kKeyA, kUseKeyA, 5), sceError);
+  ExpectError(kCommandFailed, "MifareWriteValueBloc", "MifareWriteDataBloc:" + kAuthenticateTrail,
+              "6300");
+  EXPECT_EQ(encoder_.MifareWriteSectorTrailer(1, kKeyA, kUseKeyA, kKeyA, kKeyB, 2, scbs_B_Read,
+                                              scbs_B_Read, scbs_B_Read, scss_B_WriteKeys),
+            sceError);
+  ExpectError(kCommandFailed, "MifareWriteSectorTrailer", viaRead, "6300");
   EXPECT_EQ(CardBlock(4), std::string(32, '0'));
 }
 
@@ -446,6 +406,9 @@ TEST_F(Mifare, BlockDataMustBe32HexDigits) {
   EXPECT_EQ(encoder_.WriteDataBloc(4, kTransport, kUseKeyA, spaced), scesuccess);
   EXPECT_EQ(spaced, "00112233445566778899AABBCCDDEEFF");
   EXPECT_EQ(CardBlock(4), spaced);
+  std::string read;
+  EXPECT_EQ(encoder_.ReadDataBloc(4, kTransport, kUseKeyA, read), scesuccess);
+  EXPECT_EQ(read, spaced);
 }
 
 TEST_F(Mifare, WriteBytesInBlocRangesAndFitting) {
@@ -560,9 +523,6 @@ TEST_F(Mifare, UltralightReadsFourPagesAndWritesOne) {
   std::string read;
   ASSERT_EQ(encoder_.MifareReadDataBloc(4, kTransport, kUseKeyA, read), scesuccess);
   EXPECT_EQ(read, "11223344000000000000000000000000");
-  // Page 0 starts the read with the serial number's first bytes.
-  ASSERT_EQ(encoder_.MifareReadDataBloc(0, kTransport, kUseKeyA, read), scesuccess);
-  EXPECT_EQ(read.substr(0, 6), "041122");
 }
 
 }  // namespace

@@ -4,8 +4,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <functional>
 #include <set>
 #include <vector>
+
+// The host's DES, for an authentication, from OpenSSL's low-level API.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <openssl/des.h>
 
 #include "provider_fixture.h"
 #include "store/reader_attributes.h"
@@ -81,6 +88,104 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   EXPECT_EQ(files, (std::set<std::string>{"virtual-readers.json", "virtual-readers.json.lock"}));
 }
 
+// Runs `steps` in a child process, as another program on the same card would; true when all
+// its answers were the expected ones.
+bool InAnotherProcess(const std::function<bool()>& steps) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(steps() ? 0 : 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Native command `hex` (instruction, data) in its class-90 wrapping.
+std::string Native(SCARDHANDLE card, const std::string& hex) {
+  const std::string command = ToHex(*FromHex(hex));
+  const size_t length = command.size() / 2 - 1;
+  return Send(card, "90" + command.substr(0, 2) + "0000" +
+                        (length ? ToHex({static_cast<uint8_t>(length)}) + command.substr(2) : "") +
+                        "00");
+}
+
+// Legacy authentication with the zero DES key; the answer to its second pass.
+std::string AuthenticateWithZeroKey(SCARDHANDLE card) {
+  DES_cblock key{};
+  DES_key_schedule schedule;
+  DES_set_key_unchecked(&key, &schedule);
+  const auto decrypt = [&](Bytes block) {
+    DES_ecb_encrypt(reinterpret_cast<DES_cblock*>(block.data()),
+                    reinterpret_cast<DES_cblock*>(block.data()), &schedule, DES_DECRYPT);
+    return block;
+  };
+  const std::string challenge = Native(card, "0A00");
+  if (challenge.size() != 20) return challenge;
+  Bytes rnd_b = decrypt(*FromHex(challenge.substr(0, 16)));
+  std::rotate(rnd_b.begin(), rnd_b.begin() + 1, rnd_b.end());
+  const Bytes first = decrypt(Bytes(8, 0x5A));
+  for (size_t i = 0; i < 8; ++i) rnd_b[i] ^= first[i];
+  return Native(card, "AF" + ToHex(first) + ToHex(decrypt(rnd_b))).substr(16);
+}
+
+// One card has one state: another process that selects the application ends this one's
+// transaction and authentication, its commit stands, and this one's commit finds nothing.
+TEST_F(Provider, TwoProcessesShareTheCardsOneState) {
+  readers_.WriteReaders({tarsin::testing::Reader(
+      kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
+  SCARDHANDLE card = 0;
+  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
+  for (const char* step : {"CA 030201 0F 01", "5A 030201", "CB 01 00 EEEE 040000",
+                           "CC 02 00 EEEE 00000000 64000000 0A000000 00"}) {
+    ASSERT_EQ(Native(card, step), "9100") << step;
+  }
+  EXPECT_EQ(Native(card, "3D 01 000000 040000 11111111"), "9100");
+  EXPECT_EQ(Native(card, "0C 02 05000000"), "9100");
+  EXPECT_TRUE(InAnotherProcess([] {
+    SCARDCONTEXT context = 0;
+    SCARDHANDLE other = 0;
+    DWORD active = 0;
+    SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context);
+    SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &other, &active);
+    bool ok = true;
+    for (const char* step :
+         {"5A 030201", "3D 01 000000 040000 22222222", "DC 02 03000000", "C7", "5F 01 00 00E0"}) {
+      ok &= Native(other, step) == "9100";  // the last closes the file to writes
+    }
+    return ok;
+  }));
+  EXPECT_EQ(Native(card, "C7"), "910C") << "the other process's selection ended this transaction";
+  EXPECT_EQ(Native(card, "BD 01 000000 040000"), "222222229100");
+  EXPECT_EQ(Native(card, "6C 02"), "070000009100");
+  EXPECT_EQ(Native(card, "3D 01 000000 010000 33"), "91AE") << "closed by the other process";
+
+  EXPECT_EQ(AuthenticateWithZeroKey(card), "9100");
+  EXPECT_TRUE(Native(card, "51").ends_with("9100"));  // the UID needs an authentication
+  EXPECT_TRUE(InAnotherProcess([] {
+    SCARDCONTEXT context = 0;
+    SCARDHANDLE other = 0;
+    DWORD active = 0;
+    SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context);
+    SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &other, &active);
+    return Native(other, "0A00").ends_with("91AF");
+  }));
+  EXPECT_EQ(Native(card, "51"), "91AE") << "the other process's authentication ended this one";
+}
+
+// The readers file holds keys: only its owner reads it, and a link planted where its temporary
+// file goes is never followed.
+TEST_F(Provider, ReadersFileIsPrivateAndIgnoresPlantedLinks) {
+  const auto victim = folder_ / "victim";
+  std::ofstream(victim) << "untouched";
+  std::filesystem::create_symlink(victim,
+                                  readers_.path().string() + ".tmp" + std::to_string(::getpid()));
+  SCARDHANDLE card = 0;
+  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
+  EXPECT_EQ(OnBlock(card, 4, "FFD600", std::string(32, '1')), "9000");
+  EXPECT_EQ(tarsin::testing::FileContent(victim), "untouched");
+  struct stat status {};
+  ASSERT_EQ(::stat(readers_.path().c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
 TEST(ProviderTexts, MatchPcscLite) {
   void* library = ::dlopen("libpcsclite.so.1", RTLD_NOW | RTLD_LOCAL);
   if (!library) GTEST_SKIP() << "libpcsclite.so.1 not installed";
@@ -97,3 +202,5 @@ TEST(ProviderTexts, MatchPcscLite) {
 
 }  // namespace
 }  // namespace tarsin::sim::testing
+
+#pragma GCC diagnostic pop

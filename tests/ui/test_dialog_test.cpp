@@ -90,9 +90,6 @@ TEST_F(DialogTest, TheTestLogsEachStep) {
       {"", second, 0, false,
        english + second + "\", protocol T=0... | Error 0x08010000C: " + unable +
            SCardErrorText(static_cast<int32_t>(0x8010000C)) + failure},
-      {"", "Ghost", 1, false,
-       english + "Ghost\", protocol T=1... | Error 0x080100009: " + unable +
-           SCardErrorText(static_cast<int32_t>(0x80100009)) + failure},
       // Protocol 0, whose connection fails further on.
       {"", first, -1, false, english + first + "\", protocol unknown... | Error "},
       {"FRANCAIS", first, 1, false,

@@ -233,6 +233,44 @@ TEST_F(Desfire, KeyChangesAndTheTripleDesSession) {
   }
 }
 
+// Hosts keep a two-key key's halves apart in the parity bits (where the version goes): such a
+// key opens a two-key session, though its halves make the same DES key.
+TEST_F(Desfire, HalvesDifferingInParityMakeATwoKeyKey) {
+  const Key16 key = KeyOf("0000000000000000 0101010101010101");
+  ASSERT_TRUE(host.Authenticate(0));
+  ASSERT_EQ(host.Send(0xC4, Cat({{0x00}, host.Encipher(WithCrc(Bytes(key.begin(), key.end())))})),
+            "9100");
+  ASSERT_TRUE(host.Authenticate(0, key));
+  EXPECT_EQ(host.Send(0x54, host.Encipher(WithCrc({0x0F}))), "9100");
+}
+
+// A refused data, record or value command leaves nothing for CommitTransaction.
+TEST_F(Desfire, RefusedCommandsLeaveNothingPending) {
+  EnterApplication();
+  for (const char* file : {"CB 01 00 EEEE 040000", "CC 02 00 EEEE 00000000 64000000 0A000000 01",
+                           "C1 03 00 EEEE 040000 010000", "CD 04 00 1111 040000"}) {
+    ASSERT_EQ(host.Send(file), "9100") << file;
+  }
+  const struct {
+    const char *command, *answer;
+  } refused[] = {
+      {"DC 02 0B000000", "91BE"},
+      {"0C 02 5B000000", "91BE"},
+      {"1C 02 01000000", "91BE"},
+      {"0C 02 FFFFFFFF", "919E"},
+      {"0C 02 0100", "917E"},
+      {"0C 09 01000000", "91F0"},
+      {"3D 01 030000 020000 1111", "91BE"},
+      {"3D 02 000000 010000 11", "919E"},
+      {"3B 03 000000 050000 1111111111", "91BE"},
+      {"3D 04 000000 010000 11", "91AE"},
+  };
+  for (const auto& c : refused) {
+    EXPECT_EQ(host.Send(c.command), c.answer) << c.command;
+    EXPECT_EQ(host.Send("C7"), "910C") << "after " << c.command;
+  }
+}
+
 TEST_F(Desfire, EncipheredFileTravelsUnderTheSessionKey) {
   EnterApplication();
   ASSERT_EQ(host.Send("CD 02 03 1111 280000"), "9100");  // access with key 1
