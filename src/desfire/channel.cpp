@@ -60,14 +60,13 @@ NativeAnswer Send(EncoderState& state, int32_t code, std::string_view errorName,
 // wants more; when everything went and it still does, one empty frame follows.
 NativeAnswer SendInFrames(EncoderState& state, const NativeCommand& command,
                           std::span<const uint8_t> payload) {
-  const Command& first = FindCommand(command.code);
+  // Every frame is named in LastError by the command's own name, the further ones too.
+  const std::string name = ErrorName(FindCommand(command.code), {});
   for (bool firstFrame = true;; firstFrame = false) {
     const size_t take = std::min(payload.size(), firstFrame ? kFirstFrame : kFurtherFrame);
     const bool last = payload.empty();
-    NativeAnswer answer =
-        firstFrame ? Send(state, command.code, ErrorName(first, {}), payload.first(take), false)
-                   : Send(state, ec_DesfireSendNextData, command.continuationName,
-                          payload.first(take), false);
+    NativeAnswer answer = Send(state, firstFrame ? command.code : ec_DesfireSendNextData, name,
+                               payload.first(take), false);
     payload = payload.subspan(take);
     if (answer.result != scesuccess || !answer.status.Is(0x91AF) || last) return answer;
   }

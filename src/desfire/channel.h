@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "core/hex_text.h"
 #include "core/state.h"
@@ -29,7 +28,6 @@ struct NativeCommand {
   // Sent in frames of at most 52 bytes, then 59, each its own exchange, for as long as the card
   // asks for more; otherwise in one frame.
   bool inFrames = false;
-  std::string continuationName;  // LastError's name for a failed further frame
 };
 
 struct NativeAnswer {

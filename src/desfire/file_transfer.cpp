@@ -31,7 +31,6 @@ bool SendFileData(Operation& operation, int32_t fileNo, NativeCommand command,
   answer = {};
   if (!CheckFile(operation, fileNo, accepted)) return false;
   command.inFrames = true;
-  command.continuationName = std::string(operation.name());
   answer = Transceive(operation.state(), command);
   return answer.Is(0x9100);
 }

@@ -70,7 +70,7 @@ sceReturnCode SelectApplication(EncoderState& state, const std::string& applicat
         first.result != scesuccess) {
       SetError(state, {.comFunction = kName,
                        .rdrCommand = "DesfireAuthenticate1",
-                       .rdrRetCode = first.status.Received()});
+                       .rdrRetCode = first.status.Text()});
       return sceError;
     }
     if (Transceive(state, {.code = ec_DesfireSelectApplication, .data = HexToBytes(appId)})

@@ -99,6 +99,7 @@ TEST_F(DesfireDataTest, AnEmptyFrameFollowsWhenTheCardWantsMore) {
                                      accepted, answer));
   EXPECT_EQ(FrameSizes(from), (std::vector<size_t>{12, 0}));
   EXPECT_EQ(answer.status.Text(), "917E");
+  EXPECT_EQ(Error().RdrCommand, "SCardTransmit:DesfireWriteData");  // the command's own name
 }
 
 TEST_F(DesfireDataTest, RecordsAndValuesFollowTheirTransactions) {

@@ -201,7 +201,7 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
 
   encoder_.CloseEncoder();  // the first step sends nothing but needs an open encoder
   EXPECT_EQ(refused("DESFireSelectApplication", {root, none, zero}, 0x90010F01),
-            std::pair(std::string("DesfireAuthenticate1"), std::string("")));
+            std::pair(std::string("DesfireAuthenticate1"), std::string("FFFF")));
   Open(encoder_);
 
   // With a session at the card level: a parameter error sets nothing but its own fields.
