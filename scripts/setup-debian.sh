@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs, or only the packages given as arguments
 # (with --with-recommends, and what they recommend). Safe to run again: what is installed already
-# is skipped.
+# is skipped. A package of another architecture (wine32:i386) adds that architecture first.
 set -euo pipefail
 recommends=--no-install-recommends
 if [ "${1:-}" = --with-recommends ]; then
@@ -30,6 +30,15 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  for p in "${missing[@]}"; do
+    case "$p" in
+      *:*)
+        architecture=${p#*:}
+        dpkg --print-foreign-architectures | grep -qx "$architecture" ||
+          $sudo dpkg --add-architecture "$architecture"
+        ;;
+    esac
+  done
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "$recommends" "${missing[@]}"
 fi
