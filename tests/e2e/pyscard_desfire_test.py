@@ -159,8 +159,8 @@ class DesfireSession(unittest.TestCase):
 
     def test_one_card_one_state_across_processes(self):
         """pcscd's driver and another process's provider share the card's one state: the other
-        process's selection ends this transaction, its commit stands, and this commit finds
-        nothing pending."""
+        process's selection ends this transaction, its commit stands, this commit finds nothing
+        pending, and its authentication ends this one's."""
         self.enter(bytes.fromhex("090807"), 1)
         self.expect(0xCB, bytes.fromhex("01 00 EEEE 040000"))
         self.expect(0x3D, bytes.fromhex("01 000000 040000 11111111"))
@@ -172,6 +172,9 @@ class DesfireSession(unittest.TestCase):
         self.expect(0xC7, b"", 0x910C)
         self.assertEqual(self.host.frame(0xBD, bytes.fromhex("01 000000 040000")),
                          (bytes.fromhex("22222222"), OK))
+        self.host.authenticate(0)
+        Host(other).frame(0x0A, b"\0")  # the other process's authentication ends this one
+        self.expect(0x51, b"", 0x91AE)
 
     def test_maced_and_enciphered_files(self):
         host = self.host
