@@ -164,6 +164,20 @@ TEST_F(CliRun, ScriptsAreReadWholeAndShownAsUtf8) {
   EXPECT_EQ(run.calls[1]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9 \xE2\x82\xAC'.");
 }
 
+// With no resource manager, `readers` and `wait` say so in PC/SC's words.
+TEST_F(CliRun, ReadersAndWaitNameAMissingResourceManager) {
+  const std::string noService = std::string("TARSIN_RF_PCSC_LIBRARY='") + TARSIN_TEST_STUB_PCSC +
+                                "' TARSIN_STUB_PCSC_MODE=no-service " + TARSIN_TEST_CLI;
+  const auto output = log_.root() / "output.txt";
+  for (const char* command : {" readers", " wait -t 0"}) {
+    const int status = WEXITSTATUS(
+        std::system((noService + command + " > '" + output.string() + "' 2>&1").c_str()));
+    EXPECT_EQ(status, 1) << command;
+    EXPECT_EQ(testing::FileContent(output),
+              "tarsin-rf: The Smart card resource manager is not running (SCARD_E_NO_SERVICE).\n");
+  }
+}
+
 // A script with a misspelt member, a missing argument and one too many calls nothing: every bad
 // line is reported, and the block the lines before them would write is as it was.
 TEST_F(CliRun, AScriptWithBadLinesCallsNothing) {
@@ -224,6 +238,10 @@ TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
        "line 1: Argument 1 (Handle) of OpenEncoder"},
       {{"info", "--virtual", "-r", hostile}, 1, "unknown reader \"Bad\\x1B[31mName\""},
       {{"log", "-n", "60"}, 0, "\"Bad\\x1B[31mName\""},
+      {{"readers", "--virtual"}, 0, "MIFARE Classic 1K, ATR 3B 8F"},
+      {{"wait", "--virtual", "--json"}, 0, "{\"card\":{\"atr\":\"3B 8F"},
+      {{"wait", "--virtual", "-r", "Empty", "-t", "0.2"}, 1, "timeout value has expired"},
+      {{"wait", "--virtual", "--removal", "-r", "Nope"}, 1, "reader name is not recognized"},
   };
   for (const auto& c : cases) {
     const RunResult run = Cli(c.arguments);
