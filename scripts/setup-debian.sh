@@ -30,6 +30,8 @@ packages=("$@")
   # libfreefare's C API, the independent DESFire EV1 client of the end-to-end tests.
   libfreefare-dev
   dpkg-dev file
+  # The Debian packages: their build, lintian, and a throwaway root to install them into.
+  debhelper dh-python lintian mmdebstrap
   clang-format clang-tidy
 )
 missing=()
