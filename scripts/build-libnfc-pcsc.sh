@@ -4,7 +4,14 @@
 # dynamically: put the folder this script prints first in LD_LIBRARY_PATH to use the PC/SC build.
 #   LIBNFC_PCSC_PREFIX  where the build is installed (default /opt/libnfc-pcsc)
 # Safe to run again: an existing build is kept.
+# Usage: scripts/build-libnfc-pcsc.sh
+# Changes to this machine (through sudo when not root): apt-get install of libfreefare-bin and
+# the build tools; when apt has no source lines, "deb-src" added to
+# /etc/apt/sources.list.d/debian.sources and /etc/apt/sources.list.d/deb-src-mirror.list written,
+# then apt-get update; libnfc installed under the prefix. Its temporary build folder is removed.
 set -euo pipefail
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+case "${1:-}" in -h | --help) usage; exit 0 ;; "") ;; *) usage >&2; exit 2 ;; esac
 prefix=${LIBNFC_PCSC_PREFIX:-/opt/libnfc-pcsc}
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

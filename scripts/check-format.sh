@@ -2,14 +2,18 @@
 # Checks every tracked C/C++ file against the root .clang-format and lists the files that differ;
 # exit status 1 when any does. With --fix, rewrites those files in place instead.
 # The layout is clang-format 14's (Debian 12's `clang-format`); other versions format differently.
+# Usage: scripts/check-format.sh [--fix]
+# Changes to this machine: none; with --fix, the tracked files that differ are rewritten.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 clang_format="${CLANG_FORMAT:-clang-format}"
 fix=false
 case "${1:-}" in
   "") ;;
   --fix) fix=true ;;
-  *) echo "usage: $0 [--fix]" >&2; exit 2 ;;
+  -h | --help) usage; exit 0 ;;
+  *) usage >&2; exit 2 ;;
 esac
 
 mapfile -d '' files < <(git ls-files -z -- '*.c' '*.cc' '*.cpp' '*.h' '*.hpp')

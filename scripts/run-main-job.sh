@@ -7,15 +7,22 @@
 #   Without --reader the job runs on the virtual reader's DESFire card, made blank first. A real
 #   card is touched only on the reader named, and a card that already holds applications is
 #   formatted (erased) only with --format.
+# Changes to this machine: the packages of scripts/setup-debian.sh; the build in build/default;
+# the Python module tarsinrf copied into the system's site folder (root) or the user's own;
+# the card-type table imported into the registry (/var/lib/quillon/registry as root, else
+# $TARSIN_RF_REGISTRY_DIR, by default ~/.config/quillon/registry, created); the log folder
+# Quillon/Nemora created in the user's data folder; the virtual readers' file reset or written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 reader=""
 format=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --reader) reader=${2:?--reader takes a reader name}; shift 2 ;;
     --format) format=1; shift ;;
-    *) echo "usage: $0 [--reader NAME [--format]]" >&2; exit 2 ;;
+    -h | --help) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
   esac
 done
 

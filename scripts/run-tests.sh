@@ -2,8 +2,14 @@
 # Builds and runs every test. With "asan", the AddressSanitizer + UBSan build instead.
 # With TARSIN_RF_REQUIRE_E2E=1 (CI sets it), an end-to-end test (CTest label e2e) that skipped,
 # or no end-to-end test at all, fails the run: there a skip would hide that nothing was checked.
+# Usage: scripts/run-tests.sh [default|asan]
+# Changes to this machine: the packages of scripts/setup-debian.sh; the build in build/PRESET.
+# The end-to-end tests start a pcscd of their own (a private reader.conf.d) and stop it by its id;
+# they skip when another pcscd runs, and never stop it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+case "${1:-}" in -h | --help) usage; exit 0 ;; "" | default | asan) ;; *) usage >&2; exit 2 ;; esac
 preset="${1:-default}"
 scripts/setup-debian.sh
 cmake --preset "$preset" >/dev/null

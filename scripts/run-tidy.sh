@@ -4,15 +4,17 @@
 #   scripts/run-tidy.sh --changed BASE  only the .cpp files under src/ that differ from git
 #                                       revision BASE (working tree included) or are new
 # Exit status 1 when clang-tidy reports anything.
+# Changes to this machine: build/default configured again (its compile database); nothing else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage() { echo "usage: $0 [--changed BASE]" >&2; exit 2; }
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 
 files=()
 case "${1:-}" in
-  "") [ $# -eq 0 ] || usage ;;
+  "") ;;
+  -h | --help) usage; exit 0 ;;
   --changed)
-    [ $# -eq 2 ] || usage
+    [ $# -eq 2 ] || { usage >&2; exit 2; }
     mapfile -t files < <({
       git diff --name-only --diff-filter=d "$2" -- 'src/*.cpp'
       git ls-files --others --exclude-standard -- 'src/*.cpp'
@@ -22,7 +24,7 @@ case "${1:-}" in
       exit 0
     fi
     ;;
-  *) usage ;;
+  *) usage >&2; exit 2 ;;
 esac
 
 # Configuring again puts files added since the last build into the compile database.

@@ -91,7 +91,7 @@ Bytes CardContext::Protect(Channel channel, Bytes data) {
 }
 
 Bytes CardContext::Ev1Decipher(std::span<const uint8_t> wire) {
-  commandTaken_ = true;
+  session.ev1->iv = ivBefore_;  // the command travels enciphered: no CMAC over it
   return Ev1Cipher(session.ev1->kind, session.ev1->key).Decipher(wire, session.ev1->iv);
 }
 
@@ -105,7 +105,7 @@ std::optional<Bytes> CardContext::Unprotect(Channel channel, std::span<const uin
     Bytes covered{instruction_};
     covered.insert(covered.end(), data.begin(), data.begin() + static_cast<long>(headerLength));
     if (channel == Channel::kMac) {
-      commandTaken_ = true;
+      session.ev1->iv = ivBefore_;  // the CMAC the host appended is the one over this command
       covered.insert(covered.end(), wire.begin(), wire.begin() + static_cast<long>(plainLength));
       const Bytes mac =
           Ev1Cipher(session.ev1->kind, session.ev1->key).Cmac(covered, session.ev1->iv);
@@ -145,18 +145,13 @@ std::optional<Bytes> CardContext::Unprotect(Channel channel, std::span<const uin
 
 void CardContext::BeginCommand(uint8_t instruction, std::span<const uint8_t> data) {
   instruction_ = instruction;
-  data_ = data;
-  commandTaken_ = false;
-  plainIv_.reset();
   if (!session.ev1) return;
+  // A plain command moves the vector on by its CMAC before the card answers; MACed or
+  // enciphered data start again from the vector before it (Unprotect, Ev1Decipher).
+  ivBefore_ = session.ev1->iv;
   Bytes covered{instruction};
   covered.insert(covered.end(), data.begin(), data.end());
-  plainIv_ = session.ev1->iv;
-  Ev1Cipher(session.ev1->kind, session.ev1->key).Cmac(covered, *plainIv_);
-}
-
-void CardContext::EndCommand() {
-  if (session.ev1 && plainIv_ && !commandTaken_) session.ev1->iv = *plainIv_;
+  Ev1Cipher(session.ev1->kind, session.ev1->key).Cmac(covered, session.ev1->iv);
 }
 
 void CardContext::SecureAnswer(Reply& reply) {

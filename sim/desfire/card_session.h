@@ -122,19 +122,16 @@ class CardContext {
   // The rest of the command enciphered in an ISO or AES session, deciphered.
   Bytes Ev1Decipher(std::span<const uint8_t> wire);
 
-  // EV1 secure messaging around a command handler: a command whose data the handler did not
-  // take as MACed or enciphered still moves the vector on by its CMAC, and a successful answer
-  // not enciphered gets the CMAC of its data and status.
+  // EV1 secure messaging around a command handler: a command whose data the handler does not
+  // take as MACed or enciphered moves the vector on by its CMAC, and a successful answer not
+  // enciphered gets the CMAC of its data and status.
   void BeginCommand(uint8_t instruction, std::span<const uint8_t> data);
-  void EndCommand();
   void SecureAnswer(Reply& reply);
   void AnswerProtected() { answerProtected_ = true; }
 
  private:
   uint8_t instruction_ = 0;
-  std::span<const uint8_t> data_;
-  std::optional<Bytes> plainIv_;  // the vector after this command's CMAC
-  bool commandTaken_ = false;
+  Bytes ivBefore_;  // the vector before this command's CMAC
   bool answerProtected_ = false;
 };
 

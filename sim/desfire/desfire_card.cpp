@@ -22,9 +22,7 @@ const Bytes kMasterFile{0x3F, 0x00};
 // A command whose data are all in: the handler inside the EV1 secure messaging.
 Reply Run(CardContext& context, const NativeCommand& command, std::span<const uint8_t> data) {
   context.BeginCommand(command.instruction, data);
-  Reply reply = command.handle(context, data);
-  context.EndCommand();
-  return reply;
+  return command.handle(context, data);
 }
 
 Bytes StatusWord(uint8_t sw1, uint8_t sw2) {

@@ -25,7 +25,8 @@ Bytes Ev1Cipher::Encipher(std::span<const uint8_t> data, Bytes& iv) const {
   Bytes out;
   const size_t size = BlockSize();
   for (size_t pos = 0; pos + size <= data.size(); pos += size) {
-    Bytes block(data.begin() + static_cast<long>(pos), data.begin() + static_cast<long>(pos + size));
+    Bytes block(data.begin() + static_cast<long>(pos),
+                data.begin() + static_cast<long>(pos + size));
     for (size_t i = 0; i < size; ++i) block[i] ^= iv[i];
     iv = Block(block, true);
     out.insert(out.end(), iv.begin(), iv.end());

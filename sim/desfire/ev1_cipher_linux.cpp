@@ -28,7 +28,8 @@ Bytes Ev1Cipher::Block(std::span<const uint8_t> block, bool encipher) const {
   // K1 K1 K1 for DES, K1 K2 K1 for two keys, K1 K2 K3 for three.
   DES_cblock keys[3], in, result;
   for (size_t i = 0; i < 3; ++i) {
-    const size_t from = kind_ == CipherKind::kDes ? 0 : (i == 2 && kind_ == CipherKind::k2K3Des ? 0 : 8 * i);
+    const size_t from =
+        kind_ == CipherKind::kDes ? 0 : (i == 2 && kind_ == CipherKind::k2K3Des ? 0 : 8 * i);
     std::copy_n(key_.begin() + static_cast<long>(from), 8, keys[i]);
   }
   DES_key_schedule s1, s2, s3;

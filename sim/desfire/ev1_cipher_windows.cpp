@@ -48,11 +48,11 @@ Bytes Ev1Cipher::Block(std::span<const uint8_t> block, bool encipher) const {
   Bytes in(block.begin(), block.end()), out(block.size()), vector(block.size(), 0);
   ULONG written = 0;
   const auto size = static_cast<ULONG>(in.size());
-  const NTSTATUS status =
-      encipher ? ::BCryptEncrypt(handle, in.data(), size, nullptr, vector.data(), size, out.data(),
-                                 size, &written, 0)
-               : ::BCryptDecrypt(handle, in.data(), size, nullptr, vector.data(), size, out.data(),
-                                 size, &written, 0);
+  const NTSTATUS status = encipher
+                              ? ::BCryptEncrypt(handle, in.data(), size, nullptr, vector.data(),
+                                                size, out.data(), size, &written, 0)
+                              : ::BCryptDecrypt(handle, in.data(), size, nullptr, vector.data(),
+                                                size, out.data(), size, &written, 0);
   ::BCryptDestroyKey(handle);
   if (!BCRYPT_SUCCESS(status) || written != size) throw std::runtime_error("CNG cipher failed");
   return out;

@@ -120,8 +120,8 @@ Reply ChangeKeyEv1(CardContext& context, std::span<const uint8_t> data) {
   const size_t length = KeyLength(type);
   const size_t withVersion = length + (type == KeyType::kAes ? 1 : 0);
   const bool sameKey = context.AuthenticatedWith(keyNumber);
-  const size_t plainLength = withVersion + 4 + (sameKey ? 0 : 4);
-  if (data.size() != 1 + context.WireLength(Channel::kEnciphered, plainLength - 4)) {
+  if (data.size() !=
+      1 + context.WireLength(Channel::kEnciphered, withVersion + (sameKey ? 0 : 4))) {
     return Reply::Status(status::kLengthError);
   }
   const Bytes plain = context.Ev1Decipher(data.subspan(1));

@@ -89,6 +89,8 @@ Reply FormatPicc(CardContext& context, std::span<const uint8_t> data) {
   context.memory.applications.clear();
   context.memory.usedMemory = 0;
   context.DropPendingChanges();
+  // Hosts take the session as ended (the public host library does).
+  context.DropAuthentication();
   return {};
 }
 

@@ -50,9 +50,8 @@ json SaveSession(const Session& session) {
     out["sessionKey"] = HexOf(session.sessionKey);
   }
   if (const auto& ev1 = session.ev1) {
-    out["ev1"] = {{"cipher", static_cast<int>(ev1->kind)},
-                  {"key", ToHex(ev1->key)},
-                  {"iv", ToHex(ev1->iv)}};
+    out["ev1"] = {
+        {"cipher", static_cast<int>(ev1->kind)}, {"key", ToHex(ev1->key)}, {"iv", ToHex(ev1->iv)}};
   }
   if (const auto& step = session.ev1Authentication) {
     out["ev1Authentication"] = {{"key", step->keyNumber},
@@ -93,9 +92,8 @@ Session LoadSession(const json& in) {
   }
   if (in.contains("ev1")) {
     const json& ev1 = in.at("ev1");
-    session.ev1 = Ev1Session{.kind = CipherOf(ev1),
-                             .key = HexField(ev1, "key"),
-                             .iv = HexField(ev1, "iv")};
+    session.ev1 =
+        Ev1Session{.kind = CipherOf(ev1), .key = HexField(ev1, "key"), .iv = HexField(ev1, "iv")};
     CheckSizes(session.ev1->kind, session.ev1->key, session.ev1->iv);
   }
   if (in.contains("ev1Authentication")) {
@@ -107,7 +105,8 @@ Session LoadSession(const json& in) {
                                                       .iv = HexField(step, "iv")};
     const auto& loaded = *session.ev1Authentication;
     CheckSizes(loaded.kind, loaded.key, loaded.iv);
-    if (loaded.rndB.size() != (loaded.kind == CipherKind::kDes || loaded.kind == CipherKind::k2K3Des ? 8u : 16u)) {
+    if (loaded.rndB.size() !=
+        (loaded.kind == CipherKind::kDes || loaded.kind == CipherKind::k2K3Des ? 8u : 16u)) {
       throw std::invalid_argument("RndB of the wrong size");
     }
   }

@@ -34,6 +34,10 @@ TARSIN_EXPORT bool ForceStatusWords(const std::string& reader, std::uint16_t sta
   return Queue(reader, "statusWords", ToHex(bytes), count);
 }
 
+TARSIN_EXPORT bool FlipAnswerByte(const std::string& reader, int index) {
+  return Queue(reader, "flipAnswerBytes", index, 1);
+}
+
 TARSIN_EXPORT bool RemoveCardDuringNextTransmit(const std::string& reader) {
   return EditReader(
       reader, [](nlohmann::json& entry) { entry["faults"]["removeCardDuringTransmit"] = true; });
@@ -80,6 +84,10 @@ TARSIN_EXPORT int tarsin_vpcsc_force_status_words(const char* reader, std::uint1
                                                   int count) {
   return reader && ForceStatusWords(reader, status_word, count);
 }
+TARSIN_EXPORT int tarsin_vpcsc_flip_answer_byte(const char* reader, int index) {
+  return reader && FlipAnswerByte(reader, index);
+}
+
 TARSIN_EXPORT int tarsin_vpcsc_remove_card_during_next_transmit(const char* reader) {
   return reader && RemoveCardDuringNextTransmit(reader);
 }

@@ -99,7 +99,7 @@ bool LeavesMemory(const Bytes& apdu) {
 // A fault that decides the next command's outcome, or counts down to one, is queued.
 bool HasTransmitFaults(const nlohmann::json& entry) {
   return Queued(entry, "transmitResults") || Queued(entry, "statusWords") ||
-         Queued(entry, "removeCardDuringTransmit");
+         Queued(entry, "flipAnswerBytes") || Queued(entry, "removeCardDuringTransmit");
 }
 
 }  // namespace
@@ -259,6 +259,11 @@ void ReaderBank::TransmitWithFaults(Live& live, const std::string& name, const B
     live.entry.reset();
     result.answer = live.reader.Transmit(apdu);
     entry["card"] = live.saved = live.reader.card()->Save();
+    if (auto flip = TakeQueued(entry, "flipAnswerBytes"); flip && flip->is_number_integer()) {
+      const auto size = static_cast<std::int64_t>(result.answer.size());
+      const std::int64_t at = flip->get<std::int64_t>() + (*flip < 0 ? size : 0);
+      if (at >= 0 && at < size) result.answer[static_cast<std::size_t>(at)] ^= 0xFF;
+    }
     return true;
   });
 }

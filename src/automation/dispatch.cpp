@@ -115,7 +115,7 @@ const Member& FindMember(std::string_view name, bool wantLet) {
   return *found;
 }
 
-Variant Invoke(Encoder& encoder, const Member& member, Arguments& args) {
+Arguments Prepare(const Member& member, const Arguments& args) {
   const auto& parameters = member.parameters;
   size_t required = 0;
   for (const Parameter& p : parameters) required += p.optional ? 0 : 1;
@@ -143,9 +143,14 @@ Variant Invoke(Encoder& encoder, const Member& member, Arguments& args) {
                                              parameters[i].name, member.name, e.description()));
     }
   }
+  return coerced;
+}
+
+Variant Invoke(Encoder& encoder, const Member& member, Arguments& args) {
+  Arguments coerced = Prepare(member, args);
   Variant result = member.call(encoder, coerced);
   for (size_t i = 0; i < args.size(); ++i) {
-    if (parameters[i].byRef) args[i] = coerced[i];
+    if (member.parameters[i].byRef) args[i] = coerced[i];
   }
   return result;
 }

@@ -45,8 +45,13 @@ const Member& MemberAt(int index);
 // chooses between them. Throws ComError 0x80020006 for an unknown name.
 const Member& FindMember(std::string_view name, bool wantLet = false);
 
-// Checks the argument count (0x8002000E), coerces every given argument to its parameter's
-// type (0x80020005, 0x8002000A), calls the member and writes the by-ref arguments back.
+// Checks the argument count (0x8002000E) and that the member is in this build (0x80004001),
+// and coerces every given argument to its parameter's type (0x80020005, 0x8002000A): the
+// arguments the member would be called with. Nothing is called, so a host can check a whole
+// script before its first call.
+Arguments Prepare(const Member& member, const Arguments& args);
+
+// Prepare, then calls the member and writes the by-ref arguments back.
 Variant Invoke(Encoder& encoder, const Member& member, Arguments& args);
 
 // The late-bound interface of CError: its six fields in interface order, read and written by

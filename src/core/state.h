@@ -3,8 +3,11 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,19 @@ struct LogState {
   bool settled = false;    // the file is ours, narrowed, in a folder only we can change
 };
 
+// The key types of a DESFire session; the channel speaks DES and two-key triple DES so far.
+enum class DesfireKeyType : uint8_t { Des, TwoKeyTripleDes, ThreeKeyTripleDes, Aes };
+
+// DESFire session: written together, and only, by a successful authentication; nothing else
+// clears them.
+struct DesfireSession {
+  std::string CurrentApplicationId;               // 6 hex digits, "000000" the card level
+  std::optional<int32_t> AuthenticatedKeyNumber;  // 0 to 13
+  DesfireKeyType KeyType = DesfireKeyType::Des;
+  std::vector<uint8_t> SessionKey;  // 8 bytes DES, 16 two-key triple DES
+  std::vector<uint8_t> InitVector;  // the chaining value; legacy commands restart it at zero
+};
+
 // The send protocol information as the log shows it; the platform's own record is built from it.
 struct SendPci {
   uint32_t dwProtocol = 0;
@@ -32,6 +48,10 @@ struct SendPci {
 };
 
 struct EncoderState {
+  // One call at a time: every member holds it for the whole call (recursive, as members call
+  // members). Shared, so that the error object handed to C hosts can take it too.
+  std::shared_ptr<std::recursive_mutex> calls = std::make_shared<std::recursive_mutex>();
+
   // Reader parameters.
   std::string Device = "<unknown>";
   int32_t Protocol = 1;
@@ -62,11 +82,10 @@ struct EncoderState {
   int32_t CardType = sceUnknownType;
   int32_t SerialNumberLength = -1;
 
-  // DESFire session: written together, and only, by a successful authentication; nothing else
-  // clears them.
-  std::string CurrentApplicationId;               // 6 hex digits, "000000" the card level
-  std::optional<int32_t> AuthenticatedKeyNumber;  // 0 to 13
-  std::string SessionKey;                         // 32 hex digits
+  DesfireSession Desfire;
+  // Where authentication challenges come from; empty: the operating system's generator. Tests
+  // fix it to replay a session.
+  std::function<void(std::span<uint8_t>)> Random;
   // The card's 28 version bytes once read whole; kept for the object's life.
   std::vector<uint8_t> VersionBytes;
 

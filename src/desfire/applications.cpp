@@ -3,7 +3,6 @@
 
 #include "core/failure.h"
 #include "core/numeric_text.h"
-#include "crypto/encoder_cipher.h"
 #include "desfire/desfire.h"
 #include "pcsc/command_table.h"
 
@@ -29,8 +28,7 @@ Variant ByteRange(const std::vector<uint8_t>& bytes, size_t first, size_t count)
 sceReturnCode Format(EncoderState& state) noexcept {
   Operation operation(state, "DESFireFormat", Operation::Entry::KeepError);
   if (!RequireCardLevel(operation)) return sceError;
-  std::string response;
-  return StandardExchange(operation, ec_DesfireFormat, {}, response) ? scesuccess : sceError;
+  return StandardExchange(operation, {.code = ec_DesfireFormat}) ? scesuccess : sceError;
 }
 
 sceReturnCode CreateApplication(EncoderState& state, const std::string& applicationId,
@@ -42,9 +40,10 @@ sceReturnCode CreateApplication(EncoderState& state, const std::string& applicat
       !operation.Require(numOfKeys >= 1 && numOfKeys <= 14, errors::kInvalidParameter)) {
     return sceError;
   }
-  std::string response;
-  return StandardExchange(operation, ec_DesfireCreateApplication,
-                          {Variant(appId), Variant(keySettings), Variant(numOfKeys)}, response)
+  ByteVector data = HexToBytes(appId);
+  data.push_back(static_cast<uint8_t>(keySettings));
+  data.push_back(static_cast<uint8_t>(numOfKeys));
+  return StandardExchange(operation, {.code = ec_DesfireCreateApplication, .data = data})
              ? scesuccess
              : sceError;
 }
@@ -53,16 +52,17 @@ sceReturnCode DeleteApplication(EncoderState& state, const std::string& applicat
   Operation operation(state, "DESFireDeleteApplication", Operation::Entry::KeepError);
   std::string appId;
   if (!ApplicationIdOf(operation, applicationId, appId)) return sceError;
-  std::string response;
-  return StandardExchange(operation, ec_DesfireDeleteApplication, {Variant(appId)}, response)
+  return StandardExchange(operation,
+                          {.code = ec_DesfireDeleteApplication, .data = HexToBytes(appId)})
              ? scesuccess
              : sceError;
 }
 
 sceReturnCode GetApplications(EncoderState& state, std::string& applications) noexcept {
   Operation operation(state, "DESFireGetApplications", Operation::Entry::KeepError);
-  std::string response;
-  if (!StandardExchange(operation, ec_DesfireGetApplications, {}, response)) return sceError;
+  NativeAnswer answer;
+  if (!StandardExchange(operation, {.code = ec_DesfireGetApplications}, answer)) return sceError;
+  const std::string response = BytesToHex(answer.data);
   // Three bytes an id, ids joined by commas.
   std::string list;
   for (size_t i = 0; i < response.size(); i += 6) {
@@ -76,12 +76,9 @@ sceReturnCode GetApplications(EncoderState& state, std::string& applications) no
 sceReturnCode GetVersion(EncoderState& state, int32_t requested, Variant& information) noexcept {
   Operation operation(state, "DESFireGetVersion", Operation::Entry::KeepError);
   if (state.VersionBytes.size() != kVersionSize) {
-    std::string response;
-    if (!StandardExchange(operation, ec_DesfireGetVersion, {}, response)) return sceError;
-    RunStep([&] {
-      state.VersionBytes =
-          CipherOf(state).ConvertData(Variant(response), cnvInHexStrict + cnvOutBytes).asBytes();
-    });
+    NativeAnswer answer;
+    if (!StandardExchange(operation, {.code = ec_DesfireGetVersion}, answer)) return sceError;
+    state.VersionBytes = std::move(answer.data);
   }
   const std::vector<uint8_t>& bytes = state.VersionBytes;
   const auto missing = [&](size_t end) {

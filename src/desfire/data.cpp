@@ -36,6 +36,16 @@ bool CheckRange(Operation& operation, const Transfer& transfer, int32_t fileNo, 
                            errors::kInvalidLength);
 }
 
+// File number, offset and length: the 7 bytes in front of every transfer.
+ByteVector FileHeader(int32_t fileNo, int32_t offset, int32_t length) {
+  ByteVector header{static_cast<uint8_t>(fileNo)};
+  for (const int32_t field : {offset, length}) {
+    const ByteVector bytes = LittleEndian(field, 3);
+    header.insert(header.end(), bytes.begin(), bytes.end());
+  }
+  return header;
+}
+
 sceReturnCode Write(EncoderState& state, const Transfer& transfer, int32_t fileNo, int32_t offset,
                     int32_t length, const std::string& dataString, bool isHex) noexcept {
   Operation operation(state, transfer.name, Operation::Entry::KeepError);
@@ -49,9 +59,12 @@ sceReturnCode Write(EncoderState& state, const Transfer& transfer, int32_t fileN
   });
   if (length == 0) length = RoundToInt32(static_cast<double>(data.size()) / 2).value_or(0);
   data.resize(2 * static_cast<size_t>(length), '0');  // padded or cut to Length bytes
-  const std::string header =
-      HexByte(fileNo) + LittleEndianHex(offset, 3) + LittleEndianHex(length, 3);
-  if (SendFileData(operation, fileNo, header, data, transfer.command, transfer.accepted)) {
+  NativeAnswer answer;
+  if (SendFileData(operation, fileNo,
+                   {.code = transfer.command,
+                    .header = FileHeader(fileNo, offset, length),
+                    .data = HexToBytes(data)},
+                   transfer.accepted, answer)) {
     return scesuccess;
   }
   return operation.Refuse(errors::kOperationFailed);
@@ -62,9 +75,8 @@ sceReturnCode Read(EncoderState& state, const Transfer& transfer, int32_t fileNo
   Operation operation(state, transfer.name, Operation::Entry::KeepError);
   if (!CheckRange(operation, transfer, fileNo, offset, length, 0)) return sceError;
   std::string answer;
-  if (!ReadFileData(operation, fileNo, transfer.command,
-                    {Variant(HexByte(fileNo)), Variant(LittleEndianHex(offset, 3)),
-                     Variant(LittleEndianHex(length, 3))},
+  if (!ReadFileData(operation, fileNo,
+                    {.code = transfer.command, .data = FileHeader(fileNo, offset, length)},
                     transfer.accepted, answer)) {
     return sceError;
   }
@@ -102,9 +114,8 @@ sceReturnCode ReadRecords(EncoderState& state, int32_t fileNo, int32_t offset, i
 sceReturnCode ClearRecordFile(EncoderState& state, int32_t fileNo) noexcept {
   Operation operation(state, "DESFireClearRecordFile", Operation::Entry::KeepError);
   if (!RequireAuthentication(operation)) return sceError;
-  std::string response;
-  return StandardExchange(operation, ec_DesfireClearRecordFile, {Variant(HexByte(fileNo))},
-                          response)
+  return StandardExchange(
+             operation, {.code = ec_DesfireClearRecordFile, .data = {static_cast<uint8_t>(fileNo)}})
              ? scesuccess
              : sceError;
 }

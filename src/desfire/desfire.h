@@ -4,12 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "core/hex_text.h"
 #include "core/operation.h"
 #include "core/state.h"
+#include "desfire/channel.h"
 #include "tarsin/types.h"
 #include "tarsin/variant.h"
 
@@ -25,27 +26,15 @@ bool RequireCardLevel(Operation& operation);
 
 // `text` normalised by IsHexString in place; false when it is not hex (or not `length` digits).
 bool NormaliseHex(std::string& text, int32_t length = -1) noexcept;
-// A number as two upper-case hex digits (its last two when it is larger).
-std::string HexByte(int32_t value);
-// The low `bytes` bytes of `value`, least significant first, as hex (negative numbers in two's
+// The low `bytes` bytes of `value`, least significant first (negative numbers in two's
 // complement): the card's order for sizes, offsets, limits and amounts.
-std::string LittleEndianHex(int32_t value, int bytes);
-// `text` without its blanks.
-std::string WithoutBlanks(std::string text);
+ByteVector LittleEndian(int32_t value, int bytes);
 
-// Sends `code` with automatic continuation; true when the card answered 9100. Otherwise records
+// Sends `command` through the channel; true when the card answered 9100. Otherwise records
 // "The requested operation failed" with the operation's name and the status word, keeping what
 // the exchange recorded in the other fields.
-bool StandardExchange(Operation& operation, int32_t code, const Variant::Array& params,
-                      std::string& response);
-
-// The status word for LastError: "" when no status word came back.
-std::string ReceivedStatus(const std::string& statusCode);
-
-// Enciphers pieces of (data, pattern) with the session key, the DESFire sending direction; the
-// pattern's "[DATA]" stands for the data and "[CRC]" for its CRC16.
-using CryptogramPieces = std::vector<std::pair<std::string, std::string>>;
-std::string BuildCryptogram(EncoderState& state, const CryptogramPieces& pieces);
+bool StandardExchange(Operation& operation, const NativeCommand& command, NativeAnswer& answer);
+bool StandardExchange(Operation& operation, const NativeCommand& command);
 
 sceReturnCode SelectApplication(EncoderState& state, const std::string& applicationId,
                                 int32_t keyNumber, const std::string& keyValue) noexcept;
@@ -94,9 +83,9 @@ sceReturnCode GetFileSettings(EncoderState& state, int32_t fileNo,
 sceReturnCode ChangeFileSettings(EncoderState& state, int32_t fileNo,
                                  const FileAccess& access) noexcept;
 
-// The file numbers of a GetFileIDs answer (hex, one byte each), ascending, in decimal, joined by
+// The file numbers of a GetFileIDs answer (one byte each), ascending, in decimal, joined by
 // commas.
-std::string FileIdList(const std::string& response);
+std::string FileIdList(std::span<const uint8_t> response);
 
 // A file's type and communication settings, read from its settings record through
 // GetFileSettings (which records its own failure). Throws Failure "The requested operation

@@ -6,21 +6,20 @@
 #include <span>
 #include <string>
 
+#include "core/hex_text.h"
 #include "core/operation.h"
+#include "desfire/channel.h"
 #include "tarsin/types.h"
-#include "tarsin/variant.h"
 
 namespace tarsin::desfire {
 
-// Sends header and data (hex) with `command`, in frames of at most 52 bytes first and 59 after.
+// Sends header and data with `command`, in frames of at most 52 bytes first and 59 after.
 // False on failure, with only the file errors recorded (missing file, wrong type) under
-// `operation`'s name; the caller reports a failed frame.
-bool SendFileData(Operation& operation, int32_t fileNo, const std::string& header,
-                  const std::string& data, int32_t command,
-                  std::span<const DesfireFileTypes> accepted);
+// `operation`'s name; the caller reports a failed frame, whose answer is in `answer`.
+bool SendFileData(Operation& operation, int32_t fileNo, NativeCommand command,
+                  std::span<const DesfireFileTypes> accepted, NativeAnswer& answer);
 // Sends `command` and gives the whole answer as spaced hex; false with the error recorded.
-bool ReadFileData(Operation& operation, int32_t fileNo, int32_t command,
-                  const Variant::Array& params, std::span<const DesfireFileTypes> accepted,
-                  std::string& answer);
+bool ReadFileData(Operation& operation, int32_t fileNo, const NativeCommand& command,
+                  std::span<const DesfireFileTypes> accepted, std::string& answer);
 
 }  // namespace tarsin::desfire

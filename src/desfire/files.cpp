@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "core/failure.h"
+#include "core/hex_text.h"
 #include "crypto/encoder_cipher.h"
 #include "desfire/desfire.h"
 #include "pcsc/command_table.h"
@@ -26,9 +27,9 @@ bool CheckFileNumber(Operation& operation, int32_t fileNumber,
 enum class Settings { ForCreate, AnyByte };
 
 // The guard and the checks that every create and change shares, in their order. On success
-// `params` holds the file number, the communication settings and the access rights.
+// `data` holds the file number, the communication settings and the access rights.
 bool CheckFile(Operation& operation, int32_t fileNumber, int32_t lastFileNumber,
-               const FileAccess& access, Settings settings, Variant::Array& params) {
+               const FileAccess& access, Settings settings, ByteVector& data) {
   const int32_t comm = access.communication;
   const bool commValid = settings == Settings::AnyByte
                              ? comm >= 0 && comm <= 255
@@ -41,49 +42,48 @@ bool CheckFile(Operation& operation, int32_t fileNumber, int32_t lastFileNumber,
     if (!operation.Require(key >= 0 && key <= dfaDenyAll, errors::kBadKeyNumber)) return false;
   }
   // ReadWrite and Manage in the first byte, Read and Write in the second.
-  params = {Variant(HexByte(fileNumber)), Variant(HexByte(comm)),
-            Variant(HexByte(access.readWrite * 16 + access.manage) +
-                    HexByte(access.read * 16 + access.write))};
+  data = {static_cast<uint8_t>(fileNumber), static_cast<uint8_t>(comm),
+          static_cast<uint8_t>(access.readWrite * 16 + access.manage),
+          static_cast<uint8_t>(access.read * 16 + access.write)};
   return true;
 }
 
 // A size or count from 1 to 0xFFFFFF as its 3-byte field.
-bool SizeField(Operation& operation, int32_t size, const ErrorEntry& error,
-               Variant::Array& params) {
+bool SizeField(Operation& operation, int32_t size, const ErrorEntry& error, ByteVector& data) {
   if (!operation.Require(size >= 1 && size <= kLargestSize, error)) return false;
-  params.emplace_back(LittleEndianHex(size, 3));
+  const ByteVector field = LittleEndian(size, 3);
+  data.insert(data.end(), field.begin(), field.end());
   return true;
 }
 
-sceReturnCode Send(Operation& operation, int32_t code, const Variant::Array& params) {
-  std::string response;
-  return StandardExchange(operation, code, params, response) ? scesuccess : sceError;
+sceReturnCode Send(Operation& operation, int32_t code, ByteVector data) {
+  return StandardExchange(operation, {.code = code, .data = std::move(data)}) ? scesuccess
+                                                                              : sceError;
 }
 
 sceReturnCode CreateDataFile(EncoderState& state, std::string_view name, int32_t code,
                              int32_t lastFileNumber, int32_t fileNumber, const FileAccess& access,
                              int32_t fileSize) {
   Operation operation(state, name, Operation::Entry::KeepError);
-  Variant::Array params;
-  if (!CheckFile(operation, fileNumber, lastFileNumber, access, Settings::ForCreate, params) ||
-      !SizeField(operation, fileSize, errors::kInvalidFileSize, params)) {
+  ByteVector data;
+  if (!CheckFile(operation, fileNumber, lastFileNumber, access, Settings::ForCreate, data) ||
+      !SizeField(operation, fileSize, errors::kInvalidFileSize, data)) {
     return sceError;
   }
-  return Send(operation, code, params);
+  return Send(operation, code, std::move(data));
 }
 
 sceReturnCode CreateRecordFile(EncoderState& state, std::string_view name, int32_t code,
                                int32_t fileNumber, const FileAccess& access, int32_t recordSize,
                                int32_t maxNumOfRecords) {
   Operation operation(state, name, Operation::Entry::KeepError);
-  Variant::Array params;
-  if (!CheckFile(operation, fileNumber, kLastSmallFileNumber, access, Settings::ForCreate,
-                 params) ||
-      !SizeField(operation, recordSize, errors::kInvalidRecordSize, params) ||
-      !SizeField(operation, maxNumOfRecords, errors::kInvalidRecordCount, params)) {
+  ByteVector data;
+  if (!CheckFile(operation, fileNumber, kLastSmallFileNumber, access, Settings::ForCreate, data) ||
+      !SizeField(operation, recordSize, errors::kInvalidRecordSize, data) ||
+      !SizeField(operation, maxNumOfRecords, errors::kInvalidRecordCount, data)) {
     return sceError;
   }
-  return Send(operation, code, params);
+  return Send(operation, code, std::move(data));
 }
 
 // The change right: the low nibble of the access rights' first byte, the record's third byte.
@@ -99,11 +99,8 @@ std::optional<int32_t> ChangeRightOf(const std::string& information) {
 
 }  // namespace
 
-std::string FileIdList(const std::string& response) {
-  std::vector<int> numbers;
-  for (size_t i = 0; i + 1 < response.size(); i += 2) {
-    numbers.push_back(std::stoi(response.substr(i, 2), nullptr, 16));
-  }
+std::string FileIdList(std::span<const uint8_t> response) {
+  std::vector<int> numbers(response.begin(), response.end());
   std::ranges::sort(numbers);
   std::string list;
   for (const int number : numbers) {
@@ -116,9 +113,9 @@ std::string FileIdList(const std::string& response) {
 sceReturnCode GetFileIds(EncoderState& state, std::string& fileIds) noexcept {
   Operation operation(state, "DESFireGetFileIDs", Operation::Entry::KeepError);
   if (!RequireAuthentication(operation)) return sceError;
-  std::string response;
-  if (!StandardExchange(operation, ec_DesfireGetFileIds, {}, response)) return sceError;
-  RunStep([&] { fileIds = FileIdList(response); });
+  NativeAnswer answer;
+  if (!StandardExchange(operation, {.code = ec_DesfireGetFileIds}, answer)) return sceError;
+  RunStep([&] { fileIds = FileIdList(answer.data); });
   return scesuccess;
 }
 
@@ -138,19 +135,19 @@ sceReturnCode CreateValueFile(EncoderState& state, int32_t fileNumber, const Fil
                               int32_t lowerLimit, int32_t upperLimit, int32_t initialValue,
                               bool limitedCreditEnabled) noexcept {
   Operation operation(state, "DESFireCreateValueFile", Operation::Entry::KeepError);
-  Variant::Array params;
-  if (!CheckFile(operation, fileNumber, kLastSmallFileNumber, access, Settings::ForCreate,
-                 params) ||
+  ByteVector data;
+  if (!CheckFile(operation, fileNumber, kLastSmallFileNumber, access, Settings::ForCreate, data) ||
       !operation.Require(lowerLimit <= upperLimit, errors::kInvalidLimits) ||
       !operation.Require(lowerLimit <= initialValue && initialValue <= upperLimit,
                          errors::kValueOutOfBounds)) {
     return sceError;
   }
   for (const int32_t value : {lowerLimit, upperLimit, initialValue}) {
-    params.emplace_back(LittleEndianHex(value, 4));
+    const ByteVector field = LittleEndian(value, 4);
+    data.insert(data.end(), field.begin(), field.end());
   }
-  params.emplace_back(limitedCreditEnabled ? "01" : "00");
-  return Send(operation, ec_DesfireCreateValueFile, params);
+  data.push_back(limitedCreditEnabled ? 1 : 0);
+  return Send(operation, ec_DesfireCreateValueFile, std::move(data));
 }
 
 sceReturnCode CreateLinearRecordFile(EncoderState& state, int32_t fileNumber,
@@ -170,7 +167,7 @@ sceReturnCode CreateCyclicRecordFile(EncoderState& state, int32_t fileNumber,
 sceReturnCode DeleteFile(EncoderState& state, int32_t fileNumber) noexcept {
   Operation operation(state, "DESFireDeleteFile", Operation::Entry::KeepError);
   if (!CheckFileNumber(operation, fileNumber)) return sceError;
-  return Send(operation, ec_DesfireDeleteFile, {Variant(HexByte(fileNumber))});
+  return Send(operation, ec_DesfireDeleteFile, {static_cast<uint8_t>(fileNumber)});
 }
 
 sceReturnCode GetFileSettings(EncoderState& state, int32_t fileNo,
@@ -178,14 +175,16 @@ sceReturnCode GetFileSettings(EncoderState& state, int32_t fileNo,
   Operation operation(state, "DESFireGetFileSettings", Operation::Entry::KeepError);
   if (!CheckFileNumber(operation, fileNo)) return sceError;
   information.clear();
-  std::string response;
-  if (!StandardExchange(operation, ec_DesfireGetFileSettings, {Variant(HexByte(fileNo))},
-                        response)) {
+  NativeAnswer answer;
+  if (!StandardExchange(operation,
+                        {.code = ec_DesfireGetFileSettings, .data = {static_cast<uint8_t>(fileNo)}},
+                        answer)) {
     return sceError;
   }
   RunStep([&] {
-    information =
-        CipherOf(state).ConvertData(Variant(response), cnvInHex + cnvOutSpacedHex).asString();
+    information = CipherOf(state)
+                      .ConvertData(Variant(BytesToHex(answer.data)), cnvInHex + cnvOutSpacedHex)
+                      .asString();
   });
   return scesuccess;
 }
@@ -193,16 +192,15 @@ sceReturnCode GetFileSettings(EncoderState& state, int32_t fileNo,
 sceReturnCode ChangeFileSettings(EncoderState& state, int32_t fileNo,
                                  const FileAccess& access) noexcept {
   Operation operation(state, "DESFireChangeFileSettings", Operation::Entry::KeepError);
-  Variant::Array plain;
-  if (!CheckFile(operation, fileNo, kLastFileNumber, access, Settings::AnyByte, plain)) {
+  ByteVector settings;
+  if (!CheckFile(operation, fileNo, kLastFileNumber, access, Settings::AnyByte, settings)) {
     return sceError;
   }
-  std::string cryptogram;
-  RunStep([&] {
-    cryptogram =
-        BuildCryptogram(state, {{plain[1].asString() + plain[2].asString(), "[DATA][CRC]000000"}});
-  });
-  const Variant::Array enciphered = {plain[0], Variant(cryptogram)};
+  const NativeCommand plain{.code = ec_DesfireChangeFileSettings1, .data = settings};
+  const NativeCommand enciphered{.code = ec_DesfireChangeFileSettings2,
+                                 .header = {settings[0]},
+                                 .data = ByteVector(settings.begin() + 1, settings.end()),
+                                 .communication = Communication::Enciphered};
   // A card drops its authentication after any refusal, so a plain attempt refused would doom the
   // enciphered one: the file's change right says which form the card expects. A failed read of
   // the settings is not the operation's failure and leaves no trace when the change succeeds.
@@ -211,15 +209,13 @@ sceReturnCode ChangeFileSettings(EncoderState& state, int32_t fileNo,
   const std::optional<int32_t> right = GetFileSettings(state, fileNo, information) == scesuccess
                                            ? ChangeRightOf(information)
                                            : std::nullopt;
-  std::string response;
   bool changed = false;
   if (right == dfaAllowAll) {
-    changed = StandardExchange(operation, ec_DesfireChangeFileSettings1, plain, response);
+    changed = StandardExchange(operation, plain);
   } else if (right && *right <= dfaAllow_13) {
-    changed = StandardExchange(operation, ec_DesfireChangeFileSettings2, enciphered, response);
+    changed = StandardExchange(operation, enciphered);
   } else {
-    changed = StandardExchange(operation, ec_DesfireChangeFileSettings1, plain, response) ||
-              StandardExchange(operation, ec_DesfireChangeFileSettings2, enciphered, response);
+    changed = StandardExchange(operation, plain) || StandardExchange(operation, enciphered);
   }
   if (!changed) return sceError;
   if (state.lastError) *state.lastError = before;

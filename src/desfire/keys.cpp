@@ -1,6 +1,8 @@
 // The keys and key settings of the selected application (or of the card level).
+#include <algorithm>
+
 #include "core/failure.h"
-#include "crypto/encoder_cipher.h"
+#include "crypto/crc.h"
 #include "desfire/desfire.h"
 #include "pcsc/command_table.h"
 
@@ -9,39 +11,22 @@ namespace {
 
 // Key 0 only at the card level, 0 to 13 in an application.
 bool RequireKeyNumber(Operation& operation, int32_t keyNumber) {
-  const bool cardLevel = operation.state().CurrentApplicationId == kCardLevel;
+  const bool cardLevel = operation.state().Desfire.CurrentApplicationId == kCardLevel;
   return operation.Require(cardLevel ? keyNumber == 0 : keyNumber >= 0 && keyNumber <= 13,
                            errors::kBadKeyNumber);
 }
 
-// A key as 32 hex digits: a DES key of 16 digits is written twice.
-bool KeyText(Operation& operation, const std::string& given, std::string& key) {
-  key = given;
-  if (NormaliseHex(key, 16)) {
-    key += key;
-    return true;
+// A key as 16 bytes: a DES key of 8 bytes is written twice.
+bool KeyBytes(Operation& operation, const std::string& given, ByteVector& key) {
+  std::string text = given;
+  if (NormaliseHex(text, 16)) {
+    text += text;
+  } else {
+    text = given;
+    if (!operation.Require(NormaliseHex(text, 32), errors::kBadKeyLength)) return false;
   }
-  key = given;
-  return operation.Require(NormaliseHex(key, 32), errors::kBadKeyLength);
-}
-
-// The XOR of two keys, taken bit by bit through the converter's bit arrays.
-std::string XorOfKeys(EncoderState& state, const std::string& a, const std::string& b) {
-  DES& cipher = CipherOf(state);
-  const Variant::Array bitsA =
-      cipher.ConvertData(Variant(a), cnvInHexStrict + cnvOutBits).elements();
-  const Variant::Array bitsB =
-      cipher.ConvertData(Variant(b), cnvInHexStrict + cnvOutBits).elements();
-  Variant::Array bits;
-  for (size_t i = 0; i < bitsA.size() && i < bitsB.size(); ++i) {
-    bits.emplace_back(static_cast<uint8_t>((bitsA[i].asInt64() ^ bitsB[i].asInt64()) & 1));
-  }
-  return cipher.ConvertData(Variant(bits), cnvInBits + cnvOutHex).asString();
-}
-
-// The first answer byte, or the second, as a number.
-int32_t AnswerByte(const std::string& response, size_t index) {
-  return std::stoi(response.substr(2 * index, 2), nullptr, 16);
+  key = HexToBytes(text);
+  return true;
 }
 
 }  // namespace
@@ -49,27 +34,24 @@ int32_t AnswerByte(const std::string& response, size_t index) {
 sceReturnCode ChangeKey(EncoderState& state, int32_t keyNumber, const std::string& oldKey,
                         const std::string& newKey) noexcept {
   Operation operation(state, "DESFireChangeKey", Operation::Entry::KeepError);
-  std::string oldText;
-  std::string newText;
+  ByteVector oldBytes;
+  ByteVector newBytes;
   if (!RequireAuthentication(operation) || !RequireKeyNumber(operation, keyNumber) ||
-      !KeyText(operation, oldKey, oldText) || !KeyText(operation, newKey, newText)) {
+      !KeyBytes(operation, oldKey, oldBytes) || !KeyBytes(operation, newKey, newBytes)) {
     return sceError;
   }
-  std::string cryptogram;
-  RunStep([&] {
-    CryptogramPieces pieces;
-    if (keyNumber == state.AuthenticatedKeyNumber) {
-      pieces = {{newText, "[DATA][CRC]000000000000"}};
-    } else {
-      pieces = {{XorOfKeys(state, newText, oldText), "[DATA][CRC]"}, {newText, "[CRC]00000000"}};
-    }
-    cryptogram = BuildCryptogram(state, pieces);
-  });
-  std::string response;
-  return StandardExchange(operation, ec_DesfireChangeKey,
-                          {Variant(HexByte(keyNumber)), Variant(cryptogram)}, response)
-             ? scesuccess
-             : sceError;
+  NativeCommand command{.code = ec_DesfireChangeKey,
+                        .header = {static_cast<uint8_t>(keyNumber)},
+                        .data = newBytes,
+                        .communication = Communication::Enciphered};
+  // Another key than the session's: the card checks the old key through the XOR and the new
+  // one through its own CRC after the cryptogram's.
+  if (keyNumber != state.Desfire.AuthenticatedKeyNumber) {
+    std::ranges::transform(newBytes, oldBytes, command.data.begin(), std::bit_xor<>());
+    const auto crc = Crc16Bytes(newBytes);
+    command.afterCrc.assign(crc.begin(), crc.end());
+  }
+  return StandardExchange(operation, command) ? scesuccess : sceError;
 }
 
 sceReturnCode GetKeyVersion(EncoderState& state, int32_t keyNumber, int32_t& keyVersion) noexcept {
@@ -77,12 +59,13 @@ sceReturnCode GetKeyVersion(EncoderState& state, int32_t keyNumber, int32_t& key
   if (!RequireAuthentication(operation) || !RequireKeyNumber(operation, keyNumber)) {
     return sceError;
   }
-  std::string response;
-  if (!StandardExchange(operation, ec_DesfireGetKeyVersion, {Variant(HexByte(keyNumber))},
-                        response)) {
+  NativeAnswer answer;
+  if (!StandardExchange(
+          operation, {.code = ec_DesfireGetKeyVersion, .data = {static_cast<uint8_t>(keyNumber)}},
+          answer)) {
     return sceError;
   }
-  RunStep([&] { keyVersion = AnswerByte(response, 0); });
+  if (!answer.data.empty()) keyVersion = answer.data[0];
   return scesuccess;
 }
 
@@ -90,10 +73,10 @@ sceReturnCode GetKeySettings(EncoderState& state, int32_t& keySettings,
                              int32_t& keyCount) noexcept {
   Operation operation(state, "DESFireGetKeySettings", Operation::Entry::KeepError);
   if (!RequireAuthentication(operation)) return sceError;
-  std::string response;
-  if (!StandardExchange(operation, ec_DesfireGetKeySettings, {}, response)) return sceError;
-  RunStep([&] { keySettings = AnswerByte(response, 0); });
-  RunStep([&] { keyCount = AnswerByte(response, 1); });
+  NativeAnswer answer;
+  if (!StandardExchange(operation, {.code = ec_DesfireGetKeySettings}, answer)) return sceError;
+  if (!answer.data.empty()) keySettings = answer.data[0];
+  if (answer.data.size() >= 2) keyCount = answer.data[1];
   return scesuccess;
 }
 
@@ -103,12 +86,9 @@ sceReturnCode ChangeKeySettings(EncoderState& state, int32_t keySettings) noexce
       !operation.Require(keySettings >= 0 && keySettings <= 255, errors::kInvalidParameter)) {
     return sceError;
   }
-  std::string cryptogram;
-  RunStep([&] {
-    cryptogram = BuildCryptogram(state, {{HexByte(keySettings), "[DATA][CRC]0000000000"}});
-  });
-  std::string response;
-  return StandardExchange(operation, ec_DesfireChangeKeySettings, {Variant(cryptogram)}, response)
+  return StandardExchange(operation, {.code = ec_DesfireChangeKeySettings,
+                                      .data = {static_cast<uint8_t>(keySettings)},
+                                      .communication = Communication::Enciphered})
              ? scesuccess
              : sceError;
 }

@@ -1,32 +1,32 @@
 // Selecting an application and authenticating with one of its keys: the DESFire native
 // three-pass mutual authentication with DES or two-key triple DES.
-#include <array>
+#include <algorithm>
 
-#include "core/ascii_text.h"
 #include "core/error.h"
 #include "core/failure.h"
-#include "core/hex_text.h"
 #include "core/random_bytes.h"
-#include "crypto/encoder_cipher.h"
+#include "crypto/block_modes.h"
+#include "crypto/des_cipher.h"
+#include "desfire/channel.h"
 #include "desfire/desfire.h"
 #include "pcsc/command_table.h"
-#include "pcsc/exchange.h"
 
 namespace tarsin::desfire {
 namespace {
 
 constexpr const char* kName = "DESFireSelectApplication";
-constexpr const char* kZeroVector = "0000000000000000";
+constexpr size_t kChallenge = 8;
 
-// `hex` rotated left by one byte.
-std::string RotatedLeft(const std::string& hex) {
-  return hex.size() < 2 ? hex : hex.substr(2) + hex.substr(0, 2);
+ByteVector RotatedLeft(ByteVector bytes) {
+  if (!bytes.empty()) std::rotate(bytes.begin(), bytes.begin() + 1, bytes.end());
+  return bytes;
 }
 
-std::string RandomChallenge() {
-  std::array<uint8_t, 8> bytes{};
-  RandomBytes(bytes);
-  return BytesToHex(bytes);
+// The card's answer deciphered on its own, from a zero chaining value.
+ByteVector Deciphered(const BlockCipher& cipher, ByteVector data) {
+  ByteVector chaining(cipher.BlockSize(), 0);
+  CbcDecipher(cipher, chaining, data);
+  return data;
 }
 
 // Records an authentication step the card did not answer as expected.
@@ -35,6 +35,17 @@ sceReturnCode Refused(EncoderState& state, const ErrorEntry& entry, const char* 
   SetError(state, entry,
            {.comFunction = kName, .rdrCommand = step, .rdrRetCode = std::move(retCode)});
   return sceError;
+}
+
+// The session key: RndA 1-4, RndB 1-4, then for triple DES RndA 5-8, RndB 5-8.
+ByteVector SessionKeyOf(DesfireKeyType type, const ByteVector& rndA, const ByteVector& rndB) {
+  ByteVector key(rndA.begin(), rndA.begin() + 4);
+  key.insert(key.end(), rndB.begin(), rndB.begin() + 4);
+  if (type == DesfireKeyType::TwoKeyTripleDes) {
+    key.insert(key.end(), rndA.begin() + 4, rndA.end());
+    key.insert(key.end(), rndB.begin() + 4, rndB.end());
+  }
+  return key;
 }
 
 }  // namespace
@@ -47,84 +58,66 @@ sceReturnCode SelectApplication(EncoderState& state, const std::string& applicat
   if (keyNumber < 0 || keyNumber > 13) return operation.Refuse(errors::kBadKeyNumber);
   std::string key = keyValue;
   if (!NormaliseHex(key)) return operation.Refuse(errors::kInvalidKey);
-
-  int32_t algorithm = desSingleDES;
-  std::string k1 = key;
-  std::string k2 = key;
-  if (key.size() == 32) {
-    algorithm = desTripleDES;
-    k1 = key.substr(0, 16);
-    k2 = key.substr(16);
-  } else if (key.empty() || key.size() > 16) {
+  if (key.empty() || (key.size() > 16 && key.size() != 32)) {
     return operation.Refuse(errors::kBadKeyLength);
   }
-  // Short keys are filled with zeros on the left to 8 bytes.
-  RunStep([&] { k1 = CipherOf(state).ConvertData(Variant(k1), cnvInHexStrict, true).asString(); });
-  RunStep([&] { k2 = CipherOf(state).ConvertData(Variant(k2), cnvInHexStrict, true).asString(); });
-  const std::string keyNumberHex = HexByte(keyNumber);
+  const DesfireKeyType type =
+      key.size() == 32 ? DesfireKeyType::TwoKeyTripleDes : DesfireKeyType::Des;
+  key.insert(0, (16 - key.size() % 16) % 16, '0');  // short keys: zeros on the left to 8 bytes
 
-  std::string response;
-  std::string statusCode;
-  if (EncoderCommand(state, ec_DesfireAuthenticate1,
-                     Variant(Variant::Array{Variant(keyNumberHex), Variant(appId), Variant(k1),
-                                            Variant(k2), Variant(k1)}),
-                     response, statusCode, 1) != scesuccess) {
-    SetError(state, {.comFunction = kName,
-                     .rdrCommand = "DesfireAuthenticate1",
-                     .rdrRetCode = ReceivedStatus(statusCode)});
-    return sceError;
-  }
-  if (EncoderCommand(state, ec_DesfireSelectApplication, Variant(Variant::Array{Variant(appId)}),
-                     response, statusCode, 1) != scesuccess) {
-    return operation.Fail();
-  }
-  if (EncoderCommand(state, ec_DesfireAuthenticate2, Variant(Variant::Array{Variant(keyNumberHex)}),
-                     response, statusCode, 0) != scesuccess) {
-    return operation.Fail();
-  }
-  if (!EqualsIgnoringCase(statusCode, "91AF")) {
-    return Refused(state, errors::kCannotConnectPicc, "DesfireAuthenticate2", statusCode);
-  }
+  try {
+    if (const NativeAnswer first = Transceive(state, {.code = ec_DesfireAuthenticate1});
+        first.result != scesuccess) {
+      SetError(state, {.comFunction = kName,
+                       .rdrCommand = "DesfireAuthenticate1",
+                       .rdrRetCode = first.status.Text()});
+      return sceError;
+    }
+    if (Transceive(state, {.code = ec_DesfireSelectApplication, .data = HexToBytes(appId)})
+            .result != scesuccess) {
+      return operation.Fail();
+    }
+    const NativeAnswer challenge = Transceive(state, {.code = ec_DesfireAuthenticate2,
+                                                      .data = {static_cast<uint8_t>(keyNumber)},
+                                                      .joinAnswers = false});
+    if (challenge.result != scesuccess) return operation.Fail();
+    if (!challenge.status.Is(0x91AF)) {
+      return Refused(state, errors::kCannotConnectPicc, "DesfireAuthenticate2",
+                     challenge.status.Text());
+    }
+    const DesCipher cipher(HexToBytes(key));
+    if (challenge.data.size() != kChallenge) {
+      return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate4", "RndA failed");
+    }
+    const ByteVector rndB = Deciphered(cipher, challenge.data);
+    ByteVector rndA(kChallenge);
+    state.Random ? state.Random(rndA) : RandomBytes(rndA);
+    ByteVector token = rndA;
+    const ByteVector rotatedB = RotatedLeft(rndB);
+    token.insert(token.end(), rotatedB.begin(), rotatedB.end());
+    ByteVector chaining(cipher.BlockSize(), 0);
+    SendModeDecipher(cipher, chaining, token);
 
-  DES& cipher = CipherOf(state);
-  RunStep([&] {
-    cipher.InitVector(kZeroVector);
-    cipher.Keys(1, k1);
-    cipher.Keys(2, k2);
-    cipher.Keys(3, k1);
-  });
-  std::string rndB;
-  RunStep([&] { rndB = WithoutBlanks(cipher.Decrypt(response, algorithm + desChainCBC)); });
-  std::string rndA;
-  RunStep([&] { rndA = RandomChallenge(); });
-  std::string token;
-  RunStep([&] {
-    const std::string plain =
-        cipher.ConvertData(Variant(rndA + RotatedLeft(rndB)), cnvInHexStrict, false).asString();
-    token = WithoutBlanks(cipher.Decrypt(plain, algorithm + desChainSend));
-  });
-
-  if (EncoderCommand(state, ec_DesfireAuthenticate3, Variant(Variant::Array{Variant(token)}),
-                     response, statusCode, 0) != scesuccess) {
-    return operation.Fail();
-  }
-  if (!EqualsIgnoringCase(statusCode, "9100")) {
-    return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate3", statusCode);
-  }
-  std::string rndAReturned;
-  RunStep([&] { rndAReturned = WithoutBlanks(cipher.Decrypt(response, algorithm + desChainCBC)); });
-  if (rndA.size() != 16 || rndB.size() != 16 ||
-      !EqualsIgnoringCase(rndAReturned, RotatedLeft(rndA))) {
+    const NativeAnswer proof =
+        Transceive(state, {.code = ec_DesfireAuthenticate3, .data = token, .joinAnswers = false});
+    if (proof.result != scesuccess) return operation.Fail();
+    if (!proof.status.Is(0x9100)) {
+      return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate3",
+                     proof.status.Text());
+    }
+    if (proof.data.size() != kChallenge || Deciphered(cipher, proof.data) != RotatedLeft(rndA)) {
+      return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate4", "RndA failed");
+    }
+    state.Desfire = {.CurrentApplicationId = appId,
+                     .AuthenticatedKeyNumber = keyNumber,
+                     .KeyType = type,
+                     .SessionKey = SessionKeyOf(type, rndA, rndB),
+                     .InitVector = ByteVector(cipher.BlockSize(), 0)};
+    return scesuccess;
+  } catch (...) {
+    // A step that could not run (no random bytes): the card's authentication is not complete.
     return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate4", "RndA failed");
   }
-
-  // Triple DES: A1-4 B1-4 A5-8 B5-8; single DES: A1-4 B1-4 twice.
-  const std::string head = rndA.substr(0, 8) + rndB.substr(0, 8);
-  state.SessionKey =
-      algorithm == desTripleDES ? head + rndA.substr(8) + rndB.substr(8) : head + head;
-  state.CurrentApplicationId = appId;
-  state.AuthenticatedKeyNumber = keyNumber;
-  return scesuccess;
 }
 
 sceReturnCode SelectRoot(EncoderState& state, const std::string& keyValue) noexcept {

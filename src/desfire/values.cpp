@@ -25,20 +25,23 @@ sceReturnCode ChangeValue(EncoderState& state, const char* name, int32_t command
       !operation.Require(amount >= 0, errors::kInvalidAmount)) {
     return sceError;
   }
-  if (SendFileData(operation, fileNo, HexByte(fileNo), LittleEndianHex(amount, 4), command,
-                   kValueFile)) {
+  NativeAnswer answer;
+  if (SendFileData(operation, fileNo,
+                   {.code = command,
+                    .header = {static_cast<uint8_t>(fileNo)},
+                    .data = LittleEndian(amount, 4)},
+                   kValueFile, answer)) {
     return scesuccess;
   }
-  const bool beyond = state.lastError && state.lastError->RdrRetCode == "91BE";
-  return operation.Refuse(beyond ? beyondLimit : errors::kOperationFailed);
+  // Only the card's answer to this command counts: LastError may still hold an earlier 91BE.
+  return operation.Refuse(answer.status.Is(0x91BE) ? beyondLimit : errors::kOperationFailed);
 }
 
 // Commit and abort: nothing pending (910C) has its own error.
 sceReturnCode EndTransaction(EncoderState& state, const char* name, int32_t command) noexcept {
   Operation operation(state, name, Operation::Entry::KeepError);
   if (!RequireAuthentication(operation)) return sceError;
-  std::string response;
-  if (StandardExchange(operation, command, {}, response)) return scesuccess;
+  if (StandardExchange(operation, {.code = command})) return scesuccess;
   if (state.lastError && state.lastError->RdrRetCode == "910C") {
     return operation.Refuse(errors::kNoBackupChanges);
   }
@@ -51,8 +54,9 @@ sceReturnCode GetValue(EncoderState& state, int32_t fileNo, int32_t& valueData) 
   Operation operation(state, "DESFireGetValue", Operation::Entry::KeepError);
   if (!CheckFileNumber(operation, fileNo)) return sceError;
   std::string answer;
-  if (!ReadFileData(operation, fileNo, ec_DesfireGetValue, {Variant(HexByte(fileNo))}, kValueFile,
-                    answer)) {
+  if (!ReadFileData(operation, fileNo,
+                    {.code = ec_DesfireGetValue, .data = {static_cast<uint8_t>(fileNo)}},
+                    kValueFile, answer)) {
     return sceError;
   }
   RunStep([&] {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "core/ascii_text.h"
+#include "core/failure.h"
 #include "core/numeric_text.h"
 #include "core/variant_text.h"
 
@@ -296,6 +297,19 @@ std::string FillTemplate(const Command& command, const Variant::Array& params) {
     }
   }
   return text;
+}
+
+ByteVector NativeFrame(const Command& command, std::span<const uint8_t> data) {
+  std::string text(command.hexTemplate);
+  std::erase(text, ' ');
+  if (text.find('[') == std::string::npos) return HexToBytes(text);
+  // Lc is one byte: longer data goes in frames of its own.
+  if (data.size() > 0xFF) throw Failure(errors::kCommandFailed, "NativeFrame");
+  ByteVector frame = HexToBytes(text.substr(0, 8));
+  frame.push_back(static_cast<uint8_t>(data.size()));
+  frame.insert(frame.end(), data.begin(), data.end());
+  frame.push_back(0x00);
+  return frame;
 }
 
 std::string ErrorName(const Command& command, const Variant::Array& params) {

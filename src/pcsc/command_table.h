@@ -5,9 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "core/hex_text.h"
 #include "tarsin/variant.h"
 
 namespace tarsin {
@@ -93,6 +95,11 @@ const Command& FindCommand(int32_t code) noexcept;
 // The command text of `command` with its placeholders filled from `params` (compared without
 // regard to case). A placeholder whose value cannot be produced stays in the text.
 std::string FillTemplate(const Command& command, const Variant::Array& params);
+
+// The frame of a DESFire native command carrying `data`: class, instruction and parameters from
+// the row's template, then Lc and the data when the template has placeholders, then Le. Empty
+// for a row whose template is empty. Raises Failure when the data cannot fit one frame.
+ByteVector NativeFrame(const Command& command, std::span<const uint8_t> data);
 
 // The error name of `command` for this call (element 0 for the send-next-data row).
 std::string ErrorName(const Command& command, const Variant::Array& params);

@@ -6,7 +6,6 @@
 
 #include "core/error.h"
 #include "core/failure.h"
-#include "core/hex_text.h"
 #include "core/log.h"
 #include "crypto/encoder_cipher.h"
 #include "pcsc/command_table.h"
@@ -37,33 +36,25 @@ std::optional<std::string> NormalisedCommand(EncoderState& state, const std::str
   }
 }
 
-struct Frame {
+void FailCommand(EncoderState& state, std::string_view errorName, const std::string& retCode) {
+  SetError(state, errors::kCommandFailed,
+           {.lastDllError = 0,
+            .comFunction = "EncoderCommand",
+            .rdrCommand = "SCardTransmit:" + std::string(errorName),
+            .rdrRetCode = retCode});
+}
+
+struct FrameOutcome {
   sceReturnCode result = scesuccess;
   bool more = false;      // the card has a further frame for us
   bool complete = false;  // the answer ends here: the earlier frames' data goes in front
 };
 
-void FailCommand(EncoderState& state, const std::string& errorName, const std::string& retCode) {
-  SetError(state, errors::kCommandFailed,
-           {.lastDllError = 0,
-            .comFunction = "EncoderCommand",
-            .rdrCommand = "SCardTransmit:" + errorName,
-            .rdrRetCode = retCode});
-}
-
-// Sends one command text and reads its answer into `response` and `statusCode`.
-Frame SendFrame(EncoderState& state, const std::string& commandText, const std::string& errorName,
-                bool followMore, std::string& response, std::string& statusCode) {
-  Frame frame;
-  const auto normalised = NormalisedCommand(state, commandText);
-  if (!normalised) {
-    // A text that is not hex would go out as guessed bytes: refuse it rather than risk a card.
-    WriteLog(state, "Invalid command text, nothing sent: \"" + commandText + "\"");
-    FailCommand(state, errorName, "Invalid command text");
-    response.clear();
-    return {sceError, false};
-  }
-  const ByteVector send = HexToBytes(*normalised);
+// The frame call: sends `frame`, logs it and judges its status word. `answer` gets this frame's
+// data and, when one came back, its status word.
+FrameOutcome TransmitFrame(EncoderState& state, std::string_view errorName,
+                           std::span<const uint8_t> frame, bool followMore, CardAnswer& answer) {
+  answer.data.clear();
   // On the stack: no allocation per frame.
   std::array<uint8_t, kReceiveBufferSize> receive{};
   DWORD receiveLength = kReceiveBufferSize;
@@ -75,11 +66,11 @@ Frame SendFrame(EncoderState& state, const std::string& commandText, const std::
                               "cbPciLength={}], pbSendBuffer:= \"{}\", cbSendLength:={}, "
                               "pioRecvPci:=0, pbRecvBuffer, pcbRecvLength:={})",
                               state.hCard, state.sendPci.dwProtocol, state.sendPci.cbPciLength,
-                              BytesToHex(send), send.size(), receiveLength));
+                              BytesToHex(frame), frame.size(), receiveLength));
   LONG result;
   try {
     result = WinSCard::Current().Transmit(static_cast<SCARDHANDLE>(state.hCard), &sendPci,
-                                          send.data(), static_cast<DWORD>(send.size()), nullptr,
+                                          frame.data(), static_cast<DWORD>(frame.size()), nullptr,
                                           receive.data(), &receiveLength);
   } catch (const Failure& failure) {
     WriteLog(state, fmt::format("Error {}: {} [{}]", failure.number(), failure.description(),
@@ -88,18 +79,16 @@ Frame SendFrame(EncoderState& state, const std::string& commandText, const std::
                      .description = failure.description(),
                      .lastDllError = failure.osError(),
                      .comFunction = "EncoderCommand",
-                     .rdrCommand = "SCardTransmit:" + errorName,
+                     .rdrCommand = "SCardTransmit:" + std::string(errorName),
                      .rdrRetCode = ""});
-    response.clear();
-    return {sceError, false};
+    return {sceError};
   }
   const int32_t result32 = PcscResult32(result);
   WriteLog(state, "Function returned: " + SCardErrorText(result32));
   if (result32 != 0) {
     WriteLog(state, "Call failed");
     FailCommand(state, errorName, SCardErrorText(result32));
-    response.clear();
-    return {sceError, false};
+    return {sceError};
   }
   // Never trust a length the provider reports beyond the buffer it was given.
   const size_t received = std::min<size_t>(receiveLength, receive.size());
@@ -107,87 +96,153 @@ Frame SendFrame(EncoderState& state, const std::string& commandText, const std::
   WriteLog(state, "Received data ..... " + BytesToHex(receive, received));
   if (received == 0) {
     WriteLog(state, "No status code!");
-    response.clear();
-    return frame;
+    return {};
   }
-  SplitResponse(receive, received, response, statusCode);
-  WriteLog(state, "Status code=\"" + statusCode + "\" (" + StatusWordText(statusCode) + ")");
-  if (statusCode == "9000" || statusCode == "9100" || statusCode == "9101") {
-    return {scesuccess, false, true};
-  }
-  if (statusCode == "91AF") return {scesuccess, followMore, false};
-  FailCommand(state, errorName, statusCode);
-  response.clear();
-  return {sceError, false};
+  const std::span<const uint8_t> bytes(receive.data(), received);
+  answer.status = StatusWord::Of(bytes);
+  if (received > 2) answer.data.assign(bytes.begin(), bytes.end() - 2);
+  const std::string status = answer.status.Text();
+  WriteLog(state, "Status code=\"" + status + "\" (" + StatusWordText(status) + ")");
+  const StatusWord& word = answer.status;
+  if (word.Is(0x9000) || word.Is(0x9100) || word.Is(0x9101)) return {scesuccess, false, true};
+  if (word.Is(0x91AF)) return {scesuccess, followMore, false};
+  FailCommand(state, errorName, status);
+  answer.data.clear();
+  return {sceError};
 }
 
-sceReturnCode Exchange(EncoderState& state, int32_t code, const Variant::Array& params,
-                       std::string& response, std::string& statusCode, bool followMore) {
-  if (state.hContext == 0) {
-    WriteLog(state, "Error, hContext = 0, encoder is closed");
-    SetError(
-        state, errors::kEncoderClosed,
-        {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "", .rdrRetCode = ""});
-    return sceError;
-  }
-  if (state.hCard == 0) {
-    WriteLog(state, "Error, hCard = 0, no card under antenna");
-    SetError(
-        state, errors::kNoCard,
-        {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "", .rdrRetCode = ""});
-    return sceError;
-  }
-  std::string accumulated;
+// The frames of one command: the first, then, while the card says 91AF and the caller asked for
+// it, the continuation frames, their data joined.
+sceReturnCode Frames(EncoderState& state, std::string errorName, ByteVector frame, bool followMore,
+                     CardAnswer& answer) {
+  ByteVector joined;
   for (int frameCount = 0;; ++frameCount) {
-    const Command& command = FindCommand(code);
-    const std::string errorName = ErrorName(command, params);
-    const std::string commandText = FillTemplate(command, params);
-    if (commandText.empty()) return scesuccess;  // nothing to send: never a zero-length frame
     if (frameCount == kMaxContinuationFrames) {
       WriteLog(state, "Too many frames, answer abandoned");
-      FailCommand(state, errorName, statusCode);
-      response.clear();
+      FailCommand(state, errorName, answer.status.Text());
+      answer.data.clear();
       return sceError;
     }
-    const Frame frame = SendFrame(state, commandText, errorName, followMore, response, statusCode);
-    if (frame.complete) response.insert(0, accumulated);
-    if (!frame.more) return frame.result;
-    accumulated += response;
-    code = ec_ContinueResponse;
+    const FrameOutcome outcome = TransmitFrame(state, errorName, frame, followMore, answer);
+    if (outcome.complete) answer.data.insert(answer.data.begin(), joined.begin(), joined.end());
+    if (!outcome.more) return outcome.result;
+    joined.insert(joined.end(), answer.data.begin(), answer.data.end());
+    const Command& continuation = FindCommand(ec_ContinueResponse);
+    errorName = ErrorName(continuation, {});
+    frame = NativeFrame(continuation, {});
   }
 }
 
-}  // namespace
-
-sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant& params,
-                             std::string& response, std::string& statusCode,
-                             int32_t followMore) noexcept {
+// The entry and exit lines around one command, and the encoder and card checks before `body`.
+template <class Body>
+sceReturnCode Logged(EncoderState& state, int32_t code, Body&& body) noexcept {
   sceReturnCode result = sceError;
   try {
-    WriteLog(state, "--> EncoderCommand(" + std::string(FindCommand(command).logName) + ")");
-    response.clear();
-    statusCode = "FFFF";
-    const Variant::Array list = params.isArray() ? params.elements() : Variant::Array{};
-    result = Exchange(state, command, list, response, statusCode, (followMore & 1) != 0);
+    WriteLog(state, "--> EncoderCommand(" + std::string(FindCommand(code).logName) + ")");
+    if (state.hContext == 0) {
+      WriteLog(state, "Error, hContext = 0, encoder is closed");
+      SetError(
+          state, errors::kEncoderClosed,
+          {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "", .rdrRetCode = ""});
+    } else if (state.hCard == 0) {
+      WriteLog(state, "Error, hCard = 0, no card under antenna");
+      SetError(
+          state, errors::kNoCard,
+          {.lastDllError = 0, .comFunction = "EncoderCommand", .rdrCommand = "", .rdrRetCode = ""});
+    } else {
+      result = body();
+    }
   } catch (...) {
-    response.clear();
+    result = sceError;
   }
   WriteLog(state, std::string("<-- EncoderCommand returns: ") + ResultWord(result));
   return result;
 }
 
-sceReturnCode ConfirmedCommand(EncoderState& state, int32_t command, const Variant::Array& params,
-                               std::string& response) noexcept {
-  std::string statusCode;
-  const sceReturnCode result =
-      EncoderCommand(state, command, Variant(params), response, statusCode);
-  if (result != scesuccess || statusCode != "FFFF") return result;
+}  // namespace
+
+StatusWord StatusWord::Of(std::span<const uint8_t> answer) noexcept {
+  StatusWord word;
+  if (answer.size() >= 2) {
+    word.value_ = static_cast<uint16_t>(answer[answer.size() - 2] << 8 | answer.back());
+    word.length_ = 2;
+  } else if (answer.size() == 1) {
+    word.value_ = answer[0];
+    word.length_ = 1;
+  }
+  return word;
+}
+
+std::string StatusWord::Text() const {
+  if (length_ == 0) return "FFFF";
+  return length_ == 1 ? fmt::format("{:02X}", value_) : fmt::format("{:04X}", value_);
+}
+
+std::string StatusWord::Received() const {
+  return received() ? Text() : std::string();
+}
+
+sceReturnCode ExchangeFrame(EncoderState& state, int32_t code, std::string_view errorName,
+                            std::span<const uint8_t> frame, bool followMore,
+                            CardAnswer& answer) noexcept {
+  answer = {};
+  const sceReturnCode result = Logged(state, code, [&] {
+    if (frame.empty()) return scesuccess;  // never a zero-length frame
+    return Frames(state, std::string(errorName), ByteVector(frame.begin(), frame.end()), followMore,
+                  answer);
+  });
+  if (result != scesuccess) answer.data.clear();
+  return result;
+}
+
+sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant::Array& params,
+                             bool followMore, CardAnswer& answer) noexcept {
+  answer = {};
+  const sceReturnCode result = Logged(state, command, [&] {
+    const Command& row = FindCommand(command);
+    const std::string errorName = ErrorName(row, params);
+    const std::string commandText = FillTemplate(row, params);
+    if (commandText.empty()) return scesuccess;  // nothing to send: never a zero-length frame
+    const auto normalised = NormalisedCommand(state, commandText);
+    if (!normalised) {
+      // A text that is not hex would go out as guessed bytes: refuse it rather than risk a card.
+      WriteLog(state, "Invalid command text, nothing sent: \"" + commandText + "\"");
+      FailCommand(state, errorName, "Invalid command text");
+      return sceError;
+    }
+    return Frames(state, errorName, HexToBytes(*normalised), followMore, answer);
+  });
+  if (result != scesuccess) answer.data.clear();
+  return result;
+}
+
+sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant& params,
+                             std::string& response, std::string& statusCode,
+                             int32_t followMore) noexcept {
   try {
-    FailCommand(state, ErrorName(FindCommand(command), params), statusCode);
+    CardAnswer answer;
+    const sceReturnCode result =
+        EncoderCommand(state, command, params.isArray() ? params.elements() : Variant::Array{},
+                       (followMore & 1) != 0, answer);
+    response = BytesToHex(answer.data);
+    statusCode = answer.status.Text();
+    return result;
+  } catch (...) {
+    response.clear();
+    return sceError;
+  }
+}
+
+sceReturnCode ConfirmedCommand(EncoderState& state, int32_t command, const Variant::Array& params,
+                               CardAnswer& answer) noexcept {
+  try {
+    const sceReturnCode result = EncoderCommand(state, command, params, true, answer);
+    if (result != scesuccess || answer.status.received()) return result;
+    FailCommand(state, ErrorName(FindCommand(command), params), answer.status.Text());
   } catch (...) {
     // The error record could not be written: the failure still stands.
   }
-  response.clear();
+  answer.data.clear();
   return sceError;
 }
 

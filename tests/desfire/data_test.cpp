@@ -91,11 +91,15 @@ TEST_F(DesfireDataTest, AnEmptyFrameFollowsWhenTheCardWantsMore) {
   Operation operation(StateOf(encoder_), "DESFireWriteData", Operation::Entry::KeepError);
   const size_t from = LogSize();
   const std::array accepted = {dftData};
+  desfire::NativeAnswer answer;
   EXPECT_FALSE(desfire::SendFileData(operation, 0,
-                                     "00000000"
-                                     "0A0000",
-                                     "0102030405", ec_DesfireWriteData, accepted));
+                                     {.code = ec_DesfireWriteData,
+                                      .header = HexToBytes("000000000A0000"),
+                                      .data = HexToBytes("0102030405")},
+                                     accepted, answer));
   EXPECT_EQ(FrameSizes(from), (std::vector<size_t>{12, 0}));
+  EXPECT_EQ(answer.status.Text(), "917E");
+  EXPECT_EQ(Error().RdrCommand, "SCardTransmit:DesfireWriteData");  // the command's own name
 }
 
 TEST_F(DesfireDataTest, RecordsAndValuesFollowTheirTransactions) {
@@ -121,6 +125,7 @@ TEST_F(DesfireDataTest, RecordsAndValuesFollowTheirTransactions) {
       {"DESFireDebit", {2, 1100}, "ok"}, commit,
       {"DESFireGetValue", {2, 0}, "ok -100"},
       {"DESFireDebit", {2, 1}, "90010E50 91BE"}, select,
+      {"DESFireDebit", {0, 1}, "90010E03 91BE"},  // a data file: not the stale 91BE's error
       {"DESFireCommitTransaction", {}, "90010E4F 910C"}, select,
       // An abort restores the value and the backup file.
       {"DESFireWriteData", {1, 0, 4, "01020304", true}, "ok"}, commit,

@@ -76,11 +76,12 @@ TEST_F(DesfireTest, SelectionsWithEveryKeyFormGiveTheSessionKeyOfTheirForm) {
     EXPECT_EQ(frames[0], "905A00000300000000");
     EXPECT_EQ(frames[1], "900A0000010000");
     EXPECT_EQ(frames[2].size(), 44u);
-    const std::string sessionKey = StateOf(encoder_).SessionKey;
+    const DesfireSession& session = StateOf(encoder_).Desfire;
     const std::string expected = ExpectedSessionKey(from, row.onCard);
-    EXPECT_EQ(sessionKey,
-              row.tripleForm ? expected : expected.substr(0, 16) + expected.substr(0, 16));
-    EXPECT_EQ(StateOf(encoder_).CurrentApplicationId, "000000");
+    EXPECT_EQ(BytesToHex(session.SessionKey), row.tripleForm ? expected : expected.substr(0, 16));
+    EXPECT_EQ(session.KeyType,
+              row.tripleForm ? DesfireKeyType::TwoKeyTripleDes : DesfireKeyType::Des);
+    EXPECT_EQ(session.CurrentApplicationId, "000000");
     // An enciphered command works only where the card derived the same session key.
     const bool sameForm = row.tripleForm == (row.onCard.substr(0, 16) != row.onCard.substr(16));
     EXPECT_EQ(encoder_.DESFireChangeKey(0, row.onCard, kZeroKey), sameForm ? scesuccess : sceError);
@@ -200,7 +201,7 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
 
   encoder_.CloseEncoder();  // the first step sends nothing but needs an open encoder
   EXPECT_EQ(refused("DESFireSelectApplication", {root, none, zero}, 0x90010F01),
-            std::pair(std::string("DesfireAuthenticate1"), std::string("")));
+            std::pair(std::string("DesfireAuthenticate1"), std::string("FFFF")));
   Open(encoder_);
 
   // With a session at the card level: a parameter error sets nothing but its own fields.

@@ -7,13 +7,11 @@ in LD_LIBRARY_PATH. Without it or the tools the test skips (status 77)."""
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 
 import e2e_support
 
 READER = "Tarsin DESFire"
-LIBNFC = os.environ.get("TARSIN_RF_LIBNFC_PCSC", "/opt/libnfc-pcsc/lib")
 TEXT = b"Tarsin RF virtual DESFire, read back through libfreefare. " * 3
 # One well-known text record ("en"), long enough to cross several frames.
 MESSAGE = bytes([0xD1, 0x01, 3 + len(TEXT), 0x54, 0x02]) + b"en" + TEXT
@@ -22,10 +20,7 @@ MESSAGE = bytes([0xD1, 0x01, 3 + len(TEXT), 0x54, 0x02]) + b"en" + TEXT
 def tool(name, *args):
     """Runs one tool on the virtual reader only (a scan would find it twice); its output when
     it fails."""
-    libraries = LIBNFC + os.pathsep + os.environ.get("LD_LIBRARY_PATH", "")
-    env = dict(os.environ, LD_LIBRARY_PATH=libraries, LIBNFC_AUTO_SCAN="false",
-               LIBNFC_DEVICE="pcsc:" + e2e_support.pcscd_name(READER),
-               LIBNFC_INTRUSIVE_SCAN="false")
+    env = e2e_support.libnfc_environment(READER)
     run = subprocess.run([name, "-y", *args], env=env, stdin=subprocess.DEVNULL,
                          capture_output=True, text=True, timeout=60)
     # A tool that finds no DESFire card exits 0 without a word about it.
@@ -59,12 +54,5 @@ def inside():
 
 
 if __name__ == "__main__":
-    if sys.argv[1:] != ["inside"]:
-        missing = [name for name in TOOLS if not shutil.which(name)]
-        if not os.path.exists(os.path.join(LIBNFC, "libnfc.so.6")):
-            missing.append(os.path.join(LIBNFC, "libnfc.so.6") + " (scripts/build-libnfc-pcsc.sh)")
-        if missing:
-            print("skipped: missing " + ", ".join(missing))
-            sys.exit(77)
-    e2e_support.main([e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k",
-                                                  "uid": "04112233445566"})], inside)
+    e2e_support.main_with_libnfc(READER, [name for name in TOOLS if not shutil.which(name)],
+                                 inside)

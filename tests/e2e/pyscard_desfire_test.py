@@ -2,6 +2,7 @@
 DESFire EV1 with the legacy protocol: MACed and enciphered files, and a table of commands with
 the answers a card gives that the component never asks for. Frames, records, values, limits,
 limited credit, commit and abort in the component's hands: tests/desfire."""
+import ctypes
 import os
 import unittest
 import warnings
@@ -109,6 +110,29 @@ class Host:
         self.session = rnd_a[:4] + rnd_b[:4] + rnd_a[second:second + 4] + rnd_b[second:second + 4]
 
 
+class ProviderCard:
+    """The same card through the in-process provider (ctypes), as another program beside
+    pcscd sees it: the readers file is the one place both go to."""
+
+    def __init__(self, reader_name):
+        self.lib = ctypes.CDLL(os.environ["TARSIN_RF_VPCSC"])
+        self.context, self.card, active = ctypes.c_long(), ctypes.c_long(), ctypes.c_ulong()
+        assert self.lib.SCardEstablishContext(2, None, None, ctypes.byref(self.context)) == 0
+        assert self.lib.SCardConnect(self.context, reader_name.encode(), 2, 3,
+                                     ctypes.byref(self.card), ctypes.byref(active)) == 0
+        self.pci = (ctypes.c_ulong * 2)(active.value, 16)
+
+    def send(self, apdu_hex):
+        apdu = bytes.fromhex(apdu_hex)
+        answer, length = ctypes.create_string_buffer(258), ctypes.c_ulong(258)
+        assert self.lib.SCardTransmit(self.card, self.pci, apdu, len(apdu), None, answer,
+                                      ctypes.byref(length)) == 0
+        return answer.raw[:length.value].hex().upper()
+
+    def close(self):
+        self.lib.SCardReleaseContext(self.context)
+
+
 class DesfireSession(unittest.TestCase):
     def setUp(self):
         self.card = e2e_support.connect(self, READER)
@@ -132,6 +156,25 @@ class DesfireSession(unittest.TestCase):
             command, answer = bytes.fromhex(command), bytes.fromhex(answer)
             self.assertEqual(self.host.frame(command[0], command[1:]),
                              (answer[:-2], int.from_bytes(answer[-2:], "big")), what)
+
+    def test_one_card_one_state_across_processes(self):
+        """pcscd's driver and another process's provider share the card's one state: the other
+        process's selection ends this transaction, its commit stands, this commit finds nothing
+        pending, and its authentication ends this one's."""
+        self.enter(bytes.fromhex("090807"), 1)
+        self.expect(0xCB, bytes.fromhex("01 00 EEEE 040000"))
+        self.expect(0x3D, bytes.fromhex("01 000000 040000 11111111"))
+        other = ProviderCard(READER)
+        self.addCleanup(other.close)
+        for command in ("5A 090807", "3D 01 000000 040000 22222222", "C7"):
+            apdu = bytes.fromhex(command)
+            self.assertEqual(Host(other).frame(apdu[0], apdu[1:])[1], OK, command)
+        self.expect(0xC7, b"", 0x910C)
+        self.assertEqual(self.host.frame(0xBD, bytes.fromhex("01 000000 040000")),
+                         (bytes.fromhex("22222222"), OK))
+        self.host.authenticate(0)
+        Host(other).frame(0x0A, b"\0")  # the other process's authentication ends this one
+        self.expect(0x51, b"", 0x91AE)
 
     def test_maced_and_enciphered_files(self):
         host = self.host

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/hex_text.h"
 #include "encoder_fixture.h"
 
 namespace tarsin {
@@ -85,9 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fixture.Forget();
   if (const int level = data[0] & 3; level != 0) {
     tarsin::EncoderState& state = tarsin::StateOf(fixture.desfire());
-    state.CurrentApplicationId = level == 2 ? "123456" : "000000";
-    state.AuthenticatedKeyNumber = (data[0] >> 2) % 14;
-    state.SessionKey = "00112233445566778899AABBCCDDEEFF";
+    state.Desfire = {.CurrentApplicationId = level == 2 ? "123456" : "000000",
+                     .AuthenticatedKeyNumber = (data[0] >> 2) % 14,
+                     .KeyType = tarsin::DesfireKeyType::TwoKeyTripleDes,
+                     .SessionKey = tarsin::HexToBytes("00112233445566778899AABBCCDDEEFF")};
   }
   const size_t calls = 1 + data[1] % 3;
   const size_t answers = 2 + 2 * calls;

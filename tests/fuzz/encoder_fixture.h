@@ -58,9 +58,7 @@ class CardAnswers {
   void Forget() {
     for (Encoder* encoder : {&desfire_, &classic_}) {
       EncoderState& state = StateOf(*encoder);
-      state.CurrentApplicationId.clear();
-      state.AuthenticatedKeyNumber.reset();
-      state.SessionKey.clear();
+      state.Desfire = {};
       state.VersionBytes.clear();
       state.ValueBlocks.emplace();
     }

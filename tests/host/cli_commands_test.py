@@ -2,6 +2,7 @@
 them: the examples green, `show` after each, the reader commands and the virtual readers' file."""
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -99,6 +100,42 @@ class Commands(unittest.TestCase):
                          "ReadSerialNumber", '""')
         self.assertEqual(json.loads(call.stdout.splitlines()[-1])["outputs"],
                          {"SerialNumber": "B47C2E91"})
+
+
+class Documentation(unittest.TestCase):
+    """The options each subcommand's --help lists are the ones its man page synopsis and its
+    README row give (reg keeps reg.exe's forms and is left out)."""
+    OPTION = re.compile(r"(?<![\w-])-{1,2}[a-z][a-z-]*")
+
+    def help_options(self, *words):
+        text = tarsin_rf(*words, "--help").stdout
+        children = re.findall(r"^  (\w+)\s", text.split("Subcommands:")[1], re.M) \
+            if "Subcommands:" in text else []
+        if children:
+            return set().union(*(self.help_options(*words, child) for child in children))
+        options = text.split("Options:")[1].split("Subcommands:")[0]
+        found = set()
+        for line in re.findall(r"^\s+(-\S+)", options, re.M):
+            found.update(line.split(","))
+        return found - {"-h", "--help"}
+
+    def test_help_man_page_and_readme_agree(self):
+        root = os.path.dirname(EXAMPLES)
+        with open(os.path.join(root, "src/host/cli/tarsin-rf.1")) as f:
+            man = f.read().replace("\\-", "-")
+        synopsis = man.split(".SH SYNOPSIS")[1].split(".SH DESCRIPTION")[0].split(".br")
+        with open(os.path.join(root, "README.md")) as f:
+            readme = f.read()
+        top = tarsin_rf("--help").stdout.split("Subcommands:")[1]
+        subcommands = [s for s in re.findall(r"^  (\w+)\s", top, re.M) if s != "reg"]
+        self.assertIn("show", subcommands)
+        for sub in subcommands:
+            man_entry = [c for c in synopsis if c.strip().startswith(".B tarsin-rf " + sub)]
+            row = re.search(r"^\| `%s([^`]*)`" % sub, readme, re.M)
+            self.assertTrue(man_entry and row, sub)
+            expected = self.help_options(sub)
+            self.assertEqual(set(self.OPTION.findall(man_entry[0])), expected, "man: " + sub)
+            self.assertEqual(set(self.OPTION.findall(row.group(1))), expected, "README: " + sub)
 
 
 if __name__ == "__main__":

@@ -71,13 +71,35 @@ TEST(Script, MalformedLinesAreRefused) {
   }
 }
 
+constexpr const char* kParameters = "protocol=2;open_mode=2";
+
 struct RunResult {
   int status;
   std::vector<nlohmann::json> calls;
+  std::string output;  // standard output and error together
 };
 
 class CliRun : public testing::VirtualReaderTest {
  protected:
+  // tarsin-rf with `arguments`, each passed whole; --virtual must find the provider by itself.
+  RunResult Cli(const std::vector<std::string>& arguments) {
+    provider_.Set(std::nullopt);
+    std::string command = TARSIN_TEST_CLI;
+    for (const std::string& argument : arguments) {
+      command += " '";
+      for (char c : argument) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      command += "'";
+    }
+    const auto output = log_.root() / "output.txt";
+    command += " > '" + output.string() + "' 2>&1";
+    RunResult result{WEXITSTATUS(std::system(command.c_str())), {}, testing::FileContent(output)};
+    std::istringstream lines(result.output);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("{")) result.calls.push_back(nlohmann::json::parse(line));
+    }
+    return result;
+  }
+
   // `tarsin-rf run` with `flags` on `target` (the script written to a file when not given).
   RunResult Run(const std::string& script, const std::string& flags = "--json --virtual",
                 std::optional<std::filesystem::path> target = std::nullopt) {
@@ -85,17 +107,11 @@ class CliRun : public testing::VirtualReaderTest {
       target = log_.root() / "script.txt";
       std::ofstream(*target) << script;
     }
-    // --virtual must find the provider by itself.
-    provider_.Set(std::nullopt);
-    const auto output = log_.root() / "output.json";
-    const std::string command = std::string(TARSIN_TEST_CLI) + " run " + flags + " '" +
-                                target->string() + "' > '" + output.string() + "' 2>&1";
-    RunResult result{WEXITSTATUS(std::system(command.c_str())), {}};
-    std::istringstream lines(testing::FileContent(output));
-    for (std::string line; std::getline(lines, line);) {
-      if (line.starts_with("{")) result.calls.push_back(nlohmann::json::parse(line));
-    }
-    return result;
+    std::vector<std::string> arguments = {"run"};
+    std::istringstream words(flags);
+    for (std::string word; words >> word;) arguments.push_back(word);
+    arguments.push_back(target->string());
+    return Cli(arguments);
   }
 };
 
@@ -121,19 +137,18 @@ TEST_F(CliRun, PrintsWhatTheComponentReturnedAndExitsByTheResults) {
   EXPECT_EQ(run.calls[5]["error"]["Number"], 0);
 
   SetCardPresent(false);
-  run = Run(open + "\"\nOpenEncoder 0\n" + serial + "NoSuchMember\n");
+  run = Run(open + "\"\nOpenEncoder 0\n" + serial + "CloseEncoder\nReaderType\n");
   EXPECT_EQ(run.status, 1);
-  ASSERT_EQ(run.calls.size(), 4u);
+  ASSERT_EQ(run.calls.size(), 5u);
   EXPECT_EQ(run.calls[2]["result"], "sceError");
   // Numbers are numbers: 0x90010F06 as the signed 32-bit value.
   EXPECT_EQ(run.calls[2]["error"]["Number"], static_cast<int32_t>(0x90010F06));
   EXPECT_EQ(run.calls[2]["error"]["RdrCommand"], "SelectCardInRange:SCardConnect");
-  EXPECT_EQ(run.calls[3]["dispatch_error"]["Number"], static_cast<int32_t>(0x80020006));
+  EXPECT_EQ(run.calls[4]["dispatch_error"]["Number"], static_cast<int32_t>(0x90010F01));
 
-  run = Run("OpenEncoder \"not a number\"\nGetInformation\n", "--json --virtual --stop-on-error");
+  run = Run("ReaderType\nGetInformation\n", "--json --virtual --stop-on-error");
   EXPECT_EQ(run.status, 1);
-  ASSERT_EQ(run.calls.size(), 1u);
-  EXPECT_EQ(run.calls[0]["dispatch_error"]["Number"], static_cast<int32_t>(0x80020005));
+  EXPECT_EQ(run.calls.size(), 1u);
 }
 
 // A script is checked whole before its first call; a folder is no script; texts that are not
@@ -147,6 +162,129 @@ TEST_F(CliRun, ScriptsAreReadWholeAndShownAsUtf8) {
   ASSERT_EQ(run.calls.size(), 2u);
   EXPECT_EQ(run.calls[0]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9'.");
   EXPECT_EQ(run.calls[1]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9 \xE2\x82\xAC'.");
+}
+
+// With no resource manager, `readers` and `wait` say so in PC/SC's words.
+TEST_F(CliRun, ReadersAndWaitNameAMissingResourceManager) {
+  const std::string noService = std::string("TARSIN_RF_PCSC_LIBRARY='") + TARSIN_TEST_STUB_PCSC +
+                                "' TARSIN_STUB_PCSC_MODE=no-service " + TARSIN_TEST_CLI;
+  const auto output = log_.root() / "output.txt";
+  for (const char* command : {" readers", " wait -t 0"}) {
+    const int status = WEXITSTATUS(
+        std::system((noService + command + " > '" + output.string() + "' 2>&1").c_str()));
+    EXPECT_EQ(status, 1) << command;
+    EXPECT_EQ(testing::FileContent(output),
+              "tarsin-rf: The Smart card resource manager is not running (SCARD_E_NO_SERVICE).\n");
+  }
+}
+
+// A script with a misspelt member, a missing argument and one too many calls nothing: every bad
+// line is reported, and the block the lines before them would write is as it was.
+TEST_F(CliRun, AScriptWithBadLinesCallsNothing) {
+  const auto script = log_.root() / "bad.txt";
+  std::ofstream(script)
+      << "OpenEncoder 0\n"
+         "WriteDataBloc 4, \"FFFFFFFFFFFF\", 1, \"00112233445566778899AABBCCDDEEFF\"\n"
+         "MifareWriteDataBlock 5, \"FFFFFFFFFFFF\", 1, \"0011\"\n"
+         "WriteValueBloc 5, \"FFFFFFFFFFFF\", 1\n"
+         "CloseEncoder 1\n";
+  const RunResult run = Cli(
+      {"run", "--json", "--virtual", "-p", kParameters, "-r", testing::kReader, script.string()});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.calls.empty()) << run.output;
+  for (const char* reported :
+       {"line 3: Unknown name: MifareWriteDataBlock: MifareWriteDataBlock 5,",
+        "line 4: Wrong number of arguments for WriteValueBloc: 3 given, 4 to 4 expected: ",
+        "line 5: Wrong number of arguments for CloseEncoder: 1 given, 0 to 0 expected: "}) {
+    EXPECT_NE(run.output.find(reported), std::string::npos) << run.output;
+  }
+  // An unquoted key for a text parameter is that text.
+  const RunResult read =
+      Cli({"call", "--virtual", "--json", "-p", kParameters, "-r", testing::kReader, "--open",
+           "ReadDataBloc", "4", "FFFFFFFFFFFF", "1", "\"\""});
+  ASSERT_EQ(read.status, 0) << read.output;
+  EXPECT_EQ(read.calls.back()["outputs"]["BlocContents"], std::string(32, '0'));
+}
+
+// Failures named as they are, one set of options and exit codes, names shown escaped. Each row
+// runs on what the rows before it left.
+TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
+  nlohmann::json empty = testing::Reader("Empty", testing::Classic1K());
+  empty["cardPresent"] = false;
+  readers_.WriteReaders({testing::Reader(testing::kReader, testing::Classic1K()), empty});
+  const std::string hostile = "Bad\x1B[31mName";
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string shown;
+  } cases[] = {
+      {{"info", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
+      {{"show", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
+      {{"encode", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
+      {{"info", "--virtual", "-r", "Empty"}, 0, "no card on reader \"Empty\""},
+      {{"show", "--virtual", "-r", "Empty"}, 1, "no card on reader \"Empty\""},
+      {{"virtual", "insert", "no-such-card"}, 1, "unknown card type \"no-such-card\""},
+      {{"virtual", "insert", "mifare-ultralight", "-r", "Nope"},
+       1,
+       "no virtual reader named \"Nope\""},
+      {{"virtual", "remove", "-r", "Nope"}, 1, "no virtual reader named \"Nope\""},
+      {{"show", "--virtual", "-k", "123"}, 2, "a key is 12 hex digits, not \"123\""},
+      {{"frobnicate"}, 2, "unknown subcommand \"frobnicate\""},
+      {{"show", "--no-such-option"}, 2, "--no-such-option"},
+      {{"info", "-p"}, 2, "-p"},
+      {{"--version"}, 0, "tarsin-rf 1.0.0"},
+      {{"call", "--virtual", "OpenEncoder", "zero"},
+       2,
+       "line 1: Argument 1 (Handle) of OpenEncoder"},
+      {{"info", "--virtual", "-r", hostile}, 1, "unknown reader \"Bad\\x1B[31mName\""},
+      {{"log", "-n", "60"}, 0, "\"Bad\\x1B[31mName\""},
+      {{"readers", "--virtual"}, 0, "MIFARE Classic 1K, ATR 3B 8F"},
+      {{"wait", "--virtual", "--json"}, 0, "{\"card\":{\"atr\":\"3B 8F"},
+      {{"wait", "--virtual", "-r", "Empty", "-t", "0.2"}, 1, "timeout value has expired"},
+      {{"wait", "--virtual", "--removal", "-r", "Nope"}, 1, "reader name is not recognized"},
+  };
+  for (const auto& c : cases) {
+    const RunResult run = Cli(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments[0] << ' ' << c.arguments.back() << run.output;
+    EXPECT_NE(run.output.find(c.shown), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find('\x1B'), std::string::npos) << run.output;
+  }
+  // The log file keeps the name's bytes.
+  EXPECT_NE(log_.content().find(hostile), std::string::npos);
+
+  // A status word comes with its text; a card lost mid-way leaves an incomplete listing.
+  ForceStatusWords(0x6982, 2);
+  RunResult run = Cli({"show", "--virtual", "-r", testing::kReader, "-p", kParameters});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("6982 [Aborted]  Security state not satisfied."), std::string::npos)
+      << run.output;
+  auto readers = readers_.Read();
+  readers["readers"][0]["faults"]["removeCardDuringTransmit"] = 20;
+  readers_.Write(readers);
+  run = Cli({"show", "--virtual", "-r", testing::kReader, "-p", kParameters, "--json"});
+  EXPECT_EQ(run.status, 1) << run.output;
+  ASSERT_EQ(run.calls.size(), 1u) << run.output;
+  EXPECT_TRUE(run.calls[0].contains("incomplete")) << run.output;
+
+  std::ofstream(readers_.path(), std::ios::trunc) << "{\"readers\": [";
+  run = Cli({"virtual", "show"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("is corrupt: [json.exception.parse_error"), std::string::npos)
+      << run.output;
+}
+
+// A name is data: with "X" and "X;b" side by side, encode writes the card of the one named.
+TEST_F(CliRun, EncodeWritesTheCardOfTheReaderNamedWhole) {
+  const std::string other = std::string(testing::kReader) + ";b";
+  readers_.WriteReaders({testing::Reader(testing::kReader, testing::Classic1K("04A1B2C3")),
+                         testing::Reader(other, testing::Classic1K("11223344"))});
+  const RunResult run = Cli({"encode", "--virtual", "--json", "--reader", other});
+  ASSERT_EQ(run.status, 0) << run.output;
+  ASSERT_EQ(run.calls.size(), 1u) << run.output;
+  EXPECT_EQ(run.calls[0]["steps"][1]["done"], "11223344");
+  const nlohmann::json readers = readers_.Read()["readers"];
+  EXPECT_EQ(readers[1]["card"]["blocks"][4], "54415253494E2052462044454D4F2031");
+  EXPECT_FALSE(readers[0]["card"].contains("blocks"));
 }
 
 class CliReg : public registry::TemporaryRegistry {

@@ -1,8 +1,12 @@
 """The Python module as a Python host uses it, on the virtual reader: properties, by-ref outputs
-as tuples, the enumerations, the live LastError and each late-bound error as ComError."""
+as tuples, the enumerations, the live LastError, each late-bound error as ComError, and the
+readers with a wait for a card that another process inserts."""
 import os
+import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 
 import tarsinrf
@@ -52,6 +56,30 @@ class PythonHost(unittest.TestCase):
             with self.assertRaises(tarsinrf.ComError) as raised:
                 call()
             self.assertEqual(raised.exception.number & 0xFFFFFFFF, number, raised.exception)
+
+
+    def test_readers_and_card_arrival(self):
+        def cli(*args, after=0):
+            return subprocess.Popen(["sh", "-c", f'sleep {after}; exec "$0" "$@"',
+                                     os.environ["TARSIN_TEST_CLI"], *args])
+        watch = tarsinrf.ReaderWatch()
+        readers = watch.list()
+        self.assertEqual([(r.name, r.card_present) for r in readers],
+                         [(READER, True), ("Tarsin Virtual Reader 1", True)])
+        self.assertEqual(cli("virtual", "remove").wait(), 0)
+        with self.assertRaises(tarsinrf.WaitTimeout):
+            watch.wait_for_card(READER, timeout=0.2)
+        started = time.monotonic()
+        inserting = cli("virtual", "insert", "mifare-classic-4k", after=0.4)
+        status = watch.wait_for_card(READER, tarsinrf.CARD_ARRIVAL, timeout=20)
+        self.assertEqual((status.name, status.card_present), (READER, True))
+        self.assertGreater(time.monotonic() - started, 0.3)
+        self.assertEqual(inserting.wait(), 0)
+        threading.Timer(0.3, watch.cancel).start()
+        with self.assertRaises(tarsinrf.WaitCancelled) as raised:
+            watch.wait_for_card(READER, tarsinrf.CARD_REMOVAL)
+        self.assertEqual(raised.exception.number & 0xFFFFFFFF, 0x80100002)
+        self.assertEqual(tarsinrf.version(), "1.0.0")
 
 
 if __name__ == "__main__":

@@ -9,11 +9,6 @@
 #include <set>
 #include <vector>
 
-// The host's DES, for an authentication, from OpenSSL's low-level API.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <openssl/des.h>
-
 #include "provider_fixture.h"
 #include "store/reader_attributes.h"
 
@@ -88,11 +83,18 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   EXPECT_EQ(files, (std::set<std::string>{"virtual-readers.json", "virtual-readers.json.lock"}));
 }
 
-// Runs `steps` in a child process, as another program on the same card would; true when all
-// its answers were the expected ones.
-bool InAnotherProcess(const std::function<bool()>& steps) {
+// Runs `steps` on the card of kReader in a child process, as another program would; true when
+// all its answers were the expected ones.
+bool InAnotherProcess(const std::function<bool(SCARDHANDLE)>& steps) {
   const pid_t child = ::fork();
-  if (child == 0) ::_exit(steps() ? 0 : 1);
+  if (child == 0) {
+    SCARDCONTEXT context = 0;
+    SCARDHANDLE other = 0;
+    DWORD active = 0;
+    SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context);
+    SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &other, &active);
+    ::_exit(steps(other) ? 0 : 1);
+  }
   int status = 0;
   ::waitpid(child, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -107,27 +109,8 @@ std::string Native(SCARDHANDLE card, const std::string& hex) {
                         "00");
 }
 
-// Legacy authentication with the zero DES key; the answer to its second pass.
-std::string AuthenticateWithZeroKey(SCARDHANDLE card) {
-  DES_cblock key{};
-  DES_key_schedule schedule;
-  DES_set_key_unchecked(&key, &schedule);
-  const auto decrypt = [&](Bytes block) {
-    DES_ecb_encrypt(reinterpret_cast<DES_cblock*>(block.data()),
-                    reinterpret_cast<DES_cblock*>(block.data()), &schedule, DES_DECRYPT);
-    return block;
-  };
-  const std::string challenge = Native(card, "0A00");
-  if (challenge.size() != 20) return challenge;
-  Bytes rnd_b = decrypt(*FromHex(challenge.substr(0, 16)));
-  std::rotate(rnd_b.begin(), rnd_b.begin() + 1, rnd_b.end());
-  const Bytes first = decrypt(Bytes(8, 0x5A));
-  for (size_t i = 0; i < 8; ++i) rnd_b[i] ^= first[i];
-  return Native(card, "AF" + ToHex(first) + ToHex(decrypt(rnd_b))).substr(16);
-}
-
 // One card has one state: another process that selects the application ends this one's
-// transaction and authentication, its commit stands, and this one's commit finds nothing.
+// transaction, its commit stands, and this one's commit finds nothing.
 TEST_F(Provider, TwoProcessesShareTheCardsOneState) {
   readers_.WriteReaders({tarsin::testing::Reader(
       kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
@@ -139,12 +122,7 @@ TEST_F(Provider, TwoProcessesShareTheCardsOneState) {
   }
   EXPECT_EQ(Native(card, "3D 01 000000 040000 11111111"), "9100");
   EXPECT_EQ(Native(card, "0C 02 05000000"), "9100");
-  EXPECT_TRUE(InAnotherProcess([] {
-    SCARDCONTEXT context = 0;
-    SCARDHANDLE other = 0;
-    DWORD active = 0;
-    SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context);
-    SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &other, &active);
+  EXPECT_TRUE(InAnotherProcess([](SCARDHANDLE other) {
     bool ok = true;
     for (const char* step :
          {"5A 030201", "3D 01 000000 040000 22222222", "DC 02 03000000", "C7", "5F 01 00 00E0"}) {
@@ -156,18 +134,6 @@ TEST_F(Provider, TwoProcessesShareTheCardsOneState) {
   EXPECT_EQ(Native(card, "BD 01 000000 040000"), "222222229100");
   EXPECT_EQ(Native(card, "6C 02"), "070000009100");
   EXPECT_EQ(Native(card, "3D 01 000000 010000 33"), "91AE") << "closed by the other process";
-
-  EXPECT_EQ(AuthenticateWithZeroKey(card), "9100");
-  EXPECT_TRUE(Native(card, "51").ends_with("9100"));  // the UID needs an authentication
-  EXPECT_TRUE(InAnotherProcess([] {
-    SCARDCONTEXT context = 0;
-    SCARDHANDLE other = 0;
-    DWORD active = 0;
-    SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context);
-    SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &other, &active);
-    return Native(other, "0A00").ends_with("91AF");
-  }));
-  EXPECT_EQ(Native(card, "51"), "91AE") << "the other process's authentication ended this one";
 }
 
 // The readers file holds keys: only its owner reads it, and a link planted where its temporary
@@ -202,5 +168,3 @@ TEST(ProviderTexts, MatchPcscLite) {
 
 }  // namespace
 }  // namespace tarsin::sim::testing
-
-#pragma GCC diagnostic pop

@@ -161,6 +161,11 @@ TEST_F(Provider, InjectedFaults) {
   EXPECT_EQ(Send(card), "6A82");
   EXPECT_EQ(Send(card), kUid);
 
+  ASSERT_TRUE(faults::FlipAnswerByte(kReader, -3));
+  ASSERT_TRUE(faults::FlipAnswerByte(kReader, 0));
+  EXPECT_EQ(Send(card), "04A1B23C9000");
+  EXPECT_EQ(Send(card), "FBA1B2C39000");
+
   ASSERT_TRUE(faults::HideAttribute(kReader, kAttrVendorName));
   DWORD length = 0;
   EXPECT_EQ(SCardGetAttrib(card, kAttrVendorName, nullptr, &length), SCARD_E_UNSUPPORTED_FEATURE);

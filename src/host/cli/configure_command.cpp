@@ -15,6 +15,7 @@ namespace {
 struct ConfigureOptions {
   std::string language;
   std::string parameters;
+  std::optional<std::string> reader;  // the device, after the parameters
   bool useVirtualReader = false;
 };
 
@@ -39,7 +40,11 @@ int RunConfigure(const ConfigureOptions& options) {
     PrintField("Reader", "virtual (no reader attached)");
   }
   Encoder encoder;
-  if (!options.parameters.empty()) encoder.Parameters(options.parameters);
+  if (options.reader) {
+    encoder.Parameters(WithReader(options.parameters, *options.reader));
+  } else if (!options.parameters.empty()) {
+    encoder.Parameters(options.parameters);
+  }
   const sceReturnCode result = encoder.Configure(options.language);
   if (result == scesuccess) {
     PrintField("Result", "confirmed");
@@ -62,13 +67,15 @@ void AddConfigureCommand(CLI::App& app) {
       "configure", "Open the configuration dialog and print the parameters chosen");
   cmd->add_option("--language", options->language,
                   "The dialog's language: francais for French, anything else for English");
-  cmd->add_option("-p,--parameters", options->parameters,
+  cmd->add_option("-p,--params", options->parameters,
                   "Parameter text to start from (device, protocol, force_reconnect, open_mode)");
+  cmd->add_option("-r,--reader", options->reader,
+                  "The reader's name, set as the device after the parameter text");
   cmd->add_flag("--virtual", options->useVirtualReader,
                 "Use the virtual reader built with the project");
   cmd->footer(
-      "Exit status: 0 when confirmed with OK, 1 when canceled or not shown, 2 without a "
-      "virtual reader.");
+      "Exit status: 0 when confirmed with OK, 1 when canceled or not shown, 2 for a usage error "
+      "or without a virtual reader.");
   cmd->callback([options] { exit_status = RunConfigure(*options); });
 }
 

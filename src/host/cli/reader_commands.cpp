@@ -1,5 +1,5 @@
-// `tarsin-rf readers`, `info` and `log`: what is attached, what the encoder sees of its reader
-// and card, and the diagnostic log's tail.
+// `tarsin-rf info` and `log`: what the encoder sees of its reader and card, and the diagnostic
+// log's tail.
 #include <fmt/format.h>
 
 #include <chrono>
@@ -15,6 +15,7 @@
 #include "host/cli/card_names.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
+#include "host/cli/report.h"
 #include "tarsin/encoder.h"
 
 namespace tarsin::cli {
@@ -22,6 +23,7 @@ namespace {
 
 struct ReaderOptions {
   std::string parameters = "device=Tarsin Virtual Reader 0;protocol=2;open_mode=2";
+  std::optional<std::string> reader;  // the device, after the parameters
   bool json = false;
   bool useVirtualReader = false;
   size_t lines = 20;
@@ -58,52 +60,26 @@ nlohmann::json Describe(Encoder& encoder) {
       {"state", states[state >= 0 && state <= 3 ? state : 0]}, {"reader", lines}, {"card", card}};
 }
 
-int Readers(const ReaderOptions& options) {
-  if (options.useVirtualReader && !SelectVirtualReader()) return 2;
-  const std::vector<std::string> names = ReaderNames();
-  nlohmann::json list = nlohmann::json::array();
-  for (const std::string& name : names) {
-    Encoder encoder;
-    // Both protocols: only the answer to reset is read, so any card may connect.
-    encoder.Parameters("device=" + name + ";protocol=3;open_mode=2");
-    encoder.OpenEncoder(0);
-    nlohmann::json entry = Describe(encoder);
-    entry["name"] = WellFormedUtf8(name);
-    encoder.CloseEncoder();
-    list.push_back(std::move(entry));
-  }
-  if (options.json) {
-    fmt::print("{}\n", list.dump());
-    return 0;
-  }
-  if (list.empty()) fmt::print("no reader\n");
-  for (const auto& entry : list) {
-    const auto& card = entry["card"];
-    fmt::print("{}\n", entry["name"].get<std::string>());
-    for (const auto& line : entry["reader"]) fmt::print("  {}\n", line.get<std::string>());
-    fmt::print("  {}\n", card.is_null() ? std::string("no card")
-                                        : fmt::format("{}, ATR {}", card["type"].get<std::string>(),
-                                                      card["atr"].get<std::string>()));
-  }
-  return 0;
-}
-
 int Info(const ReaderOptions& options) {
   if (options.useVirtualReader && !SelectVirtualReader()) return 2;
+  const std::string parameters =
+      options.reader ? WithReader(options.parameters, *options.reader) : options.parameters;
   Encoder encoder;
-  encoder.Parameters(options.parameters);
+  encoder.Parameters(parameters);
   const bool opened = encoder.OpenEncoder(0) == scesuccess;
+  // The queries below clear LastError: the open's own outcome is kept now.
+  const CError openError = *encoder.LastError();
   nlohmann::json info = Describe(encoder);
   info["information"] = encoder.GetInformation();
   // One line each, as the component writes them.
   const std::string text = WellFormedUtf8(encoder.Parameters());
-  nlohmann::json parameters = nlohmann::json::array();
+  nlohmann::json lines = nlohmann::json::array();
   for (std::string_view line : SplitAt(text, "\r\n")) {
-    if (!line.empty()) parameters.push_back(std::string(line));
+    if (!line.empty()) lines.push_back(std::string(line));
   }
-  info["parameters"] = parameters;
-  if (!opened || encoder.LastError()->Number != 0) {
-    info["error"] = WellFormedUtf8(encoder.LastError()->Description);
+  info["parameters"] = lines;
+  if (!opened || openError.Number != 0) {
+    info["error"] = WellFormedUtf8(OpenFailure(openError, DeviceOf(parameters)));
   }
   encoder.CloseEncoder();
   if (options.json) {
@@ -112,15 +88,16 @@ int Info(const ReaderOptions& options) {
     for (const auto& [key, value] : info.items()) {
       if (value.is_array()) {
         for (size_t i = 0; i < value.size(); ++i) {
-          fmt::print("{:<12}{}\n", i == 0 ? key : "", value[i].get<std::string>());
+          fmt::print("{:<12}{}\n", i == 0 ? key : "", Shown(value[i].get<std::string>()));
         }
       } else if (value.is_object()) {
         for (const auto& [field, text] : value.items()) {
           fmt::print("{:<12}{}: {}\n", field == value.begin().key() ? key : "", field,
-                     text.is_string() ? text.get<std::string>() : text.dump());
+                     Shown(text.is_string() ? text.get<std::string>() : text.dump()));
         }
       } else {
-        fmt::print("{:<12}{}\n", key, value.is_string() ? value.get<std::string>() : value.dump());
+        fmt::print("{:<12}{}\n", key,
+                   Shown(value.is_string() ? value.get<std::string>() : value.dump()));
       }
     }
   }
@@ -133,7 +110,7 @@ int Log(const ReaderOptions& options) {
   const std::string path = DefaultLogPath();
   std::ifstream in(path, std::ios::binary);
   if (!in && !options.follow) {
-    fmt::print(stderr, "tarsin-rf: no log at {}\n", path);
+    fmt::print(stderr, "tarsin-rf: no log at {}\n", Shown(path));
     return 1;
   }
   std::deque<std::string> tail;
@@ -143,7 +120,7 @@ int Log(const ReaderOptions& options) {
   }
   for (std::string& line : tail) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    fmt::print("{}\n", line);
+    fmt::print("{}\n", Shown(line));
   }
   std::fflush(stdout);
   if (!options.follow) return 0;
@@ -165,7 +142,7 @@ int Log(const ReaderOptions& options) {
     for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
       std::string line = pending.substr(0, end);
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      fmt::print("{}\n", line);
+      fmt::print("{}\n", Shown(line));
     }
     std::fflush(stdout);
   }
@@ -175,24 +152,24 @@ int Log(const ReaderOptions& options) {
 
 void AddReaderCommands(CLI::App& app) {
   auto options = std::make_shared<ReaderOptions>();
-  CLI::App* readers = app.add_subcommand("readers", "List the PC/SC readers and their cards");
-  readers->add_flag("--json", options->json, "One JSON array");
-  readers->add_flag("--virtual", options->useVirtualReader, "The virtual readers instead");
-  readers->footer("Exit status: 0, or 2 when the virtual reader is not built.");
-  readers->callback([options] { exit_status = Readers(*options); });
-
   CLI::App* info = app.add_subcommand(
       "info", "Open the reader and show the component, the reader, the card and its ATR");
   info->add_option("-p,--params", options->parameters, "Parameter text")->capture_default_str();
-  info->add_flag("--json", options->json, "One JSON object");
+  info->add_option("-r,--reader", options->reader,
+                   "The reader's name, set as the device after the parameter text");
   info->add_flag("--virtual", options->useVirtualReader, "Use the virtual reader");
-  info->footer("Exit status: 0 when the reader opened, 1 otherwise.");
+  info->add_flag("--json", options->json, "One JSON object");
+  info->footer(
+      "Exit status: 0 when the reader opened, 1 otherwise (the error names what failed), 2 for "
+      "a usage error.");
   info->callback([options] { exit_status = Info(*options); });
 
   CLI::App* log = app.add_subcommand("log", "Show the end of the diagnostic log");
   log->add_option("-n,--lines", options->lines, "How many lines")->capture_default_str();
   log->add_flag("-f,--follow", options->follow, "Keep showing lines as they are written");
-  log->footer("Exit status: 0, or 1 when there is no log yet.");
+  log->footer(
+      "Control characters in the log (a reader's name may hold some) are shown as \\xHH; the "
+      "file keeps them. Exit status: 0, or 1 when there is no log yet.");
   log->callback([options] { exit_status = Log(*options); });
 }
 

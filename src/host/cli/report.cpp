@@ -6,19 +6,66 @@
 #include <fstream>
 #include <vector>
 
+#include "core/ansi_code_page.h"
+#include "core/error_catalogue.h"
 #include "core/parameter_text.h"
+#include "tarsin/types.h"
 
 namespace tarsin::cli {
 namespace {
 
 constexpr int kLabelWidth = 13;
+constexpr uint32_t kUnknownReader = 0x80100009;  // SCARD_E_UNKNOWN_READER
 
 }  // namespace
 
+std::string Shown(std::string_view text) {
+  std::string out;
+  for (const char32_t c : DecodeUtf8(WellFormedUtf8(text))) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      out += fmt::format("\\x{:02X}", static_cast<uint32_t>(c));
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else {
+      AppendUtf8(out, c);
+    }
+  }
+  return out;
+}
+
+std::string OpenFailure(const CError& error, std::string_view reader) {
+  if (static_cast<uint32_t>(error.LastDllError) == kUnknownReader) {
+    return fmt::format("unknown reader \"{}\" (tarsin-rf readers lists them): {}", reader,
+                       error.RdrRetCode);
+  }
+  if (static_cast<uint32_t>(error.Number) == errors::kNoCard.number) {
+    return fmt::format("no card on reader \"{}\": {}", reader, error.RdrRetCode);
+  }
+  return fmt::format("{} ({}, {}): {}", error.Description, error.ComFunction, error.RdrCommand,
+                     error.RdrRetCode);
+}
+
+std::string WithReader(std::string_view parameters, std::string_view reader) {
+  std::string text;
+  for (std::string_view entry : SplitParameterEntries(parameters)) {
+    if (!entry.empty()) text += std::string(entry) + "\r\n";
+  }
+  return text + "device=" + std::string(reader);
+}
+
+std::string DeviceOf(std::string_view parameters) {
+  // Read as the component reads it.
+  EncoderState state;
+  ApplyParameterText(state, parameters);
+  return state.Device;
+}
+
 void PrintField(std::string_view label, std::string_view text) {
   std::vector<std::string_view> lines = SplitAt(text, "\r\n");
-  fmt::print("  {:<{}}{}\n", label, kLabelWidth, lines.front());
-  for (size_t i = 1; i < lines.size(); ++i) fmt::print("  {:<{}}{}\n", "", kLabelWidth, lines[i]);
+  fmt::print("  {:<{}}{}\n", label, kLabelWidth, Shown(lines.front()));
+  for (size_t i = 1; i < lines.size(); ++i) {
+    fmt::print("  {:<{}}{}\n", "", kLabelWidth, Shown(lines[i]));
+  }
 }
 
 uintmax_t FileSize(const std::string& path) {
@@ -51,7 +98,7 @@ void PrintLogTail(const std::string& path, uintmax_t offset, size_t count) {
   PrintField("", lines.size() < total
                      ? fmt::format("last {} of the {} lines of this run:", lines.size(), total)
                      : fmt::format("the {} lines of this run:", total));
-  for (const std::string& line : lines) fmt::print("    {}\n", line);
+  for (const std::string& line : lines) fmt::print("    {}\n", Shown(line));
 }
 
 }  // namespace tarsin::cli

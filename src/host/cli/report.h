@@ -7,7 +7,27 @@
 #include <string_view>
 #include <utility>
 
+namespace tarsin {
+struct CError;
+}
+
 namespace tarsin::cli {
+
+// A text from a host, a card, a reader or the log as it may be shown on a terminal: UTF-8, with
+// control characters (escape sequences among them) and the backslash written as \xHH and \\,
+// so that a name can neither hide nor move anything on the screen.
+std::string Shown(std::string_view text);
+
+// Why a reader did not open, in words: an unknown reader, no card, or the step that failed with
+// the resource manager's answer. Not yet escaped for showing.
+std::string OpenFailure(const CError& error, std::string_view reader);
+
+// The parameter text with `reader` as its device, in the CRLF form, so that a name holding ";"
+// stays whole.
+std::string WithReader(std::string_view parameters, std::string_view reader);
+
+// The device a parameter text names, as the component reads it.
+std::string DeviceOf(std::string_view parameters);
 
 // Prints `text` line by line under one label, continuation lines aligned with the first.
 void PrintField(std::string_view label, std::string_view text);

@@ -8,12 +8,13 @@
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <variant>
 
 #include "automation/dispatch.h"
 #include "core/ansi_code_page.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
+#include "host/cli/report.h"
 #include "host/cli/script.h"
 #include "tarsin/encoder.h"
 
@@ -22,7 +23,6 @@ namespace {
 
 using automation::Arguments;
 using automation::Member;
-using automation::MemberKind;
 using nlohmann::json;
 using tarsin::ValueType;
 
@@ -33,6 +33,7 @@ struct RunOptions {
   bool stopOnError = false;
   bool useVirtualReader = false;
   std::optional<std::string> parameters;  // set before the first call
+  std::optional<std::string> reader;      // the device, after the parameters
   bool open = false;                      // OpenEncoder 0 before the first call
 };
 
@@ -60,10 +61,11 @@ const char* ReturnCodeName(int32_t code) {
   }
 }
 
-// Texts from a host, a card or a reader may be Windows-1252: they are shown as UTF-8.
+// Texts from a host, a card or a reader may be Windows-1252 or hold control characters: they are
+// shown as UTF-8, escaped.
 std::string Quote(const std::string& text) {
   std::string out = "\"";
-  for (char c : WellFormedUtf8(text)) {
+  for (char c : Shown(text)) {
     if (c == '"') out += '"';
     out += c;
   }
@@ -140,10 +142,7 @@ json ErrorJson(const CError& e) {
 Outcome Execute(Encoder& encoder, const ScriptCall& call, int line) {
   Outcome outcome{.line = line, .member = call.member};
   try {
-    const Member& member = automation::FindMember(call.member, call.propertyLet);
-    if (call.propertyLet && member.kind != MemberKind::PropertyLet) {
-      throw ComError(kDispMemberNotFound, call.member + " cannot be assigned");
-    }
+    const Member& member = ResolveMember(call);
     outcome.member = std::string(member.name);
     Arguments args = call.args;
     const Variant result = automation::Invoke(encoder, member, args);
@@ -184,9 +183,9 @@ void Print(const Outcome& o, bool asJson) {
     return;
   }
   if (o.dispatchError) {
-    fmt::print("{}: failed 0x{:08X} {}\n", WellFormedUtf8(o.member),
+    fmt::print("{}: failed 0x{:08X} {}\n", Shown(o.member),
                static_cast<uint32_t>(o.dispatchError->number()),
-               WellFormedUtf8(o.dispatchError->description()));
+               Shown(o.dispatchError->description()));
   } else if (o.resultName) {
     fmt::print("{}: {}\n", o.member, *o.resultName);
   } else if (o.value) {
@@ -204,93 +203,146 @@ void Print(const Outcome& o, bool asJson) {
   }
 }
 
-// A script file or piped input is read and checked whole before the first call, so that a
-// mistake on line N never leaves lines 1 to N-1 done on the card; a terminal runs line by line.
-int RunLines(std::istream& in, const RunOptions& options, bool lineByLine) {
-  Encoder encoder;
-  bool allOk = true;
-  bool stopped = false;
-  // On a terminal, a long script shows where it is on one line that the next overwrites; the
-  // calls' own output goes above it. Never when the output is piped.
-  const bool progress =
-      !options.json && ::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1;
-  size_t total = 0;
-  size_t done = 0;
-  const auto execute = [&](const ScriptCall& call, int lineNumber) {
-    if (stopped) return;
-    if (progress && total > 0) fmt::print(stderr, "\r\x1b[K");
-    const Outcome outcome = Execute(encoder, call, lineNumber);
-    Print(outcome, options.json);
-    std::fflush(stdout);
-    allOk = allOk && outcome.ok;
-    stopped = !outcome.ok && options.stopOnError;
-    if (progress && total > 0 && ++done < total) {
-      fmt::print(stderr, "[{}/{}] line {}", done, total, lineNumber);
+// Runs the calls on one Encoder, the options' own calls first (numbered as line 0), and
+// prints each outcome. On a terminal, a long script shows where it is on one line that the next
+// overwrites; the calls' own output goes above it. Never when the output is piped.
+class Runner {
+ public:
+  explicit Runner(const RunOptions& options)
+      : options_(options),
+        progress_(!options.json && ::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1) {}
+
+  void Start() {
+    if (options_.parameters || options_.reader) {
+      const std::string text = options_.parameters.value_or("");
+      Execute({"Parameters",
+               true,
+               {Variant(options_.reader ? WithReader(text, *options_.reader) : text)}},
+              0);
     }
-  };
-  // The options' own calls come first, numbered as line 0.
-  if (options.parameters) execute({"Parameters", true, {Variant(*options.parameters)}}, 0);
-  if (options.open) execute({"OpenEncoder", false, {Variant(int32_t{0})}}, 0);
+    if (options_.open) Execute({"OpenEncoder", false, {Variant(int32_t{0})}}, 0);
+  }
+
+  void Execute(const ScriptCall& call, int lineNumber) {
+    if (stopped_) return;
+    if (progress_ && total_ > 0) fmt::print(stderr, "\r\x1b[K");
+    const Outcome outcome = cli::Execute(encoder_, call, lineNumber);
+    Print(outcome, options_.json);
+    std::fflush(stdout);
+    allOk_ = allOk_ && outcome.ok;
+    stopped_ = !outcome.ok && options_.stopOnError;
+    if (progress_ && total_ > 0 && ++done_ < total_) {
+      fmt::print(stderr, "[{}/{}] line {}", done_, total_, lineNumber);
+    }
+  }
+
+  void RunAll(const std::vector<std::pair<ScriptCall, int>>& calls) {
+    total_ = calls.size();
+    for (const auto& [call, number] : calls) Execute(call, number);
+    if (progress_ && total_ > 0) fmt::print(stderr, "\r\x1b[K");
+  }
+
+  int Status() const { return allOk_ ? 0 : 1; }
+
+ private:
+  const RunOptions& options_;
+  const bool progress_;
+  Encoder encoder_;
+  bool allOk_ = true;
+  bool stopped_ = false;
+  size_t total_ = 0;
+  size_t done_ = 0;
+};
+
+// The call a line makes, or why it would be refused (as `line N: why: the line`).
+std::variant<std::monostate, ScriptCall, std::string> Check(const std::string& line,
+                                                            int lineNumber) {
+  std::optional<std::string> why;
+  std::optional<ScriptCall> call;
+  try {
+    call = ParseScriptLine(line);
+    if (call) why = Refusal(*call);
+  } catch (const ScriptError& e) {
+    why = e.what();
+  }
+  if (why) return fmt::format("line {}: {}: {}", lineNumber, Shown(*why), Shown(line));
+  if (call) return std::move(*call);
+  return std::monostate{};
+}
+
+// A script file or piped input is read and checked whole, every line resolved against the
+// member table as its call will be, before the first call: a mistake on line N never leaves
+// lines 1 to N-1 done on the card. A terminal runs line by line, each checked first.
+int RunLines(std::istream& in, const RunOptions& options, bool lineByLine) {
+  Runner runner(options);
+  if (lineByLine) runner.Start();
   std::vector<std::pair<ScriptCall, int>> checked;
+  bool refused = false;
   int lineNumber = 0;
-  for (std::string line; !stopped && std::getline(in, line);) {
+  for (std::string line; std::getline(in, line);) {
     ++lineNumber;
     if (lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);  // UTF-8 mark
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::optional<ScriptCall> call;
-    try {
-      call = ParseScriptLine(line);
-    } catch (const ScriptError& e) {
-      fmt::print(stderr, "line {}: {}\n", lineNumber, e.what());
-      return 2;
-    }
-    if (!call) continue;
-    if (lineByLine) {
-      execute(*call, lineNumber);
-    } else {
-      checked.emplace_back(std::move(*call), lineNumber);
+    auto checkedLine = Check(line, lineNumber);
+    if (auto* why = std::get_if<std::string>(&checkedLine)) {
+      fmt::print(stderr, "{}\n", *why);
+      refused = true;
+    } else if (auto* call = std::get_if<ScriptCall>(&checkedLine)) {
+      if (lineByLine) {
+        runner.Execute(*call, lineNumber);
+      } else {
+        checked.emplace_back(std::move(*call), lineNumber);
+      }
     }
   }
-  total = checked.size();
-  for (const auto& [call, number] : checked) execute(call, number);
-  if (progress && total > 0) fmt::print(stderr, "\r\x1b[K");
-  return allOk ? 0 : 1;
+  if (!lineByLine) {
+    if (refused) return 2;
+    runner.Start();
+    runner.RunAll(checked);
+  }
+  return refused ? 2 : runner.Status();
 }
 
 int RunScript(const RunOptions& options) {
-  if (options.useVirtualReader) SelectVirtualReader();
+  if (options.useVirtualReader && !SelectVirtualReader()) return 2;
   if (options.script == "-") return RunLines(std::cin, options, ::isatty(STDIN_FILENO) == 1);
   std::error_code error;
   if (std::filesystem::is_directory(options.script, error)) {
-    fmt::print(stderr, "tarsin-rf: {} is a folder, not a script\n", options.script);
+    fmt::print(stderr, "tarsin-rf: {} is a folder, not a script\n", Shown(options.script));
     return 2;
   }
   std::ifstream file(options.script);
   if (!file) {
-    fmt::print(stderr, "tarsin-rf: cannot read {}\n", options.script);
+    fmt::print(stderr, "tarsin-rf: cannot read {}\n", Shown(options.script));
     return 2;
   }
   return RunLines(file, options, false);
 }
 
 int RunCall(const RunOptions& options) {
-  if (options.useVirtualReader) SelectVirtualReader();
-  // The words form one script line: the member, then its arguments separated by commas.
-  std::string line = options.callWords.front();
-  for (size_t i = 1; i < options.callWords.size(); ++i) {
-    line += (i == 1 ? " " : ", ") + options.callWords[i];
+  if (options.useVirtualReader && !SelectVirtualReader()) return 2;
+  const ScriptCall call = CallFromWords(options.callWords);
+  if (const auto why = Refusal(call)) {
+    std::string line;
+    for (const std::string& word : options.callWords) line += (line.empty() ? "" : " ") + word;
+    fmt::print(stderr, "line 1: {}: {}\n", Shown(*why), Shown(line));
+    return 2;
   }
-  std::istringstream in(line);
-  return RunLines(in, options, false);
+  Runner runner(options);
+  runner.Start();
+  runner.RunAll({{call, 1}});
+  return runner.Status();
 }
 
 void AddCommonFlags(CLI::App* cmd, RunOptions& options) {
-  cmd->add_flag("--json", options.json, "One JSON object per call");
-  cmd->add_flag("--stop-on-error", options.stopOnError, "Stop at the first call that fails");
+  cmd->add_option("-p,--params", options.parameters,
+                  "Parameter text set before the first call (device, protocol, open_mode, ...)");
+  cmd->add_option("-r,--reader", options.reader,
+                  "The reader's name, set as the device after the parameter text");
   cmd->add_flag("--virtual", options.useVirtualReader,
                 "Use the virtual reader built with the project");
-  cmd->add_option("--params", options.parameters,
-                  "Parameter text set before the first call (device, protocol, open_mode, ...)");
+  cmd->add_flag("--json", options.json, "One JSON object per call");
+  cmd->add_flag("--stop-on-error", options.stopOnError, "Stop at the first call that fails");
   cmd->add_flag("--open", options.open, "OpenEncoder 0 before the first call");
 }
 
@@ -302,17 +354,20 @@ void AddRunCommands(CLI::App& app) {
   run->add_option("script", options->script, "Script file, - for standard input")->required();
   AddCommonFlags(run, *options);
   run->footer(
-      "A script file or piped input is checked whole before the first call. Exit status: 0 "
-      "when every call succeeded, 1 when one failed, 2 when the script cannot be read.");
+      "A script file or piped input is checked whole before the first call: every bad line is "
+      "shown as \"line N: why: the line\" and nothing is called. Exit status: 0 when every "
+      "call succeeded, 1 when one failed, 2 when the script cannot be read or has a bad line.");
   run->callback([options] { exit_status = RunScript(*options); });
 
   CLI::App* call = app.add_subcommand("call", "Call one member: MEMBER [ARG...]");
-  call->add_option("words", options->callWords, "Member and arguments (script literals)")
+  call->add_option("words", options->callWords,
+                   "The member, then one argument a word: a script literal, or for a text "
+                   "parameter the text as typed")
       ->required();
   AddCommonFlags(call, *options);
   call->footer(
-      "Exit status: 0 when every call succeeded, 1 when one failed, 2 for a line that "
-      "cannot be read.");
+      "Exit status: 0 when the call succeeded, 1 when it failed, 2 when it is refused before "
+      "the call (unknown member, argument count, a value its parameter cannot take).");
   call->callback([options] { exit_status = RunCall(*options); });
 }
 

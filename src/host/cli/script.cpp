@@ -114,4 +114,57 @@ std::optional<ScriptCall> ParseScriptLine(std::string_view line) {
   return call;
 }
 
+ScriptCall CallFromWords(const std::vector<std::string>& words) {
+  ScriptCall call{.member = words.empty() ? std::string() : words.front()};
+  size_t first = 1;
+  if (words.size() > 1 && words[1] == "=") {
+    call.propertyLet = true;
+    first = 2;
+  }
+  const automation::Member* member = nullptr;
+  try {
+    member = &ResolveMember(call);
+  } catch (const ComError&) {
+    // unknown: its words stay as they are, and the check names the member
+  }
+  for (size_t i = first; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (word.empty()) {
+      call.args.emplace_back(std::nullopt);
+      continue;
+    }
+    const size_t place = i - first;
+    const bool text = member && place < member->parameters.size() &&
+                      member->parameters[place].type == ValueType::String;
+    const bool quoted = word.size() >= 2 && word.front() == '"' && word.back() == '"';
+    std::optional<Variant> value;
+    if (!text || quoted) {
+      try {
+        value = ParseLiteral(word);
+      } catch (const ScriptError&) {
+        // not a literal: the word itself, which the parameter's coercion judges
+      }
+    }
+    call.args.emplace_back(value ? std::move(*value) : Variant(word));
+  }
+  return call;
+}
+
+const automation::Member& ResolveMember(const ScriptCall& call) {
+  const automation::Member& member = automation::FindMember(call.member, call.propertyLet);
+  if (call.propertyLet && member.kind != automation::MemberKind::PropertyLet) {
+    throw ComError(kDispMemberNotFound, call.member + " cannot be assigned");
+  }
+  return member;
+}
+
+std::optional<std::string> Refusal(const ScriptCall& call) {
+  try {
+    automation::Prepare(ResolveMember(call), call.args);
+    return std::nullopt;
+  } catch (const ComError& e) {
+    return e.description();
+  }
+}
+
 }  // namespace tarsin::cli

@@ -10,6 +10,15 @@
 
 namespace tarsin::cli {
 
+// Why the last card operation failed, with a status word's text. `lost` when the card gave no
+// answer (it left the field, or the reader failed): nothing after it can be listed, and the
+// listing carries "incomplete" with the reason.
+struct CardFailure {
+  std::string text;
+  bool lost = false;
+};
+CardFailure LastFailure(Encoder& encoder);
+
 // Every sector (or page) of a MIFARE card, each opened with the first of `keys` that works.
 nlohmann::json ShowMifare(Encoder& encoder, int32_t cardType, const std::vector<std::string>& keys);
 void PrintMifare(const nlohmann::json& card);

@@ -23,10 +23,11 @@ std::string Right(uint32_t nibble) {
   return nibble == 0xE ? "free" : nibble == 0xF ? "never" : fmt::format("key {}", nibble);
 }
 
-std::string Failure(Encoder& encoder) {
-  const CError& error = *encoder.LastError();
-  return error.RdrRetCode.empty() ? error.Description
-                                  : fmt::format("{} ({})", error.Description, error.RdrRetCode);
+// The last failure's text; `lost` takes its reason when the card stopped answering.
+std::string Failure(Encoder& encoder, std::string& lost) {
+  const CardFailure failure = LastFailure(encoder);
+  if (failure.lost && lost.empty()) lost = failure.text;
+  return failure.text;
 }
 
 // A file's settings record, decoded.
@@ -77,29 +78,31 @@ void AddKeySettings(Encoder& encoder, nlohmann::json& level) {
   }
 }
 
-nlohmann::json ShowApplication(Encoder& encoder, const std::string& id, const std::string& key) {
+nlohmann::json ShowApplication(Encoder& encoder, const std::string& id, const std::string& key,
+                               std::string& lost) {
   nlohmann::json app = {{"id", id}};
   // A refused command costs the card's authentication: each step enters again.
   const auto enter = [&] { return encoder.DESFireSelectApplication(id, 0, key) == scesuccess; };
   if (!enter()) {
-    app["error"] = "not entered: " + Failure(encoder);
+    app["error"] = "not entered: " + Failure(encoder, lost);
     return app;
   }
   AddKeySettings(encoder, app);
   std::string ids;
   if (!enter() || encoder.DESFireGetFileIDs(ids) != scesuccess) {
-    app["error"] = "files not listed: " + Failure(encoder);
+    app["error"] = "files not listed: " + Failure(encoder, lost);
     return app;
   }
   app["files"] = nlohmann::json::array();
   for (const std::string& number : List(ids)) {
+    if (!lost.empty()) break;
     const int32_t file = std::stoi(number);
     std::string information;
     nlohmann::json entry = {{"file", file}};
     if (encoder.DESFireGetFileSettings(file, information) == scesuccess) {
       entry.update(FileSettings(information));
     } else {
-      entry["error"] = Failure(encoder);
+      entry["error"] = Failure(encoder, lost);
       enter();
     }
     if (entry.value("kind", "") == "value" && entry.value("communication", "") == "plain") {
@@ -107,7 +110,7 @@ nlohmann::json ShowApplication(Encoder& encoder, const std::string& id, const st
       if (encoder.DESFireGetValue(file, value) == scesuccess) {
         entry["value"] = value;
       } else {
-        entry["value_error"] = Failure(encoder);
+        entry["value_error"] = Failure(encoder, lost);
         enter();
       }
     }
@@ -134,23 +137,28 @@ nlohmann::json ShowDesfire(Encoder& encoder, const std::string& cardKey,
       card["storage"] = storage.asInt64();
     }
   }
+  std::string lost;
   if (encoder.DESFireSelectRoot(cardKey) != scesuccess) {
-    card["error"] = "the card key was refused: " + Failure(encoder);
+    const std::string why = Failure(encoder, lost);
+    card[lost.empty() ? "error" : "incomplete"] =
+        lost.empty() ? "the card key was refused: " + why : why;
     return card;
   }
   AddKeySettings(encoder, card);
   std::string ids;
   if (encoder.DESFireSelectRoot(cardKey) != scesuccess ||
       encoder.DESFireGetApplications(ids) != scesuccess) {
-    card["error"] = "applications not listed: " + Failure(encoder);
-    return card;
+    card["error"] = "applications not listed: " + Failure(encoder, lost);
+  } else {
+    card["applications"] = nlohmann::json::array();
+    for (const std::string& id : List(ids)) {
+      if (!lost.empty()) break;
+      const auto given = appKeys.find(id);
+      card["applications"].push_back(
+          ShowApplication(encoder, id, given == appKeys.end() ? kZeroKey : given->second, lost));
+    }
   }
-  card["applications"] = nlohmann::json::array();
-  for (const std::string& id : List(ids)) {
-    const auto given = appKeys.find(id);
-    card["applications"].push_back(
-        ShowApplication(encoder, id, given == appKeys.end() ? kZeroKey : given->second));
-  }
+  if (!lost.empty()) card["incomplete"] = lost;
   return card;
 }
 

@@ -38,15 +38,33 @@ std::string TrailerRights(int32_t rights) {
   return Rights(rights, names);
 }
 
-// Reads one sector with the first key that opens it; the sector's JSON.
-nlohmann::json ShowSector(Encoder& encoder, int sector, const std::vector<std::string>& keys) {
+bool IsBlock(const std::string& data, size_t digits) {
+  return data.size() == digits && data.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+}
+
+// A read that succeeded with no data: the card went away in the middle of the command.
+constexpr const char* kNoData = "the card answered without data";
+
+// Reads one sector with the first key that opens it; the sector's JSON. `lost` says why the
+// card stopped answering, when it did.
+nlohmann::json ShowSector(Encoder& encoder, int sector, const std::vector<std::string>& keys,
+                          std::string& lost) {
   nlohmann::json out = {{"sector", sector}};
   const int first = FirstBlock(sector);
   const int count = BlocksOf(sector);
+  std::string refusal;
   for (const std::string& key : keys) {
     for (const uint8_t type : {kKeyA, kKeyB}) {
       std::string block;
-      if (encoder.MifareReadDataBloc(first, key, type, block) != scesuccess) continue;
+      if (encoder.MifareReadDataBloc(first, key, type, block) != scesuccess) {
+        const CardFailure failure = LastFailure(encoder);
+        if (failure.lost) {
+          out["error"] = lost = failure.text;
+          return out;
+        }
+        refusal = failure.text;
+        continue;
+      }
       out["key"] = key;
       out["key_type"] = type == kKeyA ? "A" : "B";
       // The decoded rights come from the component for the sectors it reaches by 4 x sector + 3.
@@ -57,11 +75,18 @@ nlohmann::json ShowSector(Encoder& encoder, int sector, const std::vector<std::s
                                           rights.security[1], rights.security[2], rights.conditions,
                                           rights.bx) == scesuccess;
       nlohmann::json blocks = nlohmann::json::array();
-      for (int i = 0; i < count; ++i) {
+      for (int i = 0; i < count && lost.empty(); ++i) {
         const int number = first + i;
         nlohmann::json entry = {{"block", number}};
         if (i > 0 && encoder.MifareReadDataBloc(number, key, type, block) != scesuccess) {
-          entry["error"] = encoder.LastError()->Description;
+          const CardFailure failure = LastFailure(encoder);
+          entry["error"] = failure.text;
+          if (failure.lost) lost = failure.text;
+          blocks.push_back(entry);
+          continue;
+        }
+        if (!IsBlock(block, 32)) {
+          entry["error"] = lost = kNoData;
           blocks.push_back(entry);
           continue;
         }
@@ -81,11 +106,12 @@ nlohmann::json ShowSector(Encoder& encoder, int sector, const std::vector<std::s
         blocks.push_back(entry);
       }
       out["blocks"] = blocks;
-      if (decoded) out["access_bits"] = blocks.back().value("data", "").substr(12, 8);
+      if (decoded && lost.empty())
+        out["access_bits"] = blocks.back().value("data", "").substr(12, 8);
       return out;
     }
   }
-  out["error"] = "no key given opens this sector";
+  out["error"] = "no key given opens this sector (" + refusal + ")";
   return out;
 }
 
@@ -99,7 +125,12 @@ nlohmann::json ShowMifare(Encoder& encoder, int32_t cardType,
     nlohmann::json pages = nlohmann::json::array();
     for (int page = 0; page < 16; page += 4) {
       std::string data;
-      if (encoder.MifareReadDataBloc(page, keys.front(), kKeyA, data) != scesuccess) break;
+      const bool read = encoder.MifareReadDataBloc(page, keys.front(), kKeyA, data) == scesuccess;
+      if (!read || !IsBlock(data, 32)) {
+        out["incomplete"] =
+            fmt::format("page {}: {}", page, read ? kNoData : LastFailure(encoder).text);
+        break;
+      }
       for (size_t i = 0; i < 4 && data.size() >= 8 * (i + 1); ++i) {
         pages.push_back({{"page", page + static_cast<int>(i)}, {"data", data.substr(8 * i, 8)}});
       }
@@ -108,8 +139,10 @@ nlohmann::json ShowMifare(Encoder& encoder, int32_t cardType,
     return out;
   }
   const int sectors = cardType == sceMifare4K ? 40 : 16;
-  for (int sector = 0; sector < sectors; ++sector) {
-    out["sectors"].push_back(ShowSector(encoder, sector, keys));
+  std::string lost;
+  for (int sector = 0; sector < sectors && lost.empty(); ++sector) {
+    out["sectors"].push_back(ShowSector(encoder, sector, keys, lost));
+    if (!lost.empty()) out["incomplete"] = fmt::format("sector {}: {}", sector, lost);
   }
   return out;
 }

@@ -6,7 +6,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "automation/dispatch.h"
 #include "core/ansi_code_page.h"
 #include "core/ascii_text.h"
+#include "tarsin/readers.h"
 
 namespace py = pybind11;
 
@@ -31,7 +34,10 @@ struct ErrorObject {
   std::shared_ptr<CError> error;
 };
 
-Variant FromPython(const py::handle& value) {
+// As deep as the C interface takes them: a deeper list would only exhaust the stack.
+constexpr int kMaxNesting = 64;
+
+Variant FromPython(const py::handle& value, int depth = 0) {
   if (value.is_none()) return Variant();
   if (py::isinstance<py::bool_>(value)) return Variant(value.cast<bool>());
   if (py::isinstance<py::int_>(value)) {
@@ -48,8 +54,12 @@ Variant FromPython(const py::handle& value) {
   }
   if (py::isinstance<ErrorObject>(value)) return Variant(value.cast<ErrorObject&>().error);
   if (py::isinstance<py::list>(value) || py::isinstance<py::tuple>(value)) {
+    if (depth >= kMaxNesting) {
+      throw ComError(kDispTypeMismatch,
+                     "Lists nested more than " + std::to_string(kMaxNesting) + " levels deep");
+    }
     Variant::Array elements;
-    for (const py::handle element : value) elements.push_back(FromPython(element));
+    for (const py::handle element : value) elements.push_back(FromPython(element, depth + 1));
     return Variant(std::move(elements));
   }
   throw ComError(kDispTypeMismatch, "Type mismatch: a Python " +
@@ -128,6 +138,96 @@ py::object Call(Encoder& encoder, const automation::Member& member, const py::ar
   all.append(shown);
   for (const py::handle output : outputs) all.append(output);
   return py::tuple(all);
+}
+
+// A reader's status as Python sees it; the card type as the sceCardTypes IntEnum when it has a
+// name there.
+py::object ToPython(const ReaderStatus& status, const py::module_& module) {
+  py::object cardType = py::int_(static_cast<int32_t>(status.CardType));
+  try {
+    cardType = module.attr("sceCardTypes")(cardType);
+  } catch (const py::error_already_set&) {
+    // a number the enumeration does not name stays a number
+  }
+  return module.attr("ReaderStatus")(WellFormedUtf8(status.Name), status.CardPresent, status.ATR,
+                                     cardType);
+}
+
+// Raises the exception class of the outcome's number.
+[[noreturn]] void Raise(const ReaderOutcome& outcome, const py::module_& module) {
+  const char* name = outcome.Number == kNoResourceManager ? "NoResourceManager"
+                     : outcome.Number == kUnknownReader   ? "UnknownReader"
+                     : outcome.Number == kWaitTimedOut    ? "WaitTimeout"
+                     : outcome.Number == kWaitCancelled   ? "WaitCancelled"
+                     : outcome.Number == kNoReaders       ? "NoReaders"
+                                                          : "ReaderError";
+  PyErr_SetObject(module.attr(name).ptr(),
+                  py::make_tuple(outcome.Number, outcome.Description).ptr());
+  throw py::error_already_set();
+}
+
+void AddReaders(py::module_& module) {
+  py::exec(R"(
+import collections
+ReaderStatus = collections.namedtuple("ReaderStatus", "name card_present atr card_type")
+class ReaderError(Exception):
+    """A reader listing or wait that failed: `number` (the PC/SC result) and `description`."""
+    def __init__(self, number, description):
+        super().__init__(f"0x{number & 0xFFFFFFFF:08X} {description}")
+        self.number = number
+        self.description = description
+class NoResourceManager(ReaderError): pass
+class UnknownReader(ReaderError): pass
+class WaitTimeout(ReaderError, TimeoutError): pass
+class WaitCancelled(ReaderError): pass
+class NoReaders(ReaderError): pass
+CARD_ARRIVAL = 1
+CARD_REMOVAL = 2
+)",
+           module.attr("__dict__"));
+  py::class_<ReaderWatch> watch(module, "ReaderWatch",
+                                "Readers and card arrival; one watch may serve several threads");
+  watch.def(py::init<>());
+  watch.def("list", [module](const ReaderWatch& self) {
+    std::vector<ReaderStatus> readers;
+    ReaderOutcome outcome;
+    {
+      py::gil_scoped_release unlocked;
+      outcome = self.List(readers);
+    }
+    if (outcome.Number != 0) Raise(outcome, module);
+    py::list listed;
+    for (const ReaderStatus& status : readers) listed.append(ToPython(status, module));
+    return listed;
+  });
+  watch.def(
+      "wait_for_card",
+      [module](ReaderWatch& self, const std::string& reader, int event,
+               const std::optional<double>& timeout) {
+        if (event != static_cast<int>(CardEvent::Arrival) &&
+            event != static_cast<int>(CardEvent::Removal)) {
+          throw py::value_error("event is CARD_ARRIVAL or CARD_REMOVAL");
+        }
+        // Seconds, as Python counts them; None waits for ever.
+        uint32_t milliseconds = kWaitForever;
+        if (timeout) {
+          milliseconds = static_cast<uint32_t>(std::clamp(*timeout * 1000.0, 0.0, 4294967294.0));
+        }
+        ReaderStatus status;
+        ReaderOutcome outcome;
+        {
+          // Another Python thread must be able to cancel.
+          py::gil_scoped_release unlocked;
+          outcome = self.WaitForCard(reader, static_cast<CardEvent>(event), milliseconds, status);
+        }
+        if (outcome.Number != 0) Raise(outcome, module);
+        return ToPython(status, module);
+      },
+      py::arg("reader") = "", py::arg("event") = static_cast<int>(CardEvent::Arrival),
+      py::arg("timeout") = py::none());
+  watch.def(
+      "cancel", [](ReaderWatch& self) { self.Cancel(); },
+      "Ends the waits in progress with WaitCancelled; for another thread");
 }
 
 }  // namespace
@@ -221,6 +321,15 @@ class ComError(Exception):
                                       const py::kwargs& kwargs) {
     return Call(self, automation::FindMember(name), args, kwargs, returnCodes);
   });
+
+  AddReaders(module);
+  module.def(
+      "version",
+      [] {
+        return std::to_string(TARSIN_VERSION_MAJOR) + "." + std::to_string(TARSIN_VERSION_MINOR) +
+               "." + std::to_string(TARSIN_VERSION_PATCH);
+      },
+      "The component's version, major.minor.patch");
 
 #ifdef TARSIN_VPCSC_LIBRARY
   module.def(

@@ -1,0 +1,61 @@
+#include <windows.h>
+// windows.h first: bcrypt.h needs its types.
+#include <bcrypt.h>
+
+#include "crypto/aes_cipher.h"
+#include "crypto/des_failure.h"
+
+namespace tarsin {
+namespace {
+
+void Check(NTSTATUS status, const ErrorEntry& entry) {
+  if (status < 0) RaiseDesError(entry, "AesCipher");
+}
+
+}  // namespace
+
+// CNG's AES in ECB, one block at a time: the chaining is ours.
+struct AesCipher::Contexts {
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  BCRYPT_KEY_HANDLE key = nullptr;
+  Contexts() = default;
+  Contexts(const Contexts&) = delete;
+  Contexts& operator=(const Contexts&) = delete;
+  ~Contexts() {
+    if (key) BCryptDestroyKey(key);
+    if (algorithm) BCryptCloseAlgorithmProvider(algorithm, 0);
+  }
+};
+
+AesCipher::AesCipher(std::span<const uint8_t> key) : contexts_(std::make_unique<Contexts>()) {
+  if (key.size() != 16) RaiseDesError(errors::kDesInvalidDataLength, "AesCipher");
+  Check(BCryptOpenAlgorithmProvider(&contexts_->algorithm, BCRYPT_AES_ALGORITHM, nullptr, 0),
+        errors::kDesInvalidAlgorithm);
+  wchar_t mode[] = BCRYPT_CHAIN_MODE_ECB;
+  Check(BCryptSetProperty(contexts_->algorithm, BCRYPT_CHAINING_MODE,
+                          reinterpret_cast<PUCHAR>(mode), sizeof mode, 0),
+        errors::kDesInvalidChaining);
+  Check(BCryptGenerateSymmetricKey(contexts_->algorithm, &contexts_->key, nullptr, 0,
+                                   const_cast<PUCHAR>(key.data()), 16, 0),
+        errors::kDesInvalidAlgorithm);
+}
+
+AesCipher::~AesCipher() = default;
+
+void AesCipher::Encipher(std::span<uint8_t> block) const {
+  ULONG written = 0;
+  if (block.size() != 16) RaiseDesError(errors::kDesInvalidDataLength, "AesCipher");
+  Check(BCryptEncrypt(contexts_->key, block.data(), 16, nullptr, nullptr, 0, block.data(), 16,
+                      &written, 0),
+        errors::kDesInvalidDataLength);
+}
+
+void AesCipher::Decipher(std::span<uint8_t> block) const {
+  ULONG written = 0;
+  if (block.size() != 16) RaiseDesError(errors::kDesInvalidDataLength, "AesCipher");
+  Check(BCryptDecrypt(contexts_->key, block.data(), 16, nullptr, nullptr, 0, block.data(), 16,
+                      &written, 0),
+        errors::kDesInvalidDataLength);
+}
+
+}  // namespace tarsin

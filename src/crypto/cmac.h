@@ -1,0 +1,20 @@
+// CMAC (NIST SP 800-38B, RFC 4493) over any block cipher of 8 or 16 bytes.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "crypto/block_cipher.h"
+
+namespace tarsin {
+
+// The MAC of `message`, one whole block. The chaining starts from `chaining` (zero in the
+// standard; a DESFire EV1 session starts from its IV) and comes back as the MAC, which is the
+// session's next IV.
+std::vector<uint8_t> Cmac(const BlockCipher& cipher, std::span<uint8_t> chaining,
+                          std::span<const uint8_t> message);
+// The standard MAC, from a zero chaining value.
+std::vector<uint8_t> Cmac(const BlockCipher& cipher, std::span<const uint8_t> message);
+
+}  // namespace tarsin

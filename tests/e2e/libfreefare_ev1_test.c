@@ -1,0 +1,186 @@
+/* A whole EV1 personalisation of the virtual DESFire card by libfreefare's C API, through libnfc's
+ * PC/SC driver and pcscd: ISO and AES authentication with DES, 3K3DES and AES keys, the card
+ * master key made AES and back, key changes with versions, key settings, plain, MACed and
+ * enciphered files of every kind with commits, and a plain write to a MACed file refused.
+ * libfreefare's own crypto checks every CMAC, CRC32 and cryptogram of the card. Keys and tags
+ * are left to the end of the process (Debian's libfreefare 0.4.0 crashes freeing a used tag). */
+#include <freefare.h>
+#include <nfc/nfc.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static MifareTag tag;
+static int failures;
+
+/* Reports a failed step with libfreefare's reason. */
+static void check(int ok, const char* step) {
+  if (!ok) {
+    printf("FAILED: %s (%s)\n", step, freefare_strerror(tag));
+    ++failures;
+  }
+}
+
+static void select_application(uint32_t id) {
+  MifareDESFireAID aid = mifare_desfire_aid_new(id);
+  check(mifare_desfire_select_application(tag, aid) == 0, "select application");
+  free(aid);
+}
+
+static void create_application(uint32_t id,
+                               int (*create)(MifareTag, MifareDESFireAID, uint8_t, uint8_t),
+                               uint8_t keys) {
+  MifareDESFireAID aid = mifare_desfire_aid_new(id);
+  check(create(tag, aid, 0x0F, keys) == 0, "create application");
+  free(aid);
+}
+
+static void expect_key_version(uint8_t key_no, uint8_t expected, const char* step) {
+  uint8_t version = 0xFF;
+  check(mifare_desfire_get_key_version(tag, key_no, &version) == 0 && version == expected, step);
+}
+
+/* Writes `length` bytes to a data file and reads them back. */
+static void write_and_read(uint8_t file_no, const char* step) {
+  uint8_t data[80], back[128] = {0};
+  for (size_t i = 0; i < sizeof data; ++i) data[i] = (uint8_t)(file_no * 16 + i);
+  check(mifare_desfire_write_data(tag, file_no, 0, sizeof data, data) == sizeof data, step);
+  if (file_no == 6) check(mifare_desfire_commit_transaction(tag) == 0, "commit backup file");
+  /* Room beyond the data: libfreefare copies the answer's CMAC and padding in too. */
+  check(mifare_desfire_read_data(tag, file_no, 0, sizeof data, back) == sizeof data &&
+            memcmp(data, back, sizeof data) == 0,
+        step);
+}
+
+static void card_level(void) {
+  uint8_t zero16[16] = {0}, zero24[24] = {0}, aes[16], three[24];
+  for (int i = 0; i < 16; ++i) aes[i] = (uint8_t)(0xA0 + i);
+  /* The parity bits of the first eight bytes carry version 0xAA. */
+  for (int i = 0; i < 24; ++i) three[i] = (uint8_t)((0x30 + 2 * i) | (i < 8 ? (i % 2 == 0) : 0));
+  MifareDESFireKey des = mifare_desfire_des_key_new(zero16);
+  MifareDESFireKey picc_aes = mifare_desfire_aes_key_new_with_version(aes, 0x42);
+  MifareDESFireKey zero_3k = mifare_desfire_3k3des_key_new(zero24);
+  MifareDESFireKey new_3k = mifare_desfire_3k3des_key_new_with_version(three);
+  MifareDESFireKey zero_aes = mifare_desfire_aes_key_new(zero16);
+
+  check(mifare_desfire_authenticate_iso(tag, 0, des) == 0, "ISO authentication, DES key");
+  check(mifare_desfire_format_picc(tag) == 0, "format");
+  check(mifare_desfire_authenticate_iso(tag, 0, des) == 0, "ISO authentication after format");
+  struct mifare_desfire_version_info version;
+  check(mifare_desfire_get_version(tag, &version) == 0 && version.software.version_major == 1 &&
+            version.uid[0] == 0x04,
+        "GetVersion");
+  uint32_t free_memory = 0;
+  check(mifare_desfire_free_mem(tag, &free_memory) == 0 && free_memory == 4864, "FreeMem");
+  char* uid = NULL;
+  check(mifare_desfire_get_card_uid(tag, &uid) == 0 && uid && strcmp(uid, "04112233445566") == 0,
+        "GetCardUID");
+  free(uid);
+
+  check(mifare_desfire_change_key(tag, 0, picc_aes, des) == 0, "card master key made AES");
+  check(mifare_desfire_authenticate_aes(tag, 0, picc_aes) == 0, "AES authentication, card");
+  uint8_t settings = 0, max_keys = 0;
+  check(mifare_desfire_get_key_settings(tag, &settings, &max_keys) == 0 && settings == 0x0F &&
+            max_keys == 1,
+        "card key settings");
+  expect_key_version(0, 0x42, "AES key version");
+  check(mifare_desfire_change_key(tag, 0, des, picc_aes) == 0, "card master key back to DES");
+  check(mifare_desfire_authenticate_iso(tag, 0, des) == 0, "ISO authentication again");
+
+  create_application(0x3D3D3D, mifare_desfire_create_application_3k3des, 2);
+  select_application(0x3D3D3D);
+  check(mifare_desfire_authenticate_iso(tag, 0, zero_3k) == 0, "ISO authentication, 3K3DES");
+  check(mifare_desfire_change_key(tag, 1, new_3k, zero_3k) == 0, "3K3DES other key");
+  expect_key_version(1, 0xAA, "3K3DES key version");
+  check(mifare_desfire_authenticate_iso(tag, 1, new_3k) == 0, "ISO authentication, new key");
+
+  select_application(0);
+  create_application(0xAE5AE5, mifare_desfire_create_application_aes, 3);
+  select_application(0xAE5AE5);
+  check(mifare_desfire_authenticate_aes(tag, 0, zero_aes) == 0, "AES authentication, application");
+  check(mifare_desfire_change_key_settings(tag, 0x0B) == 0, "ChangeKeySettings");
+  check(mifare_desfire_get_key_settings(tag, &settings, &max_keys) == 0 && settings == 0x0B &&
+            max_keys == 3,
+        "application key settings");
+}
+
+static void aes_application(void) {
+  uint8_t zero[16] = {0}, master[16], other[16];
+  for (int i = 0; i < 16; ++i) master[i] = (uint8_t)(0x10 * i), other[i] = (uint8_t)(0xF0 - i);
+  MifareDESFireKey zero_aes = mifare_desfire_aes_key_new(zero);
+  MifareDESFireKey new_master = mifare_desfire_aes_key_new_with_version(master, 0x10);
+  MifareDESFireKey new_other = mifare_desfire_aes_key_new_with_version(other, 0x20);
+  check(mifare_desfire_change_key(tag, 0, new_master, zero_aes) == 0, "AES same key");
+  check(mifare_desfire_authenticate_aes(tag, 0, new_master) == 0, "AES authentication, new key");
+  check(mifare_desfire_change_key(tag, 2, new_other, zero_aes) == 0, "AES other key");
+  expect_key_version(2, 0x20, "AES other key version");
+  check(mifare_desfire_authenticate_aes(tag, 2, new_other) == 0, "AES authentication, key 2");
+  check(mifare_desfire_authenticate_aes(tag, 0, new_master) == 0, "AES authentication, key 0");
+
+  const uint16_t key0 = MDAR(MDAR_KEY0, MDAR_KEY0, MDAR_KEY0, MDAR_KEY0);
+  check(mifare_desfire_create_std_data_file(tag, 1, MDCM_PLAIN, key0, 80) == 0, "plain file");
+  check(mifare_desfire_create_std_data_file(tag, 2, MDCM_MACED, key0, 80) == 0, "MACed file");
+  check(mifare_desfire_create_std_data_file(tag, 3, MDCM_ENCIPHERED, key0, 80) == 0,
+        "enciphered file");
+  check(mifare_desfire_create_backup_data_file(tag, 6, MDCM_ENCIPHERED, key0, 80) == 0,
+        "backup file");
+  for (uint8_t file_no = 1; file_no <= 3; ++file_no) write_and_read(file_no, "data file");
+  write_and_read(6, "backup file");
+
+  check(mifare_desfire_create_value_file(tag, 4, MDCM_ENCIPHERED, key0, 0, 1000, 100, 1) == 0,
+        "value file");
+  int32_t value = 0;
+  check(mifare_desfire_credit(tag, 4, 50) == 0 && mifare_desfire_commit_transaction(tag) == 0,
+        "credit");
+  check(mifare_desfire_debit(tag, 4, 30) == 0 && mifare_desfire_commit_transaction(tag) == 0,
+        "debit");
+  check(
+      mifare_desfire_limited_credit(tag, 4, 20) == 0 && mifare_desfire_commit_transaction(tag) == 0,
+      "limited credit");
+  check(mifare_desfire_get_value(tag, 4, &value) == 0 && value == 140, "value");
+
+  uint8_t record[12] = "record one!", records[64] = {0};
+  check(mifare_desfire_create_linear_record_file(tag, 5, MDCM_MACED, key0, 12, 4) == 0,
+        "record file");
+  check(mifare_desfire_create_cyclic_record_file(tag, 7, MDCM_ENCIPHERED, key0, 12, 3) == 0,
+        "cyclic record file");
+  for (uint8_t file_no = 5; file_no <= 7; file_no += 2) {
+    check(mifare_desfire_write_record(tag, file_no, 0, 12, record) == 12 &&
+              mifare_desfire_commit_transaction(tag) == 0 &&
+              mifare_desfire_write_record(tag, file_no, 0, 12, record) == 12 &&
+              mifare_desfire_commit_transaction(tag) == 0,
+          "write records");
+    check(mifare_desfire_read_records(tag, file_no, 0, 2, records) == 24 &&
+              memcmp(records + 12, record, 12) == 0,
+          "read records");
+  }
+
+  check(mifare_desfire_change_file_settings(tag, 1, MDCM_ENCIPHERED, key0) == 0,
+        "ChangeFileSettings");
+  write_and_read(1, "file made enciphered");
+  uint8_t plain[4] = {1, 2, 3, 4};
+  check(mifare_desfire_write_data_ex(tag, 2, 0, sizeof plain, plain, MDCM_PLAIN) < 0,
+        "a plain write to a MACed file is refused");
+}
+
+int main(void) {
+  setvbuf(stdout, NULL, _IONBF, 0);
+  nfc_context* context = NULL;
+  nfc_init(&context);
+  nfc_device* device = context ? nfc_open(context, NULL) : NULL;
+  MifareTag* tags = device ? freefare_get_tags(device) : NULL;
+  for (int i = 0; tags && tags[i]; ++i) {
+    if (freefare_get_tag_type(tags[i]) == DESFIRE) tag = tags[i];
+  }
+  if (!tag || mifare_desfire_connect(tag) < 0) {
+    printf("FAILED: no DESFire card on the reader\n");
+    return 1;
+  }
+  card_level();
+  if (!failures) aes_application();
+  mifare_desfire_disconnect(tag);
+  nfc_close(device);
+  nfc_exit(context);
+  if (!failures) printf("EV1 personalisation through libfreefare: all steps passed\n");
+  return failures ? 1 : 0;
+}
