@@ -135,13 +135,16 @@ const char* EnumerationOf(const automation::Member& member, std::string_view par
   return nullptr;
 }
 
+// The module, which holds the IntEnums; sys.modules keeps it alive.
+py::handle theModule;
+
 // An enumerated output as its IntEnum; a value outside the enumeration (a combination of
 // settings) stays a plain int.
-py::object Shown(const py::module_& module, const automation::Member& member,
-                 std::string_view parameter, const Variant& value) {
+py::object Shown(const automation::Member& member, std::string_view parameter,
+                 const Variant& value) {
   const char* enumeration = EnumerationOf(member, parameter);
   if (enumeration == nullptr || value.kind() == Variant::Kind::Empty) return ToPython(value);
-  py::object type = module.attr(enumeration);
+  py::object type = theModule.attr(enumeration);
   py::int_ number(value.asInt64());
   if (type.attr("_value2member_map_").contains(number)) return type(number);
   return number;
@@ -183,14 +186,12 @@ py::object Call(PythonEncoder& encoder, const automation::Member& member, const 
     const std::lock_guard turn(encoder.busy);
     result = automation::Invoke(encoder, member, values);
   }
-  const py::module_ module = py::module_::import("tarsinrf");
-  py::object shown = Shown(module, member, "", result);
+  py::object shown = Shown(member, "", result);
   py::list outputs;
   for (size_t i = 0; i < parameters.size(); ++i) {
     if (!parameters[i].byRef) continue;
-    outputs.append(i < values.size() && values[i]
-                       ? Shown(module, member, parameters[i].name, *values[i])
-                       : py::none());
+    outputs.append(i < values.size() && values[i] ? Shown(member, parameters[i].name, *values[i])
+                                                  : py::none());
   }
   if (outputs.empty()) return shown;
   py::list all;
@@ -244,7 +245,8 @@ Described Describe(const automation::Member& member) {
     text += ", " + name + (mayOmit ? "=None" : "");
     // An enumeration's plain number goes in as well.
     const std::string accepted = type + (enumeration && !parameter.byRef ? " | int" : "");
-    typed += ", " + name + ": " + accepted + (mayOmit ? " | None = None" : "");
+    typed.append(", ").append(name).append(": ").append(accepted);
+    if (mayOmit) typed += " | None = None";
     if (parameter.byRef) outputs += ", " + type;
     parameters.append(py::make_tuple(name, accepted, parameter.byRef, mayOmit));
   }
@@ -262,16 +264,12 @@ Described Describe(const automation::Member& member) {
   return {doc, row};
 }
 
-PythonEncoder& Checked(const py::handle& self) {
-  return self.cast<PythonEncoder&>();
-}
-
 // The context manager: `with Encoder(parameters) as e:` opens, and closes on the way out.
 void DefineContextManager(py::class_<PythonEncoder>& encoder) {
   encoder.def(
       "__enter__",
       [](const py::object& self) {
-        PythonEncoder& e = Checked(self);
+        auto& e = self.cast<PythonEncoder&>();
         const automation::Member& open = automation::FindMember("OpenEncoder");
         if (Call(e, open, py::make_tuple(0), py::kwargs()).cast<int>() != scesuccess) {
           const std::shared_ptr<CError> error = e.LastError();
@@ -333,6 +331,7 @@ std::string VirtualReaderProvider() {
 
 PYBIND11_MODULE(tarsinrf, module) {
   module.doc() = "Tarsin RF: contactless-card encoding through PC/SC readers";
+  theModule = module;
   module.attr("__version__") = TARSIN_VERSION;
 
   // ComError carries the late-bound error's number and description.
@@ -375,7 +374,8 @@ class ComError(Exception):
         [&field](const ErrorObject& self) { return ToPython(GetErrorField(*self.error, field)); },
         [&field](ErrorObject& self, const py::object& value) {
           LetErrorField(*self.error, field, FromPython(value));
-        });
+        },
+        std::holds_alternative<int32_t CError::*>(field.member) ? "int" : "str");
   }
 
   // The members' own signatures and texts stand in for pybind11's (*args, **kwargs).
@@ -410,10 +410,10 @@ class ComError(Exception):
           asGet.kind == automation::MemberKind::PropertyGet ? &asGet : nullptr;
       const automation::Member* letter =
           asLet.kind == automation::MemberKind::PropertyLet ? &asLet : nullptr;
-      const automation::Member& typed = getter ? *getter : *letter;
       const std::string type = getter ? PythonType(getter->result, EnumerationOf(*getter, ""))
                                       : PythonType(letter->parameters.front().type, nullptr);
-      const std::string doc = name + ": " + type + (letter ? "" : " (read-only)");
+      std::string doc = name;
+      doc.append(": ").append(type).append(letter ? "" : " (read-only)");
       py::cpp_function get;
       py::cpp_function let;
       if (getter) {
@@ -431,7 +431,6 @@ class ComError(Exception):
       row["name"] = name;
       row["property"] = type;
       row["writable"] = letter != nullptr;
-      row["index"] = typed.index;
       rows.append(row);
       continue;
     }

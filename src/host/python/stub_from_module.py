@@ -18,19 +18,20 @@ lines = ["# Generated from the built module: do not edit.",
          "    description: str",
          "    def __init__(self, number: int, description: str) -> None: ...",
          ""]
-for name, value in vars(tarsinrf).items():
-    if isinstance(value, type) and issubclass(value, enum.IntEnum) and value.__name__ == name:
-        lines.append(f"class {name}(IntEnum):")
-        lines += [f"    {item} = {member.value}" for item, member in value.__members__.items()]
-        lines.append("")
-for name, value in vars(tarsinrf).items():
-    if isinstance(value, enum.IntEnum) and value.name == name and type(value).__name__ != name:
-        lines.append(f"{name}: {type(value).__name__}")
+enums = [value for name, value in vars(tarsinrf).items()
+         if isinstance(value, type) and issubclass(value, enum.IntEnum) and value.__name__ == name]
+for kind in enums:
+    lines.append(f"class {kind.__name__}(IntEnum):")
+    lines += [f"    {item} = {member.value}" for item, member in kind.__members__.items()]
+    lines.append("")
+# Each constant by its own name too (an alias of an equal value included).
+for kind in enums:
+    lines += [f"{item}: {kind.__name__}" for item, member in kind.__members__.items()
+              if getattr(tarsinrf, item, None) is member]
 lines += ["", "class CError:"]
 for name, value in vars(tarsinrf.CError).items():
     if isinstance(value, property):
-        kind = "int" if name in ("Number",) else "str"
-        lines.append(f"    {name}: {kind}")
+        lines.append(f"    {name}: {value.__doc__}")
 lines += ["", "class Encoder:",
           "    def __init__(self, parameters: str | None = None) -> None: ...",
           "    def __enter__(self) -> Encoder: ...",
@@ -48,9 +49,9 @@ lines.append("")
 for name, value in vars(tarsinrf).items():
     if callable(value) and not isinstance(value, type) and not name.startswith("_"):
         try:
-            signature = str(inspect.signature(value))
+            signature = str(inspect.signature(value)) + " -> Any"
         except ValueError:
-            signature = "(*args: Any, **kwargs: Any)"
+            signature = "(*args: Any, **kwargs: Any) -> Any"
         lines.append(f"def {name}{signature}: ...")
 with open(sys.argv[1], "w", encoding="utf-8") as out:
     out.write("\n".join(lines) + "\n")
