@@ -1,9 +1,11 @@
 """The Python module as a Python host uses it, on the virtual reader: properties, by-ref outputs
-as tuples, the enumerations, the live LastError and each late-bound error as ComError; card I/O
-without the interpreter lock."""
+as tuples, the enumerations, the live LastError, each late-bound error as ComError, the
+readers with a wait for a card that another process inserts, and card I/O without the
+interpreter lock."""
 import inspect
 import os
 import runpy
+import subprocess
 import sys
 import tempfile
 import threading
@@ -61,12 +63,11 @@ class PythonHost(unittest.TestCase):
                 call()
             self.assertEqual(raised.exception.number & 0xFFFFFFFF, number, raised.exception)
 
-
     def test_wrong_python_values_raise_com_error(self):
         looped = []
         looped.append(looped)
         nested = [1]
-        for _ in range(40):
+        for _ in range(70):
             nested = [nested]
         for value, number in [(2**64, 0x8002000A), ("\ud800", 0x80020005),
                               (looped, 0x80020005), (nested, 0x80020005)]:
@@ -90,6 +91,30 @@ class PythonHost(unittest.TestCase):
         with self.assertRaises(tarsinrf.ComError):
             with tarsinrf.Encoder("device=No Such Reader"):
                 pass
+
+
+    def test_readers_and_card_arrival(self):
+        def cli(*args, after=0):
+            return subprocess.Popen(["sh", "-c", f'sleep {after}; exec "$0" "$@"',
+                                     os.environ["TARSIN_TEST_CLI"], *args])
+        watch = tarsinrf.ReaderWatch()
+        readers = watch.list()
+        self.assertEqual([(r.name, r.card_present) for r in readers],
+                         [(READER, True), ("Tarsin Virtual Reader 1", True)])
+        self.assertEqual(cli("virtual", "remove").wait(), 0)
+        with self.assertRaises(tarsinrf.WaitTimeout):
+            watch.wait_for_card(READER, timeout=0.2)
+        started = time.monotonic()
+        inserting = cli("virtual", "insert", "mifare-classic-4k", after=0.4)
+        status = watch.wait_for_card(READER, tarsinrf.CARD_ARRIVAL, timeout=20)
+        self.assertEqual((status.name, status.card_present), (READER, True))
+        self.assertGreater(time.monotonic() - started, 0.3)
+        self.assertEqual(inserting.wait(), 0)
+        threading.Timer(0.3, watch.cancel).start()
+        with self.assertRaises(tarsinrf.WaitCancelled) as raised:
+            watch.wait_for_card(READER, tarsinrf.CARD_REMOVAL)
+        self.assertEqual(raised.exception.number & 0xFFFFFFFF, 0x80100002)
+        self.assertEqual(tarsinrf.version(), "1.0.0")
 
 
 class WithoutTheInterpreterLock(unittest.TestCase):

@@ -7,10 +7,12 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "core/error.h"
 #include "core/parameter_text.h"
 #include "core/state.h"
+#include "tarsin/readers.h"
 
 namespace py = pybind11;
 
@@ -51,8 +54,9 @@ struct PythonEncoder : Encoder {
   std::mutex busy;
 };
 
-// Deep enough for any real argument, shallow enough that a self-referential list stops early.
-constexpr int kMaxNesting = 32;
+// As deep as the C interface takes them: a deeper list would only exhaust the stack (and a
+// self-referential one stops there).
+constexpr int kMaxNesting = 64;
 
 [[noreturn]] void Refuse(int32_t number, const std::string& what) {
   throw ComError(number, (number == kDispOverflow ? "Overflow: " : "Type mismatch: ") + what);
@@ -327,6 +331,96 @@ std::string VirtualReaderProvider() {
 }
 #endif
 
+// A reader's status as Python sees it; the card type as the sceCardTypes IntEnum when it has a
+// name there.
+py::object ToPython(const ReaderStatus& status, const py::module_& module) {
+  py::object cardType = py::int_(static_cast<int32_t>(status.CardType));
+  try {
+    cardType = module.attr("sceCardTypes")(cardType);
+  } catch (const py::error_already_set&) {
+    // a number the enumeration does not name stays a number
+  }
+  return module.attr("ReaderStatus")(WellFormedUtf8(status.Name), status.CardPresent, status.ATR,
+                                     cardType);
+}
+
+// Raises the exception class of the outcome's number.
+[[noreturn]] void Raise(const ReaderOutcome& outcome, const py::module_& module) {
+  const char* name = outcome.Number == kNoResourceManager ? "NoResourceManager"
+                     : outcome.Number == kUnknownReader   ? "UnknownReader"
+                     : outcome.Number == kWaitTimedOut    ? "WaitTimeout"
+                     : outcome.Number == kWaitCancelled   ? "WaitCancelled"
+                     : outcome.Number == kNoReaders       ? "NoReaders"
+                                                          : "ReaderError";
+  PyErr_SetObject(module.attr(name).ptr(),
+                  py::make_tuple(outcome.Number, outcome.Description).ptr());
+  throw py::error_already_set();
+}
+
+void AddReaders(py::module_& module) {
+  py::exec(R"(
+import collections
+ReaderStatus = collections.namedtuple("ReaderStatus", "name card_present atr card_type")
+class ReaderError(Exception):
+    """A reader listing or wait that failed: `number` (the PC/SC result) and `description`."""
+    def __init__(self, number, description):
+        super().__init__(f"0x{number & 0xFFFFFFFF:08X} {description}")
+        self.number = number
+        self.description = description
+class NoResourceManager(ReaderError): pass
+class UnknownReader(ReaderError): pass
+class WaitTimeout(ReaderError, TimeoutError): pass
+class WaitCancelled(ReaderError): pass
+class NoReaders(ReaderError): pass
+CARD_ARRIVAL = 1
+CARD_REMOVAL = 2
+)",
+           module.attr("__dict__"));
+  py::class_<ReaderWatch> watch(module, "ReaderWatch",
+                                "Readers and card arrival; one watch may serve several threads");
+  watch.def(py::init<>());
+  watch.def("list", [module](const ReaderWatch& self) {
+    std::vector<ReaderStatus> readers;
+    ReaderOutcome outcome;
+    {
+      py::gil_scoped_release unlocked;
+      outcome = self.List(readers);
+    }
+    if (outcome.Number != 0) Raise(outcome, module);
+    py::list listed;
+    for (const ReaderStatus& status : readers) listed.append(ToPython(status, module));
+    return listed;
+  });
+  watch.def(
+      "wait_for_card",
+      [module](ReaderWatch& self, const std::string& reader, int event,
+               const std::optional<double>& timeout) {
+        if (event != static_cast<int>(CardEvent::Arrival) &&
+            event != static_cast<int>(CardEvent::Removal)) {
+          throw py::value_error("event is CARD_ARRIVAL or CARD_REMOVAL");
+        }
+        // Seconds, as Python counts them; None waits for ever.
+        uint32_t milliseconds = kWaitForever;
+        if (timeout) {
+          milliseconds = static_cast<uint32_t>(std::clamp(*timeout * 1000.0, 0.0, 4294967294.0));
+        }
+        ReaderStatus status;
+        ReaderOutcome outcome;
+        {
+          // Another Python thread must be able to cancel.
+          py::gil_scoped_release unlocked;
+          outcome = self.WaitForCard(reader, static_cast<CardEvent>(event), milliseconds, status);
+        }
+        if (outcome.Number != 0) Raise(outcome, module);
+        return ToPython(status, module);
+      },
+      py::arg("reader") = "", py::arg("event") = static_cast<int>(CardEvent::Arrival),
+      py::arg("timeout") = py::none());
+  watch.def(
+      "cancel", [](ReaderWatch& self) { self.Cancel(); },
+      "Ends the waits in progress with WaitCancelled; for another thread");
+}
+
 }  // namespace
 
 PYBIND11_MODULE(tarsinrf, module) {
@@ -460,6 +554,17 @@ class ComError(Exception):
       },
       "invoke($self, name, /, *args, **kwargs)\n--\n\n"
       "Calls the member named (without regard to case); an unknown name raises ComError.");
+
+  // The functions below keep pybind11's own signatures.
+  options.enable_function_signatures();
+  AddReaders(module);
+  module.def(
+      "version",
+      [] {
+        return std::to_string(TARSIN_VERSION_MAJOR) + "." + std::to_string(TARSIN_VERSION_MINOR) +
+               "." + std::to_string(TARSIN_VERSION_PATCH);
+      },
+      "The component's version, major.minor.patch");
 
 #ifdef TARSIN_VPCSC_LIBRARY
   module.def(
