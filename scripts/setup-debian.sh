@@ -27,6 +27,8 @@ packages=("$@")
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev
   pybind11-dev python3-dev python3-pyscard
+  # The Python package's backend and its check: wheels and venvs without a package index.
+  python3-setuptools python3-wheel python3-build python3-pip python3-venv
   # libfreefare's C API, the independent DESFire EV1 client of the end-to-end tests.
   libfreefare-dev
   dpkg-dev file
