@@ -36,7 +36,7 @@ assert tarsinrf.__file__.startswith(sys.argv[1]), tarsinrf.__file__
 tarsinrf.use_virtual_reader()
 with tarsinrf.Encoder("device=Tarsin Virtual Reader 0;protocol=2;open_mode=2") as e:
     assert e.ReadSerialNumber() == (tarsinrf.scesuccess, "B47C2E91"), e.LastError.Description
-    assert "Tarsin Virtual Reader 0" in [reader.name for reader in tarsinrf.ReaderWatch().list()]
+    assert "Tarsin Virtual Reader 0" in [reader.name for reader in tarsinrf.readers()]
     # Without a display the dialog is not shown, but its library is loaded: the venv's own.
     e.Configure("")
 dialogs = sys.argv[1] + "/lib/python3"

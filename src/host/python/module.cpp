@@ -419,6 +419,12 @@ CARD_REMOVAL = 2
   watch.def(
       "cancel", [](ReaderWatch& self) { self.Cancel(); },
       "Ends the waits in progress with WaitCancelled; for another thread");
+  py::exec(R"(
+def readers():
+    """The readers, each with its card (present, ATR, card type): ReaderWatch().list()."""
+    return ReaderWatch().list()
+)",
+           module.attr("__dict__"));
 }
 
 }  // namespace
