@@ -15,7 +15,7 @@ if [ "${1:-}" = --debs ]; then
 else
   # A copy of the tree: dpkg-buildpackage writes its packages beside the source folder.
   mkdir "$work/tarsin-rf"
-  (cd "$source" && git ls-files -co --exclude-standard -z | tar -cf - --null -T - --exclude=debian/tmp) |
+  (cd "$source" && git ls-files -co --exclude-standard -z | tar -cf - --exclude=debian/tmp --null -T -) |
     tar -xf - -C "$work/tarsin-rf"
   echo "building the packages"
   (cd "$work/tarsin-rf" && DEB_BUILD_OPTIONS="nocheck noautodbgsym parallel=$(nproc)" dpkg-buildpackage -b -us -uc \
