@@ -8,8 +8,8 @@
 #   card is touched only on the reader named, and a card that already holds applications is
 #   formatted (erased) only with --format.
 # Changes to this machine: the packages of scripts/setup-debian.sh; the build in build/default;
-# the Python module tarsinrf copied into the system's site folder (root) or the user's own;
-# the card-type table imported into the registry (/var/lib/quillon/registry as root, else
+# the Python module tarsinrf and its stub copied into the system's site folder (root) or the user's
+# own; the card-type table imported into the registry (/var/lib/quillon/registry as root, else
 # $TARSIN_RF_REGISTRY_DIR, by default ~/.config/quillon/registry, created); the log folder
 # Quillon/Nemora created in the user's data folder; the virtual readers' file reset or written.
 set -euo pipefail
@@ -35,7 +35,8 @@ cmake --build --preset default --target tarsin-rf tarsinrf-vpcsc tarsinrf_python
 site_folder=$(/usr/bin/python3 -c 'import os, site, sysconfig
 print(sysconfig.get_path("platlib") if os.geteuid() == 0 else site.getusersitepackages())')
 mkdir -p "$site_folder"
-cp build/default/src/host/python/tarsinrf.cpython-*.so "$site_folder/"
+cp build/default/src/host/python/tarsinrf.cpython-*.so build/default/src/host/python/tarsinrf.pyi \
+  "$site_folder/"
 # Without root, /var/lib/quillon/registry/ is not ours to write: keep every hive in the user's
 # own folder, for the import and the encoding alike, so that card identification finds the
 # table under HKEY_LOCAL_MACHINE. A folder chosen by the caller is kept.

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs, or only the packages given as arguments
 # (with --with-recommends, and what they recommend). Safe to run again: what is installed already
-# is skipped.
+# is skipped. A package of another architecture (wine32:i386) adds that architecture first.
 # Usage: scripts/setup-debian.sh [--with-recommends] [PACKAGE...]
 # Changes to this machine, only when a package is missing: apt-get update (the package lists),
-# then apt-get install of the missing packages (through sudo when not root).
+# then apt-get install of the missing packages (through sudo when not root); for a package of
+# another architecture, dpkg --add-architecture first.
 set -euo pipefail
 usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 case "${1:-}" in -h | --help) usage; exit 0 ;; esac
@@ -26,9 +27,13 @@ packages=("$@")
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev
   pybind11-dev python3-dev python3-pyscard
+  # The Python package's backend and its check: wheels and venvs without a package index.
+  python3-setuptools python3-wheel python3-build python3-pip python3-venv
   # libfreefare's C API, the independent DESFire EV1 client of the end-to-end tests.
   libfreefare-dev
   dpkg-dev file
+  # The Debian packages: their build, lintian, and a throwaway root to install them into.
+  debhelper dh-python lintian mmdebstrap
   clang-format clang-tidy
 )
 missing=()
@@ -37,6 +42,15 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  for p in "${missing[@]}"; do
+    case "$p" in
+      *:*)
+        architecture=${p#*:}
+        dpkg --print-foreign-architectures | grep -qx "$architecture" ||
+          $sudo dpkg --add-architecture "$architecture"
+        ;;
+    esac
+  done
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "$recommends" "${missing[@]}"
 fi

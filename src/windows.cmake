@@ -13,16 +13,66 @@ target_link_libraries(tarsinrf_objects PUBLIC fmt::fmt advapi32 shell32 bcrypt)
 add_library(tarsinrf_internal STATIC)
 target_link_libraries(tarsinrf_internal PUBLIC tarsinrf_objects)
 
-# The COM layer (host/com/): the late-bound dispatch behind IDispatch, the class factory and the
-# registration. Objects of their own, so that the tests under Wine reach its conversions.
+# The public enumerations (tarsin/types.h) as a table for the type library, read at configure
+# time, so that an enumeration added there joins the library.
+set(types_header ${PROJECT_SOURCE_DIR}/include/tarsin/types.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${types_header})
+file(READ ${types_header} types_text)
+string(REGEX REPLACE "//[^\n]*" "" types_text "${types_text}")
+string(REGEX MATCHALL "enum [A-Za-z_0-9]+ : int32_t {[^}]*}" enumerations "${types_text}")
+set(enumeration_rows "")
+foreach(enumeration IN LISTS enumerations)
+  string(REGEX MATCH "^enum ([A-Za-z_0-9]+)" ignored "${enumeration}")
+  string(APPEND enumeration_rows "{\"${CMAKE_MATCH_1}\", {")
+  string(REGEX MATCHALL "[A-Za-z_][A-Za-z_0-9]*[ \n]*=" constants "${enumeration}")
+  foreach(constant IN LISTS constants)
+    string(REGEX REPLACE "[ \n]*=$" "" constant "${constant}")
+    string(APPEND enumeration_rows "{\"${constant}\", tarsin::${constant}}, ")
+  endforeach()
+  string(APPEND enumeration_rows "}},\n")
+endforeach()
+set(com_generated ${CMAKE_CURRENT_BINARY_DIR}/generated)
+file(CONFIGURE OUTPUT ${com_generated}/host/com/enumerations.inc CONTENT "${enumeration_rows}")
+
+# The COM layer (host/com/): the late-bound dispatch behind IDispatch, the dual interface, the
+# class factory and the registration. Objects of their own, so that the tests under Wine reach
+# its conversions. The dual interface's slots are a few machine instructions per processor.
 file(GLOB tarsin_com_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host/com/*.cpp)
-add_library(tarsinrf_com OBJECT ${tarsin_com_sources})
+list(FILTER tarsin_com_sources EXCLUDE REGEX "/(slot_stubs_[^/]*|write_type_library_idl)\\.cpp$")
+add_library(tarsinrf_com OBJECT ${tarsin_com_sources}
+  host/com/slot_stubs_${CMAKE_SYSTEM_PROCESSOR}.cpp)
+target_include_directories(tarsinrf_com PRIVATE ${com_generated})
 target_link_libraries(tarsinrf_com PUBLIC tarsinrf_objects ole32 oleaut32 uuid)
 
+# The type library: a program of this build writes the IDL from the dispatch table (run under
+# the cross-compiling emulator, Wine), widl compiles it importing Wine's standard IDL files, and
+# TarsinRF.dll carries it as resource TYPELIB 1. widl also writes the interfaces' C++ header,
+# which the tests use as a C++ host would.
+add_executable(write_type_library_idl host/com/write_type_library_idl.cpp)
+target_link_libraries(write_type_library_idl PRIVATE tarsinrf_com tarsinrf_objects)
+set(emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
+if(NOT emulator)
+  set(emulator wine)
+endif()
+set(type_library ${CMAKE_CURRENT_BINARY_DIR}/TarsinRF.tlb)
+set(widl_options -I /usr/include/wine/wine/windows -L ${TARSIN_WINE_TYPE_LIBRARIES})
+add_custom_command(OUTPUT TarsinRF.idl ${type_library} TarsinRF_h.h
+  COMMAND ${CMAKE_COMMAND} -E env WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml="
+          ${emulator} $<TARGET_FILE:write_type_library_idl> TarsinRF.idl
+  COMMAND ${TARSIN_WIDL} ${widl_options} -t -o ${type_library} TarsinRF.idl
+  COMMAND ${TARSIN_WIDL} ${widl_options} -h -o TarsinRF_h.h TarsinRF.idl
+  DEPENDS write_type_library_idl
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} VERBATIM)
+file(CONFIGURE OUTPUT ${com_generated}/type_library.rc CONTENT "1 TYPELIB \"${type_library}\"\n")
+set_source_files_properties(${com_generated}/type_library.rc PROPERTIES
+  OBJECT_DEPENDS ${type_library})
+add_custom_target(tarsinrf_interface_header DEPENDS TarsinRF_h.h)
+
 # The four COM entry points are all the DLL exports (host/com/TarsinRF.def).
-add_library(TarsinRF SHARED host/com/TarsinRF.def)
+add_library(TarsinRF SHARED host/com/TarsinRF.def ${com_generated}/type_library.rc)
 target_link_libraries(TarsinRF PRIVATE tarsinrf_com tarsinrf_objects)
 set_target_properties(TarsinRF PROPERTIES PREFIX "" OUTPUT_NAME TarsinRF)
+tarsin_windows_dll(TarsinRF "Tarsin RF contactless-card encoder (COM server)")
 
 # TarsinRFDialogs.dll, the Win32 twin of the Qt dialog library.
 add_subdirectory(ui/win32)

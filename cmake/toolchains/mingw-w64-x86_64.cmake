@@ -7,6 +7,10 @@ set(mingw_prefix x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${mingw_prefix}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${mingw_prefix}-g++-posix)
 set(CMAKE_RC_COMPILER ${mingw_prefix}-windres)
+set(CMAKE_OBJCOPY ${mingw_prefix}-objcopy)
+# The type library's compiler, and where Wine keeps the stdole2.tlb that it imports.
+set(TARSIN_WIDL ${mingw_prefix}-widl -m64)
+set(TARSIN_WINE_TYPE_LIBRARIES /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${mingw_prefix})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -4,7 +4,15 @@
 // the details of a failure in LastError(); no member lets an exception escape, except
 // ReaderType() while the encoder is closed (it throws tarsin::ComError).
 //
-// Members are declared in the order of the component's interface.
+// Members are declared in the order of the component's interface. C++17.
+//
+// Threads: one Encoder may be shared between threads. Its calls are made one at a time (each
+// waits for the call in progress on another thread), so none sees another half done; separate
+// encoders run in parallel. The CError that LastError() hands out is the encoder's live record,
+// rewritten by every call: read its fields on the thread that made the call while no other
+// thread calls the same encoder, or give each thread an encoder of its own. Destroy an encoder
+// once no thread uses it. Configure shows its dialog only on the thread that owns the host's
+// windows.
 #pragma once
 
 #include <memory>

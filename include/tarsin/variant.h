@@ -1,5 +1,7 @@
 // A dynamically typed value, the stand-in for the automation VARIANT that the late-bound
 // interface and the data converter take and give.
+// Threads: a value like a std::string; one object may be read by several threads, or written by
+// one. An Object variant refers to an encoder's live CError (see encoder.h). C++17.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +20,14 @@ class TARSIN_API Variant {
  public:
   using Bytes = std::vector<uint8_t>;
   using Array = std::vector<Variant>;
+  // Comparisons written out rather than defaulted: hosts may compile as C++17.
   struct Empty {
-    bool operator==(const Empty&) const = default;
+    bool operator==(const Empty&) const { return true; }
+    bool operator!=(const Empty&) const { return false; }
   };
   struct Null {
-    bool operator==(const Null&) const = default;
+    bool operator==(const Null&) const { return true; }
+    bool operator!=(const Null&) const { return false; }
   };
 
   // The order of the alternatives is the order of Kind.
@@ -77,7 +82,8 @@ class TARSIN_API Variant {
   // The elements of either array kind as variants (a byte array gives Byte elements).
   Array elements() const;
 
-  bool operator==(const Variant&) const = default;
+  bool operator==(const Variant& other) const { return value_ == other.value_; }
+  bool operator!=(const Variant& other) const { return !(*this == other); }
 
   const auto& raw() const noexcept { return value_; }
 

@@ -3,6 +3,7 @@
 // between processes as between handles of one process.
 #pragma once
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,8 @@ struct Handle {
 
 struct Context {
   std::shared_ptr<ReaderBank> bank;
+  // Counts SCardCancel calls: a status-change wait ends when it moves.
+  std::uint64_t cancels = 0;
 };
 
 class Sessions {
@@ -40,6 +43,9 @@ class Sessions {
   static Sessions& Instance();
 
   std::mutex mutex;
+  // Wakes the status-change waits of this process at once (a cancel, a released context); card
+  // events from other processes are found by looking at the readers file again.
+  std::condition_variable wake;
   std::map<SCARDCONTEXT, Context> contexts;
   std::map<SCARDHANDLE, Handle> handles;
   // Field resets per readers file and reader, as seen by this process.

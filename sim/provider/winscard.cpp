@@ -175,6 +175,7 @@ TARSIN_PCSC_ENTRY SCardReleaseContext(SCARDCONTEXT hContext) {
     std::erase_if(sessions.handles,
                   [&](const auto& entry) { return entry.second.context == hContext; });
     sessions.contexts.erase(hContext);
+    sessions.wake.notify_all();  // a wait on it ends
     return SCARD_S_SUCCESS;
   });
 }
@@ -371,43 +372,49 @@ TARSIN_PCSC_ENTRY SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout,
     constexpr DWORD kTracked = SCARD_STATE_PRESENT | SCARD_STATE_EMPTY | SCARD_STATE_MUTE |
                                SCARD_STATE_UNKNOWN | SCARD_STATE_UNAVAILABLE |
                                SCARD_STATE_EXCLUSIVE | SCARD_STATE_INUSE;
+    std::unique_lock lock(sessions.mutex);
+    auto found = sessions.contexts.find(hContext);
+    if (found == sessions.contexts.end()) return SCARD_E_INVALID_HANDLE;
+    // Only a cancel made while this call waits ends it, as with pcsc-lite.
+    const std::uint64_t cancels = found->second.cancels;
     for (;;) {
+      auto context = sessions.contexts.find(hContext);
+      if (context == sessions.contexts.end()) return SCARD_E_INVALID_HANDLE;
+      if (context->second.cancels != cancels) return SCARD_E_CANCELLED;
       bool changed = false;
-      {
-        std::lock_guard lock(sessions.mutex);
-        auto context = sessions.contexts.find(hContext);
-        if (context == sessions.contexts.end()) return SCARD_E_INVALID_HANDLE;
-        auto views = context->second.bank->Readers();
-        for (DWORD i = 0; i < cReaders; ++i) {
-          auto& state = rgReaderStates[i];
-          if (!state.szReader) return SCARD_E_INVALID_VALUE;
-          if (std::strcmp(state.szReader, kPnpNotification) == 0 ||
-              (state.dwCurrentState & SCARD_STATE_IGNORE)) {
-            state.dwEventState = state.dwCurrentState & ~SCARD_STATE_CHANGED;
-            continue;
-          }
-          std::optional<ReaderView> view;
-          for (auto& candidate : views) {
-            if (candidate.name == state.szReader) view = candidate;
-          }
-          DWORD now = ReaderEventState(sessions, context->second, view);
-          bool differs =
-              (now & kTracked) != (state.dwCurrentState & kTracked) ||
-              ((state.dwCurrentState >> 16) != 0 && (state.dwCurrentState >> 16) != (now >> 16));
-          state.dwEventState = differs ? now | SCARD_STATE_CHANGED : now;
-          if (view && view->card_present && !view->card_mute) {
-            state.cbAtr = std::min<DWORD>(view->atr.size(), sizeof state.rgbAtr);
-            std::memcpy(state.rgbAtr, view->atr.data(), state.cbAtr);
-          } else {
-            state.cbAtr = 0;
-          }
-          changed |= differs;
+      auto views = context->second.bank->Readers();
+      for (DWORD i = 0; i < cReaders; ++i) {
+        auto& state = rgReaderStates[i];
+        if (!state.szReader) return SCARD_E_INVALID_VALUE;
+        if (std::strcmp(state.szReader, kPnpNotification) == 0 ||
+            (state.dwCurrentState & SCARD_STATE_IGNORE)) {
+          state.dwEventState = state.dwCurrentState & ~SCARD_STATE_CHANGED;
+          continue;
         }
+        std::optional<ReaderView> view;
+        for (auto& candidate : views) {
+          if (candidate.name == state.szReader) view = candidate;
+        }
+        DWORD now = ReaderEventState(sessions, context->second, view);
+        bool differs =
+            (now & kTracked) != (state.dwCurrentState & kTracked) ||
+            ((state.dwCurrentState >> 16) != 0 && (state.dwCurrentState >> 16) != (now >> 16));
+        state.dwEventState = differs ? now | SCARD_STATE_CHANGED : now;
+        if (view && view->card_present && !view->card_mute) {
+          state.cbAtr = std::min<DWORD>(view->atr.size(), sizeof state.rgbAtr);
+          std::memcpy(state.rgbAtr, view->atr.data(), state.cbAtr);
+        } else {
+          state.cbAtr = 0;
+        }
+        changed |= differs;
       }
       if (changed || cReaders == 0) return SCARD_S_SUCCESS;
-      if (dwTimeout != INFINITE && std::chrono::steady_clock::now() >= deadline)
-        return SCARD_E_TIMEOUT;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      const auto now = std::chrono::steady_clock::now();
+      if (dwTimeout != INFINITE && now >= deadline) return SCARD_E_TIMEOUT;
+      // Another process changes the readers file without telling this one: look again soon.
+      auto next = now + std::chrono::milliseconds(50);
+      if (dwTimeout != INFINITE) next = std::min(next, deadline);
+      sessions.wake.wait_until(lock, next);
     }
   });
 }
@@ -505,5 +512,13 @@ TARSIN_PCSC_ENTRY SCardSetAttrib(SCARDHANDLE hCard, DWORD, LPCBYTE, DWORD) {
 }
 
 TARSIN_PCSC_ENTRY SCardCancel(SCARDCONTEXT hContext) {
-  return SCardIsValidContext(hContext);
+  return Guarded([&]() -> LONG {
+    auto& sessions = Sessions::Instance();
+    std::lock_guard lock(sessions.mutex);
+    auto context = sessions.contexts.find(hContext);
+    if (context == sessions.contexts.end()) return SCARD_E_INVALID_HANDLE;
+    ++context->second.cancels;
+    sessions.wake.notify_all();
+    return SCARD_S_SUCCESS;
+  });
 }

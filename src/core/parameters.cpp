@@ -29,6 +29,7 @@ void LogParameterText(EncoderState& state, std::string_view text) {
 }  // namespace
 
 void Encoder::Parameters(const std::string& text) noexcept {
+  const std::lock_guard call(*state_->calls);
   RunStep([&] { LogParameterText(*state_, text); });
   ClearError(*state_);
   RunStep([&] { ApplyParameterText(*state_, text); });
@@ -37,6 +38,7 @@ void Encoder::Parameters(const std::string& text) noexcept {
 }
 
 std::string Encoder::Parameters() noexcept {
+  const std::lock_guard call(*state_->calls);
   std::string text;
   tarsin::WriteLog(*state_, "--> Get Parameters");
   ClearError(*state_);

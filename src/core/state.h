@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -50,6 +51,10 @@ struct SendPci {
 };
 
 struct EncoderState {
+  // One call at a time: every member holds it for the whole call (recursive, as members call
+  // members). Shared, so that the error object handed to C hosts can take it too.
+  std::shared_ptr<std::recursive_mutex> calls = std::make_shared<std::recursive_mutex>();
+
   // Reader parameters.
   std::string Device = "<unknown>";
   int32_t Protocol = 1;

@@ -32,19 +32,19 @@ std::string NormaliseKey(EncoderState& state, const std::string& key) {
 
 int32_t MifareAuthenticate(EncoderState& state, uint8_t keyType, int32_t block,
                            const std::string& key) noexcept {
-  std::string response;
+  CardAnswer answer;
   const std::string address = BlockAddress(block);
   // A block without an address goes straight to the authentication, which the exchange refuses
   // before anything is sent: loading the key first would send a frame for nothing.
   sceReturnCode result =
       address.empty() ? scesuccess
                       : ConfirmedCommand(state, ec_LoadKey,
-                                         Variant::Array{Variant(kKeySlot), Variant(key)}, response);
+                                         Variant::Array{Variant(kKeySlot), Variant(key)}, answer);
   if (result == scesuccess) {
     const char* type = keyType == kKeyA ? "60" : "61";
     result = ConfirmedCommand(state, ec_GeneralAuthenticate,
                               Variant::Array{Variant(kKeySlot), Variant(address), Variant(type)},
-                              response);
+                              answer);
   }
   if (result != scesuccess) TagError(state, "MifareAuthenticate");
   return result;

@@ -25,6 +25,15 @@ uint32_t HexField(const std::string& hex, size_t first, size_t count) {
   return value;
 }
 
+// A confirmed command whose answer the host reads as upper-case hex ("" on failure).
+sceReturnCode ReadHex(EncoderState& state, int32_t command, const Variant::Array& params,
+                      std::string& hex) noexcept {
+  CardAnswer answer;
+  const sceReturnCode result = ConfirmedCommand(state, command, params, answer);
+  if (!RunStep([&] { hex = BytesToHex(answer.data); })) hex.clear();
+  return result;
+}
+
 }  // namespace
 
 uint8_t BlockByte(const std::string& hex, size_t index) {
@@ -37,7 +46,7 @@ sceReturnCode ReadSerialNumber(EncoderState& state, std::string& serialNumber) n
     serialNumber.clear();
     return operation.Tag(sceError);
   }
-  return operation.Tag(ConfirmedCommand(state, ec_GetUID, Variant::Array{}, serialNumber));
+  return operation.Tag(ReadHex(state, ec_GetUID, Variant::Array{}, serialNumber));
 }
 
 sceReturnCode ReadDataBloc(EncoderState& state, int32_t block, const std::string& key,
@@ -47,9 +56,9 @@ sceReturnCode ReadDataBloc(EncoderState& state, int32_t block, const std::string
   contents.clear();
   const std::string normalisedKey = NormaliseKey(state, key);
   if (MifareAuthenticate(state, keyType, block, normalisedKey) != 0) return operation.Fail();
-  return operation.Finish(ConfirmedCommand(
-      state, ec_MifareClassicRead,
-      Variant::Array{Variant(BlockAddress(block)), Variant(normalisedKey)}, contents));
+  return operation.Finish(
+      ReadHex(state, ec_MifareClassicRead,
+              Variant::Array{Variant(BlockAddress(block)), Variant(normalisedKey)}, contents));
 }
 
 sceReturnCode ReadManufacturerCode(EncoderState& state, const std::string& key, uint8_t keyType,

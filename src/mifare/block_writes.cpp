@@ -33,11 +33,11 @@ sceReturnCode WriteDataBloc(EncoderState& state, int32_t block, const std::strin
   if (MifareAuthenticate(state, authenticateWith, block, normalisedKey) != 0) {
     return operation.Fail();
   }
-  std::string response;
+  CardAnswer answer;
   return operation.Finish(ConfirmedCommand(
       state, ec_MifareClassicWrite,
       Variant::Array{Variant(BlockAddress(block)), Variant(normalisedKey), Variant(contents)},
-      response));
+      answer));
 }
 
 sceReturnCode WriteValueBloc(EncoderState& state, int32_t block, const std::string& key,

@@ -11,10 +11,12 @@ void Encoder::SetAccessCondition(int32_t AccessConditionNumber,
 
 void Encoder::MifareSetAccessCondition(int32_t AccessConditionNumber,
                                        const std::string& NewValue) noexcept {
+  const std::lock_guard call(*state_->calls);
   mifare::SetAccessCondition(*state_, AccessConditionNumber, NewValue);
 }
 
 sceReturnCode Encoder::ReadSerialNumber(std::string& SerialNumber) noexcept {
+  const std::lock_guard call(*state_->calls);
   return mifare::ReadSerialNumber(*state_, SerialNumber);
 }
 
@@ -66,12 +68,14 @@ sceReturnCode Encoder::WriteBytesInBloc(int32_t BlocNumber, const std::string& K
 
 sceReturnCode Encoder::MifareReadDataBloc(int32_t BlocNumber, const std::string& Key,
                                           uint8_t KeyType, std::string& BlocContents) noexcept {
+  const std::lock_guard call(*state_->calls);
   return mifare::ReadDataBloc(*state_, BlocNumber, Key, KeyType, BlocContents);
 }
 
 sceReturnCode Encoder::MifareReadManufacturerCode(const std::string& Key, uint8_t KeyType,
                                                   int32_t& SerialNumber, uint8_t& CheckSum,
                                                   std::string& ManufacturerInfo) noexcept {
+  const std::lock_guard call(*state_->calls);
   return mifare::ReadManufacturerCode(*state_, Key, KeyType, SerialNumber, CheckSum,
                                       ManufacturerInfo);
 }
@@ -80,6 +84,7 @@ sceReturnCode Encoder::MifareReadSectorTrailer(
     int32_t SectorNumber, const std::string& Key, uint8_t KeyType, uint8_t& KeysUsed,
     SCBS_SecurityLevelEnum& Security0, SCBS_SecurityLevelEnum& Security1,
     SCBS_SecurityLevelEnum& Security2, SCSS_SecurityLevelEnum& Conditions, uint8_t& BX) noexcept {
+  const std::lock_guard call(*state_->calls);
   mifare::SectorRights rights{.keysUsed = KeysUsed, .bx = BX};
   const sceReturnCode result =
       mifare::ReadSectorTrailer(*state_, SectorNumber, Key, KeyType, rights);
@@ -94,11 +99,13 @@ sceReturnCode Encoder::MifareReadSectorTrailer(
 
 sceReturnCode Encoder::MifareWriteDataBloc(int32_t BlocNumber, const std::string& Key,
                                            uint8_t KeyType, std::string& BlocContents) noexcept {
+  const std::lock_guard call(*state_->calls);
   return mifare::WriteDataBloc(*state_, BlocNumber, Key, KeyType, BlocContents);
 }
 
 sceReturnCode Encoder::MifareWriteValueBloc(int32_t BlocNumber, const std::string& Key,
                                             uint8_t KeyType, int32_t Value) noexcept {
+  const std::lock_guard call(*state_->calls);
   return mifare::WriteValueBloc(*state_, BlocNumber, Key, KeyType, Value);
 }
 
@@ -107,6 +114,7 @@ sceReturnCode Encoder::MifareWriteSectorTrailer(
     const std::string& KeyB, uint8_t KeysToUse, SCBS_SecurityLevelEnum Security0,
     SCBS_SecurityLevelEnum Security1, SCBS_SecurityLevelEnum Security2,
     SCSS_SecurityLevelEnum Conditions, const std::optional<Variant>& BX) noexcept {
+  const std::lock_guard call(*state_->calls);
   mifare::TrailerRequest request{.keyA = KeyA,
                                  .keyB = KeyB,
                                  .keysToUse = KeysToUse,
@@ -119,6 +127,7 @@ sceReturnCode Encoder::MifareWriteSectorTrailer(
 sceReturnCode Encoder::MifareWriteBytesInBloc(int32_t BlocNumber, const std::string& Key,
                                               uint8_t KeyType, uint8_t FromByte, uint8_t ToByte,
                                               std::string& BlocContents) noexcept {
+  const std::lock_guard call(*state_->calls);
   return mifare::WriteBytesInBloc(*state_, BlocNumber, Key, KeyType, FromByte, ToByte,
                                   BlocContents);
 }

@@ -34,6 +34,7 @@ Answer SendRequest(EncoderState& state, int32_t code, const std::string& request
 }  // namespace
 
 sceReturnCode Encoder::Escape(const std::string& Request, std::string& Response) noexcept {
+  const std::lock_guard call(*state_->calls);
   Operation operation(*state_, "Escape");
   Answer answer = SendRequest(*state_, ec_Escape, Request);
   Response = std::move(answer.data);
@@ -42,6 +43,7 @@ sceReturnCode Encoder::Escape(const std::string& Request, std::string& Response)
 
 sceReturnCode Encoder::EscapeExt(const std::string& Request, std::string& Response,
                                  std::string& RetCode) noexcept {
+  const std::lock_guard call(*state_->calls);
   auto& state = *state_;
   Operation operation(state, "EscapeExt");
   Answer answer = SendRequest(state, ec_EscapeExt, Request);

@@ -128,4 +128,16 @@ void LetATRString(EncoderState& state, std::string_view atr) noexcept {
   WriteLog(state, "<-- Let ATRString");
 }
 
+sceCardTypes CardTypeOf(std::string_view atr) noexcept {
+  try {
+    bool recordedBefore = false;
+    if (auto match = LookUp(UpperCase(Trimmed(atr)), recordedBefore)) {
+      return static_cast<sceCardTypes>(match->cardType);
+    }
+  } catch (...) {
+    // an unreadable table identifies nothing
+  }
+  return sceUnknownType;
+}
+
 }  // namespace tarsin

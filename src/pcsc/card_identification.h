@@ -17,4 +17,8 @@ inline constexpr std::string_view kCardTypesKey =
 // never sees an error.
 void LetATRString(EncoderState& state, std::string_view atr) noexcept;
 
+// The type of the card with `atr` (hex text) in the card-type table, sceUnknownType when no row
+// matches or the table cannot be read. Looks only: an unknown ATR is not recorded.
+sceCardTypes CardTypeOf(std::string_view atr) noexcept;
+
 }  // namespace tarsin

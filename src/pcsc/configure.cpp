@@ -10,6 +10,7 @@
 namespace tarsin {
 
 sceReturnCode Encoder::Configure(const std::string& Language) noexcept {
+  const std::lock_guard call(*state_->calls);
   tarsin::EncoderState& state = *state_;
   tarsin::WriteLog(state, "--> Configure");
   Operation operation(state, "Configure");

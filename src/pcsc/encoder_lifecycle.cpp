@@ -44,11 +44,13 @@ Encoder::~Encoder() {
 }
 
 std::shared_ptr<CError> Encoder::LastError() noexcept {
+  const std::lock_guard call(*state_->calls);
   RunStep([&] { LastErrorOf(*state_); });
   return state_->lastError;
 }
 
 void Encoder::WriteLog(const std::string& sMessage) noexcept {
+  const std::lock_guard call(*state_->calls);
   tarsin::WriteLog(*state_, sMessage);
 }
 

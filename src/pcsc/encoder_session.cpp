@@ -7,14 +7,17 @@
 namespace tarsin {
 
 sceReturnCode Encoder::OpenEncoder(int32_t Handle) noexcept {
+  const std::lock_guard call(*state_->calls);
   return OpenSession(*state_, Handle, true);
 }
 
 sceReturnCode Encoder::CloseEncoder() noexcept {
+  const std::lock_guard call(*state_->calls);
   return CloseSession(*state_);
 }
 
 void Encoder::ReOpenEncoder() noexcept {
+  const std::lock_guard call(*state_->calls);
   CloseEncoder();
   OpenEncoder(0);
 }

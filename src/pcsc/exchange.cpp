@@ -234,17 +234,15 @@ sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant
 }
 
 sceReturnCode ConfirmedCommand(EncoderState& state, int32_t command, const Variant::Array& params,
-                               std::string& response) noexcept {
+                               CardAnswer& answer) noexcept {
   try {
-    CardAnswer answer;
     const sceReturnCode result = EncoderCommand(state, command, params, true, answer);
-    response = BytesToHex(answer.data);
     if (result != scesuccess || answer.status.received()) return result;
     FailCommand(state, ErrorName(FindCommand(command), params), answer.status.Text());
   } catch (...) {
     // The error record could not be written: the failure still stands.
   }
-  response.clear();
+  answer.data.clear();
   return sceError;
 }
 

@@ -69,6 +69,6 @@ sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant
 // word (pcsc-lite's success with no bytes when the card leaves in mid-command) confirms nothing,
 // so it fails like a refused command, with "FFFF" as the reader's answer.
 sceReturnCode ConfirmedCommand(EncoderState& state, int32_t command, const Variant::Array& params,
-                               std::string& response) noexcept;
+                               CardAnswer& answer) noexcept;
 
 }  // namespace tarsin

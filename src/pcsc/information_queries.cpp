@@ -10,6 +10,7 @@
 namespace tarsin {
 
 std::string Encoder::GetInformation() noexcept {
+  const std::lock_guard call(*state_->calls);
   std::string result;
   tarsin::WriteLog(*state_, "--> GetInformation");
   ClearError(*state_);

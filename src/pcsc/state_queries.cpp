@@ -12,6 +12,7 @@
 namespace tarsin {
 
 sceEncoderState Encoder::EncoderState() noexcept {
+  const std::lock_guard call(*state_->calls);
   sceEncoderState result = sceReady;
   WriteLog("--> Get EncoderState");
   ClearError(*state_);
@@ -39,6 +40,7 @@ sceEncoderState Encoder::EncoderState() noexcept {
 }
 
 std::string Encoder::ReaderType() {
+  const std::lock_guard call(*state_->calls);
   WriteLog("--> Get ReaderType");
   ClearError(*state_);
   if (state_->hContext == 0) {
@@ -78,6 +80,7 @@ std::string Encoder::ReaderType() {
 }
 
 std::string Encoder::ATRString() noexcept {
+  const std::lock_guard call(*state_->calls);
   WriteLog("--> Get ATRString");
   std::string result;
   RunStep([&] { result = state_->ATRString; });
@@ -86,6 +89,7 @@ std::string Encoder::ATRString() noexcept {
 }
 
 sceCardTypes Encoder::CardType() noexcept {
+  const std::lock_guard call(*state_->calls);
   WriteLog("--> Get CardType");
   WriteLog(fmt::format("Card type is {}", state_->CardType));
   ClearError(*state_, "CardType");
@@ -94,6 +98,7 @@ sceCardTypes Encoder::CardType() noexcept {
 }
 
 int32_t Encoder::SerialNumberLength() noexcept {
+  const std::lock_guard call(*state_->calls);
   WriteLog("--> Get SerialNumberLength");
   WriteLog(fmt::format("Serial Number length is {}", state_->SerialNumberLength));
   WriteLog("<-- Get SerialNumberLength");

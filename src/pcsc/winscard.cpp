@@ -31,6 +31,9 @@ LONG WinSCard::GetStatusChange(SCARDCONTEXT context, DWORD timeout, SCARD_READER
                                DWORD count) {
   return TARSIN_CALL(SCardGetStatusChange, context, timeout, states, count);
 }
+LONG WinSCard::Cancel(SCARDCONTEXT context) {
+  return TARSIN_CALL(SCardCancel, context);
+}
 LONG WinSCard::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE send,
                         DWORD sendLength, SCARD_IO_REQUEST* recvPci, LPBYTE recv,
                         LPDWORD recvLength) {

@@ -38,6 +38,8 @@ class WinSCard {
   LONG Status(SCARDHANDLE card, LPSTR readerName, LPDWORD readerLength, LPDWORD state,
               LPDWORD protocol, LPBYTE atr, LPDWORD atrLength);
   LONG GetStatusChange(SCARDCONTEXT context, DWORD timeout, SCARD_READERSTATE* states, DWORD count);
+  // Ends a GetStatusChange waiting on `context` (from another thread) with SCARD_E_CANCELLED.
+  LONG Cancel(SCARDCONTEXT context);
   LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE send, DWORD sendLength,
                 SCARD_IO_REQUEST* recvPci, LPBYTE recv, LPDWORD recvLength);
   LONG GetAttrib(SCARDHANDLE card, DWORD attrId, LPBYTE attr, LPDWORD attrLength);

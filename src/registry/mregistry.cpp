@@ -126,12 +126,27 @@ std::optional<RegValue> ExplicitValue(const Variant& value, uint32_t type,
   return RegValue{type, std::move(bytes)};
 }
 
+// The view flag that reaches the key where reads find it: the other view's when only that view
+// has it, else none (the own view).
+REGSAM ViewOfExistingKey(HKEY root, std::string_view keyPath) {
+  const REGSAM other = OtherRegistryView();
+  ScopedKey key;
+  if (other == 0 || RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.out()) != ERROR_FILE_NOT_FOUND) {
+    return 0;
+  }
+  return RegOpenKeyExA(root, keyPath, 0, KEY_READ | other, key.out()) == ERROR_SUCCESS ? other : 0;
+}
+
 // Connects, creates or opens the key for writing, runs `write` and closes everything again.
+// `joinExisting` writes into the key that reads find, so that a new key in the own view never
+// hides a table that sits in the other view.
 uint32_t WriteIntoKey(uint32_t root, std::string_view keyPath, std::string_view computerName,
-                      REGSAM access, const std::function<uint32_t(HKEY)>& write) {
+                      REGSAM access, const std::function<uint32_t(HKEY)>& write,
+                      bool joinExisting = false) {
   ClearModuleError();
   HKEY connected = 0;
   if (!ConnectRegistry(NormalisedRoot(root), computerName, connected)) return lastError.number;
+  if (joinExisting) access |= ViewOfExistingKey(connected, keyPath);
   ScopedKey key;
   uint32_t status = RegCreateKeyExA(connected, keyPath, 0, access, key.out());
   if (status != ERROR_SUCCESS) {
@@ -142,6 +157,18 @@ uint32_t WriteIntoKey(uint32_t root, std::string_view keyPath, std::string_view 
   key.reset();
   CloseRegistry(connected, computerName);
   return status;
+}
+
+// Opens the key for reading in the process's own view of the registry, else, when it is not
+// there, in the other view: a 64-bit server then also finds a table that a 32-bit installer
+// wrote, and the reverse. When both fail, the own view's answer stands.
+LSTATUS OpenForReading(HKEY root, std::string_view keyPath, ScopedKey& key) {
+  const LSTATUS own = RegOpenKeyExA(root, keyPath, 0, KEY_READ, key.out());
+  const REGSAM other = OtherRegistryView();
+  if (own != ERROR_FILE_NOT_FOUND || other == 0) return own;
+  return RegOpenKeyExA(root, keyPath, 0, KEY_READ | other, key.out()) == ERROR_SUCCESS
+             ? ERROR_SUCCESS
+             : own;
 }
 
 }  // namespace
@@ -181,7 +208,7 @@ Variant GetRegistryValue(uint32_t root, std::string_view keyPath, std::string_vi
     if (!ConnectRegistry(NormalisedRoot(root), computerName, connected)) return defaultValue;
     ScopedKey key;
     Variant result = defaultValue;
-    LSTATUS status = RegOpenKeyExA(connected, keyPath, 0, KEY_READ, key.out());
+    LSTATUS status = OpenForReading(connected, keyPath, key);
     if (status != ERROR_SUCCESS) {
       SetModuleError(status, kCannotOpenKey);
     } else {
@@ -246,13 +273,17 @@ uint32_t SetRegistryValue(uint32_t root, std::string_view keyPath, std::string_v
 uint32_t AddRegistryText(uint32_t root, std::string_view keyPath, std::string_view valueName,
                          std::string_view text, std::string_view computerName) noexcept {
   try {
-    return WriteIntoKey(root, keyPath, computerName, KEY_WRITE, [&](HKEY key) -> uint32_t {
-      std::string usedName;
-      const LSTATUS status =
-          RegAddNewValue(key, valueName, REG_SZ, Utf8Bytes(std::string(text) + '\0'), usedName);
-      if (status != ERROR_SUCCESS) SetModuleError(status, kCannotWrite);
-      return status;
-    });
+    // Finding a free name queries the key's values too.
+    return WriteIntoKey(
+        root, keyPath, computerName, KEY_WRITE | KEY_READ,
+        [&](HKEY key) -> uint32_t {
+          std::string usedName;
+          const LSTATUS status =
+              RegAddNewValue(key, valueName, REG_SZ, Utf8Bytes(std::string(text) + '\0'), usedName);
+          if (status != ERROR_SUCCESS) SetModuleError(status, kCannotWrite);
+          return status;
+        },
+        true);
   } catch (...) {
     return ERROR_REGISTRY_IO_FAILED;
   }
@@ -268,8 +299,7 @@ int32_t GetRegistryValueNames(uint32_t root, std::string_view keyPath,
     if (!ConnectRegistry(NormalisedRoot(root), computerName, connected)) return 0;
     ScopedKey key;
     int32_t count = 0;
-    if (LSTATUS status = RegOpenKeyExA(connected, keyPath, 0, KEY_READ, key.out());
-        status != ERROR_SUCCESS) {
+    if (LSTATUS status = OpenForReading(connected, keyPath, key); status != ERROR_SUCCESS) {
       SetModuleError(status, kCannotOpenKey);
     } else {
       for (uint32_t index = 0;; ++index) {

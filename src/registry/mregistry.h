@@ -38,7 +38,8 @@ int32_t GetRegistryValueNames(uint32_t root, std::string_view keyPath,
                               std::string_view computerName = {}) noexcept;
 
 // Adds a text value (REG_SZ) that never replaces another one: when `valueName` is taken,
-// " #2", " #3"... is appended. For records that several processes add at the same moment.
+// " #2", " #3"... is appended. For records that several processes add at the same moment. The
+// record joins the key where the reads find it (the other registry view's when only that has it).
 uint32_t AddRegistryText(uint32_t root, std::string_view keyPath, std::string_view valueName,
                          std::string_view text, std::string_view computerName = {}) noexcept;
 

@@ -32,6 +32,10 @@ LSTATUS RegDeleteValueA(HKEY key, std::string_view valueName);
 LSTATUS RegDeleteTreeA(HKEY key, std::string_view subKey);
 LSTATUS RegCloseKey(HKEY key);
 
+// Not in Win32: the access flag that opens a key in the registry's other view (the 32-bit view
+// for a 64-bit process, the 64-bit view for a 32-bit one); 0 where there is only one view.
+REGSAM OtherRegistryView() noexcept;
+
 // Not in Win32: adds a value without ever replacing one. A taken name gets " #2", " #3"...
 // appended; `usedName` receives the name written.
 LSTATUS RegAddNewValue(HKEY key, std::string_view baseName, uint32_t type,

@@ -200,4 +200,8 @@ LSTATUS RegCloseKey(HKEY key) {
   }
 }
 
+REGSAM OtherRegistryView() noexcept {
+  return 0;
+}
+
 }  // namespace tarsin::registry

@@ -227,4 +227,8 @@ LSTATUS RegCloseKey(HKEY key) {
   }
 }
 
+REGSAM OtherRegistryView() noexcept {
+  return sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
+
 }  // namespace tarsin::registry

@@ -27,6 +27,7 @@ inline constexpr REGSAM KEY_READ = 0x20019;
 inline constexpr REGSAM KEY_WRITE = 0x20006;
 inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
 inline constexpr REGSAM KEY_WOW64_64KEY = 0x100;
+inline constexpr REGSAM KEY_WOW64_32KEY = 0x200;
 inline constexpr REGSAM KEY_SET_VALUE = 0x0002;
 
 inline constexpr uint32_t REG_OPTION_NON_VOLATILE = 0;

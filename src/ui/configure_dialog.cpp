@@ -86,6 +86,7 @@ ConfigureDialog::ConfigureDialog(ConfigurationFields& fields, const TarsinPcscCa
   setTabOrder(cmdCancel, cmdTest);
   setTabOrder(cmdTest, cboProtocol_);
   setTabOrder(cboProtocol_, cboDevice_);
+  cmdOK->setFocus();  // where the Windows dialog opens too
   connect(cmdOK, &QPushButton::clicked, this, &ConfigureDialog::Confirm);
   connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(cmdTest, &QPushButton::clicked, this, &ConfigureDialog::RunTest);

@@ -1,5 +1,5 @@
 // X is asked through libxcb (what Qt's own xcb plugin uses), Wayland by connecting to its socket;
-// other platforms (offscreen, vnc, ...) need no display and are taken as named.
+// other platforms (vnc, eglfs, ...) need no display and are taken as named.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -48,6 +48,10 @@ bool PluginInstalled(const std::string& key) {
   return false;
 }
 
+bool ShowsNoWindow(const std::string& key) {
+  return key == "offscreen" || key == "minimal";
+}
+
 bool XServerAnswers(const std::string& display) {
   xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
   const bool answers = xcb_connection_has_error(connection) == 0;
@@ -74,6 +78,7 @@ bool WaylandAnswers(const std::string& display) {
 std::string Obstacle(const std::string& entry) {
   const std::string key = entry.substr(0, entry.find(':'));
   if (key.empty()) return "an empty platform name";
+  if (ShowsNoWindow(key)) return "the Qt platform \"" + key + "\" shows no window";
   if (!PluginInstalled(key)) return "no Qt platform plugin \"" + key + "\"";
   if (key == "xcb") {
     const std::string display = Environment("DISPLAY");
@@ -106,6 +111,13 @@ std::optional<std::string> UsablePlatform(std::string& reason) {
     const std::string obstacle = Obstacle(candidate);
     if (obstacle.empty()) return candidate;
     reason += (reason.empty() ? "" : "; ") + obstacle;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> WindowlessPlatform() {
+  for (const char* key : {"offscreen", "minimal"}) {
+    if (PluginInstalled(key)) return key;
   }
   return std::nullopt;
 }

@@ -19,12 +19,21 @@
 namespace tarsin::ui {
 namespace {
 
+// The application this library created, and why it cannot show windows when its platform did
+// not start (empty when it did).
+QCoreApplication* ownApplication = nullptr;
+std::string ownApplicationObstacle;
+
 // Creates the application when there is none; false, with the reason, when this thread cannot
 // show windows.
 bool ApplicationForThisThread(std::string& reason) {
   if (QCoreApplication* existing = QCoreApplication::instance()) {
     if (!qobject_cast<QApplication*>(existing)) {
       reason = "the host's application object cannot show windows";
+      return false;
+    }
+    if (existing == ownApplication && !ownApplicationObstacle.empty()) {
+      reason = ownApplicationObstacle;
       return false;
     }
     if (existing->thread() != QThread::currentThread()) {
@@ -41,9 +50,18 @@ bool ApplicationForThisThread(std::string& reason) {
   static char option[] = "-platform";
   static char* argv[] = {name, option, nullptr, nullptr};
   static int argc = 3;
-  platformArgument = *platform;
+  // Qt ends the process when no platform of its list starts, as when a display that answered
+  // the check refuses Qt's own connection; a windowless platform after it always starts.
+  const std::string key = platform->substr(0, platform->find(':'));
+  const std::optional<std::string> fallback = WindowlessPlatform();
+  platformArgument = *platform + (fallback ? ";" + *fallback : "");
   argv[2] = platformArgument.data();
-  new QApplication(argc, argv);  // never deleted: see above
+  ownApplication = new QApplication(argc, argv);  // never deleted: see above
+  if (QGuiApplication::platformName().toStdString() != key) {
+    ownApplicationObstacle = "the Qt platform \"" + key + "\" could not be started";
+    reason = ownApplicationObstacle;
+    return false;
+  }
   return true;
 }
 

@@ -5,7 +5,9 @@ card-type table, sends a pass-through command, describes the reader from the dri
 then writes and reads a block. `tarsin-rf encode` encodes a blank card and fails without one, the
 DESFire personalisation example runs as on a real reader, and the cards' saved memory shows what
 was written. Sector trailers, values, keys and their refusals: tests/mifare; the DESFire members
-one by one: tests/desfire; the JSON of failed calls: tests/host."""
+one by one: tests/desfire; the JSON of failed calls: tests/host. `tarsin-rf readers` and `wait`
+list the cards with their types, time out on an empty reader and see a card another process puts
+there."""
 import json
 import os
 import re
@@ -90,6 +92,7 @@ def inside():
     encoded, refused = encode(ENCODED), encode(EMPTY)
     if (encoded, refused) != (0, 1):
         failures.append(f"encode: {encoded}, without a card: {refused}")
+    failures += readers_and_arrival(home)
     example = os.path.join(os.path.dirname(os.environ["TARSIN_RF_CARD_TYPES"]),
                            "desfire-personalise.txt")
     run = e2e_support.tarsin_rf("run", "--stop-on-error", "--params",
@@ -98,6 +101,26 @@ def inside():
         failures.append(f"the example exited {run.returncode}: {run.stdout[-400:]}{run.stderr}")
     print(*failures, sep="\n")
     return 1 if failures else 0
+
+
+def readers_and_arrival(home):
+    """Through pcscd: the listing, a wait that times out, then one that a card ends."""
+    failures = []
+    listed = e2e_support.tarsin_rf("readers", "--json", home=home)
+    types = {r["name"]: r["card"] and r["card"]["type"] for r in json.loads(listed.stdout or "[]")}
+    if (types.get(pcscd_name(READER)), types.get(pcscd_name(EMPTY), "?")) != \
+            ("MIFARE Classic 1K", None):
+        failures.append(f"readers: {listed.returncode} {types} {listed.stderr}")
+    waited = e2e_support.tarsin_rf("wait", "-r", pcscd_name(EMPTY), "-t", "0.5", home=home)
+    if waited.returncode != 1 or "timeout" not in waited.stderr:
+        failures.append(f"wait without a card: {waited.returncode} {waited.stderr}")
+    subprocess.Popen(["sh", "-c", "sleep 1; exec \"$0\" virtual insert mifare-ultralight -r \"$1\"",
+                      os.environ["TARSIN_RF_CLI"], EMPTY])
+    waited = e2e_support.tarsin_rf("wait", "--json", "-r", pcscd_name(EMPTY), "-t", "20", home=home)
+    card = json.loads(waited.stdout or "{}").get("card") or {}
+    if waited.returncode != 0 or card.get("type") != "MIFARE Ultralight":
+        failures.append(f"wait for a card: {waited.returncode} {waited.stdout} {waited.stderr}")
+    return failures
 
 
 def card_memory(path):

@@ -161,6 +161,8 @@ class DesfireSession(unittest.TestCase):
         """pcscd's driver and another process's provider share the card's one state: the other
         process's selection ends this transaction, its commit stands, this commit finds nothing
         pending, and its authentication ends this one's."""
+        if not os.environ.get("TARSIN_RF_VPCSC"):
+            self.skipTest("the sanitizer build's provider cannot be loaded into Python")
         self.enter(bytes.fromhex("090807"), 1)
         self.expect(0xCB, bytes.fromhex("01 00 EEEE 040000"))
         self.expect(0x3D, bytes.fromhex("01 000000 040000 11111111"))

@@ -113,18 +113,6 @@ class CliRun : public testing::VirtualReaderTest {
     arguments.push_back(target->string());
     return Cli(arguments);
   }
-
-  // Block 4 of the card on `reader` as the readers file keeps it ("" while never written).
-  std::string Block4(const std::string& reader) {
-    const nlohmann::json contents = readers_.Read();
-    for (const auto& entry : contents["readers"]) {
-      const auto& card = entry["card"];
-      if (entry["name"] == reader) {
-        return card.contains("blocks") ? card["blocks"][4].get<std::string>() : std::string();
-      }
-    }
-    return "no such reader";
-  }
 };
 
 // What the component returned, then an exit status that follows the results: a call that
@@ -174,6 +162,20 @@ TEST_F(CliRun, ScriptsAreReadWholeAndShownAsUtf8) {
   ASSERT_EQ(run.calls.size(), 2u);
   EXPECT_EQ(run.calls[0]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9'.");
   EXPECT_EQ(run.calls[1]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9 \xE2\x82\xAC'.");
+}
+
+// With no resource manager, `readers` and `wait` say so in PC/SC's words.
+TEST_F(CliRun, ReadersAndWaitNameAMissingResourceManager) {
+  const std::string noService = std::string("TARSIN_RF_PCSC_LIBRARY='") + TARSIN_TEST_STUB_PCSC +
+                                "' TARSIN_STUB_PCSC_MODE=no-service " + TARSIN_TEST_CLI;
+  const auto output = log_.root() / "output.txt";
+  for (const char* command : {" readers", " wait -t 0"}) {
+    const int status = WEXITSTATUS(
+        std::system((noService + command + " > '" + output.string() + "' 2>&1").c_str()));
+    EXPECT_EQ(status, 1) << command;
+    EXPECT_EQ(testing::FileContent(output),
+              "tarsin-rf: The Smart card resource manager is not running (SCARD_E_NO_SERVICE).\n");
+  }
 }
 
 // A script with a misspelt member, a missing argument and one too many calls nothing: every bad
@@ -236,6 +238,10 @@ TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
        "line 1: Argument 1 (Handle) of OpenEncoder"},
       {{"info", "--virtual", "-r", hostile}, 1, "unknown reader \"Bad\\x1B[31mName\""},
       {{"log", "-n", "60"}, 0, "\"Bad\\x1B[31mName\""},
+      {{"readers", "--virtual"}, 0, "MIFARE Classic 1K, ATR 3B 8F"},
+      {{"wait", "--virtual", "--json"}, 0, "{\"card\":{\"atr\":\"3B 8F"},
+      {{"wait", "--virtual", "-r", "Empty", "-t", "0.2"}, 1, "timeout value has expired"},
+      {{"wait", "--virtual", "--removal", "-r", "Nope"}, 1, "reader name is not recognized"},
   };
   for (const auto& c : cases) {
     const RunResult run = Cli(c.arguments);
@@ -276,8 +282,9 @@ TEST_F(CliRun, EncodeWritesTheCardOfTheReaderNamedWhole) {
   ASSERT_EQ(run.status, 0) << run.output;
   ASSERT_EQ(run.calls.size(), 1u) << run.output;
   EXPECT_EQ(run.calls[0]["steps"][1]["done"], "11223344");
-  EXPECT_EQ(Block4(other), "54415253494E2052462044454D4F2031");
-  EXPECT_NE(Block4(testing::kReader), "54415253494E2052462044454D4F2031");
+  const nlohmann::json readers = readers_.Read()["readers"];
+  EXPECT_EQ(readers[1]["card"]["blocks"][4], "54415253494E2052462044454D4F2031");
+  EXPECT_FALSE(readers[0]["card"].contains("blocks"));
 }
 
 class CliReg : public registry::TemporaryRegistry {

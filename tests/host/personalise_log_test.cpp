@@ -3,6 +3,7 @@
 // carry the card's own random numbers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 
@@ -23,37 +24,33 @@ std::vector<std::string> FileLines(const std::string& path) {
   return lines;
 }
 
-class PersonaliseLog : public testing::VirtualReaderTest {
- protected:
-  // The exchanges whose frames carry the card's random numbers, or data enciphered with a key
-  // derived from them: the runs of hex in their lines are hidden.
-  static std::vector<std::string> Masked(std::vector<std::string> lines, PcscHandle context,
-                                         PcscHandle card) {
-    static const std::regex kRandomCommand(
-        R"(--> EncoderCommand\((DesfireAuthenticate2|DesfireAuthenticate3|DesfireChangeKey)\))");
-    static const std::regex kLongHex("[0-9A-F]{16,}");
-    bool hidden = false;
-    for (std::string& line : lines) {
-      if (line.find("--> EncoderCommand(") != std::string::npos) {
-        hidden = std::regex_search(line, kRandomCommand);
-      }
-      if (hidden) line = std::regex_replace(line, kLongHex, "#");
-      for (const auto& [handle, name] : {std::pair(card, "CARD"), std::pair(context, "CTX")}) {
-        line = std::regex_replace(line, std::regex("\\b" + std::to_string(handle) + "\\b"), name);
-      }
+// The exchanges whose frames carry the card's random numbers, or data enciphered with a key
+// derived from them, have their runs of hex hidden; the handles are named.
+std::vector<std::string> Masked(std::vector<std::string> lines, PcscHandle context,
+                                PcscHandle card) {
+  static const std::regex kRandomCommand(
+      R"(--> EncoderCommand\((DesfireAuthenticate2|DesfireAuthenticate3|DesfireChangeKey)\))");
+  static const std::regex kLongHex("[0-9A-F]{16,}");
+  const std::regex cardHandle("\\b" + std::to_string(card) + "\\b");
+  const std::regex contextHandle("\\b" + std::to_string(context) + "\\b");
+  bool hidden = false;
+  for (std::string& line : lines) {
+    if (line.find("--> EncoderCommand(") != std::string::npos) {
+      hidden = std::regex_search(line, kRandomCommand);
     }
-    return lines;
+    if (hidden) line = std::regex_replace(line, kLongHex, "#");
+    line = std::regex_replace(std::regex_replace(line, cardHandle, "CARD"), contextHandle, "CTX");
   }
-};
+  return lines;
+}
+
+using PersonaliseLog = testing::VirtualReaderTest;
 
 TEST_F(PersonaliseLog, MatchesTheRecordedOne) {
   readers_.WriteReaders({testing::Reader(
       testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "045A318A2C3B80"}})});
   Encoder encoder;
-  uint8_t next = 0;
-  StateOf(encoder).Random = [&](std::span<uint8_t> bytes) {
-    for (uint8_t& byte : bytes) byte = next++;
-  };
+  StateOf(encoder).Random = [](std::span<uint8_t> bytes) { std::ranges::fill(bytes, 0x5A); };
   encoder.Parameters("device=" + std::string(testing::kReader) + ";protocol=2;open_mode=2");
   const size_t from = LogSize();
   PcscHandle context = 0, card = 0;

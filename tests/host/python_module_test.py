@@ -1,8 +1,15 @@
 """The Python module as a Python host uses it, on the virtual reader: properties, by-ref outputs
-as tuples, the enumerations, the live LastError and each late-bound error as ComError."""
+as tuples, the enumerations, the live LastError, each late-bound error as ComError, the
+readers with a wait for a card that another process inserts, and card I/O without the
+interpreter lock."""
+import inspect
 import os
+import runpy
+import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 
 import tarsinrf
@@ -10,14 +17,17 @@ import tarsinrf
 READER = "Tarsin Virtual Reader 0"
 
 
+def fresh_readers():
+    folder = tempfile.mkdtemp()
+    os.environ.update(XDG_DATA_HOME=folder, TARSIN_RF_REGISTRY_DIR=folder + "/registry",
+                      TARSIN_RF_VIRTUAL_READERS=folder + "/readers.json")
+    tarsinrf.use_virtual_reader()
+
+
 class PythonHost(unittest.TestCase):
     def setUp(self):
-        folder = tempfile.mkdtemp()
-        os.environ.update(XDG_DATA_HOME=folder, TARSIN_RF_REGISTRY_DIR=folder + "/registry",
-                          TARSIN_RF_VIRTUAL_READERS=folder + "/readers.json")
-        tarsinrf.use_virtual_reader()
-        self.encoder = tarsinrf.Encoder()
-        self.encoder.Parameters = f"device={READER};protocol=2;open_mode=2"
+        fresh_readers()
+        self.encoder = tarsinrf.Encoder(f"device={READER};protocol=2;open_mode=2")
 
     def test_members_properties_and_outputs(self):
         e = self.encoder
@@ -52,6 +62,97 @@ class PythonHost(unittest.TestCase):
             with self.assertRaises(tarsinrf.ComError) as raised:
                 call()
             self.assertEqual(raised.exception.number & 0xFFFFFFFF, number, raised.exception)
+
+    def test_wrong_python_values_raise_com_error(self):
+        looped = []
+        looped.append(looped)
+        nested = [1]
+        for _ in range(70):
+            nested = [nested]
+        for value, number in [(2**64, 0x8002000A), ("\ud800", 0x80020005),
+                              (looped, 0x80020005), (nested, 0x80020005)]:
+            with self.assertRaises(tarsinrf.ComError) as raised:
+                self.encoder.WriteLog(value)
+            self.assertEqual(raised.exception.number & 0xFFFFFFFF, number, raised.exception)
+
+    def test_python_conveniences(self):
+        self.assertEqual(list(inspect.signature(tarsinrf.Encoder.MifareReadDataBloc).parameters),
+                         ["BlocNumber", "Key", "KeyType", "BlocContents"])
+        self.assertIn("tuple[sceReturnCode, str]", tarsinrf.Encoder.MifareReadDataBloc.__doc__)
+        with self.encoder as e:
+            self.assertRegex(repr(e), f"Device={READER};.* open LastError=0x00000000>$")
+            self.assertIs(e.EncoderState, tarsinrf.sceReady)
+            self.assertIsInstance(e.CardType, tarsinrf.sceCardTypes)
+            # A combination of rights outside the enumeration stays a plain int.
+            trailer = e.MifareReadSectorTrailer(0, "FFFFFFFFFFFF", 1)
+            self.assertEqual(trailer[2:6], (15, 15, 15, tarsinrf.scss_A_WriteKeysConditions))
+            self.assertIsInstance(trailer[5], tarsinrf.SCSS_SecurityLevelEnum)
+        self.assertIn(" closed ", repr(self.encoder))
+        with self.assertRaises(tarsinrf.ComError):
+            with tarsinrf.Encoder("device=No Such Reader"):
+                pass
+
+
+    def test_readers_and_card_arrival(self):
+        def cli(*args, after=0):
+            return subprocess.Popen(["sh", "-c", f'sleep {after}; exec "$0" "$@"',
+                                     os.environ["TARSIN_TEST_CLI"], *args])
+        watch = tarsinrf.ReaderWatch()
+        readers = watch.list()
+        self.assertEqual([(r.name, r.card_present) for r in readers],
+                         [(READER, True), ("Tarsin Virtual Reader 1", True)])
+        self.assertEqual(cli("virtual", "remove").wait(), 0)
+        with self.assertRaises(tarsinrf.WaitTimeout):
+            watch.wait_for_card(READER, timeout=0.2)
+        started = time.monotonic()
+        inserting = cli("virtual", "insert", "mifare-classic-4k", after=0.4)
+        status = watch.wait_for_card(READER, tarsinrf.CARD_ARRIVAL, timeout=20)
+        self.assertEqual((status.name, status.card_present), (READER, True))
+        self.assertGreater(time.monotonic() - started, 0.3)
+        self.assertEqual(inserting.wait(), 0)
+        threading.Timer(0.3, watch.cancel).start()
+        with self.assertRaises(tarsinrf.WaitCancelled) as raised:
+            watch.wait_for_card(READER, tarsinrf.CARD_REMOVAL)
+        self.assertEqual(raised.exception.number & 0xFFFFFFFF, 0x80100002)
+        self.assertEqual(tarsinrf.version(), "1.0.0")
+
+
+class WithoutTheInterpreterLock(unittest.TestCase):
+    """Card I/O and OpenEncoder's wait let other threads run and other encoders overlap."""
+
+    def setUp(self):
+        fresh_readers()
+
+    def test_a_ticker_keeps_ticking_through_open_and_personalisation(self):
+        gaps, stop = [], threading.Event()
+
+        def tick():
+            last = time.monotonic()
+            while not stop.wait(0.005):
+                now = time.monotonic()
+                gaps.append(now - last)
+                last = now
+
+        ticker = threading.Thread(target=tick)
+        ticker.start()
+        try:
+            runpy.run_path(os.environ["TARSIN_TEST_EXAMPLES"] + "/python/desfire_personalise.py")
+        finally:
+            stop.set()
+            ticker.join()
+        self.assertLess(max(gaps), 0.100)
+
+    def test_two_encoders_open_side_by_side(self):
+        encoders = [tarsinrf.Encoder(f"device=Tarsin Virtual Reader {n};protocol=2;open_mode=2")
+                    for n in (0, 1)]
+        threads = [threading.Thread(target=e.OpenEncoder, args=(0,)) for e in encoders]
+        began = time.monotonic()
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        self.assertLess(time.monotonic() - began, 1.5 * 0.250)
+        self.assertEqual([e.EncoderState for e in encoders], [tarsinrf.sceReady] * 2)
 
 
 if __name__ == "__main__":

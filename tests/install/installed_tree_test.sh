@@ -37,7 +37,7 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" || {
   fail "cmake --install"
 }
 libdir=$(dirname "$(find "$prefix" -name libtarsinrf.so -print -quit)")
-# The list of installed files is checked on the Debian package (deb_package_test.sh).
+# The packages' lists of files are checked by deb_contents_test.sh.
 provider=$libdir/libtarsinrf-vpcsc.so
 
 # The reader.conf entry names the driver where it was installed.

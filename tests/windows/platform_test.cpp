@@ -15,6 +15,7 @@
 #include "core/failure.h"
 #include "core/shared_library.h"
 #include "core/wide_text_windows.h"
+#include "registry/mregistry.h"
 #include "registry/reg_api.h"
 #include "tarsin/encoder.h"
 
@@ -103,6 +104,42 @@ TEST_F(WindowsRegistry, KeysAddedValuesAndErrorsAsWindowsGivesThem) {
   HKEY local = 0;
   ASSERT_EQ(RegConnectRegistryA("", HKEY_LOCAL_MACHINE, local), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(local), ERROR_SUCCESS);
+}
+
+// A card-type table written by an installer of the other bitness sits in the other registry view:
+// reads find a key there that the own view lacks; when neither has it, the own view's error
+// stands.
+TEST(WindowsRegistryViews, ReadsFindAKeyThatOnlyTheOtherViewHas) {
+  constexpr const char* kParent = "Software\\Quillon";
+  constexpr const char* kKey = "Software\\Quillon\\Tarsin RF other view";
+  const auto removeFromOtherView = [] {
+    ScopedKey parent;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kParent, 0, KEY_ALL_ACCESS | OtherRegistryView(),
+                      parent.out()) == ERROR_SUCCESS) {
+      RegDeleteTreeA(parent.get(), "Tarsin RF other view");
+    }
+  };
+  removeFromOtherView();
+  {
+    ScopedKey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS | OtherRegistryView(),
+                              key.out()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key.get(), "3B8F8001", REG_SZ, Bytes(std::string("17;4") + '\0')),
+              ERROR_SUCCESS);
+  }
+  EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "3B8F8001", Variant(), ""), Variant("17;4"));
+  // A record joins the table there: a key made in the own view would hide it.
+  EXPECT_EQ(AddRegistryText(HKEY_LOCAL_MACHINE, kKey, "Unknown", "3B00"), ERROR_SUCCESS);
+  std::vector<std::string> names;
+  EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names, ""), 2);
+  EXPECT_EQ(RegistryLastError().number, 0u);
+
+  removeFromOtherView();
+  EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "3B8F8001", Variant("none"), ""),
+            Variant("none"));
+  EXPECT_EQ(RegistryLastError().number, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
 }
 
 TEST(WindowsCodePage, TextAndBytesFollowTheSystemPage) {

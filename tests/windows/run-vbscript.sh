@@ -1,10 +1,12 @@
 #!/bin/sh
 # Runs a VBScript against TarsinRF.dll under Wine, as a Windows host would meet the component: in
 # a Wine prefix of its own, the DLL registered with regsvr32, the script run by cscript, the DLL
-# unregistered at the end and its registry keys checked gone.
+# unregistered at the end and its registry keys checked gone. Wine's tools of the DLL's width do
+# that, as a host of that width sees it.
 #   run-vbscript.sh [--import FILE.reg]... [--operator PROGRAM.exe] TarsinRF.dll script.vbs
 #                   [script arguments...]
-# --import puts a .reg file into the prefix's registry first (the card-type table). --operator
+# --import puts a .reg file into the prefix's registry first (the card-type table), through the
+# 32-bit regedit, as a 32-bit installer leaves it: a 64-bit DLL finds it in the other view. --operator
 # starts PROGRAM beside the script to answer the dialogs the script opens, and sets
 # TARSIN_RF_TEST_DIALOGS for the script; it must exit 0. Without a display it is left out. A
 # TARSIN_RF_PCSC_LIBRARY that names a file of this machine is handed to Wine as its Windows path.
@@ -21,11 +23,19 @@ while :; do
   shift 2
 done
 dll=$(realpath "$1")
+# Debian's `wine` starts Wine's own programs (reg, regsvr32, cscript) as 32-bit ones once 32-bit
+# Wine is installed: the 64-bit loader starts the 64-bit ones.
+case "$(file -b "$dll")" in
+  PE32+*) wine=/usr/lib/wine/wine64 ;;
+  *) wine=/usr/lib/wine/wine ;;
+esac
 script=$(realpath "$2")
 shift 2
 
 clsid='{6724D44B-6870-45DE-B764-34E285C8A0E1}'
 progid='TarsinRF.Encoder'
+typelib='{B2A0F9BC-CFEC-49E1-888F-E6A6EFEFA245}'
+interface='{89302E27-A68D-4BDB-835A-9C1E94187512}'
 
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tarsin-wine.XXXXXX")
 export WINEPREFIX
@@ -45,22 +55,27 @@ fail() {
 
 wineboot -i >/dev/null 2>&1 || fail "cannot make the Wine prefix"
 for file in $imports; do
-  wine regedit /S "$(winepath -w "$file")" || fail "cannot import $file"
+  wine 'c:\windows\syswow64\regedit.exe' /S "$(winepath -w "$file")" || fail "cannot import $file"
 done
 if [ -f "${TARSIN_RF_PCSC_LIBRARY:-}" ]; then
   TARSIN_RF_PCSC_LIBRARY=$(winepath -w "$TARSIN_RF_PCSC_LIBRARY")
   export TARSIN_RF_PCSC_LIBRARY
 fi
-wine regsvr32 /s "$dll" || fail "regsvr32 failed"
+"$wine" regsvr32 /s "$dll" || fail "regsvr32 failed"
 
 # The server key names the DLL itself, apartment-threaded; the ProgID leads to the class.
-keys=$(wine reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>/dev/null | tr -d '\r')
+keys=$("$wine" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>/dev/null | tr -d '\r')
 printf "%s\n" "$keys" | grep -qiF "$(winepath -w "$dll")" ||
   fail "InprocServer32 does not name the DLL: $keys"
 printf "%s\n" "$keys" | grep -q 'ThreadingModel *REG_SZ *Apartment' ||
   fail "no apartment threading: $keys"
-wine reg query "HKCR\\$progid\\CLSID" 2>/dev/null | tr -d '\r' | grep -qF "$clsid" ||
+"$wine" reg query "HKCR\\$progid\\CLSID" 2>/dev/null | tr -d '\r' | grep -qF "$clsid" ||
   fail "the ProgID does not lead to the class"
+# The type library names the DLL for its platform; the class leads to it.
+"$wine" reg query "HKCR\\TypeLib\\$typelib" /s 2>/dev/null | tr -d '\r' | grep -qiF "$(winepath -w "$dll")" ||
+  fail "the type library is not registered"
+"$wine" reg query "HKCR\\CLSID\\$clsid\\TypeLib" 2>/dev/null | tr -d '\r' | grep -qF "$typelib" ||
+  fail "the class does not lead to its type library"
 
 operator_pid=""
 if [ -n "$operator" ] && [ -n "${DISPLAY:-}" ]; then
@@ -70,7 +85,7 @@ if [ -n "$operator" ] && [ -n "${DISPLAY:-}" ]; then
   operator_pid=$!
 fi
 status=0
-wine cscript //nologo "$(winepath -w "$script")" "$@" >"$WINEPREFIX/output" 2>&1 || status=$?
+"$wine" cscript //nologo "$(winepath -w "$script")" "$@" >"$WINEPREFIX/output" 2>&1 || status=$?
 tr -d '\r' <"$WINEPREFIX/output"
 last=$(tr -d '\r' <"$WINEPREFIX/output" | tail -n 1)
 case "$last" in
@@ -83,8 +98,9 @@ if [ -n "$operator_pid" ]; then
   wait "$operator_pid" || fail "the dialogs were not as expected or not answered"
 fi
 
-wine regsvr32 /u /s "$dll" || fail "regsvr32 /u failed"
-for key in "HKCR\\CLSID\\$clsid" "HKCR\\$progid" "HKCU\\Software\\Classes\\$progid"; do
-  if wine reg query "$key" >/dev/null 2>&1; then fail "$key is still registered"; fi
+"$wine" regsvr32 /u /s "$dll" || fail "regsvr32 /u failed"
+for key in "HKCR\\CLSID\\$clsid" "HKCR\\$progid" "HKCU\\Software\\Classes\\$progid" \
+  "HKCR\\TypeLib\\$typelib" "HKCR\\Interface\\$interface"; do
+  if "$wine" reg query "$key" >/dev/null 2>&1; then fail "$key is still registered"; fi
 done
 echo "run-vbscript: registered, ran and unregistered"

@@ -14,6 +14,7 @@ void AddEncodeCommand(CLI::App& app);
 void AddRegCommand(CLI::App& app);
 void AddRunCommands(CLI::App& app);
 void AddReaderCommands(CLI::App& app);
+void AddCardWatchCommands(CLI::App& app);
 void AddVirtualCommand(CLI::App& app);
 void AddShowCommand(CLI::App& app);
 

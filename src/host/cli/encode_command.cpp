@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/ansi_code_page.h"
+#include "core/ascii_text.h"
 #include "core/log.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
@@ -36,7 +37,9 @@ class Shower {
 
   void Field(std::string_view label, const std::string& text) {
     if (json_) {
-      document_[std::string(label)] = WellFormedUtf8(text);
+      std::string key(label);
+      for (char& c : key) c = AsciiLower(c);
+      document_[key] = WellFormedUtf8(text);
     } else {
       PrintField(label, text);
     }

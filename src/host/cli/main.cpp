@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     tarsin::cli::AddConfigureCommand(app);
     tarsin::cli::AddRegCommand(app);
     tarsin::cli::AddRunCommands(app);
+    tarsin::cli::AddCardWatchCommands(app);
     tarsin::cli::AddReaderCommands(app);
     tarsin::cli::AddVirtualCommand(app);
     tarsin::cli::AddShowCommand(app);

@@ -2,16 +2,10 @@
 // with the project on request, or when no real reader is attached.
 #pragma once
 
-#include <string>
-#include <vector>
-
 namespace tarsin::cli {
 
 // Points the component at the virtual reader's provider; false when this build has none.
 bool SelectVirtualReader();
-
-// The readers the chosen provider lists; none when it cannot be reached.
-std::vector<std::string> ReaderNames();
 
 // True when pcsc-lite's resource manager answers and lists at least one reader.
 bool RealReaderAttached();

@@ -1,5 +1,5 @@
-// `tarsin-rf readers`, `info` and `log`: what is attached, what the encoder sees of its reader
-// and card, and the diagnostic log's tail.
+// `tarsin-rf info` and `log`: what the encoder sees of its reader and card, and the diagnostic
+// log's tail.
 #include <fmt/format.h>
 
 #include <chrono>
@@ -58,36 +58,6 @@ nlohmann::json Describe(Encoder& encoder) {
   const char* states[] = {"unknown", "closed", "opened", "ready"};
   return {
       {"state", states[state >= 0 && state <= 3 ? state : 0]}, {"reader", lines}, {"card", card}};
-}
-
-int Readers(const ReaderOptions& options) {
-  if (options.useVirtualReader && !SelectVirtualReader()) return 2;
-  const std::vector<std::string> names = ReaderNames();
-  nlohmann::json list = nlohmann::json::array();
-  for (const std::string& name : names) {
-    Encoder encoder;
-    // Both protocols: only the answer to reset is read, so any card may connect.
-    encoder.Parameters("device=" + name + ";protocol=3;open_mode=2");
-    encoder.OpenEncoder(0);
-    nlohmann::json entry = Describe(encoder);
-    entry["name"] = WellFormedUtf8(name);
-    encoder.CloseEncoder();
-    list.push_back(std::move(entry));
-  }
-  if (options.json) {
-    fmt::print("{}\n", list.dump());
-    return 0;
-  }
-  if (list.empty()) fmt::print("no reader\n");
-  for (const auto& entry : list) {
-    const auto& card = entry["card"];
-    fmt::print("{}\n", entry["name"].get<std::string>());
-    for (const auto& line : entry["reader"]) fmt::print("  {}\n", line.get<std::string>());
-    fmt::print("  {}\n", card.is_null() ? std::string("no card")
-                                        : fmt::format("{}, ATR {}", card["type"].get<std::string>(),
-                                                      card["atr"].get<std::string>()));
-  }
-  return 0;
 }
 
 int Info(const ReaderOptions& options) {
@@ -182,12 +152,6 @@ int Log(const ReaderOptions& options) {
 
 void AddReaderCommands(CLI::App& app) {
   auto options = std::make_shared<ReaderOptions>();
-  CLI::App* readers = app.add_subcommand("readers", "List the PC/SC readers and their cards");
-  readers->add_flag("--json", options->json, "One JSON array");
-  readers->add_flag("--virtual", options->useVirtualReader, "The virtual readers instead");
-  readers->footer("Exit status: 0, or 2 when the virtual reader is not built.");
-  readers->callback([options] { exit_status = Readers(*options); });
-
   CLI::App* info = app.add_subcommand(
       "info", "Open the reader and show the component, the reader, the card and its ATR");
   info->add_option("-p,--params", options->parameters, "Parameter text")->capture_default_str();

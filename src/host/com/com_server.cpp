@@ -1,5 +1,5 @@
 // The four entry points of TarsinRF.dll as an in-process COM server: the class object of
-// Encoder, unloading when nothing is in use, and its registration.
+// Encoder, unloading when nothing is in use, and its registration with its type library.
 #include <ole2.h>
 #include <olectl.h>
 
@@ -9,14 +9,13 @@
 #include <string>
 
 #include "host/com/dispatch_objects.h"
+#include "host/com/identities.h"
+#include "host/com/type_library.h"
 #include "host/com/unknown.h"
 
 namespace tarsin::com {
 namespace {
 
-// {6724D44B-6870-45DE-B764-34E285C8A0E1}
-constexpr CLSID kEncoderClsid = {
-    0x6724d44b, 0x6870, 0x45de, {0xb7, 0x64, 0x34, 0xe2, 0x85, 0xc8, 0xa0, 0xe1}};
 constexpr const wchar_t* kClsidText = L"{6724D44B-6870-45DE-B764-34E285C8A0E1}";
 constexpr const wchar_t* kProgId = L"TarsinRF.Encoder";
 constexpr const wchar_t* kClassName = L"Tarsin RF Encoder";
@@ -42,28 +41,13 @@ struct KeyEntry {
   const wchar_t* threadingModel = nullptr;
 };
 
-std::wstring ModulePath() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&ModulePath), &module);
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-std::array<KeyEntry, 5> Entries(const std::wstring& server) {
+std::array<KeyEntry, 6> Entries(const std::wstring& server) {
   const std::wstring clsidKey = std::wstring(L"CLSID\\") + kClsidText;
+  const std::string typeLibrary = GuidText(kTypeLibraryId);
   return {{
       {clsidKey, kClassName},
       {clsidKey + L"\\InprocServer32", server, L"Apartment"},
+      {clsidKey + L"\\TypeLib", L"{" + std::wstring(typeLibrary.begin(), typeLibrary.end()) + L"}"},
       {clsidKey + L"\\ProgID", kProgId},
       {kProgId, kClassName},
       {std::wstring(kProgId) + L"\\CLSID", kClsidText},
@@ -105,12 +89,17 @@ HKEY UserClasses() {
   return key;
 }
 
-LSTATUS RegisterUnder(HKEY root, const std::wstring& server) {
+// The class's keys, then its type library (the interfaces' keys come with it).
+LSTATUS RegisterUnder(HKEY root, const std::wstring& server, bool forUser) {
   for (const KeyEntry& entry : Entries(server)) {
     if (const LSTATUS status = Write(root, entry); status != ERROR_SUCCESS) {
       Remove(root);
       return status;
     }
+  }
+  if (FAILED(RegisterTypeLibrary(server, forUser))) {
+    Remove(root);
+    return ERROR_ACCESS_DENIED;
   }
   return ERROR_SUCCESS;
 }
@@ -128,11 +117,11 @@ HRESULT STDAPICALLTYPE DllRegisterServer() {
   try {
     const std::wstring server = com::ModulePath();
     if (server.empty()) return SELFREG_E_CLASS;
-    LSTATUS status = com::RegisterUnder(HKEY_CLASSES_ROOT, server);
+    LSTATUS status = com::RegisterUnder(HKEY_CLASSES_ROOT, server, false);
     if (status == ERROR_ACCESS_DENIED) {
       HKEY user = com::UserClasses();
       if (!user) return SELFREG_E_CLASS;
-      status = com::RegisterUnder(user, server);
+      status = com::RegisterUnder(user, server, true);
       RegCloseKey(user);
     }
     return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
@@ -143,6 +132,7 @@ HRESULT STDAPICALLTYPE DllRegisterServer() {
 
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
   try {
+    com::UnregisterTypeLibrary();
     com::Remove(HKEY_CLASSES_ROOT);
     if (HKEY user = com::UserClasses()) {
       com::Remove(user);

@@ -12,6 +12,9 @@
 #include "core/coercion.h"
 #include "core/wide_text_windows.h"
 #include "host/com/com_variant.h"
+#include "host/com/dual_interface.h"
+#include "host/com/identities.h"
+#include "host/com/type_library.h"
 #include "host/com/unknown.h"
 #include "tarsin/encoder.h"
 
@@ -62,17 +65,21 @@ HRESULT Guarded(EXCEPINFO* exception, Body&& body) noexcept {
   }
 }
 
-// IUnknown and IDispatch without a type library; the objects differ in their names and calls.
+// IUnknown and IDispatch, with the type information of the embedded type library; the objects
+// differ in their interface, names and calls.
 class DispatchObject : public Unknown<IDispatch, IID_IDispatch> {
  public:
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (!count) return E_INVALIDARG;
-    *count = 0;
+    ITypeInfo* info = nullptr;
+    *count = SUCCEEDED(TypeInfoOf(InterfaceIid(), &info)) ? 1 : 0;
+    if (info) info->Release();
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
     if (info) *info = nullptr;
-    return DISP_E_BADINDEX;
+    if (index != 0) return DISP_E_BADINDEX;
+    return TypeInfoOf(InterfaceIid(), info);
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
@@ -90,6 +97,8 @@ class DispatchObject : public Unknown<IDispatch, IID_IDispatch> {
  protected:
   // One id a name: the member, then its named parameters (left DISPID_UNKNOWN when unknown).
   virtual HRESULT IdsOf(const std::vector<std::string>& names, DISPID* ids) = 0;
+  // The interface of the type library that describes the object.
+  virtual const IID& InterfaceIid() const = 0;
 };
 
 class ErrorObject final : public DispatchObject {
@@ -132,7 +141,10 @@ class ErrorObject final : public DispatchObject {
   }
 
  protected:
-  bool Answers(REFIID iid) const override { return IsEqualIID(iid, kErrorObjectIid); }
+  bool Answers(REFIID iid) const override {
+    return IsEqualIID(iid, kErrorObjectIid) || IsEqualIID(iid, kErrorInterfaceIid);
+  }
+  const IID& InterfaceIid() const override { return kErrorInterfaceIid; }
   HRESULT IdsOf(const std::vector<std::string>& names, DISPID* ids) override {
     ids[0] = automation::FindErrorField(names[0]).index;
     return names.size() > 1 ? DISP_E_UNKNOWNNAME : S_OK;
@@ -183,6 +195,16 @@ class EncoderObject final : public DispatchObject {
     if (errorObject_) errorObject_->Release();
   }
 
+  // _Encoder is the dual interface that lives inside the object; the rest is IDispatch's.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object || !IsEqualIID(iid, kEncoderInterfaceIid)) {
+      return DispatchObject::QueryInterface(iid, object);
+    }
+    *object = &dual_;
+    AddRef();
+    return S_OK;
+  }
+
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception,
                                    UINT* argumentError) override {
@@ -195,6 +217,8 @@ class EncoderObject final : public DispatchObject {
   }
 
  protected:
+  const IID& InterfaceIid() const override { return kEncoderInterfaceIid; }
+
   // A property's Let and Get share the Get's index; the others are their own index.
   HRESULT IdsOf(const std::vector<std::string>& names, DISPID* ids) override {
     const Member& member = automation::FindMember(names[0], false);
@@ -300,6 +324,7 @@ class EncoderObject final : public DispatchObject {
 
   Encoder encoder_;
   IDispatch* errorObject_ = nullptr;
+  DualInterface dual_{DualVtable(), this};
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The COM objects of TarsinRF.dll: Encoder and CError, each an IDispatch over the late-bound
-// dispatch (src/automation/dispatch.h). No type library: hosts bind late, by name.
+// dispatch (src/automation/dispatch.h), described by the embedded type library; Encoder also
+// answers to its dual interface _Encoder (dual_interface.h).
 #pragma once
 
 #include <ole2.h>
