@@ -7,8 +7,8 @@
 #include "core/failure.h"
 #include "crypto/block_modes.h"
 #include "crypto/crc.h"
-#include "desfire/secure_messaging.h"
-#include "desfire/session_cipher.h"
+#include "desfire/channel_cipher.h"
+#include "desfire/channel_messaging.h"
 #include "pcsc/command_table.h"
 
 namespace tarsin::desfire {

@@ -9,9 +9,9 @@
 #include "core/random_bytes.h"
 #include "crypto/block_modes.h"
 #include "desfire/channel.h"
+#include "desfire/channel_cipher.h"
 #include "desfire/desfire.h"
 #include "desfire/key_text.h"
-#include "desfire/session_cipher.h"
 #include "pcsc/command_table.h"
 
 namespace tarsin::desfire {

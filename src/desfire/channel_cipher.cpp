@@ -1,4 +1,4 @@
-#include "desfire/session_cipher.h"
+#include "desfire/channel_cipher.h"
 
 #include "crypto/aes_cipher.h"
 #include "crypto/des_cipher.h"

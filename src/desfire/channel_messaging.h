@@ -1,6 +1,7 @@
-// The session's protection of commands and answers. EV1 secure messaging: the session's vector carried across every command and answer. A plain
-// command moves it on by its CMAC; enciphered data carry a CRC32 and run CBC from it; an answer
-// ends with the first 8 bytes of the CMAC over its data and status, which must verify.
+// EV1 secure messaging, the channel's protection of commands and answers: the session's vector is
+// carried across every command and answer. A plain command moves it on by its CMAC; enciphered
+// data carry a CRC32 and run CBC from it; an answer ends with the first 8 bytes of the CMAC over
+// its data and status, which must verify.
 #pragma once
 
 #include <cstddef>

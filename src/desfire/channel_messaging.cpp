@@ -1,11 +1,11 @@
-#include "desfire/secure_messaging.h"
+#include "desfire/channel_messaging.h"
 
 #include <algorithm>
 
 #include "crypto/block_modes.h"
 #include "crypto/cmac.h"
 #include "crypto/crc.h"
-#include "desfire/session_cipher.h"
+#include "desfire/channel_cipher.h"
 
 namespace tarsin::desfire {
 namespace {
