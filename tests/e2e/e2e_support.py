@@ -117,26 +117,3 @@ class Card:
     def close(self):
         scard.SCardDisconnect(self.card, scard.SCARD_LEAVE_CARD)
         scard.SCardReleaseContext(self.context)
-
-
-LIBNFC = os.environ.get("TARSIN_RF_LIBNFC_PCSC", "/opt/libnfc-pcsc/lib")
-
-
-def libnfc_environment(name):
-    """The environment that points libnfc's PC/SC driver (scripts/build-libnfc-pcsc.sh) at the
-    reader `name` alone (a scan would find it twice)."""
-    libraries = LIBNFC + os.pathsep + os.environ.get("LD_LIBRARY_PATH", "")
-    return dict(os.environ, LD_LIBRARY_PATH=libraries, LIBNFC_AUTO_SCAN="false",
-                LIBNFC_DEVICE="pcsc:" + pcscd_name(name), LIBNFC_INTRUSIVE_SCAN="false")
-
-
-def main_with_libnfc(name, missing, inside):
-    """main() on one blank DESFire EV1 4K in reader `name`, or status 77 (skipped) when something
-    in `missing` or the PC/SC libnfc is not there."""
-    if sys.argv[1:] != ["inside"]:
-        if not os.path.exists(os.path.join(LIBNFC, "libnfc.so.6")):
-            missing.append(os.path.join(LIBNFC, "libnfc.so.6") + " (scripts/build-libnfc-pcsc.sh)")
-        if missing:
-            print("skipped: missing " + ", ".join(missing))
-            sys.exit(77)
-    main([reader(name, {"type": "mifare-desfire-ev1-4k", "uid": "04112233445566"})], inside)
