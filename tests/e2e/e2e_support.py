@@ -19,14 +19,11 @@ def reader(name, card):
             "ifdVersion": "1.2.3", "serial": "E2E-" + name[-1], "card": card}
 
 
-def readers_file(readers):
-    """A readers file of the test's own."""
-    folder = tempfile.mkdtemp(prefix="tarsin-e2e-")
+def scratch_folder(prefix):
+    """A temporary folder, removed when the script ends."""
+    folder = tempfile.mkdtemp(prefix=prefix)
     atexit.register(shutil.rmtree, folder, True)
-    path = os.path.join(folder, "readers.json")
-    with open(path, "w") as out:
-        json.dump({"readers": readers}, out)
-    return path
+    return folder
 
 
 def edit_reader(name, change):
@@ -43,31 +40,27 @@ def edit_reader(name, change):
     os.replace(path + ".new", path)
 
 
-def under_pcscd(path, phase):
-    """Runs this script again with the argument `phase` under a private pcscd serving `path`."""
-    env = dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path)
-    return subprocess.call([os.path.join(HERE, "with-pcscd.sh"), sys.executable,
-                            os.path.abspath(sys.argv[0]), phase], env=env)
-
-
 def main(readers, inside, after=None):
-    """Runs `inside()` (or the unittest case `inside`) under a private pcscd serving `readers`,
-    in this script run again; then `after(path of the readers file)` once pcscd has stopped."""
+    """Runs `inside()` (or the unittest case `inside`) in this script run again, under a private
+    pcscd (with-pcscd.sh) serving `readers` from a readers file of the test's own; then
+    `after(path of the readers file)` once pcscd has stopped."""
     if sys.argv[1:] == ["inside"]:
-        sys.exit(run_tests(inside) if isinstance(inside, type) else inside())
-    path = readers_file(readers)
-    sys.exit(under_pcscd(path, "inside") or (after(path) if after else 0))
-
-
-def run_tests(case):
-    suite = unittest.defaultTestLoader.loadTestsFromTestCase(case)
-    return 0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1
+        if isinstance(inside, type):
+            suite = unittest.defaultTestLoader.loadTestsFromTestCase(inside)
+            sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
+        sys.exit(inside())
+    path = os.path.join(scratch_folder("tarsin-e2e-"), "readers.json")
+    with open(path, "w") as out:
+        json.dump({"readers": readers}, out)
+    status = subprocess.call([os.path.join(HERE, "with-pcscd.sh"), sys.executable,
+                              os.path.abspath(sys.argv[0]), "inside"],
+                             env=dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path))
+    sys.exit(status or (after(path) if after else 0))
 
 
 def new_home(card_types=False):
     """A folder for tarsin-rf's log and registry, with the example card-type table if asked."""
-    home = tempfile.mkdtemp(prefix="tarsin-e2e-home-")
-    atexit.register(shutil.rmtree, home, True)
+    home = scratch_folder("tarsin-e2e-home-")
     os.makedirs(os.path.join(home, "Quillon/Nemora"))
     if card_types:
         tarsin_rf("reg", "import", os.environ["TARSIN_RF_CARD_TYPES"], home=home).check_returncode()
