@@ -84,7 +84,7 @@ class Faults(unittest.TestCase):
         outcome = e.ReadSerialNumber("")
         if outcome[0] != tarsinrf.scesuccess:
             self.assertNotEqual(e.LastError.Number, 0)
-        # Block 4 written before is still there for a new session.
+        # After the reset, new sessions write the card and read it back.
         self.assertEqual(self.encoder(CLASSIC).MifareWriteDataBloc(4, "FFFFFFFFFFFF", 1, "11" * 16)[0],
                          0)
         self.assertEqual(self.encoder(CLASSIC).MifareReadDataBloc(4, "FFFFFFFFFFFF", 1, ""),
