@@ -1,19 +1,25 @@
-"""pyscard through pcscd: a host of its own (DES from python3-cryptography) drives the virtual
-DESFire EV1 with the legacy protocol: MACed and enciphered files, and a table of commands with
+"""pyscard, an independent client, through pcscd. The faults injected into a MIFARE Classic
+reader reach it as the real resource manager reports them. A host of its own (DES from
+python3-cryptography) drives the virtual DESFire EV1 with the legacy protocol: MACed and
+enciphered files, the card's one state shared with another process, and a table of commands with
 the answers a card gives that the component never asks for. Frames, records, values, limits,
-limited credit, commit and abort in the component's hands: tests/desfire."""
+limited credit, commit and abort in the component's hands: tests/desfire; the component's frames
+to the Classic card: tests/pcsc, tests/mifare."""
 import os
+import time
 import unittest
 import warnings
 
 import e2e_support
+from e2e_support import Card, edit_reader, pcscd_name
 
 with warnings.catch_warnings():
     warnings.simplefilter("ignore")
     from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
 
-READER = "Tarsin Virtual Reader 0"
-READERS = [e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k", "uid": "04A1B2C3D4E5F6"})]
+READER, FAULTY = "Tarsin Virtual Reader 0", "Tarsin Virtual Reader 1"
+READERS = [e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k", "uid": "04A1B2C3D4E5F6"}),
+           e2e_support.reader(FAULTY, {"type": "mifare-classic-1k", "uid": "0A0B0C0D"})]
 ZERO_KEY = bytes(16)
 OK = 0x9100
 
@@ -111,7 +117,7 @@ def other_process(*calls):
                                  script="\n".join(calls)).returncode
 
 
-class DesfireSession(unittest.TestCase):
+class Session(unittest.TestCase):
     def setUp(self):
         self.card = e2e_support.connect(self, READER)
         self.host = Host(self.card)
@@ -126,6 +132,19 @@ class DesfireSession(unittest.TestCase):
         self.expect(0xCA, aid + bytes([0x0F, keys]))
         self.expect(0x5A, aid)
         self.host.authenticate(0)
+
+    def test_injected_faults(self):
+        card = e2e_support.connect(self, FAULTY)
+        update_faulty = lambda **fields: edit_reader(FAULTY, lambda entry: entry.update(fields))
+        update_faulty(faults={"statusWords": ["6A82"]})
+        self.assertEqual(card.send("FFCA000000"), "6A82")
+        self.assertEqual(card.send("FFCA000000"), "0A0B0C0D9000")
+        update_faulty(faults={"transmitResults": [0x80100013]})
+        self.assertTrue(card.send("FFCA000000").startswith("ERR:"))
+        update_faulty(cardPresent=False)
+        time.sleep(1.5)  # pcscd polls the card presence
+        self.assertEqual(card.send("FFCA000000"), "ERR:80100069")
+        self.assertEqual(Card(pcscd_name(FAULTY)).result & 0xFFFFFFFF, 0x8010000C)
 
     def test_steps(self):
         self.enter(bytes.fromhex("030201"), 1)
@@ -171,4 +190,4 @@ class DesfireSession(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    e2e_support.main(READERS, DesfireSession)
+    e2e_support.main(READERS, Session)
