@@ -40,10 +40,9 @@ def edit_reader(name, change):
     os.replace(path + ".new", path)
 
 
-def main(readers, inside, after=None):
+def main(readers, inside):
     """Runs `inside()` (or the unittest case `inside`) in this script run again, under a private
-    pcscd (with-pcscd.sh) serving `readers` from a readers file of the test's own; then
-    `after(path of the readers file)` once pcscd has stopped."""
+    pcscd (with-pcscd.sh) serving `readers` from a readers file of the test's own."""
     if sys.argv[1:] == ["inside"]:
         if isinstance(inside, type):
             suite = unittest.defaultTestLoader.loadTestsFromTestCase(inside)
@@ -52,10 +51,9 @@ def main(readers, inside, after=None):
     path = os.path.join(scratch_folder("tarsin-e2e-"), "readers.json")
     with open(path, "w") as out:
         json.dump({"readers": readers}, out)
-    status = subprocess.call([os.path.join(HERE, "with-pcscd.sh"), sys.executable,
+    sys.exit(subprocess.call([os.path.join(HERE, "with-pcscd.sh"), sys.executable,
                               os.path.abspath(sys.argv[0]), "inside"],
-                             env=dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path))
-    sys.exit(status or (after(path) if after else 0))
+                             env=dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path)))
 
 
 def new_home(card_types=False):
