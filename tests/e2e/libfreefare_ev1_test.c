@@ -178,11 +178,12 @@ static void read_component(void) {
   for (int i = 0; i < 16; ++i) master[i] = (uint8_t)(0x11 * i), other[i] = (uint8_t)(15 - i);
   MifareDESFireKey master_key = mifare_desfire_aes_key_new(master);
   MifareDESFireKey other_key = mifare_desfire_aes_key_new(other);
-  select_application(0xC1C2C3);
+  /* The component's application id text is the bytes as sent, least significant first. */
+  select_application(0xC3C2C1);
   check(mifare_desfire_authenticate_aes(tag, 0, master_key) == 0, "AES key 0 the component set");
   uint8_t settings = 0, max_keys = 0;
   check(mifare_desfire_get_key_settings(tag, &settings, &max_keys) == 0 && settings == 0x0F &&
-            max_keys == 0x82,
+            max_keys == 2,
         "two AES keys");
   expect_key_version(1, 0x01, "key 1's version as the component wrote it");
   const char text[] = "TARSIN RF AES HOLDER 0001";
