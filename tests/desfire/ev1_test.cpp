@@ -63,6 +63,25 @@ TEST_F(Ev1Test, KeysChangeInEv1FormAndKeepTheirAesVersion) {
        {"DESFireSelectRoot", {kZeroKey}, "90010F04 91AE"}});
 }
 
+// Enciphered settings changes and a three-key key change, each checked by what the card then does.
+TEST_F(Ev1Test, SettingsAndThreeKeyKeysChangeEnciphered) {
+  const std::string three =
+      "3K3DES:" + std::string(16, '1') + std::string(16, '2') + std::string(16, '3');
+  Run({{"DESFireSelectRoot", {kZeroKey}, "ok"},
+       {"DESFireCreateApplication", {"A1A1A1", dfkApplDefault, 0x82}, "ok"},
+       {"DESFireCreateApplication", {"B2B2B2", dfkApplDefault, 0x42}, "ok"},
+       {"DESFireSelectApplication", {"A1A1A1", 0, kAesZero}, "ok"},
+       {"DESFireCreateStdDataFile", {1, 0, kFree, kFree, kFree, 0, 32}, "ok"},
+       {"DESFireChangeFileSettings", {1, 0, 1, 2, 3, 0}, "ok"},
+       {"DESFireGetFileSettings", {1, ""}, "ok 00 00 30 12 20 00 00"},
+       {"DESFireChangeKeySettings", {0x0B}, "ok"},
+       {"DESFireGetKeySettings", {0, 0}, "ok 11 130"},
+       {"DESFireSelectApplication", {"B2B2B2", 0, kThreeKeyZero}, "ok"},
+       {"DESFireChangeKey", {1, kThreeKeyZero, three}, "ok"},
+       {"DESFireSelectApplication", {"B2B2B2", 1, three}, "ok"},
+       {"DESFireSelectApplication", {"B2B2B2", 1, kThreeKeyZero}, "90010F04 91AE"}});
+}
+
 TEST_F(Ev1Test, RefusalsKeepTheDescribedErrors) {
   Run({{"DESFireSelectRoot", {kZeroKey}, "ok"},
        {"DESFireCreateApplication", {"A1A1A1", dfkApplDefault, 0x82}, "ok"},
