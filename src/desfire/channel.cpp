@@ -37,6 +37,11 @@ ByteVector Wrap(EncoderState& state, const NativeCommand& command) {
     return payload;
   }
   if (session.SessionKey.empty()) throw Failure(errors::kOperationFailed, "DESFireChannel");
+  if (command.communication == Communication::Maced) {
+    Append(payload, command.data);
+    Append(payload, LegacyMac(session, command.data));
+    return payload;
+  }
   const std::unique_ptr<BlockCipher> cipher = CipherFor(session.KeyType, session.SessionKey);
   ByteVector block = command.data;
   Append(block, Crc16Bytes(command.data));
@@ -82,6 +87,8 @@ void Unwrap(EncoderState& state, const NativeCommand& command, NativeAnswer& ans
   if (!answer.Is(0x9100)) return;
   if (command.encipheredAnswer != 0) {
     if (OpenEncipheredAnswer(state.Desfire, answer.data, command.encipheredAnswer)) return;
+  } else if (command.macedAnswer && !InEv1Session(state, command)) {
+    if (TakeLegacyMac(state.Desfire, answer.data)) return;
   } else if (!InEv1Session(state, command) || command.answerUnsigned ||
              Ev1Unwrap(state.Desfire, answer.data)) {
     return;

@@ -13,6 +13,10 @@ namespace tarsin::desfire {
 
 enum class Communication {
   Plain,
+  // The data followed by their MAC: in legacy sessions the first 4 bytes of the DES/3DES CBC MAC
+  // over the data alone, in EV1 sessions the first 8 bytes of the CMAC over instruction, header
+  // and data.
+  Maced,
   // The data, its CRC (CRC32 in EV1 sessions, over the instruction and header too) and `afterCrc`
   // enciphered with the session key in whole blocks; the header stays in clear.
   Enciphered,
@@ -37,6 +41,8 @@ struct NativeCommand {
   // The card answers this many bytes enciphered with their CRC (CRC16 in legacy sessions, CRC32
   // over data and status in EV1 ones); 0: a plain answer.
   size_t encipheredAnswer = 0;
+  // A legacy answer ends in the 4-byte MAC of its data (EV1 answers carry their CMAC anyway).
+  bool macedAnswer = false;
 };
 
 struct NativeAnswer {

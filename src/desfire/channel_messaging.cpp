@@ -11,6 +11,7 @@ namespace tarsin::desfire {
 namespace {
 
 constexpr size_t kMacLength = 8;
+constexpr size_t kLegacyMacLength = 4;
 
 void Append(ByteVector& to, std::span<const uint8_t> bytes) {
   to.insert(to.end(), bytes.begin(), bytes.end());
@@ -24,9 +25,12 @@ ByteVector Ev1Wrap(DesfireSession& session, uint8_t instruction, const NativeCom
   Append(covered, command.header);
   Append(covered, command.data);
   ByteVector payload = command.header;
-  if (command.communication == Communication::Plain) {
-    Cmac(*cipher, session.InitVector, covered);
+  if (command.communication != Communication::Enciphered) {
+    const auto mac = Cmac(*cipher, session.InitVector, covered);
     Append(payload, command.data);
+    if (command.communication == Communication::Maced) {
+      Append(payload, std::span(mac).first(kMacLength));
+    }
     return payload;
   }
   ByteVector block = command.data;
@@ -48,6 +52,24 @@ bool Ev1Unwrap(DesfireSession& session, ByteVector& data) {
   const auto expected =
       Cmac(*CipherFor(session.KeyType, session.SessionKey), session.InitVector, covered);
   return std::equal(mac.begin(), mac.end(), expected.begin());
+}
+
+ByteVector LegacyMac(const DesfireSession& session, std::span<const uint8_t> data) {
+  const auto cipher = CipherFor(session.KeyType, session.SessionKey);
+  const size_t size = cipher->BlockSize();
+  ByteVector block(data.begin(), data.end());
+  block.resize(std::max<size_t>(1, (block.size() + size - 1) / size) * size, 0);
+  ByteVector chaining(size, 0);
+  CbcEncipher(*cipher, chaining, block);
+  return {block.end() - static_cast<std::ptrdiff_t>(size),
+          block.end() - static_cast<std::ptrdiff_t>(size - kLegacyMacLength)};
+}
+
+bool TakeLegacyMac(const DesfireSession& session, ByteVector& data) {
+  if (data.size() < kLegacyMacLength) return false;
+  const ByteVector mac(data.end() - kLegacyMacLength, data.end());
+  data.resize(data.size() - kLegacyMacLength);
+  return mac == LegacyMac(session, data);
 }
 
 bool OpenEncipheredAnswer(DesfireSession& session, ByteVector& data, size_t length) {

@@ -1,7 +1,8 @@
-// EV1 secure messaging, the channel's protection of commands and answers: the session's vector is
-// carried across every command and answer. A plain command moves it on by its CMAC; enciphered
-// data carry a CRC32 and run CBC from it; an answer ends with the first 8 bytes of the CMAC over
-// its data and status, which must verify.
+// The channel's protection of commands and answers. EV1 secure messaging carries the session's
+// vector across every command and answer: a plain command moves it on by its CMAC; MACed data
+// carry the first 8 bytes of that CMAC; enciphered data carry a CRC32 and run CBC from it; an
+// answer ends with the first 8 bytes of the CMAC over its data and status, which must verify.
+// Legacy sessions MAC the data alone, from a zero vector, and keep 4 bytes.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +19,12 @@ ByteVector Ev1Wrap(DesfireSession& session, uint8_t instruction, const NativeCom
 
 // Takes the CMAC off a successful answer's `data`; false when it does not verify.
 bool Ev1Unwrap(DesfireSession& session, ByteVector& data);
+
+// The legacy MAC of `data`: CBC over the data padded with zeros, from a zero vector; the first
+// 4 bytes of the last block.
+ByteVector LegacyMac(const DesfireSession& session, std::span<const uint8_t> data);
+// Takes the legacy MAC off an answer's `data`; false when it does not verify.
+bool TakeLegacyMac(const DesfireSession& session, ByteVector& data);
 
 // Deciphers an answer of `length` data bytes enciphered with their CRC, in a legacy or an EV1
 // session, and leaves the data alone; false when the CRC or the padding does not verify.

@@ -1,4 +1,6 @@
-// Data files (standard and backup) and record files: written and read in plain form.
+// Data files (standard and backup) and record files: written and read as each file's
+// communication settings say.
+#include <algorithm>
 #include <array>
 
 #include "core/failure.h"
@@ -13,18 +15,26 @@ namespace {
 
 constexpr int32_t kLargest = 0xFFFFFF;  // offsets and lengths are 3 bytes
 
+constexpr std::array<DesfireFileTypes, 2> kDataFiles{dftData, dftBackup};
+constexpr std::array<DesfireFileTypes, 2> kRecordFiles{dftLinear, dftCyclic};
+constexpr std::array<Right, 2> kWriting{Right::Write, Right::ReadWrite};
+constexpr std::array<Right, 2> kReading{Right::Read, Right::ReadWrite};
+
 struct Transfer {
-  const char* name;
-  int32_t command;
-  int32_t lastFile;
-  std::array<DesfireFileTypes, 2> accepted;
+  const char* name = nullptr;
+  int32_t command = 0;
+  int32_t lastFile = 0;
+  FileRules rules;
+  bool records = false;
 };
-constexpr Transfer kWriteData{"DESFireWriteData", ec_DesfireWriteData, 15, {dftData, dftBackup}};
+constexpr Transfer kWriteData{
+    "DESFireWriteData", ec_DesfireWriteData, 15, {kDataFiles, kWriting}, false};
 constexpr Transfer kWriteRecord{
-    "DESFireWriteRecord", ec_DesfireWriteRecord, 7, {dftLinear, dftCyclic}};
-constexpr Transfer kReadData{"DESFireReadData", ec_DesfireReadData, 15, {dftData, dftBackup}};
+    "DESFireWriteRecord", ec_DesfireWriteRecord, 7, {kRecordFiles, kWriting}, true};
+constexpr Transfer kReadData{
+    "DESFireReadData", ec_DesfireReadData, 15, {kDataFiles, kReading}, false};
 constexpr Transfer kReadRecords{
-    "DESFireReadRecords", ec_DesfireReadRecords, 7, {dftLinear, dftCyclic}};
+    "DESFireReadRecords", ec_DesfireReadRecords, 7, {kRecordFiles, kReading}, true};
 
 bool CheckRange(Operation& operation, const Transfer& transfer, int32_t fileNo, int32_t offset,
                 int32_t length, int32_t smallestLength) {
@@ -64,7 +74,7 @@ sceReturnCode Write(EncoderState& state, const Transfer& transfer, int32_t fileN
                    {.code = transfer.command,
                     .header = FileHeader(fileNo, offset, length),
                     .data = HexToBytes(data)},
-                   transfer.accepted, answer)) {
+                   transfer.rules, answer)) {
     return scesuccess;
   }
   return operation.Refuse(errors::kOperationFailed);
@@ -74,10 +84,16 @@ sceReturnCode Read(EncoderState& state, const Transfer& transfer, int32_t fileNo
                    int32_t length, std::string& dataString, bool isHex) noexcept {
   Operation operation(state, transfer.name, Operation::Entry::KeepError);
   if (!CheckRange(operation, transfer, fileNo, offset, length, 0)) return sceError;
+  // The bytes an enciphered answer holds: Length bytes or records, 0 for all from Offset.
+  const auto answerLength = [&](const FileCharacteristics& file) -> size_t {
+    const int64_t count =
+        length != 0 ? length : (transfer.records ? file.records : file.size) - offset;
+    return static_cast<size_t>(std::max<int64_t>(0, count * (transfer.records ? file.size : 1)));
+  };
   std::string answer;
   if (!ReadFileData(operation, fileNo,
                     {.code = transfer.command, .data = FileHeader(fileNo, offset, length)},
-                    transfer.accepted, answer)) {
+                    transfer.rules, answerLength, answer)) {
     return sceError;
   }
   dataString = answer;

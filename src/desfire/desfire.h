@@ -93,6 +93,12 @@ std::string FileIdList(std::span<const uint8_t> response);
 struct FileCharacteristics {
   int32_t fileType = 0;
   int32_t communicationSettings = 0;
+  // The four rights as the card keeps them: read, write, read/write, change, a nibble each from
+  // the top.
+  int32_t accessRights = 0;
+  // Data files: the file size; record files: the record size and the records held.
+  int32_t size = 0;
+  int32_t records = 0;
 };
 FileCharacteristics GetFileCharacteristics(EncoderState& state, int32_t fileNo);
 

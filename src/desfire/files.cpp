@@ -229,9 +229,23 @@ FileCharacteristics GetFileCharacteristics(EncoderState& state, int32_t fileNo) 
   std::string information;
   if (GetFileSettings(state, fileNo, information) != scesuccess) throw failed();
   std::erase(information, ' ');
+  // Little-endian fields of `bytes` bytes at byte `at`; absent ones are 0.
+  const auto field = [&](size_t at, size_t bytes) {
+    int32_t value = 0;
+    for (size_t i = bytes; i-- > 0 && 2 * (at + i) + 2 <= information.size();) {
+      value = value * 256 + std::stoi(information.substr(2 * (at + i), 2), nullptr, 16);
+    }
+    return value;
+  };
   try {
-    return {.fileType = std::stoi(information.substr(0, 2), nullptr, 16),
-            .communicationSettings = std::stoi(information.substr(2, 2), nullptr, 16)};
+    FileCharacteristics file{
+        .fileType = std::stoi(information.substr(0, 2), nullptr, 16),
+        .communicationSettings = std::stoi(information.substr(2, 2), nullptr, 16),
+        .accessRights = field(2, 2)};
+    const bool records = file.fileType == dftLinear || file.fileType == dftCyclic;
+    if (file.fileType != dftValue) file.size = field(4, 3);
+    if (records) file.records = field(10, 3);
+    return file;
   } catch (const std::logic_error&) {
     throw failed();  // a record too short to name them
   }

@@ -10,6 +10,10 @@ namespace tarsin::desfire {
 namespace {
 
 constexpr std::array<DesfireFileTypes, 1> kValueFile = {dftValue};
+constexpr std::array<Right, 3> kAnyRight{Right::Read, Right::Write, Right::ReadWrite};
+constexpr std::array<Right, 2> kWriting{Right::Write, Right::ReadWrite};
+constexpr std::array<Right, 1> kReadWrite{Right::ReadWrite};
+constexpr size_t kValueLength = 4;
 
 bool CheckFileNumber(Operation& operation, int32_t fileNo) {
   return RequireAuthentication(operation) &&
@@ -19,7 +23,8 @@ bool CheckFileNumber(Operation& operation, int32_t fileNo) {
 // Debit, credit and limited credit: the file number and the amount, least significant first;
 // a card refusing the amount (91BE) has its own error.
 sceReturnCode ChangeValue(EncoderState& state, const char* name, int32_t command, int32_t fileNo,
-                          int32_t amount, const ErrorEntry& beyondLimit) noexcept {
+                          int32_t amount, std::span<const Right> rights,
+                          const ErrorEntry& beyondLimit) noexcept {
   Operation operation(state, name, Operation::Entry::KeepError);
   if (!CheckFileNumber(operation, fileNo) ||
       !operation.Require(amount >= 0, errors::kInvalidAmount)) {
@@ -29,8 +34,8 @@ sceReturnCode ChangeValue(EncoderState& state, const char* name, int32_t command
   if (SendFileData(operation, fileNo,
                    {.code = command,
                     .header = {static_cast<uint8_t>(fileNo)},
-                    .data = LittleEndian(amount, 4)},
-                   kValueFile, answer)) {
+                    .data = LittleEndian(amount, kValueLength)},
+                   {kValueFile, rights}, answer)) {
     return scesuccess;
   }
   // Only the card's answer to this command counts: LastError may still hold an earlier 91BE.
@@ -54,9 +59,10 @@ sceReturnCode GetValue(EncoderState& state, int32_t fileNo, int32_t& valueData) 
   Operation operation(state, "DESFireGetValue", Operation::Entry::KeepError);
   if (!CheckFileNumber(operation, fileNo)) return sceError;
   std::string answer;
-  if (!ReadFileData(operation, fileNo,
-                    {.code = ec_DesfireGetValue, .data = {static_cast<uint8_t>(fileNo)}},
-                    kValueFile, answer)) {
+  if (!ReadFileData(
+          operation, fileNo, {.code = ec_DesfireGetValue, .data = {static_cast<uint8_t>(fileNo)}},
+          {kValueFile, kAnyRight}, [](const FileCharacteristics&) { return kValueLength; },
+          answer)) {
     return sceError;
   }
   RunStep([&] {
@@ -69,18 +75,18 @@ sceReturnCode GetValue(EncoderState& state, int32_t fileNo, int32_t& valueData) 
 }
 
 sceReturnCode Debit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept {
-  return ChangeValue(state, "DESFireDebit", ec_DesfireDebit, fileNo, amount,
+  return ChangeValue(state, "DESFireDebit", ec_DesfireDebit, fileNo, amount, kAnyRight,
                      errors::kValueExceedsLimits);
 }
 
 sceReturnCode Credit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept {
-  return ChangeValue(state, "DESFireCredit", ec_DesfireCredit, fileNo, amount,
+  return ChangeValue(state, "DESFireCredit", ec_DesfireCredit, fileNo, amount, kReadWrite,
                      errors::kValueExceedsLimits);
 }
 
 sceReturnCode LimitedCredit(EncoderState& state, int32_t fileNo, int32_t amount) noexcept {
   return ChangeValue(state, "DESFireLimitedCredit", ec_DesfireLimitedCredit, fileNo, amount,
-                     errors::kCreditExceedsLimit);
+                     kWriting, errors::kCreditExceedsLimit);
 }
 
 sceReturnCode CommitTransaction(EncoderState& state) noexcept {

@@ -91,12 +91,13 @@ TEST_F(DesfireDataTest, AnEmptyFrameFollowsWhenTheCardWantsMore) {
   Operation operation(StateOf(encoder_), "DESFireWriteData", Operation::Entry::KeepError);
   const size_t from = LogSize();
   const std::array accepted = {dftData};
+  const std::array rights = {desfire::Right::Write};
   desfire::NativeAnswer answer;
   EXPECT_FALSE(desfire::SendFileData(operation, 0,
                                      {.code = ec_DesfireWriteData,
                                       .header = HexToBytes("000000000A0000"),
                                       .data = HexToBytes("0102030405")},
-                                     accepted, answer));
+                                     {accepted, rights}, answer));
   EXPECT_EQ(FrameSizes(from), (std::vector<size_t>{12, 0}));
   EXPECT_EQ(answer.status.Text(), "917E");
   EXPECT_EQ(Error().RdrCommand, "SCardTransmit:DesfireWriteData");  // the command's own name

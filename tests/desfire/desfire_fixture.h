@@ -24,6 +24,15 @@ class DesfireTest : public VirtualReaderTest {
     Open(encoder_);
   }
   const CError& Error() { return *encoder_.LastError(); }
+  // The answer after the next `passing` ones comes back with its last byte before the status
+  // word inverted.
+  void FlipNextAnswer(size_t passing = 0) {
+    auto contents = readers_.Read();
+    auto& flips = contents["readers"][0]["faults"]["flipAnswerBytes"];
+    flips = std::vector<nlohmann::json>(passing, nullptr);
+    flips.push_back(-3);
+    readers_.Write(contents);
+  }
 
   struct Refusal {
     std::string rdrCommand;

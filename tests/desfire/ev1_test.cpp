@@ -12,15 +12,7 @@ const std::string kAesZero = "AES:" + std::string(32, '0');
 const std::string kThreeKeyZero = "3K3DES:" + std::string(48, '0');
 constexpr int32_t kFree = dfaAllowAll;
 
-class Ev1Test : public testing::DesfireTest {
- protected:
-  // The next answer comes back with its last byte before the status word inverted.
-  void FlipNextAnswer() {
-    auto contents = readers_.Read();
-    contents["readers"][0]["faults"]["flipAnswerBytes"] = {-3};
-    readers_.Write(contents);
-  }
-};
+using Ev1Test = testing::DesfireTest;
 
 TEST_F(Ev1Test, ApplicationsOfEveryKeyTypeWorkInTheirSessions) {
   Run({{"DESFireSelectRoot", {kZeroKey}, "ok"},
