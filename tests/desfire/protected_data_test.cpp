@@ -51,8 +51,8 @@ TEST_F(ProtectedDataTest, EveryModeWorksInEverySession) {
   for (const Session& session : kSessions) {
     for (const auto& mode : kModes) {
       SCOPED_TRACE(fmt::format("{}, {}", session.name, mode.name));
-      readers_.WriteReaders(
-          {testing::Reader(testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
+      readers_.WriteReaders({testing::Reader(
+          testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
       Personalise(session);
       const int32_t m = mode.settings;
       // File 4 may be read by anyone: its reads travel plain whatever its settings.
@@ -83,8 +83,8 @@ TEST_F(ProtectedDataTest, ATamperedAnswerIsAnErrorNotData) {
   for (const Session& session : {kSessions[0], kSessions[3]}) {
     for (const int32_t settings : {1, 3}) {
       SCOPED_TRACE(fmt::format("{}, {}", session.name, settings));
-      readers_.WriteReaders(
-          {testing::Reader(testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
+      readers_.WriteReaders({testing::Reader(
+          testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
       Personalise(session);
       Run({{"DESFireCreateStdDataFile", {1, settings, 0, 0, 0, 0, 16}, "ok"}});
       FlipNextAnswer(1);  // the file's settings pass

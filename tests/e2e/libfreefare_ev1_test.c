@@ -5,7 +5,8 @@
  * libfreefare's own crypto checks every CMAC, CRC32 and cryptogram of the card. It leaves a plain
  * file 8 in application AE5AE5 for the component to read back.
  * With the argument `read-component`, it reads back instead what the component's AES example
- * (examples/desfire-personalise-aes.txt) wrote: application C1C2C3 and its keys and file.
+ * (examples/desfire-personalise-aes.txt) wrote: application C1C2C3, its keys, and its plain,
+ * MACed and enciphered files.
  * Keys and tags are left to the end of the process (Debian's libfreefare 0.4.0 crashes freeing a
  * used tag). */
 #include <freefare.h>
@@ -190,6 +191,15 @@ static void read_component(void) {
   check(mifare_desfire_read_data(tag, 1, 0, sizeof data, data) == sizeof data &&
             memcmp(data, text, sizeof text - 1) == 0,
         "the component's file");
+  const char* protected_texts[] = {"MACED BY TARSIN RF", "ENCIPHERED BY TARSIN RF"};
+  for (uint8_t file_no = 2; file_no <= 3; ++file_no) {
+    const char* expected = protected_texts[file_no - 2];
+    uint8_t back[64] = {0};
+    check(mifare_desfire_read_data(tag, file_no, 0, strlen(expected), back) ==
+                  (ssize_t)strlen(expected) &&
+              memcmp(back, expected, strlen(expected)) == 0,
+          file_no == 2 ? "the component's MACed file" : "the component's enciphered file");
+  }
   check(mifare_desfire_authenticate_aes(tag, 1, other_key) == 0, "AES key 1 the component set");
 }
 

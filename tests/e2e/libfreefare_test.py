@@ -54,17 +54,33 @@ def component(script):
     return {c["member"]: c["outputs"] for c in calls}
 
 
+def spaced(data):
+    return " ".join(f"{byte:02X}" for byte in data)
+
+
 def read_libfreefare_application(folder):
     """The AES application libfreefare's client left (its 0xAE5AE5, the bytes E5 5A AE as sent),
-    read by the component."""
+    read by the component: a plain file, MACed file 2 and record file 5, enciphered file 3,
+    value file 4 and cyclic record file 7."""
     script = os.path.join(folder, "read.txt")
+    reads = ['DESFireReadData 8, 0, 22, "", False', 'DESFireReadData 2, 0, 0, "", True',
+             'DESFireReadData 3, 0, 0, "", True', "DESFireGetValue 4, 0",
+             'DESFireReadRecords 5, 0, 0, "", True', 'DESFireReadRecords 7, 0, 0, "", True']
     with open(script, "w") as out:
         out.write('OpenEncoder 0\nDESFireSelectApplication "E55AAE", 0, '
-                  '"AES:00102030405060708090A0B0C0D0E0F0"\nDESFireGetKeyVersion 2, 0\n'
-                  'DESFireReadData 8, 0, 22, "", False\n')
-    answers = component(script)
-    return answers and (answers["DESFireGetKeyVersion"]["KeyVersion"],
-                        answers["DESFireReadData"]["DataString"]) == (0x20, "WRITTEN BY LIBFREEFARE")
+                  '"AES:00102030405060708090A0B0C0D0E0F0"\nDESFireGetKeyVersion 2, 0\n')
+        out.write("".join(f"{line}\n" for line in reads))
+    run = e2e_support.tarsin_rf(
+        "run", "--json", "--params",
+        f"device={e2e_support.pcscd_name(READER)};protocol=2;open_mode=2", script)
+    calls = [json.loads(line) for line in run.stdout.splitlines()]
+    record = spaced(b"record one!\0") + " "
+    expected = [0x20, "WRITTEN BY LIBFREEFARE", spaced((32 + i) % 256 for i in range(80)),
+                spaced(48 + i for i in range(80)), 140, (record * 2)[:-1], (record * 2)[:-1]]
+    got = [next(iter(c["outputs"].values())) for c in calls if c["outputs"]]
+    if got != expected:
+        print(f"the component read {got}\nexpected {expected}\n{run.stderr}")
+    return got == expected
 
 
 def inside():
