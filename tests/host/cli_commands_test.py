@@ -84,6 +84,9 @@ class Commands(unittest.TestCase):
                          "C1C2C3=AES:00112233445566778899AABBCCDDEEFF")["applications"]
         self.assertEqual((app["id"], app["keys"], app["key_type"], app["files"][0]["size"]),
                          ("C1C2C3", 2, "AES", 32))
+        # The enciphered file decoded with the key.
+        self.assertEqual((app["files"][2]["communication"], bytes.fromhex(app["files"][2]["data"])),
+                         ("enciphered", b"ENCIPHERED BY TARSIN RF".ljust(32, b"\0")))
 
     def test_reader_commands_and_the_virtual_readers(self):
         readers = json.loads(tarsin_rf("readers", "--virtual", "--json").stdout)

@@ -108,14 +108,25 @@ nlohmann::json ShowApplication(Encoder& encoder, const std::string& id, const st
       entry["error"] = Failure(encoder, lost);
       enter();
     }
-    if (entry.value("kind", "") == "value" && entry.value("communication", "") == "plain") {
-      int32_t value = 0;
-      if (encoder.DESFireGetValue(file, value) == scesuccess) {
-        entry["value"] = value;
-      } else {
-        entry["value_error"] = Failure(encoder, lost);
-        enter();
-      }
+    // The contents, in whatever communication the file keeps them: the component protects and
+    // checks them with the application's key.
+    const std::string kind = entry.value("kind", "");
+    int32_t value = 0;
+    std::string contents;
+    sceReturnCode read = scesuccess;
+    if (kind == "value") {
+      read = encoder.DESFireGetValue(file, value);
+      if (read == scesuccess) entry["value"] = value;
+    } else if (kind.ends_with("data")) {
+      read = encoder.DESFireReadData(file, 0, 0, contents, true);
+      if (read == scesuccess) entry["data"] = contents;
+    } else if (entry.value("records", 0) > 0) {
+      read = encoder.DESFireReadRecords(file, 0, 0, contents, true);
+      if (read == scesuccess) entry["data"] = contents;
+    }
+    if (read != scesuccess) {
+      entry[kind == "value" ? "value_error" : "data_error"] = Failure(encoder, lost);
+      enter();
     }
     app["files"].push_back(entry);
   }
@@ -210,6 +221,7 @@ void PrintDesfire(const nlohmann::json& card) {
                    file["max_records"].get<int>(), file["record_size"].get<int>());
       }
       fmt::print("\n");
+      if (file.contains("data")) fmt::print("               {}\n", file["data"].get<std::string>());
     }
   }
 }
