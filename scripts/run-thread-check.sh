@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Usage: scripts/run-thread-check.sh
 # Builds libtarsinrf.so and its C++ host test under ThreadSanitizer (build/tsan/) and runs the
 # test: one encoder shared by four threads beside an encoder of its own, and reader waits

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian packages from this tree without their tests (dpkg-buildpackage, nocheck),
 # runs lintian on them (no error allowed), checks what each holds, then installs them into a
 # throwaway Debian 12 root made by mmdebstrap, hosts them there and purges them

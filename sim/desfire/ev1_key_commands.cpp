@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ISO (DES, 2K3DES, 3K3DES) and AES authentication and the EV1 form of ChangeKey.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The session in the readers file: only what differs from a card just powered up is written, so
 // that a card nobody talks to keeps the file as it was.
 #include <stdexcept>

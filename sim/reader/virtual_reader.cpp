@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "reader/virtual_reader.h"
 
 #include "reader/storage_commands.h"

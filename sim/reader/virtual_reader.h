@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A PC/SC part-3 contactless reader: key slots, the storage-card commands of class FF, and the
 // card in its field. It knows nothing of PC/SC handles or files; the provider and the pcscd
 // driver wrap it.

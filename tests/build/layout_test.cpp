@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shape of the tree: layers that only point down, and a shared library that shows only the
 // public interface.
 #include <gtest/gtest.h>
@@ -155,6 +156,28 @@ std::vector<std::string> AboutSharedLibrary(const std::string& tool) {
 
 // The library shows only the public interface, and the dialogs' toolkit is loaded with their
 // library, never with the component.
+// Every source file names its licence in its first lines (after a #! line).
+TEST(Layout, EverySourceFileCarriesItsLicence) {
+  static const std::regex kSourceName(R"(.*\.(cpp|h|c|py|sh|cmake)|CMakeLists\.txt)");
+  std::string unlicensed;
+  for (const char* folder : {"src", "include", "sim", "tests", "bench", "examples", "scripts",
+                             "cmake"}) {
+    for (const auto& entry : fs::recursive_directory_iterator(kSource / folder)) {
+      if (!entry.is_regular_file() ||
+          !std::regex_match(entry.path().filename().string(), kSourceName)) {
+        continue;
+      }
+      std::ifstream in(entry.path());
+      std::string head, line;
+      for (int i = 0; i < 2 && std::getline(in, line); ++i) head += line;
+      if (head.find("SPDX-License-Identifier: Apache-2.0") == std::string::npos) {
+        unlicensed += fs::relative(entry.path(), kSource).string() + "\n";
+      }
+    }
+  }
+  EXPECT_EQ(unlicensed, "");
+}
+
 TEST(Layout, SharedLibraryShowsOnlyThePublicInterface) {
   static const std::regex kPublic(
       R"(^(tarsin_[a-z0-9_]+$|tarsin::(Encoder|Variant|ReaderWatch)::|tarsin::KindName\(|(typeinfo|typeinfo name|vtable) for tarsin::ComError$))");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Eight readers at once through one pcscd: one Encoder per reader, each on a thread of its own,
 // encoding its own card over and over (a data block written and read back). Every encoding
 // succeeds with the thread's own data. Run by many_readers_test.py inside a private pcscd serving

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary values changed to each type a late-bound member takes. Checked: only ComError
 // escapes, and a value that became a Long reads back as the same Long from its text.
 //

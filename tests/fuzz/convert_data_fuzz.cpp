@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Random text, codes and arrays through ConvertData, Keys, InitVector, Encrypt, Decrypt and
 // CRC16. The only thing checked: nothing crashes and nothing but a numbered cipher failure
 // escapes.

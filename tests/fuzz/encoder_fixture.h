@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The component as a host uses it, on the fuzzing PC/SC provider (fuzz_pcsc.cpp): a private
 // registry with the card-type table, a log that goes nowhere, and two encoders opened once per
 // process (opening waits for the reader), one on a DESFire card and one on a MIFARE Classic 1K.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Replays a fuzz target's seed corpus through its entry point, so that the target is built and
 // run by every compiler and in every CI job, not only under libFuzzer.
 #include <cstdint>

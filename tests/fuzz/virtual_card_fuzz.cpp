@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any APDU sequence to each card type in the virtual reader. Checked: every answer ends with a
 // status word, and the card saved at the end loads back to the same state.
 //

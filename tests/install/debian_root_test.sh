@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # debian_root_test.sh DEBS EXAMPLES: run as root inside a throwaway Debian 12 root that starts no
 # service. Installs the packages in DEBS (deb_contents_test.sh checks that none asks for the
 # virtual reader), hosts the component from C and Python, lists the readers through pcscd without

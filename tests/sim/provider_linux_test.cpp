@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The provider on Linux alone: processes by fork, the XDG data folder, pcsc-lite's texts.
 #include <dlfcn.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The in-process PC/SC provider, driven through the platform's PC/SC entry points as a client
 // would: the argument checks and sharing rules the component's tests never reach, one check of
 // each fault entry point, and the memory shared between processes.

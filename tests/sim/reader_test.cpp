@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The PC/SC part-3 reader's answers for MIFARE Classic and Ultralight cards: the status words and
 // edge cases the component's MIFARE tests do not reach, and every access-condition combination of
 // a Classic sector against the card's published access tables.

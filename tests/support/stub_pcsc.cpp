@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A PC/SC provider for the faults the virtual reader cannot produce: a provider that lacks an
 // entry point (built with TARSIN_STUB_WITHOUT_CONNECT), a resource manager that cannot be
 // reached, and a reader that claims more bytes than the buffer it was given.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The DESFire model on its own, driven by a host written against OpenSSL's DES so that it checks
 // the card's cipher rather than sharing it: published traces, the key and file cryptograms, and
 // random commands. Commands and answers are hex text; an answer is its data and status word.

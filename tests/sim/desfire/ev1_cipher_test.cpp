@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The card's CMAC and CRC32 against published vectors: RFC 4493 (AES), NIST SP 800-38B appendix D
 // (three- and two-key TDEA), and the CRC catalogue's check value of JAMCRC, which is this CRC32.
 #include "desfire/ev1_cipher.h"
