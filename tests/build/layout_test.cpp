@@ -12,9 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "support/scratch_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using tarsin::testing::FileContent;
 
 const fs::path kSource = TARSIN_TEST_SOURCE_DIR;
 
@@ -96,11 +99,6 @@ TEST(Layout, IncludesPointDownOnly) {
   EXPECT_EQ(violations, "");
 }
 
-std::string FileText(const fs::path& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // name -> value of every enumeration constant "NAME = VALUE" in `text` after `prefix`.
 std::map<std::string, long> EnumConstants(const std::string& text, const std::string& prefix) {
   const std::regex constant(prefix + R"((\w+) = (-?(?:0x[0-9A-Fa-f]+|\d+))(?=[,\s}]))");
@@ -113,9 +111,9 @@ std::map<std::string, long> EnumConstants(const std::string& text, const std::st
 
 // C hosts see every enumeration of the C++ interface, with the same values.
 TEST(Layout, CHeaderNamesEveryEnumerationConstant) {
-  const auto cxx = EnumConstants(FileText(kSource / "include/tarsin/types.h"), "\\b");
+  const auto cxx = EnumConstants(FileContent(kSource / "include/tarsin/types.h"), "\\b");
   EXPECT_GT(cxx.size(), 100u);
-  EXPECT_EQ(EnumConstants(FileText(kSource / "include/tarsin/c_enums.h"), "TARSIN_"), cxx);
+  EXPECT_EQ(EnumConstants(FileContent(kSource / "include/tarsin/c_enums.h"), "TARSIN_"), cxx);
 }
 
 // Every member that reaches the encoder's state holds the encoder's lock first, so that calls
@@ -125,7 +123,7 @@ TEST(Layout, EveryMemberTakesTheEncodersLock) {
   std::string unlocked;
   for (const auto& entry : fs::recursive_directory_iterator(kSource / "src")) {
     if (entry.path().extension() != ".cpp") continue;
-    const std::string text = FileText(entry.path());
+    const std::string text = FileContent(entry.path());
     for (std::sregex_iterator it(text.begin(), text.end(), kMember), end; it != end; ++it) {
       const std::string name = (*it)[1];
       const size_t body = static_cast<size_t>(it->position(2));
