@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "provider_fixture.h"
@@ -14,10 +15,15 @@
 
 namespace tarsin::sim::testing {
 
-bool NumberBlocksInTwoProcesses() {
-  pid_t children[2];
-  for (int first_sector : {1, 2}) {
-    if ((children[first_sector - 1] = ::fork()) == 0) ::_exit(NumberBlocks(first_sector) ? 0 : 1);
+// Runs each part in a child process of its own, all at once; true when every part succeeded.
+bool InProcesses(std::initializer_list<std::function<bool()>> parts) {
+  std::vector<pid_t> children;
+  for (const auto& part : parts) {
+    if (const pid_t child = ::fork(); child == 0) {
+      ::_exit(part() ? 0 : 1);
+    } else {
+      children.push_back(child);
+    }
   }
   bool succeeded = true;
   for (pid_t child : children) {
@@ -28,22 +34,34 @@ bool NumberBlocksInTwoProcesses() {
   return succeeded;
 }
 
+bool NumberBlocksInTwoProcesses() {
+  return InProcesses({[] { return NumberBlocks(1); }, [] { return NumberBlocks(2); }});
+}
+
 namespace {
 
-// Reads leave the file alone (a blank card is written whole at its first command); an edit by
-// hand right after a write, of the same size and within the file times' resolution, is still
-// seen by the next command.
-TEST_F(Provider, FileRewrittenOnlyWhenMemoryChangesAndHandEditsSeenAtOnce) {
+// The readers file holds keys: only its owner reads it, and a link planted where its temporary
+// file goes is never followed. Reads leave it alone (a blank card is written whole at its first
+// command); an edit by hand right after a write, of the same size and within the file times'
+// resolution, is still seen by the next command.
+TEST_F(Provider, ReadersFileIsPrivateRewrittenOnChangesAndEditsByHandSeenAtOnce) {
+  const auto victim = folder_ / "victim";
+  std::ofstream(victim) << "untouched";
+  std::filesystem::create_symlink(victim,
+                                  readers_.path().string() + ".tmp" + std::to_string(::getpid()));
   const auto version = [this] {
     struct stat status {};
     ::stat(readers_.path().c_str(), &status);
-    return std::pair(status.st_ino, status.st_ctim.tv_sec * 1'000'000'000 + status.st_ctim.tv_nsec);
+    return std::tuple(status.st_ino, status.st_ctim.tv_sec * 1'000'000'000 + status.st_ctim.tv_nsec,
+                      status.st_mode & 0777);
   };
   SCARDHANDLE card = 0;
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
   const std::string ones(32, '1');
   EXPECT_EQ(OnBlock(card, 4, "FFD600", ones), "9000");
+  EXPECT_EQ(tarsin::testing::FileContent(victim), "untouched");
   const auto written = version();
+  EXPECT_EQ(std::get<2>(written), 0600u);
   EXPECT_EQ(OnBlock(card, 4), ones + "9000");
   EXPECT_EQ(version(), written);
   auto contents = readers_.Read();
@@ -86,18 +104,14 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
 // Runs `steps` on the card of kReader in a child process, as another program would; true when
 // all its answers were the expected ones.
 bool InAnotherProcess(const std::function<bool(SCARDHANDLE)>& steps) {
-  const pid_t child = ::fork();
-  if (child == 0) {
+  return InProcesses({[&] {
     SCARDCONTEXT context = 0;
     SCARDHANDLE other = 0;
     DWORD active = 0;
     SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context);
     SCardConnect(context, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &other, &active);
-    ::_exit(steps(other) ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return steps(other);
+  }});
 }
 
 // Native command `hex` (instruction, data) in its class-90 wrapping.
@@ -134,22 +148,6 @@ TEST_F(Provider, TwoProcessesShareTheCardsOneState) {
   EXPECT_EQ(Native(card, "BD 01 000000 040000"), "222222229100");
   EXPECT_EQ(Native(card, "6C 02"), "070000009100");
   EXPECT_EQ(Native(card, "3D 01 000000 010000 33"), "91AE") << "closed by the other process";
-}
-
-// The readers file holds keys: only its owner reads it, and a link planted where its temporary
-// file goes is never followed.
-TEST_F(Provider, ReadersFileIsPrivateAndIgnoresPlantedLinks) {
-  const auto victim = folder_ / "victim";
-  std::ofstream(victim) << "untouched";
-  std::filesystem::create_symlink(victim,
-                                  readers_.path().string() + ".tmp" + std::to_string(::getpid()));
-  SCARDHANDLE card = 0;
-  ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
-  EXPECT_EQ(OnBlock(card, 4, "FFD600", std::string(32, '1')), "9000");
-  EXPECT_EQ(tarsin::testing::FileContent(victim), "untouched");
-  struct stat status {};
-  ASSERT_EQ(::stat(readers_.path().c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0600u);
 }
 
 TEST(ProviderTexts, MatchPcscLite) {
