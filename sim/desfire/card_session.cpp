@@ -55,7 +55,7 @@ AccessDecision CardContext::Authorize(const DesfireFile& file,
 }
 
 size_t CardContext::WireLength(Channel channel, size_t plainLength) const {
-  const size_t block = session.ev1 ? Ev1Cipher(session.ev1->kind, {}).BlockSize() : 8;
+  const size_t block = session.ev1 ? BlockSizeOf(session.ev1->kind) : 8;
   switch (channel) {
     case Channel::kMac:
       return plainLength + (session.ev1 ? 8 : 4);
