@@ -189,7 +189,9 @@ void ReaderBank::Present(Live& live, const std::shared_ptr<const nlohmann::json>
     }
   }
   live.entry.reset();
-  live.reader.Insert(LoadCard(saved));  // throws for a card that cannot be loaded
+  // The file's card is in the field already, its session (whoever left it) is its own: leaving
+  // the field clears that in the file. Throws for a card that cannot be loaded.
+  live.reader.Insert(LoadCard(saved), false);
   live.insertions = insertions;
   live.type = saved.value("type", "");
   live.entry = entry;
@@ -251,6 +253,7 @@ void ReaderBank::TransmitWithFaults(Live& live, const std::string& name, const B
       } else if (*removal != false) {
         faults.erase(removal);
         entry["cardPresent"] = false;
+        if (entry["card"].is_object()) entry["card"].erase("session");
         result.outcome = Outcome::kRemovedMidCommand;
         return true;
       }
