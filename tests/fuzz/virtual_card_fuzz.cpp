@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   const Choice& chosen = Cards()[data[0] % Cards().size()];
   tarsin::sim::VirtualReader reader;
-  reader.Insert(tarsin::sim::LoadCard(chosen.card));
+  reader.Insert(tarsin::sim::LoadCard(chosen.card), false);  // in the session it was saved in
   for (size_t at = 1; at < size;) {
     const uint8_t length = data[at++];
     if (length == 0xFF) {
