@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "provider_fixture.h"
-#include "store/reader_attributes.h"
 
 namespace tarsin::sim::testing {
 
@@ -87,11 +86,6 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   EXPECT_EQ(OnBlock(classic, 7), "000000000000FF078069FFFFFFFFFFFF9000");
   EXPECT_EQ(Send(desfire, "FFCA010000"), "0675778102809000");  // its ATS
   EXPECT_EQ(Send(desfire, "906E000000"), "0013009100");        // a formatted 4K's free memory
-  // "1.0.0" in the order hosts decode it: major, minor, build (least significant byte first).
-  BYTE version[4];
-  DWORD length = sizeof version;
-  ASSERT_EQ(SCardGetAttrib(classic, kAttrVendorIfdVersion, version, &length), SCARD_S_SUCCESS);
-  EXPECT_EQ(ToHex(Bytes(version, version + length)), "01000000");
   // Sharing and transactions leave nothing beside the readers file but its lock file.
   ASSERT_EQ(SCardBeginTransaction(desfire), SCARD_S_SUCCESS);
   std::set<std::string> files;
