@@ -40,7 +40,7 @@ struct Choice {
 const std::vector<Choice>& Cards() {
   static const std::vector<Choice> cards{
       {{{"type", "mifare-classic-1k"}, {"uid", "A1B2C3D4"}}, 18},
-      {{{"type", "mifare-classic-4k"}, {"uid", "A1B2C3D4"}}, 18},
+      {{{"type", "mifare-classic-4k"}, {"uid", "04112233445566"}}, 18},
       {{{"type", "mifare-ultralight"}, {"uid", "04A1B2C3D4E580"}}, 18},
       {kBlankDesfire, 61},
       {DesfireInSession(nullptr), 61},
