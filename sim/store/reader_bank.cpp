@@ -166,8 +166,9 @@ void ReaderBank::ResetCard(const std::string& name) {
     auto commands = FileLock::Wait(ReadersFile::LockFileOf(file_.path()),
                                    ReadersFile::SlotOf(name, ReaderLock::kCommands), true);
     const auto entry = file_.Snapshot()->Find(name);
-    if (!entry || !ViewOf(*entry, false).card_present) return;
-    Present(live, entry, ViewOf(*entry, false).insertions);
+    const ReaderView view = entry ? ViewOf(*entry, false) : ReaderView{};
+    if (!view.card_present) return;
+    Present(live, entry, view.insertions);
     live.reader.card()->Reset();
     WriteBack(live, name);
   } catch (const std::exception&) {
