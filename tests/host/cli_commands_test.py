@@ -78,6 +78,13 @@ class Commands(unittest.TestCase):
         self.assertIn("value 250, record 20 26 12 07 00 00 00 01, purse 450, applications "
                       "A1A2A3,B1B2B3", job.stdout, job.stderr)
 
+    def test_desfire_aes_example_then_show(self):
+        self.run_example(DESFIRE, EXAMPLES + "/desfire-personalise-aes.txt")
+        app, = self.show("-p", DESFIRE, "--app-key",
+                         "C1C2C3=AES:00112233445566778899AABBCCDDEEFF")["applications"]
+        self.assertEqual((app["id"], app["keys"], app["key_type"], app["files"][0]["size"]),
+                         ("C1C2C3", 2, "AES", 32))
+
     def test_reader_commands_and_the_virtual_readers(self):
         readers = json.loads(tarsin_rf("readers", "--virtual", "--json").stdout)
         self.assertEqual([(r["name"][-1], r["card"]["type"]) for r in readers],
