@@ -158,8 +158,8 @@ std::vector<std::string> AboutSharedLibrary(const std::string& tool) {
 TEST(Layout, EverySourceFileCarriesItsLicence) {
   static const std::regex kSourceName(R"(.*\.(cpp|h|c|py|sh|cmake)|CMakeLists\.txt)");
   std::string unlicensed;
-  for (const char* folder : {"src", "include", "sim", "tests", "bench", "examples", "scripts",
-                             "cmake"}) {
+  for (const char* folder :
+       {"src", "include", "sim", "tests", "bench", "examples", "scripts", "cmake"}) {
     for (const auto& entry : fs::recursive_directory_iterator(kSource / folder)) {
       if (!entry.is_regular_file() ||
           !std::regex_match(entry.path().filename().string(), kSourceName)) {
