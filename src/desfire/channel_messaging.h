@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The channel's protection of commands and answers. EV1 secure messaging carries the session's
 // vector across every command and answer: a plain command moves it on by its CMAC; MACed data
 // carry the first 8 bytes of that CMAC; enciphered data carry a CRC32 and run CBC from it; an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MACed and enciphered file data in every kind of session, against the virtual card, whose MACs,
 // CRCs and ciphers are its own and OpenSSL's: a write lands and a read comes back only when the
 // channel protects them as the card does.
