@@ -128,17 +128,20 @@ fields = Split(enc.GetInformation(), "|")
 CheckEqual UBound(fields) & " " & fields(1), "3 Tarsin RF", "GetInformation"
 
 ' The log: "Quillon\Nemora\Tarsin RF.log" in the application-data folder, which the component
-' does not create. A new object writes its first lines at level 0. (Wine's
-' ExpandEnvironmentStrings keeps the closing NUL, hence the process environment.)
+' does not create (the calls above had nowhere to write). A new object writes its first lines at
+' level 0, in the system code page. (Wine's ExpandEnvironmentStrings keeps the closing NUL, hence
+' the process environment.)
 Dim shell, files, folder, logPath, message, logText, lines, pattern
 Set shell = CreateObject("WScript.Shell")
 Set files = CreateObject("Scripting.FileSystemObject")
 folder = shell.Environment("PROCESS").Item("APPDATA") & "\Quillon"
 If Not files.FolderExists(folder) Then files.CreateFolder folder
 folder = folder & "\Nemora"
+Check Not files.FolderExists(folder), "no log folder made by the component"
 If Not files.FolderExists(folder) Then files.CreateFolder folder
 logPath = folder & "\Tarsin RF.log"
-message = "encoder_test " & Timer
+' Read back in the system code page (FileSystemObject's ANSI): UTF-8 would show two characters.
+message = "encoder_test " & Timer & " caf" & Chr(233)
 Set enc = CreateObject("TarsinRF.Encoder")
 enc.WriteLog message
 Set enc = Nothing

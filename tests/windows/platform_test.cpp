@@ -1,14 +1,9 @@
-// The Windows platform pieces, run under Wine: Windows' registry, the system code page, the log
-// in the application-data folder and run-time loading.
+// The Windows platform pieces, run under Wine: Windows' registry, the system code page and
+// run-time loading (the log in the application-data folder: encoder_test.vbs).
 #include <gtest/gtest.h>
 
 #include "registry/win32_names_windows.h"
 // The line above first: it takes Windows' macros out of the way of the component's names.
-#include <shlobj.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #include "core/ansi_code_page.h"
@@ -17,7 +12,6 @@
 #include "core/wide_text_windows.h"
 #include "registry/mregistry.h"
 #include "registry/reg_api.h"
-#include "tarsin/encoder.h"
 
 namespace tarsin {
 namespace {
@@ -156,27 +150,6 @@ TEST(WindowsCodePage, TextAndBytesFollowTheSystemPage) {
   const std::string outside = "\xF0\x9F\x98\x80";
   EXPECT_EQ(Utf8FromWide(WideFromUtf8(outside)), outside);
   EXPECT_EQ(WideFromUtf8(outside).size(), 2u);
-}
-
-TEST(WindowsLog, LinesGoToTheApplicationDataFolderInTheSystemPage) {
-  char appData[MAX_PATH] = {};
-  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
-  const std::filesystem::path folder = std::filesystem::path(appData) / "Quillon" / "Nemora";
-  const std::filesystem::path log = folder / "Tarsin RF.log";
-  std::filesystem::remove_all(folder);
-
-  // Wine's own winscard.dll stops the process at its first call, and the encoder's end
-  // disconnects: a library that is not there fails quietly instead.
-  ASSERT_EQ(_putenv_s("TARSIN_RF_PCSC_LIBRARY", "no-such-library.dll"), 0);
-  Encoder encoder;
-  encoder.WriteLog("lost: no folder yet");
-  EXPECT_FALSE(std::filesystem::exists(log));
-  std::filesystem::create_directories(folder);
-  encoder.WriteLog("caf\xC3\xA9");
-  std::ifstream in(log, std::ios::binary);
-  const std::string content{std::istreambuf_iterator<char>(in), {}};
-  ASSERT_EQ(content.size(), 19u + 3 + 4 + 2) << content;
-  EXPECT_EQ(content.substr(19), "   caf\xE9\r\n");
 }
 
 TEST(WindowsLibraries, MissingLibraryAndEntryPointAreNumberedFailures) {
