@@ -63,14 +63,10 @@ if [ -f "${TARSIN_RF_PCSC_LIBRARY:-}" ]; then
 fi
 "$wine" regsvr32 /s "$dll" || fail "regsvr32 failed"
 
-# The server key names the DLL itself, apartment-threaded; the ProgID leads to the class.
-keys=$("$wine" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>/dev/null | tr -d '\r')
-printf "%s\n" "$keys" | grep -qiF "$(winepath -w "$dll")" ||
-  fail "InprocServer32 does not name the DLL: $keys"
-printf "%s\n" "$keys" | grep -q 'ThreadingModel *REG_SZ *Apartment' ||
-  fail "no apartment threading: $keys"
-"$wine" reg query "HKCR\\$progid\\CLSID" 2>/dev/null | tr -d '\r' | grep -qF "$clsid" ||
-  fail "the ProgID does not lead to the class"
+# The server key is apartment-threaded (the script's CreateObject shows that the ProgID leads to
+# the class and the class to this DLL).
+"$wine" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>/dev/null | tr -d '\r' |
+  grep -q 'ThreadingModel *REG_SZ *Apartment' || fail "no apartment threading"
 # The type library names the DLL for its platform; the class leads to it.
 "$wine" reg query "HKCR\\TypeLib\\$typelib" /s 2>/dev/null | tr -d '\r' | grep -qiF "$(winepath -w "$dll")" ||
   fail "the type library is not registered"
