@@ -170,9 +170,6 @@ TEST(ComVariant, ResultsAsAutomationTypes) {
   ToVariant(Variant(Variant::Bytes{1, 2, 3}), bytes.get(), NoWrapper);
   ASSERT_EQ(bytes->vt, VT_ARRAY | VT_UI1);
   EXPECT_EQ(FromVariant(bytes.get()), Variant(Variant::Bytes{1, 2, 3}));
-  ScopedVariant wide;
-  ToVariant(Variant(int64_t{1} << 40), wide.get(), NoWrapper);
-  EXPECT_EQ(wide->vt, VT_I8);
 }
 
 struct WriteBackRow {
@@ -275,14 +272,6 @@ TEST_F(ComEncoderTest, ArgumentsAndFailuresAsACppHostSeesThem) {
       S_OK);
   EXPECT_STREQ(result->bstrVal, L"[OK]  Command successfully executed.");
 
-  // A typed by-ref is written back in its own type.
-  BSTR serial = SysAllocString(L"junk");
-  ASSERT_EQ(Call(L"ReadSerialNumber", {ByRef(VT_BSTR, &serial)}), S_OK);
-  EXPECT_EQ(result->vt, VT_I4);
-  EXPECT_EQ(result->lVal, 2);  // sceError: the encoder is closed
-  EXPECT_EQ(SysStringLen(serial), 0u);
-  SysFreeString(serial);
-
   // A mismatch names its argument by its place in rgvarg, where the first comes last.
   EXPECT_EQ(Call(L"MifareWriteValueBloc",
                  {Bstr(L"four"), Bstr(L"FFFFFFFFFFFF"), Scalar(VT_I4, 0), Scalar(VT_I4, 1)}),
@@ -292,7 +281,9 @@ TEST_F(ComEncoderTest, ArgumentsAndFailuresAsACppHostSeesThem) {
   // Without EXCEPINFO, a member's failure is the call's result.
   EXPECT_EQ(static_cast<uint32_t>(Call(L"ReaderType", {}, DISPATCH_PROPERTYGET)), 0x90010F01u);
   DISPPARAMS none{};
-  EXPECT_EQ(encoder->Invoke(65, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+  const auto beyondTheRows = static_cast<DISPID>(automation::Members().size());
+  EXPECT_EQ(encoder->Invoke(beyondTheRows, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr,
+                            nullptr),
             DISP_E_MEMBERNOTFOUND);
 }
 
