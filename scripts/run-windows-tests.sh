@@ -25,7 +25,7 @@ targets=()
 tests=()
 if [ "${1:-}" = i686 ]; then
   preset=windows-i686
-  targets=(--target TarsinRF TarsinRFDialogs TarsinVirtualReader configure_operator
+  targets=(--target TarsinRF TarsinRFDialogs TarsinVirtualReader tests_ui_win32
     com_test platform_test)
   tests=(-R 'vbscript|com_test|platform')
 fi

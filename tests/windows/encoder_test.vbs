@@ -220,8 +220,9 @@ Else
   CheckEqual enc.CloseEncoder, 0, "CloseEncoder of the DESFire card"
 End If
 
-' The configuration dialog, when TARSIN_RF_TEST_DIALOGS says that configure_operator answers it:
-' it chooses reader 1 and T=0 both times, cancels the English dialog and confirms the French one.
+' The configuration dialog, when TARSIN_RF_TEST_DIALOGS says that an operator answers it
+' (tests_ui_win32 --operator): it chooses reader 1 and T=0 both times, cancels the English
+' dialog and confirms the French one.
 Dim before
 If environment.Item("TARSIN_RF_TEST_DIALOGS") = "" Then
   WScript.Echo "no operator for the configuration dialog: the dialog part is left out"

@@ -6,8 +6,8 @@
 #   run-vbscript.sh [--import FILE.reg]... [--operator PROGRAM.exe] TarsinRF.dll script.vbs
 #                   [script arguments...]
 # --import puts a .reg file into the prefix's registry first (the card-type table), through the
-# 32-bit regedit, as a 32-bit installer leaves it: a 64-bit DLL finds it in the other view. --operator
-# starts PROGRAM beside the script to answer the dialogs the script opens, and sets
+# 32-bit regedit, as a 32-bit installer leaves it: a 64-bit DLL finds it in the other view.
+# --operator starts PROGRAM --operator beside the script to answer the dialogs it opens, and sets
 # TARSIN_RF_TEST_DIALOGS for the script; it must exit 0. Without a display it is left out. A
 # TARSIN_RF_PCSC_LIBRARY that names a file of this machine is handed to Wine as its Windows path.
 # The script prints "passed: N checks" as its last line when all its checks held.
@@ -77,7 +77,7 @@ operator_pid=""
 if [ -n "$operator" ] && [ -n "${DISPLAY:-}" ]; then
   TARSIN_RF_TEST_DIALOGS=1
   export TARSIN_RF_TEST_DIALOGS
-  wine "$operator" &
+  wine "$operator" --operator &
   operator_pid=$!
 fi
 status=0
