@@ -7,7 +7,6 @@
 #include <ole2.h>
 
 #include <climits>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>

@@ -94,10 +94,6 @@ TEST_F(WindowsRegistry, KeysAddedValuesAndErrorsAsWindowsGivesThem) {
   ASSERT_EQ(RegDeleteTreeA(key_.get(), ""), ERROR_SUCCESS);
   EXPECT_EQ(RegEnumValueA(key_.get(), 0, name), ERROR_NO_MORE_ITEMS);
   EXPECT_EQ(RegEnumKeyExA(key_.get(), 0, name), ERROR_NO_MORE_ITEMS);
-
-  HKEY local = 0;
-  ASSERT_EQ(RegConnectRegistryA("", HKEY_LOCAL_MACHINE, local), ERROR_SUCCESS);
-  EXPECT_EQ(RegCloseKey(local), ERROR_SUCCESS);
 }
 
 // A card-type table written by an installer of the other bitness sits in the other registry view:
@@ -132,8 +128,7 @@ TEST(WindowsRegistryViews, ReadsFindAKeyThatOnlyTheOtherViewHas) {
   removeFromOtherView();
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "3B8F8001", Variant("none"), ""),
             Variant("none"));
-  EXPECT_EQ(RegistryLastError().number, ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
+  EXPECT_EQ(RegistryLastError().number, ERROR_FILE_NOT_FOUND);  // the own view's answer
 }
 
 TEST(WindowsCodePage, TextAndBytesFollowTheSystemPage) {
