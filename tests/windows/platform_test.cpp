@@ -83,8 +83,6 @@ TEST_F(WindowsRegistry, KeysAddedValuesAndErrorsAsWindowsGivesThem) {
   ASSERT_EQ(RegEnumKeyExA(key_.get(), 0, name), ERROR_SUCCESS);
   EXPECT_EQ(name, "A");
 
-  ScopedKey missing;
-  EXPECT_EQ(RegOpenKeyExA(key_.get(), "Missing", 0, KEY_READ, missing.out()), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegCloseKey(0x1234567), ERROR_INVALID_HANDLE);
   RegValue value;
   EXPECT_EQ(RegQueryValueExA(0x1234567, "x", value), ERROR_INVALID_HANDLE);
