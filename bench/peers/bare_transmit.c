@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   DWORD protocol = 0;
   LONG result = SCardEstablishContext(SCARD_SCOPE_USER, NULL, NULL, &context);
   if (result == SCARD_S_SUCCESS)
-    result = SCardConnect(context, argv[1], SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card, &protocol);
+    result =
+        SCardConnect(context, argv[1], SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card, &protocol);
   const unsigned char command[] = {0xFF, 0xCA, 0x00, 0x00, 0x00};
   unsigned char answer[258];
   for (long i = 0; i < count && result == SCARD_S_SUCCESS; ++i) {

@@ -45,7 +45,9 @@ static void create_application(uint32_t id, uint8_t keys) {
        "create application");
 }
 
-static void commit(void) { step(mifare_desfire_commit_transaction(tag) == 0, "commit"); }
+static void commit(void) {
+  step(mifare_desfire_commit_transaction(tag) == 0, "commit");
+}
 
 static void application_a(void) {
   const char* zero = "0000000000000000";
