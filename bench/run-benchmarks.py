@@ -8,7 +8,8 @@ Every measurement runs beside its yardstick in the same round, in a process of i
 turning from round to round, so that all see the same load; the table gives every round and each
 ratio's median with its spread (min..max). A goal is "met" only when the median meets it.
 A process's own start, connection and end are taken out: each figure is the process with the work
-less the same process connecting and disconnecting without it, in the same round. CPU is the client process's (user + system).
+less the same process connecting and disconnecting without it, in the same round. CPU is the
+client process's (user + system).
 The rows through pcscd run inside tests/e2e/with-pcscd.sh (no other pcscd may run; take the lock).
 `--quick` checks that every part runs (two rounds, few frames): its figures judge nothing.
 """

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's one entry point: the configuration dialog, shown modally on the caller's thread.
 //
 // The dialogs need a QApplication. A host that has one keeps it, and only the thread that owns
@@ -59,6 +60,11 @@ bool ApplicationForThisThread(std::string& reason) {
   ownApplication = new QApplication(argc, argv);  // never deleted: see above
   if (QGuiApplication::platformName().toStdString() != key) {
     ownApplicationObstacle = "the Qt platform \"" + key + "\" could not be started";
+  } else if (QGuiApplication::primaryScreen() == nullptr) {
+    // Qt ends the process on the first window of a platform without a screen.
+    ownApplicationObstacle = "the Qt platform \"" + key + "\" has no screen";
+  }
+  if (!ownApplicationObstacle.empty()) {
     reason = ownApplicationObstacle;
     return false;
   }

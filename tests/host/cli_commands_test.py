@@ -1,8 +1,10 @@
+# SPDX-License-Identifier: Apache-2.0
 """tarsin-rf's commands and the examples on the virtual readers, as a person or a script runs
 them: the examples green, `show` after each, the reader commands and the virtual readers' file."""
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -85,6 +87,30 @@ class Commands(unittest.TestCase):
         self.assertEqual((app["id"], app["keys"], app["key_type"], app["files"][0]["size"]),
                          ("C1C2C3", 2, "AES", 32))
 
+    def test_the_example_log_rotation_renames_the_log(self):
+        if not shutil.which("logrotate"):
+            self.skipTest("logrotate is not installed")
+        home = os.environ["XDG_DATA_HOME"]
+        log = os.path.join(home, "Quillon/Nemora/Tarsin RF.log")
+        with open(EXAMPLES + "/logrotate/tarsin-rf") as example:
+            rule = example.read().replace("/home/*/.local/share", home)
+        with open(os.path.join(home, "logrotate.conf"), "w") as conf:
+            conf.write(rule)
+        read = ("call", "--virtual", "--params", MIFARE, "--open", "ReadSerialNumber", '""')
+        tarsin_rf(*read)
+        with open(log) as f:
+            before = f.read()
+        rotate = subprocess.run(["logrotate", "-f", "-s", home + "/logrotate.state",
+                                 home + "/logrotate.conf"], capture_output=True, text=True)
+        self.assertEqual(rotate.returncode, 0, rotate.stderr)
+        with open(log + ".1") as f:
+            self.assertEqual(f.read(), before)
+        # The next line starts a new log of the owner's only.
+        tarsin_rf(*read)
+        self.assertEqual(os.stat(log).st_mode & 0o777, 0o600)
+        with open(log) as f:
+            self.assertIn("FFCA000000", f.read())
+
     def test_reader_commands_and_the_virtual_readers(self):
         readers = json.loads(tarsin_rf("readers", "--virtual", "--json").stdout)
         self.assertEqual([(r["name"][-1], r["card"]["type"]) for r in readers],
@@ -111,7 +137,7 @@ class Commands(unittest.TestCase):
 
 class Documentation(unittest.TestCase):
     """The options each subcommand's --help lists are the ones its man page synopsis and its
-    README row give (reg keeps reg.exe's forms and is left out)."""
+    row in docs/cli.md give (reg keeps reg.exe's forms and is left out)."""
     OPTION = re.compile(r"(?<![\w-])-{1,2}[a-z][a-z-]*")
 
     def help_options(self, *words):
@@ -131,7 +157,7 @@ class Documentation(unittest.TestCase):
         with open(os.path.join(root, "src/host/cli/tarsin-rf.1")) as f:
             man = f.read().replace("\\-", "-")
         synopsis = man.split(".SH SYNOPSIS")[1].split(".SH DESCRIPTION")[0].split(".br")
-        with open(os.path.join(root, "README.md")) as f:
+        with open(os.path.join(root, "docs", "cli.md")) as f:
             readme = f.read()
         top = tarsin_rf("--help").stdout.split("Subcommands:")[1]
         subcommands = [s for s in re.findall(r"^  (\w+)\s", top, re.M) if s != "reg"]
@@ -142,7 +168,7 @@ class Documentation(unittest.TestCase):
             self.assertTrue(man_entry and row, sub)
             expected = self.help_options(sub)
             self.assertEqual(set(self.OPTION.findall(man_entry[0])), expected, "man: " + sub)
-            self.assertEqual(set(self.OPTION.findall(row.group(1))), expected, "README: " + sub)
+            self.assertEqual(set(self.OPTION.findall(row.group(1))), expected, "docs/cli.md: " + sub)
 
 
 if __name__ == "__main__":
