@@ -415,6 +415,15 @@ def report(args, process, pcscd):
                       card["log_lines"], median([r["lines"] * r["missing"] for r in process])))
 
 
+def commit():
+    """The commit measured, marked when the tree holds changes not committed."""
+    head = subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"],
+                          capture_output=True, text=True).stdout.strip() or "unknown"
+    changed = subprocess.run(["git", "-C", ROOT, "status", "--porcelain", "--untracked-files=no"],
+                             capture_output=True, text=True).stdout.strip()
+    return head + (" with changes not committed" if changed else "")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(ROOT, "build/default"))
@@ -434,8 +443,7 @@ def main():
     print("Run %s UTC: `bench/run-benchmarks.py%s` on %s, commit %s.\n" % (
         datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M"),
         "".join(" " + a for a in sys.argv[1:]), machine(),
-        subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"], capture_output=True,
-                       text=True).stdout.strip() or "unknown"))
+        commit()))
     process = in_process(args)
     with tempfile.TemporaryDirectory(prefix="tarsin-bench-",
                                      dir="/dev/shm" if os.path.isdir("/dev/shm") else None) as folder:
