@@ -376,7 +376,7 @@ def report(args, process, pcscd):
     if "libfreefare" in rounds[0]:
         ratios = [r["logged"][1] / r["libfreefare"][1] for r in rounds]
         goals.add("CPU per card with the log / libfreefare's (<= 1)", ratios, 1, "%.2f",
-                  "the log's file work (%d lines, %.2f ms a card) is what the description "
+                  "the log's file work (%d lines, %.2f ms a card) is what the log "
                   "requires; without it the ratio is %.2f" % (
                       card["log_lines"], median(card_floor),
                       median([(r["logged"][1] / 1e3 - f) / (r["libfreefare"][1] / 1e3)
@@ -410,7 +410,7 @@ def report(args, process, pcscd):
 
     print("### Goals (median of the rounds above)\n")
     table(["Goal", "median", "min..max", "verdict"], goals.rows)
-    print("The floor the description imposes: each log line is its own open, write and close "
+    print("The floor the log sets: each log line is its own open, write and close "
           "(%.0f lines a frame, %.0f system calls): %.1f us a frame (%s) and %.2f ms a DESFire "
           "card (%d lines), with the log; without its folder each line's failed open, %.1f us a "
           "frame." % (lines, 3 * lines, median(floor), spread(floor, "%.1f"), median(card_floor),
