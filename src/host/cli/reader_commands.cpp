@@ -62,8 +62,7 @@ nlohmann::json Describe(Encoder& encoder) {
 
 int Info(const ReaderOptions& options) {
   if (options.useVirtualReader && !SelectVirtualReader()) return 2;
-  const std::string parameters =
-      options.reader ? WithReader(options.parameters, *options.reader) : options.parameters;
+  const std::string parameters = WithReader(options.parameters, options.reader);
   Encoder encoder;
   encoder.Parameters(parameters);
   const bool opened = encoder.OpenEncoder(0) == scesuccess;

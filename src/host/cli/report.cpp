@@ -45,12 +45,13 @@ std::string OpenFailure(const CError& error, std::string_view reader) {
                      error.RdrRetCode);
 }
 
-std::string WithReader(std::string_view parameters, std::string_view reader) {
+std::string WithReader(std::string_view parameters, const std::optional<std::string>& reader) {
+  if (!reader) return std::string(parameters);
   std::string text;
   for (std::string_view entry : SplitParameterEntries(parameters)) {
     if (!entry.empty()) text += std::string(entry) + "\r\n";
   }
-  return text + "device=" + std::string(reader);
+  return text + "device=" + *reader;
 }
 
 std::string DeviceOf(std::string_view parameters) {

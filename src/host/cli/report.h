@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,8 +24,8 @@ std::string Shown(std::string_view text);
 std::string OpenFailure(const CError& error, std::string_view reader);
 
 // The parameter text with `reader` as its device, in the CRLF form, so that a name holding ";"
-// stays whole.
-std::string WithReader(std::string_view parameters, std::string_view reader);
+// stays whole; the text as it is without a reader.
+std::string WithReader(std::string_view parameters, const std::optional<std::string>& reader);
 
 // The device a parameter text names, as the component reads it.
 std::string DeviceOf(std::string_view parameters);

@@ -214,10 +214,9 @@ class Runner {
 
   void Start() {
     if (options_.parameters || options_.reader) {
-      const std::string text = options_.parameters.value_or("");
       Execute({"Parameters",
                true,
-               {Variant(options_.reader ? WithReader(text, *options_.reader) : text)}},
+               {Variant(WithReader(options_.parameters.value_or(""), options_.reader))}},
               0);
     }
     if (options_.open) Execute({"OpenEncoder", false, {Variant(int32_t{0})}}, 0);
