@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <chrono>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -107,25 +106,17 @@ int Info(const ReaderOptions& options) {
 // started anew: read it from its beginning).
 int Log(const ReaderOptions& options) {
   const std::string path = DefaultLogPath();
-  std::ifstream in(path, std::ios::binary);
-  if (!in && !options.follow) {
+  if (!std::ifstream(path) && !options.follow) {
     fmt::print(stderr, "tarsin-rf: no log at {}\n", Shown(path));
     return 1;
   }
-  std::deque<std::string> tail;
-  for (std::string line; std::getline(in, line);) {
-    tail.push_back(std::move(line));
-    if (tail.size() > options.lines) tail.pop_front();
-  }
-  for (std::string& line : tail) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : LinesAfter(path, 0, options.lines).first) {
     fmt::print("{}\n", Shown(line));
   }
   std::fflush(stdout);
   if (!options.follow) return 0;
+  uintmax_t offset = FileSize(path);
   std::error_code error;
-  uintmax_t offset = std::filesystem::file_size(path, error);
-  if (error) offset = 0;
   for (std::string pending;; std::this_thread::sleep_for(std::chrono::milliseconds(200))) {
     const uintmax_t size = std::filesystem::file_size(path, error);
     if (error || size == offset) continue;
