@@ -11,6 +11,7 @@
 #include "host/cli/card_names.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
+#include "host/cli/report.h"
 #include "tarsin/encoder.h"
 #include "tarsin/readers.h"
 
@@ -55,10 +56,11 @@ nlohmann::json Entry(const ReaderStatus& status) {
   return {{"name", WellFormedUtf8(status.Name)}, {"card", card}};
 }
 
+// Names and attributes come from the reader's driver: shown escaped, like every other command's.
 void Print(const nlohmann::json& entry) {
-  fmt::print("{}\n", entry["name"].get<std::string>());
+  fmt::print("{}\n", Shown(entry["name"].get<std::string>()));
   if (entry.contains("reader")) {
-    for (const auto& line : entry["reader"]) fmt::print("  {}\n", line.get<std::string>());
+    for (const auto& line : entry["reader"]) fmt::print("  {}\n", Shown(line.get<std::string>()));
   }
   const auto& card = entry["card"];
   fmt::print("  {}\n", card.is_null() ? std::string("no card")
