@@ -1,8 +1,10 @@
 // The C interface as a C host uses it: variants in C memory, by-ref outputs written back, the live
-// LastError, and each late-bound error of a wrong call as a number and a text.
+// LastError, each late-bound error of a wrong call as a number and a text, and the readers' watch.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "support/virtual_reader.h"
 #include "tarsin/tarsin.h"
@@ -52,12 +54,6 @@ TEST_F(CAbi, MembersRunWithTheirOutputsWrittenBack) {
   EXPECT_EQ(uid.values[0].flags, TARSIN_BYREF);
   EXPECT_STREQ(tarsin_member_name(17), "ReadSerialNumber");
   EXPECT_EQ(tarsin_member_name(65), nullptr);
-  // An optional argument left out.
-  Args text(2);
-  tarsin_variant_set_string(&text.values[0], "9000");
-  text.values[1].flags = TARSIN_MISSING;
-  ASSERT_EQ(Invoke("GetResponseText", text), 0) << failure_.description;
-  EXPECT_EQ(std::string(result_.values[0].text).substr(0, 4), "[OK]");
 }
 
 TEST_F(CAbi, LastErrorIsLiveAndWritable) {
@@ -106,6 +102,41 @@ TEST_F(CAbi, WrongCallsFailWithTheirLateBoundError) {
             TARSIN_E_INVALIDARG);
   one.values[0].kind = 99;
   EXPECT_EQ(Invoke("WriteLog", one), TARSIN_DISP_E_TYPEMISMATCH);
+}
+
+// The statuses and failures in C memory; the waits themselves:
+// HostBench.ReadersAreListedAndCardsAwaited.
+TEST_F(CAbi, ReadersAndWaits) {
+  std::unique_ptr<tarsin_reader_watch, void (*)(tarsin_reader_watch*)> watch{
+      tarsin_reader_watch_create(), tarsin_reader_watch_release};
+  tarsin_reader_status* readers = nullptr;
+  size_t count = 0;
+  ASSERT_EQ(tarsin_reader_watch_list(watch.get(), &readers, &count, &failure_), 0);
+  ASSERT_EQ(count, 1u);
+  EXPECT_STREQ(readers[0].name, testing::kReader);
+  EXPECT_EQ(readers[0].card_present, 1);
+  EXPECT_EQ(readers[0].card_type, TARSIN_sceMifare1K);
+  tarsin_reader_list_free(readers, count);
+  // Any reader: at once, the one with a card. Then a wait that another thread cancels.
+  tarsin_reader_status status;
+  ASSERT_EQ(
+      tarsin_reader_watch_wait(watch.get(), nullptr, TARSIN_CARD_ARRIVAL, 0, &status, &failure_),
+      0);
+  EXPECT_EQ(std::string(status.atr).substr(0, 5), "3B 8F");
+  tarsin_reader_status_clear(&status);
+  EXPECT_EQ(tarsin_reader_watch_wait(watch.get(), nullptr, 3, 0, nullptr, &failure_),
+            TARSIN_E_INVALIDARG);
+  SetCardPresent(false);
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    tarsin_reader_watch_cancel(watch.get());
+  });
+  EXPECT_EQ(tarsin_reader_watch_wait(watch.get(), testing::kReader, TARSIN_CARD_ARRIVAL,
+                                     TARSIN_WAIT_FOREVER, &status, &failure_),
+            TARSIN_E_CANCELLED);
+  canceller.join();
+  EXPECT_EQ(failure_.number, TARSIN_E_CANCELLED);
+  EXPECT_EQ(status.name, nullptr);
 }
 
 }  // namespace
