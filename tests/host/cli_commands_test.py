@@ -88,18 +88,12 @@ class Commands(unittest.TestCase):
         self.assertIn("<-- Destructor", tarsin_rf("log", "-n", "2").stdout)
         for args, status, shown in [
                 (("insert", "mifare-ultralight", "-r", "Tarsin Virtual Reader 1"), 0, None),
-                (("insert", "no-such-card"), 1, None),
                 (("remove",), 0, "Tarsin Virtual Reader 0: mifare-classic-1k B47C2E91 (out of"),
-                (("reset",), 0, "Tarsin Virtual Reader 0: mifare-classic-1k B47C2E91\n"),
-                (("remove", "-r", "No Such Reader"), 1, None)]:
+                (("reset",), 0, "Tarsin Virtual Reader 0: mifare-classic-1k B47C2E91\n")]:
             self.assertEqual(tarsin_rf("virtual", *args).returncode, status, args)
             if shown:
                 self.assertIn(shown, tarsin_rf("virtual", "show").stdout)
         self.assertIn("mifare-ultralight", tarsin_rf("virtual", "show").stdout)
-        call = tarsin_rf("call", "--virtual", "--json", "--params", MIFARE, "--open",
-                         "ReadSerialNumber", '""')
-        self.assertEqual(json.loads(call.stdout.splitlines()[-1])["outputs"],
-                         {"SerialNumber": "B47C2E91"})
 
 
 class Documentation(unittest.TestCase):
