@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -102,6 +103,43 @@ TEST_F(CAbi, WrongCallsFailWithTheirLateBoundError) {
             TARSIN_E_INVALIDARG);
   one.values[0].kind = 99;
   EXPECT_EQ(Invoke("WriteLog", one), TARSIN_DISP_E_TYPEMISMATCH);
+}
+
+// Each misuse that once crashed a call, now refused with a defined error, and what the host owns
+// left alone.
+TEST_F(CAbi, MisusesAreRefused) {
+  // An uninitialised result is only written; an optional argument left out.
+  Args text(2);
+  tarsin_variant_set_string(&text.values[0], "9000");
+  tarsin_variant_set_missing(&text.values[1]);
+  std::memset(&result_.values[0], 0xA5, sizeof(tarsin_variant));
+  ASSERT_EQ(tarsin_invoke(encoder_.get(), "GetResponseText", 0, text.values.data(), 2,
+                          &result_.values[0], &failure_),
+            0);
+  EXPECT_EQ(std::string(result_.values[0].text).substr(0, 4), "[OK]");
+  // A by-ref text the host owns (here on its stack) is replaced, never freed.
+  char owned[] = "literal";
+  Args byRef(1);
+  byRef.values[0].kind = TARSIN_STRING;
+  byRef.values[0].flags = TARSIN_BYREF;
+  byRef.values[0].text = owned;
+  byRef.values[0].length = std::strlen(owned);
+  ASSERT_EQ(Invoke("ReadSerialNumber", byRef), 0);
+  EXPECT_EQ(byRef.values[0].kind, TARSIN_STRING);
+  EXPECT_STREQ(owned, "literal");
+  // A count beyond the member's parameters is refused before the arguments are read.
+  EXPECT_EQ(
+      tarsin_invoke(encoder_.get(), "WriteLog", 0, text.values.data(), 1000000, nullptr, &failure_),
+      TARSIN_DISP_E_BADPARAMCOUNT);
+  // Arrays nested 200,000 deep: refused, and cleared without exhausting the stack.
+  Args nested(1);
+  tarsin_variant* level = &nested.values[0];
+  for (int depth = 0; depth < 200000; ++depth, level = &level->elements[0]) {
+    tarsin_variant_set_array(level, 1);
+  }
+  EXPECT_EQ(Invoke("WriteLog", nested), TARSIN_DISP_E_TYPEMISMATCH);
+  tarsin_variant_clear(&nested.values[0]);
+  EXPECT_EQ(nested.values[0].elements, nullptr);
 }
 
 // The statuses and failures in C memory; the waits themselves:
