@@ -559,11 +559,7 @@ class ComError(Exception):
   options.enable_function_signatures();
   AddReaders(module);
   module.def(
-      "version",
-      [] {
-        return std::to_string(TARSIN_VERSION_MAJOR) + "." + std::to_string(TARSIN_VERSION_MINOR) +
-               "." + std::to_string(TARSIN_VERSION_PATCH);
-      },
+      "version", [] { return std::string(TARSIN_VERSION); },
       "The component's version, major.minor.patch");
 
 #ifdef TARSIN_VPCSC_LIBRARY
