@@ -259,11 +259,16 @@ TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
       << run.output();
 }
 
-// A name is data: with "X" and "X;b" side by side, encode writes the card of the one named.
+// A name is data: with "X" and "X;b" side by side, readers describes each by its own attributes
+// and encode writes the card of the one named.
 TEST_F(CliRun, EncodeWritesTheCardOfTheReaderNamedWhole) {
   const std::string other = std::string(testing::kReader) + ";b";
-  readers_.WriteReaders({testing::Reader(testing::kReader, testing::Classic1K("04A1B2C3")),
-                         testing::Reader(other, testing::Classic1K("11223344"))});
+  nlohmann::json second = testing::Reader(other, testing::Classic1K("11223344"));
+  second["ifdType"] = "Other type";
+  readers_.WriteReaders(
+      {testing::Reader(testing::kReader, testing::Classic1K("04A1B2C3")), second});
+  const auto listed = nlohmann::json::parse(Cli({"readers", "--virtual", "--json"}).out);
+  EXPECT_EQ(listed[1]["reader"][2], "Type: Other type") << listed;
   const RunResult run = Cli({"encode", "--virtual", "--json", "--reader", other});
   ASSERT_EQ(run.status, 0) << run.output();
   ASSERT_EQ(run.calls.size(), 1u) << run.output();

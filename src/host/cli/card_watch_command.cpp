@@ -30,7 +30,7 @@ struct WatchOptions {
 nlohmann::json ReaderLines(const std::string& name) {
   Encoder encoder;
   // Both protocols: only the attributes are read, so any card may connect.
-  encoder.Parameters("device=" + name + ";protocol=3;open_mode=2");
+  encoder.Parameters(WithReader("protocol=3;open_mode=2", name));
   nlohmann::json lines = nlohmann::json::array();
   if (encoder.OpenEncoder(0) != scesuccess) return lines;
   std::string description;
