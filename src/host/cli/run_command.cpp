@@ -130,13 +130,13 @@ json ToJson(const Variant& value) {
   }
 }
 
+// The six fields by their late-bound names.
 json ErrorJson(const CError& e) {
-  return {{"Number", e.Number},
-          {"Description", WellFormedUtf8(e.Description)},
-          {"LastDllError", e.LastDllError},
-          {"ComFunction", WellFormedUtf8(e.ComFunction)},
-          {"RdrCommand", WellFormedUtf8(e.RdrCommand)},
-          {"RdrRetCode", WellFormedUtf8(e.RdrRetCode)}};
+  json fields = json::object();
+  for (const automation::ErrorField& field : automation::ErrorFields()) {
+    fields[std::string(field.name)] = ToJson(automation::GetErrorField(e, field));
+  }
+  return fields;
 }
 
 Outcome Execute(Encoder& encoder, const ScriptCall& call, int line) {
