@@ -206,6 +206,8 @@ TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
       {{"show", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
       {{"encode", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
       {{"info", "--virtual", "-r", "Empty"}, 0, "no card on reader \"Empty\""},
+      {{"info", "--virtual", "--json"}, 0, "\"state\":\"ready\""},
+      {{"virtual", "show"}, 0, "Empty: mifare-classic-1k 04A1B2C3 (out of the field)"},
       {{"show", "--virtual", "-r", "Empty"}, 1, "no card on reader \"Empty\""},
       {{"virtual", "insert", "no-such-card"}, 1, "unknown card type \"no-such-card\""},
       {{"virtual", "insert", "mifare-ultralight", "-r", "Nope"},
