@@ -4,7 +4,6 @@ readers and a cancelled wait, and card I/O without the interpreter lock. (A card
 inserts during a wait: HostBench.ReadersAreListedAndCardsAwaited.)"""
 import inspect
 import os
-import subprocess
 import sys
 import tempfile
 import threading
@@ -90,13 +89,11 @@ class PythonHost(unittest.TestCase):
         self.assertEqual([(r.name, r.card_present) for r in watch.list()],
                          [(READER, True), ("Tarsin Virtual Reader 1", True)])
         self.assertEqual(watch.wait_for_card()[:2], (READER, True))  # any reader, at once
-        self.assertEqual(subprocess.run([os.environ["TARSIN_TEST_CLI"], "virtual", "remove"],
-                                        stdout=subprocess.DEVNULL).returncode, 0)
-        with self.assertRaises(tarsinrf.WaitTimeout):
-            watch.wait_for_card(READER, timeout=0.2)
+        with self.assertRaises(tarsinrf.WaitTimeout):  # its card stays
+            watch.wait_for_card(READER, tarsinrf.CARD_REMOVAL, timeout=0.2)
         threading.Timer(0.3, watch.cancel).start()
         with self.assertRaises(tarsinrf.WaitCancelled) as raised:
-            watch.wait_for_card(READER, tarsinrf.CARD_ARRIVAL)
+            watch.wait_for_card(READER, tarsinrf.CARD_REMOVAL)
         self.assertEqual(raised.exception.number & 0xFFFFFFFF, 0x80100002)
         self.assertEqual(tarsinrf.version(), "1.0.0")
 
