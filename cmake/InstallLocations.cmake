@@ -1,7 +1,7 @@
 # Some files go where the system looks for them (pcscd's reader.conf.d, Debian python3's
 # dist-packages), and that depends on the prefix given when installing, which may differ from the
-# one configured: `cmake --install --prefix` overrides it. Those
-# choices are therefore made by install-time code; /usr and /usr/local are the system's prefixes.
+# one configured: `cmake --install --prefix` overrides it. Those choices are therefore made by
+# install-time code; /usr and /usr/local are the system's prefixes.
 
 # Sets VARIABLE, while installing, to USR, USR_LOCAL or OTHER after the prefix. The values may
 # name install-time variables (\${CMAKE_INSTALL_PREFIX}).

@@ -13,7 +13,7 @@ case "${1:-}" in -h | --help) usage; exit 0 ;; esac
 cd "$(dirname "$0")/.."
 source=$PWD
 build=${1:-build/default}
-[ -f "$build/CMakeCache.txt" ] && export TARSIN_RF_BUILD_DIR=$PWD/$build
+[ -f "$build/CMakeCache.txt" ] && TARSIN_RF_BUILD_DIR=$(cd "$build" && pwd) && export TARSIN_RF_BUILD_DIR
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python=/usr/bin/python3

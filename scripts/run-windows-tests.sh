@@ -1,5 +1,4 @@
 #!/usr/bin/env bash
-#!/usr/bin/env bash
 # Cross-builds TarsinRF.dll and its tests for Windows (mingw-w64) and runs the tests under Wine,
 # in a Wine prefix made fresh for the run, on a virtual X server (the dialogs need one).
 # Usage: scripts/run-windows-tests.sh [i686]

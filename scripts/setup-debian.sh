@@ -23,6 +23,8 @@ packages=("$@")
   # virtual X server for CI.
   libxcb1-dev fonts-wine xvfb xauth
   libsqlite3-dev sqlite3
+  # The example log rotation's check.
+  logrotate
   libssl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev

@@ -245,6 +245,13 @@ class TARSIN_API Encoder {
   sceReturnCode DESFireCredit(int32_t FileNo, int32_t Amount) noexcept;
   sceReturnCode DESFireLimitedCredit(int32_t FileNo, int32_t Amount) noexcept;
 
+  // 65 on: beyond the described interface.
+  // The card's real UID (cards may show a random ID at activation) as upper-case hex without
+  // separators; needs an authenticated session, legacy or EV1.
+  sceReturnCode DESFireGetCardUID(std::string& UID) noexcept;
+  // The card's free memory in bytes.
+  sceReturnCode DESFireFreeMemory(int32_t& Bytes) noexcept;
+
  private:
   friend struct EncoderAccess;  // the component's own subsystems reach the state through it
   std::unique_ptr<tarsin::EncoderState> state_;  // qualified: EncoderState is also a member

@@ -87,6 +87,9 @@ const std::vector<Member>& Table() {
       Method<&Encoder::DESFireDebit>(62, "DESFireDebit", {"FileNo", "Amount"}),
       Method<&Encoder::DESFireCredit>(63, "DESFireCredit", {"FileNo", "Amount"}),
       Method<&Encoder::DESFireLimitedCredit>(64, "DESFireLimitedCredit", {"FileNo", "Amount"}),
+      // Beyond the described interface.
+      Method<&Encoder::DESFireGetCardUID>(65, "DESFireGetCardUID", {"UID"}),
+      Method<&Encoder::DESFireFreeMemory>(66, "DESFireFreeMemory", {"Bytes"}),
   };
   return table;
 }

@@ -64,6 +64,8 @@ inline constexpr ErrorEntry kValueExceedsLimits{0x90010E50,
                                                 "Value stored in the file exceeds the limits"};
 inline constexpr ErrorEntry kCreditExceedsLimit{0x90010E51,
                                                 "Credit amount exceeds the allowed limit"};
+// Beyond the described numbers: an EV1 answer whose CMAC does not verify is never taken as data.
+inline constexpr ErrorEntry kForgedAnswer{0x90010E52, "Answer authentication failed"};
 
 // The cipher and converter raise 0xA00100xx to their callers; they never reach LastError as such.
 inline constexpr ErrorEntry kDesBadKeyIndex{0xA0010001, "Bad key index"};
@@ -126,6 +128,7 @@ inline constexpr ErrorEntry kErrorCatalogue[] = {
     errors::kNoBackupChanges,
     errors::kValueExceedsLimits,
     errors::kCreditExceedsLimit,
+    errors::kForgedAnswer,
     errors::kDesBadKeyIndex,
     errors::kDesBadParameterType,
     errors::kDesInvalidHex,

@@ -28,7 +28,7 @@ struct LogState {
   bool settled = false;    // the file is ours, narrowed, in a folder only we can change
 };
 
-// The key types of a DESFire session; the channel speaks DES and two-key triple DES so far.
+// The key types of a DESFire session.
 enum class DesfireKeyType : uint8_t { Des, TwoKeyTripleDes, ThreeKeyTripleDes, Aes };
 
 // DESFire session: written together, and only, by a successful authentication; nothing else
@@ -37,8 +37,11 @@ struct DesfireSession {
   std::string CurrentApplicationId;               // 6 hex digits, "000000" the card level
   std::optional<int32_t> AuthenticatedKeyNumber;  // 0 to 13
   DesfireKeyType KeyType = DesfireKeyType::Des;
-  std::vector<uint8_t> SessionKey;  // 8 bytes DES, 16 two-key triple DES
-  std::vector<uint8_t> InitVector;  // the chaining value; legacy commands restart it at zero
+  // Authenticated with 0x1A or 0xAA: every command and answer carries the secure messaging.
+  bool Ev1 = false;
+  std::vector<uint8_t> SessionKey;  // 8 bytes DES, 16 two-key triple DES or AES, 24 three-key
+  // The chaining value; legacy commands restart it at zero, EV1 ones carry it on.
+  std::vector<uint8_t> InitVector;
 };
 
 // The send protocol information as the log shows it; the platform's own record is built from it.

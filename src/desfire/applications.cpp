@@ -23,6 +23,14 @@ Variant ByteRange(const std::vector<uint8_t>& bytes, size_t first, size_t count)
                                 bytes.begin() + static_cast<std::ptrdiff_t>(first + count)));
 }
 
+// 1 to 14 keys, with the card's key-type bits (0x40 three-key triple DES, 0x80 AES) ORed in
+// or not.
+bool KeyCountAccepted(int32_t numOfKeys) {
+  const int32_t type = numOfKeys & 0xC0;
+  const int32_t count = numOfKeys & ~0xC0;
+  return (type == 0x00 || type == 0x40 || type == 0x80) && count >= 1 && count <= 14;
+}
+
 }  // namespace
 
 sceReturnCode Format(EncoderState& state) noexcept {
@@ -37,7 +45,7 @@ sceReturnCode CreateApplication(EncoderState& state, const std::string& applicat
   std::string appId;
   if (!RequireCardLevel(operation) || !ApplicationIdOf(operation, applicationId, appId) ||
       !operation.Require(keySettings >= 0 && keySettings <= 255, errors::kInvalidParameter) ||
-      !operation.Require(numOfKeys >= 1 && numOfKeys <= 14, errors::kInvalidParameter)) {
+      !operation.Require(KeyCountAccepted(numOfKeys), errors::kInvalidParameter)) {
     return sceError;
   }
   ByteVector data = HexToBytes(appId);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <memory>
 
+#include "core/error.h"
 #include "core/failure.h"
 #include "crypto/block_modes.h"
 #include "crypto/crc.h"
-#include "crypto/des_cipher.h"
+#include "desfire/channel_cipher.h"
+#include "desfire/channel_messaging.h"
 #include "pcsc/command_table.h"
 
 namespace tarsin::desfire {
@@ -19,20 +21,23 @@ void Append(ByteVector& to, std::span<const uint8_t> bytes) {
   to.insert(to.end(), bytes.begin(), bytes.end());
 }
 
-std::unique_ptr<BlockCipher> SessionCipher(const DesfireSession& session) {
-  if (session.SessionKey.empty()) throw Failure(errors::kOperationFailed, "DESFireChannel");
-  return std::make_unique<DesCipher>(session.SessionKey);
+bool InEv1Session(const EncoderState& state, const NativeCommand& command) {
+  return command.secured && state.Desfire.Ev1 && state.Desfire.AuthenticatedKeyNumber;
 }
 
 // The header, then the data as the session sends it.
 ByteVector Wrap(EncoderState& state, const NativeCommand& command) {
+  DesfireSession& session = state.Desfire;
+  if (InEv1Session(state, command)) {
+    return Ev1Wrap(session, NativeFrame(FindCommand(command.code), {})[1], command);
+  }
   ByteVector payload = command.header;
   if (command.communication == Communication::Plain) {
     Append(payload, command.data);
     return payload;
   }
-  DesfireSession& session = state.Desfire;
-  const std::unique_ptr<BlockCipher> cipher = SessionCipher(session);
+  if (session.SessionKey.empty()) throw Failure(errors::kOperationFailed, "DESFireChannel");
+  const std::unique_ptr<BlockCipher> cipher = CipherFor(session.KeyType, session.SessionKey);
   ByteVector block = command.data;
   Append(block, Crc16Bytes(command.data));
   Append(block, command.afterCrc);
@@ -72,14 +77,33 @@ NativeAnswer SendInFrames(EncoderState& state, const NativeCommand& command,
   }
 }
 
+// A successful answer verified and its CMAC or CRC taken off; one that does not verify is no data.
+void Unwrap(EncoderState& state, const NativeCommand& command, NativeAnswer& answer) {
+  if (!answer.Is(0x9100)) return;
+  if (command.encipheredAnswer != 0) {
+    if (OpenEncipheredAnswer(state.Desfire, answer.data, command.encipheredAnswer)) return;
+  } else if (!InEv1Session(state, command) || command.answerUnsigned ||
+             Ev1Unwrap(state.Desfire, answer.data)) {
+    return;
+  }
+  SetError(state, errors::kForgedAnswer,
+           {.comFunction = ErrorName(FindCommand(command.code), {}),
+            .rdrCommand = "",
+            .rdrRetCode = answer.status.Text()});
+  answer = {.forged = true};
+}
+
 }  // namespace
 
 NativeAnswer Transceive(EncoderState& state, const NativeCommand& command) noexcept {
   try {
     const ByteVector payload = Wrap(state, command);
-    if (command.inFrames) return SendInFrames(state, command, payload);
-    return Send(state, command.code, ErrorName(FindCommand(command.code), {}), payload,
-                command.joinAnswers);
+    NativeAnswer answer = command.inFrames
+                              ? SendInFrames(state, command, payload)
+                              : Send(state, command.code, ErrorName(FindCommand(command.code), {}),
+                                     payload, command.joinAnswers);
+    Unwrap(state, command, answer);
+    return answer;
   } catch (...) {
     return {};
   }

@@ -2,6 +2,7 @@
 // frames, sent through the exchange, its 91AF answers joined, then unwrapped.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/hex_text.h"
@@ -12,8 +13,8 @@ namespace tarsin::desfire {
 
 enum class Communication {
   Plain,
-  // The data, its CRC and `afterCrc` enciphered with the session key in whole blocks; the header
-  // stays in clear.
+  // The data, its CRC (CRC32 in EV1 sessions, over the instruction and header too) and `afterCrc`
+  // enciphered with the session key in whole blocks; the header stays in clear.
   Enciphered,
 };
 
@@ -28,12 +29,22 @@ struct NativeCommand {
   // Sent in frames of at most 52 bytes, then 59, each its own exchange, for as long as the card
   // asks for more; otherwise in one frame.
   bool inFrames = false;
+  // In an EV1 session the command and its answer carry the secure messaging; selection and
+  // authentication stand outside the session.
+  bool secured = true;
+  // The card answers without a CMAC: it has just ended the session (its own key changed).
+  bool answerUnsigned = false;
+  // The card answers this many bytes enciphered with their CRC (CRC16 in legacy sessions, CRC32
+  // over data and status in EV1 ones); 0: a plain answer.
+  size_t encipheredAnswer = 0;
 };
 
 struct NativeAnswer {
   sceReturnCode result = sceError;  // the exchange of the last frame sent
   ByteVector data;
   StatusWord status;
+  // An EV1 answer whose CMAC did not verify: its data are dropped and its error is recorded.
+  bool forged = false;
   bool Is(uint16_t word) const noexcept { return result == scesuccess && status.Is(word); }
 };
 

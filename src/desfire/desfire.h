@@ -113,4 +113,8 @@ sceReturnCode LimitedCredit(EncoderState& state, int32_t fileNo, int32_t amount)
 sceReturnCode CommitTransaction(EncoderState& state) noexcept;
 sceReturnCode AbortTransaction(EncoderState& state) noexcept;
 
+// Beyond the described members: the real UID as 14 hex digits (in a session), the free memory.
+sceReturnCode GetCardUid(EncoderState& state, std::string& uid) noexcept;
+sceReturnCode FreeMemory(EncoderState& state, int32_t& bytes) noexcept;
+
 }  // namespace tarsin::desfire

@@ -202,4 +202,14 @@ sceReturnCode Encoder::DESFireLimitedCredit(int32_t FileNo, int32_t Amount) noex
   return desfire::LimitedCredit(*state_, FileNo, Amount);
 }
 
+sceReturnCode Encoder::DESFireGetCardUID(std::string& UID) noexcept {
+  const std::lock_guard call(*state_->calls);
+  return desfire::GetCardUid(*state_, UID);
+}
+
+sceReturnCode Encoder::DESFireFreeMemory(int32_t& Bytes) noexcept {
+  const std::lock_guard call(*state_->calls);
+  return desfire::FreeMemory(*state_, Bytes);
+}
+
 }  // namespace tarsin

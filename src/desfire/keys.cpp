@@ -1,9 +1,11 @@
 // The keys and key settings of the selected application (or of the card level).
 #include <algorithm>
+#include <array>
 
 #include "core/failure.h"
 #include "crypto/crc.h"
 #include "desfire/desfire.h"
+#include "desfire/key_text.h"
 #include "pcsc/command_table.h"
 
 namespace tarsin::desfire {
@@ -16,8 +18,17 @@ bool RequireKeyNumber(Operation& operation, int32_t keyNumber) {
                            errors::kBadKeyNumber);
 }
 
-// A key as 16 bytes: a DES key of 8 bytes is written twice.
-bool KeyBytes(Operation& operation, const std::string& given, ByteVector& key) {
+// A key as the card takes it: 16 bytes for the described forms (a DES key of 8 bytes written
+// twice), or a prefixed form with its type and AES version.
+bool KeyOf(Operation& operation, const std::string& given, DesfireKey& key) {
+  const auto parsed = ParseKeyText(given);
+  if (const auto* prefixed = std::get_if<DesfireKey>(&parsed);
+      prefixed && prefixed->authentication != Authentication::Legacy) {
+    key = *prefixed;
+    if (key.bytes.size() == 8)
+      key.bytes.insert(key.bytes.end(), key.bytes.begin(), key.bytes.end());
+    return true;
+  }
   std::string text = given;
   if (NormaliseHex(text, 16)) {
     text += text;
@@ -25,8 +36,22 @@ bool KeyBytes(Operation& operation, const std::string& given, ByteVector& key) {
     text = given;
     if (!operation.Require(NormaliseHex(text, 32), errors::kBadKeyLength)) return false;
   }
-  key = HexToBytes(text);
+  key = {.type = DesfireKeyType::TwoKeyTripleDes, .bytes = HexToBytes(text)};
   return true;
+}
+
+template <size_t N>
+ByteVector ToBytes(const std::array<uint8_t, N>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
+
+// The key number byte: at the card level it carries the new key's type.
+uint8_t KeyNumberByte(const EncoderState& state, int32_t keyNumber, DesfireKeyType type) {
+  auto byte = static_cast<uint8_t>(keyNumber);
+  if (state.Desfire.CurrentApplicationId != kCardLevel) return byte;
+  if (type == DesfireKeyType::Aes) byte |= 0x80;
+  if (type == DesfireKeyType::ThreeKeyTripleDes) byte |= 0x40;
+  return byte;
 }
 
 }  // namespace
@@ -34,22 +59,29 @@ bool KeyBytes(Operation& operation, const std::string& given, ByteVector& key) {
 sceReturnCode ChangeKey(EncoderState& state, int32_t keyNumber, const std::string& oldKey,
                         const std::string& newKey) noexcept {
   Operation operation(state, "DESFireChangeKey", Operation::Entry::KeepError);
-  ByteVector oldBytes;
-  ByteVector newBytes;
+  DesfireKey oldValue;
+  DesfireKey newValue;
   if (!RequireAuthentication(operation) || !RequireKeyNumber(operation, keyNumber) ||
-      !KeyBytes(operation, oldKey, oldBytes) || !KeyBytes(operation, newKey, newBytes)) {
+      !KeyOf(operation, oldKey, oldValue) || !KeyOf(operation, newKey, newValue)) {
     return sceError;
   }
+  const bool sameKey = keyNumber == state.Desfire.AuthenticatedKeyNumber;
   NativeCommand command{.code = ec_DesfireChangeKey,
-                        .header = {static_cast<uint8_t>(keyNumber)},
-                        .data = newBytes,
-                        .communication = Communication::Enciphered};
+                        .header = {KeyNumberByte(state, keyNumber, newValue.type)},
+                        .data = newValue.bytes,
+                        .communication = Communication::Enciphered,
+                        .answerUnsigned = sameKey};
   // Another key than the session's: the card checks the old key through the XOR and the new
   // one through its own CRC after the cryptogram's.
-  if (keyNumber != state.Desfire.AuthenticatedKeyNumber) {
-    std::ranges::transform(newBytes, oldBytes, command.data.begin(), std::bit_xor<>());
-    const auto crc = Crc16Bytes(newBytes);
-    command.afterCrc.assign(crc.begin(), crc.end());
+  if (!sameKey) {
+    oldValue.bytes.resize(newValue.bytes.size(), 0);
+    std::ranges::transform(newValue.bytes, oldValue.bytes, command.data.begin(), std::bit_xor<>());
+  }
+  if (newValue.type == DesfireKeyType::Aes) command.data.push_back(newValue.version);
+  if (!sameKey && state.Desfire.Ev1) {
+    command.afterCrc = ToBytes(Crc32Bytes(newValue.bytes));
+  } else if (!sameKey) {
+    command.afterCrc = ToBytes(Crc16Bytes(newValue.bytes));
   }
   return StandardExchange(operation, command) ? scesuccess : sceError;
 }

@@ -1,14 +1,17 @@
-// Selecting an application and authenticating with one of its keys: the DESFire native
-// three-pass mutual authentication with DES or two-key triple DES.
+// Selecting an application and authenticating with one of its keys: the three-pass mutual
+// authentication, legacy (DES, two-key triple DES) or EV1 (ISO: every DES family; AES).
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "core/error.h"
 #include "core/failure.h"
 #include "core/random_bytes.h"
 #include "crypto/block_modes.h"
-#include "crypto/des_cipher.h"
 #include "desfire/channel.h"
+#include "desfire/channel_cipher.h"
 #include "desfire/desfire.h"
+#include "desfire/key_text.h"
 #include "pcsc/command_table.h"
 
 namespace tarsin::desfire {
@@ -22,13 +25,6 @@ ByteVector RotatedLeft(ByteVector bytes) {
   return bytes;
 }
 
-// The card's answer deciphered on its own, from a zero chaining value.
-ByteVector Deciphered(const BlockCipher& cipher, ByteVector data) {
-  ByteVector chaining(cipher.BlockSize(), 0);
-  CbcDecipher(cipher, chaining, data);
-  return data;
-}
-
 // Records an authentication step the card did not answer as expected.
 sceReturnCode Refused(EncoderState& state, const ErrorEntry& entry, const char* step,
                       std::string retCode) {
@@ -37,15 +33,71 @@ sceReturnCode Refused(EncoderState& state, const ErrorEntry& entry, const char* 
   return sceError;
 }
 
-// The session key: RndA 1-4, RndB 1-4, then for triple DES RndA 5-8, RndB 5-8.
+// The session key: four bytes of RndA then four of RndB from each offset of the key type.
 ByteVector SessionKeyOf(DesfireKeyType type, const ByteVector& rndA, const ByteVector& rndB) {
-  ByteVector key(rndA.begin(), rndA.begin() + 4);
-  key.insert(key.end(), rndB.begin(), rndB.begin() + 4);
-  if (type == DesfireKeyType::TwoKeyTripleDes) {
-    key.insert(key.end(), rndA.begin() + 4, rndA.end());
-    key.insert(key.end(), rndB.begin() + 4, rndB.end());
+  std::vector<size_t> offsets{0};
+  if (type == DesfireKeyType::TwoKeyTripleDes) offsets = {0, 4};
+  if (type == DesfireKeyType::ThreeKeyTripleDes) offsets = {0, 6, 12};
+  if (type == DesfireKeyType::Aes) offsets = {0, 12};
+  ByteVector key;
+  for (const size_t offset : offsets) {
+    key.insert(key.end(), rndA.begin() + offset, rndA.begin() + offset + 4);
+    key.insert(key.end(), rndB.begin() + offset, rndB.begin() + offset + 4);
   }
   return key;
+}
+
+// The cipher work of the passes: legacy authentication deciphers each cryptogram on its own
+// and sends in the deciphering direction; EV1 runs CBC across the passes from a zero vector.
+class Passes {
+ public:
+  explicit Passes(const DesfireKey& key)
+      : cipher_(CipherFor(key.type, key.bytes)),
+        ev1_(key.authentication != Authentication::Legacy),
+        chaining_(cipher_->BlockSize(), 0) {}
+
+  ByteVector Open(ByteVector cryptogram) {
+    if (!ev1_) chaining_.assign(chaining_.size(), 0);
+    CbcDecipher(*cipher_, chaining_, cryptogram);
+    return cryptogram;
+  }
+  ByteVector Seal(ByteVector token) {
+    if (ev1_) {
+      CbcEncipher(*cipher_, chaining_, token);
+    } else {
+      chaining_.assign(chaining_.size(), 0);
+      SendModeDecipher(*cipher_, chaining_, token);
+    }
+    return token;
+  }
+  size_t BlockSize() const { return cipher_->BlockSize(); }
+
+ private:
+  std::unique_ptr<BlockCipher> cipher_;
+  bool ev1_;
+  ByteVector chaining_;
+};
+
+// An ISO key whose halves are equal is single DES to the card, session key included.
+DesfireKey Canonical(DesfireKey key) {
+  if (key.authentication == Authentication::Iso && key.type == DesfireKeyType::TwoKeyTripleDes &&
+      std::equal(key.bytes.begin(), key.bytes.begin() + 8, key.bytes.begin() + 8)) {
+    key.type = DesfireKeyType::Des;
+    key.bytes.resize(8);
+  }
+  return key;
+}
+
+int32_t AuthenticationCommand(Authentication authentication) {
+  switch (authentication) {
+    case Authentication::Iso:
+      return ec_DesfireAuthenticateIso;
+    case Authentication::Aes:
+      return ec_DesfireAuthenticateAes;
+    case Authentication::Legacy:
+      break;
+  }
+  return ec_DesfireAuthenticate2;
 }
 
 }  // namespace
@@ -56,14 +108,16 @@ sceReturnCode SelectApplication(EncoderState& state, const std::string& applicat
   std::string appId = applicationId;
   if (!NormaliseHex(appId, 6)) return operation.Refuse(errors::kIncorrectApplicationId);
   if (keyNumber < 0 || keyNumber > 13) return operation.Refuse(errors::kBadKeyNumber);
-  std::string key = keyValue;
-  if (!NormaliseHex(key)) return operation.Refuse(errors::kInvalidKey);
-  if (key.empty() || (key.size() > 16 && key.size() != 32)) {
-    return operation.Refuse(errors::kBadKeyLength);
+  const auto parsed = ParseKeyText(keyValue);
+  if (const auto* refusal = std::get_if<KeyTextRefusal>(&parsed)) {
+    return operation.Refuse(*refusal == KeyTextRefusal::NotAKey ? errors::kInvalidKey
+                                                                : errors::kBadKeyLength);
   }
-  const DesfireKeyType type =
-      key.size() == 32 ? DesfireKeyType::TwoKeyTripleDes : DesfireKeyType::Des;
-  key.insert(0, (16 - key.size() % 16) % 16, '0');  // short keys: zeros on the left to 8 bytes
+  const DesfireKey key = Canonical(std::get<DesfireKey>(parsed));
+  // RndB is a block, except for three-key triple DES, whose 16 bytes are two.
+  const size_t challengeLength =
+      key.type == DesfireKeyType::ThreeKeyTripleDes || key.type == DesfireKeyType::Aes ? 16
+                                                                                       : kChallenge;
 
   try {
     if (const NativeAnswer first = Transceive(state, {.code = ec_DesfireAuthenticate1});
@@ -73,46 +127,51 @@ sceReturnCode SelectApplication(EncoderState& state, const std::string& applicat
                        .rdrRetCode = first.status.Text()});
       return sceError;
     }
-    if (Transceive(state, {.code = ec_DesfireSelectApplication, .data = HexToBytes(appId)})
+    if (Transceive(
+            state,
+            {.code = ec_DesfireSelectApplication, .data = HexToBytes(appId), .secured = false})
             .result != scesuccess) {
       return operation.Fail();
     }
-    const NativeAnswer challenge = Transceive(state, {.code = ec_DesfireAuthenticate2,
-                                                      .data = {static_cast<uint8_t>(keyNumber)},
-                                                      .joinAnswers = false});
+    const NativeAnswer challenge =
+        Transceive(state, {.code = AuthenticationCommand(key.authentication),
+                           .data = {static_cast<uint8_t>(keyNumber)},
+                           .joinAnswers = false,
+                           .secured = false});
     if (challenge.result != scesuccess) return operation.Fail();
     if (!challenge.status.Is(0x91AF)) {
       return Refused(state, errors::kCannotConnectPicc, "DesfireAuthenticate2",
                      challenge.status.Text());
     }
-    const DesCipher cipher(HexToBytes(key));
-    if (challenge.data.size() != kChallenge) {
+    Passes passes(key);
+    if (challenge.data.size() != challengeLength) {
       return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate4", "RndA failed");
     }
-    const ByteVector rndB = Deciphered(cipher, challenge.data);
-    ByteVector rndA(kChallenge);
+    const ByteVector rndB = passes.Open(challenge.data);
+    ByteVector rndA(challengeLength);
     state.Random ? state.Random(rndA) : RandomBytes(rndA);
     ByteVector token = rndA;
     const ByteVector rotatedB = RotatedLeft(rndB);
     token.insert(token.end(), rotatedB.begin(), rotatedB.end());
-    ByteVector chaining(cipher.BlockSize(), 0);
-    SendModeDecipher(cipher, chaining, token);
+    token = passes.Seal(token);
 
-    const NativeAnswer proof =
-        Transceive(state, {.code = ec_DesfireAuthenticate3, .data = token, .joinAnswers = false});
+    const NativeAnswer proof = Transceive(
+        state,
+        {.code = ec_DesfireAuthenticate3, .data = token, .joinAnswers = false, .secured = false});
     if (proof.result != scesuccess) return operation.Fail();
     if (!proof.status.Is(0x9100)) {
       return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate3",
                      proof.status.Text());
     }
-    if (proof.data.size() != kChallenge || Deciphered(cipher, proof.data) != RotatedLeft(rndA)) {
+    if (proof.data.size() != challengeLength || passes.Open(proof.data) != RotatedLeft(rndA)) {
       return Refused(state, errors::kAuthenticationFailure, "DesfireAuthenticate4", "RndA failed");
     }
     state.Desfire = {.CurrentApplicationId = appId,
                      .AuthenticatedKeyNumber = keyNumber,
-                     .KeyType = type,
-                     .SessionKey = SessionKeyOf(type, rndA, rndB),
-                     .InitVector = ByteVector(cipher.BlockSize(), 0)};
+                     .KeyType = key.type,
+                     .Ev1 = key.authentication != Authentication::Legacy,
+                     .SessionKey = SessionKeyOf(key.type, rndA, rndB),
+                     .InitVector = ByteVector(passes.BlockSize(), 0)};
     return scesuccess;
   } catch (...) {
     // A step that could not run (no random bytes): the card's authentication is not complete.

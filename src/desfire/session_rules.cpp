@@ -32,6 +32,11 @@ ByteVector LittleEndian(int32_t value, int bytes) {
 bool StandardExchange(Operation& operation, const NativeCommand& command, NativeAnswer& answer) {
   answer = Transceive(operation.state(), command);
   if (answer.Is(0x9100)) return true;
+  if (answer.forged) {
+    // The channel recorded why; the operation names it.
+    SetError(operation.state(), {.comFunction = std::string(operation.name())});
+    return false;
+  }
   SetError(operation.state(), errors::kOperationFailed,
            {.comFunction = std::string(operation.name()), .rdrRetCode = answer.status.Received()});
   return false;

@@ -206,6 +206,18 @@ const std::array kCommands = {
             "",
             "90AF0000[LENGTH][DATA]00",
             {{kLength1, kData2}}},
+    Command{ec_DesfireAuthenticateIso,
+            "DesfireAuthenticateIso",
+            "DESFireAuthenticate",
+            "901A000001[KEY_NUMBER]00",
+            {{{"[KEY_NUMBER]", 0}}}},
+    Command{ec_DesfireAuthenticateAes,
+            "DesfireAuthenticateAes",
+            "DESFireAuthenticate",
+            "90AA000001[KEY_NUMBER]00",
+            {{{"[KEY_NUMBER]", 0}}}},
+    Command{ec_DesfireGetCardUid, "DesfireGetCardUID", "DesfireGetCardUID", "9051000000"},
+    Command{ec_DesfireFreeMemory, "DesfireFreeMemory", "DesfireFreeMemory", "906E000000"},
 };
 
 const Command kUnknownCommand{0, "Unknown", "Unknown", ""};

@@ -59,6 +59,11 @@ enum CommandCode : int32_t {
   ec_DesfireCommitTransaction = 1082,
   ec_DesfireAbortTransaction = 1083,
   ec_DesfireSendNextData = 1089,
+  // EV1 commands, beyond the described ones.
+  ec_DesfireAuthenticateIso = 1090,
+  ec_DesfireAuthenticateAes = 1091,
+  ec_DesfireGetCardUid = 1092,
+  ec_DesfireFreeMemory = 1093,
 };
 
 // How a placeholder's text is made from its element.

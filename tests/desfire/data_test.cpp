@@ -139,6 +139,7 @@ TEST_F(DesfireDataTest, RecordsAndValuesFollowTheirTransactions) {
       {"DESFireDebit", {2, 30}, "ok"}, commit,
       {"DESFireLimitedCredit", {2, 31}, "90010E51 91BE"}, select,
       {"DESFireLimitedCredit", {2, 30}, "ok"}, commit,
+      {"DESFireLimitedCredit", {2, 1}, "90010E51 91BE"}, select,  // once per debit
       {"DESFireGetValue", {2, 0}, "ok 100"},
   });
   // clang-format on

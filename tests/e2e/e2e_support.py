@@ -19,14 +19,11 @@ def reader(name, card):
             "ifdVersion": "1.2.3", "serial": "E2E-" + name[-1], "card": card}
 
 
-def readers_file(readers):
-    """A readers file of the test's own."""
-    folder = tempfile.mkdtemp(prefix="tarsin-e2e-")
+def scratch_folder(prefix):
+    """A temporary folder, removed when the script ends."""
+    folder = tempfile.mkdtemp(prefix=prefix)
     atexit.register(shutil.rmtree, folder, True)
-    path = os.path.join(folder, "readers.json")
-    with open(path, "w") as out:
-        json.dump({"readers": readers}, out)
-    return path
+    return folder
 
 
 def edit_reader(name, change):
@@ -43,31 +40,25 @@ def edit_reader(name, change):
     os.replace(path + ".new", path)
 
 
-def under_pcscd(path, phase):
-    """Runs this script again with the argument `phase` under a private pcscd serving `path`."""
-    env = dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path)
-    return subprocess.call([os.path.join(HERE, "with-pcscd.sh"), sys.executable,
-                            os.path.abspath(sys.argv[0]), phase], env=env)
-
-
-def main(readers, inside, after=None):
-    """Runs `inside()` (or the unittest case `inside`) under a private pcscd serving `readers`,
-    in this script run again; then `after(path of the readers file)` once pcscd has stopped."""
+def main(readers, inside):
+    """Runs `inside()` (or the unittest case `inside`) in this script run again, under a private
+    pcscd (with-pcscd.sh) serving `readers` from a readers file of the test's own."""
     if sys.argv[1:] == ["inside"]:
-        sys.exit(run_tests(inside) if isinstance(inside, type) else inside())
-    path = readers_file(readers)
-    sys.exit(under_pcscd(path, "inside") or (after(path) if after else 0))
-
-
-def run_tests(case):
-    suite = unittest.defaultTestLoader.loadTestsFromTestCase(case)
-    return 0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1
+        if isinstance(inside, type):
+            suite = unittest.defaultTestLoader.loadTestsFromTestCase(inside)
+            sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
+        sys.exit(inside())
+    path = os.path.join(scratch_folder("tarsin-e2e-"), "readers.json")
+    with open(path, "w") as out:
+        json.dump({"readers": readers}, out)
+    sys.exit(subprocess.call([os.path.join(HERE, "with-pcscd.sh"), sys.executable,
+                              os.path.abspath(sys.argv[0]), "inside"],
+                             env=dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path)))
 
 
 def new_home(card_types=False):
     """A folder for tarsin-rf's log and registry, with the example card-type table if asked."""
-    home = tempfile.mkdtemp(prefix="tarsin-e2e-home-")
-    atexit.register(shutil.rmtree, home, True)
+    home = scratch_folder("tarsin-e2e-home-")
     os.makedirs(os.path.join(home, "Quillon/Nemora"))
     if card_types:
         tarsin_rf("reg", "import", os.environ["TARSIN_RF_CARD_TYPES"], home=home).check_returncode()
@@ -117,26 +108,3 @@ class Card:
     def close(self):
         scard.SCardDisconnect(self.card, scard.SCARD_LEAVE_CARD)
         scard.SCardReleaseContext(self.context)
-
-
-LIBNFC = os.environ.get("TARSIN_RF_LIBNFC_PCSC", "/opt/libnfc-pcsc/lib")
-
-
-def libnfc_environment(name):
-    """The environment that points libnfc's PC/SC driver (scripts/build-libnfc-pcsc.sh) at the
-    reader `name` alone (a scan would find it twice)."""
-    libraries = LIBNFC + os.pathsep + os.environ.get("LD_LIBRARY_PATH", "")
-    return dict(os.environ, LD_LIBRARY_PATH=libraries, LIBNFC_AUTO_SCAN="false",
-                LIBNFC_DEVICE="pcsc:" + pcscd_name(name), LIBNFC_INTRUSIVE_SCAN="false")
-
-
-def main_with_libnfc(name, missing, inside):
-    """main() on one blank DESFire EV1 4K in reader `name`, or status 77 (skipped) when something
-    in `missing` or the PC/SC libnfc is not there."""
-    if sys.argv[1:] != ["inside"]:
-        if not os.path.exists(os.path.join(LIBNFC, "libnfc.so.6")):
-            missing.append(os.path.join(LIBNFC, "libnfc.so.6") + " (scripts/build-libnfc-pcsc.sh)")
-        if missing:
-            print("skipped: missing " + ", ".join(missing))
-            sys.exit(77)
-    main([reader(name, {"type": "mifare-desfire-ev1-4k", "uid": "04112233445566"})], inside)

@@ -1,8 +1,8 @@
-"""Faults through the real pcscd and on the files the component writes: the card leaving in the
-middle of a multi-frame read and write, a card answering one byte, a card reset by another
-client, the reader unplugged, pcscd stopped; the registry held by another writer, the log folder
-removed, read-only or full. Each gives a clear result and LastError, no crash, no hang, and loses
-nothing that was written before."""
+"""Faults through the real pcscd and another process: the card leaving in the middle of a
+multi-frame read and write, a card answering one byte, a card reset by another client, the reader
+unplugged, pcscd stopped; the registry held by another writer. Each gives a clear result and
+LastError, no crash, no hang, and loses nothing that was written before. A log that cannot be
+written: tests/core."""
 import os
 import signal
 import sqlite3
@@ -84,13 +84,13 @@ class Faults(unittest.TestCase):
         outcome = e.ReadSerialNumber("")
         if outcome[0] != tarsinrf.scesuccess:
             self.assertNotEqual(e.LastError.Number, 0)
-        # Block 4 written before is still there for a new session.
+        # After the reset, new sessions write the card and read it back.
         self.assertEqual(self.encoder(CLASSIC).MifareWriteDataBloc(4, "FFFFFFFFFFFF", 1, "11" * 16)[0],
                          0)
         self.assertEqual(self.encoder(CLASSIC).MifareReadDataBloc(4, "FFFFFFFFFFFF", 1, ""),
                          (0, "11" * 16))
 
-    def test_3_files_held_removed_read_only_or_full(self):
+    def test_3_registry_held_by_another_writer(self):
         cli, home = os.environ["TARSIN_RF_CLI"], self.home
         env = dict(os.environ, TARSIN_RF_REGISTRY_DIR=home, TARSIN_RF_REGISTRY_BUSY_TIMEOUT_MS="300")
         reg = lambda *args: subprocess.run([cli, "reg", *args], env=env, capture_output=True,
@@ -108,19 +108,6 @@ class Faults(unittest.TestCase):
         self.assertIn("(error 170)", held.stderr)
         self.assertLess(time.monotonic() - started, 10)  # the busy timeout, and no more
         self.assertIn("before", reg("query", "HKCU\\Software\\Kept", "/v", "v").stdout)
-        # The log folder removed, read-only, then full: the card work goes on without it.
-        script = (f'Parameters = "device={e2e_support.pcscd_name(CLASSIC)};protocol=2"\n'
-                  'OpenEncoder 0\nReadSerialNumber ""\n' + ('WriteLog "' + "x" * 2000 + '"\n') * 20 +
-                  'CloseEncoder\n')
-        log = os.path.join(home, "Quillon/Nemora")
-        for setup in ("rm -rf {log}", "mount --bind -o ro {log} {log}",
-                      "mount -t tmpfs -o size=12k tmpfs {log} && head -c 8000 /dev/zero > {log}/f"):
-            os.makedirs(log, exist_ok=True)
-            run = subprocess.run(["unshare", "-m", "sh", "-ec", setup.format(log=log) +
-                                  f' && exec "{cli}" run -'], input=script, env=env,
-                                 capture_output=True, text=True, timeout=60)
-            self.assertEqual(run.returncode, 0, (setup, run.stdout[-300:], run.stderr))
-            self.assertIn('SerialNumber = "04A1B2C3"', run.stdout)
 
     def test_4_reader_unplugged_then_pcscd_stopped(self):
         e = self.encoder(CLASSIC)

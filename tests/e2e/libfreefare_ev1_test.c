@@ -2,8 +2,12 @@
  * PC/SC driver and pcscd: ISO and AES authentication with DES, 3K3DES and AES keys, the card
  * master key made AES and back, key changes with versions, key settings, plain, MACed and
  * enciphered files of every kind with commits, and a plain write to a MACed file refused.
- * libfreefare's own crypto checks every CMAC, CRC32 and cryptogram of the card. Keys and tags
- * are left to the end of the process (Debian's libfreefare 0.4.0 crashes freeing a used tag). */
+ * libfreefare's own crypto checks every CMAC, CRC32 and cryptogram of the card. It leaves a plain
+ * file 8 in application AE5AE5 for the component to read back.
+ * With the argument `read-component`, it reads back instead what the component's AES example
+ * (examples/desfire-personalise-aes.txt) wrote: application C1C2C3 and its keys and file.
+ * Keys and tags are left to the end of the process (Debian's libfreefare 0.4.0 crashes freeing a
+ * used tag). */
 #include <freefare.h>
 #include <nfc/nfc.h>
 #include <stdio.h>
@@ -155,6 +159,11 @@ static void aes_application(void) {
           "read records");
   }
 
+  const char text[] = "WRITTEN BY LIBFREEFARE";
+  check(mifare_desfire_create_std_data_file(tag, 8, MDCM_PLAIN, key0, 32) == 0 &&
+            mifare_desfire_write_data(tag, 8, 0, sizeof text - 1, text) == sizeof text - 1,
+        "a plain file for the component");
+
   check(mifare_desfire_change_file_settings(tag, 1, MDCM_ENCIPHERED, key0) == 0,
         "ChangeFileSettings");
   write_and_read(1, "file made enciphered");
@@ -163,7 +172,29 @@ static void aes_application(void) {
         "a plain write to a MACed file is refused");
 }
 
-int main(void) {
+/* What examples/desfire-personalise-aes.txt leaves on the card, read with libfreefare's crypto. */
+static void read_component(void) {
+  uint8_t master[16], other[16], data[32] = {0};
+  for (int i = 0; i < 16; ++i) master[i] = (uint8_t)(0x11 * i), other[i] = (uint8_t)(15 - i);
+  MifareDESFireKey master_key = mifare_desfire_aes_key_new(master);
+  MifareDESFireKey other_key = mifare_desfire_aes_key_new(other);
+  /* The component's application id text is the bytes as sent, least significant first. */
+  select_application(0xC3C2C1);
+  check(mifare_desfire_authenticate_aes(tag, 0, master_key) == 0, "AES key 0 the component set");
+  uint8_t settings = 0, max_keys = 0;
+  check(mifare_desfire_get_key_settings(tag, &settings, &max_keys) == 0 && settings == 0x0F &&
+            max_keys == 2,
+        "two AES keys");
+  expect_key_version(1, 0x01, "key 1's version as the component wrote it");
+  const char text[] = "TARSIN RF AES HOLDER 0001";
+  check(mifare_desfire_read_data(tag, 1, 0, sizeof data, data) == sizeof data &&
+            memcmp(data, text, sizeof text - 1) == 0,
+        "the component's file");
+  check(mifare_desfire_authenticate_aes(tag, 1, other_key) == 0, "AES key 1 the component set");
+}
+
+int main(int argc, char** argv) {
+  const int reading = argc == 2 && strcmp(argv[1], "read-component") == 0;
   setvbuf(stdout, NULL, _IONBF, 0);
   nfc_context* context = NULL;
   nfc_init(&context);
@@ -176,11 +207,17 @@ int main(void) {
     printf("FAILED: no DESFire card on the reader\n");
     return 1;
   }
-  card_level();
-  if (!failures) aes_application();
+  if (reading) {
+    read_component();
+  } else {
+    card_level();
+    if (!failures) aes_application();
+  }
   mifare_desfire_disconnect(tag);
   nfc_close(device);
   nfc_exit(context);
-  if (!failures) printf("EV1 personalisation through libfreefare: all steps passed\n");
+  if (!failures)
+    printf("%s through libfreefare: all steps passed\n",
+           reading ? "The component's AES application read" : "EV1 personalisation");
   return failures ? 1 : 0;
 }

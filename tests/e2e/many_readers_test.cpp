@@ -1,11 +1,9 @@
 // Eight readers at once through one pcscd: one Encoder per reader, each on a thread of its own,
 // encoding its own card over and over (a data block written and read back). Every encoding
-// succeeds with the thread's own data, and the shared log keeps every line whole, with every
-// frame of every thread in it. Run by many_readers_test.py inside a
-// private pcscd serving eight virtual readers.
+// succeeds with the thread's own data. Run by many_readers_test.py inside a private pcscd serving
+// eight virtual readers. Threads sharing the log: tests/core.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <string>
 #include <thread>
@@ -55,8 +53,8 @@ void EncodeCards(int reader, Failures& failures) {
   if (encoder.CloseEncoder() != scesuccess) fail("CloseEncoder");
 }
 
-TEST(ManyReaders, EachThreadEncodesItsOwnCardAndTheLogStaysWhole) {
-  testing::LogFolder log;
+TEST(ManyReaders, EachThreadEncodesItsOwnCard) {
+  const testing::LogFolder log;  // the encoders' log in a scratch folder
   testing::ScopedEnvironment pcscLite("TARSIN_RF_PCSC_LIBRARY", std::nullopt);
   std::array<Failures, kReaders> failures;
   std::vector<std::thread> threads;
@@ -65,17 +63,6 @@ TEST(ManyReaders, EachThreadEncodesItsOwnCardAndTheLogStaysWhole) {
   }
   for (std::thread& thread : threads) thread.join();
   for (const Failures& reader : failures) EXPECT_EQ(reader, Failures{});
-
-  // lines() checks that each line begins with a timestamp and ends with CRLF, alone.
-  const std::vector<std::string> lines = log.lines();
-  for (int reader = 0; reader < kReaders; ++reader) {
-    const std::string frame = "pbSendBuffer:= \"FFD6000410" + BlockOf(reader) + "\"";
-    EXPECT_EQ(std::count_if(
-                  lines.begin(), lines.end(),
-                  [&](const std::string& line) { return line.find(frame) != std::string::npos; }),
-              kEncodings)
-        << "reader " << reader;
-  }
 }
 
 }  // namespace

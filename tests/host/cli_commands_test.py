@@ -3,6 +3,7 @@ them: the examples green, `show` after each. (The other commands: CliRun in cli_
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -77,6 +78,37 @@ class Commands(unittest.TestCase):
                              capture_output=True, text=True, timeout=120)
         self.assertIn("value 250, record 20 26 12 07 00 00 00 01, purse 450, applications "
                       "A1A2A3,B1B2B3", job.stdout, job.stderr)
+
+    def test_desfire_aes_example_then_show(self):
+        self.run_example(DESFIRE, EXAMPLES + "/desfire-personalise-aes.txt")
+        app, = self.show("-p", DESFIRE, "--app-key",
+                         "C1C2C3=AES:00112233445566778899AABBCCDDEEFF")["applications"]
+        self.assertEqual((app["id"], app["keys"], app["key_type"], app["files"][0]["size"]),
+                         ("C1C2C3", 2, "AES", 32))
+
+    def test_the_example_log_rotation_renames_the_log(self):
+        if not shutil.which("logrotate"):
+            self.skipTest("logrotate is not installed")
+        home = os.environ["XDG_DATA_HOME"]
+        log = os.path.join(home, "Quillon/Nemora/Tarsin RF.log")
+        with open(EXAMPLES + "/logrotate/tarsin-rf") as example:
+            rule = example.read().replace("/home/*/.local/share", home)
+        with open(os.path.join(home, "logrotate.conf"), "w") as conf:
+            conf.write(rule)
+        read = ("call", "--virtual", "--params", MIFARE, "--open", "ReadSerialNumber", '""')
+        tarsin_rf(*read)
+        with open(log) as f:
+            before = f.read()
+        rotate = subprocess.run(["logrotate", "-f", "-s", home + "/logrotate.state",
+                                 home + "/logrotate.conf"], capture_output=True, text=True)
+        self.assertEqual(rotate.returncode, 0, rotate.stderr)
+        with open(log + ".1") as f:
+            self.assertEqual(f.read(), before)
+        # The next line starts a new log of the owner's only.
+        tarsin_rf(*read)
+        self.assertEqual(os.stat(log).st_mode & 0o777, 0o600)
+        with open(log) as f:
+            self.assertIn("FFCA000000", f.read())
 
 
 class Documentation(unittest.TestCase):

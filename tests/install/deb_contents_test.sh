@@ -1,7 +1,8 @@
 #!/bin/sh
 # deb_contents_test.sh DEBS: checks what each Debian package in DEBS holds and asks for: the pcscd
-# driver and its configuration in tarsin-rf-virtual-reader only, the library's files where
-# Debian 12 looks for them, and no package requiring the dialogs or the virtual reader.
+# driver and its configuration in tarsin-rf-virtual-reader only, no test or internal files, and no
+# package requiring the dialogs or the virtual reader. Each other file's package is named by
+# debian/*.install (dh_install stops on a file missing); debian_root_test.sh hosts them.
 set -eu
 debs=$1
 failed=0
@@ -12,24 +13,9 @@ fail() {
 contents() {
   dpkg-deb -c "$debs/$1"_*.deb | awk '{print $6}' | sed 's#^\./#/#'
 }
-lib=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-python_suffix=$(/usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')
-
-# Each package and files it must hold.
-while read -r package files; do
-  list=$(contents "$package")
-  for file in $files; do
-    echo "$list" | grep -qx "$file" || fail "$package lacks $file"
-  done
-done <<TABLE
-libtarsinrf1 $lib/libtarsinrf.so.1 $lib/libtarsinrf-vpcsc.so /usr/share/doc/libtarsinrf1/copyright
-libtarsinrf-dev $lib/libtarsinrf.so /usr/include/tarsin/tarsin.h /usr/include/tarsin/encoder.h $lib/pkgconfig/tarsinrf.pc $lib/cmake/TarsinRF/TarsinRFConfig.cmake
-tarsin-rf /usr/bin/tarsin-rf /usr/share/man/man1/tarsin-rf.1.gz
-python3-tarsinrf /usr/lib/python3/dist-packages/tarsinrf$python_suffix
-tarsin-rf-dialogs $lib/libtarsinrf-dialogs.so
-tarsin-rf-virtual-reader /usr/lib/pcsc/drivers/serial/libifd-tarsin-virtual.so /etc/reader.conf.d/tarsin-virtual
-TABLE
-
+# The package's name follows the library's soname (lintian only warns).
+contents libtarsinrf1 | grep -qx "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/libtarsinrf.so.1" ||
+  fail "libtarsinrf1 holds no libtarsinrf.so.1"
 for deb in "$debs"/*.deb; do
   package=$(dpkg-deb -f "$deb" Package)
   if [ "$package" != tarsin-rf-virtual-reader ] &&

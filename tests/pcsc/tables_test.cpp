@@ -103,8 +103,8 @@ TEST(CommandTable, FillsEveryPlaceholderFromItsElement) {
 }
 
 TEST(CommandTable, UnknownCodesAndTheErrorNameOfAFollowingFrame) {
-  EXPECT_EQ(FindCommand(1090).logName, "Unknown");
-  EXPECT_EQ(FindCommand(1090).errorName, "Unknown");
+  EXPECT_EQ(FindCommand(1100).logName, "Unknown");
+  EXPECT_EQ(FindCommand(1100).errorName, "Unknown");
   EXPECT_EQ(ErrorName(FindCommand(ec_DesfireSendNextData), {"DesfireWriteData", "3B", "00"}),
             "DesfireWriteData");
 }

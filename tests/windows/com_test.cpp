@@ -228,7 +228,7 @@ TEST_F(ComEncoderTest, ArgumentsAndFailuresAsACppHostSeesThem) {
   // Without EXCEPINFO, a member's failure is the call's result.
   EXPECT_EQ(static_cast<uint32_t>(Call(L"ReaderType", {}, DISPATCH_PROPERTYGET)), 0x90010F01u);
   DISPPARAMS none{};
-  EXPECT_EQ(encoder->Invoke(65, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+  EXPECT_EQ(encoder->Invoke(67, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
 }
 

@@ -74,7 +74,10 @@ void AddKeySettings(Encoder& encoder, nlohmann::json& level) {
   int32_t count = 0;
   if (encoder.DESFireGetKeySettings(settings, count) == scesuccess) {
     level["key_settings"] = settings;
-    level["keys"] = count;
+    // The card's key-type bits ride on the count: 0x40 three-key triple DES, 0x80 AES.
+    level["keys"] = count & 0x3F;
+    if ((count & 0xC0) == 0x80) level["key_type"] = "AES";
+    if ((count & 0xC0) == 0x40) level["key_type"] = "3K3DES";
   }
 }
 
@@ -117,6 +120,12 @@ nlohmann::json ShowApplication(Encoder& encoder, const std::string& id, const st
     app["files"].push_back(entry);
   }
   return app;
+}
+
+std::string KeysText(const nlohmann::json& level) {
+  const std::string type =
+      level.contains("key_type") ? " " + level["key_type"].get<std::string>() : std::string();
+  return fmt::format("{}{} key(s)", level["keys"].get<int>(), type);
 }
 
 }  // namespace
@@ -168,15 +177,14 @@ void PrintDesfire(const nlohmann::json& card) {
                card.value("storage", 0));
   }
   if (card.contains("key_settings")) {
-    fmt::print("Card level   key settings 0x{:02X}, {} key(s)\n", card["key_settings"].get<int>(),
-               card["keys"].get<int>());
+    fmt::print("Card level   key settings 0x{:02X}, {}\n", card["key_settings"].get<int>(),
+               KeysText(card));
   }
   if (card.contains("error")) fmt::print("             {}\n", card["error"].get<std::string>());
   for (const auto& app : card.value("applications", nlohmann::json::array())) {
     fmt::print("Application  {}", app["id"].get<std::string>());
     if (app.contains("key_settings")) {
-      fmt::print(": key settings 0x{:02X}, {} key(s)", app["key_settings"].get<int>(),
-                 app["keys"].get<int>());
+      fmt::print(": key settings 0x{:02X}, {}", app["key_settings"].get<int>(), KeysText(app));
     }
     fmt::print("\n");
     if (app.contains("error")) fmt::print("  {}\n", app["error"].get<std::string>());

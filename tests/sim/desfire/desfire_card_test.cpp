@@ -244,7 +244,8 @@ TEST_F(Desfire, HalvesDifferingInParityMakeATwoKeyKey) {
   EXPECT_EQ(host.Send(0x54, host.Encipher(WithCrc({0x0F}))), "9100");
 }
 
-// A refused data, record or value command leaves nothing for CommitTransaction.
+// A refused data, record or value command leaves nothing for CommitTransaction; the writes of
+// one transaction fill one record.
 TEST_F(Desfire, RefusedCommandsLeaveNothingPending) {
   EnterApplication();
   for (const char* file : {"CB 01 00 EEEE 040000", "CC 02 00 EEEE 00000000 64000000 0A000000 01",
@@ -264,11 +265,18 @@ TEST_F(Desfire, RefusedCommandsLeaveNothingPending) {
       {"3D 02 000000 010000 11", "919E"},
       {"3B 03 000000 050000 1111111111", "91BE"},
       {"3D 04 000000 010000 11", "91AE"},
+      {"3D 01 000000 020000 010101", "917E"},  // more data than announced
+      {"BB 03 000000 000000", "91BE"},         // no record yet
+      {"AF 01", "911C"},                       // nothing to continue
   };
   for (const auto& c : refused) {
     EXPECT_EQ(host.Send(c.command), c.answer) << c.command;
     EXPECT_EQ(host.Send("C7"), "910C") << "after " << c.command;
   }
+  EXPECT_EQ(host.Send("3B 03 000000 020000 0101"), "9100");
+  EXPECT_EQ(host.Send("3B 03 020000 020000 0202"), "9100");  // the file holds one record
+  EXPECT_EQ(host.Send("C7"), "9100");
+  EXPECT_EQ(host.Send("BB 03 000000 000000"), Answer("01010202 9100"));
 }
 
 TEST_F(Desfire, EncipheredFileTravelsUnderTheSessionKey) {

@@ -1,49 +1,27 @@
-"""pyscard through pcscd: a host of its own (DES from python3-cryptography) drives the virtual
-DESFire EV1 with the legacy protocol: MACed and enciphered files, and a table of commands with
-the answers a card gives that the component never asks for. Frames, records, values, limits,
-limited credit, commit and abort in the component's hands: tests/desfire."""
-import ctypes
+"""pyscard, an independent client, through pcscd. A transmission fault injected into a MIFARE
+Classic reader reaches it as the real resource manager reports it, for that exchange only (a card
+gone from the driver, through pcscd: component_session_test.py, fault_test.py). A host of its own
+(DES from python3-cryptography) drives the virtual DESFire EV1 with the legacy protocol: MACed
+and enciphered files, and the card's one state shared with another process. Frames, records,
+values, limits, limited credit, commit and abort in the component's hands: tests/desfire; the
+card's answers to commands the component never sends: tests/sim/desfire; the component's frames
+to the Classic card: tests/pcsc, tests/mifare."""
 import os
 import unittest
 import warnings
 
 import e2e_support
+from e2e_support import edit_reader
 
 with warnings.catch_warnings():
     warnings.simplefilter("ignore")
     from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
 
-READER = "Tarsin Virtual Reader 0"
-READERS = [e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k", "uid": "04A1B2C3D4E5F6"})]
+READER, FAULTY = "Tarsin Virtual Reader 0", "Tarsin Virtual Reader 1"
+READERS = [e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k", "uid": "04A1B2C3D4E5F6"}),
+           e2e_support.reader(FAULTY, {"type": "mifare-classic-1k", "uid": "0A0B0C0D"})]
 ZERO_KEY = bytes(16)
 OK = 0x9100
-
-# Native commands in turn in application 01 02 03, all free: command | answer | what it shows.
-STEPS = """
-CD 00 00 EEEE 2C0100 | 9100 | standard file of 300 bytes
-CB 03 00 EEEE 100000 | 9100 | backup file
-C1 04 00 EEEE 040000 020000 | 9100 | linear records, two of 4 bytes
-CC 06 00 EEEE 9CFFFFFF 64000000 0A000000 01 | 9100 | value -100..100, 10, limited credit
-3D 00 000000 040000 0101010101 | 917E | more data than announced
-AF 01 | 911C | nothing to continue
-3D 03 000000 020000 1122 | 9100 | backup write, pending
-5A 030201 | 9100 | selecting again drops it
-C7 | 910C | nothing pending
-BD 03 000000 020000 | 0000 9100 | nothing written
-BB 04 000000 000000 | 91BE | no record yet
-3B 04 000000 020000 0101 | 9100 | a new record
-3B 04 020000 020000 0202 | 9100 | the same transaction fills the same record
-C7 | 9100 | commit
-BB 04 000000 000000 | 01010202 9100 | one record
-0C 06 FFFFFFFF | 919E | negative amount
-DC 06 1E000000 | 9100 | debit 30
-C7 | 9100 | commit
-1C 06 1E000000 | 9100 | 30 back
-C7 | 9100 | commit
-1C 06 01000000 | 91BE | used up
-6C 06 | 0A000000 9100 | back to 10
-"""
-
 
 def des(key, data, decrypt, mode=None):
     with warnings.catch_warnings():
@@ -110,30 +88,15 @@ class Host:
         self.session = rnd_a[:4] + rnd_b[:4] + rnd_a[second:second + 4] + rnd_b[second:second + 4]
 
 
-class ProviderCard:
-    """The same card through the in-process provider (ctypes), as another program beside
-    pcscd sees it: the readers file is the one place both go to."""
-
-    def __init__(self, reader_name):
-        self.lib = ctypes.CDLL(os.environ["TARSIN_RF_VPCSC"])
-        self.context, self.card, active = ctypes.c_long(), ctypes.c_long(), ctypes.c_ulong()
-        assert self.lib.SCardEstablishContext(2, None, None, ctypes.byref(self.context)) == 0
-        assert self.lib.SCardConnect(self.context, reader_name.encode(), 2, 3,
-                                     ctypes.byref(self.card), ctypes.byref(active)) == 0
-        self.pci = (ctypes.c_ulong * 2)(active.value, 16)
-
-    def send(self, apdu_hex):
-        apdu = bytes.fromhex(apdu_hex)
-        answer, length = ctypes.create_string_buffer(258), ctypes.c_ulong(258)
-        assert self.lib.SCardTransmit(self.card, self.pci, apdu, len(apdu), None, answer,
-                                      ctypes.byref(length)) == 0
-        return answer.raw[:length.value].hex().upper()
-
-    def close(self):
-        self.lib.SCardReleaseContext(self.context)
+def other_process(*calls):
+    """The exit status of tarsin-rf running `calls` on the in-process provider: the readers file
+    is the one place it and pcscd's driver go to."""
+    return e2e_support.tarsin_rf("run", "--virtual", "--open", "--stop-on-error", "-p",
+                                 f"device={READER};protocol=2;open_mode=2", "-",
+                                 script="\n".join(calls)).returncode
 
 
-class DesfireSession(unittest.TestCase):
+class Session(unittest.TestCase):
     def setUp(self):
         self.card = e2e_support.connect(self, READER)
         self.host = Host(self.card)
@@ -149,33 +112,27 @@ class DesfireSession(unittest.TestCase):
         self.expect(0x5A, aid)
         self.host.authenticate(0)
 
-    def test_steps(self):
-        self.enter(bytes.fromhex("030201"), 1)
-        for line in STEPS.strip().splitlines():
-            command, answer, what = line.split("|")
-            command, answer = bytes.fromhex(command), bytes.fromhex(answer)
-            self.assertEqual(self.host.frame(command[0], command[1:]),
-                             (answer[:-2], int.from_bytes(answer[-2:], "big")), what)
+    def test_injected_faults(self):
+        card = e2e_support.connect(self, FAULTY)
+        edit_reader(FAULTY, lambda entry: entry.update(faults={"transmitResults": [0x80100013]}))
+        self.assertTrue(card.send("FFCA000000").startswith("ERR:"))
+        self.assertEqual(card.send("FFCA000000"), "0A0B0C0D9000")
 
     def test_one_card_one_state_across_processes(self):
-        """pcscd's driver and another process's provider share the card's one state: the other
-        process's selection ends this transaction, its commit stands, this commit finds nothing
-        pending, and its authentication ends this one's."""
-        if not os.environ.get("TARSIN_RF_VPCSC"):
-            self.skipTest("the sanitizer build's provider cannot be loaded into Python")
+        """pcscd's driver and tarsin-rf on the in-process provider, in another process, share the
+        card's one state: the other process's selection ends this transaction, its commit stands,
+        this commit finds nothing pending, and its authentication, even failed, ends this one's."""
         self.enter(bytes.fromhex("090807"), 1)
         self.expect(0xCB, bytes.fromhex("01 00 EEEE 040000"))
         self.expect(0x3D, bytes.fromhex("01 000000 040000 11111111"))
-        other = ProviderCard(READER)
-        self.addCleanup(other.close)
-        for command in ("5A 090807", "3D 01 000000 040000 22222222", "C7"):
-            apdu = bytes.fromhex(command)
-            self.assertEqual(Host(other).frame(apdu[0], apdu[1:])[1], OK, command)
+        select = 'DESFireSelectApplication "090807", 0, "%s"'
+        write = 'DESFireWriteData 1, 0, 4, "22222222", True'
+        self.assertEqual(other_process(select % ("00" * 8), write, "DESFireCommitTransaction"), 0)
         self.expect(0xC7, b"", 0x910C)
         self.assertEqual(self.host.frame(0xBD, bytes.fromhex("01 000000 040000")),
                          (bytes.fromhex("22222222"), OK))
         self.host.authenticate(0)
-        Host(other).frame(0x0A, b"\0")  # the other process's authentication ends this one
+        self.assertEqual(other_process(select % ("11" * 8)), 1)  # a wrong key
         self.expect(0x51, b"", 0x91AE)
 
     def test_maced_and_enciphered_files(self):
@@ -197,4 +154,4 @@ class DesfireSession(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    e2e_support.main(READERS, DesfireSession)
+    e2e_support.main(READERS, Session)

@@ -1,0 +1,16 @@
+// The block cipher of a DESFire key or session key: AES for AES keys, DES or triple DES by length
+// for the others.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "core/state.h"
+#include "crypto/block_cipher.h"
+
+namespace tarsin::desfire {
+
+std::unique_ptr<BlockCipher> CipherFor(DesfireKeyType type, std::span<const uint8_t> key);
+
+}  // namespace tarsin::desfire

@@ -1,0 +1,111 @@
+"""libfreefare, an independent DESFire client with its own crypto, through libnfc's PC/SC driver
+and the real pcscd. The component personalises an AES application (examples/desfire-personalise-
+aes.txt) that libfreefare's C API reads back; then the C API personalises the virtual EV1 card
+(libfreefare_ev1_test.c) and the component reads back the AES application it left; then the
+tools format the card, make it an NFC Forum type 4 tag (the EV1 application with ISO file ids and
+a DF name, a 4096-byte NDEF file beside its header file), write an NDEF message and read it back
+across several frames, then set and reset the default key of new applications.
+Debian's libnfc has no PC/SC driver: scripts/build-libnfc-pcsc.sh builds one, which goes first
+in LD_LIBRARY_PATH. Without it, the tools or the client (libfreefare-dev at build time), the test
+skips (status 77)."""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import e2e_support
+
+READER = "Tarsin DESFire"
+LIBNFC = os.environ.get("TARSIN_RF_LIBNFC_PCSC", "/opt/libnfc-pcsc/lib")
+CLIENT = os.environ.get("TARSIN_RF_LIBFREEFARE_EV1", "")
+EXAMPLES = os.path.join(e2e_support.HERE, "..", "..", "examples")
+TOOLS = ("mifare-desfire-format", "mifare-desfire-create-ndef", "mifare-desfire-write-ndef",
+         "mifare-desfire-read-ndef", "mifare-desfire-ev1-configure-default-key")
+TEXT = b"Tarsin RF virtual DESFire, read back through libfreefare. " * 3
+# One well-known text record ("en"), long enough to cross several frames.
+MESSAGE = bytes([0xD1, 0x01, 3 + len(TEXT), 0x54, 0x02]) + b"en" + TEXT
+
+
+def failure(command):
+    """Runs `command` on the virtual reader only (a scan would find it twice); its output when it
+    fails."""
+    libraries = LIBNFC + os.pathsep + os.environ.get("LD_LIBRARY_PATH", "")
+    env = dict(os.environ, LD_LIBRARY_PATH=libraries, LIBNFC_AUTO_SCAN="false",
+               LIBNFC_INTRUSIVE_SCAN="false",
+               LIBNFC_DEVICE="pcsc:" + e2e_support.pcscd_name(READER))
+    run = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, capture_output=True,
+                         text=True, timeout=120)
+    # A tool that finds no DESFire card exits 0 without a word about it.
+    if run.returncode != 0 or (command[0] in TOOLS and "Found Mifare DESFire" not in run.stdout):
+        return f"{command[0]} exited {run.returncode}:\n{run.stdout}{run.stderr}"
+    return None
+
+
+def component(script):
+    """`script` run by the component through pcscd; the members' answers, or None on a failure."""
+    params = f"device={e2e_support.pcscd_name(READER)};protocol=2;open_mode=2"
+    run = e2e_support.tarsin_rf("run", "--json", "--params", params, script)
+    calls = [json.loads(line) for line in run.stdout.splitlines()]
+    if run.returncode != 0 or any(c["result"] not in (None, "scesuccess") for c in calls):
+        print(f"tarsin-rf run {script} exited {run.returncode}:\n{run.stdout}{run.stderr}")
+        return None
+    return {c["member"]: c["outputs"] for c in calls}
+
+
+def read_libfreefare_application(folder):
+    """The AES application libfreefare's client left (its 0xAE5AE5, the bytes E5 5A AE as sent),
+    read by the component."""
+    script = os.path.join(folder, "read.txt")
+    with open(script, "w") as out:
+        out.write('OpenEncoder 0\nDESFireSelectApplication "E55AAE", 0, '
+                  '"AES:00102030405060708090A0B0C0D0E0F0"\nDESFireGetKeyVersion 2, 0\n'
+                  'DESFireReadData 8, 0, 22, "", False\n')
+    answers = component(script)
+    return answers and (answers["DESFireGetKeyVersion"]["KeyVersion"],
+                        answers["DESFireReadData"]["DataString"]) == (0x20, "WRITTEN BY LIBFREEFARE")
+
+
+def inside():
+    with tempfile.TemporaryDirectory(prefix="tarsin-e2e-ndef-") as folder:
+        written, read = os.path.join(folder, "written.ndef"), os.path.join(folder, "read.ndef")
+        with open(written, "wb") as out:
+            out.write(MESSAGE)
+        arguments = {"mifare-desfire-write-ndef": ("-i", written),
+                     "mifare-desfire-read-ndef": ("-o", read)}
+        if not component(os.path.join(EXAMPLES, "desfire-personalise-aes.txt")):
+            return 1
+        for command in [[CLIENT, "read-component"], [CLIENT]]:
+            failed = failure(command)
+            if failed:
+                print(failed)
+                return 1
+        if not read_libfreefare_application(folder):
+            print("the component did not read back libfreefare's AES application")
+            return 1
+        for command in [[name, "-y", *arguments.get(name, ())] for name in TOOLS]:
+            failed = failure(command)
+            if failed:
+                print(failed)
+                return 1
+        with open(read, "rb") as back:
+            message = back.read()
+    if message != MESSAGE:
+        print(f"read back {message.hex()}, wrote {MESSAGE.hex()}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    if sys.argv[1:] != ["inside"]:
+        missing = [name for name in TOOLS if not shutil.which(name)]
+        if not os.path.exists(os.path.join(LIBNFC, "libnfc.so.6")):
+            missing.append(os.path.join(LIBNFC, "libnfc.so.6") + " (scripts/build-libnfc-pcsc.sh)")
+        if not os.path.exists(CLIENT):
+            missing.append("the libfreefare client (libfreefare-dev)")
+        if missing:
+            print("skipped: missing " + ", ".join(missing))
+            sys.exit(77)
+    e2e_support.main([e2e_support.reader(READER, {"type": "mifare-desfire-ev1-4k",
+                                                  "uid": "04112233445566"})], inside)
