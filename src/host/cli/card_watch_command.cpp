@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "core/ansi_code_page.h"
-#include "core/parameter_text.h"
 #include "host/cli/card_names.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
@@ -31,18 +30,9 @@ nlohmann::json ReaderLines(const std::string& name) {
   Encoder encoder;
   // Both protocols: only the attributes are read, so any card may connect.
   encoder.Parameters(WithReader("protocol=3;open_mode=2", name));
-  nlohmann::json lines = nlohmann::json::array();
-  if (encoder.OpenEncoder(0) != scesuccess) return lines;
-  std::string description;
-  try {
-    description = encoder.ReaderType();
-  } catch (const ComError&) {
-    // closed after all: nothing to describe
-  }
+  if (encoder.OpenEncoder(0) != scesuccess) return nlohmann::json::array();
+  nlohmann::json lines = DescriptionLines(encoder);
   encoder.CloseEncoder();
-  for (std::string_view line : SplitAt(description, "\r\n")) {
-    if (!line.empty()) lines.push_back(WellFormedUtf8(line));
-  }
   return lines;
 }
 

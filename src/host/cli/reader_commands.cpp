@@ -36,23 +36,13 @@ nlohmann::json Describe(Encoder& encoder) {
   const int32_t cardType = encoder.CardType();
   const int32_t serialLength = encoder.SerialNumberLength();
   const int32_t state = encoder.EncoderState();
-  std::string reader;
-  try {
-    reader = encoder.ReaderType();
-  } catch (const ComError&) {
-    // closed: there is no reader to describe
-  }
+  const std::vector<std::string> lines = DescriptionLines(encoder);
   nlohmann::json card = nullptr;
   if (!atr.empty()) {
     card = {{"type", CardTypeName(cardType)},
             {"type_number", cardType},
             {"atr", atr},
             {"serial_number_length", serialLength}};
-  }
-  // The description comes as lines ended by CR LF: one line each, without the ends.
-  nlohmann::json lines = nlohmann::json::array();
-  for (std::string_view line : SplitAt(reader, "\r\n")) {
-    if (!line.empty()) lines.push_back(WellFormedUtf8(line));
   }
   const char* states[] = {"unknown", "closed", "opened", "ready"};
   return {

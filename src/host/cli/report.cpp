@@ -9,6 +9,7 @@
 #include "core/ansi_code_page.h"
 #include "core/error_catalogue.h"
 #include "core/parameter_text.h"
+#include "tarsin/encoder.h"
 #include "tarsin/types.h"
 
 namespace tarsin::cli {
@@ -52,6 +53,21 @@ std::string WithReader(std::string_view parameters, const std::optional<std::str
     if (!entry.empty()) text += std::string(entry) + "\r\n";
   }
   return text + "device=" + *reader;
+}
+
+std::vector<std::string> DescriptionLines(Encoder& encoder) {
+  std::string description;
+  try {
+    description = encoder.ReaderType();
+  } catch (const ComError&) {
+    // closed: there is no reader to describe
+  }
+  // The description comes as lines ended by CR LF: one line each, without the ends.
+  std::vector<std::string> lines;
+  for (std::string_view line : SplitAt(description, "\r\n")) {
+    if (!line.empty()) lines.push_back(WellFormedUtf8(line));
+  }
+  return lines;
 }
 
 std::string DeviceOf(std::string_view parameters) {

@@ -7,10 +7,12 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace tarsin {
 struct CError;
-}
+class Encoder;
+}  // namespace tarsin
 
 namespace tarsin::cli {
 
@@ -26,6 +28,10 @@ std::string OpenFailure(const CError& error, std::string_view reader);
 // The parameter text with `reader` as its device, in the CRLF form, so that a name holding ";"
 // stays whole; the text as it is without a reader.
 std::string WithReader(std::string_view parameters, const std::optional<std::string>& reader);
+
+// The opened encoder's reader description (ReaderType), one line each in UTF-8; none when the
+// encoder is closed after all.
+std::vector<std::string> DescriptionLines(Encoder& encoder);
 
 // The device a parameter text names, as the component reads it.
 std::string DeviceOf(std::string_view parameters);
