@@ -1,5 +1,8 @@
-// X is asked through libxcb (what Qt's own xcb plugin uses), Wayland by connecting to its socket;
-// other platforms (vnc, eglfs, ...) need no display and are taken as named.
+// X is asked through libxcb (what Qt's own xcb plugin uses), Wayland by connecting to its socket,
+// the framebuffer platforms by opening their device; vnc needs no device. Any other platform is
+// refused: Qt's EGL and Vulkan platforms end the process (or never show a widget) when their
+// device is missing, and nothing short of starting them tells.
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -74,6 +77,24 @@ bool WaylandAnswers(const std::string& display) {
   return answers;
 }
 
+bool DeviceOpens(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+// linuxfb's device: its "fb=" option, else /dev/fb0.
+std::string FramebufferDevice(const std::string& entry) {
+  const size_t colon = entry.find(':');
+  if (colon != std::string::npos) {
+    for (const std::string& option : Split(entry.substr(colon + 1), ':')) {
+      if (option.starts_with("fb=")) return option.substr(3);
+    }
+  }
+  return "/dev/fb0";
+}
+
 // Empty when the platform `entry` ("name" or "name:options") can start, else why not.
 std::string Obstacle(const std::string& entry) {
   const std::string key = entry.substr(0, entry.find(':'));
@@ -88,6 +109,14 @@ std::string Obstacle(const std::string& entry) {
     const std::string display = Environment("WAYLAND_DISPLAY");
     if (display.empty()) return "WAYLAND_DISPLAY is unset";
     if (!WaylandAnswers(display)) return "the Wayland display \"" + display + "\" does not answer";
+  } else if (key == "linuxfb") {
+    const std::string device = FramebufferDevice(entry);
+    if (!DeviceOpens(device)) return "the framebuffer \"" + device + "\" cannot be opened";
+  } else if (key == "eglfs") {
+    if (!DeviceOpens("/dev/dri/card0"))
+      return "the graphics device \"/dev/dri/card0\" cannot be opened";
+  } else if (key != "vnc") {
+    return "the Qt platform \"" + key + "\" cannot be checked for a screen";
   }
   return "";
 }

@@ -59,6 +59,11 @@ bool ApplicationForThisThread(std::string& reason) {
   ownApplication = new QApplication(argc, argv);  // never deleted: see above
   if (QGuiApplication::platformName().toStdString() != key) {
     ownApplicationObstacle = "the Qt platform \"" + key + "\" could not be started";
+  } else if (QGuiApplication::primaryScreen() == nullptr) {
+    // Qt ends the process on the first window of a platform without a screen.
+    ownApplicationObstacle = "the Qt platform \"" + key + "\" has no screen";
+  }
+  if (!ownApplicationObstacle.empty()) {
     reason = ownApplicationObstacle;
     return false;
   }

@@ -136,7 +136,7 @@ class Commands(unittest.TestCase):
 
 class Documentation(unittest.TestCase):
     """The options each subcommand's --help lists are the ones its man page synopsis and its
-    README row give (reg keeps reg.exe's forms and is left out)."""
+    row in docs/cli.md give (reg keeps reg.exe's forms and is left out)."""
     OPTION = re.compile(r"(?<![\w-])-{1,2}[a-z][a-z-]*")
 
     def help_options(self, *words):
@@ -156,7 +156,7 @@ class Documentation(unittest.TestCase):
         with open(os.path.join(root, "src/host/cli/tarsin-rf.1")) as f:
             man = f.read().replace("\\-", "-")
         synopsis = man.split(".SH SYNOPSIS")[1].split(".SH DESCRIPTION")[0].split(".br")
-        with open(os.path.join(root, "README.md")) as f:
+        with open(os.path.join(root, "docs", "cli.md")) as f:
             readme = f.read()
         top = tarsin_rf("--help").stdout.split("Subcommands:")[1]
         subcommands = [s for s in re.findall(r"^  (\w+)\s", top, re.M) if s != "reg"]
@@ -167,7 +167,7 @@ class Documentation(unittest.TestCase):
             self.assertTrue(man_entry and row, sub)
             expected = self.help_options(sub)
             self.assertEqual(set(self.OPTION.findall(man_entry[0])), expected, "man: " + sub)
-            self.assertEqual(set(self.OPTION.findall(row.group(1))), expected, "README: " + sub)
+            self.assertEqual(set(self.OPTION.findall(row.group(1))), expected, "docs/cli.md: " + sub)
 
 
 if __name__ == "__main__":

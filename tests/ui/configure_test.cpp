@@ -174,6 +174,11 @@ TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
        cannotCreate + "the X server \":4242\" does not answer"},
       {{{"QT_QPA_PLATFORM", "nosuch;xcb"}, {"DISPLAY", {}}},
        cannotCreate + "no Qt platform plugin \"nosuch\"; DISPLAY is unset"},
+      // Platforms that end the process when their device is missing are asked first, or refused.
+      {{{"QT_QPA_PLATFORM", "linuxfb:fb=/nonexistent/fb0"}},
+       cannotCreate + "the framebuffer \"/nonexistent/fb0\" cannot be opened"},
+      {{{"QT_QPA_PLATFORM", "minimalegl"}},
+       cannotCreate + "the Qt platform \"minimalegl\" cannot be checked for a screen"},
       // Nobody could answer a dialog there: no waiting for ever.
       {{{"QT_QPA_PLATFORM", "offscreen"}},
        cannotCreate + "the Qt platform \"offscreen\" shows no window"},
