@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "automation/dispatch.h"
+#include "automation/member_errors.h"
 
 namespace tarsin {
 namespace {
@@ -60,6 +61,11 @@ std::string ParameterText(const automation::Member& member,
   return parameter.optional ? "[" + text + "]" : text;
 }
 
+// The component's own numbers in hex, as the catalogue writes them; the run-time's in decimal.
+std::string NumberText(uint32_t number) {
+  return number > 0xFFFF ? fmt::format("0x{:08X}", number) : std::to_string(number);
+}
+
 std::string Markdown() {
   std::string out =
       "# Members\n\n"
@@ -69,8 +75,17 @@ std::string Markdown() {
       "parameters are written back; parameters in brackets may be left out. Enumerations travel\n"
       "as `Long`. A `sceReturnCode` result is `scesuccess` (0), `sceCanceled` (1) or `sceError`\n"
       "(2), whose details are then in `LastError`.\n\n"
-      "| Index | Member | Kind | Parameters | Result |\n"
-      "|---:|---|---|---|---|\n";
+      "The errors column lists the `LastError` numbers a member can leave (their descriptions:\n"
+      "[the error numbers](#error-numbers) below). The lists are kept in one table\n"
+      "(`src/automation/member_errors.cpp`), written from the code by families of members, so a\n"
+      "number may be listed that a member reaches only on some cards or readers. They are kept\n"
+      "honest from the outside: a test (`tests/automation/member_errors_test.cpp`) calls every\n"
+      "member through the dispatch with right and wrong arguments on a closed encoder, on each\n"
+      "kind of virtual card, on an empty reader and a missing one, and fails on any number a\n"
+      "member leaves that its list does not hold. A member with no list never writes\n"
+      "`LastError`.\n\n"
+      "| Index | Member | Kind | Parameters | Result | Errors |\n"
+      "|---:|---|---|---|---|---|\n";
   for (const automation::Member& member : automation::Members()) {
     std::string parameters;
     for (const automation::Parameter& parameter : member.parameters) {
@@ -78,9 +93,22 @@ std::string Markdown() {
       parameters += ParameterText(member, parameter);
     }
     const std::string_view result = TypeOf(member, "", member.result);
-    out += fmt::format("| {} | `{}` | {} | {} | {} |\n", member.index, member.name,
+    std::string errors;
+    for (const ErrorEntry& error : automation::ErrorsOf(member.name)) {
+      errors += (errors.empty() ? "" : ", ") + NumberText(error.number);
+    }
+    out += fmt::format("| {} | `{}` | {} | {} | {} | {} |\n", member.index, member.name,
                        KindName(member.kind), parameters.empty() ? "none" : parameters,
-                       result.empty() ? "none" : result);
+                       result.empty() ? "none" : result, errors.empty() ? "none" : errors);
+  }
+  out +=
+      "\n## Error numbers\n\n"
+      "The descriptions as `LastError.Description` gives them (53 and 453 add the library's\n"
+      "name, and the entry point's).\n\n"
+      "| Number | Description |\n|---|---|\n";
+  for (const ErrorEntry& entry : kErrorCatalogue) {
+    if ((entry.number >> 16) == 0xA001) continue;  // the cipher's own, never left in LastError
+    out += fmt::format("| {} | {} |\n", NumberText(entry.number), entry.description);
   }
   return out;
 }
