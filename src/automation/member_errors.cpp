@@ -1,5 +1,7 @@
 #include "automation/member_errors.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <initializer_list>
 #include <map>
@@ -16,8 +18,8 @@ using Entries = std::initializer_list<ErrorEntry>;
 constexpr ErrorEntry kExchange[] = {kEncoderClosed, kNoCard, kCommandFailed, kFileNotFound,
                                     kEntryPointNotFound};
 // Connecting to the reader and the card.
-constexpr ErrorEntry kSession[] = {kEncoderClosed, kCannotEstablish, kCannotConnect, kNoCard,
-                                   kCommandFailed, kFileNotFound, kEntryPointNotFound};
+constexpr ErrorEntry kSession[] = {kEncoderClosed, kCannotEstablish, kCannotConnect,     kNoCard,
+                                   kCommandFailed, kFileNotFound,    kEntryPointNotFound};
 // What the MIFARE members add: their keys and blocks checked, the card's answers.
 // (A refused MIFARE authentication is a failed reader command.)
 constexpr Entries kMifareRead = {kKeyLength, kReadError};
@@ -28,20 +30,21 @@ constexpr Entries kMifareTrailer = {kKeyLength, kReadError, kWriteError, kIncorr
 // Every DESFire command: its card answer refused or unverified, the session it needs missing.
 constexpr Entries kDesfire = {kOperationFailed, kNotAuthenticated, kRootLevelOnly, kForgedAnswer};
 constexpr Entries kDesfireSelect = {kAuthenticationFailure, kIncorrectApplicationId,
-                                    kCannotConnectPicc, kBadKeyNumber, kBadKeyLength, kInvalidKey,
+                                    kCannotConnectPicc,     kBadKeyNumber,
+                                    kBadKeyLength,          kInvalidKey,
                                     kRandomUnavailable};
 constexpr Entries kDesfireApplication = {kIncorrectApplicationId, kInvalidParameter};
 constexpr Entries kDesfireKey = {kBadKeyNumber, kBadKeyLength, kInvalidParameter,
                                  kRandomUnavailable};
-constexpr Entries kDesfireFile = {kBadKeyNumber,     kInvalidCommunicationSettings,
+constexpr Entries kDesfireFile = {kBadKeyNumber,      kInvalidCommunicationSettings,
                                   kInvalidFileNumber, kInvalidFileSize,
                                   kInvalidLimits,     kValueOutOfBounds,
                                   kInvalidRecordSize, kInvalidRecordCount,
                                   kFileNotFoundOnCard};
 constexpr Entries kDesfireData = {kInvalidFileNumber, kInvalidOffset, kInvalidLength,
                                   kFileNotFoundOnCard, kWrongFileType};
-constexpr Entries kDesfireValue = {kInvalidFileNumber,  kInvalidAmount,      kFileNotFoundOnCard,
-                                   kWrongFileType,      kValueExceedsLimits, kCreditExceedsLimit,
+constexpr Entries kDesfireValue = {kInvalidFileNumber, kInvalidAmount,      kFileNotFoundOnCard,
+                                   kWrongFileType,     kValueExceedsLimits, kCreditExceedsLimit,
                                    kNoBackupChanges};
 
 // The union of `groups` (each given once), in catalogue order.
@@ -57,7 +60,9 @@ std::vector<ErrorEntry> Join(std::initializer_list<std::span<const ErrorEntry>> 
   return joined;
 }
 
-std::span<const ErrorEntry> Of(const Entries& entries) { return {entries.begin(), entries.size()}; }
+std::span<const ErrorEntry> Of(const Entries& entries) {
+  return {entries.begin(), entries.size()};
+}
 
 const std::map<std::string_view, std::vector<ErrorEntry>>& Table() {
   static const auto table = [] {
@@ -142,6 +147,18 @@ const std::vector<ErrorEntry>& ErrorsOf(std::string_view member) {
   static const std::vector<ErrorEntry> none;
   const auto found = Table().find(member);
   return found == Table().end() ? none : found->second;
+}
+
+std::string ErrorNumberText(uint32_t number) {
+  return number > 0xFFFF ? fmt::format("0x{:08X}", number) : std::to_string(number);
+}
+
+std::string ErrorNumbersText(std::string_view member) {
+  std::string text;
+  for (const ErrorEntry& error : ErrorsOf(member)) {
+    text += (text.empty() ? "" : ", ") + ErrorNumberText(error.number);
+  }
+  return text;
 }
 
 }  // namespace tarsin::automation

@@ -4,6 +4,7 @@
 // a number its row does not list.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,5 +14,11 @@ namespace tarsin::automation {
 
 // In catalogue order; empty for a member that never writes an error.
 const std::vector<ErrorEntry>& ErrorsOf(std::string_view member);
+
+// An error number as the documentation writes it: the component's own in hex ("0x90010F01"),
+// the run-time's in decimal ("53").
+std::string ErrorNumberText(uint32_t number);
+// The member's numbers joined by ", " ("" when none).
+std::string ErrorNumbersText(std::string_view member);
 
 }  // namespace tarsin::automation

@@ -18,21 +18,35 @@ namespace {
 // empty or large one.
 std::optional<Variant> ArgumentFor(const Parameter& parameter, int set) {
   static const std::map<std::string_view, Variant> kGood = {
-      {"Key", Variant("FFFFFFFFFFFF")},      {"KeyA", Variant("FFFFFFFFFFFF")},
-      {"KeyB", Variant("FFFFFFFFFFFF")},     {"KeyValue", Variant("0000000000000000")},
-      {"OldKey", Variant("0000000000000000")}, {"NewKey", Variant("0000000000000000")},
-      {"ApplicationId", Variant("123456")},  {"DataString", Variant("0102")},
+      {"Key", Variant("FFFFFFFFFFFF")},
+      {"KeyA", Variant("FFFFFFFFFFFF")},
+      {"KeyB", Variant("FFFFFFFFFFFF")},
+      {"KeyValue", Variant("0000000000000000")},
+      {"OldKey", Variant("0000000000000000")},
+      {"NewKey", Variant("0000000000000000")},
+      {"ApplicationId", Variant("123456")},
+      {"DataString", Variant("0102")},
       {"BlocContents", Variant("00112233445566778899AABBCCDDEEFF")},
-      {"Request", Variant("FF CA 00 00 00")}, {"NewValue", Variant("001")},
-      {"BlocNumber", Variant(int32_t{4})},   {"SectorNumber", Variant(int32_t{1})},
-      {"FileNumber", Variant(int32_t{1})},   {"FileNo", Variant(int32_t{1})},
-      {"Length", Variant(int32_t{2})},       {"FileSize", Variant(int32_t{32})},
-      {"NumOfKeys", Variant(int32_t{2})},    {"RecordSize", Variant(int32_t{4})},
-      {"MaxNumOfRecords", Variant(int32_t{3})}, {"UpperLimit", Variant(int32_t{100})},
-      {"InitialValue", Variant(int32_t{10})}, {"Amount", Variant(int32_t{5})},
-      {"KeySettings", Variant(int32_t{0x0F})}, {"ToByte", Variant(uint8_t{3})},
-      {"KeyType", Variant(uint8_t{1})},      {"IsDataHexaString", Variant(true)},
-      {"RequestedInformation", Variant(int32_t{-2})}, {"Language", Variant("english")}};
+      {"Request", Variant("FF CA 00 00 00")},
+      {"NewValue", Variant("001")},
+      {"BlocNumber", Variant(int32_t{4})},
+      {"SectorNumber", Variant(int32_t{1})},
+      {"FileNumber", Variant(int32_t{1})},
+      {"FileNo", Variant(int32_t{1})},
+      {"Length", Variant(int32_t{2})},
+      {"FileSize", Variant(int32_t{32})},
+      {"NumOfKeys", Variant(int32_t{2})},
+      {"RecordSize", Variant(int32_t{4})},
+      {"MaxNumOfRecords", Variant(int32_t{3})},
+      {"UpperLimit", Variant(int32_t{100})},
+      {"InitialValue", Variant(int32_t{10})},
+      {"Amount", Variant(int32_t{5})},
+      {"KeySettings", Variant(int32_t{0x0F})},
+      {"ToByte", Variant(uint8_t{3})},
+      {"KeyType", Variant(uint8_t{1})},
+      {"IsDataHexaString", Variant(true)},
+      {"RequestedInformation", Variant(int32_t{-2})},
+      {"Language", Variant("english")}};
   if (set == 0) {
     const auto found = kGood.find(parameter.name);
     if (found != kGood.end()) return found->second;
@@ -56,7 +70,8 @@ class MemberErrors : public testing::VirtualReaderTest {
   // Calls `member` with argument set `set` (or `args`) and checks the number it leaves.
   void Check(Encoder& encoder, const Member& member, int set) {
     Arguments args;
-    for (const Parameter& parameter : member.parameters) args.push_back(ArgumentFor(parameter, set));
+    for (const Parameter& parameter : member.parameters)
+      args.push_back(ArgumentFor(parameter, set));
     Check(encoder, member, args, set);
   }
   void Check(Encoder& encoder, const Member& member, Arguments args, int set) {
@@ -90,11 +105,11 @@ class MemberErrors : public testing::VirtualReaderTest {
 };
 
 TEST_F(MemberErrors, EveryNumberLeftIsListed) {
-  readers_.WriteReaders({testing::Reader(testing::kReader, testing::Classic1K()),
-                         testing::Reader("Ultralight", {{"type", "mifare-ultralight"}}),
-                         testing::Reader("DESFire", {{"type", "mifare-desfire-ev1-4k"},
-                                                     {"uid", "04112233445566"}}),
-                         testing::Reader("Empty", nullptr)});
+  readers_.WriteReaders(
+      {testing::Reader(testing::kReader, testing::Classic1K()),
+       testing::Reader("Ultralight", {{"type", "mifare-ultralight"}}),
+       testing::Reader("DESFire", {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}}),
+       testing::Reader("Empty", nullptr)});
   for (int set = 0; set < 3; ++set) {
     Encoder closed;
     EveryMember(closed, set);

@@ -61,11 +61,6 @@ std::string ParameterText(const automation::Member& member,
   return parameter.optional ? "[" + text + "]" : text;
 }
 
-// The component's own numbers in hex, as the catalogue writes them; the run-time's in decimal.
-std::string NumberText(uint32_t number) {
-  return number > 0xFFFF ? fmt::format("0x{:08X}", number) : std::to_string(number);
-}
-
 std::string Markdown() {
   std::string out =
       "# Members\n\n"
@@ -82,7 +77,9 @@ std::string Markdown() {
       "honest from the outside: a test (`tests/automation/member_errors_test.cpp`) calls every\n"
       "member through the dispatch with right and wrong arguments on a closed encoder, on each\n"
       "kind of virtual card, on an empty reader and a missing one, and fails on any number a\n"
-      "member leaves that its list does not hold. A member with no list never writes\n"
+      "member leaves that its list does not hold; the card-answer fuzz target (and its replay\n"
+      "over `tests/fuzz/corpus/`) does the same for the DESFire and MIFARE members it feeds\n"
+      "malformed, multi-frame and refused answers. A member with no list never writes\n"
       "`LastError`.\n\n"
       "| Index | Member | Kind | Parameters | Result | Errors |\n"
       "|---:|---|---|---|---|---|\n";
@@ -93,10 +90,7 @@ std::string Markdown() {
       parameters += ParameterText(member, parameter);
     }
     const std::string_view result = TypeOf(member, "", member.result);
-    std::string errors;
-    for (const ErrorEntry& error : automation::ErrorsOf(member.name)) {
-      errors += (errors.empty() ? "" : ", ") + NumberText(error.number);
-    }
+    const std::string errors = automation::ErrorNumbersText(member.name);
     out += fmt::format("| {} | `{}` | {} | {} | {} | {} |\n", member.index, member.name,
                        KindName(member.kind), parameters.empty() ? "none" : parameters,
                        result.empty() ? "none" : result, errors.empty() ? "none" : errors);
@@ -108,7 +102,8 @@ std::string Markdown() {
       "| Number | Description |\n|---|---|\n";
   for (const ErrorEntry& entry : kErrorCatalogue) {
     if ((entry.number >> 16) == 0xA001) continue;  // the cipher's own, never left in LastError
-    out += fmt::format("| {} | {} |\n", NumberText(entry.number), entry.description);
+    out +=
+        fmt::format("| {} | {} |\n", automation::ErrorNumberText(entry.number), entry.description);
   }
   return out;
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "automation/dispatch.h"
+#include "automation/member_errors.h"
 #include "core/ansi_code_page.h"
 #include "core/ascii_text.h"
 #include "core/encoder_access.h"
@@ -261,6 +262,9 @@ Described Describe(const automation::Member& member) {
   doc += outputs.empty() ? "Returns the member's result."
                          : "Returns the result, then each by-ref parameter's value out, in order.";
   doc += " A late-bound error raises ComError.";
+  if (const std::string errors = automation::ErrorNumbersText(member.name); !errors.empty()) {
+    doc += "\n\nLastError numbers it can leave: " + errors + ".";
+  }
   py::dict row;
   row["name"] = std::string(member.name);
   row["parameters"] = parameters;
@@ -514,6 +518,9 @@ class ComError(Exception):
                                       : PythonType(letter->parameters.front().type, nullptr);
       std::string doc = name;
       doc.append(": ").append(type).append(letter ? "" : " (read-only)");
+      if (const std::string errors = automation::ErrorNumbersText(name); !errors.empty()) {
+        doc += ". LastError numbers it can leave: " + errors;
+      }
       py::cpp_function get;
       py::cpp_function let;
       if (getter) {
