@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
+#include <string>
+#include <string_view>
 
 #include "automation/dispatch.h"
 #include "support/virtual_reader.h"
@@ -14,42 +14,21 @@
 namespace tarsin::automation {
 namespace {
 
-// Set 0 gives each parameter what a caller would (by its name), set 1 a wrong value, set 2 an
-// empty or large one.
+// Set 0: what a caller would give, by parameter name, as text the dispatch coerces.
+constexpr std::string_view kGood =
+    " Key=FFFFFFFFFFFF KeyA=FFFFFFFFFFFF KeyB=FFFFFFFFFFFF KeyValue=0000000000000000"
+    " OldKey=0000000000000000 NewKey=0000000000000000 ApplicationId=123456 DataString=0102"
+    " BlocContents=00112233445566778899AABBCCDDEEFF Request=FFCA000000 NewValue=001 BlocNumber=4"
+    " SectorNumber=1 FileNumber=1 FileNo=1 Length=2 FileSize=32 NumOfKeys=2 RecordSize=4"
+    " MaxNumOfRecords=3 UpperLimit=100 InitialValue=10 Amount=5 KeySettings=15 ToByte=3 KeyType=1"
+    " RequestedInformation=-2 Language=english ";
+
+// Set 0 as above, set 1 a wrong value, set 2 an empty or large one.
 std::optional<Variant> ArgumentFor(const Parameter& parameter, int set) {
-  static const std::map<std::string_view, Variant> kGood = {
-      {"Key", Variant("FFFFFFFFFFFF")},
-      {"KeyA", Variant("FFFFFFFFFFFF")},
-      {"KeyB", Variant("FFFFFFFFFFFF")},
-      {"KeyValue", Variant("0000000000000000")},
-      {"OldKey", Variant("0000000000000000")},
-      {"NewKey", Variant("0000000000000000")},
-      {"ApplicationId", Variant("123456")},
-      {"DataString", Variant("0102")},
-      {"BlocContents", Variant("00112233445566778899AABBCCDDEEFF")},
-      {"Request", Variant("FF CA 00 00 00")},
-      {"NewValue", Variant("001")},
-      {"BlocNumber", Variant(int32_t{4})},
-      {"SectorNumber", Variant(int32_t{1})},
-      {"FileNumber", Variant(int32_t{1})},
-      {"FileNo", Variant(int32_t{1})},
-      {"Length", Variant(int32_t{2})},
-      {"FileSize", Variant(int32_t{32})},
-      {"NumOfKeys", Variant(int32_t{2})},
-      {"RecordSize", Variant(int32_t{4})},
-      {"MaxNumOfRecords", Variant(int32_t{3})},
-      {"UpperLimit", Variant(int32_t{100})},
-      {"InitialValue", Variant(int32_t{10})},
-      {"Amount", Variant(int32_t{5})},
-      {"KeySettings", Variant(int32_t{0x0F})},
-      {"ToByte", Variant(uint8_t{3})},
-      {"KeyType", Variant(uint8_t{1})},
-      {"IsDataHexaString", Variant(true)},
-      {"RequestedInformation", Variant(int32_t{-2})},
-      {"Language", Variant("english")}};
-  if (set == 0) {
-    const auto found = kGood.find(parameter.name);
-    if (found != kGood.end()) return found->second;
+  const size_t at = kGood.find(" " + std::string(parameter.name) + "=");
+  if (set == 0 && at != std::string_view::npos) {
+    const size_t from = at + parameter.name.size() + 2;
+    return Variant(std::string(kGood.substr(from, kGood.find(' ', from) - from)));
   }
   switch (parameter.type) {
     case ValueType::String:
