@@ -14,21 +14,15 @@
 
 #include "automation/dispatch.h"
 #include "automation/member_errors.h"
+#include "host/python/enum_table.h"
 
 namespace tarsin {
 namespace {
 
 using automation::MemberKind;
 
-struct EnumTable {
-  const char* name;
-  std::vector<std::pair<const char*, int32_t>> items;
-};
-struct EnumUse {
-  const char* member;
-  const char* parameter;
-  const char* enumeration;
-};
+using host::EnumTable;
+using host::EnumUse;
 #include <enum_table.inc>  // generated in the build tree from the public headers
 
 // The enumeration a member's result ("") or parameter is declared with, else its late-bound type.

@@ -25,6 +25,7 @@
 #include "core/error.h"
 #include "core/parameter_text.h"
 #include "core/state.h"
+#include "host/python/enum_table.h"
 #include "tarsin/readers.h"
 
 namespace py = pybind11;
@@ -32,16 +33,8 @@ namespace py = pybind11;
 namespace tarsin::python {
 namespace {
 
-struct EnumTable {
-  const char* name;
-  std::vector<std::pair<const char*, int32_t>> items;
-};
-// Which member's result ("") or parameter has which enumeration, from the public header.
-struct EnumUse {
-  const char* member;
-  const char* parameter;
-  const char* enumeration;
-};
+using host::EnumTable;
+using host::EnumUse;
 #include <enum_table.inc>  // generated in the build tree from the public headers
 
 // The live CError that LastError hands out.
