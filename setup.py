@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The build backend's CMake step: builds the module, its stub and the libraries it loads, and
 puts them where the wheel takes them from. TARSIN_RF_BUILD_DIR names an already configured build
 (for the same Python version) to reuse instead of configuring a new one."""

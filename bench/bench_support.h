@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared by the benchmarks that talk to readers: a scratch home for the log and the registry,
 // the timing provider in front of the real one, and the provider's totals.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the identification of one presented card costs as the card-type table grows with
 // recorded unknown ATRs: a known card matches near the top, a recorded one walks the table.
 #include <benchmark/benchmark.h>

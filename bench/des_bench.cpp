@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Throughput of the cipher over hex text, and of the hex reader that every card operation uses;
 // the bare block cipher on bytes next to OpenSSL's on the same bytes, CBC both.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One frame's cost inside the component, on the in-process virtual reader: EscapeExt of a short
 // APDU, with the log written and with its folder missing (no log at all). The timing provider
 // takes the reader's own time out, so `component_us` is what the component spends per frame and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Through a running pcscd serving the virtual readers (run-benchmarks.py starts one with eight):
 // a bare SCardTransmit loop, the same frame through the component's EscapeExt, and MIFARE
 // encodings (write a block, read it back, write a value block, each encoding its own data) with

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """Runs the benchmarks and prints one table (Markdown), the machine noted.
 
     bench/run-benchmarks.py [--build build/default] [--cli PATH] [--strace]

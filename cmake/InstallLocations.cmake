@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Some files go where the system looks for them (pcscd's reader.conf.d, Debian python3's
 # dist-packages), and that depends on the prefix given when installing, which may differ from the
 # one configured: `cmake --install --prefix` overrides it. Those choices are therefore made by

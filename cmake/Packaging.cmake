@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What integrators find after `cmake --install`: a pkg-config file and a CMake package
 # configuration. Debian packages come from debian/, split so that no host pulls in the dialogs'
 # Qt or the virtual reader.

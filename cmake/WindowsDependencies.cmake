@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What the Windows build takes from the build machine. Debian packages no mingw-w64 builds of
 # fmt, nlohmann-json or GoogleTest, but fmt and nlohmann-json are header-only and GoogleTest
 # ships its sources: each is reached through a folder of its own in the build tree, so that

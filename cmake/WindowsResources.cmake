@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What every DLL of the Windows build carries: a version resource from the project's one version
 # and, but in Debug builds, a stripped file with its debug information beside it in NAME.dll.debug
 # (found by debuggers through the file's .gnu_debuglink). On 32-bit Windows the stdcall entry

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs libfreefare's tools and builds Debian's libnfc with its PC/SC driver (Debian's own
 # libnfc has none), so that the tools can reach a card through pcscd. The tools link libnfc.so.6
 # dynamically: put the folder this script prints first in LD_LIBRARY_PATH to use the PC/SC build.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Checks every tracked C/C++ file against the root .clang-format and lists the files that differ;
 # exit status 1 when any does. With --fix, rewrites those files in place instead.
 # The layout is clang-format 14's (Debian 12's `clang-format`); other versions format differently.

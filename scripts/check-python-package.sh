@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Python package as Python users install it: a wheel built with `python3 -m build`, installed
 # into a fresh plain venv, where the module, the virtual reader and the DESFire example must work;
 # then `pip install .` into a second venv that sees the system's packages. The configured build

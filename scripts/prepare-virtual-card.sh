@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Makes the card on virtual reader READER blank for the main job, leaving the rest of the user's
 # readers file as it is: a missing file gets the default readers; a file without READER (or one
 # that cannot be read) is never written over, and the job stops and says so.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Sets up a Debian 12 machine, builds, and runs the main job: a DESFire card personalised with
 # examples/desfire-personalise.txt (two applications, keys changed, one file of each kind,
 # records and values) and then shown with `tarsin-rf show`.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds and runs every test. With "asan", the AddressSanitizer + UBSan build instead.
 # With TARSIN_RF_REQUIRE_E2E=1 (CI sets it), an end-to-end test (CTest label e2e) that skipped,
 # or no end-to-end test at all, fails the run: there a skip would hide that nothing was checked.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Usage: scripts/run-thread-check.sh
 # Builds libtarsinrf.so and its C++ host test under ThreadSanitizer (build/tsan/) and runs the
 # test: one encoder shared by four threads beside an encoder of its own, and reader waits
@@ -6,6 +7,8 @@
 # come from the default build, which must exist (scripts/run-tests.sh makes it). Changes nothing
 # outside the build folder and the temporary folders the test removes.
 set -euo pipefail
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+case "${1:-}" in -h | --help) usage; exit 0 ;; "") ;; *) usage >&2; exit 2 ;; esac
 cd "$(dirname "$0")/.."
 default=$PWD/build/default
 for needed in "$default/sim/provider/libtarsinrf-vpcsc.so" "$default/src/host/cli/tarsin-rf"; do

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs clang-tidy (checks in the root .clang-tidy) over src/ with build/default's compile database.
 #   scripts/run-tidy.sh                 every .cpp under src/
 #   scripts/run-tidy.sh --changed BASE  only the .cpp files under src/ that differ from git

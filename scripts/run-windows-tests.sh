@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Cross-builds TarsinRF.dll and its tests for Windows (mingw-w64) and runs the tests under Wine,
 # in a Wine prefix made fresh for the run, on a virtual X server (the dialogs need one).
 # Usage: scripts/run-windows-tests.sh [i686]

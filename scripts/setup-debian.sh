@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs every Debian package the project needs, or only the packages given as arguments
 # (with --with-recommends, and what they recommend). Safe to run again: what is installed already
 # is skipped. A package of another architecture (wine32:i386) adds that architecture first.

@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian packages from this tree without their tests (dpkg-buildpackage, nocheck),
 # runs lintian on them (no error allowed), checks what each holds, then installs them into a
 # throwaway Debian 12 root made by mmdebstrap, hosts them there and purges them
 # (tests/install/debian_root_test.sh). Run as root: mmdebstrap chroots. Nothing is kept.
+# Usage: scripts/test-debian-packages.sh [--debs FOLDER]
 #   --debs FOLDER   test the packages already built in FOLDER instead of building them
 set -euo pipefail
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+case "${1:-}" in
+  -h | --help) usage; exit 0 ;;
+  "") ;;
+  --debs) [ $# -eq 2 ] || { usage >&2; exit 2; } ;;
+  *) usage >&2; exit 2 ;;
+esac
 source=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarsin-rf-debs.XXXXXX")
 trap 'rm -rf "$work"' EXIT

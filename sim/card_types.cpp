@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every card type the virtual readers serve, registered once per program or module.
 //
 // This file is the one place above both card libraries (sim/card and sim/desfire), so neither

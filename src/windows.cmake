@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # TarsinRF.dll: the same component for Windows hosts, an in-process COM server. WinSCard and the
 # dialogs are loaded at run time, as on Linux; the registry is Windows' own (advapi32).
 add_library(tarsinrf_objects OBJECT ${tarsin_sources})

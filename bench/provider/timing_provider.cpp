@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A PC/SC provider for the benchmarks that forwards every call to the real one (the virtual
 // reader's, or pcsc-lite's) and adds up the time spent inside it, so that a benchmark can take
 // the reader's share out of what it measures and keep only the component's.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # 32-bit Windows with Debian's mingw-w64, for 32-bit hosts (VB6, VBA in 32-bit Office, SysWOW64
 # script hosts); otherwise as mingw-w64-x86_64.cmake.
 set(CMAKE_SYSTEM_NAME Windows)

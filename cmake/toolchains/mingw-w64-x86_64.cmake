@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # 64-bit Windows with Debian's mingw-w64 (the POSIX thread model, for std::thread and std::mutex).
 # The C and C++ runtimes are linked in, so that TarsinRF.dll needs only what Windows itself has.
 set(CMAKE_SYSTEM_NAME Windows)

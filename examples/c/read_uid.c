@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Reads the serial number of the card on a reader through the C interface of Tarsin RF.
  * Usage: read_uid [READER]   (default: the first virtual reader) */
 #include <stdio.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """The DESFire personalisation of examples/desfire-personalise.txt, from Python: two applications
 with their own keys, one file of each kind, records, values with a commit, all read back.
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The interface's enumerations for C hosts: each constant under its own name after TARSIN_,
  * with the value of include/tarsin/types.h (a test keeps the two equal). C89. */
 #ifndef TARSIN_C_ENUMS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Tarsin RF: the contactless-card encoder component.
 //
 // One Encoder talks to one PC/SC reader. Every card operation returns a sceReturnCode and leaves

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* What the shared library shows: only the declarations marked TARSIN_API; everything else of the
  * component is built hidden. A build for another platform may define the macro first. Included
  * by the C header too, hence C89 comments. */

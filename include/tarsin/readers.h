@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Readers and card arrival, beside the Encoder: the readers the PC/SC resource manager knows, the
 // card in each, and a wait until a card arrives or leaves. They use the Encoder's provider:
 // pcsc-lite, or the library named by TARSIN_RF_PCSC_LIBRARY (the virtual reader). C++17.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Tarsin RF for any language with a C foreign-function interface. Valid C89.
  *
  * An encoder is an opaque handle; its 67 members are called late-bound, by name (without regard

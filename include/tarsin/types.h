@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Public enumerations and the error object of the Tarsin RF encoder component. C++17.
 // Threads: the enumerations are constants; a CError is written by its encoder's calls (see
 // encoder.h for when another thread may read it).

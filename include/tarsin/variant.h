@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A dynamically typed value, the stand-in for the automation VARIANT that the late-bound
 // interface and the data converter take and give.
 // Threads: a value like a std::string; one object may be read by several threads, or written by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ATRs a PC/SC part-3 reader builds for contactless cards, which have no ATR of their own.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Byte strings and their hex text, as the readers file stores them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a virtual reader needs of the card in its field.
 //
 // The reader (sim/reader/virtual_reader.h) owns one Card at a time and routes every APDU:

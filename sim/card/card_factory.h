@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rebuilding cards from the readers file by their "type".
 #pragma once
 

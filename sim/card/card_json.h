@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading and writing card memory in the readers file: hex text per block or page.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "card/classic_access.h"
 
 namespace tarsin::sim {

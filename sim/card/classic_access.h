@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MIFARE Classic access conditions: the three bits C1 C2 C3 per block group in bytes 6-8 of a
 // sector trailer, and the rights the card grants for each combination.
 #pragma once

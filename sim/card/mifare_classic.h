@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MIFARE Classic 1K and 4K: sectors, sector trailers, Crypto-1 authentication state (modelled
 // as its outcome, not its cipher) and value blocks, enforced as the card does.
 #pragma once

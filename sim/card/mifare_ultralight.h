@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MIFARE Ultralight: 16 pages of 4 bytes, 7-byte UID, lock bytes and OTP page, no keys.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The card's memory as a JSON document, so that a card keeps what was written to it.
 #include "card/card_json.h"
 

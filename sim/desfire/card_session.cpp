@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "desfire/card_session.h"
 
 #include <algorithm>
@@ -55,7 +56,7 @@ AccessDecision CardContext::Authorize(const DesfireFile& file,
 }
 
 size_t CardContext::WireLength(Channel channel, size_t plainLength) const {
-  const size_t block = session.ev1 ? Ev1Cipher(session.ev1->kind, {}).BlockSize() : 8;
+  const size_t block = session.ev1 ? BlockSizeOf(session.ev1->kind) : 8;
   switch (channel) {
     case Channel::kMac:
       return plainLength + (session.ev1 ? 8 : 4);
@@ -75,7 +76,7 @@ Bytes CardContext::Protect(Channel channel, Bytes data) {
     covered.push_back(status::kOk);
     AppendCrc32(data, Crc32(covered));
     data.resize(WireLength(channel, data.size() - 4), 0);
-    const Ev1Cipher cipher(session.ev1->kind, session.ev1->key);
+    const Ev1Cipher cipher = SessionEv1Cipher();
     answerProtected_ = true;
     return cipher.Encipher(data, session.ev1->iv);
   }
@@ -92,7 +93,7 @@ Bytes CardContext::Protect(Channel channel, Bytes data) {
 
 Bytes CardContext::Ev1Decipher(std::span<const uint8_t> wire) {
   session.ev1->iv = ivBefore_;  // the command travels enciphered: no CMAC over it
-  return Ev1Cipher(session.ev1->kind, session.ev1->key).Decipher(wire, session.ev1->iv);
+  return SessionEv1Cipher().Decipher(wire, session.ev1->iv);
 }
 
 std::optional<Bytes> CardContext::Unprotect(Channel channel, std::span<const uint8_t> data,
@@ -107,8 +108,7 @@ std::optional<Bytes> CardContext::Unprotect(Channel channel, std::span<const uin
     if (channel == Channel::kMac) {
       session.ev1->iv = ivBefore_;  // the CMAC the host appended is the one over this command
       covered.insert(covered.end(), wire.begin(), wire.begin() + static_cast<long>(plainLength));
-      const Bytes mac =
-          Ev1Cipher(session.ev1->kind, session.ev1->key).Cmac(covered, session.ev1->iv);
+      const Bytes mac = SessionEv1Cipher().Cmac(covered, session.ev1->iv);
       if (!std::equal(mac.begin(), mac.begin() + 8,
                       wire.begin() + static_cast<long>(plainLength))) {
         return std::nullopt;
@@ -151,7 +151,7 @@ void CardContext::BeginCommand(uint8_t instruction, std::span<const uint8_t> dat
   ivBefore_ = session.ev1->iv;
   Bytes covered{instruction};
   covered.insert(covered.end(), data.begin(), data.end());
-  Ev1Cipher(session.ev1->kind, session.ev1->key).Cmac(covered, session.ev1->iv);
+  SessionEv1Cipher().Cmac(covered, session.ev1->iv);
 }
 
 void CardContext::SecureAnswer(Reply& reply) {
@@ -159,7 +159,7 @@ void CardContext::SecureAnswer(Reply& reply) {
   Bytes covered;
   for (const Bytes& frame : reply.frames) covered.insert(covered.end(), frame.begin(), frame.end());
   covered.push_back(status::kOk);
-  const Bytes mac = Ev1Cipher(session.ev1->kind, session.ev1->key).Cmac(covered, session.ev1->iv);
+  const Bytes mac = SessionEv1Cipher().Cmac(covered, session.ev1->iv);
   if (reply.frames.empty()) reply.frames.emplace_back();
   Bytes& last = reply.frames.back();
   last.insert(last.end(), mac.begin(), mac.begin() + 8);

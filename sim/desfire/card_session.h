@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 #include <cstdint>
@@ -99,6 +100,8 @@ class CardContext {
   uint8_t CurrentKeySettings();
   KeyType CurrentKeyType();
   LegacyCipher SessionCipher() const { return LegacyCipher(session.sessionKey); }
+  // In an EV1 session only.
+  Ev1Cipher SessionEv1Cipher() const { return Ev1Cipher(session.ev1->kind, session.ev1->key); }
 
   void DropAuthentication();
   void DropPendingChanges() { session.pending.clear(); }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading and writing data files and record files.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "desfire/desfire_card.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "desfire/desfire_reader_card.h"
 
 #include "card/card_factory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The block operations from OpenSSL, which the component does not use, so that the card checks
 // the component's cipher instead of sharing it.
 #include <algorithm>

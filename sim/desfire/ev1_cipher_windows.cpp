@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The block operations from Windows' CNG, which the component does not use. As for the legacy
 // cipher, one block in CBC mode under a zero vector is the plain block operation, and a key
 // object keeps its chaining, hence one per block; DES keys go in as 24 bytes (K1 K1 K1, K1 K2 K1).

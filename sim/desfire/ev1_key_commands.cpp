@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ISO (DES, 2K3DES, 3K3DES) and AES authentication and the EV1 form of ChangeKey.
 #include <algorithm>
 
@@ -42,9 +43,8 @@ Reply AuthenticateEv1(CardContext& context, std::span<const uint8_t> data, bool 
   } else {
     step.kind = IsSingleDesKey(LegacyPart(*key)) ? CipherKind::kDes : CipherKind::k2K3Des;
   }
-  const size_t keyLength = step.kind == CipherKind::kDes ? 8 : KeyLength(type);
-  step.key.assign(key->begin(), key->begin() + static_cast<long>(keyLength));
-  step.rndB.resize(step.kind == CipherKind::kDes || step.kind == CipherKind::k2K3Des ? 8 : 16);
+  step.key.assign(key->begin(), key->begin() + static_cast<long>(KeyLengthOf(step.kind)));
+  step.rndB.resize(RandomLengthOf(step.kind));
   context.random(step.rndB);
   const Ev1Cipher cipher(step.kind, step.key);
   step.iv.assign(cipher.BlockSize(), 0);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // File management inside the selected application.
 #include <algorithm>
 

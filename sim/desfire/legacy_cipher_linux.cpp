@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The block operation from OpenSSL, which the component does not use: the card checks the
 // component's own DES instead of sharing it.
 #include <algorithm>

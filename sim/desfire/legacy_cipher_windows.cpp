@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The block operation from Windows' CNG, which the component does not use: the card checks the
 // component's own DES instead of sharing it. CNG (Wine's too) offers 3DES with 24-byte keys in
 // CBC mode, so one block under a zero vector is the plain block operation, and K1 K2 K1 is the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Card-level commands: version, application directory, selection, format, free memory, the
 // card's UID and configuration.
 #include <algorithm>

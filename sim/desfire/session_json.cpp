@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The session in the readers file: only what differs from a card just powered up is written, so
 // that a card nobody talks to keeps the file as it was.
 #include <stdexcept>
@@ -30,8 +31,7 @@ CipherKind CipherOf(const json& in) {
 
 // A cipher's key and vector of the sizes it takes, or the file is not a card's.
 void CheckSizes(CipherKind kind, const Bytes& key, const Bytes& iv) {
-  const size_t keyLength = kind == CipherKind::kDes ? 8 : kind == CipherKind::k3K3Des ? 24 : 16;
-  if (key.size() != keyLength || iv.size() != Ev1Cipher(kind, key).BlockSize()) {
+  if (key.size() != KeyLengthOf(kind) || iv.size() != BlockSizeOf(kind)) {
     throw std::invalid_argument("a session key or vector of the wrong size");
   }
 }
@@ -105,8 +105,7 @@ Session LoadSession(const json& in) {
                                                       .iv = HexField(step, "iv")};
     const auto& loaded = *session.ev1Authentication;
     CheckSizes(loaded.kind, loaded.key, loaded.iv);
-    if (loaded.rndB.size() !=
-        (loaded.kind == CipherKind::kDes || loaded.kind == CipherKind::k2K3Des ? 8u : 16u)) {
+    if (loaded.rndB.size() != RandomLengthOf(loaded.kind)) {
       throw std::invalid_argument("RndB of the wrong size");
     }
   }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The pieces of the card's state that the readers file keeps beside its memory: files (also as
 // pending copies) and the session, so that every process sees the one state of the card.
 #pragma once

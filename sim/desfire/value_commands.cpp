@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Value files and the transaction that backup, value and record files share.
 #include <algorithm>
 #include <climits>

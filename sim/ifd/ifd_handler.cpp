@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A pcscd reader driver (IFD handler) serving the virtual readers of the readers file to the real
 // resource manager. Each reader.conf entry names one reader by its position in the file
 // (DEVICENAME, or CHANNELID when no device name is given).

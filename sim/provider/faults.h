@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fault injection for tests of PC/SC clients against the virtual readers.
 //
 // Every fault is written into the readers file (TARSIN_RF_VIRTUAL_READERS, else the default

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Managing the virtual readers' file by hand, for hosts that load the provider at run time
 // (tarsin-rf virtual). Each returns 1 on success, 0 otherwise (no such reader, an unknown card
 // type, a file that cannot be written).

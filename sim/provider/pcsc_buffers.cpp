@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "provider/pcsc_buffers.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Returning variable-length results the pcsc-lite way: a NULL buffer asks for the length,
 // SCARD_AUTOALLOCATE asks the library to allocate (freed by SCardFreeMemory), a short buffer
 // gets SCARD_E_INSUFFICIENT_BUFFER with the needed length.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Contexts and card handles of the in-process provider, and the sharing rules between them.
 // Sharing is enforced with locks on bytes of the readers file's lock file, so that it holds
 // between processes as between handles of one process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PC/SC's entry points, served by the virtual readers of the readers file: pcsc-lite's on Linux,
 // WinSCard's on Windows (pcsc_platform.h of the platform's folder gives the types and names).
 

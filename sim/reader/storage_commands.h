@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The class FF commands a PC/SC part-3 reader carries out for a contactless card.
 #pragma once
 

@@ -1,12 +1,13 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "reader/virtual_reader.h"
 
 #include "reader/storage_commands.h"
 
 namespace tarsin::sim {
 
-void VirtualReader::Insert(std::unique_ptr<Card> card) {
+void VirtualReader::Insert(std::unique_ptr<Card> card, bool power_up) {
   card_ = std::move(card);
-  if (card_) card_->Reset();
+  if (card_ && power_up) card_->Reset();
 }
 
 std::unique_ptr<Card> VirtualReader::Remove() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A PC/SC part-3 contactless reader: key slots, the storage-card commands of class FF, and the
 // card in its field. It knows nothing of PC/SC handles or files; the provider and the pcscd
 // driver wrap it.
@@ -21,8 +22,9 @@ class VirtualReader {
  public:
   explicit VirtualReader(ReaderOptions options = {}) : options_(options) {}
 
-  // Puts a card in the field (powering it up) or takes it out.
-  void Insert(std::unique_ptr<Card> card);
+  // Puts a card in the field, powering it up (its volatile state dropped), or takes it out.
+  // Without `power_up` the card comes in as it is: one already in the field elsewhere.
+  void Insert(std::unique_ptr<Card> card, bool power_up = true);
   std::unique_ptr<Card> Remove();
   Card* card() { return card_.get(); }
   const Card* card() const { return card_.get(); }

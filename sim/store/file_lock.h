@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Locks between processes on one byte each of a lock file (open-file-description locks on Linux,
 // LockFileEx on Windows: either conflicts between two opens in one process as between
 // processes, and goes with its descriptor or handle). The readers file keeps a single lock file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <windows.h>
 
 #include "store/file_lock.h"

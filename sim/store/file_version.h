@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A version of a file as this process last read or wrote it, and whether the file is surely
 // still that version without reading it again. Writers replace the file whole (a temporary file
 // moved over it), so a reader never sees one half written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A version is the file itself, kept open so that its inode number cannot pass to another file,
 // with its size and times.
 #include <fcntl.h>

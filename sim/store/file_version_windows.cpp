@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Windows keeps no version: every look reads the file again, which is all the tests under Wine
 // need. The file is opened so that a writer may move another file over it meanwhile.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reader attributes a virtual reader reports, by PC/SC attribute identifier.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "store/reader_bank.h"
 
 #include <algorithm>
@@ -166,8 +167,9 @@ void ReaderBank::ResetCard(const std::string& name) {
     auto commands = FileLock::Wait(ReadersFile::LockFileOf(file_.path()),
                                    ReadersFile::SlotOf(name, ReaderLock::kCommands), true);
     const auto entry = file_.Snapshot()->Find(name);
-    if (!entry || !ViewOf(*entry, false).card_present) return;
-    Present(live, entry, ViewOf(*entry, false).insertions);
+    const ReaderView view = entry ? ViewOf(*entry, false) : ReaderView{};
+    if (!view.card_present) return;
+    Present(live, entry, view.insertions);
     live.reader.card()->Reset();
     WriteBack(live, name);
   } catch (const std::exception&) {
@@ -189,7 +191,9 @@ void ReaderBank::Present(Live& live, const std::shared_ptr<const nlohmann::json>
     }
   }
   live.entry.reset();
-  live.reader.Insert(LoadCard(saved));  // throws for a card that cannot be loaded
+  // The file's card is in the field already, its session (whoever left it) is its own: leaving
+  // the field clears that in the file. Throws for a card that cannot be loaded.
+  live.reader.Insert(LoadCard(saved), false);
   live.insertions = insertions;
   live.type = saved.value("type", "");
   live.entry = entry;
@@ -251,6 +255,7 @@ void ReaderBank::TransmitWithFaults(Live& live, const std::string& name, const B
       } else if (*removal != false) {
         faults.erase(removal);
         entry["cardPresent"] = false;
+        if (entry["card"].is_object()) entry["card"].erase("session");
         result.outcome = Outcome::kRemovedMidCommand;
         return true;
       }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The virtual readers of one process: their description and cards come from the readers file
 // as it is at every call, so that what another process wrote is seen; the reader's own state
 // (key slots) stays in this process, and so does what a card leaves out of its saved state. Shared

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The JSON file that describes the virtual readers and holds their cards' memory, shared by
 // every process that uses them (the in-process provider, the pcscd driver, the tests).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the readers file needs from the platform: where the user's data goes, a name no other
 // running process uses, and a replace that readers never see half done.
 #pragma once

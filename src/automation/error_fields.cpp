@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CError late-bound: the six fields of the object that LastError hands out.
 #include <fmt/format.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Late-bound rows made from the members' own signatures. Each parameter's type and by-ref-ness
 // come from the member-function type, so a row names only the member, its index and its
 // parameters, and a parameter-name count that differs from the member's arity does not compile.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // UTF-8 handling shared by every platform; the code page itself is the platform's (*_linux.cpp,
 // *_windows.cpp).
 #include "core/ansi_code_page.h"

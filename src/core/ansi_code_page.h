@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ANSI code page of the component. On Linux: Windows-1252, with the five bytes it leaves
 // undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) taken as the C1 control characters of the same value,
 // so that every byte has a character and comes back unchanged. On Windows: the system's ANSI code

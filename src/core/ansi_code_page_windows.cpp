@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The system's ANSI code page (GetACP), through Windows' own conversions. Characters the page
 // lacks become '?', as Windows writes them; no best-fit look-alikes.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small text helpers for ASCII names and keywords (member names, literals, parameter keys).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Argument coercion as late binding does it: a variant is changed to the parameter's declared
 // type, or the call fails with the dispatch error a COM client would see.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The state behind an Encoder, for the component's own code (the late-bound dispatch, tests): the
 // public header keeps it private.
 #pragma once

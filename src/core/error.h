@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The three routines through which the component writes LastError.
 #pragma once
 

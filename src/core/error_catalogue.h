@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every error number of the component with its one description. Code that raises or records an
 // error names an entry here; the text is never written anywhere else.
 #pragma once

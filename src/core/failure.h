@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one internal error type: a numbered failure raised inside the component and caught per
 // step, so that nothing reaches the host.
 #pragma once

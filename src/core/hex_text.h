@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The small hex-text routines the card operations use to check and convert what the host gives
 // them and what the card answers. Texts here are byte strings (one char per byte).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The diagnostic log: one line per call, appended with its own open and close.
 #pragma once
 

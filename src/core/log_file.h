@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform's side of the diagnostic log: the user's application-data folder, the local time
 // and appending one line to the file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The log's folder is $XDG_DATA_HOME, else $HOME/.local/share; /tmp/ when neither holds an
 // absolute path.
 #include <fcntl.h>

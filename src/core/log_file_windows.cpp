@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The log's folder is the user's roaming application data (CSIDL_APPDATA), else "c:\". The file
 // is written in the system's ANSI code page, as Windows tools read a text file.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading numbers out of free text the way the parameter text expects: the number at the start
 // of the text counts, anything else reads as 0.
 #pragma once

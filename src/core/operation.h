@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One public card operation's entry and exit. A MIFARE-style operation clears the last error on
 // entry; on the way out a failure is tagged with the operation's name (keeping the inner routine
 // in the trail) and a success clears the error under that name. A DESFire-style operation leaves

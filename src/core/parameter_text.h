@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The parameter text: key=value entries that name the reader and the connection options.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Parameters property.
 #include "core/error.h"
 #include "core/failure.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Unpredictable bytes from the operating system's generator, for authentication challenges.
 #pragma once
 

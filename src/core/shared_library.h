@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A library of the platform loaded at run time (the PC/SC provider, the dialogs). A library or
 // entry point that cannot be loaded is a platform function that cannot be called at all: asking
 // for the entry point raises Failure 53 "File not found: <library>" or 453 "Can't find DLL entry

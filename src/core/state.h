@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The state of one Encoder object. Subsystems take it by reference; Encoder's members forward.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text form of a variant, shared by command placeholders and late-bound coercion.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform's wait: the calling thread sleeps for the given time.
 #pragma once
 

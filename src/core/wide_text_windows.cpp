@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "core/wide_text_windows.h"
 
 #include "core/ansi_code_page.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // UTF-8, the component's text inside, to and from UTF-16, the text of Windows' wide entry points.
 // Only the Windows build includes this.
 #pragma once

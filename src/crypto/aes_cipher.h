@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // AES-128 behind the block-cipher interface, from the platform's cryptographic library (OpenSSL's
 // libcrypto on Linux).
 #pragma once

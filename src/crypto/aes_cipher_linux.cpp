@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <openssl/evp.h>
 
 #include "crypto/aes_cipher.h"

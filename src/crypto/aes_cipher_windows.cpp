@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <windows.h>
 // windows.h first: bcrypt.h needs its types.
 #include <bcrypt.h>

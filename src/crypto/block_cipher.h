@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A block cipher keyed once, working on one block in place. The chaining modes, the MAC and the
 // DESFire channel use only this, so another cipher joins by implementing it.
 #pragma once

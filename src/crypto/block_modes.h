@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Chaining over any block cipher, on a whole number of blocks in place. `chaining` (one block)
 // is the value the first block is chained with and comes back as the value for the next call,
 // so a session can carry it from command to command.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CMAC (NIST SP 800-38B, RFC 4493) over any block cipher of 8 or 16 bytes.
 #pragma once
 

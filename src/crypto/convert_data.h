@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The steps of ConvertData, shared with the cipher and CRC16: every form is read into canonical
 // hex text (upper-case digits, an even number of them) and written out from it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The CRCs a DESFire card checks: CRC_A of ISO/IEC 14443-3 in legacy sessions, and the
 // IEEE 802.3 CRC32 without its final inversion in EV1 sessions. Both travel least significant
 // byte first.

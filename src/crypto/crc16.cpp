@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "crypto/convert_data.h"
 #include "crypto/crc.h"
 #include "crypto/des.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The component's own cipher object: DES and triple DES (FIPS 46-3) over hex text, the DESFire
 // chaining modes, CRC_A and the one data converter. Internal: the host never sees it.
 // Every failure is raised as tarsin::Failure with a 0xA00100xx number; a failed call changes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The bare DES block cipher on 64-bit integers (first byte in the most significant bits).
 #pragma once
 

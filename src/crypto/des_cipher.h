@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DES and triple DES over bytes: 8 key bytes give DES, 16 two-key triple DES (K1 K2 K1), 24
 // three-key triple DES. The parity bits are ignored, as the key schedule ignores them.
 #pragma once

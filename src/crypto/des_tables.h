@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The constant tables of the DES block cipher (FIPS 46-3), with bit positions numbered from 1 at
 // the most significant bit, as the standard prints them.
 #pragma once

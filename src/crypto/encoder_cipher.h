@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The encoder's one cipher object.
 #pragma once
 

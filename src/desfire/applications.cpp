@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The card level: format, create and delete applications, list them, read the version.
 #include <cmath>
 

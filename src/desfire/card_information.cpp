@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the card tells of itself beyond its version: the real UID and the free memory.
 #include "desfire/desfire.h"
 #include "pcsc/command_table.h"

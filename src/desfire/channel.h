@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one road of every DESFire command: a native command is wrapped for the session, cut into
 // frames, sent through the exchange, its 91AF answers joined, then unwrapped.
 #pragma once

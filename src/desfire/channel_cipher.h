@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The block cipher of a DESFire key or session key: AES for AES keys, DES or triple DES by length
 // for the others.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // EV1 secure messaging, the channel's protection of commands and answers: the session's vector is
 // carried across every command and answer. A plain command moves it on by its CMAC; enciphered
 // data carry a CRC32 and run CBC from it; an answer ends with the first 8 bytes of the CMAC over

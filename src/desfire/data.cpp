@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Data files (standard and backup) and record files: written and read in plain form.
 #include <array>
 

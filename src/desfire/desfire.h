@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MIFARE DESFire operations on the encoder's state. Encoder's members forward here. Unlike the
 // MIFARE operations they write no log lines of their own and change LastError only when they
 // fail (Operation::Entry::KeepError).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Encoder's DESFire members: each forwards to the operation of the same name.
 #include "desfire/desfire.h"
 #include "tarsin/encoder.h"

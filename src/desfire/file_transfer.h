@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file traffic of the data, record and value operations: the file's characteristics, a
 // command whose data may take several frames, and a read whose answer may take several.
 #pragma once

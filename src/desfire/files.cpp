@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The files of the selected application: list, create, inspect, change and delete.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The key texts the DESFire members take: the described forms (1 to 16 hex digits DES, 32 two-key
 // triple DES, legacy authentication) and the forms with a type prefix, case-insensitive:
 // "AES:" 32 digits with an optional "/VV" key version, "3K3DES:" 48 digits, "ISO:" 16 or 32

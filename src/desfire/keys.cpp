@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The keys and key settings of the selected application (or of the card level).
 #include <algorithm>
 #include <array>

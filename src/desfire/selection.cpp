@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Selecting an application and authenticating with one of its keys: the three-pass mutual
 // authentication, legacy (DES, two-key triple DES) or EV1 (ISO: every DES family; AES).
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every DESFire operation shares: the two guards, the hex checks and the standard exchange.
 #include "core/error.h"
 #include "core/failure.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Value files and the transactions that backup, value and record files take part in.
 #include <array>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The access bits of a MIFARE Classic sector trailer (bytes 6, 7 and 8) and the mapping between
 // access codes C1C2C3 and the rights the host speaks of.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Key loading and authentication: every block operation proves the sector key again.
 #include <fmt/format.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the card: serial number, a data block, the manufacturer block and a sector trailer.
 #include <charconv>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writing the card: a whole block, a value block, and a byte range by read-modify-write.
 #include <fmt/format.h>
 

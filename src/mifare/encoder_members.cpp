@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Encoder's MIFARE members: each forwards to the operation of the same name.
 #include "mifare/mifare.h"
 #include "tarsin/encoder.h"

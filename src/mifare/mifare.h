@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MIFARE Classic and Ultralight operations on the encoder's state. Encoder's members forward
 // here; the operations call one another through these functions, so that each inner call clears
 // and tags the last error exactly as the host's own call would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Escape and EscapeExt: the host's own APDUs through the same session, log and error handling.
 #include "core/error.h"
 #include "core/failure.h"

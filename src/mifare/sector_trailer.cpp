@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sector trailers: new keys with access bits composed from the rights the host asks for.
 #include <fmt/format.h>
 

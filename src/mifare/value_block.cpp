@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "mifare/value_block.h"
 
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "pcsc/card_identification.h"
 
 #include <fmt/chrono.h>

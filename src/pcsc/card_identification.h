@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Identifies the card in the field from its ATR through the card-type table in the registry,
 // and records ATRs that the table does not know when the table asks for it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one catalogue of commands the component sends: code, the names used in the log and in
 // LastError, and the hex template with its placeholders.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Configure: the user chooses the reader, the protocol and the share mode in the dialog.
 #include "core/error.h"
 #include "core/failure.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the component and its dialog library exchange: C linkage and plain data, so that the
 // library may be built with another toolkit or compiler than the component.
 #pragma once

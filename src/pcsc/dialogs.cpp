@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dialogs live in the platform's dialog library, or in the library named by
 // TARSIN_RF_DIALOG_LIBRARY, loaded on first use. They reach the readers through the component's
 // own provider, handed over as a table of calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dialogs as Configure sees them: shown modally on the caller's thread, by a library loaded
 // at run time (pcsc/dialog_abi.h), so that the component never links a toolkit: the Qt one on
 // Linux, the Win32 one on Windows.

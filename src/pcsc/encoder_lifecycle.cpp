@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Construction, destruction and the members of the core that only forward.
 #include <fmt/format.h>
 

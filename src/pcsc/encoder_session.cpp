@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Encoder's session members forward to the reader session.
 #include "core/error.h"
 #include "core/log.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The exchange with the card. One frame call sends a frame of bytes for a command of the table,
 // logs it and judges its status word; over it, one exchange per command writes the entry and exit
 // lines, checks the encoder and the card, and follows multi-frame answers (91AF) when asked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ReaderGetAttr: one attribute of the reader or of the connected card, formatted into a text.
 #pragma once
 

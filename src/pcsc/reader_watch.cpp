@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reader listing and card waiting over the component's PC/SC provider, outside any Encoder.
 #include <algorithm>
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reader session: the resource-manager context and the connection to the card in the field.
 #pragma once
 

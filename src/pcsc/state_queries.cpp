@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the host can ask about the encoder's state and the card in the field.
 #include <fmt/format.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The fixed texts for PC/SC return codes and card status words. Texts are UTF-8; a few carry
 // typographic quotes and a dash that belong to them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "pcsc/status_texts.h"
 
 #include <fmt/format.h>

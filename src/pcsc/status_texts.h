@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Readable English texts for PC/SC return codes and card status words.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The PC/SC platform behind a table of entry points, taken at run time from the platform's
 // resource manager (pcsc-lite's libpcsclite.so.1 here) or from the library named by
 // TARSIN_RF_PCSC_LIBRARY (the virtual reader). A library or entry point that cannot be loaded

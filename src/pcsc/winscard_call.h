@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the WinSCard class calls into the loaded library; for the pcsc/winscard*.cpp files only.
 #pragma once
 

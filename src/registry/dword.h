@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // REG_DWORD data: four bytes, least significant first.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform's side of writing a whole file: the new content goes to a temporary file beside
 // the target, which replaces the target only once it is complete on disk.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The keys this process has open, behind the 32-bit handle numbers the Reg* functions hand out:
 // never 0, never in the range of the root keys, whatever the platform keeps for a key.
 #pragma once

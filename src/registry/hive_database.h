@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // This platform's registry store, behind the Reg* functions (registry/reg_api.h).
 // One hive file: keys and values in SQLite, in WAL mode with a busy timeout so that several
 // processes can write at once without losing a row. Names are UTF-8 and compared without regard

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where each hive of this platform's store lives: one SQLite file per root key.
 #pragma once
 

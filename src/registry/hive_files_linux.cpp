@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <cstdlib>
 
 #include "registry/hive_files.h"

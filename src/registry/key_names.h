@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Full key names as people write them: a root ("HKEY_LOCAL_MACHINE" or "HKLM", any case)
 // followed by the key path after a backslash.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MRegistry: read one value with a default, write one value (creating its key), list the value
 // names of a key; on this computer or, by name, on another one. Every call opens what it needs
 // and closes it again. Nothing is thrown: failures come back as the default, an error code or a

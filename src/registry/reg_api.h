@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Reg* functions, shaped like the Win32 ones a Windows program calls; each platform has its
 // own implementation (here reg_api_linux.cpp, over the SQLite hive files). Names and string data
 // are UTF-8 (the "A" entry points of Linux); string types carry their terminating NUL in the data

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Reg* functions over Windows' own registry (advapi32). Names and string data are UTF-8 here
 // and UTF-16 there, through the wide entry points, so that no character is lost to the ANSI code
 // page; everything else is passed through as Windows answers it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The .reg text format that Windows administrators exchange: a header line, [key] sections,
 // "name"=data lines with @ for the unnamed value, "-" to delete, [-key] to delete a key, and
 // hex lists continued over lines with a trailing backslash.

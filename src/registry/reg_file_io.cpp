@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "registry/reg_file_io.h"
 
 #include <algorithm>

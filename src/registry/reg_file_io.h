@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // .reg files against the registry: import applies a file, export reads a key into one.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // UTF-16LE, the form in which .reg files written by Windows carry text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "registry/value_text.h"
 
 #include <fmt/format.h>

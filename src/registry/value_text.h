@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Values as reg.exe shows and takes them on its command line: the type names, data shown on
 // one line, and data typed by a person turned into the stored form.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Include after <windows.h> and before registry/win32_registry.h: Windows defines the registry's
 // names as macros, the component as typed constants of the same values. Only the Windows build
 // includes this.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The registry's vocabulary as a Windows program knows it: root keys, value types, access
 // masks and the Win32 error codes that come back from the Reg* functions.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmConfigure: the user chooses the reader and the protocol; the test button tries them first.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whether this process can show windows at all, asked before Qt is started: Qt ends the process
 // when its platform plugin cannot connect to a display, and a component must not do that to its
 // host.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // X is asked through libxcb (what Qt's own xcb plugin uses), Wayland by connecting to its socket,
 // the framebuffer platforms by opening their device; vnc needs no device. Any other platform is
 // refused: Qt's EGL and Vulkan platforms end the process (or never show a widget) when their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's one entry point: the configuration dialog, shown modally on the caller's thread.
 //
 // The dialogs need a QApplication. A host that has one keeps it, and only the thread that owns

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What both dialogs look like: the Tahoma font and the light yellow boxes.
 #pragma once
 

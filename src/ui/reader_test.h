@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the dialogs do with the readers, apart from any toolkit: the configuration dialog's list of
 // readers, and the test dialog's run, one log line a step.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmTest: tries the reader and protocol shown in the configuration dialog, one log line a step.
 #pragma once
 

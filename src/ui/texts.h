@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dialogs' captions and the test's message table, in English and French: plain UTF-8, so
 // that each toolkit's dialogs take them from this one table.
 #pragma once

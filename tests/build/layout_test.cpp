@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shape of the tree: layers that only point down, and a shared library that shows only the
 // public interface.
 #include <gtest/gtest.h>
@@ -11,9 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "support/scratch_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using tarsin::testing::FileContent;
 
 const fs::path kSource = TARSIN_TEST_SOURCE_DIR;
 
@@ -95,11 +99,6 @@ TEST(Layout, IncludesPointDownOnly) {
   EXPECT_EQ(violations, "");
 }
 
-std::string FileText(const fs::path& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // name -> value of every enumeration constant "NAME = VALUE" in `text` after `prefix`.
 std::map<std::string, long> EnumConstants(const std::string& text, const std::string& prefix) {
   const std::regex constant(prefix + R"((\w+) = (-?(?:0x[0-9A-Fa-f]+|\d+))(?=[,\s}]))");
@@ -112,9 +111,9 @@ std::map<std::string, long> EnumConstants(const std::string& text, const std::st
 
 // C hosts see every enumeration of the C++ interface, with the same values.
 TEST(Layout, CHeaderNamesEveryEnumerationConstant) {
-  const auto cxx = EnumConstants(FileText(kSource / "include/tarsin/types.h"), "\\b");
+  const auto cxx = EnumConstants(FileContent(kSource / "include/tarsin/types.h"), "\\b");
   EXPECT_GT(cxx.size(), 100u);
-  EXPECT_EQ(EnumConstants(FileText(kSource / "include/tarsin/c_enums.h"), "TARSIN_"), cxx);
+  EXPECT_EQ(EnumConstants(FileContent(kSource / "include/tarsin/c_enums.h"), "TARSIN_"), cxx);
 }
 
 // Every member that reaches the encoder's state holds the encoder's lock first, so that calls
@@ -124,7 +123,7 @@ TEST(Layout, EveryMemberTakesTheEncodersLock) {
   std::string unlocked;
   for (const auto& entry : fs::recursive_directory_iterator(kSource / "src")) {
     if (entry.path().extension() != ".cpp") continue;
-    const std::string text = FileText(entry.path());
+    const std::string text = FileContent(entry.path());
     for (std::sregex_iterator it(text.begin(), text.end(), kMember), end; it != end; ++it) {
       const std::string name = (*it)[1];
       const size_t body = static_cast<size_t>(it->position(2));
@@ -155,6 +154,28 @@ std::vector<std::string> AboutSharedLibrary(const std::string& tool) {
 
 // The library shows only the public interface, and the dialogs' toolkit is loaded with their
 // library, never with the component.
+// Every source file names its licence in its first lines (after a #! line).
+TEST(Layout, EverySourceFileCarriesItsLicence) {
+  static const std::regex kSourceName(R"(.*\.(cpp|h|c|py|sh|cmake)|CMakeLists\.txt)");
+  std::string unlicensed;
+  for (const char* folder :
+       {"src", "include", "sim", "tests", "bench", "examples", "scripts", "cmake"}) {
+    for (const auto& entry : fs::recursive_directory_iterator(kSource / folder)) {
+      if (!entry.is_regular_file() ||
+          !std::regex_match(entry.path().filename().string(), kSourceName)) {
+        continue;
+      }
+      std::ifstream in(entry.path());
+      std::string head, line;
+      for (int i = 0; i < 2 && std::getline(in, line); ++i) head += line;
+      if (head.find("SPDX-License-Identifier: Apache-2.0") == std::string::npos) {
+        unlicensed += fs::relative(entry.path(), kSource).string() + "\n";
+      }
+    }
+  }
+  EXPECT_EQ(unlicensed, "");
+}
+
 TEST(Layout, SharedLibraryShowsOnlyThePublicInterface) {
   static const std::regex kPublic(
       R"(^(tarsin_[a-z0-9_]+$|tarsin::(Encoder|Variant|ReaderWatch)::|tarsin::KindName\(|(typeinfo|typeinfo name|vtable) for tarsin::ComError$))");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The log: its lines, levels, file and path; the parameters text and the queries that only
 // explain or describe, with their log lines.
 #include "core/log.h"

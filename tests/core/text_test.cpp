@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text helpers: hexadecimal text and bytes, and numbers read from text.
 #include <gtest/gtest.h>
 

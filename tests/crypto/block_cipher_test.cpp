@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The byte-level ciphers, chaining modes, CMAC and CRCs: published vectors (FIPS 197, RFC 4493,
 // NIST SP 800-38B, the CRC catalogue's check values) and OpenSSL on random data.
 #include <gtest/gtest.h>

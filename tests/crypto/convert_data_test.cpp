@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ConvertData in every input and output form, its errors, the ANSI code page and CRC16.
 #include <gtest/gtest.h>
 #include <iconv.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Our cipher against OpenSSL's DES for random keys, vectors and data, and the four chained modes
 // against their formulas built from OpenSSL's single-block cipher.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The cipher: published DES and triple-DES answers, a DESFire legacy authentication recorded from a
 // card, and the flags, padding, key fitting, error numbers and the order in which they are checked.
 #include "crypto/des.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DESFire data, records and values on the virtual EV1 card, in plain communication.
 #include <fmt/format.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A DESFire EV1 4K card on the virtual reader, an encoder opened on it, and one refusal checked
 // as a host makes the call: late-bound, by name.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DESFire sessions, applications and keys on the virtual EV1 card, whose cipher is OpenSSL's:
 // every selection below is accepted (or refused) by a card that does not share our code.
 #include <gtest/gtest.h>

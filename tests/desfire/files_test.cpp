@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DESFire files on the virtual EV1 card, whose cipher is OpenSSL's: each kind created, inspected,
 // changed and deleted, and every refusal, ours before anything is sent or the card's.
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The key texts: the described forms keep their meaning, the prefixed ones name type,
 // authentication and version, and everything else is refused the way the members need.
 #include "desfire/key_text.h"

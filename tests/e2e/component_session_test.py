@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The readers and the component through the real pcscd. pcsc_scan, an independent client, lists
 the virtual readers and names their cards from the ATRs. tarsin-rf describes the reader from the
 driver's attributes, `readers` and `wait` list the cards with their types, time out on an empty

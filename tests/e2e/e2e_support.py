@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Shared by the end-to-end tests: a readers file of the test's own, a private pcscd around the
 checks (with-pcscd.sh), tarsin-rf on the real pcsc-lite, and small pyscard helpers."""
 import atexit

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Faults through the real pcscd and another process: the card leaving in the middle of a
 multi-frame read and write, a card answering one byte, a card reset by another client, the reader
 unplugged, pcscd stopped; the registry held by another writer. Each gives a clear result and

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* A whole EV1 personalisation of the virtual DESFire card by libfreefare's C API, through libnfc's
  * PC/SC driver and pcscd: ISO and AES authentication with DES, 3K3DES and AES keys, the card
  * master key made AES and back, key changes with versions, key settings, plain, MACed and

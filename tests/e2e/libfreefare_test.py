@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """libfreefare, an independent DESFire client with its own crypto, through libnfc's PC/SC driver
 and the real pcscd. The component personalises an AES application (examples/desfire-personalise-
 aes.txt) that libfreefare's C API reads back; then the C API personalises the virtual EV1 card

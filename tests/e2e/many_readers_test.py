@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Eight virtual readers through one pcscd, each encoded by a thread of its own (the C++ test
 program many_readers_test, named by TARSIN_RF_MANY_READERS_TEST, checks the outcome)."""
 import os

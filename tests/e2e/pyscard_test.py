@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """pyscard, an independent client, through pcscd. A transmission fault injected into a MIFARE
 Classic reader reaches it as the real resource manager reports it, for that exchange only (a card
 gone from the driver, through pcscd: component_session_test.py, fault_test.py). A host of its own

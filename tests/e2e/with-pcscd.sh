@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # with-pcscd.sh CMD...: runs CMD against a private pcscd that serves the virtual readers through
 # libifd-tarsin-virtual.so, then stops that pcscd and returns CMD's exit status.
 #   TARSIN_RF_IFD_DRIVER       path of the driver (required)

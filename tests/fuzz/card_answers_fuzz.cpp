@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary card answers, multi-frame ones included, through the exchange and the decoders of
 // the DESFire and MIFARE members. Checked: every member returns (they are all noexcept, so an
 // escaping exception ends the program), with a result it may give, leaving in LastError only a

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 // Random text, codes and arrays through ConvertData, Keys, InitVector, Encrypt, Decrypt and
 // CRC16. The only thing checked: nothing crashes and nothing but a numbered cipher failure
 // escapes.
 //
 // Input: byte 0 picks the call, bytes 1-4 are the code or flags (little-endian), byte 5 the key
-// index or the padding choice, the rest is the text (or the array elements, two bytes each).
+// index or the padding choice, the rest is the text (or the array elements, fuzz_input.h's
+// values).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,41 +13,17 @@
 
 #include "core/failure.h"
 #include "crypto/des.h"
+#include "fuzz_input.h"
 
 namespace {
 
 using tarsin::Variant;
 
-Variant Element(uint8_t kind, uint8_t value) {
-  switch (kind % 10) {
-    case 0:
-      return Variant(value % 2 == 1);
-    case 1:
-      return Variant(value);
-    case 2:
-      return Variant(static_cast<int16_t>(value - 128));
-    case 3:
-      return Variant(static_cast<int32_t>(value) << 24);
-    case 4:
-      return Variant(static_cast<int64_t>(value) << 40);
-    case 5:
-      return Variant(value == 255 ? __builtin_nan("") : (value - 128) / 2.0);
-    case 6:
-      return Variant(std::string(1, static_cast<char>(value)));
-    case 7:
-      return Variant();
-    case 8:
-      return Variant(Variant::Null{});
-    default:
-      return Variant(Variant::Array{Variant(value)});
-  }
-}
-
+// The rest of the input as array elements.
 Variant::Array Elements(const std::string& rest) {
+  tarsin::fuzz::Input input(reinterpret_cast<const uint8_t*>(rest.data()), rest.size());
   Variant::Array out;
-  for (std::size_t i = 0; i + 1 < rest.size(); i += 2) {
-    out.push_back(Element(static_cast<uint8_t>(rest[i]), static_cast<uint8_t>(rest[i + 1])));
-  }
+  while (!input.AtEnd()) out.push_back(input.Value());
   return out;
 }
 

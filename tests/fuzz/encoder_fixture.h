@@ -1,4 +1,9 @@
+<<<<<<< HEAD
+// SPDX-License-Identifier: Apache-2.0
 // The component as a host uses it, on the fuzzing PC/SC provider (fuzz_pcsc.cpp): a private
+=======
+// The component as a host uses it, on the stub PC/SC provider (support/stub_pcsc.cpp): a private
+>>>>>>> r-sim
 // registry with the card-type table, a log that goes nowhere, and two encoders opened once per
 // process (opening waits for the reader), one on a DESFire card and one on a MIFARE Classic 1K.
 // Each input then sets the card's answers.
@@ -74,7 +79,7 @@ class CardAnswers {
 
     void* provider = ::dlopen(TARSIN_FUZZ_PCSC_LIBRARY, RTLD_NOW);
     feed_ = provider ? reinterpret_cast<void (*)(const uint8_t*, size_t)>(
-                           ::dlsym(provider, "tarsin_fuzz_pcsc_feed"))
+                           ::dlsym(provider, "tarsin_stub_pcsc_feed"))
                      : nullptr;
     if (!feed_) std::abort();
     Open(desfire_, "Fuzz DESFire");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A PC/SC provider whose card answers come from the fuzzer's input, selected like any other
 // with TARSIN_RF_PCSC_LIBRARY; only the entry points the component calls. Two readers, "Fuzz
 // DESFire" and "Fuzz Classic", each always with its card, whose ATR names the card type. Every

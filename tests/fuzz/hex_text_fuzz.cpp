@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes through the hex routines and the status-text lookup. Checked: hex read back gives
 // the bytes, IsHexString accepts what BytesToHex writes, an answer splits into its data and its
 // status word, and every status word has a sentence.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any text as the Parameters property. Checked: the entries split back into the text, and the
 // parameters read back, set on a new encoder, read back the same.
 #include <cstdint>

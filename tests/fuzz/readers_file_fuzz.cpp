@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes as the virtual readers' file, its cards loaded and spoken to. Checked: nothing but a
 // standard exception escapes, every reader answers with a status word or an outcome, and the
 // file as written (entries replaced in its text) reads back as the entries the process kept.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes through the .reg reader. Checked: nothing but RegFileError escapes, and a file that
 // reads is written back in a form that reads to the same keys and values.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Values of every type, with any name and data, through the registry on its SQLite files, and
 // the value texts. Checked: what is stored reads back the same, by name and by index; data typed
 // as text that is accepted is stored and read back; a DWORD and binary data shown as text read

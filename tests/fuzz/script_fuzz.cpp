@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any text as a `tarsin-rf run` script, line by line. Checked: only ScriptError escapes, and
 // every text or whole-number argument read, written back as a literal, reads the same.
 #include <cstdint>

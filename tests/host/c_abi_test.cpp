@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The C interface as a C host uses it: variants in C memory, by-ref outputs written back, the live
 // LastError, and each late-bound error of a wrong call as a number and a text.
 #include <gtest/gtest.h>

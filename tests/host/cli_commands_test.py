@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """tarsin-rf's commands and the examples on the virtual readers, as a person or a script runs
 them: the examples green, `show` after each, the reader commands and the virtual readers' file."""
 import json

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The script reader of `tarsin-rf run`, and `tarsin-rf run --json --virtual`: what the component
 // returned, one object per call, and an exit status that follows the results. And what
 // `tarsin-rf reg` shows and answers when the registry refuses or the user declines.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # main_job_virtual_card_test.sh CLI SCRIPT: the main job's virtual card made ready on readers
 # files of every kind, and a user's file never written over.
 set -eu

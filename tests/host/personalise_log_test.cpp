@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The DESFire personalisation example, run in-process with a fixed challenge, against its log as
 // recorded: every line and frame the same, apart from time stamps, handles and the bytes that
 // carry the card's own random numbers.

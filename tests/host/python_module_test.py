@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The Python module as a Python host uses it, on the virtual reader: properties, by-ref outputs
 as tuples, the enumerations, the live LastError, each late-bound error as ComError, the
 readers with a wait for a card that another process inserts, and card I/O without the

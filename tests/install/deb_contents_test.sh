@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # deb_contents_test.sh DEBS: checks what each Debian package in DEBS holds and asks for: the pcscd
 # driver and its configuration in tarsin-rf-virtual-reader only, no test or internal files, and no
 # package requiring the dialogs or the virtual reader. Each other file's package is named by

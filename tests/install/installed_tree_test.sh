@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # installed_tree_test.sh BUILD SOURCE [PYTHON]: installs BUILD into a temporary prefix and hosts the
 # installed component as an integrator would, on the virtual reader: the C++ example through
 # find_package(TarsinRF), the C example through pkg-config, tarsin-rf and the Python module.

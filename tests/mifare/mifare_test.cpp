@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MIFARE operations on the virtual cards: what reaches the card, what comes back, what the card
 // keeps (read from its saved memory, independent of the component) and LastError, on success and
 // on each failure path. Also the late-bound rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dialog library is loaded at run time: a missing library or entry point is the run-time
 // failure of the step that shows the dialog, never a crash.
 #include "pcsc/dialogs.h"

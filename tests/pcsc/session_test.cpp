@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reader session and the exchange on the virtual reader: log lines, LastError, states, and
 // multi-frame answers of a DESFire card joined or not.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The status texts of the card and of the platform, and the command table.
 #include <fmt/format.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The registry: values through the module's routines and the key API underneath, and .reg files.
 #include <fmt/format.h>
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A registry of its own for each test: all hives in a fresh temporary folder, removed after. And
 // one test of this same program in a child process, for what a single process cannot show:
 // concurrent writers, or a user other than the one running the suite.

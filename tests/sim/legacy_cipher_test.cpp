@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The DESFire card's cipher as built for each platform (OpenSSL on Linux, CNG on Windows): the
 // published DES vector, 2K3DES as OpenSSL computes it, and a real card's authentication trace.
 #include "desfire/legacy_cipher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The provider through the platform's <winscard.h> (pcsc-lite's, or WinSCard's under mingw): a
 // readers file of two readers, a context, and the commands the tests send.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the provider does on Windows alone: processes of its own (this program again, told its
 // part through the environment), and the readers file in the roaming application-data folder.
 #include <process.h>

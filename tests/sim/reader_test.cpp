@@ -1,14 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 // The PC/SC part-3 reader's answers for MIFARE Classic and Ultralight cards: the status words and
 // edge cases the component's MIFARE tests do not reach, and every access-condition combination of
 // a Classic sector against the card's published access tables.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "card/card_factory.h"
 #include "card/classic_access.h"
 #include "card/mifare_classic.h"
-#include "card/mifare_ultralight.h"
 #include "reader/virtual_reader.h"
 
 namespace tarsin::sim::testing {
@@ -146,45 +144,14 @@ TEST(ClassicReader, ManufacturerBlockForBothUidSizes) {
   EXPECT_THROW(MifareClassic(MifareClassic::Size::k1K, Bytes{1, 2, 3}), std::invalid_argument);
 }
 
-TEST(CardFactory, RebuildsSavedCardsAndRefusesMalformedOnes) {
-  for (const auto& card :
-       {MifareClassic(MifareClassic::Size::k4K, kUid7).Save(), MifareUltralight(kUid7).Save()}) {
-    EXPECT_EQ(LoadCard(card)->Save(), card);
-  }
-  auto blank = LoadCard({{"type", "mifare-classic-1k"}, {"uid", "04A1B2C3"}});
-  EXPECT_EQ(blank->Save()["blocks"][3], "FFFFFFFFFFFFFF078069FFFFFFFFFFFF");
-  // The storage cards' ATRs are pcsc_scan's test; DESFire's, as readers give it, from the ATS.
-  EXPECT_EQ(ToHex(LoadCard({{"type", "mifare-desfire-ev1-2k"}, {"uid", "04112233445566"}})->Atr()),
-            "3B8180018080");
+// (Saved cards loading back is virtual_card_fuzz's check, for every type.)
+TEST(CardFactory, RefusesMalformedCards) {
   for (const char* bad :
        {R"({"type":"mifare-classic-1k"})", R"({"type":"no-such-card","uid":"01020304"})",
         R"({"type":"mifare-classic-1k","uid":"0102030G"})",
         R"({"type":"mifare-classic-1k","uid":"01020304","blocks":["00"]})",
         R"({"type":"mifare-ultralight","uid":"01020304"})", R"([1,2])", R"({"type":7})"}) {
     EXPECT_THROW(LoadCard(nlohmann::json::parse(bad)), std::invalid_argument) << bad;
-  }
-}
-
-// Whatever bytes a client sends, the reader answers with a status word and the card stays sound.
-TEST(ReaderRobustness, RandomCommandsAlwaysGetAStatusWord) {
-  std::mt19937 random(20261206);
-  for (const char* type : {"mifare-classic-1k", "mifare-classic-4k", "mifare-ultralight"}) {
-    VirtualReader reader;
-    reader.Insert(LoadCard({{"type", type}, {"uid", "04112233445566"}}));
-    for (int round = 0; round < 20000; ++round) {
-      // Mostly class FF with the instructions the reader knows, so that the checks get reached.
-      Bytes apdu(random() % 24);
-      for (auto& byte : apdu) byte = static_cast<std::uint8_t>(random());
-      constexpr std::uint8_t kInstructions[] = {0xCA, 0x82, 0x86, 0xB0, 0xD6, 0xD7, 0xB1};
-      if (apdu.size() > 1 && random() % 4) {
-        apdu[0] = 0xFF;
-        apdu[1] = kInstructions[random() % sizeof kInstructions];
-      }
-      Bytes answer = reader.Transmit(apdu);
-      ASSERT_GE(answer.size(), 2u) << type;
-      ASSERT_LE(answer.size(), 18u) << type;
-    }
-    EXPECT_NO_THROW(LoadCard(reader.card()->Save())) << type;  // the state still saves and loads
   }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Scratch space for a test: a fresh temporary folder removed afterwards, environment variables
 // set for the lifetime of an object, the component's log folder, and the virtual readers' file
 // kept in such a folder.

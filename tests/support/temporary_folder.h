@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A folder of a test's own, with nothing but the standard library, so that programs without
 // GoogleTest (the fuzz targets) share it too.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A test bench for the component on the virtual reader: the in-process provider, a readers file,
 // a registry with the default card-type table and a log file, all in a fresh folder per test.
 #pragma once

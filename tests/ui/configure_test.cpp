@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Configure and the configuration dialog: what it shows in each language, and what the user's
 // answer does to the encoder's parameters.
 #include <gmock/gmock.h>

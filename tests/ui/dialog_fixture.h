@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dialogs as a host meets them: an Encoder on the virtual readers whose Configure loads the
 // dialog library built with the project. A modal dialog blocks the call that shows it, so the
 // tests answer it from timers that run inside its event loop.

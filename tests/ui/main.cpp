@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dialogs' tests run offscreen, or on the platform TARSIN_RF_TEST_PLATFORM names (CI runs
 // them once on a virtual X server). Chosen before anything else, so that listing the tests never
 // meets a display that is not there.

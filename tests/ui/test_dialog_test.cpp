@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The test dialog, opened from the configuration dialog: its log for each outcome of the test.
 #include <QImage>
 #include <QPlainTextEdit>

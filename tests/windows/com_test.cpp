@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The COM layer as a C++ host meets it through IDispatch, and the VARIANT conversions behind it:
 // what a script host never sends (typed by-refs, named arguments, embedded NULs, SAFEARRAYs,
 // VT_ERROR for a left-out optional) and the numbers a failed call leaves.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The operator of the configuration dialogs that encoder_test.vbs opens through Configure, a
 // process of its own as a user's clicks would be (run-vbscript.sh --operator). On each dialog it
 // checks that the virtual readers are listed and the current reader selected, then chooses

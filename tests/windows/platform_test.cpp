@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Windows platform pieces, run under Wine: Windows' registry, the system code page, the log
 // in the application-data folder and run-time loading.
 #include <gtest/gtest.h>

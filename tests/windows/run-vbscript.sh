@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Runs a VBScript against TarsinRF.dll under Wine, as a Windows host would meet the component: in
 # a Wine prefix of its own, the DLL registered with regsvr32, the script run by cscript, the DLL
 # unregistered at the end and its registry keys checked gone. Wine's tools of the DLL's width do

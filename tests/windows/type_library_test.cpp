@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TarsinRF.dll as a host that binds early meets it, from the DLLs copied beside the test: its
 // type library read back with LoadTypeLibEx, the dual interface called through its vtable on
 // the virtual reader with widl's header of that library, and the version resources.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pcsc_stringify_error: the texts of pcsc-lite 1.9.9, so that clients print the same messages
 // (it has none for SCARD_P_SHUTDOWN, and calls a security violation "Access denied.").
 #include <PCSC/winscard.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The provider on pcsc-lite's terms: its header and types (DWORD and LONG as wide as a long),
 // entry points under their plain names with the C calling convention.
 #pragma once

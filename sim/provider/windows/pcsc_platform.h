@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The provider on WinSCard's terms, from mingw's <winscard.h>: LONG and DWORD of 32 bits,
 // handles as wide as a pointer, results as Windows' 0x8010xxxx values, WINAPI, and the ANSI
 // names its macros give the entry points with text (SCardConnect is SCardConnectA).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The C interface over the late-bound dispatch: handles, variants in plain C memory, and no
 // exception past the boundary.
 #include <algorithm>

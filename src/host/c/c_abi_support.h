@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the C interface's files share: the error handle, failures as numbers, and the guard that
 // keeps every exception on this side of the boundary.
 #pragma once

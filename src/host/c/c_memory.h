@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The memory the C interface hands to hosts. Every block is recorded when allocated, and only a
 // recorded block is ever freed: a pointer a host put into a variant (a literal, its own buffer,
 // or never initialised) is left alone instead of crashing the call.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reader listing and card waiting for C hosts: ReaderWatch behind a handle, statuses in library
 // memory.
 #include <new>

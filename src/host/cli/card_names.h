@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a person calls the card types the component identifies.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `tarsin-rf readers` and `wait`: the readers with their cards, and a wait for a card to arrive
 // or leave, through the same calls hosts use (tarsin/readers.h).
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The sub-commands of tarsin-rf. Each adds itself to the application and returns the exit
 // status through the callback it installs.
 #pragma once

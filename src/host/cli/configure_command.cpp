@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tarsin-rf configure: the configuration dialog as a host shows it, and what the user chose.
 #include <fmt/format.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main job: encode a card on the configured reader.
 #include <fmt/format.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "host/cli/reader_choice.h"
 
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which PC/SC provider the command-line host uses: pcsc-lite by default, the virtual reader built
 // with the project on request, or when no real reader is attached.
 #pragma once

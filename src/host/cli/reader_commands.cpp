@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `tarsin-rf info` and `log`: what the encoder sees of its reader and card, and the diagnostic
 // log's tail.
 #include <fmt/format.h>

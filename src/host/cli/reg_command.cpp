@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tarsin-rf reg: query, add, delete, import and export registry values in the manner of
 // Windows reg.exe, over this platform's registry files.
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the commands print: labelled fields, and the lines a run wrote to the component's log.
 #pragma once
 

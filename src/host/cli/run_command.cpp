@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `tarsin-rf run SCRIPT` and `tarsin-rf call MEMBER ARGS...`: members called late-bound on one
 // Encoder, one call a line, with their results, by-ref outputs and LastError.
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One line of a tarsin-rf script: `Member arg, arg`, `Member = value` or `Member`.
 #pragma once
 

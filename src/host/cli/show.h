@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `tarsin-rf show`: what is on the card in the field. Each card family is read into one JSON
 // document (what `--json` prints) and printed from it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `tarsin-rf show`: opens the reader, identifies the card and shows what it holds.
 #include <fmt/format.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a DESFire card holds: its version, its applications with their key settings, and each
 // application's files with their settings, sizes, values and record counts.
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a MIFARE card holds, as a person wants to see it: Classic sectors with their blocks, value
 // blocks as numbers and the access conditions in words; Ultralight pages.
 #include <fmt/format.h>

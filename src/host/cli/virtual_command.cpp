@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `tarsin-rf virtual`: the virtual readers' file, managed by hand through the entry points of the
 // virtual reader's provider (the simulator stays out of the component's own code).
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The four entry points of TarsinRF.dll as an in-process COM server: the class object of
 // Encoder, unloading when nothing is in use, and its registration with its type library.
 #include <ole2.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "host/com/com_variant.h"
 
 #include <cstring>

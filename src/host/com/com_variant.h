@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // VARIANT, BSTR and SAFEARRAY of automation as the component's Variant and UTF-8 text, both ways.
 // A host passes what late binding passes: any scalar type, by value or by reference, arrays,
 // objects, and VT_ERROR DISP_E_PARAMNOTFOUND for an optional argument it leaves out.

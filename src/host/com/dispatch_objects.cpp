@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "host/com/dispatch_objects.h"
 
 #include <algorithm>

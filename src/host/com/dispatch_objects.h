@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The COM objects of TarsinRF.dll: Encoder and CError, each an IDispatch over the late-bound
 // dispatch (src/automation/dispatch.h), described by the embedded type library; Encoder also
 // answers to its dual interface _Encoder (dual_interface.h).

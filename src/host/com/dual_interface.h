@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // _Encoder as a host that binds early calls it: IDispatch's seven entries, then one vtable slot
 // per late-bound row in row order, typed as slot_types.h says. Each slot reads its arguments in
 // the row's layout and calls the row through the object's own IDispatch::Invoke, so early and

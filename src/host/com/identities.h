@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The identities that hosts and the registry know the server by. The type library is generated
 // from them, so they are written here once.
 #pragma once

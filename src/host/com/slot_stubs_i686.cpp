@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The slots of _Encoder's vtable on 32-bit Windows (dual_interface.cpp): stub i puts i in eax and
 // jumps to the common part, which calls tarsin_com_slot_call(i, the arguments on the stack) and
 // then, as stdcall wants of a callee, removes the arguments: their size comes back in edx, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The slots of _Encoder's vtable on 64-bit Windows (dual_interface.cpp): stub i puts i in eax and
 // jumps to the common part, which stores the four register arguments in the home area the
 // caller reserved above the return address, so that all of them lie in a row in memory, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the late-bound rows look to a host that binds early: the automation type of each parameter
 // and result on the dual interface _Encoder. The type library and the interface's vtable are both
 // made from these rules, so that they always agree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The type library that the build embeds in TarsinRF.dll (resource TYPELIB 1): what
 // GetTypeInfo answers from, and what registration adds and removes.
 #pragma once

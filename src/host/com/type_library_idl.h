@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The type library's source (IDL), written from the late-bound rows, CError's fields and the
 // public enumerations, so that a member added to the dispatch table joins the library with it.
 #pragma once

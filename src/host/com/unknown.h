@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // IUnknown for the server's objects: one interface (`Interface`, asked for as `interfaceIid`) and
 // any extra identity a derived object answers to, a reference count that deletes the object at
 // zero, and a hold on the module while the object lives (DllCanUnloadNow).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A build step: writes the type library's IDL (type_library_idl.h) to the file named by its one
 // argument. It runs under Wine during the build, since the rows are the Windows build's own.
 #include <cstdio>

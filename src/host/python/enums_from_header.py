@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Writes the public enumerations of include/tarsin/types.h as a C++ table for the Python module,
 so that its IntEnums follow the header, and which member's result or parameter has which of them,
 from include/tarsin/encoder.h: enums_from_header.py TYPES_H ENCODER_H OUTPUT."""

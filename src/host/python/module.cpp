@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Python module tarsinrf, built from the late-bound dispatch table: every row becomes a
 // method or a property of Encoder, named as the interface names it. A member with by-ref
 // parameters returns (result, outputs...); LastError is the live CError; a late-bound error is

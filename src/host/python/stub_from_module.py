@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Writes the type stub of the built module tarsinrf from its own rows (tarsinrf._members), its
 enumerations and CError's fields, so editors and type checkers see what help() shows:
 stub_from_module.py OUTPUT (with the built module on PYTHONPATH)."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Draws the dialogs' 80 x 42 logo: a card with its chip, and three radio waves.
 
 Writes logo.png (the Qt dialogs) and logo.bmp (the Win32 dialogs' resource: 32 bits a pixel,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmConfigure from the resource: captions from the table of texts, readers from the caller's
 // context, and the test dialog over it on the values shown.
 #include <algorithm>

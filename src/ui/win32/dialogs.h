@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Win32 dialogs' shared pieces: Unicode texts, the look, and the two dialogs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TarsinRFDialogs.dll's one entry point: the configuration dialog, shown modally on the caller's
 // thread. Any thread may own windows on Windows, so only a dialog that cannot be created at all
 // (no desktop to show it on) refuses.

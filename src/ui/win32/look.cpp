@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/win32/dialogs.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's own header, from the linker

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The identifiers of the dialogs' resource, shared by the resource script and the code. Plain
 // macros: the resource compiler reads this file too.
 #pragma once

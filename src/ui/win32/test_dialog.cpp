@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmTest from the resource: the test starts on the timer's first tick, one second after the
 // dialog shows, and each log line shows as soon as it is written.
 #include "ui/win32/dialogs.h"

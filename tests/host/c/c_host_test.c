@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* A C host, in C89 with every warning an error: the header must compile so. Readers and card
  * arrival (a card another process inserts, a timeout, a cancel from another thread), then each
  * misuse that once crashed a call, now refused with a defined error. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a C++ host of the installed interface has: only the public headers and libtarsinrf.so.
 // The bench gives each test a home of its own (readers file, registry with the card-type table,
 // log) and runs the command-line host as the other process that moves cards.

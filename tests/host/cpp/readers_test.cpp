@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Readers and card arrival from C++: the listing with the card types of the table, and a wait
 // that ends on a card another process inserts, on a timeout, or on a cancel from another thread.
 #include "tarsin/readers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One encoder called from four threads at once: every call whole and right (the thread checker's
 // build finds no race), beside an encoder of its own on the other reader.
 #include <vector>

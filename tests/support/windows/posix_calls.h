@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The POSIX calls of the shared test support, from Windows' C runtime: forced into the Windows
 // test programs (-include), so that the support stays one set of headers for both platforms.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TarsinRFDialogs.dll as the component meets it: loaded by name, its entry point called on this
 // thread, which runs the modal dialogs. A second thread reads and answers them through Win32
 // messages, as a user would. The texts and the reader test they show are shared with the Qt
