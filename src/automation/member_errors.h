@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The LastError numbers each member can leave, by member name: what docs/members.md and the
 // Python module's docstrings list. A member absent from the table leaves none.
 // tests/automation/member_errors_test.cpp drives every member through the dispatch and fails on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every number a member leaves in LastError is one its row of the error table lists: each member
 // called through the dispatch, with arguments a caller would give and with wrong ones, on a closed
 // encoder, on each kind of virtual card and on an empty reader.

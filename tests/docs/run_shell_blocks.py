@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Runs every fenced sh/bash block of the given Markdown files, each in a fresh home on the
 virtual reader, from the source root, with `set -e`. A fence "```sh no-run: REASON" skips its
 block; a no-run without a reason fails. Each block is reported by file and line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes docs/members.md from the dispatch table itself, so the reference a user reads is the
 // interface the hosts call. With --check FILE it compares instead and says how to regenerate.
 // Usage: tarsin-members-doc [OUTPUT] | tarsin-members-doc --check FILE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The public enumerations as data: enums_from_header.py writes them from the headers into
 // enum_table.inc (kEnums, and kEnumUses: which member's result or parameter has which), which a
 // host includes after this header, with these two types in scope.
