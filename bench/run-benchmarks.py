@@ -1,20 +1,25 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: Apache-2.0
-"""Runs the benchmarks and prints one table (Markdown), the machine noted.
+"""Measures the component beside its yardsticks and peers in paired rounds and prints Markdown.
 
-    bench/run-benchmarks.py [--build build/default] [--cli PATH] [--strace]
+    flock /tmp/tarsin-e2e.lock bench/run-benchmarks.py [--rounds 7] [--quick] [--build DIR]
 
-In-process rows use the virtual reader's provider behind the timing provider; the pcscd rows run
-under tests/e2e/with-pcscd.sh with eight virtual readers (another pcscd must not be running).
-`--cli` measures another tarsin-rf build the same way; `--before` adds an older tarsin-rf to the
-same rounds through pcscd; `--strace` adds the system calls per frame.
+Every measurement runs beside its yardstick in the same round, in a process of its own, the order
+turning from round to round, so that all see the same load; the table gives every round and each
+ratio's median with its spread (min..max). A goal is "met" only when the median meets it.
+A process's own start, connection and end are taken out: each figure is the process with the work
+less the same process connecting and disconnecting without it, in the same round. CPU is the
+client process's (user + system).
+The rows through pcscd run inside tests/e2e/with-pcscd.sh (no other pcscd may run; take the lock).
+`--quick` checks that every part runs (two rounds, few frames): its figures judge nothing.
 """
 import argparse
+import datetime
+import glob
 import json
 import os
 import platform
 import re
-import resource
 import shutil
 import subprocess
 import sys
@@ -22,352 +27,430 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+PYTHON = "/usr/bin/python3"
 FRAME = 'EscapeExt "FF CA 00 00 00", "", ""'
-# ISO 14443 at 106 kbit/s (fc/128): one bit lasts 128/13.56 MHz.
-BIT_US = 128 / 13.56
-# Each direction of a frame: its bytes plus the block's PCB and CRC (3 bytes), 9 bits a byte
-# (8 and odd parity), and start and end of frame (2 bits). Frame delay and the card's
-# processing time are left out, so the air time is a lower bound.
-FRAME_OVERHEAD_BYTES = 3
-# Frames that each operation's described command sequence sends. A selection sends the select,
-# the authentication and the answer to the card's challenge; a DESFire file-data or value
-# operation looks the file's settings up first; a MIFARE block operation loads the key and
-# authenticates before its own command, every time. Writes are counted from their data
-# (described_frames), and each further answer frame the card announces costs one "90AF000000".
-DESCRIBED_FRAMES = dict(
-    {name: 0 for name in ("OpenEncoder", "CloseEncoder")},
-    **{name: 1 for name in ("DESFireCreateApplication", "DESFireChangeKey",
-                            "DESFireCreateStdDataFile", "DESFireCreateBackupDataFile",
-                            "DESFireCreateValueFile", "DESFireCreateLinearRecordFile",
-                            "DESFireCreateCyclicRecordFile", "DESFireCommitTransaction",
-                            "DESFireGetFileIDs", "DESFireGetApplications")},
-    **{name: 2 for name in ("DESFireReadData", "DESFireReadRecords", "DESFireGetValue",
-                            "DESFireCredit", "DESFireDebit")},
-    **{name: 3 for name in ("DESFireSelectRoot", "DESFireSelectApplication",
-                            "MifareWriteDataBloc", "MifareReadDataBloc", "MifareWriteValueBloc")})
-# The bench's MIFARE encoding (pcscd_bench.cpp: Encode).
-MIFARE_JOB = """OpenEncoder 0
-MifareWriteDataBloc 4, "FFFFFFFFFFFF", 1, "00112233445566778899AABBCCDDEEFF"
-MifareReadDataBloc 4, "FFFFFFFFFFFF", 1, ""
-MifareWriteValueBloc 5, "FFFFFFFFFFFF", 1, 1000
-CloseEncoder
-"""
+CLASSIC_READERS = 8
+# Cards personalised per process, one reader each, so that a process's start weighs little.
+DESFIRE_READERS = ["Tarsin Virtual Reader %d" % (CLASSIC_READERS + i) for i in range(6)]
+PERSONALISE = os.path.join(ROOT, "examples/desfire-personalise.txt")
+LIBNFC = os.environ.get("TARSIN_RF_LIBNFC_PCSC", "/opt/libnfc-pcsc/lib")
 
 
-def air_time_us(payload_bytes):
-    return ((payload_bytes + FRAME_OVERHEAD_BYTES) * 9 + 2) * BIT_US
-
-
-def described_frames(script):
-    """The frames the described command sequences send for `script`, answer frames aside."""
-    total = 0
-    for line in script.splitlines():
-        name, _, rest = line.strip().partition(" ")
-        if not name or name.startswith("'"):
-            continue
-        if name in ("DESFireWriteData", "DESFireWriteRecord"):
-            _, _, length, data, is_hex = (a.strip() for a in rest.split(","))
-            data = data.strip('"')
-            size = int(length) or (len(data) // 2 if is_hex == "True" else len(data))
-            # The settings look-up, then 7 header bytes and the data: 52 bytes in the first
-            # frame, 59 in each further one.
-            total += 2 + max(0, -(-(7 + size - 52) // 59))
-        else:
-            total += DESCRIBED_FRAMES[name]
-    return total
-
-
-def bench_json(program, args=(), env=None):
-    out = subprocess.run([program, "--benchmark_format=json", "--benchmark_min_time=0.5", *args],
-                         env=env, capture_output=True, text=True, check=True).stdout
-    return {b["name"]: b for b in json.loads(out)["benchmarks"]}
-
-
-def scratch_folder():
-    """For the readers file: on tmpfs where there is one, since the simulator replaces the file
-    at every change of a card and creating files is slow on some disks (ext4 without a journal
-    checks its recently deleted inodes); the file is the reader's side, not what is measured."""
-    return tempfile.mkdtemp(prefix="tarsin-bench-",
-                            dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
-
-
-def readers_file(folder, count, card_type):
-    path = os.path.join(folder, "readers.json")
-    readers = [{"name": "Tarsin Virtual Reader %d" % i, "vendor": "Tarsin",
-                "ifdType": "Bench reader", "ifdVersion": "1.0.0", "serial": "B-%d" % i,
-                "card": {"type": card_type, "uid": "04A1B2%02X" % i if "classic" in card_type
-                         else "045A318A2C3B%02X" % i}} for i in range(count)]
-    with open(path, "w") as out:
-        json.dump({"readers": readers}, out)
-    return path
-
-
-def home(cli):
-    """A folder for the log and the registry, the registry holding the card-type table."""
-    folder = tempfile.mkdtemp(prefix="tarsin-bench-home-")
-    os.makedirs(os.path.join(folder, "Quillon/Nemora"))
-    env = dict(os.environ, XDG_DATA_HOME=folder, TARSIN_RF_REGISTRY_DIR=folder)
-    subprocess.run([cli, "reg", "import", os.path.join(ROOT, "examples/card-types.reg")],
-                   env=env, check=True, capture_output=True)
-    return folder
-
-
-def run_cli(cli, script, reader, env, wrap=(), open_first=False):
-    """Runs `script` with tarsin-rf run (after OpenEncoder 0 when `open_first`); answers
-    (wall s, CPU s of the process)."""
-    with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as out:
-        out.write(script)
-    start = time.perf_counter()
-    process = subprocess.Popen([*wrap, cli, "run", *(["--open"] if open_first else []), "--params",
-                                "device=%s;protocol=2;open_mode=2" % reader, out.name],
-                               env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(process.pid, 0)
-    wall = time.perf_counter() - start
-    os.unlink(out.name)
-    if os.waitstatus_to_exitcode(status) != 0:
-        raise RuntimeError("tarsin-rf run failed: " + process.stderr.read().decode())
-    return wall, usage.ru_utime + usage.ru_stime
+def pcscd_name(reader):
+    return reader + " 00 00"
 
 
 def median(values):
     values = sorted(values)
-    return values[len(values) // 2]
+    middle = len(values) // 2
+    return values[middle] if len(values) % 2 else (values[middle - 1] + values[middle]) / 2
 
 
-def encoding_rounds(program, rounds=3):
-    """Encodings on 1, 2, 4 and 8 readers, each in a process of its own, in rounds, so that every
-    count sees the same load; with the CPU per encoding of the benchmark (the component and
-    pcsc-lite's client) and of pcscd (with the virtual readers' driver)."""
-    pcscd = subprocess.check_output(["pidof", "pcscd"]).split()[0].decode()
-
-    def pcscd_cpu():
-        fields = open("/proc/%s/stat" % pcscd).read().rsplit(")", 1)[1].split()
-        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-    results = {threads: [] for threads in (1, 2, 4, 8)}
-    for _ in range(rounds):
-        for threads, runs in results.items():
-            before, started = pcscd_cpu(), os.times()
-            name = "Encodings/real_time/threads:%d" % threads
-            run = bench_json(program, ["--benchmark_filter=^%s$" % name])[name]
-            ended, count = os.times(), run["iterations"]
-            ours = ended.children_user + ended.children_system - started.children_user - \
-                started.children_system
-            runs.append({"rate": run["items_per_second"], "client_us": ours / count * 1e6,
-                         "pcscd_us": (pcscd_cpu() - before) / count * 1e6})
-    return results
+def spread(values, form="%.2f"):
+    return (form + ".." + form) % (min(values), max(values))
 
 
 def machine():
     model = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo")
                   if line.startswith("model name")), platform.processor())
-    return "%s, %d cores, %s %s, load %.1f at start" % (
-        model, os.cpu_count(), platform.system(), platform.release(), os.getloadavg()[0])
+    return "%s, %d cores, Linux %s, load %.1f at start" % (
+        model, os.cpu_count(), platform.release(), os.getloadavg()[0])
 
 
-def in_process(args, rows):
-    programs = os.path.join(args.build, "bench")
-    exchange = bench_json(os.path.join(programs, "exchange_bench"))
-    with_log, without_log = exchange["Frame/WithLog"], exchange["Frame/WithoutLog"]
-    line_us = exchange["LogLine/Appended"]["cpu_time"] / 1e3
-    missing_us = exchange["LogLine/FolderMissing"]["cpu_time"] / 1e3
-    lines = with_log["lines_per_frame"]
-    rows.append(("Frame in process: component CPU, log written", "%.2f us" % with_log["component_us"],
-                 "%.0f lines; the reader's own %.2f us left out" % (lines, with_log["reader_us"])))
-    rows.append(("Frame in process: component CPU, no log folder", "%.2f us" % without_log["component_us"],
-                 "log's share %.2f us" % (with_log["component_us"] - without_log["component_us"])))
-    rows.append(("Log file work per line: open, write, close / failed open",
-                 "%.2f / %.2f us" % (line_us, missing_us), "CPU"))
-    rows.append(("Frame in process: component CPU excluding log I/O (goal < 10 us)",
-                 "%.2f us" % (with_log["component_us"] - lines * line_us),
-                 "without the folder: %.2f us" % (without_log["component_us"] - lines * missing_us)))
-
-    des = bench_json(os.path.join(programs, "des_bench"))
-    for kind, name in (("SingleDes", "DES"), ("TripleDes", "3DES")):
-        ours = des["BlockCbc/Bytes1KiB%sCbc" % kind]["bytes_per_second"]
-        theirs = des.get("OpenSslCbc/Bytes1KiB%sCbc" % kind, {}).get("bytes_per_second")
-        hex_text = des["Cipher/Encrypt1KiB%sCbc" % kind]["bytes_per_second"]
-        rows.append(("%s CBC throughput, ours / OpenSSL" % name,
-                     "%.1f / %s MB/s" % (ours / 1e6, "%.1f" % (theirs / 1e6) if theirs else "n/a"),
-                     "ratio %.2f; on hex text %.1f MB/s" % (ours / theirs if theirs else 0,
-                                                            hex_text / 1e6)))
-
-    # The personalisation on the in-process virtual DESFire card.
-    folder = scratch_folder()
-    try:
-        readers = readers_file(folder, 1, "mifare-desfire-ev1-4k")
-        data = home(args.cli)
-        report = os.path.join(folder, "provider.json")
-        env = dict(os.environ, TARSIN_RF_VIRTUAL_READERS=readers, XDG_DATA_HOME=data,
-                   TARSIN_RF_REGISTRY_DIR=data, TARSIN_RF_PCSC_LIBRARY=args.provider,
-                   TARSIN_BENCH_INNER_PCSC_LIBRARY=args.vpcsc, TARSIN_BENCH_PROVIDER_REPORT=report)
-        _, idle_cpu = min(run_cli(args.cli, "' nothing\n", "Tarsin Virtual Reader 0", env)
-                          for _ in range(3))
-        script = open(os.path.join(ROOT, "examples/desfire-personalise.txt")).read()
-        wall, cpu = run_cli(args.cli, script, "Tarsin Virtual Reader 0", env)
-        provider = json.load(open(report))
-        log = open(os.path.join(data, "Quillon/Nemora/Tarsin RF.log"), errors="replace").read()
-        sent = [int(n) for n in re.findall(r"cbSendLength:=(\d+)", log)]
-        received = [int(n) for n in re.findall(r"Received length \.\.\. (\d+)", log)]
-        air = sum(air_time_us(n) for n in sent) + sum(air_time_us(n) for n in received)
-        component = (cpu - idle_cpu) * 1e6 - provider["cpu_ns"] / 1000
-        log_lines = len(log.splitlines())
-        rows.append(("Personalisation: frames, bytes sent + received",
-                     "%d, %d + %d" % (len(sent), sum(sent), sum(received)),
-                     "wall %.1f ms in process" % (wall * 1e3)))
-        more = log.count('pbSendBuffer:= "90AF000000"')
-        lookups = log.count("EncoderCommand(DesfireGetFileSettings)")
-        rows.append(("Frames per job / the described minimum: DESFire personalisation",
-                     "%d / %d" % (len(sent), described_frames(script) + more),
-                     "%d of them file-settings look-ups, which the card itself does not need"
-                     % lookups))
-        rows.append(("Personalisation: air time at 106 kbit/s (lower bound)", "%.1f ms" % (air / 1e3),
-                     "at 848 kbit/s %.1f ms" % (air / 8e3)))
-        rows.append(("Personalisation: component CPU (goal < 2% of air time)",
-                     "%.2f ms" % (component / 1e3),
-                     "%.2f%% of air time; the card's and the reader's own %.1f ms left out"
-                     % (100 * component / air, provider["cpu_ns"] / 1e6)))
-        rows.append(("Personalisation: component CPU excluding log I/O",
-                     "%.2f ms" % ((component - log_lines * line_us) / 1e3),
-                     "%.2f%% of air time; %d log lines" % (
-                         100 * (component - log_lines * line_us) / air, log_lines)))
-        shutil.rmtree(data, True)
-
-        env["TARSIN_RF_VIRTUAL_READERS"] = readers_file(folder, 1, "mifare-classic-1k")
-        data = home(args.cli)
-        env.update(XDG_DATA_HOME=data, TARSIN_RF_REGISTRY_DIR=data)
-        run_cli(args.cli, MIFARE_JOB, "Tarsin Virtual Reader 0", env)
-        log = open(os.path.join(data, "Quillon/Nemora/Tarsin RF.log"), errors="replace").read()
-        rows.append(("Frames per job / the described minimum: MIFARE encoding",
-                     "%d / %d" % (log.count("cbSendLength:="), described_frames(MIFARE_JOB)),
-                     "the card itself needs 5: one key load and one authentication serve "
-                     "both blocks of the sector"))
-        shutil.rmtree(data, True)
-    finally:
-        shutil.rmtree(folder, True)
+def timed(command, env=None, expect=0):
+    """(wall s, CPU s) of one process; it must exit with `expect`."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    output = process.stdout.read()
+    _, status, usage = os.wait4(process.pid, 0)
+    wall = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != expect:
+        raise RuntimeError("%s exited %d:\n%s" % (" ".join(command), os.waitstatus_to_exitcode(
+            status), output.decode(errors="replace")[-2000:]))
+    return wall, usage.ru_utime + usage.ru_stime
 
 
-def through_pcscd(args, rows):
-    """Runs this script again inside a private pcscd serving eight virtual readers."""
-    folder = scratch_folder()
-    try:
-        readers = readers_file(folder, 8, "mifare-classic-1k")
-        result = os.path.join(folder, "rows.json")
-        env = dict(os.environ, TARSIN_RF_VIRTUAL_READERS=readers, TARSIN_RF_IFD_DRIVER=args.ifd)
-        status = subprocess.call([os.path.join(ROOT, "tests/e2e/with-pcscd.sh"), sys.executable,
-                                  os.path.abspath(__file__), *sys.argv[1:], "--inside", result],
-                                 env=env)
-        if status != 0:
-            rows.append(("Rows through pcscd", "not measured", "with-pcscd.sh status %d" % status))
-            return
-        rows.extend(tuple(row) for row in json.load(open(result)))
-    finally:
-        shutil.rmtree(folder, True)
+def work(busy, idle, env=None, per=1):
+    """(wall, CPU) in microseconds per unit of the work: `busy` less `idle`, the same process
+    connecting and disconnecting without the work (so its start, its connection and the described
+    250 ms wait before connecting are taken out)."""
+    idle_wall, idle_cpu = timed(idle, env)
+    wall, cpu = timed(busy, env)
+    return ((wall - idle_wall) / per * 1e6, (cpu - idle_cpu) / per * 1e6)
+
+
+def write_script(folder, name, text):
+    path = os.path.join(folder, name)
+    with open(path, "w") as out:
+        out.write(text)
+    return path
+
+
+def readers_file(path):
+    """Eight blank MIFARE Classic 1K cards and six blank DESFire EV1, written whole again (the
+    driver reads the file anew when it changed): every card starts blank."""
+    readers = [{"name": "Tarsin Virtual Reader %d" % i, "vendor": "Tarsin",
+                "ifdType": "Bench reader", "ifdVersion": "1.0.0", "serial": "B-%d" % i,
+                "card": {"type": "mifare-classic-1k", "uid": "04A1B2%02X" % i}}
+               for i in range(CLASSIC_READERS)]
+    readers += [{"name": name, "vendor": "Tarsin", "ifdType": "Bench reader",
+                 "ifdVersion": "1.0.0", "serial": "B-D%d" % i,
+                 "card": {"type": "mifare-desfire-ev1-4k", "uid": "045A318A2C3B%02X" % i}}
+                for i, name in enumerate(DESFIRE_READERS)]
+    with open(path + ".new", "w") as out:
+        json.dump({"readers": readers}, out)
+    os.replace(path + ".new", path)
+
+
+class Homes:
+    """The registry with the card-type table, and two application-data folders: one holding the
+    log's folder, one without it (the component then writes no log; each line still tries its
+    open)."""
+
+    def __init__(self, cli, folder):
+        self.registry = os.path.join(folder, "registry")
+        self.logged = os.path.join(folder, "logged")
+        self.unlogged = os.path.join(folder, "unlogged")
+        os.makedirs(self.registry)
+        os.makedirs(os.path.join(self.logged, "Quillon/Nemora"))
+        os.makedirs(self.unlogged)
+        subprocess.run([cli, "reg", "import", os.path.join(ROOT, "examples/card-types.reg")],
+                       env=self.env(True), check=True, capture_output=True)
+
+    def env(self, logged):
+        return dict(os.environ, TARSIN_RF_REGISTRY_DIR=self.registry,
+                    XDG_DATA_HOME=self.logged if logged else self.unlogged)
+
+    def log(self):
+        path = os.path.join(self.logged, "Quillon/Nemora/Tarsin RF.log")
+        return open(path, errors="replace").read() if os.path.exists(path) else ""
+
+
+# In process: the component's own CPU per frame.
+
+def in_process(args):
+    """Rounds of exchange_bench: a frame with the log and without its folder, and one log line's
+    file work (open, write, close; the failed open)."""
+    program = os.path.join(args.build, "bench/exchange_bench")
+    rounds = []
+    for _ in range(args.rounds):
+        out = subprocess.run([program, "--benchmark_format=json", "--benchmark_filter=^(Frame|LogLine)/",
+                              "--benchmark_min_time=%s" % ("0.01" if args.quick else "0.2")],
+                             capture_output=True, text=True, check=True).stdout
+        runs = {b["name"]: b for b in json.loads(out)["benchmarks"]}
+        lines = runs["Frame/WithLog"]["lines_per_frame"]
+        unlogged = runs["Frame/WithoutLog"]["component_us"]
+        missing = runs["LogLine/FolderMissing"]["cpu_time"] / 1e3
+        appended = runs["LogLine/Appended"]["cpu_time"] / 1e3
+        rounds.append({"logged": runs["Frame/WithLog"]["component_us"], "unlogged": unlogged,
+                       "lines": lines, "appended": appended, "missing": missing,
+                       "own": unlogged - lines * missing})
+    return rounds
+
+
+# Through pcscd: run again inside with-pcscd.sh, the results handed back as JSON.
+
+def through_pcscd(args, folder):
+    readers = os.path.join(folder, "readers.json")
+    readers_file(readers)
+    result = os.path.join(folder, "pcscd.json")
+    env = dict(os.environ, TARSIN_RF_VIRTUAL_READERS=readers, TARSIN_RF_IFD_DRIVER=args.ifd)
+    status = subprocess.call([os.path.join(ROOT, "tests/e2e/with-pcscd.sh"), sys.executable,
+                              os.path.abspath(__file__), *sys.argv[1:], "--inside", result],
+                             env=env)
+    if status != 0:
+        print("the rows through pcscd were not measured: with-pcscd.sh exited %d" % status,
+              file=sys.stderr)
+        # 77: another pcscd runs (a skip for CTest).
+        raise SystemExit(77 if status == 77 else 1)
+    return json.load(open(result))
+
+
+def frame_rounds(args, homes, folder):
+    """A frame (FF CA 00 00 00) through pcscd: the bare SCardTransmit loop, `tarsin-rf run` with
+    the log and without its folder, and pyscard sending the same frames."""
+    # Enough frames that the two processes' own start and wait, subtracted, weigh little.
+    count = 20 if args.quick else 3000
+    reader = pcscd_name("Tarsin Virtual Reader 0")
+    params = ["--params", "device=%s;protocol=2;open_mode=2" % reader]
+    busy = write_script(folder, "frames.txt", "OpenEncoder 0\n" + (FRAME + "\n") * count +
+                        "CloseEncoder\n")
+    idle = write_script(folder, "frames0.txt", "OpenEncoder 0\nCloseEncoder\n")
+    apdus = write_script(folder, "frames.hex", "FFCA000000\n" * count)
+    no_apdus = write_script(folder, "frames0.hex", "")
+    bare = os.path.join(args.build, "bench/bare_transmit")
+    replay = os.path.join(HERE, "peers/pyscard_replay.py")
+    parts = {
+        "bare": lambda: work([bare, reader, str(count)], [bare, reader, "0"], per=count),
+        "logged": lambda: work([args.cli, "run", *params, busy], [args.cli, "run", *params, idle],
+                               homes.env(True), per=count),
+        "unlogged": lambda: work([args.cli, "run", *params, busy],
+                                 [args.cli, "run", *params, idle], homes.env(False), per=count),
+        "pyscard": lambda: work([PYTHON, replay, apdus, reader], [PYTHON, replay, no_apdus, reader],
+                                per=count),
+    }
+    return paired(args, parts)
+
+
+def card_rounds(args, homes, folder, readers):
+    """The DESFire personalisation of examples/desfire-personalise.txt on blank cards, six in a
+    process: the component (`tarsin-rf run`) with the log and without its folder, the Python
+    module, libfreefare's C API, and pyscard sending the frames the component sent."""
+    names = [pcscd_name(reader) for reader in DESFIRE_READERS]
+    body = "".join(line for line in open(PERSONALISE) if not line.startswith("'"))
+    cards = write_script(folder, "cards.txt", "".join(
+        'Parameters = "device=%s;protocol=2;open_mode=2"\n%s' % (name, body) for name in names))
+    opened = write_script(folder, "opened.txt", "".join(
+        'Parameters = "device=%s;protocol=2;open_mode=2"\nOpenEncoder 0\nCloseEncoder\n' % name
+        for name in names))
+    frames, no_frames = os.path.join(folder, "card.hex"), write_script(folder, "card0.hex", "")
+    # The frames the component sends, from its log (the card's challenges differ from run to run,
+    # so pyscard's replay is answered with errors from the first authentication on: it measures
+    # what sending the same frames costs, not a personalisation).
+    readers_file(readers)
+    before = len(homes.log())
+    timed([args.cli, "run", "--params", "device=%s;protocol=2;open_mode=2" % names[0],
+           PERSONALISE], homes.env(True))
+    sent = re.findall(r'pbSendBuffer:= "([0-9A-F]+)"', homes.log()[before:])
+    log_lines = homes.log()[before:].count("\n")
+    write_script(folder, "card.hex", "\n".join(sent) + "\n")
+    python_env = dict(homes.env(True), PYTHONPATH=os.path.join(args.build, "src/host/python"))
+    libnfc_env = dict(os.environ, LD_LIBRARY_PATH=LIBNFC + os.pathsep +
+                      os.environ.get("LD_LIBRARY_PATH", ""), LIBNFC_AUTO_SCAN="false",
+                      LIBNFC_INTRUSIVE_SCAN="false")
+    libfreefare = os.path.join(args.build, "bench/libfreefare_personalise")
+    devices = ["pcsc:" + name for name in names]
+    replay = os.path.join(HERE, "peers/pyscard_replay.py")
+    personalise_py = os.path.join(HERE, "peers/python_personalise.py")
+
+    def blank(busy, idle, env=None):
+        def run():
+            readers_file(readers)
+            return work(busy, idle, env, per=len(names))
+        return run
+
+    parts = {
+        "logged": blank([args.cli, "run", cards], [args.cli, "run", opened], homes.env(True)),
+        "unlogged": blank([args.cli, "run", cards], [args.cli, "run", opened], homes.env(False)),
+        "pyscard": blank([PYTHON, replay, frames, *names], [PYTHON, replay, no_frames, *names]),
+    }
+    if glob.glob(os.path.join(args.build, "src/host/python/tarsinrf*.so")):
+        parts["python"] = blank([PYTHON, personalise_py, *names],
+                                [PYTHON, personalise_py, "--connect", *names], python_env)
+    if os.path.exists(libfreefare) and os.path.exists(os.path.join(LIBNFC, "libnfc.so.6")):
+        parts["libfreefare"] = blank([libfreefare, *devices], [libfreefare, "connect", *devices],
+                                     libnfc_env)
+    rounds = paired(args, parts)
+    counted = {}
+    if shutil.which("valgrind") and not args.quick:
+        first = 'Parameters = "device=%s;protocol=2;open_mode=2"\n' % names[0]
+        one = write_script(folder, "card.txt", first + body)
+        open_close = write_script(folder, "open.txt", first + "OpenEncoder 0\nCloseEncoder\n")
+        for logged in (True, False):
+            readers_file(readers)
+            counted[logged] = instructions([args.cli, "run", one], homes.env(logged)) - \
+                instructions([args.cli, "run", open_close], homes.env(logged))
+    return {"rounds": rounds, "frames": len(sent), "log_lines": log_lines, "cards": len(names),
+            "instructions": counted}
+
+
+def instructions(command, env):
+    """The instructions `command` runs in user space (callgrind): the same on a busy machine."""
+    run = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null",
+                          *command], env=env, capture_output=True, text=True, check=True)
+    return int(re.findall(r"Collected : (\d+)", run.stderr)[-1])
+
+
+def paired(args, parts):
+    """Every part once a round, the order turned by one each round."""
+    names = list(parts)
+    rounds = []
+    for index in range(args.rounds):
+        order = names[index % len(names):] + names[:index % len(names)]
+        rounds.append({name: parts[name]() for name in order})
+    return rounds
+
+
+def encoding_rounds(args):
+    """MIFARE encodings (pcscd_bench) on 1, 2, 4 and 8 readers, each count in a process of its
+    own, all counts in every round."""
+    program = os.path.join(args.build, "bench/pcscd_bench")
+    rounds = []
+    for _ in range(args.rounds):
+        rates = {}
+        for threads in (1, 2, 4, 8):
+            name = "Encodings/real_time/threads:%d" % threads
+            out = subprocess.run([program, "--benchmark_format=json",
+                                  "--benchmark_filter=^%s$" % name, "--benchmark_min_time=%s" % (
+                                      "0.01" if args.quick else "0.5")],
+                                 capture_output=True, text=True, check=True).stdout
+            rates[threads] = json.loads(out)["benchmarks"][0]["items_per_second"]
+        rounds.append(rates)
+    return rounds
 
 
 def inside_pcscd(args):
+    folder = tempfile.mkdtemp(prefix="tarsin-bench-")
+    try:
+        homes = Homes(args.cli, folder)
+        return {"frame": frame_rounds(args, homes, folder),
+                "card": card_rounds(args, homes, folder, os.environ["TARSIN_RF_VIRTUAL_READERS"]),
+                "encodings": encoding_rounds(args)}
+    finally:
+        shutil.rmtree(folder, True)
+
+
+# Printing: every round, then the medians, then the goals.
+
+def table(header, rows):
+    print("| " + " | ".join(header) + " |")
+    print("|" + "---|" * len(header))
+    for row in rows:
+        print("| " + " | ".join(row) + " |")
+    print()
+
+
+class Goals:
+    def __init__(self, quick):
+        self.quick, self.rows = quick, []
+
+    def add(self, goal, ratios, limit, unit, why, below=True):
+        value = median(ratios)
+        met = value <= limit if below else value > limit
+        verdict = "not judged (--quick)" if self.quick else "met" if met else "not met: " + why
+        self.rows.append((goal, (unit % value), spread(ratios, unit), verdict))
+
+
+def report(args, process, pcscd):
+    goals = Goals(args.quick)
+    print("### The component's own CPU per frame, in process (exchange_bench, %d rounds)\n"
+          % len(process))
+    table(["Round", "with the log", "without the log folder", "log lines", "a line's open, "
+           "write, close", "a failed open", "own, without the folder, less the failed opens"],
+          [(str(i + 1), "%.2f us" % r["logged"], "%.2f us" % r["unlogged"], "%.0f" % r["lines"],
+            "%.2f us" % r["appended"], "%.2f us" % r["missing"], "%.2f us" % r["own"])
+           for i, r in enumerate(process)])
+    own = [r["own"] for r in process]
+    lines = median(r["lines"] for r in process)
+    floor = [r["lines"] * r["appended"] for r in process]
+    goals.add("Own CPU per frame without the log folder, less its %.0f failed opens (< 10 us)"
+              % lines, own, 10, "%.2f us", "the frame's own work is above 10 us")
+
+    frame = pcscd["frame"]
+    print("### A frame through pcscd (FF CA 00 00 00), %d rounds\n" % len(frame))
+    table(["Round", "bare SCardTransmit", "`tarsin-rf run`, log", "ratio", "no log folder",
+           "ratio", "pyscard", "ratio"],
+          [(str(i + 1), "%.1f us" % r["bare"][0], "%.1f us" % r["logged"][0],
+            "%.2f" % (r["logged"][0] / r["bare"][0]), "%.1f us" % r["unlogged"][0],
+            "%.2f" % (r["unlogged"][0] / r["bare"][0]), "%.1f us" % r["pyscard"][0],
+            "%.2f" % (r["pyscard"][0] / r["bare"][0])) for i, r in enumerate(frame)])
     rows = []
-    reader = "Tarsin Virtual Reader 0 00 00"
-    program = os.path.join(args.build, "bench", "pcscd_bench")
-    data = home(args.cli)
-    env = dict(os.environ, XDG_DATA_HOME=data, TARSIN_RF_REGISTRY_DIR=data)
-    env.pop("TARSIN_RF_PCSC_LIBRARY", None)
-    count = 500
-    many = "\n".join([FRAME] * count) + "\n"
-    # Rounds of the bare loop, the component's frame in process and `tarsin-rf run` (many
-    # EscapeExt lines against none), each in a process of its own, so that all three see the
-    # same load; the median round by each ratio.
-    rounds = []
-    for _ in range(7):
-        short = ["--benchmark_min_time=0.2"]
-        bare = bench_json(program, ["--benchmark_filter=^BareTransmit", *short])
-        frame = bench_json(program, ["--benchmark_filter=^EncoderFrame", *short])
-        per_frame = []
-        for cli in filter(None, (args.cli, args.before)):
-            busy = run_cli(cli, many, reader, env, open_first=True)[0]
-            idle = run_cli(cli, "' nothing\n", reader, env, open_first=True)[0]
-            per_frame.append((busy - idle) / count * 1e6)
-        rounds.append((bare["BareTransmit/real_time"]["real_time"],
-                       frame["EncoderFrame/real_time"]["real_time"],
-                       frame["EncoderFrame/real_time"]["component_us"], *per_frame))
+    for name, label in (("bare", "bare SCardTransmit"), ("logged", "`tarsin-rf run`, the log"),
+                        ("unlogged", "`tarsin-rf run`, no log folder"), ("pyscard", "pyscard")):
+        walls = [r[name][0] / r["bare"][0] for r in frame]
+        cpus = [r[name][1] for r in frame]
+        rows.append((label, "%.2f (%s)" % (median(walls), spread(walls)),
+                     "%.1f us (%s)" % (median(cpus), spread(cpus, "%.1f"))))
+    table(["Per frame", "wall, ratio to bare: median (min..max)", "client CPU: median (min..max)"],
+          rows)
 
-    def median_round(ratio):
-        return sorted(rounds, key=ratio)[len(rounds) // 2]
+    card = pcscd["card"]
+    rounds = card["rounds"]
+    names = [("logged", "`tarsin-rf run`, the log"), ("unlogged", "`tarsin-rf run`, no log folder"),
+             ("python", "Python module, the log"), ("libfreefare", "libfreefare"),
+             ("pyscard", "pyscard, the same frames")]
+    names = [(n, label) for n, label in names if n in rounds[0]]
+    print("### A DESFire personalisation through pcscd (%d frames, %d log lines), %d rounds of "
+          "%d cards\n" % (card["frames"], card["log_lines"], len(rounds), card["cards"]))
+    print("CPU per card (the client process, less the same process connecting and disconnecting "
+          "only), and wall:\n")
+    table(["Round", *(label for _, label in names)],
+          [(str(i + 1), *("%.2f ms (wall %.1f)" % (r[n][1] / 1e3, r[n][0] / 1e3)
+                          for n, _ in names)) for i, r in enumerate(rounds)])
+    if card["instructions"]:
+        print("Instructions per card in the `tarsin-rf` process (callgrind, user space, one card "
+              "less an open and close): %.2f M with the log, %.2f M without its folder.\n" % (
+                  card["instructions"]["true"] / 1e6, card["instructions"]["false"] / 1e6))
+    card_floor = [card["log_lines"] * r["appended"] / 1e3 for r in process]
+    if "libfreefare" in rounds[0]:
+        ratios = [r["logged"][1] / r["libfreefare"][1] for r in rounds]
+        goals.add("CPU per card with the log / libfreefare's (<= 1)", ratios, 1, "%.2f",
+                  "the log's file work (%d lines, %.2f ms a card) is what the log "
+                  "requires; without it the ratio is %.2f" % (
+                      card["log_lines"], median(card_floor),
+                      median([(r["logged"][1] / 1e3 - f) / (r["libfreefare"][1] / 1e3)
+                              for r, f in zip(rounds, card_floor)])))
+    else:
+        goals.rows.append(("CPU per card with the log / libfreefare's (<= 1)", "not measured", "",
+                           "libfreefare or the PC/SC libnfc missing"))
+    missing_floor = [card["log_lines"] * r["missing"] / 1e3 for r in process]
+    goals.add("CPU per card without the log folder / pyscard's (<= 1)",
+              [r["unlogged"][1] / r["pyscard"][1] for r in rounds], 1, "%.2f",
+              "each of the %d lines still tries its open (%.2f ms a card), as described; without "
+              "them the ratio is %.2f" % (
+                  card["log_lines"], median(missing_floor),
+                  median([(r["unlogged"][1] / 1e3 - f) / (r["pyscard"][1] / 1e3)
+                          for r, f in zip(rounds, missing_floor)])))
+    if "python" in rounds[0]:
+        goals.add("Python module's CPU per card / `tarsin-rf run`'s (<= 1.2)",
+                  [r["python"][1] / r["logged"][1] for r in rounds], 1.2, "%.2f",
+                  "the module's calls cost more than the script's")
 
-    def spread(ratio):
-        return " ".join("%.2f" % r for r in sorted(map(ratio, rounds)))
+    encodings = pcscd["encodings"]
+    print("### MIFARE encodings per second through pcscd (%d cores), %d rounds\n"
+          % (os.cpu_count(), len(encodings)))
+    table(["Round", "1 reader", "2 readers", "4 readers", "8 readers"],
+          [(str(i + 1), *("%.0f /s (x%.2f)" % (r[str(t)], r[str(t)] / r["1"]) for t in (1, 2, 4, 8)))
+           for i, r in enumerate(encodings)])
+    cores = min(os.cpu_count(), 8)
+    goals.add("Encodings per second, %d readers / 1 reader (> 1; %d cores here)" % (cores, cores),
+              [r[str(cores)] / r["1"] for r in encodings], 1, "%.2f",
+              "more readers than one did not give more encodings", below=False)
 
-    bare, frame, component, *_ = median_round(lambda r: r[1] / r[0])
-    rows.append(("Frame through pcscd: bare SCardTransmit", "%.1f us" % bare,
-                 "median round of 7, alternating with the next rows"))
-    rows.append(("Frame through pcscd: Encoder.EscapeExt in process", "%.1f us" % frame,
-                 "ratio %.2f (rounds %s); component CPU %.2f us"
-                 % (frame / bare, spread(lambda r: r[1] / r[0]), component)))
-    bare, _, _, run, *_ = median_round(lambda r: r[3] / r[0])
-    rows.append(("Frame through pcscd: `tarsin-rf run` EscapeExt line (goal < 1.5x bare)",
-                 "%.1f us" % run, "ratio %.2f, bare %.1f us beside it (rounds %s)"
-                 % (run / bare, bare, spread(lambda r: r[3] / r[0]))))
-    if args.before:
-        bare, _, _, _, run = median_round(lambda r: r[4] / r[0])
-        rows.append(("Frame through pcscd: `tarsin-rf run` EscapeExt line, the older build",
-                     "%.1f us" % run, "ratio %.2f, bare %.1f us beside it (rounds %s)"
-                     % (run / bare, bare, spread(lambda r: r[4] / r[0]))))
-    encodings = encoding_rounds(program)
-    if args.strace:
-        for cli, name in filter(lambda c: c[0], ((args.cli, ""), (args.before, ", the older build"))):
-            calls = []
-            for script in (many, "' nothing\n"):
-                out = os.path.join(data, "strace.txt")
-                run_cli(cli, script, reader, env, wrap=("strace", "-f", "-c", "-o", out),
-                        open_first=True)
-                text = open(out).read()
-                calls.append(int(re.findall(
-                    r"^\s*[\d.]+\s+[\d.]+\s+\d+\s+(\d+)\s+(?:\d+\s+)?total$", text, re.M)[-1]))
-            rows.append(("System calls per `tarsin-rf run` frame" + name,
-                         "%.1f" % ((calls[0] - calls[1]) / count), "strace -f -c, %d frames" % count))
-    shutil.rmtree(data, True)
-    base = median(r["rate"] for r in encodings[1])
-    for threads, runs in encodings.items():
-        rate = median(r["rate"] for r in runs)
-        rows.append(("MIFARE encodings per second, %d reader%s" % (threads, "s" if threads > 1 else ""),
-                     "%.0f /s" % rate,
-                     "x%.2f of one reader (rounds %s); CPU per encoding %.0f us ours + %.0f us pcscd's"
-                     % (rate / base, " ".join("%.0f" % r["rate"] for r in runs),
-                        median(r["client_us"] for r in runs), median(r["pcscd_us"] for r in runs))))
-    return rows
+    print("### Goals (median of the rounds above)\n")
+    table(["Goal", "median", "min..max", "verdict"], goals.rows)
+    print("The floor the log sets: each log line is its own open, write and close "
+          "(%.0f lines a frame, %.0f system calls): %.1f us a frame (%s) and %.2f ms a DESFire "
+          "card (%d lines), with the log; without its folder each line's failed open, %.1f us a "
+          "frame." % (lines, 3 * lines, median(floor), spread(floor, "%.1f"), median(card_floor),
+                      card["log_lines"], median([r["lines"] * r["missing"] for r in process])))
+
+
+def commit():
+    """The commit measured, marked when the tree holds changes not committed."""
+    head = subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"],
+                          capture_output=True, text=True).stdout.strip() or "unknown"
+    changed = subprocess.run(["git", "-C", ROOT, "status", "--porcelain", "--untracked-files=no"],
+                             capture_output=True, text=True).stdout.strip()
+    return head + (" with changes not committed" if changed else "")
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(ROOT, "build/default"))
-    parser.add_argument("--cli", help="tarsin-rf to measure (default: the build's)")
-    parser.add_argument("--vpcsc", help="the virtual reader's provider (default: the build's)")
-    parser.add_argument("--ifd", help="the virtual reader's pcscd driver (default: the build's)")
-    parser.add_argument("--before", help="an older tarsin-rf measured in the same rounds")
-    parser.add_argument("--strace", action="store_true")
-    parser.add_argument("--only", choices=["process", "pcscd"])
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--quick", action="store_true", help="a functional check: two rounds")
     parser.add_argument("--inside", help=argparse.SUPPRESS)
     args = parser.parse_args()
     args.build = os.path.abspath(args.build)
-    args.cli = args.cli or os.path.join(args.build, "src/host/cli/tarsin-rf")
-    args.vpcsc = args.vpcsc or os.path.join(args.build, "sim/provider/libtarsinrf-vpcsc.so")
-    args.ifd = args.ifd or os.path.join(args.build, "sim/ifd/libifd-tarsin-virtual.so")
-    args.provider = os.path.join(args.build, "bench/libtarsin-bench-provider.so")
+    if args.quick:
+        args.rounds = 2
+    args.cli = os.path.join(args.build, "src/host/cli/tarsin-rf")
+    args.ifd = os.path.join(args.build, "sim/ifd/libifd-tarsin-virtual.so")
     if args.inside:
         with open(args.inside, "w") as out:
             json.dump(inside_pcscd(args), out)
         return 0
-    rows = []
-    print("Machine: " + machine())
-    if args.only != "pcscd":
-        in_process(args, rows)
-    if args.only != "process":
-        through_pcscd(args, rows)
-    width = max(len(row[0]) for row in rows)
-    print("| %-*s | %s | %s |" % (width, "Measure", "Value", "Beside it"))
-    print("|%s|---|---|" % ("-" * (width + 2)))
-    for name, value, note in rows:
-        print("| %-*s | %s | %s |" % (width, name, value, note))
+    print("Run %s UTC: `bench/run-benchmarks.py%s` on %s, commit %s.\n" % (
+        datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M"),
+        "".join(" " + a for a in sys.argv[1:]), machine(),
+        commit()))
+    process = in_process(args)
+    with tempfile.TemporaryDirectory(prefix="tarsin-bench-",
+                                     dir="/dev/shm" if os.path.isdir("/dev/shm") else None) as folder:
+        pcscd = through_pcscd(args, folder)
+    report(args, process, pcscd)
     return 0
 
 

@@ -5,7 +5,7 @@
 # Usage: scripts/run-windows-tests.sh [i686]
 #   (no argument)  64-bit: every Windows test (CI's windows stage)
 #   i686           32-bit: the three DLLs and the tests of what the width changes (registration
-#                  and the VBScript host, the type library and the dual interface's calls, the
+#                  and the VBScript host, the type library, the late-bound and vtable calls, the
 #                  registry views; CI's windows-i686 stage)
 #   TARSIN_RF_WINEPREFIX  the Wine prefix (default build/<preset>/wine-prefix)
 # Changes to this machine: the i386 architecture added to dpkg, mingw-w64, widl, Wine (64-bit and
@@ -25,9 +25,9 @@ targets=()
 tests=()
 if [ "${1:-}" = i686 ]; then
   preset=windows-i686
-  targets=(--target TarsinRF TarsinRFDialogs TarsinVirtualReader configure_operator
-    type_library_test platform_test)
-  tests=(-R 'vbscript|type_library|platform')
+  targets=(--target TarsinRF TarsinRFDialogs TarsinVirtualReader tests_ui_win32
+    com_test platform_test)
+  tests=(-R 'vbscript|com_test|platform')
 fi
 # Wine loads much of what it recommends at run time (X11 extensions, GnuTLS for its ciphers).
 scripts/setup-debian.sh --with-recommends "${packages[@]}"

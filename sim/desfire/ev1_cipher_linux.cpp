@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The block operations from OpenSSL, which the component does not use, so that the card checks
-// the component's cipher instead of sharing it.
+// The block operations from OpenSSL (the legacy cipher's too), which the component does not use,
+// so that the card checks the component's cipher instead of sharing it.
 #include <algorithm>
 
 #include "desfire/ev1_cipher.h"

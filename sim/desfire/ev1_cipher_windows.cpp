@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// The block operations from Windows' CNG, which the component does not use. As for the legacy
-// cipher, one block in CBC mode under a zero vector is the plain block operation, and a key
-// object keeps its chaining, hence one per block; DES keys go in as 24 bytes (K1 K1 K1, K1 K2 K1).
+// The block operations from Windows' CNG (the legacy cipher's too), which the component does not
+// use: the card checks the component's cipher instead of sharing it. One block in CBC mode under
+// a zero vector is the plain block operation, and a key object keeps its chaining, hence one per
+// block; DES keys go in as 24 bytes (K1 K1 K1, K1 K2 K1).
 #include <windows.h>
 // After windows.h, which it needs.
 #include <bcrypt.h>

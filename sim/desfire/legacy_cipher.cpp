@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "desfire/ev1_cipher.h"
+
 namespace tarsin::sim::desfire {
 
 uint16_t CrcA(std::span<const uint8_t> data) {
@@ -29,6 +31,16 @@ bool IsSingleDesKey(std::span<const uint8_t, 16> key) {
 
 LegacyCipher::LegacyCipher(std::span<const uint8_t, 16> key) : singleDes_(IsSingleDesKey(key)) {
   std::copy(key.begin(), key.end(), key_.begin());
+}
+
+// The EV1 sessions' 2K3DES (the platform's cipher), one block under a zero vector: with equal
+// halves E-D-E collapses to single DES, which is how the card treats such keys.
+std::array<uint8_t, 8> LegacyCipher::EncipherBlock(std::span<const uint8_t, 8> block) const {
+  Bytes vector(8, 0);
+  Ev1Cipher(CipherKind::k2K3Des, key_).Encipher(block, vector);
+  std::array<uint8_t, 8> result{};
+  std::copy(vector.begin(), vector.end(), result.begin());
+  return result;
 }
 
 Bytes LegacyCipher::Encipher(std::span<const uint8_t> data) const {

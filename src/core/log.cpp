@@ -11,6 +11,7 @@ namespace {
 constexpr std::string_view kEntryArrow = "--> ";
 constexpr std::string_view kExitArrow = "<-- ";
 constexpr std::string_view kLogName = "Tarsin RF.log";
+constexpr size_t kKeptLineRoom = 4096;
 
 }  // namespace
 
@@ -26,7 +27,11 @@ void WriteLog(EncoderState& state, std::string_view message) noexcept {
   if (message.starts_with(kEntryArrow) && level < INT32_MAX) ++level;
   try {
     if (state.log.path.empty()) state.log.path = DefaultLogPath();
-    std::string line = LocalTimestamp();
+    // One buffer per thread, kept from line to line: a line costs no allocation (a frame writes
+    // a dozen). An unusually long line does not keep its room.
+    thread_local std::string line;
+    if (line.capacity() > kKeptLineRoom) std::string().swap(line);
+    line.assign(LocalTimestamp());
     line.append(3 + indentation, ' ');
     line.append(message);
     line.append("\r\n");

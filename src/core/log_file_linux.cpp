@@ -34,7 +34,7 @@ std::string LogFolder() {
   return folder + "Quillon/Nemora/";
 }
 
-std::string LocalTimestamp() {
+std::string_view LocalTimestamp() {
   // A frame writes a dozen lines within one second: the text is made once per second and zone
   // (tzset() changes the offset; a change of daylight saving falls on a new second).
   thread_local std::time_t madeFor = -1;

@@ -25,10 +25,10 @@ std::string LogFolder() {
   return folder + "Quillon\\Nemora\\";
 }
 
-std::string LocalTimestamp() {
+std::string_view LocalTimestamp() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  char text[32];
+  thread_local char text[32];
   std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
                 now.wHour, now.wMinute, now.wSecond);
   return text;

@@ -21,6 +21,9 @@ class SharedLibrary {
   ~SharedLibrary() = default;
 
   const std::string& library() const noexcept { return library_; }
+  // The loaded module, or nullptr when it could not be loaded. Modules are never unloaded, so a
+  // handle names one library for the life of the process.
+  void* module() const noexcept { return module_; }
   void* EntryPoint(const char* name);
 
  private:

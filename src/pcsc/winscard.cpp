@@ -2,6 +2,7 @@
 #include "pcsc/winscard.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "pcsc/winscard_call.h"
 
@@ -9,7 +10,16 @@ namespace tarsin {
 
 WinSCard WinSCard::Current() {
   const char* named = std::getenv("TARSIN_RF_PCSC_LIBRARY");
-  return WinSCard(SharedLibrary::Loaded((named && *named) ? named : DefaultLibrary()));
+  const char* library = (named && *named) ? named : DefaultLibrary();
+  // The library of this thread's last call, while the variable names the same one: no look-up
+  // in the process's table (its lock and map) at every call. Libraries are never unloaded.
+  thread_local std::string lastName;
+  thread_local SharedLibrary* last = nullptr;
+  if (last == nullptr || lastName != library) {
+    last = &SharedLibrary::Loaded(library);
+    lastName = library;
+  }
+  return WinSCard(*last);
 }
 
 LONG WinSCard::EstablishContext(DWORD scope, SCARDCONTEXT* context) {

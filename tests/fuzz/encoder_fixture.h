@@ -1,9 +1,5 @@
-<<<<<<< HEAD
 // SPDX-License-Identifier: Apache-2.0
-// The component as a host uses it, on the fuzzing PC/SC provider (fuzz_pcsc.cpp): a private
-=======
 // The component as a host uses it, on the stub PC/SC provider (support/stub_pcsc.cpp): a private
->>>>>>> r-sim
 // registry with the card-type table, a log that goes nowhere, and two encoders opened once per
 // process (opening waits for the reader), one on a DESFire card and one on a MIFARE Classic 1K.
 // Each input then sets the card's answers.

@@ -1,13 +1,8 @@
-<<<<<<< HEAD
 // SPDX-License-Identifier: Apache-2.0
-// Any APDU sequence to each card type in the virtual reader. Checked: every answer ends with a
-// status word, and the card saved at the end loads back to the same state.
-=======
 // Any APDU sequence to each card type in the virtual reader, DESFire also inside an application
 // in a legacy and in an AES session (as the readers file may hold them). Checked: every answer
 // ends with a status word and is no longer than the card can answer, and the card saved at the
 // end loads back to the same state.
->>>>>>> r-sim
 //
 // Input: byte 0 the card, then APDUs, each a length byte and its bytes; the length 0xFF powers
 // the field off and on instead.

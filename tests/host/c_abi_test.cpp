@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 // The C interface as a C host uses it: variants in C memory, by-ref outputs written back, the live
-// LastError, and each late-bound error of a wrong call as a number and a text.
+// LastError, each late-bound error of a wrong call as a number and a text, and the readers' watch.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <memory>
+#include <thread>
 
 #include "support/virtual_reader.h"
 #include "tarsin/tarsin.h"
@@ -53,12 +56,6 @@ TEST_F(CAbi, MembersRunWithTheirOutputsWrittenBack) {
   EXPECT_EQ(uid.values[0].flags, TARSIN_BYREF);
   EXPECT_STREQ(tarsin_member_name(17), "ReadSerialNumber");
   EXPECT_EQ(tarsin_member_name(67), nullptr);
-  // An optional argument left out.
-  Args text(2);
-  tarsin_variant_set_string(&text.values[0], "9000");
-  text.values[1].flags = TARSIN_MISSING;
-  ASSERT_EQ(Invoke("GetResponseText", text), 0) << failure_.description;
-  EXPECT_EQ(std::string(result_.values[0].text).substr(0, 4), "[OK]");
 }
 
 TEST_F(CAbi, LastErrorIsLiveAndWritable) {
@@ -107,6 +104,78 @@ TEST_F(CAbi, WrongCallsFailWithTheirLateBoundError) {
             TARSIN_E_INVALIDARG);
   one.values[0].kind = 99;
   EXPECT_EQ(Invoke("WriteLog", one), TARSIN_DISP_E_TYPEMISMATCH);
+}
+
+// Each misuse that once crashed a call, now refused with a defined error, and what the host owns
+// left alone.
+TEST_F(CAbi, MisusesAreRefused) {
+  // An uninitialised result is only written; an optional argument left out.
+  Args text(2);
+  tarsin_variant_set_string(&text.values[0], "9000");
+  tarsin_variant_set_missing(&text.values[1]);
+  std::memset(&result_.values[0], 0xA5, sizeof(tarsin_variant));
+  ASSERT_EQ(tarsin_invoke(encoder_.get(), "GetResponseText", 0, text.values.data(), 2,
+                          &result_.values[0], &failure_),
+            0);
+  EXPECT_EQ(std::string(result_.values[0].text).substr(0, 4), "[OK]");
+  // A by-ref text the host owns (here on its stack) is replaced, never freed.
+  char owned[] = "literal";
+  Args byRef(1);
+  byRef.values[0].kind = TARSIN_STRING;
+  byRef.values[0].flags = TARSIN_BYREF;
+  byRef.values[0].text = owned;
+  byRef.values[0].length = std::strlen(owned);
+  ASSERT_EQ(Invoke("ReadSerialNumber", byRef), 0);
+  EXPECT_EQ(byRef.values[0].kind, TARSIN_STRING);
+  EXPECT_STREQ(owned, "literal");
+  // A count beyond the member's parameters is refused before the arguments are read.
+  EXPECT_EQ(
+      tarsin_invoke(encoder_.get(), "WriteLog", 0, text.values.data(), 1000000, nullptr, &failure_),
+      TARSIN_DISP_E_BADPARAMCOUNT);
+  // Arrays nested 200,000 deep: refused, and cleared without exhausting the stack.
+  Args nested(1);
+  tarsin_variant* level = &nested.values[0];
+  for (int depth = 0; depth < 200000; ++depth, level = &level->elements[0]) {
+    tarsin_variant_set_array(level, 1);
+  }
+  EXPECT_EQ(Invoke("WriteLog", nested), TARSIN_DISP_E_TYPEMISMATCH);
+  tarsin_variant_clear(&nested.values[0]);
+  EXPECT_EQ(nested.values[0].elements, nullptr);
+}
+
+// The statuses and failures in C memory; the waits themselves:
+// HostBench.ReadersAreListedAndCardsAwaited.
+TEST_F(CAbi, ReadersAndWaits) {
+  std::unique_ptr<tarsin_reader_watch, void (*)(tarsin_reader_watch*)> watch{
+      tarsin_reader_watch_create(), tarsin_reader_watch_release};
+  tarsin_reader_status* readers = nullptr;
+  size_t count = 0;
+  ASSERT_EQ(tarsin_reader_watch_list(watch.get(), &readers, &count, &failure_), 0);
+  ASSERT_EQ(count, 1u);
+  EXPECT_STREQ(readers[0].name, testing::kReader);
+  EXPECT_EQ(readers[0].card_present, 1);
+  EXPECT_EQ(readers[0].card_type, TARSIN_sceMifare1K);
+  tarsin_reader_list_free(readers, count);
+  // Any reader: at once, the one with a card. Then a wait that another thread cancels.
+  tarsin_reader_status status;
+  ASSERT_EQ(
+      tarsin_reader_watch_wait(watch.get(), nullptr, TARSIN_CARD_ARRIVAL, 0, &status, &failure_),
+      0);
+  EXPECT_EQ(std::string(status.atr).substr(0, 5), "3B 8F");
+  tarsin_reader_status_clear(&status);
+  EXPECT_EQ(tarsin_reader_watch_wait(watch.get(), nullptr, 3, 0, nullptr, &failure_),
+            TARSIN_E_INVALIDARG);
+  SetCardPresent(false);
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    tarsin_reader_watch_cancel(watch.get());
+  });
+  EXPECT_EQ(tarsin_reader_watch_wait(watch.get(), testing::kReader, TARSIN_CARD_ARRIVAL,
+                                     TARSIN_WAIT_FOREVER, &status, &failure_),
+            TARSIN_E_CANCELLED);
+  canceller.join();
+  EXPECT_EQ(failure_.number, TARSIN_E_CANCELLED);
+  EXPECT_EQ(status.name, nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: Apache-2.0
 """tarsin-rf's commands and the examples on the virtual readers, as a person or a script runs
-them: the examples green, `show` after each, the reader commands and the virtual readers' file."""
+them: the examples green, `show` after each. (The other commands: CliRun in cli_test.cpp.)"""
 import json
 import os
 import re
@@ -110,29 +110,6 @@ class Commands(unittest.TestCase):
         self.assertEqual(os.stat(log).st_mode & 0o777, 0o600)
         with open(log) as f:
             self.assertIn("FFCA000000", f.read())
-
-    def test_reader_commands_and_the_virtual_readers(self):
-        readers = json.loads(tarsin_rf("readers", "--virtual", "--json").stdout)
-        self.assertEqual([(r["name"][-1], r["card"]["type"]) for r in readers],
-                         [("0", "MIFARE Classic 1K"), ("1", "MIFARE DESFire")])
-        self.assertIn("Version: 1.0.0", readers[0]["reader"])
-        info = json.loads(tarsin_rf("info", "--virtual", "--json", "-p", MIFARE).stdout)
-        self.assertEqual((info["state"], info["card"]["serial_number_length"]), ("ready", 4))
-        self.assertIn("<-- Destructor", tarsin_rf("log", "-n", "2").stdout)
-        for args, status, shown in [
-                (("insert", "mifare-ultralight", "-r", "Tarsin Virtual Reader 1"), 0, None),
-                (("insert", "no-such-card"), 1, None),
-                (("remove",), 0, "Tarsin Virtual Reader 0: mifare-classic-1k B47C2E91 (out of"),
-                (("reset",), 0, "Tarsin Virtual Reader 0: mifare-classic-1k B47C2E91\n"),
-                (("remove", "-r", "No Such Reader"), 1, None)]:
-            self.assertEqual(tarsin_rf("virtual", *args).returncode, status, args)
-            if shown:
-                self.assertIn(shown, tarsin_rf("virtual", "show").stdout)
-        self.assertIn("mifare-ultralight", tarsin_rf("virtual", "show").stdout)
-        call = tarsin_rf("call", "--virtual", "--json", "--params", MIFARE, "--open",
-                         "ReadSerialNumber", '""')
-        self.assertEqual(json.loads(call.stdout.splitlines()[-1])["outputs"],
-                         {"SerialNumber": "B47C2E91"})
 
 
 class Documentation(unittest.TestCase):

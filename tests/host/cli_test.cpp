@@ -2,6 +2,7 @@
 // The script reader of `tarsin-rf run`, and `tarsin-rf run --json --virtual`: what the component
 // returned, one object per call, and an exit status that follows the results. And what
 // `tarsin-rf reg` shows and answers when the registry refuses or the user declines.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -20,6 +21,7 @@ namespace {
 using cli::ParseLiteral;
 using cli::ParseScriptLine;
 using cli::ScriptError;
+using ::testing::HasSubstr;
 
 TEST(Script, LiteralsReadAsTheirKinds) {
   const struct {
@@ -36,12 +38,6 @@ TEST(Script, LiteralsReadAsTheirKinds) {
   for (const auto& c : cases) EXPECT_EQ(ParseLiteral(c.text), c.value) << c.text;
 }
 
-TEST(Script, BadLiteralsAreRefused) {
-  for (const char* text : {"abc", "\"open", "\"a\"b\"", "&H", "&H123456789", "0x10", "nan"}) {
-    EXPECT_THROW(ParseLiteral(text), ScriptError) << text;
-  }
-}
-
 TEST(Script, LinesBecomeCalls) {
   auto call = ParseScriptLine("  EscapeExt \"ff ca, 00\", , \"x\"  ' get the UID");
   ASSERT_TRUE(call);
@@ -51,21 +47,15 @@ TEST(Script, LinesBecomeCalls) {
   EXPECT_EQ(*call->args[0], Variant("ff ca, 00"));
   EXPECT_FALSE(call->args[1].has_value());
   EXPECT_EQ(*call->args[2], Variant("x"));
-
-  call = ParseScriptLine("Parameters = \"device=A;protocol=2\"");
-  ASSERT_TRUE(call);
-  EXPECT_TRUE(call->propertyLet);
-  EXPECT_EQ(*call->args.at(0), Variant("device=A;protocol=2"));
-
-  call = ParseScriptLine("CloseEncoder ' done");
-  ASSERT_TRUE(call);
-  EXPECT_TRUE(call->args.empty());
-
+  // A property written: CliRun.PrintsWhatTheComponentReturnedAndExitsByTheResults.
   EXPECT_FALSE(ParseScriptLine("   "));
   EXPECT_FALSE(ParseScriptLine("' a comment"));
 }
 
-TEST(Script, MalformedLinesAreRefused) {
+TEST(Script, BadLiteralsAndLinesAreRefused) {
+  for (const char* text : {"abc", "\"open", "\"a\"b\"", "&H", "&H123456789", "0x10", "nan"}) {
+    EXPECT_THROW(ParseLiteral(text), ScriptError) << text;
+  }
   for (const char* line :
        {"= 3", "Parameters =", "Parameters = 1, 2", "OpenEncoder(0)", "WriteLog \"unterminated"}) {
     EXPECT_THROW(ParseScriptLine(line), ScriptError) << line;
@@ -76,43 +66,50 @@ constexpr const char* kParameters = "protocol=2;open_mode=2";
 
 struct RunResult {
   int status;
-  std::vector<nlohmann::json> calls;
-  std::string output;  // standard output and error together
+  std::string out;
+  std::string err;
+  std::vector<nlohmann::json> calls;  // the JSON lines of the standard output
+  std::string output() const { return out + err; }
 };
+
+// tarsin-rf with `arguments`, each passed whole, after `prefix` (environment settings, a pipe);
+// its outputs are kept in `folder`.
+RunResult RunCli(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
+                 const std::string& prefix = "") {
+  std::string command = prefix + TARSIN_TEST_CLI;
+  for (const std::string& argument : arguments) {
+    command += " '";
+    for (char c : argument) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += "'";
+  }
+  const auto out = folder / "out.txt";
+  const auto err = folder / "err.txt";
+  command += " > '" + out.string() + "' 2> '" + err.string() + "'";
+  const int status = WEXITSTATUS(std::system(command.c_str()));
+  RunResult result{status, testing::FileContent(out), testing::FileContent(err), {}};
+  std::istringstream lines(result.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("{")) result.calls.push_back(nlohmann::json::parse(line));
+  }
+  return result;
+}
 
 class CliRun : public testing::VirtualReaderTest {
  protected:
-  // tarsin-rf with `arguments`, each passed whole; --virtual must find the provider by itself.
-  RunResult Cli(const std::vector<std::string>& arguments) {
+  // --virtual must find the provider by itself.
+  RunResult Cli(const std::vector<std::string>& arguments, const std::string& prefix = "") {
     provider_.Set(std::nullopt);
-    std::string command = TARSIN_TEST_CLI;
-    for (const std::string& argument : arguments) {
-      command += " '";
-      for (char c : argument) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-      command += "'";
-    }
-    const auto output = log_.root() / "output.txt";
-    command += " > '" + output.string() + "' 2>&1";
-    RunResult result{WEXITSTATUS(std::system(command.c_str())), {}, testing::FileContent(output)};
-    std::istringstream lines(result.output);
-    for (std::string line; std::getline(lines, line);) {
-      if (line.starts_with("{")) result.calls.push_back(nlohmann::json::parse(line));
-    }
-    return result;
+    return RunCli(log_.root(), arguments, prefix);
   }
 
-  // `tarsin-rf run` with `flags` on `target` (the script written to a file when not given).
-  RunResult Run(const std::string& script, const std::string& flags = "--json --virtual",
-                std::optional<std::filesystem::path> target = std::nullopt) {
-    if (!target) {
-      target = log_.root() / "script.txt";
-      std::ofstream(*target) << script;
-    }
-    std::vector<std::string> arguments = {"run"};
-    std::istringstream words(flags);
-    for (std::string word; words >> word;) arguments.push_back(word);
-    arguments.push_back(target->string());
-    return Cli(arguments);
+  // `tarsin-rf run` with `flags` on `script`, written to a file.
+  RunResult Run(const std::string& script,
+                std::vector<std::string> flags = {"--json", "--virtual"}) {
+    const auto file = log_.root() / "script.txt";
+    std::ofstream(file) << script;
+    flags.insert(flags.begin(), "run");
+    flags.push_back(file.string());
+    return Cli(flags);
   }
 };
 
@@ -147,16 +144,15 @@ TEST_F(CliRun, PrintsWhatTheComponentReturnedAndExitsByTheResults) {
   EXPECT_EQ(run.calls[2]["error"]["RdrCommand"], "SelectCardInRange:SCardConnect");
   EXPECT_EQ(run.calls[4]["dispatch_error"]["Number"], static_cast<int32_t>(0x90010F01));
 
-  run = Run("ReaderType\nGetInformation\n", "--json --virtual --stop-on-error");
+  run = Run("ReaderType\nGetInformation\n", {"--json", "--virtual", "--stop-on-error"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.calls.size(), 1u);
 }
 
-// A script is checked whole before its first call; a folder is no script; texts that are not
-// UTF-8 come out through the ANSI code page, UTF-8 as it is.
+// A folder is no script; texts that are not UTF-8 come out through the ANSI code page, UTF-8 as
+// it is. (A script checked whole before its first call: AScriptWithBadLinesCallsNothing.)
 TEST_F(CliRun, ScriptsAreReadWholeAndShownAsUtf8) {
-  EXPECT_EQ(Run("GetInformation\nWriteLog \"x\"\nOpenEncoder(0)\n").calls.size(), 0u);
-  EXPECT_EQ(Run("", "--json", log_.root()).status, 2);
+  EXPECT_EQ(Cli({"run", "--json", log_.root().string()}).status, 2);
   const RunResult run =
       Run("\xEF\xBB\xBFGetResponseText \"caf\xE9\", \"x\"\nGetResponseText \"caf\xC3\xA9 \x80\", "
           "\"x\"\n");
@@ -165,64 +161,55 @@ TEST_F(CliRun, ScriptsAreReadWholeAndShownAsUtf8) {
   EXPECT_EQ(run.calls[1]["value"], "[Unknown]  Unknown retcode 'CAF\xC3\xA9 \xE2\x82\xAC'.");
 }
 
-// With no resource manager, `readers` and `wait` say so in PC/SC's words.
-TEST_F(CliRun, ReadersAndWaitNameAMissingResourceManager) {
-  const std::string noService = std::string("TARSIN_RF_PCSC_LIBRARY='") + TARSIN_TEST_STUB_PCSC +
-                                "' TARSIN_STUB_PCSC_MODE=no-service " + TARSIN_TEST_CLI;
-  const auto output = log_.root() / "output.txt";
-  for (const char* command : {" readers", " wait -t 0"}) {
-    const int status = WEXITSTATUS(
-        std::system((noService + command + " > '" + output.string() + "' 2>&1").c_str()));
-    EXPECT_EQ(status, 1) << command;
-    EXPECT_EQ(testing::FileContent(output),
-              "tarsin-rf: The Smart card resource manager is not running (SCARD_E_NO_SERVICE).\n");
-  }
-}
-
 // A script with a misspelt member, a missing argument and one too many calls nothing: every bad
 // line is reported, and the block the lines before them would write is as it was.
 TEST_F(CliRun, AScriptWithBadLinesCallsNothing) {
-  const auto script = log_.root() / "bad.txt";
-  std::ofstream(script)
-      << "OpenEncoder 0\n"
-         "WriteDataBloc 4, \"FFFFFFFFFFFF\", 1, \"00112233445566778899AABBCCDDEEFF\"\n"
-         "MifareWriteDataBlock 5, \"FFFFFFFFFFFF\", 1, \"0011\"\n"
-         "WriteValueBloc 5, \"FFFFFFFFFFFF\", 1\n"
-         "CloseEncoder 1\n";
-  const RunResult run = Cli(
-      {"run", "--json", "--virtual", "-p", kParameters, "-r", testing::kReader, script.string()});
+  const RunResult run =
+      Run("OpenEncoder 0\n"
+          "WriteDataBloc 4, \"FFFFFFFFFFFF\", 1, \"00112233445566778899AABBCCDDEEFF\"\n"
+          "MifareWriteDataBlock 5, \"FFFFFFFFFFFF\", 1, \"0011\"\n"
+          "WriteValueBloc 5, \"FFFFFFFFFFFF\", 1\n"
+          "CloseEncoder 1\n",
+          {"--json", "--virtual", "-p", kParameters, "-r", testing::kReader});
   EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(run.calls.empty()) << run.output;
+  EXPECT_TRUE(run.calls.empty()) << run.output();
   for (const char* reported :
        {"line 3: Unknown name: MifareWriteDataBlock: MifareWriteDataBlock 5,",
         "line 4: Wrong number of arguments for WriteValueBloc: 3 given, 4 to 4 expected: ",
         "line 5: Wrong number of arguments for CloseEncoder: 1 given, 0 to 0 expected: "}) {
-    EXPECT_NE(run.output.find(reported), std::string::npos) << run.output;
+    EXPECT_THAT(run.output(), HasSubstr(reported));
   }
   // An unquoted key for a text parameter is that text.
   const RunResult read =
       Cli({"call", "--virtual", "--json", "-p", kParameters, "-r", testing::kReader, "--open",
            "ReadDataBloc", "4", "FFFFFFFFFFFF", "1", "\"\""});
-  ASSERT_EQ(read.status, 0) << read.output;
+  ASSERT_EQ(read.status, 0) << read.output();
   EXPECT_EQ(read.calls.back()["outputs"]["BlocContents"], std::string(32, '0'));
 }
 
-// Failures named as they are, one set of options and exit codes, names shown escaped. Each row
-// runs on what the rows before it left.
+// Failures named as they are (a missing resource manager in PC/SC's words), one set of options
+// and exit codes, names shown escaped. Each row runs on what the rows before it left.
 TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
   nlohmann::json empty = testing::Reader("Empty", testing::Classic1K());
   empty["cardPresent"] = false;
   readers_.WriteReaders({testing::Reader(testing::kReader, testing::Classic1K()), empty});
   const std::string hostile = "Bad\x1B[31mName";
+  const std::string noService = std::string("TARSIN_RF_PCSC_LIBRARY='") + TARSIN_TEST_STUB_PCSC +
+                                "' TARSIN_STUB_PCSC_MODE=no-service ";
+  const std::string notRunning =
+      "tarsin-rf: The Smart card resource manager is not running (SCARD_E_NO_SERVICE).\n";
   const struct {
     std::vector<std::string> arguments;
     int status;
     std::string shown;
+    std::string prefix = "";
   } cases[] = {
       {{"info", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
       {{"show", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
       {{"encode", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
       {{"info", "--virtual", "-r", "Empty"}, 0, "no card on reader \"Empty\""},
+      {{"info", "--virtual", "--json"}, 0, "\"state\":\"ready\""},
+      {{"virtual", "show"}, 0, "Empty: mifare-classic-1k 04A1B2C3 (out of the field)"},
       {{"show", "--virtual", "-r", "Empty"}, 1, "no card on reader \"Empty\""},
       {{"virtual", "insert", "no-such-card"}, 1, "unknown card type \"no-such-card\""},
       {{"virtual", "insert", "mifare-ultralight", "-r", "Nope"},
@@ -243,45 +230,50 @@ TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
       {{"wait", "--virtual", "--json"}, 0, "{\"card\":{\"atr\":\"3B 8F"},
       {{"wait", "--virtual", "-r", "Empty", "-t", "0.2"}, 1, "timeout value has expired"},
       {{"wait", "--virtual", "--removal", "-r", "Nope"}, 1, "reader name is not recognized"},
+      {{"readers"}, 1, notRunning, noService},
+      {{"wait", "-t", "0"}, 1, notRunning, noService},
   };
   for (const auto& c : cases) {
-    const RunResult run = Cli(c.arguments);
-    EXPECT_EQ(run.status, c.status) << c.arguments[0] << ' ' << c.arguments.back() << run.output;
-    EXPECT_NE(run.output.find(c.shown), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find('\x1B'), std::string::npos) << run.output;
+    const RunResult run = Cli(c.arguments, c.prefix);
+    EXPECT_EQ(run.status, c.status) << c.arguments[0] << ' ' << c.arguments.back() << run.output();
+    EXPECT_THAT(run.output(), HasSubstr(c.shown));
+    EXPECT_EQ(run.output().find('\x1B'), std::string::npos) << run.output();
   }
   // The log file keeps the name's bytes.
-  EXPECT_NE(log_.content().find(hostile), std::string::npos);
+  EXPECT_THAT(log_.content(), HasSubstr(hostile));
 
   // A status word comes with its text; a card lost mid-way leaves an incomplete listing.
   ForceStatusWords(0x6982, 2);
   RunResult run = Cli({"show", "--virtual", "-r", testing::kReader, "-p", kParameters});
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("6982 [Aborted]  Security state not satisfied."), std::string::npos)
-      << run.output;
+  EXPECT_EQ(run.status, 0) << run.output();
+  EXPECT_THAT(run.output(), HasSubstr("6982 [Aborted]  Security state not satisfied."));
   auto readers = readers_.Read();
   readers["readers"][0]["faults"]["removeCardDuringTransmit"] = 20;
   readers_.Write(readers);
   run = Cli({"show", "--virtual", "-r", testing::kReader, "-p", kParameters, "--json"});
-  EXPECT_EQ(run.status, 1) << run.output;
-  ASSERT_EQ(run.calls.size(), 1u) << run.output;
-  EXPECT_TRUE(run.calls[0].contains("incomplete")) << run.output;
+  EXPECT_EQ(run.status, 1) << run.output();
+  ASSERT_EQ(run.calls.size(), 1u) << run.output();
+  EXPECT_TRUE(run.calls[0].contains("incomplete")) << run.output();
 
   std::ofstream(readers_.path(), std::ios::trunc) << "{\"readers\": [";
   run = Cli({"virtual", "show"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.output.find("is corrupt: [json.exception.parse_error"), std::string::npos)
-      << run.output;
+  EXPECT_THAT(run.output(), HasSubstr("is corrupt: [json.exception.parse_error"));
 }
 
-// A name is data: with "X" and "X;b" side by side, encode writes the card of the one named.
+// A name is data: with "X" and "X;b" side by side, readers describes each by its own attributes
+// and encode writes the card of the one named.
 TEST_F(CliRun, EncodeWritesTheCardOfTheReaderNamedWhole) {
   const std::string other = std::string(testing::kReader) + ";b";
-  readers_.WriteReaders({testing::Reader(testing::kReader, testing::Classic1K("04A1B2C3")),
-                         testing::Reader(other, testing::Classic1K("11223344"))});
+  nlohmann::json second = testing::Reader(other, testing::Classic1K("11223344"));
+  second["ifdType"] = "Other type";
+  readers_.WriteReaders(
+      {testing::Reader(testing::kReader, testing::Classic1K("04A1B2C3")), second});
+  const auto listed = nlohmann::json::parse(Cli({"readers", "--virtual", "--json"}).out);
+  EXPECT_EQ(listed[1]["reader"][2], "Type: Other type") << listed;
   const RunResult run = Cli({"encode", "--virtual", "--json", "--reader", other});
-  ASSERT_EQ(run.status, 0) << run.output;
-  ASSERT_EQ(run.calls.size(), 1u) << run.output;
+  ASSERT_EQ(run.status, 0) << run.output();
+  ASSERT_EQ(run.calls.size(), 1u) << run.output();
   EXPECT_EQ(run.calls[0]["steps"][1]["done"], "11223344");
   const nlohmann::json readers = readers_.Read()["readers"];
   EXPECT_EQ(readers[1]["card"]["blocks"][4], "54415253494E2052462044454D4F2031");
@@ -290,20 +282,10 @@ TEST_F(CliRun, EncodeWritesTheCardOfTheReaderNamedWhole) {
 
 class CliReg : public registry::TemporaryRegistry {
  protected:
-  struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-  };
-  // `arguments` are single-quoted for the shell; `answer` is the user's reply to any prompt.
-  Outcome Reg(const std::vector<std::string>& arguments, const std::string& answer = "") {
-    std::string command = "printf '" + answer + "' | " + TARSIN_TEST_CLI + " reg";
-    for (const std::string& argument : arguments) command += " '" + argument + "'";
-    const auto out = folder_ / "out.txt";
-    const auto err = folder_ / "err.txt";
-    command += " > '" + out.string() + "' 2> '" + err.string() + "'";
-    const int status = WEXITSTATUS(std::system(command.c_str()));
-    return {status, testing::FileContent(out), testing::FileContent(err)};
+  // `answer` is the user's reply to any prompt.
+  RunResult Reg(std::vector<std::string> arguments, const std::string& answer = "") {
+    arguments.insert(arguments.begin(), "reg");
+    return RunCli(folder_.path(), arguments, "printf '" + answer + "' | ");
   }
 };
 
@@ -327,7 +309,7 @@ TEST_F(CliReg, RefusalsShowWindowsTextAndADeclinedPromptIsNoSuccess) {
       {false, 1, "find the specified registry key or value.", {"query", "HKCU\\Nowhere"}},
   };
   for (const auto& c : cases) {
-    const Outcome outcome = Reg(c.arguments, c.declined ? "n\\n" : "");
+    const RunResult outcome = Reg(c.arguments, c.declined ? "n\\n" : "");
     EXPECT_EQ(outcome.status, c.status) << c.arguments[0] << ' ' << c.arguments[1];
     EXPECT_NE((c.status != 0 && !c.declined ? outcome.err : outcome.out).find(c.shown),
               std::string::npos)

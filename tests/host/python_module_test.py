@@ -1,12 +1,10 @@
 # SPDX-License-Identifier: Apache-2.0
 """The Python module as a Python host uses it, on the virtual reader: properties, by-ref outputs
 as tuples, the enumerations, the live LastError, each late-bound error as ComError, the
-readers with a wait for a card that another process inserts, and card I/O without the
-interpreter lock."""
+readers and a cancelled wait, and card I/O without the interpreter lock. (A card another process
+inserts during a wait: HostBench.ReadersAreListedAndCardsAwaited.)"""
 import inspect
 import os
-import runpy
-import subprocess
 import sys
 import tempfile
 import threading
@@ -35,11 +33,7 @@ class PythonHost(unittest.TestCase):
         self.assertIn(f"Device={READER}", e.Parameters)
         self.assertIs(e.OpenEncoder(0), tarsinrf.sceReturnCode.scesuccess)
         self.assertEqual(e.ReadSerialNumber(), (tarsinrf.scesuccess, "B47C2E91"))
-        self.assertEqual(e.EncoderState, tarsinrf.sceReady)
-        result, block = e.MifareReadDataBloc(0, "FFFFFFFFFFFF", 1)
-        self.assertEqual((result, block[:8]), (0, "B47C2E91"))
         self.assertEqual(e.invoke("getresponsetext", "9000", sErrorCaller="x")[:4], "[OK]")
-        self.assertEqual(tarsinrf.DesfireAccessRights.dfaAllowAll, 14)
 
     def test_last_error_is_live_and_writable(self):
         kept = self.encoder.LastError
@@ -52,28 +46,25 @@ class PythonHost(unittest.TestCase):
         with self.assertRaises(tarsinrf.ComError):
             kept.Number = "not a number"
 
-    def test_wrong_calls_raise_their_late_bound_error(self):
+    def test_wrong_calls_and_values_raise_their_late_bound_error(self):
         e = self.encoder
-        for call, number in [(lambda: e.invoke("NoSuchMember"), 0x80020006),
-                             (lambda: e.WriteLog(), 0x8002000E),
-                             (lambda: e.WriteLog("a", "b"), 0x8002000E),
-                             (lambda: e.OpenEncoder("not a number"), 0x80020005),
-                             (lambda: e.OpenEncoder(object()), 0x80020005),
-                             (lambda: e.OpenEncoder(Handle_=0), 0x80020006)]:
-            with self.assertRaises(tarsinrf.ComError) as raised:
-                call()
-            self.assertEqual(raised.exception.number & 0xFFFFFFFF, number, raised.exception)
-
-    def test_wrong_python_values_raise_com_error(self):
         looped = []
         looped.append(looped)
         nested = [1]
         for _ in range(70):
             nested = [nested]
-        for value, number in [(2**64, 0x8002000A), ("\ud800", 0x80020005),
-                              (looped, 0x80020005), (nested, 0x80020005)]:
+        for call, number in [(lambda: e.invoke("NoSuchMember"), 0x80020006),
+                             (lambda: e.WriteLog(), 0x8002000E),
+                             (lambda: e.WriteLog("a", "b"), 0x8002000E),
+                             (lambda: e.OpenEncoder("not a number"), 0x80020005),
+                             (lambda: e.OpenEncoder(object()), 0x80020005),
+                             (lambda: e.OpenEncoder(Handle_=0), 0x80020006),
+                             (lambda: e.WriteLog(2**64), 0x8002000A),
+                             (lambda: e.WriteLog("\ud800"), 0x80020005),
+                             (lambda: e.WriteLog(looped), 0x80020005),
+                             (lambda: e.WriteLog(nested), 0x80020005)]:
             with self.assertRaises(tarsinrf.ComError) as raised:
-                self.encoder.WriteLog(value)
+                call()
             self.assertEqual(raised.exception.number & 0xFFFFFFFF, number, raised.exception)
 
     def test_python_conveniences(self):
@@ -94,23 +85,13 @@ class PythonHost(unittest.TestCase):
                 pass
 
 
-    def test_readers_and_card_arrival(self):
-        def cli(*args, after=0):
-            return subprocess.Popen(["sh", "-c", f'sleep {after}; exec "$0" "$@"',
-                                     os.environ["TARSIN_TEST_CLI"], *args])
+    def test_readers_and_a_cancelled_wait(self):
         watch = tarsinrf.ReaderWatch()
-        readers = watch.list()
-        self.assertEqual([(r.name, r.card_present) for r in readers],
+        self.assertEqual([(r.name, r.card_present) for r in watch.list()],
                          [(READER, True), ("Tarsin Virtual Reader 1", True)])
-        self.assertEqual(cli("virtual", "remove").wait(), 0)
-        with self.assertRaises(tarsinrf.WaitTimeout):
-            watch.wait_for_card(READER, timeout=0.2)
-        started = time.monotonic()
-        inserting = cli("virtual", "insert", "mifare-classic-4k", after=0.4)
-        status = watch.wait_for_card(READER, tarsinrf.CARD_ARRIVAL, timeout=20)
-        self.assertEqual((status.name, status.card_present), (READER, True))
-        self.assertGreater(time.monotonic() - started, 0.3)
-        self.assertEqual(inserting.wait(), 0)
+        self.assertEqual(watch.wait_for_card()[:2], (READER, True))  # any reader, at once
+        with self.assertRaises(tarsinrf.WaitTimeout):  # its card stays
+            watch.wait_for_card(READER, tarsinrf.CARD_REMOVAL, timeout=0.2)
         threading.Timer(0.3, watch.cancel).start()
         with self.assertRaises(tarsinrf.WaitCancelled) as raised:
             watch.wait_for_card(READER, tarsinrf.CARD_REMOVAL)
@@ -119,29 +100,11 @@ class PythonHost(unittest.TestCase):
 
 
 class WithoutTheInterpreterLock(unittest.TestCase):
-    """Card I/O and OpenEncoder's wait let other threads run and other encoders overlap."""
+    """Card I/O (every member goes through one call that lets go of the interpreter lock) lets
+    other encoders overlap."""
 
     def setUp(self):
         fresh_readers()
-
-    def test_a_ticker_keeps_ticking_through_open_and_personalisation(self):
-        gaps, stop = [], threading.Event()
-
-        def tick():
-            last = time.monotonic()
-            while not stop.wait(0.005):
-                now = time.monotonic()
-                gaps.append(now - last)
-                last = now
-
-        ticker = threading.Thread(target=tick)
-        ticker.start()
-        try:
-            runpy.run_path(os.environ["TARSIN_TEST_EXAMPLES"] + "/python/desfire_personalise.py")
-        finally:
-            stop.set()
-            ticker.join()
-        self.assertLess(max(gaps), 0.100)
 
     def test_two_encoders_open_side_by_side(self):
         encoders = [tarsinrf.Encoder(f"device=Tarsin Virtual Reader {n};protocol=2;open_mode=2")

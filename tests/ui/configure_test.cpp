@@ -181,8 +181,6 @@ TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
       {{{"QT_QPA_PLATFORM", "minimalegl"}},
        cannotCreate + "the Qt platform \"minimalegl\" cannot be checked for a screen"},
       // Nobody could answer a dialog there: no waiting for ever.
-      {{{"QT_QPA_PLATFORM", "offscreen"}},
-       cannotCreate + "the Qt platform \"offscreen\" shows no window"},
       {{{"QT_QPA_PLATFORM", "minimal;offscreen"}},
        cannotCreate +
            "the Qt platform \"minimal\" shows no window; the Qt platform \"offscreen\" shows no "

@@ -1,25 +1,88 @@
 // SPDX-License-Identifier: Apache-2.0
-// The COM layer as a C++ host meets it through IDispatch, and the VARIANT conversions behind it:
+// TarsinRF.dll as a C++ host meets it, from the DLLs copied beside the test: through IDispatch,
 // what a script host never sends (typed by-refs, named arguments, embedded NULs, SAFEARRAYs,
-// VT_ERROR for a left-out optional) and the numbers a failed call leaves.
+// VT_ERROR for a left-out optional) and the numbers a failed call leaves, with the VARIANT
+// conversions behind it; its type library read back with LoadTypeLibEx; the dual interface
+// called through its vtable with widl's header of that library; the version resources.
 #include <gtest/gtest.h>
 #include <ole2.h>
 
 #include <climits>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "TarsinRF_h.h"
+#include "automation/dispatch.h"
 #include "core/coercion.h"
+#include "core/wide_text_windows.h"
 #include "host/com/com_variant.h"
-#include "host/com/dispatch_objects.h"
+#include "host/com/identities.h"
+#include "host/com/slot_types.h"
+#include "host/com/type_library_idl.h"
 
 namespace tarsin::com {
 namespace {
 
-// {6724D44B-6870-45DE-B764-34E285C8A0E1}, as registered.
-constexpr CLSID kEncoderClsid = {
-    0x6724d44b, 0x6870, 0x45de, {0xb7, 0x64, 0x34, 0xe2, 0x85, 0xc8, 0xa0, 0xe1}};
+// Releases what it holds.
+template <class T>
+struct Held {
+  T* p = nullptr;
+  ~Held() {
+    if (p) p->Release();
+  }
+  T* operator->() const { return p; }
+  T** out() { return &p; }
+  void** object() { return reinterpret_cast<void**>(&p); }
+};
+
+std::string NameOf(ITypeInfo& info, MEMBERID id) {
+  BSTR name = nullptr;
+  info.GetDocumentation(id, &name, nullptr, nullptr, nullptr);
+  std::string text = Utf8FromBstr(name);
+  SysFreeString(name);
+  return text;
+}
+
+GUID GuidOf(ITypeInfo& info) {
+  TYPEATTR* attributes = nullptr;
+  info.GetTypeAttr(&attributes);
+  const GUID guid = attributes->guid;
+  info.ReleaseTypeAttr(attributes);
+  return guid;
+}
+
+// "name id kind parameters slot" of each function, or "name id" of each variable (with "=value"
+// for a constant), in their order.
+std::vector<std::string> Listing(ITypeInfo& info) {
+  TYPEATTR* attributes = nullptr;
+  info.GetTypeAttr(&attributes);
+  std::vector<std::string> lines;
+  for (UINT i = 0; i < attributes->cFuncs; ++i) {
+    FUNCDESC* f = nullptr;
+    info.GetFuncDesc(i, &f);
+    lines.push_back(NameOf(info, f->memid) + " " + std::to_string(f->memid) + " " +
+                    std::to_string(f->invkind) + " " + std::to_string(f->cParams) + " " +
+                    std::to_string(f->oVft / static_cast<int>(sizeof(void*))));
+    info.ReleaseFuncDesc(f);
+  }
+  for (UINT i = 0; i < attributes->cVars; ++i) {
+    VARDESC* v = nullptr;
+    info.GetVarDesc(i, &v);
+    std::string line = NameOf(info, v->memid);
+    if (v->varkind == VAR_CONST) {
+      line += "=" + std::to_string(v->lpvarValue->lVal);
+    } else {
+      line += " " + std::to_string(v->memid);
+    }
+    lines.push_back(line);
+    info.ReleaseVarDesc(v);
+  }
+  info.ReleaseTypeAttr(attributes);
+  return lines;
+}
 
 // GetIDsOfNames takes names it never writes as non-const.
 LPOLESTR Name(const wchar_t* text) {
@@ -107,17 +170,6 @@ TEST(ComVariant, ResultsAsAutomationTypes) {
   ToVariant(Variant(Variant::Bytes{1, 2, 3}), bytes.get(), NoWrapper);
   ASSERT_EQ(bytes->vt, VT_ARRAY | VT_UI1);
   EXPECT_EQ(FromVariant(bytes.get()), Variant(Variant::Bytes{1, 2, 3}));
-  ScopedVariant wide;
-  ToVariant(Variant(int64_t{1} << 40), wide.get(), NoWrapper);
-  EXPECT_EQ(wide->vt, VT_I8);
-
-  // A CError travels as an object and comes back as the same live CError.
-  auto error = std::make_shared<CError>();
-  ScopedVariant object;
-  ToVariant(Variant(error), object.get(),
-            [](const std::shared_ptr<CError>& e) { return NewErrorObject(e); });
-  ASSERT_EQ(object->vt, VT_DISPATCH);
-  EXPECT_EQ(FromVariant(object.get())->asObject(), error);
 }
 
 struct WriteBackRow {
@@ -144,26 +196,34 @@ TEST(ComVariant, TypedByRefsTakeTheirOwnType) {
   }
 }
 
-// A C++ host: the class object, names to ids, calls with DISPPARAMS as automation lays them out.
+// A C++ host: the class object of the DLL, names to ids, calls with DISPPARAMS as automation lays
+// them out, on the virtual reader's DLL with its default readers (a Classic 1K in reader 0).
 class ComEncoderTest : public ::testing::Test {
  protected:
-  // Wine's own winscard.dll stops the process at its first call, and an encoder's end
-  // disconnects: a library that is not there fails quietly instead.
   static void SetUpTestSuite() {
-    ASSERT_EQ(_putenv_s("TARSIN_RF_PCSC_LIBRARY", "no-such-library.dll"), 0);
+    const auto cards = std::filesystem::temp_directory_path() / "com-test-cards.json";
+    std::filesystem::remove(cards);
+    ASSERT_EQ(_putenv_s("TARSIN_RF_VIRTUAL_READERS", cards.string().c_str()), 0);
+    ASSERT_EQ(_putenv_s("TARSIN_RF_PCSC_LIBRARY", "TarsinVirtualReader.dll"), 0);
   }
   void SetUp() override {
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(
-        DllGetClassObject(kEncoderClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-        S_OK);
+    Held<IClassFactory> factory;
+    ASSERT_EQ(Entry<decltype(DllGetClassObject)>("DllGetClassObject")(
+                  kEncoderClsid, IID_IClassFactory, factory.object()),
+              S_OK);
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&encoder)),
               S_OK);
-    factory->Release();
   }
   void TearDown() override {
     if (encoder) encoder->Release();
-    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+    EXPECT_EQ(Entry<decltype(DllCanUnloadNow)>("DllCanUnloadNow")(), S_OK);
+  }
+
+  // An entry point of TarsinRF.dll, loaded once.
+  template <class Function>
+  static Function* Entry(const char* name) {
+    static HMODULE const dll = LoadLibraryW(L"TarsinRF.dll");
+    return reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
   }
 
   DISPID Id(const wchar_t* name) {
@@ -195,30 +255,22 @@ class ComEncoderTest : public ::testing::Test {
   UINT argumentError = UINT_MAX;
 };
 
-TEST_F(ComEncoderTest, IdsAreInterfaceIndexesFoundWithoutRegardToCase) {
-  EXPECT_EQ(Id(L"PARAMETERS"), 1);  // Let and Get share the Get's index
-  EXPECT_EQ(Id(L"readertype"), 4);
-  EXPECT_EQ(Id(L"DESFireLimitedCredit"), 64);
-  LPOLESTR names[] = {Name(L"GetResponseText"), Name(L"SERRORCALLER"), Name(L"nosuch")};
-  DISPID ids[3];
-  EXPECT_EQ(encoder->GetIDsOfNames(IID_NULL, names, 3, 0, ids), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(ids[0], 8);
-  EXPECT_EQ(ids[1], 1);
-  EXPECT_EQ(ids[2], DISPID_UNKNOWN);
-}
-
 TEST_F(ComEncoderTest, ArgumentsAndFailuresAsACppHostSeesThem) {
-  // sErrorCaller (1) named first, sErrorCode (0) second.
-  ASSERT_EQ(Call(L"GetResponseText", {Bstr(L"X"), Bstr(L"9000")}, DISPATCH_METHOD, {1, 0}), S_OK);
+  // Parameters' ids, found without regard to case, for named arguments: sErrorCaller (1) named
+  // first, sErrorCode (0) second. A name it does not know is left DISPID_UNKNOWN.
+  LPOLESTR names[] = {Name(L"GetResponseText"), Name(L"SERRORCALLER"), Name(L"sErrorCode"),
+                      Name(L"nosuch")};
+  DISPID ids[4];
+  EXPECT_EQ(encoder->GetIDsOfNames(IID_NULL, names, 4, 0, ids), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(ids[3], DISPID_UNKNOWN);
+  // A member's id is the one the type library gives it (a property's Let shares its Get's).
+  for (const automation::Member& member : automation::Members()) {
+    EXPECT_EQ(Id(WideFromUtf8(member.name).c_str()), DispatchIdOf(member)) << member.name;
+  }
+  ASSERT_EQ(
+      Call(L"GetResponseText", {Bstr(L"X"), Bstr(L"9000")}, DISPATCH_METHOD, {ids[1], ids[2]}),
+      S_OK);
   EXPECT_STREQ(result->bstrVal, L"[OK]  Command successfully executed.");
-
-  // A typed by-ref is written back in its own type.
-  BSTR serial = SysAllocString(L"junk");
-  ASSERT_EQ(Call(L"ReadSerialNumber", {ByRef(VT_BSTR, &serial)}), S_OK);
-  EXPECT_EQ(result->vt, VT_I4);
-  EXPECT_EQ(result->lVal, 2);  // sceError: the encoder is closed
-  EXPECT_EQ(SysStringLen(serial), 0u);
-  SysFreeString(serial);
 
   // A mismatch names its argument by its place in rgvarg, where the first comes last.
   EXPECT_EQ(Call(L"MifareWriteValueBloc",
@@ -229,7 +281,9 @@ TEST_F(ComEncoderTest, ArgumentsAndFailuresAsACppHostSeesThem) {
   // Without EXCEPINFO, a member's failure is the call's result.
   EXPECT_EQ(static_cast<uint32_t>(Call(L"ReaderType", {}, DISPATCH_PROPERTYGET)), 0x90010F01u);
   DISPPARAMS none{};
-  EXPECT_EQ(encoder->Invoke(67, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+  const auto beyondTheRows = static_cast<DISPID>(automation::Members().size());
+  EXPECT_EQ(encoder->Invoke(beyondTheRows, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr,
+                            nullptr),
             DISP_E_MEMBERNOTFOUND);
 }
 
@@ -241,8 +295,114 @@ TEST_F(ComEncoderTest, TheCErrorObjectKeepsTheModuleLoaded) {
   VariantClear(&result.get());
   encoder->Release();
   encoder = nullptr;
-  EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // the CError object outlives its encoder
+  // The CError object outlives its encoder.
+  EXPECT_EQ(Entry<decltype(DllCanUnloadNow)>("DllCanUnloadNow")(), S_FALSE);
   error->Release();
+}
+
+TEST(TypeLibrary, DescribesEveryMemberFieldAndEnumeration) {
+  Held<ITypeLib> library;
+  ASSERT_EQ(LoadTypeLibEx(L"TarsinRF.dll", REGKIND_NONE, library.out()), S_OK);
+
+  // The coclass leads to the dual interface, whose vtable half holds the rows in their order
+  // after IDispatch's seven entries, with today's DISPIDs.
+  Held<ITypeInfo> coclass, dispatch, vtable;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(kEncoderClsid, coclass.out()), S_OK);
+  HREFTYPE reference = 0;
+  ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &reference), S_OK);
+  ASSERT_EQ(coclass->GetRefTypeInfo(reference, dispatch.out()), S_OK);
+  EXPECT_EQ(GuidOf(*dispatch.p), kEncoderInterfaceIid);
+  ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &reference), S_OK);
+  ASSERT_EQ(dispatch->GetRefTypeInfo(reference, vtable.out()), S_OK);
+  std::vector<std::string> expected;
+  for (const automation::Member& m : automation::Members()) {
+    const size_t parameters = m.parameters.size() + (m.result == ValueType::None ? 0 : 1);
+    expected.push_back(std::string(m.name) + " " + std::to_string(DispatchIdOf(m)) + " " +
+                       std::to_string(InvokeFlagsOf(m)) + " " + std::to_string(parameters) + " " +
+                       std::to_string(7 + m.index));
+  }
+  EXPECT_EQ(Listing(*vtable.p), expected);
+
+  Held<ITypeInfo> error;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(kErrorInterfaceIid, error.out()), S_OK);
+  expected.clear();
+  for (const automation::ErrorField& field : automation::ErrorFields()) {
+    expected.push_back(std::string(field.name) + " " + std::to_string(field.index));
+  }
+  EXPECT_EQ(Listing(*error.p), expected);
+
+  std::map<std::string, std::vector<std::string>> enumerations, expectedEnumerations;
+  for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+    TYPEKIND kind{};
+    Held<ITypeInfo> info;
+    if (library->GetTypeInfoType(i, &kind) != S_OK || kind != TKIND_ENUM) continue;
+    library->GetTypeInfo(i, info.out());
+    enumerations[NameOf(*info.p, MEMBERID_NIL)] = Listing(*info.p);
+  }
+  for (const Enumeration& enumeration : Enumerations()) {
+    auto& constants = expectedEnumerations[std::string(enumeration.name)];
+    for (const auto& [name, value] : enumeration.constants) {
+      constants.push_back(std::string(name) + "=" + std::to_string(value));
+    }
+  }
+  EXPECT_EQ(enumerations, expectedEnumerations);
+  EXPECT_TRUE(enumerations.contains("DesfireAccessRights"));  // the header was read
+}
+
+// Calls through the vtable of _Encoder, as widl's header of the type library declares it.
+TEST_F(ComEncoderTest, ACppHostCallsTheMembersThroughTheVtable) {
+  Held<_Encoder> dual;
+  ASSERT_EQ(encoder->QueryInterface(kEncoderInterfaceIid, dual.object()), S_OK);
+  BSTR parameters = SysAllocString(L"device=Tarsin Virtual Reader 0;protocol=2;open_mode=2");
+  EXPECT_EQ(dual->put_Parameters(parameters), S_OK);
+  SysFreeString(parameters);
+  ::sceReturnCode code = ::sceError;
+  ASSERT_EQ(dual->OpenEncoder(0, &code), S_OK);
+  EXPECT_EQ(code, ::scesuccess);
+  BSTR uid = SysAllocString(L"");
+  ASSERT_EQ(dual->ReadSerialNumber(&uid, &code), S_OK);  // an [in, out] BSTR written back
+  EXPECT_EQ(code, ::scesuccess);
+  EXPECT_EQ(Utf8FromBstr(uid), "B47C2E91");
+  SysFreeString(uid);
+
+  // The objects answer from the type library too.
+  Held<IDispatch> error;
+  ASSERT_EQ(dual->get_LastError(error.out()), S_OK);
+  Held<ITypeInfo> info;
+  ASSERT_EQ(error->GetTypeInfo(0, 0, info.out()), S_OK);
+  EXPECT_EQ(GuidOf(*info.p), kErrorInterfaceIid);
+  UINT count = 0;
+  EXPECT_EQ(dual->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+
+  // A member's failure is the call's HRESULT, with its description in the error information.
+  EXPECT_EQ(dual->CloseEncoder(&code), S_OK);
+  BSTR type = nullptr;
+  EXPECT_EQ(static_cast<uint32_t>(dual->get_ReaderType(&type)), 0x90010F01u);
+  EXPECT_EQ(type, nullptr);
+  Held<IErrorInfo> failure;
+  ASSERT_EQ(GetErrorInfo(0, failure.out()), S_OK);
+  BSTR description = nullptr;
+  failure->GetDescription(&description);
+  EXPECT_EQ(Utf8FromBstr(description), "Encoder is closed");
+  SysFreeString(description);
+}
+
+TEST(VersionResources, EveryDllCarriesTheBuildsVersion) {
+  for (const wchar_t* dll : {L"TarsinRF.dll", L"TarsinRFDialogs.dll", L"TarsinVirtualReader.dll"}) {
+    std::vector<BYTE> data(GetFileVersionInfoSizeW(dll, nullptr));
+    ASSERT_TRUE(GetFileVersionInfoW(dll, 0, static_cast<DWORD>(data.size()), data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    wchar_t* product = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS,
+              MAKELONG(TARSIN_TEST_VERSION_MINOR, TARSIN_TEST_VERSION_MAJOR));
+    EXPECT_EQ(fixed->dwProductVersionLS, MAKELONG(0, TARSIN_TEST_VERSION_PATCH));
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
+                               reinterpret_cast<void**>(&product), &length));
+    EXPECT_EQ(Utf8FromWide(product), TARSIN_TEST_VERSION);
+  }
 }
 
 }  // namespace

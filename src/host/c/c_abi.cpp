@@ -163,8 +163,8 @@ int32_t Call(tarsin_encoder* encoder, const Find& find, tarsin_variant* args, si
     automation::Arguments values(count);
     for (size_t i = 0; i < count; ++i) {
       if (args[i].flags & TARSIN_MISSING) continue;
-      const bool byRef = i < member.parameters.size() && member.parameters[i].byRef;
-      if (byRef && !(args[i].flags & TARSIN_BYREF)) {
+      // The count was checked above: every argument has its parameter.
+      if (member.parameters[i].byRef && !(args[i].flags & TARSIN_BYREF)) {
         throw ComError(kDispTypeMismatch, "Argument " + std::to_string(i + 1) + " (" +
                                               std::string(member.parameters[i].name) + ") of " +
                                               std::string(member.name) + " is passed by reference");
@@ -173,8 +173,7 @@ int32_t Call(tarsin_encoder* encoder, const Find& find, tarsin_variant* args, si
     }
     const Variant value = automation::Invoke(encoder->encoder, member, values);
     for (size_t i = 0; i < count; ++i) {
-      if ((args[i].flags & TARSIN_BYREF) && values[i] && i < member.parameters.size() &&
-          member.parameters[i].byRef) {
+      if ((args[i].flags & TARSIN_BYREF) && values[i] && member.parameters[i].byRef) {
         tarsin_variant_clear(&args[i]);
         ToC(*values[i], args[i], calls, args[i].flags);
       }
@@ -182,12 +181,6 @@ int32_t Call(tarsin_encoder* encoder, const Find& find, tarsin_variant* args, si
     if (result) ToC(value, *result, calls, 0);  // out only: what it held is not read
   });
 }
-
-}  // namespace
-}  // namespace tarsin::c_abi
-
-namespace tarsin::c_abi {
-namespace {
 
 // Clears `value` and gives it `kind`, its flags kept; false for no variant.
 bool Reset(tarsin_variant* value, int32_t kind) {

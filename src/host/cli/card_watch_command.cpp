@@ -8,10 +8,10 @@
 #include <optional>
 
 #include "core/ansi_code_page.h"
-#include "core/parameter_text.h"
 #include "host/cli/card_names.h"
 #include "host/cli/commands.h"
 #include "host/cli/reader_choice.h"
+#include "host/cli/report.h"
 #include "tarsin/encoder.h"
 #include "tarsin/readers.h"
 
@@ -30,19 +30,10 @@ struct WatchOptions {
 nlohmann::json ReaderLines(const std::string& name) {
   Encoder encoder;
   // Both protocols: only the attributes are read, so any card may connect.
-  encoder.Parameters("device=" + name + ";protocol=3;open_mode=2");
-  nlohmann::json lines = nlohmann::json::array();
-  if (encoder.OpenEncoder(0) != scesuccess) return lines;
-  std::string description;
-  try {
-    description = encoder.ReaderType();
-  } catch (const ComError&) {
-    // closed after all: nothing to describe
-  }
+  encoder.Parameters(WithReader("protocol=3;open_mode=2", name));
+  if (encoder.OpenEncoder(0) != scesuccess) return nlohmann::json::array();
+  nlohmann::json lines = DescriptionLines(encoder);
   encoder.CloseEncoder();
-  for (std::string_view line : SplitAt(description, "\r\n")) {
-    if (!line.empty()) lines.push_back(WellFormedUtf8(line));
-  }
   return lines;
 }
 
@@ -56,10 +47,11 @@ nlohmann::json Entry(const ReaderStatus& status) {
   return {{"name", WellFormedUtf8(status.Name)}, {"card", card}};
 }
 
+// Names and attributes come from the reader's driver: shown escaped, like every other command's.
 void Print(const nlohmann::json& entry) {
-  fmt::print("{}\n", entry["name"].get<std::string>());
+  fmt::print("{}\n", Shown(entry["name"].get<std::string>()));
   if (entry.contains("reader")) {
-    for (const auto& line : entry["reader"]) fmt::print("  {}\n", line.get<std::string>());
+    for (const auto& line : entry["reader"]) fmt::print("  {}\n", Shown(line.get<std::string>()));
   }
   const auto& card = entry["card"];
   fmt::print("  {}\n", card.is_null() ? std::string("no card")

@@ -41,10 +41,8 @@ int RunConfigure(const ConfigureOptions& options) {
     PrintField("Reader", "virtual (no reader attached)");
   }
   Encoder encoder;
-  if (options.reader) {
-    encoder.Parameters(WithReader(options.parameters, *options.reader));
-  } else if (!options.parameters.empty()) {
-    encoder.Parameters(options.parameters);
+  if (options.reader || !options.parameters.empty()) {
+    encoder.Parameters(WithReader(options.parameters, options.reader));
   }
   const sceReturnCode result = encoder.Configure(options.language);
   if (result == scesuccess) {

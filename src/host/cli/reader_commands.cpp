@@ -4,7 +4,6 @@
 #include <fmt/format.h>
 
 #include <chrono>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -38,23 +37,13 @@ nlohmann::json Describe(Encoder& encoder) {
   const int32_t cardType = encoder.CardType();
   const int32_t serialLength = encoder.SerialNumberLength();
   const int32_t state = encoder.EncoderState();
-  std::string reader;
-  try {
-    reader = encoder.ReaderType();
-  } catch (const ComError&) {
-    // closed: there is no reader to describe
-  }
+  const std::vector<std::string> lines = DescriptionLines(encoder);
   nlohmann::json card = nullptr;
   if (!atr.empty()) {
     card = {{"type", CardTypeName(cardType)},
             {"type_number", cardType},
             {"atr", atr},
             {"serial_number_length", serialLength}};
-  }
-  // The description comes as lines ended by CR LF: one line each, without the ends.
-  nlohmann::json lines = nlohmann::json::array();
-  for (std::string_view line : SplitAt(reader, "\r\n")) {
-    if (!line.empty()) lines.push_back(WellFormedUtf8(line));
   }
   const char* states[] = {"unknown", "closed", "opened", "ready"};
   return {
@@ -63,8 +52,7 @@ nlohmann::json Describe(Encoder& encoder) {
 
 int Info(const ReaderOptions& options) {
   if (options.useVirtualReader && !SelectVirtualReader()) return 2;
-  const std::string parameters =
-      options.reader ? WithReader(options.parameters, *options.reader) : options.parameters;
+  const std::string parameters = WithReader(options.parameters, options.reader);
   Encoder encoder;
   encoder.Parameters(parameters);
   const bool opened = encoder.OpenEncoder(0) == scesuccess;
@@ -109,25 +97,17 @@ int Info(const ReaderOptions& options) {
 // started anew: read it from its beginning).
 int Log(const ReaderOptions& options) {
   const std::string path = DefaultLogPath();
-  std::ifstream in(path, std::ios::binary);
-  if (!in && !options.follow) {
+  if (!std::ifstream(path) && !options.follow) {
     fmt::print(stderr, "tarsin-rf: no log at {}\n", Shown(path));
     return 1;
   }
-  std::deque<std::string> tail;
-  for (std::string line; std::getline(in, line);) {
-    tail.push_back(std::move(line));
-    if (tail.size() > options.lines) tail.pop_front();
-  }
-  for (std::string& line : tail) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : LinesAfter(path, 0, options.lines).first) {
     fmt::print("{}\n", Shown(line));
   }
   std::fflush(stdout);
   if (!options.follow) return 0;
+  uintmax_t offset = FileSize(path);
   std::error_code error;
-  uintmax_t offset = std::filesystem::file_size(path, error);
-  if (error) offset = 0;
   for (std::string pending;; std::this_thread::sleep_for(std::chrono::milliseconds(200))) {
     const uintmax_t size = std::filesystem::file_size(path, error);
     if (error || size == offset) continue;

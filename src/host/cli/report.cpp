@@ -10,6 +10,7 @@
 #include "core/ansi_code_page.h"
 #include "core/error_catalogue.h"
 #include "core/parameter_text.h"
+#include "tarsin/encoder.h"
 #include "tarsin/types.h"
 
 namespace tarsin::cli {
@@ -46,12 +47,28 @@ std::string OpenFailure(const CError& error, std::string_view reader) {
                      error.RdrRetCode);
 }
 
-std::string WithReader(std::string_view parameters, std::string_view reader) {
+std::string WithReader(std::string_view parameters, const std::optional<std::string>& reader) {
+  if (!reader) return std::string(parameters);
   std::string text;
   for (std::string_view entry : SplitParameterEntries(parameters)) {
     if (!entry.empty()) text += std::string(entry) + "\r\n";
   }
-  return text + "device=" + std::string(reader);
+  return text + "device=" + *reader;
+}
+
+std::vector<std::string> DescriptionLines(Encoder& encoder) {
+  std::string description;
+  try {
+    description = encoder.ReaderType();
+  } catch (const ComError&) {
+    // closed: there is no reader to describe
+  }
+  // The description comes as lines ended by CR LF: one line each, without the ends.
+  std::vector<std::string> lines;
+  for (std::string_view line : SplitAt(description, "\r\n")) {
+    if (!line.empty()) lines.push_back(WellFormedUtf8(line));
+  }
+  return lines;
 }
 
 std::string DeviceOf(std::string_view parameters) {

@@ -4,13 +4,16 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace tarsin {
 struct CError;
-}
+class Encoder;
+}  // namespace tarsin
 
 namespace tarsin::cli {
 
@@ -24,8 +27,12 @@ std::string Shown(std::string_view text);
 std::string OpenFailure(const CError& error, std::string_view reader);
 
 // The parameter text with `reader` as its device, in the CRLF form, so that a name holding ";"
-// stays whole.
-std::string WithReader(std::string_view parameters, std::string_view reader);
+// stays whole; the text as it is without a reader.
+std::string WithReader(std::string_view parameters, const std::optional<std::string>& reader);
+
+// The opened encoder's reader description (ReaderType), one line each in UTF-8; none when the
+// encoder is closed after all.
+std::vector<std::string> DescriptionLines(Encoder& encoder);
 
 // The device a parameter text names, as the component reads it.
 std::string DeviceOf(std::string_view parameters);

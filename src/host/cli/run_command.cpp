@@ -131,13 +131,13 @@ json ToJson(const Variant& value) {
   }
 }
 
+// The six fields by their late-bound names.
 json ErrorJson(const CError& e) {
-  return {{"Number", e.Number},
-          {"Description", WellFormedUtf8(e.Description)},
-          {"LastDllError", e.LastDllError},
-          {"ComFunction", WellFormedUtf8(e.ComFunction)},
-          {"RdrCommand", WellFormedUtf8(e.RdrCommand)},
-          {"RdrRetCode", WellFormedUtf8(e.RdrRetCode)}};
+  json fields = json::object();
+  for (const automation::ErrorField& field : automation::ErrorFields()) {
+    fields[std::string(field.name)] = ToJson(automation::GetErrorField(e, field));
+  }
+  return fields;
 }
 
 Outcome Execute(Encoder& encoder, const ScriptCall& call, int line) {
@@ -215,10 +215,9 @@ class Runner {
 
   void Start() {
     if (options_.parameters || options_.reader) {
-      const std::string text = options_.parameters.value_or("");
       Execute({"Parameters",
                true,
-               {Variant(options_.reader ? WithReader(text, *options_.reader) : text)}},
+               {Variant(WithReader(options_.parameters.value_or(""), options_.reader))}},
               0);
     }
     if (options_.open) Execute({"OpenEncoder", false, {Variant(int32_t{0})}}, 0);

@@ -50,8 +50,7 @@ int Show(const ShowOptions& options) {
   }
   std::vector<std::string> keys = options.keys;
   keys.emplace_back("FFFFFFFFFFFF");  // the transport key of a blank card, tried last
-  const std::string parameters =
-      options.reader ? WithReader(options.parameters, *options.reader) : options.parameters;
+  const std::string parameters = WithReader(options.parameters, options.reader);
   Encoder encoder;
   encoder.Parameters(parameters);
   if (encoder.OpenEncoder(0) != scesuccess || encoder.ATRString().empty()) {

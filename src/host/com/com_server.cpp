@@ -17,7 +17,6 @@
 namespace tarsin::com {
 namespace {
 
-constexpr const wchar_t* kClsidText = L"{6724D44B-6870-45DE-B764-34E285C8A0E1}";
 constexpr const wchar_t* kProgId = L"TarsinRF.Encoder";
 constexpr const wchar_t* kClassName = L"Tarsin RF Encoder";
 
@@ -42,16 +41,22 @@ struct KeyEntry {
   const wchar_t* threadingModel = nullptr;
 };
 
+// "{6724D44B-6870-45DE-B764-34E285C8A0E1}", as the registry writes identities.
+std::wstring Braced(const GUID& guid) {
+  const std::string text = GuidText(guid);
+  return L"{" + std::wstring(text.begin(), text.end()) + L"}";
+}
+
 std::array<KeyEntry, 6> Entries(const std::wstring& server) {
-  const std::wstring clsidKey = std::wstring(L"CLSID\\") + kClsidText;
-  const std::string typeLibrary = GuidText(kTypeLibraryId);
+  const std::wstring clsid = Braced(kEncoderClsid);
+  const std::wstring clsidKey = L"CLSID\\" + clsid;
   return {{
       {clsidKey, kClassName},
       {clsidKey + L"\\InprocServer32", server, L"Apartment"},
-      {clsidKey + L"\\TypeLib", L"{" + std::wstring(typeLibrary.begin(), typeLibrary.end()) + L"}"},
+      {clsidKey + L"\\TypeLib", Braced(kTypeLibraryId)},
       {clsidKey + L"\\ProgID", kProgId},
       {kProgId, kClassName},
-      {std::wstring(kProgId) + L"\\CLSID", kClsidText},
+      {std::wstring(kProgId) + L"\\CLSID", clsid},
   }};
 }
 

@@ -113,23 +113,6 @@ VARIANT ReadArgument(const SlotType& slot, uintptr_t*& next) {
   return value;
 }
 
-// Out-parameters hold something defined even when the call fails.
-void ClearResult(VARTYPE type, void* place) {
-  if (type == VT_VARIANT) {
-    VariantInit(static_cast<VARIANT*>(place));
-  } else if (type == VT_BSTR || type == VT_DISPATCH) {
-    *static_cast<void**>(place) = nullptr;
-  } else if (type == VT_R8) {
-    *static_cast<double*>(place) = 0;
-  } else if (type == VT_BOOL) {
-    *static_cast<VARIANT_BOOL*>(place) = VARIANT_FALSE;
-  } else if (type == VT_UI1) {
-    *static_cast<BYTE*>(place) = 0;
-  } else {
-    *static_cast<LONG*>(place) = 0;
-  }
-}
-
 // Moves `value` into the retval place, changed to its type.
 HRESULT DeliverResult(VARIANT& value, VARTYPE type, void* place) {
   if (type != VT_VARIANT && value.vt != type) {
@@ -160,6 +143,14 @@ HRESULT DeliverResult(VARIANT& value, VARTYPE type, void* place) {
   }
   value.vt = VT_EMPTY;  // moved
   return S_OK;
+}
+
+// Out-parameters hold something defined even when the call fails: every type's zero (null,
+// 0, VARIANT_FALSE, an empty VARIANT).
+void ClearResult(VARTYPE type, void* place) {
+  VARIANT zero{};
+  zero.vt = type == VT_VARIANT ? VARTYPE{VT_EMPTY} : type;
+  DeliverResult(zero, type, place);
 }
 
 // A member's failure as early binding reports it: its number as the HRESULT, its description

@@ -17,7 +17,7 @@ struct DualInterface {
   IDispatch* owner;
 };
 
-// Rows beyond this many have no slot (the stubs are written out in machine code).
+// Rows beyond this many have no slot: slot_stubs.h writes this many stubs.
 inline constexpr size_t kSlotStubCount = 256;
 
 // The one vtable of every DualInterface. Throws std::bad_alloc.

@@ -43,12 +43,6 @@ struct ErrorObject {
   std::shared_ptr<CError> error;
 };
 
-// An Encoder whose calls take turns: the interpreter lock no longer keeps two Python threads
-// out of one encoder while it talks to its reader.
-struct PythonEncoder : Encoder {
-  std::mutex busy;
-};
-
 // As deep as the C interface takes them: a deeper list would only exhaust the stack (and a
 // self-referential one stops there).
 constexpr int kMaxNesting = 64;
@@ -152,7 +146,7 @@ py::object Shown(const automation::Member& member, std::string_view parameter,
 // One call of `member` with Python's positional and keyword arguments. A by-ref parameter left
 // out is passed Empty, as an unset variable would be. The interpreter lock is released while
 // the member runs: arguments are converted before, results after.
-py::object Call(PythonEncoder& encoder, const automation::Member& member, const py::args& args,
+py::object Call(Encoder& encoder, const automation::Member& member, const py::args& args,
                 const py::kwargs& kwargs) {
   const auto& parameters = member.parameters;
   if (args.size() > parameters.size()) {
@@ -181,8 +175,8 @@ py::object Call(PythonEncoder& encoder, const automation::Member& member, const 
   }
   Variant result;
   {
+    // The encoder's own lock makes two Python threads take turns on it.
     const py::gil_scoped_release released;
-    const std::lock_guard turn(encoder.busy);
     result = automation::Invoke(encoder, member, values);
   }
   py::object shown = Shown(member, "", result);
@@ -267,11 +261,11 @@ Described Describe(const automation::Member& member) {
 }
 
 // The context manager: `with Encoder(parameters) as e:` opens, and closes on the way out.
-void DefineContextManager(py::class_<PythonEncoder>& encoder) {
+void DefineContextManager(py::class_<Encoder>& encoder) {
   encoder.def(
       "__enter__",
       [](const py::object& self) {
-        auto& e = self.cast<PythonEncoder&>();
+        auto& e = self.cast<Encoder&>();
         const automation::Member& open = automation::FindMember("OpenEncoder");
         if (Call(e, open, py::make_tuple(0), py::kwargs()).cast<int>() != scesuccess) {
           const std::shared_ptr<CError> error = e.LastError();
@@ -282,7 +276,7 @@ void DefineContextManager(py::class_<PythonEncoder>& encoder) {
       "Opens the encoder (OpenEncoder(0)); ComError with LastError when it fails.");
   encoder.def(
       "__exit__",
-      [](PythonEncoder& self, const py::args&) {
+      [](Encoder& self, const py::args&) {
         Call(self, automation::FindMember("CloseEncoder"), py::args(), py::kwargs());
         return false;
       },
@@ -290,14 +284,14 @@ void DefineContextManager(py::class_<PythonEncoder>& encoder) {
 }
 
 // Parameters, open or closed and the last error number, without a call that logs or waits.
-std::string Repr(PythonEncoder& self) {
+std::string Repr(Encoder& self) {
   std::string parameters;
   bool open = false;
   int32_t number = 0;
   {
     const py::gil_scoped_release released;
-    const std::lock_guard turn(self.busy);
     EncoderState& state = StateOf(self);
+    const std::lock_guard turn(*state.calls);
     parameters = ParameterText(state);
     open = state.hContext != 0;
     number = LastErrorOf(state).Number;
@@ -479,11 +473,11 @@ class ComError(Exception):
   // The members' own signatures and texts stand in for pybind11's (*args, **kwargs).
   py::options options;
   options.disable_function_signatures();
-  py::class_<PythonEncoder> encoder(module, "Encoder",
-                                    "One encoder: a PC/SC reader and its card.\n\n"
-                                    "Encoder(parameters=None): sets Parameters when given.");
+  py::class_<Encoder> encoder(module, "Encoder",
+                              "One encoder: a PC/SC reader and its card.\n\n"
+                              "Encoder(parameters=None): sets Parameters when given.");
   encoder.def(py::init([](const py::object& parameters) {
-                auto created = std::make_unique<PythonEncoder>();
+                auto created = std::make_unique<Encoder>();
                 if (!parameters.is_none()) {
                   Call(*created, automation::FindMember("Parameters", true),
                        py::make_tuple(parameters), py::kwargs());
@@ -519,11 +513,11 @@ class ComError(Exception):
       py::cpp_function let;
       if (getter) {
         get = py::cpp_function(
-            [getter](PythonEncoder& self) { return Call(self, *getter, py::args(), py::kwargs()); },
+            [getter](Encoder& self) { return Call(self, *getter, py::args(), py::kwargs()); },
             py::doc(doc.c_str()));
       }
       if (letter) {
-        let = py::cpp_function([letter](PythonEncoder& self, const py::object& value) {
+        let = py::cpp_function([letter](Encoder& self, const py::object& value) {
           Call(self, *letter, py::make_tuple(value), py::kwargs());
         });
       }
@@ -539,7 +533,7 @@ class ComError(Exception):
     Described described = Describe(member);
     encoder.def(
         name.c_str(),
-        [row](PythonEncoder& self, const py::args& args, const py::kwargs& kwargs) {
+        [row](Encoder& self, const py::args& args, const py::kwargs& kwargs) {
           return Call(self, *row, args, kwargs);
         },
         py::doc(described.doc.c_str()));
@@ -551,7 +545,7 @@ class ComError(Exception):
   // Late binding by name, for names chosen at run time: an unknown one raises ComError.
   encoder.def(
       "invoke",
-      [](PythonEncoder& self, const py::args& args, const py::kwargs& kwargs) {
+      [](Encoder& self, const py::args& args, const py::kwargs& kwargs) {
         if (args.empty() || !py::isinstance<py::str>(args[0])) {
           Refuse(kDispTypeMismatch, "invoke takes the member's name as a str first");
         }
@@ -566,11 +560,7 @@ class ComError(Exception):
   options.enable_function_signatures();
   AddReaders(module);
   module.def(
-      "version",
-      [] {
-        return std::to_string(TARSIN_VERSION_MAJOR) + "." + std::to_string(TARSIN_VERSION_MINOR) +
-               "." + std::to_string(TARSIN_VERSION_PATCH);
-      },
+      "version", [] { return std::string(TARSIN_VERSION); },
       "The component's version, major.minor.patch");
 
 #ifdef TARSIN_VPCSC_LIBRARY

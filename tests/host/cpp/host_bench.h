@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// What a C++ host of the installed interface has: only the public headers and libtarsinrf.so.
+// What a C++ host of the installed interface has: only the public headers and libtarsinrf.so
+// (and the tests' scratch folder, standard library alone).
 // The bench gives each test a home of its own (readers file, registry with the card-type table,
 // log) and runs the command-line host as the other process that moves cards.
 #pragma once
@@ -11,6 +12,8 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+
+#include "support/temporary_folder.h"
 
 namespace tarsin::host_test {
 
@@ -27,18 +30,14 @@ inline std::string Built(const char* variable, const char* built) {
 class HostBench : public ::testing::Test {
  protected:
   void SetUp() override {
-    char folder[] = "/tmp/tarsin-host-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    home_ = folder;
     ::setenv("TARSIN_RF_PCSC_LIBRARY",
              Built("TARSIN_TEST_VPCSC_LIBRARY", TARSIN_TEST_VPCSC_LIBRARY).c_str(), 1);
-    ::setenv("TARSIN_RF_VIRTUAL_READERS", (home_ + "/readers.json").c_str(), 1);
-    ::setenv("TARSIN_RF_REGISTRY_DIR", home_.c_str(), 1);
-    ::setenv("XDG_DATA_HOME", home_.c_str(), 1);
+    ::setenv("TARSIN_RF_VIRTUAL_READERS", (home_ / "readers.json").c_str(), 1);
+    ::setenv("TARSIN_RF_REGISTRY_DIR", home_.path().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", home_.path().c_str(), 1);
     ASSERT_EQ(Cli("virtual init > /dev/null"), 0);
     ASSERT_EQ(Cli("reg import '" + std::string(TARSIN_TEST_CARD_TYPES) + "' > /dev/null"), 0);
   }
-  void TearDown() override { std::system(("rm -rf '" + home_ + "'").c_str()); }
 
   // `tarsin-rf ARGUMENTS` in another process, its exit status; `after` puts it in the
   // background, started that much later.
@@ -50,7 +49,7 @@ class HostBench : public ::testing::Test {
     return std::system(("(sleep " + std::to_string(seconds) + "; " + cli + ") &").c_str());
   }
 
-  std::string home_;
+  testing::ScratchFolder home_{"tarsin-host"};
 };
 
 }  // namespace tarsin::host_test

@@ -11,6 +11,7 @@ using std::max;  // for GDI+, without the macros of the same names
 using std::min;
 #include <gdiplus.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -69,8 +70,8 @@ std::wstring Font(HWND dialog, int id) {
   return font.lfFaceName + std::to_wstring(font.lfHeight);
 }
 
-bool Eventually(const std::function<bool()>& condition) {
-  for (int i = 0; i < 1000; ++i, Sleep(10)) {
+bool Eventually(const std::function<bool()>& condition, int seconds = 10) {
+  for (int i = 0; i < seconds * 100; ++i, Sleep(10)) {
     if (condition()) return true;
   }
   return false;
@@ -258,9 +259,6 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
       EXPECT_EQ(Colour(*picture, dialog, IDC_DEVICE, -30), 0xFFFFC0u);  // light yellow
       EXPECT_EQ(Colour(*picture, dialog, IDC_PROTOCOL, -30), 0xFFFFC0u);
       EXPECT_EQ(Colour(*picture, dialog, IDC_IMAGE, 15, 18), 0xE2B43Cu);  // the logo's chip
-      RECT image;
-      GetClientRect(GetDlgItem(dialog, IDC_IMAGE), &image);
-      EXPECT_EQ(image.right * 1000 + image.bottom, 80042);  // 80 x 42 pixels
 
       SetDlgItemTextW(dialog, IDC_DEVICE, L"Tarsin Virtual Reader 0");
       SendDlgItemMessageW(dialog, IDC_PROTOCOL, CB_SETCURSEL, 1, 0);
@@ -286,6 +284,28 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
   }
 }
 
+// --operator: from a process of its own, as a user would, answers the configuration dialogs
+// that encoder_test.vbs opens (run-vbscript.sh --operator): the third entry (reader 1, as the
+// script checks) and T=0 on each; Cancel on the English one, OK on the French one.
+int Operate() {
+  for (const auto& [title, button] : {std::pair{L"Tarsin RF encoder Configuration", IDCANCEL},
+                                      {L"Configuration de l'encodeur Tarsin RF", IDOK}}) {
+    HWND dialog = nullptr;
+    const bool shown = Eventually(
+        [&] { return (dialog = FindWindowW(L"#32770", title)) && IsWindowVisible(dialog); }, 60);
+    if (shown) {
+      SendDlgItemMessageW(dialog, IDC_DEVICE, CB_SETCURSEL, 2, 0);
+      SendDlgItemMessageW(dialog, IDC_PROTOCOL, CB_SETCURSEL, 0, 0);
+      Click(dialog, button);
+    }
+    if (!shown || !Eventually([&] { return !IsWindow(dialog); })) {
+      std::printf("operator: \"%ls\" was not shown, or not closed by its button\n", title);
+      return 1;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 // Under Wine, on a virtual X server without a window manager: Wine draws the windows' captions
@@ -293,6 +313,7 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
 // manager each time a window closes; both are read when this process first shows a window. The
 // close button's glyph is Marlett's, which this Wine finds only when it is added.
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--operator") return Operate();
   wchar_t data[MAX_PATH] = {};  // \??\Z:\usr\share\wine, say
   if (GetEnvironmentVariableW(L"WINEDATADIR", data, MAX_PATH) > 4) {
     for (const wchar_t* setting : {L"Decorated", L"Managed"}) {
