@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: Apache-2.0
 // Arbitrary card answers, multi-frame ones included, through the exchange and the decoders of
 // the DESFire and MIFARE members. Checked: every member returns (they are all noexcept, so an
-// escaping exception ends the program), with a result it may give.
+// escaping exception ends the program), with a result it may give, leaving in LastError only a
+// number its row of the member error table lists.
 //
 // Input: byte 0 the session (bits 0-1: 1 authenticated at card level, 2 in application
 // 123456; bits 2-5 the key number), byte 1 the number of calls less one (mod 3), then two bytes
 // per call (the member, its argument), then the card's answers in the provider's stream format.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
+#include "automation/member_errors.h"
 #include "core/hex_text.h"
 #include "encoder_fixture.h"
 
@@ -24,6 +28,41 @@ constexpr const char* kRequests[] = {
     "FF B0 00 04 10",                          // a MIFARE block
 };
 constexpr const char* kDesKey = "00000000000000000000000000000000";
+
+// The member each case of Call calls (the last case names two).
+constexpr const char* kMembers[] = {"Escape",
+                                    "EscapeExt",
+                                    "DESFireGetVersion",
+                                    "DESFireGetApplications",
+                                    "DESFireGetFileIDs",
+                                    "DESFireGetFileSettings",
+                                    "DESFireGetValue",
+                                    "DESFireGetKeySettings",
+                                    "DESFireGetKeyVersion",
+                                    "DESFireReadData",
+                                    "DESFireReadRecords",
+                                    "DESFireSelectApplication",
+                                    "DESFireSelectRoot",
+                                    "DESFireWriteData",
+                                    "DESFireCredit",
+                                    "DESFireCommitTransaction",
+                                    "MifareReadSectorTrailer",
+                                    "MifareReadDataBloc"};
+const char* MemberCalled(uint8_t member, uint8_t arg) {
+  if (member % 19 < std::size(kMembers)) return kMembers[member % 19];
+  return (arg & 2) ? "MifareReadManufacturerCode" : "ReadSerialNumber";
+}
+
+// Aborts when `encoder` holds a number the member's row does not list.
+void CheckListed(Encoder& encoder, const char* member) {
+  const auto number = static_cast<uint32_t>(encoder.LastError()->Number);
+  if (number == 0) return;
+  for (const ErrorEntry& entry : automation::ErrorsOf(member)) {
+    if (entry.number == number) return;
+  }
+  std::fprintf(stderr, "%s left %X, which its row does not list\n", member, number);
+  std::abort();
+}
 
 sceReturnCode Call(Encoder& desfire, Encoder& classic, uint8_t member, uint8_t arg) {
   std::string text, status;
@@ -97,9 +136,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < answers) return 0;
   fixture.Feed(data + answers, size - answers);
   for (size_t i = 0; i < calls; ++i) {
+    fixture.desfire().LastError()->Number = 0;
+    fixture.classic().LastError()->Number = 0;
+    const uint8_t member = data[2 + 2 * i], arg = data[3 + 2 * i];
     const tarsin::sceReturnCode result =
-        tarsin::Call(fixture.desfire(), fixture.classic(), data[2 + 2 * i], data[3 + 2 * i]);
+        tarsin::Call(fixture.desfire(), fixture.classic(), member, arg);
     if (result != tarsin::scesuccess && result != tarsin::sceError) std::abort();
+    tarsin::CheckListed(fixture.desfire(), tarsin::MemberCalled(member, arg));
+    tarsin::CheckListed(fixture.classic(), tarsin::MemberCalled(member, arg));
   }
   return 0;
 }

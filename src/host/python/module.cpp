@@ -19,12 +19,14 @@
 #include <vector>
 
 #include "automation/dispatch.h"
+#include "automation/member_errors.h"
 #include "core/ansi_code_page.h"
 #include "core/ascii_text.h"
 #include "core/encoder_access.h"
 #include "core/error.h"
 #include "core/parameter_text.h"
 #include "core/state.h"
+#include "host/python/enum_table.h"
 #include "tarsin/readers.h"
 
 namespace py = pybind11;
@@ -32,16 +34,8 @@ namespace py = pybind11;
 namespace tarsin::python {
 namespace {
 
-struct EnumTable {
-  const char* name;
-  std::vector<std::pair<const char*, int32_t>> items;
-};
-// Which member's result ("") or parameter has which enumeration, from the public header.
-struct EnumUse {
-  const char* member;
-  const char* parameter;
-  const char* enumeration;
-};
+using host::EnumTable;
+using host::EnumUse;
 #include <enum_table.inc>  // generated in the build tree from the public headers
 
 // The live CError that LastError hands out.
@@ -256,6 +250,9 @@ Described Describe(const automation::Member& member) {
   doc += outputs.empty() ? "Returns the member's result."
                          : "Returns the result, then each by-ref parameter's value out, in order.";
   doc += " A late-bound error raises ComError.";
+  if (const std::string errors = automation::ErrorNumbersText(member.name); !errors.empty()) {
+    doc += "\n\nLastError numbers it can leave: " + errors + ".";
+  }
   py::dict row;
   row["name"] = std::string(member.name);
   row["parameters"] = parameters;
@@ -509,6 +506,9 @@ class ComError(Exception):
                                       : PythonType(letter->parameters.front().type, nullptr);
       std::string doc = name;
       doc.append(": ").append(type).append(letter ? "" : " (read-only)");
+      if (const std::string errors = automation::ErrorNumbersText(name); !errors.empty()) {
+        doc += ". LastError numbers it can leave: " + errors;
+      }
       py::cpp_function get;
       py::cpp_function let;
       if (getter) {
