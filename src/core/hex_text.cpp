@@ -30,14 +30,11 @@ bool IsHexString(std::string& text, int32_t length) {
   return std::all_of(text.begin(), text.end(), [](char c) { return HexDigitValue(c) >= 0; });
 }
 
-std::string TextToHex(std::string_view text, int32_t from, int32_t& to, bool spaced) {
-  if (to < 0) to = static_cast<int32_t>(text.size());
-  const size_t first = static_cast<size_t>(std::max(from, 1)) - 1;
-  const size_t last = std::min(static_cast<size_t>(std::max(to, 0)), text.size());
+std::string TextToHex(std::string_view text, bool spaced) {
   std::string out;
-  for (size_t i = first; i < last; ++i) {
+  for (const char c : text) {
     if (spaced && !out.empty()) out += ' ';
-    AppendHexByte(out, static_cast<uint8_t>(text[i]));
+    AppendHexByte(out, static_cast<uint8_t>(c));
   }
   return out;
 }
@@ -50,9 +47,9 @@ std::string BytesToHex(std::span<const uint8_t> bytes, size_t count) {
   return out;
 }
 
-ByteVector HexToBytes(std::string_view hex, std::string_view text) {
+ByteVector HexToBytes(std::string_view hex) {
   ByteVector bytes;
-  bytes.reserve(hex.size() / 2 + 1 + text.size());
+  bytes.reserve(hex.size() / 2 + 1);
   for (size_t i = 0; i < hex.size(); i += 2) {
     const std::string_view piece = hex.substr(i, 2);
     int value = 0;
@@ -66,16 +63,7 @@ ByteVector HexToBytes(std::string_view hex, std::string_view text) {
     }
     bytes.push_back(static_cast<uint8_t>(value));
   }
-  for (char c : text) bytes.push_back(static_cast<uint8_t>(c));
   return bytes;
-}
-
-void SplitResponse(std::span<const uint8_t> bytes, size_t count, std::string& data,
-                   std::string& status) {
-  count = std::min(count, bytes.size());
-  data = count >= 3 ? BytesToHex(bytes, count - 2) : std::string();
-  status.clear();
-  for (size_t i = count >= 2 ? count - 2 : 0; i < count; ++i) AppendHexByte(status, bytes[i]);
 }
 
 }  // namespace tarsin

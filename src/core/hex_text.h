@@ -17,14 +17,8 @@ using ByteVector = std::vector<uint8_t>;
 // `length` is -1, there are exactly `length` of them.
 bool IsHexString(std::string& text, int32_t length = -1);
 
-// The bytes of `text` from position `from` to `to` (counted from 1) as upper-case hex, each
-// followed by a blank when `spaced`, blanks at both ends removed. A negative `to` becomes the
-// length of the text and is written back.
-std::string TextToHex(std::string_view text, int32_t from, int32_t& to, bool spaced);
-inline std::string TextToHex(std::string_view text, bool spaced) {
-  int32_t to = -1;
-  return TextToHex(text, 1, to, spaced);
-}
+// The bytes of `text` as upper-case hex, one blank between them when `spaced`.
+std::string TextToHex(std::string_view text, bool spaced);
 
 // The first `count` bytes (at most all of them) as upper-case hex without separators.
 std::string BytesToHex(std::span<const uint8_t> bytes, size_t count);
@@ -32,12 +26,7 @@ inline std::string BytesToHex(std::span<const uint8_t> bytes) {
   return BytesToHex(bytes, bytes.size());
 }
 
-// `hex` read two characters at a time (a piece that is not a hex number gives 0), then the bytes
-// of `text`.
-ByteVector HexToBytes(std::string_view hex, std::string_view text = {});
-
-// Splits a card answer into its data and its status word (SW1SW2 as four hex digits).
-void SplitResponse(std::span<const uint8_t> bytes, size_t count, std::string& data,
-                   std::string& status);
+// `hex` read two characters at a time (a piece that is not a hex number gives 0).
+ByteVector HexToBytes(std::string_view hex);
 
 }  // namespace tarsin

@@ -36,46 +36,11 @@ TEST(HexText, IsHexStringRewritesAndChecks) {
   }
 }
 
-TEST(HexText, HexToBytesReadsPiecesAndThenText) {
+TEST(HexText, HexToBytesAndBack) {
   EXPECT_EQ(HexToBytes("0G12"), (ByteVector{0x00, 0x12}));
-  EXPECT_EQ(HexToBytes("FFCA000000"), (ByteVector{0xFF, 0xCA, 0x00, 0x00, 0x00}));
   EXPECT_EQ(HexToBytes("ABC"), (ByteVector{0xAB, 0x0C}));  // an odd last digit is read alone
-  EXPECT_EQ(HexToBytes("", "AB"), (ByteVector{0x41, 0x42}));
-  EXPECT_EQ(HexToBytes("0x", "\xE9"), (ByteVector{0x00, 0xE9}));
-  EXPECT_TRUE(HexToBytes("").empty());
-}
-
-TEST(HexText, SplitResponseSeparatesDataFromStatus) {
-  struct Case {
-    ByteVector bytes;
-    std::string data, status;
-    size_t claimed = 0;  // the length given, when longer than the bytes
-  } cases[] = {
-      {{0x04, 0xA1, 0xB2, 0xC3, 0x90, 0x00}, "04A1B2C3", "9000"},
-      {{0x90, 0x00}, "", "9000"},
-      {{0x6A}, "", "6A"},
-      {{}, "", ""},
-      {{0x01, 0x91, 0xAF}, "01", "91AF"},
-      {{0x01, 0x90, 0x00}, "01", "9000", 4096},  // never read past the buffer
-  };
-  for (const auto& c : cases) {
-    std::string data = "junk", status = "junk";
-    SplitResponse(c.bytes, std::max(c.claimed, c.bytes.size()), data, status);
-    EXPECT_EQ(data, c.data);
-    EXPECT_EQ(status, c.status);
-  }
-}
-
-TEST(HexText, TextToHexHonoursRangeAndSpacing) {
-  const std::string atr("\x3B\x8F\x80\x01\x00", 5);
-  int32_t to = -1;
-  EXPECT_EQ(TextToHex(atr, 1, to, true), "3B 8F 80 01 00");
-  EXPECT_EQ(to, 5);
-  to = 3;
-  EXPECT_EQ(TextToHex(atr, 2, to, false), "8F80");
-  to = 99;
-  EXPECT_EQ(TextToHex("AB", 0, to, true), "41 42");
-  EXPECT_EQ(TextToHex("", true), "");
+  EXPECT_EQ(TextToHex(std::string("\x3B\x8F\x00", 3), true), "3B 8F 00");
+  EXPECT_EQ(TextToHex("AB", false), "4142");
   EXPECT_EQ(BytesToHex(ByteVector{0x0A, 0xFF, 0x10}, 2), "0AFF");
 }
 
