@@ -21,17 +21,23 @@ void Xor(std::span<uint8_t> target, std::span<const uint8_t> with) {
   for (size_t i = 0; i < target.size(); ++i) target[i] ^= with[i];
 }
 
-}  // namespace
-
-void CbcEncipher(const BlockCipher& cipher, std::span<uint8_t> chaining, std::span<uint8_t> data) {
+// Both modes chain on the output: Y(i) = pass(X(i) ^ Y(i-1)).
+void ChainedOnOutput(const BlockCipher& cipher, std::span<uint8_t> chaining,
+                     std::span<uint8_t> data, void (BlockCipher::*pass)(std::span<uint8_t>) const) {
   CheckLengths(cipher, chaining, data);
   const size_t size = cipher.BlockSize();
   for (size_t at = 0; at < data.size(); at += size) {
     const std::span<uint8_t> block = data.subspan(at, size);
     Xor(block, chaining);
-    cipher.Encipher(block);
+    (cipher.*pass)(block);
     std::ranges::copy(block, chaining.begin());
   }
+}
+
+}  // namespace
+
+void CbcEncipher(const BlockCipher& cipher, std::span<uint8_t> chaining, std::span<uint8_t> data) {
+  ChainedOnOutput(cipher, chaining, data, &BlockCipher::Encipher);
 }
 
 void CbcDecipher(const BlockCipher& cipher, std::span<uint8_t> chaining, std::span<uint8_t> data) {
@@ -49,14 +55,7 @@ void CbcDecipher(const BlockCipher& cipher, std::span<uint8_t> chaining, std::sp
 
 void SendModeDecipher(const BlockCipher& cipher, std::span<uint8_t> chaining,
                       std::span<uint8_t> data) {
-  CheckLengths(cipher, chaining, data);
-  const size_t size = cipher.BlockSize();
-  for (size_t at = 0; at < data.size(); at += size) {
-    const std::span<uint8_t> block = data.subspan(at, size);
-    Xor(block, chaining);
-    cipher.Decipher(block);
-    std::ranges::copy(block, chaining.begin());
-  }
+  ChainedOnOutput(cipher, chaining, data, &BlockCipher::Decipher);
 }
 
 }  // namespace tarsin
