@@ -7,12 +7,12 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/des.h>
 
-#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "crypto/convert_data.h"
 #include "crypto/des.h"
 
 namespace tarsin {
@@ -21,11 +21,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 std::string Hex(const Bytes& bytes) {
-  std::string out;
-  char pair[4];
-  for (uint8_t byte : bytes) std::snprintf(pair, sizeof pair, "%02X ", byte), out += pair;
-  if (!out.empty()) out.pop_back();
-  return out;
+  return conversion::ToSpacedHex(bytes);
 }
 
 Bytes Xor(Bytes a, const Bytes& b) {
