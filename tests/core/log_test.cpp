@@ -242,14 +242,6 @@ TEST(ParametersLet, SetsTheFieldsOfANewEncoder) {
   }
 }
 
-// The round trip of the text read back: parameters_fuzz.
-TEST(ParametersGet, NewEncoder) {
-  LogFolder log;
-  EXPECT_EQ(Encoder().Parameters(),
-            "Encoding capabilities=Mifare Classic, Mifare Ultralight, Mifare DESFire\r\n"
-            "Device=<unknown>\r\nProtocol=1\r\nForce_Reconnect=0\r\nOpen_Mode=1");
-}
-
 TEST(ParametersLog, TextIsLoggedLineByLine) {
   LogFolder log;
   const std::string more(18, ' ');
