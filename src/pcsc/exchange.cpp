@@ -8,7 +8,7 @@
 #include "core/error.h"
 #include "core/failure.h"
 #include "core/log.h"
-#include "crypto/encoder_cipher.h"
+#include "crypto/convert_data.h"
 #include "pcsc/command_table.h"
 #include "pcsc/status_texts.h"
 #include "pcsc/winscard.h"
@@ -29,9 +29,9 @@ const char* ResultWord(sceReturnCode result) {
 
 // Blanks and separators removed, upper case, a "0" in front of an odd count: the converter's
 // plain-hex form. nullopt when anything but hex digits remains.
-std::optional<std::string> NormalisedCommand(EncoderState& state, const std::string& text) {
+std::optional<std::string> NormalisedCommand(const std::string& text) {
   try {
-    return CipherOf(state).ConvertData(Variant(text), cnvInHex + cnvOutHex, false).asString();
+    return conversion::ReadHexText(text, true, "EncoderCommand");
   } catch (...) {
     return std::nullopt;
   }
@@ -204,7 +204,7 @@ sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant
     const std::string errorName = ErrorName(row, params);
     const std::string commandText = FillTemplate(row, params);
     if (commandText.empty()) return scesuccess;  // nothing to send: never a zero-length frame
-    const auto normalised = NormalisedCommand(state, commandText);
+    const auto normalised = NormalisedCommand(commandText);
     if (!normalised) {
       // A text that is not hex would go out as guessed bytes: refuse it rather than risk a card.
       WriteLog(state, "Invalid command text, nothing sent: \"" + commandText + "\"");
