@@ -28,9 +28,6 @@ LONG WinSCard::EstablishContext(DWORD scope, SCARDCONTEXT* context) {
 LONG WinSCard::ReleaseContext(SCARDCONTEXT context) {
   return TARSIN_CALL(SCardReleaseContext, context);
 }
-LONG WinSCard::IsValidContext(SCARDCONTEXT context) {
-  return TARSIN_CALL(SCardIsValidContext, context);
-}
 LONG WinSCard::Disconnect(SCARDHANDLE card, DWORD disposition) {
   return TARSIN_CALL(SCardDisconnect, card, disposition);
 }
@@ -52,9 +49,6 @@ LONG WinSCard::Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBY
 }
 LONG WinSCard::GetAttrib(SCARDHANDLE card, DWORD attrId, LPBYTE attr, LPDWORD attrLength) {
   return TARSIN_CALL(SCardGetAttrib, card, attrId, attr, attrLength);
-}
-LONG WinSCard::FreeMemory(SCARDCONTEXT context, LPCVOID memory) {
-  return TARSIN_CALL(SCardFreeMemory, context, memory);
 }
 
 }  // namespace tarsin

@@ -31,7 +31,6 @@ class WinSCard {
 
   LONG EstablishContext(DWORD scope, SCARDCONTEXT* context);
   LONG ReleaseContext(SCARDCONTEXT context);
-  LONG IsValidContext(SCARDCONTEXT context);
   LONG ListReaders(SCARDCONTEXT context, LPCSTR groups, LPSTR readers, LPDWORD length);
   LONG Connect(SCARDCONTEXT context, LPCSTR reader, DWORD shareMode, DWORD preferredProtocols,
                LPSCARDHANDLE card, LPDWORD activeProtocol);
@@ -44,7 +43,6 @@ class WinSCard {
   LONG Transmit(SCARDHANDLE card, const SCARD_IO_REQUEST* sendPci, LPCBYTE send, DWORD sendLength,
                 SCARD_IO_REQUEST* recvPci, LPBYTE recv, LPDWORD recvLength);
   LONG GetAttrib(SCARDHANDLE card, DWORD attrId, LPBYTE attr, LPDWORD attrLength);
-  LONG FreeMemory(SCARDCONTEXT context, LPCVOID memory);
 
   explicit WinSCard(SharedLibrary& library) : library_(library) {}
 
