@@ -69,22 +69,6 @@ TEST(Log, TimestampIsLocalTime) {
   EXPECT_EQ(line.substr(19), "   x\r\n");
 }
 
-TEST(Log, TwoEncodersKeepTheirOwnLevelsInOneFile) {
-  LogFolder log;
-  Encoder first;
-  Encoder second;
-  const size_t before = log.lines().size();
-  first.WriteLog("--> A");
-  second.WriteLog("x");
-  first.WriteLog("y");
-  second.WriteLog("--> B");
-  first.WriteLog("<-- A");
-  second.WriteLog("z");
-  EXPECT_EQ(log.lines(before),
-            (std::vector<std::string>{Line(0, "--> A"), Line(0, "x"), Line(1, "y"),
-                                      Line(0, "--> B"), Line(0, "<-- A"), Line(1, "z")}));
-}
-
 TEST(Log, ConcurrentWritersKeepEveryLineWhole) {
   LogFolder log;
   std::vector<std::thread> writers;
