@@ -291,16 +291,14 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
                                         (frame < 2 ? "91AF" : "9100"));
   }
   EXPECT_EQ(lines.back(), "T   <-- EncoderCommand returns: Success");
+}
 
-  // Without automatic continuation the first frame alone comes back, and that is a success.
+// Without automatic continuation the first frame alone comes back, and that is a success; the
+// card is then mid-answer, and a refused next frame fails the whole answer.
+TEST_F(Exchange, AFailedContinuationDropsTheEarlierFrames) {
   ASSERT_EQ(Command(ec_DesfireGetVersion, {}, 0), scesuccess);
   EXPECT_EQ(statusCode_, "91AF");
   EXPECT_EQ(response_.size(), 2u * 7);
-}
-
-TEST_F(Exchange, AFailedContinuationDropsTheEarlierFrames) {
-  ASSERT_EQ(Command(ec_DesfireGetVersion, {}, 0), scesuccess);
-  // The card is mid-answer; a refused next frame fails the whole answer.
   ForceStatusWords(0x91CA);
   ASSERT_EQ(Command(ec_ContinueResponse), sceError);
   EXPECT_EQ(response_, "");
