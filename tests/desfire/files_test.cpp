@@ -137,7 +137,10 @@ TEST_F(DesfireFilesTest, ChecksRefuseBeforeSending) {
       {kCyclic, {0, 0, 0, 0, 0, 0, kMax + 1, 2}, 0x90010E46},
       {kLinear, {0, 0, 0, 0, 0, 0, 1, kMax + 1}, 0x90010E47},
       {kCyclic, {0, 0, 0, 0, 0, 0, 1, 0}, 0x90010E47},
-      {"DESFireGetFileIDs", {""}, 0x90010E11},  // only the session to check
+      // Only the session to check.
+      {"DESFireGetFileIDs", {""}, 0x90010E11},
+      {"DESFireCommitTransaction", {}, 0x90010E11},
+      {"DESFireAbortTransaction", {}, 0x90010E11},
   };
   Encoder fresh;
   Open(fresh);
