@@ -2,7 +2,6 @@
 #include "crypto/convert_data.h"
 
 #include <array>
-#include <cmath>
 #include <limits>
 
 #include "core/ansi_code_page.h"
@@ -76,23 +75,14 @@ std::string BitsFromBinaryText(const Variant& in, bool removeSeparators) {
   return BitsToHex(bits);
 }
 
-// Rounds to the nearest integer, halves to the even neighbour, as the automation runtime does.
-double RoundHalfToEven(double value) {
-  const double floor = std::floor(value);
-  const double fraction = value - floor;
-  if (fraction < 0.5) return floor;
-  if (fraction > 0.5) return floor + 1;
-  return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1;
-}
-
 int32_t ElementAsInt32(const Variant& element) {
   constexpr auto kMin = std::numeric_limits<int32_t>::min();
   constexpr auto kMax = std::numeric_limits<int32_t>::max();
   if (element.kind() == Variant::Kind::Double) {
-    const double rounded = RoundHalfToEven(element.asDouble());
-    // NaN fails both comparisons.
-    if (!(rounded >= kMin && rounded <= kMax)) RaiseDesError(errors::kDesBadParameterType, kSource);
-    return static_cast<int32_t>(rounded);
+    // Halves to the even neighbour, as the automation runtime does; NaN and beyond 32 bits fail.
+    const std::optional<int32_t> rounded = RoundToInt32(element.asDouble());
+    if (!rounded) RaiseDesError(errors::kDesBadParameterType, kSource);
+    return *rounded;
   }
   const int64_t value = element.asInt64();
   if (value < kMin || value > kMax) RaiseDesError(errors::kDesBadParameterType, kSource);
