@@ -20,9 +20,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string Hex(const Bytes& bytes) {
-  return conversion::ToSpacedHex(bytes);
-}
+const auto Hex = [](const Bytes& bytes) { return conversion::ToSpacedHex(bytes); };
 
 Bytes Xor(Bytes a, const Bytes& b) {
   for (std::size_t i = 0; i < a.size(); ++i) a[i] ^= b[i];
