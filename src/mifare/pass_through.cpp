@@ -3,7 +3,7 @@
 #include "core/error.h"
 #include "core/failure.h"
 #include "core/operation.h"
-#include "crypto/encoder_cipher.h"
+#include "crypto/convert_data.h"
 #include "pcsc/command_table.h"
 #include "pcsc/exchange.h"
 #include "pcsc/session.h"
@@ -12,23 +12,17 @@
 namespace tarsin {
 namespace {
 
-std::string SpacedHex(EncoderState& state, const std::string& hex) {
-  return CipherOf(state).ConvertData(Variant(hex), cnvInHex + cnvOutSpacedHex, false).asString();
-}
-
 struct Answer {
   bool selected = false;  // a card was found; nothing was sent otherwise
   sceReturnCode result = sceError;
-  std::string data;
-  std::string statusCode;
+  CardAnswer card;
 };
 
 Answer SendRequest(EncoderState& state, int32_t code, const std::string& request) {
   Answer answer;
   if (SelectCardInRange(state) != scesuccess) return answer;
   answer.selected = true;
-  answer.result = EncoderCommand(state, code, Variant::Array{Variant(request)}, answer.data,
-                                 answer.statusCode, 1);
+  answer.result = EncoderCommand(state, code, Variant::Array{Variant(request)}, true, answer.card);
   return answer;
 }
 
@@ -37,27 +31,26 @@ Answer SendRequest(EncoderState& state, int32_t code, const std::string& request
 sceReturnCode Encoder::Escape(const std::string& Request, std::string& Response) noexcept {
   const std::lock_guard call(*state_->calls);
   Operation operation(*state_, "Escape");
-  Answer answer = SendRequest(*state_, ec_Escape, Request);
-  Response = std::move(answer.data);
+  const Answer answer = SendRequest(*state_, ec_Escape, Request);
+  if (!RunStep([&] { Response = BytesToHex(answer.card.data); })) Response.clear();
   return operation.Tag(answer.result);
 }
 
 sceReturnCode Encoder::EscapeExt(const std::string& Request, std::string& Response,
                                  std::string& RetCode) noexcept {
   const std::lock_guard call(*state_->calls);
-  auto& state = *state_;
-  Operation operation(state, "EscapeExt");
-  Answer answer = SendRequest(state, ec_EscapeExt, Request);
+  Operation operation(*state_, "EscapeExt");
+  Answer answer = SendRequest(*state_, ec_EscapeExt, Request);
   Response.clear();
   if (!answer.selected) {
     // RetCode is left as the host gave it.
   } else if (answer.result != scesuccess) {
-    RetCode = answer.statusCode;
+    RetCode = answer.card.status.Text();
   } else if (!RunStep([&] {
-               Response = SpacedHex(state, answer.data);
-               RetCode = SpacedHex(state, answer.statusCode);
+               Response = conversion::ToSpacedHex(answer.card.data);
+               RetCode = conversion::ToSpacedHex(HexToBytes(answer.card.status.Text()));
              })) {
-    Response = RetCode = answer.statusCode;
+    Response = RetCode = answer.card.status.Text();
     answer.result = sceError;
   }
   return operation.Tag(answer.result);

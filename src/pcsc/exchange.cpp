@@ -217,23 +217,6 @@ sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant
   return result;
 }
 
-sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant& params,
-                             std::string& response, std::string& statusCode,
-                             int32_t followMore) noexcept {
-  try {
-    CardAnswer answer;
-    const sceReturnCode result =
-        EncoderCommand(state, command, params.isArray() ? params.elements() : Variant::Array{},
-                       (followMore & 1) != 0, answer);
-    response = BytesToHex(answer.data);
-    statusCode = answer.status.Text();
-    return result;
-  } catch (...) {
-    response.clear();
-    return sceError;
-  }
-}
-
 sceReturnCode ConfirmedCommand(EncoderState& state, int32_t command, const Variant::Array& params,
                                CardAnswer& answer) noexcept {
   try {

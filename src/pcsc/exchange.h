@@ -2,7 +2,7 @@
 // The exchange with the card. One frame call sends a frame of bytes for a command of the table,
 // logs it and judges its status word; over it, one exchange per command writes the entry and exit
 // lines, checks the encoder and the card, and follows multi-frame answers (91AF) when asked.
-// EncoderCommand and ConfirmedCommand are the text facades the card operations know.
+// EncoderCommand and ConfirmedCommand fill a command of the table from its placeholder values.
 #pragma once
 
 #include <cstdint>
@@ -55,14 +55,9 @@ sceReturnCode ExchangeFrame(EncoderState& state, int32_t code, std::string_view 
                             std::span<const uint8_t> frame, bool followMore,
                             CardAnswer& answer) noexcept;
 
-// `params`: the array of placeholder values (any value for commands without placeholders).
-// `response`: the data of the answer (all frames joined) as upper-case hex, "" on failure.
-// `statusCode`: the last status word, "FFFF" when none was received.
-// Bit 0 of `followMore` asks for automatic continuation of 91AF answers.
-sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant& params,
-                             std::string& response, std::string& statusCode,
-                             int32_t followMore = 1) noexcept;
-// The same with the answer typed.
+// The command of the table filled with `params`, its placeholder values. `answer` gets the data of
+// all frames joined (none on failure) and the last status word; with `followMore`, 91AF answers
+// are followed.
 sceReturnCode EncoderCommand(EncoderState& state, int32_t command, const Variant::Array& params,
                              bool followMore, CardAnswer& answer) noexcept;
 

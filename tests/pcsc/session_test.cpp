@@ -181,22 +181,21 @@ TEST_F(Session, CardOperationsNeedAnOpenEncoderAndACard) {
   EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
   ExpectError(*encoder.LastError(),
               {0x90010F01, "Encoder is closed", 0, "Escape", "SelectCardInRange", ""});
-  std::string closedResponse = "stale", closedStatus;
-  EXPECT_EQ(EncoderCommand(StateOf(encoder), ec_GetUID, Variant(), closedResponse, closedStatus),
-            sceError);
+  CardAnswer closed{.data = {0x01}};  // stale
+  EXPECT_EQ(EncoderCommand(StateOf(encoder), ec_GetUID, {}, true, closed), sceError);
   ExpectError(*encoder.LastError(), {0x90010F01, "Encoder is closed", 0, "EncoderCommand", "", ""});
-  EXPECT_EQ(closedResponse, "");
-  EXPECT_EQ(closedStatus, "FFFF");
+  EXPECT_TRUE(closed.data.empty());
+  EXPECT_EQ(closed.status.Text(), "FFFF");
 
   SetCardPresent(false);
   Open(encoder);
 
   // The exchange itself refuses without a card.
-  std::string response, statusCode;
-  EXPECT_EQ(EncoderCommand(StateOf(encoder), ec_GetUID, Variant(), response, statusCode), sceError);
+  CardAnswer answer;
+  EXPECT_EQ(EncoderCommand(StateOf(encoder), ec_GetUID, {}, true, answer), sceError);
   ExpectError(*encoder.LastError(),
               {0x90010F06, "No card in encoder", 0, "EncoderCommand", "", ""});
-  EXPECT_EQ(statusCode, "FFFF");
+  EXPECT_EQ(answer.status.Text(), "FFFF");
 
   // A card presented later is found by the next operation.
   SetCardPresent(true);
@@ -263,9 +262,15 @@ class Exchange : public testing::VirtualReaderTest {
         testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
     Open(encoder_);
   }
-  // One command through the exchange, its answer in response_ and statusCode_.
-  sceReturnCode Command(int32_t command, const Variant& params = {}, int32_t followMore = 1) {
-    return EncoderCommand(StateOf(encoder_), command, params, response_, statusCode_, followMore);
+  // One command through the exchange, its answer in response_ and statusCode_ as hex.
+  sceReturnCode Command(int32_t command, const Variant::Array& params = {},
+                        bool followMore = true) {
+    CardAnswer answer;
+    const sceReturnCode result =
+        EncoderCommand(StateOf(encoder_), command, params, followMore, answer);
+    response_ = BytesToHex(answer.data);
+    statusCode_ = answer.status.Text();
+    return result;
   }
   Encoder encoder_;
   std::string response_, statusCode_;
@@ -296,7 +301,7 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
 // Without automatic continuation the first frame alone comes back, and that is a success; the
 // card is then mid-answer, and a refused next frame fails the whole answer.
 TEST_F(Exchange, AFailedContinuationDropsTheEarlierFrames) {
-  ASSERT_EQ(Command(ec_DesfireGetVersion, {}, 0), scesuccess);
+  ASSERT_EQ(Command(ec_DesfireGetVersion, {}, false), scesuccess);
   EXPECT_EQ(statusCode_, "91AF");
   EXPECT_EQ(response_.size(), 2u * 7);
   ForceStatusWords(0x91CA);
