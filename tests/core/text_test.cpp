@@ -91,10 +91,8 @@ TEST(NumericValue, ReadsTheNumberAtTheStartOnly) {
   }
 }
 
-TEST(RoundToInt32, HalvesToEvenAndNothingBeyond32Bits) {
-  const std::pair<double, int32_t> rounded[] = {{2.5, 2}, {3.5, 4},    {-2.5, -2}, {-3.5, -4},
-                                                {0.5, 0}, {2.5001, 3}, {-2.6, -3}};
-  for (const auto& [value, expected] : rounded) EXPECT_EQ(RoundToInt32(value), expected) << value;
+// Halves to even: ConvertData's HalvesToEven, which rounds through it.
+TEST(RoundToInt32, NothingBeyond32Bits) {
   EXPECT_EQ(RoundToInt32(2147483647.4), 2147483647);
   EXPECT_EQ(RoundToInt32(-2147483648.5), std::numeric_limits<int32_t>::min());
   for (double beyond :
