@@ -36,15 +36,22 @@ class Failure : public std::runtime_error {
 };
 
 // Runs one step of an operation; a failure of any kind abandons the step only.
-// Returns false when the step was abandoned.
+// Returns false when the step was abandoned: the caller acts on it, or says that it goes on.
 template <class Step>
-bool RunStep(Step&& step) noexcept {
+[[nodiscard]] bool RunStep(Step&& step) noexcept {
   try {
     std::forward<Step>(step)();
     return true;
   } catch (...) {
     return false;
   }
+}
+
+// A step after whose failure the operation goes on as if it had not been taken: what the step
+// would have set keeps the value it had before.
+template <class Step>
+void RunStepOrGoOn(Step&& step) noexcept {
+  static_cast<void>(RunStep(std::forward<Step>(step)));
 }
 
 }  // namespace tarsin

@@ -31,9 +31,9 @@ void LogParameterText(EncoderState& state, std::string_view text) {
 
 void Encoder::Parameters(const std::string& text) noexcept {
   const std::lock_guard call(*state_->calls);
-  RunStep([&] { LogParameterText(*state_, text); });
+  RunStepOrGoOn([&] { LogParameterText(*state_, text); });
   ClearError(*state_);
-  RunStep([&] { ApplyParameterText(*state_, text); });
+  RunStepOrGoOn([&] { ApplyParameterText(*state_, text); });
   TagError(*state_, "Parameters");
   tarsin::WriteLog(*state_, "<-- Set Parameters");
 }
@@ -43,7 +43,7 @@ std::string Encoder::Parameters() noexcept {
   std::string text;
   tarsin::WriteLog(*state_, "--> Get Parameters");
   ClearError(*state_);
-  RunStep([&] { text = ParameterText(*state_); });
+  RunStepOrGoOn([&] { text = ParameterText(*state_); });
   ClearError(*state_, "Parameters");
   tarsin::WriteLog(*state_, "<-- Get Parameters");
   return text;

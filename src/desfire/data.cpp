@@ -62,7 +62,7 @@ sceReturnCode Write(EncoderState& state, const Transfer& transfer, int32_t fileN
   Operation operation(state, transfer.name, Operation::Entry::KeepError);
   if (!CheckRange(operation, transfer, fileNo, offset, length, 1)) return sceError;
   std::string data;
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     data =
         CipherOf(state)
             .ConvertData(Variant(dataString), isHex ? cnvInHex + cnvOutHex : cnvInText + cnvOutHex)
@@ -99,7 +99,7 @@ sceReturnCode Read(EncoderState& state, const Transfer& transfer, int32_t fileNo
   }
   dataString = answer;
   if (!isHex) {
-    RunStep([&] {
+    RunStepOrGoOn([&] {
       dataString = CipherOf(state).ConvertData(Variant(answer), cnvInHex + cnvOutText).asString();
     });
   }

@@ -90,7 +90,7 @@ sceReturnCode CreateRecordFile(EncoderState& state, std::string_view name, int32
 // The change right: the low nibble of the access rights' first byte, the record's third byte.
 std::optional<int32_t> ChangeRightOf(const std::string& information) {
   std::optional<int32_t> right;
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     std::string record = information;
     std::erase(record, ' ');
     right = std::stoi(record.substr(4, 2), nullptr, 16) & 0x0F;
@@ -116,7 +116,7 @@ sceReturnCode GetFileIds(EncoderState& state, std::string& fileIds) noexcept {
   if (!RequireAuthentication(operation)) return sceError;
   NativeAnswer answer;
   if (!StandardExchange(operation, {.code = ec_DesfireGetFileIds}, answer)) return sceError;
-  RunStep([&] { fileIds = FileIdList(answer.data); });
+  RunStepOrGoOn([&] { fileIds = FileIdList(answer.data); });
   return scesuccess;
 }
 
@@ -182,7 +182,7 @@ sceReturnCode GetFileSettings(EncoderState& state, int32_t fileNo,
                         answer)) {
     return sceError;
   }
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     information = CipherOf(state)
                       .ConvertData(Variant(BytesToHex(answer.data)), cnvInHex + cnvOutSpacedHex)
                       .asString();

@@ -19,7 +19,7 @@ bool RequireCardLevel(Operation& operation) {
 
 bool NormaliseHex(std::string& text, int32_t length) noexcept {
   bool valid = false;
-  RunStep([&] { valid = IsHexString(text, length); });
+  RunStepOrGoOn([&] { valid = IsHexString(text, length); });
   return valid;
 }
 

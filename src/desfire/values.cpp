@@ -66,7 +66,7 @@ sceReturnCode GetValue(EncoderState& state, int32_t fileNo, int32_t& valueData) 
           answer)) {
     return sceError;
   }
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     std::erase(answer, ' ');
     const std::string ordered =
         answer.substr(6, 2) + answer.substr(4, 2) + answer.substr(2, 2) + answer.substr(0, 2);

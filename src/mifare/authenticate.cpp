@@ -25,7 +25,7 @@ std::string BlockAddress(int32_t block) {
 
 std::string NormaliseKey(EncoderState& state, const std::string& key) {
   std::string normalised = key;
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     normalised = CipherOf(state).ConvertData(Variant(key), cnvInHex + cnvOutHex, false).asString();
   });
   return normalised;

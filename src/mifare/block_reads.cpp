@@ -74,8 +74,8 @@ sceReturnCode ReadManufacturerCode(EncoderState& state, const std::string& key, 
     return operation.Fail();
   }
   // A short answer (not a Classic block) fills what it can.
-  RunStep([&] { serialNumber = static_cast<int32_t>(HexField(block, 0, 8)); });
-  RunStep([&] { checkSum = BlockByte(block, 4); });
+  RunStepOrGoOn([&] { serialNumber = static_cast<int32_t>(HexField(block, 0, 8)); });
+  RunStepOrGoOn([&] { checkSum = BlockByte(block, 4); });
   if (block.size() > 10) manufacturerInfo = block.substr(10);
   return operation.Succeed();
 }
@@ -89,7 +89,7 @@ sceReturnCode ReadSectorTrailer(EncoderState& state, int32_t sector, const std::
   if (ReadDataBloc(state, 4 * sector + 3, key, keyType, block) != scesuccess) {
     return operation.Fail();
   }
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     const uint8_t byte7 = BlockByte(block, 7);
     const uint8_t byte8 = BlockByte(block, 8);
     const uint8_t bx = BlockByte(block, 9);

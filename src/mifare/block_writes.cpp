@@ -25,7 +25,7 @@ sceReturnCode WriteDataBloc(EncoderState& state, int32_t block, const std::strin
                             uint8_t keyType, std::string& contents) noexcept {
   Operation operation(state, "MifareWriteDataBloc");
   bool isBlock = false;
-  RunStep([&] { isBlock = IsHexString(contents, kBlockDigits); });
+  RunStepOrGoOn([&] { isBlock = IsHexString(contents, kBlockDigits); });
   if (!isBlock) return operation.Refuse(errors::kDataBlocLength);
   if (SelectCardInRange(state) != scesuccess) return operation.Fail();
   const std::string normalisedKey = NormaliseKey(state, key);
@@ -44,7 +44,7 @@ sceReturnCode WriteDataBloc(EncoderState& state, int32_t block, const std::strin
 sceReturnCode WriteValueBloc(EncoderState& state, int32_t block, const std::string& key,
                              uint8_t keyType, int32_t value) noexcept {
   // Recorded before anything can fail, so that the trailer written next gets value-block rights.
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     if (state.ValueBlocks) state.ValueBlocks->push_back(block);
   });
   Operation operation(state, "MifareWriteValueBloc");

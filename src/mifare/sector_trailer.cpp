@@ -18,14 +18,14 @@ constexpr int32_t kHighestRights = 15;
 
 bool IsKey(std::string& key) {
   bool valid = false;
-  RunStep([&] { valid = IsHexString(key, kKeyDigits); });
+  RunStepOrGoOn([&] { valid = IsHexString(key, kKeyDigits); });
   return valid;
 }
 
 // BX as a byte, with the conversions a late-bound Byte argument gets (numeric text included).
 std::optional<uint8_t> ByteOf(const Variant& bx) {
   std::optional<uint8_t> byte;
-  RunStep([&] { byte = ToByte(bx); });
+  RunStepOrGoOn([&] { byte = ToByte(bx); });
   return byte;
 }
 
@@ -34,7 +34,7 @@ std::optional<uint8_t> ByteOf(const Variant& bx) {
 void SetAccessCondition(EncoderState& state, int32_t number, const std::string& code) noexcept {
   if (number < 1 || number > static_cast<int32_t>(state.AccessConditions.size())) return;
   if (!IsAccessCode(code)) return;
-  RunStep([&] { state.AccessConditions[static_cast<size_t>(number - 1)] = code; });
+  RunStepOrGoOn([&] { state.AccessConditions[static_cast<size_t>(number - 1)] = code; });
 }
 
 sceReturnCode WriteSectorTrailer(EncoderState& state, int32_t sector, const std::string& key,

@@ -29,7 +29,7 @@ Encoder::Encoder() : state_(std::make_unique<tarsin::EncoderState>()) {
   state_->OpenMode = 1;
   state_->ForceReconnect = false;
   std::string defaults;
-  RunStep([&] { defaults = DefaultParameterText(*state_); });
+  RunStepOrGoOn([&] { defaults = DefaultParameterText(*state_); });
   Parameters(defaults);
   state_->hContext = 0;
   state_->hCard = 0;
@@ -46,7 +46,7 @@ Encoder::~Encoder() {
 
 std::shared_ptr<CError> Encoder::LastError() noexcept {
   const std::lock_guard call(*state_->calls);
-  RunStep([&] { LastErrorOf(*state_); });
+  RunStepOrGoOn([&] { LastErrorOf(*state_); });
   return state_->lastError;
 }
 

@@ -15,7 +15,7 @@ std::string Encoder::GetInformation() noexcept {
   std::string result;
   tarsin::WriteLog(*state_, "--> GetInformation");
   ClearError(*state_);
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     result =
         fmt::format("Nemora|Tarsin RF|{}.{}.{}|Mifare Classic, Mifare Ultralight, Mifare DESFire",
                     TARSIN_VERSION_MAJOR, TARSIN_VERSION_MINOR, TARSIN_VERSION_PATCH);

@@ -197,7 +197,7 @@ sceReturnCode SelectCardSteps(EncoderState& state) {
   if (state.hCard != 0) {
     if (state.ForceReconnect) {
       WriteLog(state, "hCard <> 0, card is connected, disconnecting");
-      RunStep([&] { Disconnect(state); });
+      RunStepOrGoOn([&] { Disconnect(state); });
       state.hCard = 0;
     } else {
       WriteLog(state, "hCard <> 0, card is connected");
@@ -215,7 +215,7 @@ sceReturnCode SelectCardSteps(EncoderState& state) {
               .comFunction = "SelectCardInRange",
               .rdrCommand = "SCardConnect",
               .rdrRetCode = ResultText(connect.result)});
-    RunStep([&] { Disconnect(state); });
+    RunStepOrGoOn([&] { Disconnect(state); });
     state.hCard = 0;
     return sceError;
   }
@@ -314,7 +314,7 @@ void CloseEncoderQuietly(EncoderState& state) noexcept {
     }
   };
   quietCall(state.hCard, "SCardDisconnect", Disconnect);
-  RunStep([&] { LetATRString(state, ""); });
+  RunStepOrGoOn([&] { LetATRString(state, ""); });
   state.hCard = 0;
   state.ValueBlocks.reset();
   quietCall(state.hContext, "SCardReleaseContext", ReleaseContext);

@@ -17,7 +17,7 @@ sceEncoderState Encoder::EncoderState() noexcept {
   sceEncoderState result = sceReady;
   WriteLog("--> Get EncoderState");
   ClearError(*state_);
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     if (state_->hContext == 0) {
       WriteLog("hContext = 0 ==> Encoder is closed");
       result = sceClosed;
@@ -53,7 +53,7 @@ std::string Encoder::ReaderType() {
                    std::string(errors::kEncoderClosed.description));
   }
   std::string result;
-  RunStep([&] {
+  RunStepOrGoOn([&] {
     if (state_->hCard != 0) {
       WriteLog("hContext <> 0, hCard <> 0 ==> Results can be returned from the encoder");
       const struct {
@@ -84,7 +84,7 @@ std::string Encoder::ATRString() noexcept {
   const std::lock_guard call(*state_->calls);
   WriteLog("--> Get ATRString");
   std::string result;
-  RunStep([&] { result = state_->ATRString; });
+  RunStepOrGoOn([&] { result = state_->ATRString; });
   WriteLog("<-- Get ATRString");
   return result;
 }
