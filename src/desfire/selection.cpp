@@ -121,7 +121,9 @@ sceReturnCode SelectApplication(EncoderState& state, const std::string& applicat
                                                                                        : kChallenge;
 
   try {
-    if (const NativeAnswer first = Transceive(state, {.code = ec_DesfireAuthenticate1});
+    // Selection stands outside the session it may end, as the selection frame below.
+    if (const NativeAnswer first =
+            Transceive(state, {.code = ec_DesfireAuthenticate1, .secured = false});
         first.result != scesuccess) {
       SetError(state, {.comFunction = kName,
                        .rdrCommand = "DesfireAuthenticate1",
