@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "core/log.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "core/log_file.h"
 
@@ -27,11 +29,23 @@ void WriteLog(EncoderState& state, std::string_view message) noexcept {
   if (message.starts_with(kEntryArrow) && level < INT32_MAX) ++level;
   try {
     if (state.log.path.empty()) state.log.path = DefaultLogPath();
-    // One buffer per thread, kept from line to line: a line costs no allocation (a frame writes
-    // a dozen). An unusually long line does not keep its room.
-    thread_local std::string line;
-    if (line.capacity() > kKeptLineRoom) std::string().swap(line);
-    line.assign(LocalTimestamp());
+    // A line is built in room of the thread's own, kept from line to line: a line costs no
+    // allocation (a frame writes a dozen). The room has no destructor, so an Encoder destroyed at
+    // the end of the process (a static one) still writes its last lines. A longer line is built
+    // apart.
+    thread_local char room[kKeptLineRoom];
+    const std::string_view stamp = LocalTimestamp();
+    const size_t length = stamp.size() + 3 + indentation + message.size() + 2;
+    if (length <= sizeof room) {
+      char* end = std::copy(stamp.begin(), stamp.end(), room);
+      end = std::fill_n(end, 3 + indentation, ' ');
+      end = std::copy(message.begin(), message.end(), end);
+      *end++ = '\r';
+      *end = '\n';
+      AppendLogLine(state.log, std::string_view(room, length));
+      return;
+    }
+    std::string line(stamp);
     line.append(3 + indentation, ' ');
     line.append(message);
     line.append("\r\n");

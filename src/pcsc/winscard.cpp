@@ -2,7 +2,6 @@
 #include "pcsc/winscard.h"
 
 #include <cstdlib>
-#include <string>
 
 #include "pcsc/winscard_call.h"
 
@@ -12,13 +11,10 @@ WinSCard WinSCard::Current() {
   const char* named = std::getenv("TARSIN_RF_PCSC_LIBRARY");
   const char* library = (named && *named) ? named : DefaultLibrary();
   // The library of this thread's last call, while the variable names the same one: no look-up
-  // in the process's table (its lock and map) at every call. Libraries are never unloaded.
-  thread_local std::string lastName;
+  // in the process's table (its lock and map) at every call. Libraries are never unloaded, and
+  // the pointer has no destructor: an Encoder destroyed at the end of the process still calls.
   thread_local SharedLibrary* last = nullptr;
-  if (last == nullptr || lastName != library) {
-    last = &SharedLibrary::Loaded(library);
-    lastName = library;
-  }
+  if (last == nullptr || last->library() != library) last = &SharedLibrary::Loaded(library);
   return WinSCard(*last);
 }
 
