@@ -11,7 +11,7 @@
 # /etc/apt/sources.list.d/debian.sources and /etc/apt/sources.list.d/deb-src-mirror.list written,
 # then apt-get update; libnfc installed under the prefix. Its temporary build folder is removed.
 set -euo pipefail
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 case "${1:-}" in -h | --help) usage; exit 0 ;; "") ;; *) usage >&2; exit 2 ;; esac
 prefix=${LIBNFC_PCSC_PREFIX:-/opt/libnfc-pcsc}
 sudo=""

@@ -7,7 +7,7 @@
 # Changes to this machine: none; with --fix, the tracked files that differ are rewritten.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 clang_format="${CLANG_FORMAT:-clang-format}"
 fix=false
 case "${1:-}" in

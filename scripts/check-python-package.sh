@@ -9,7 +9,7 @@
 # tarsinrf.egg-info in the source tree; the wheel and the venvs live in a temporary folder, removed
 # at the end.
 set -euo pipefail
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 case "${1:-}" in -h | --help) usage; exit 0 ;; esac
 cd "$(dirname "$0")/.."
 source=$PWD

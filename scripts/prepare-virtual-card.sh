@@ -7,7 +7,7 @@
 # Changes to this machine: the card of READER in the virtual readers' file made blank, or a
 # missing readers file written with the default readers.
 set -euo pipefail
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 case "${1:-}" in -h | --help) usage; exit 0 ;; esac
 [ $# -eq 2 ] || { usage >&2; exit 2; }
 tarsin_rf=$1

@@ -15,7 +15,7 @@
 # Quillon/Nemora created in the user's data folder; the virtual readers' file reset or written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 reader=""
 format=0
 while [ $# -gt 0 ]; do

@@ -9,7 +9,7 @@
 # they skip when another pcscd runs, and never stop it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 case "${1:-}" in -h | --help) usage; exit 0 ;; "" | default | asan) ;; *) usage >&2; exit 2 ;; esac
 preset="${1:-default}"
 scripts/setup-debian.sh

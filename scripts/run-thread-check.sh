@@ -7,7 +7,7 @@
 # come from the default build, which must exist (scripts/run-tests.sh makes it). Changes nothing
 # outside the build folder and the temporary folders the test removes.
 set -euo pipefail
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 case "${1:-}" in -h | --help) usage; exit 0 ;; "") ;; *) usage >&2; exit 2 ;; esac
 cd "$(dirname "$0")/.."
 default=$PWD/build/default

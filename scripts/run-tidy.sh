@@ -8,7 +8,7 @@
 # Changes to this machine: build/default configured again (its compile database); nothing else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 
 files=()
 case "${1:-}" in

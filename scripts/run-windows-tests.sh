@@ -15,7 +15,7 @@
 # removed: the run stops instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 case "${1:-}" in -h | --help) usage; exit 0 ;; "" | i686) ;; *) usage >&2; exit 2 ;; esac
 preset=windows
 # 32-bit Wine for both: the VBScript test imports the card-type table with the 32-bit regedit.

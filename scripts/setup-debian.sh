@@ -8,7 +8,7 @@
 # then apt-get install of the missing packages (through sudo when not root); for a package of
 # another architecture, dpkg --add-architecture first.
 set -euo pipefail
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 case "${1:-}" in -h | --help) usage; exit 0 ;; esac
 recommends=--no-install-recommends
 if [ "${1:-}" = --with-recommends ]; then

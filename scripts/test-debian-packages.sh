@@ -7,7 +7,7 @@
 # Usage: scripts/test-debian-packages.sh [--debs FOLDER]
 #   --debs FOLDER   test the packages already built in FOLDER instead of building them
 set -euo pipefail
-usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
+usage() { sed -n '3,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 case "${1:-}" in
   -h | --help) usage; exit 0 ;;
   "") ;;
