@@ -18,10 +18,6 @@ namespace {
 constexpr size_t kFirstFrame = 52;
 constexpr size_t kFurtherFrame = 59;
 
-void Append(ByteVector& to, std::span<const uint8_t> bytes) {
-  to.insert(to.end(), bytes.begin(), bytes.end());
-}
-
 bool InEv1Session(const EncoderState& state, const NativeCommand& command) {
   return command.secured && state.Desfire.Ev1 && state.Desfire.AuthenticatedKeyNumber;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "core/hex_text.h"
 #include "core/state.h"
@@ -56,5 +57,10 @@ struct NativeAnswer {
 };
 
 NativeAnswer Transceive(EncoderState& state, const NativeCommand& command) noexcept;
+
+// The channel's frames are built by appending: `bytes` at the end of `to`.
+inline void Append(ByteVector& to, std::span<const uint8_t> bytes) {
+  to.insert(to.end(), bytes.begin(), bytes.end());
+}
 
 }  // namespace tarsin::desfire

@@ -14,10 +14,6 @@ namespace {
 constexpr size_t kMacLength = 8;
 constexpr size_t kLegacyMacLength = 4;
 
-void Append(ByteVector& to, std::span<const uint8_t> bytes) {
-  to.insert(to.end(), bytes.begin(), bytes.end());
-}
-
 }  // namespace
 
 ByteVector Ev1Wrap(DesfireSession& session, uint8_t instruction, const NativeCommand& command) {
