@@ -41,6 +41,14 @@ static void create_application(uint32_t id,
   free(aid);
 }
 
+static void expect_key_settings(uint8_t expected_settings, uint8_t expected_keys,
+                                const char* step) {
+  uint8_t settings = 0, max_keys = 0;
+  check(mifare_desfire_get_key_settings(tag, &settings, &max_keys) == 0 &&
+            settings == expected_settings && max_keys == expected_keys,
+        step);
+}
+
 static void expect_key_version(uint8_t key_no, uint8_t expected, const char* step) {
   uint8_t version = 0xFF;
   check(mifare_desfire_get_key_version(tag, key_no, &version) == 0 && version == expected, step);
@@ -85,10 +93,7 @@ static void card_level(void) {
 
   check(mifare_desfire_change_key(tag, 0, picc_aes, des) == 0, "card master key made AES");
   check(mifare_desfire_authenticate_aes(tag, 0, picc_aes) == 0, "AES authentication, card");
-  uint8_t settings = 0, max_keys = 0;
-  check(mifare_desfire_get_key_settings(tag, &settings, &max_keys) == 0 && settings == 0x0F &&
-            max_keys == 1,
-        "card key settings");
+  expect_key_settings(0x0F, 1, "card key settings");
   expect_key_version(0, 0x42, "AES key version");
   check(mifare_desfire_change_key(tag, 0, des, picc_aes) == 0, "card master key back to DES");
   check(mifare_desfire_authenticate_iso(tag, 0, des) == 0, "ISO authentication again");
@@ -105,9 +110,7 @@ static void card_level(void) {
   select_application(0xAE5AE5);
   check(mifare_desfire_authenticate_aes(tag, 0, zero_aes) == 0, "AES authentication, application");
   check(mifare_desfire_change_key_settings(tag, 0x0B) == 0, "ChangeKeySettings");
-  check(mifare_desfire_get_key_settings(tag, &settings, &max_keys) == 0 && settings == 0x0B &&
-            max_keys == 3,
-        "application key settings");
+  expect_key_settings(0x0B, 3, "application key settings");
 }
 
 static void aes_application(void) {
@@ -184,10 +187,7 @@ static void read_component(void) {
   /* The component's application id text is the bytes as sent, least significant first. */
   select_application(0xC3C2C1);
   check(mifare_desfire_authenticate_aes(tag, 0, master_key) == 0, "AES key 0 the component set");
-  uint8_t settings = 0, max_keys = 0;
-  check(mifare_desfire_get_key_settings(tag, &settings, &max_keys) == 0 && settings == 0x0F &&
-            max_keys == 2,
-        "two AES keys");
+  expect_key_settings(0x0F, 2, "two AES keys");
   expect_key_version(1, 0x01, "key 1's version as the component wrote it");
   const char text[] = "TARSIN RF AES HOLDER 0001";
   check(mifare_desfire_read_data(tag, 1, 0, 32, data) == 32 &&
