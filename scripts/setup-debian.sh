@@ -20,9 +20,9 @@ packages=("$@")
   cmake ninja-build g++ pkg-config
   libpcsclite-dev pcscd pcsc-tools
   qt6-base-dev qt6-tools-dev qt6-l10n-tools
-  # The dialogs: libxcb to ask for the X server before Qt starts, the font they use, and a
-  # virtual X server for CI.
-  libxcb1-dev fonts-wine xvfb xauth
+  # The dialogs: libxcb to ask for the X server before Qt starts, the font they use, a
+  # virtual X server for CI, and Qt's Wayland platform (a display that fails inside Qt).
+  libxcb1-dev fonts-wine xvfb xauth qt6-wayland
   libsqlite3-dev sqlite3
   # The example log rotation's check.
   logrotate

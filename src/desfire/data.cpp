@@ -78,7 +78,8 @@ sceReturnCode Write(EncoderState& state, const Transfer& transfer, int32_t fileN
                    transfer.rules, answer)) {
     return scesuccess;
   }
-  return operation.Refuse(errors::kOperationFailed);
+  // An EV1 answer whose CMAC does not verify: the card may not have taken the data.
+  return operation.Refuse(answer.forged ? errors::kForgedAnswer : errors::kOperationFailed);
 }
 
 sceReturnCode Read(EncoderState& state, const Transfer& transfer, int32_t fileNo, int32_t offset,

@@ -40,6 +40,7 @@ sceReturnCode ChangeValue(EncoderState& state, const char* name, int32_t command
     return scesuccess;
   }
   // Only the card's answer to this command counts: LastError may still hold an earlier 91BE.
+  if (answer.forged) return operation.Refuse(errors::kForgedAnswer);
   return operation.Refuse(answer.status.Is(0x91BE) ? beyondLimit : errors::kOperationFailed);
 }
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// X is asked through libxcb (what Qt's own xcb plugin uses), Wayland by connecting to its socket,
+// X is asked through libxcb (what Qt's own xcb plugin uses), Wayland by a round trip on its socket,
 // the framebuffer platforms by opening their device; vnc needs no device. Any other platform is
 // refused: Qt's EGL and Vulkan platforms end the process (or never show a widget) when their
 // device is missing, and nothing short of starting them tells.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -12,6 +13,9 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QString>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -63,19 +67,80 @@ bool XServerAnswers(const std::string& display) {
   return answers;
 }
 
-bool WaylandAnswers(const std::string& display) {
+// The Wayland compositor's globals, asked on its socket: wl_display.get_registry (object 1, opcode
+// 1, new registry 2), then wl_display.sync (opcode 0, new callback 3), whose done event (object 3,
+// opcode 0) ends the registry's global events (object 2, opcode 0: name, interface, version).
+// Nothing when nobody answers within two seconds.
+std::optional<std::vector<std::string>> WaylandGlobals(int fd) {
+  constexpr uint32_t kRequests[] = {1, (12 << 16) | 1, 2, 1, (12 << 16) | 0, 3};
+  if (::send(fd, kRequests, sizeof kRequests, MSG_NOSIGNAL) !=
+      static_cast<ssize_t>(sizeof kRequests)) {
+    return std::nullopt;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  std::vector<std::string> globals;
+  std::vector<uint8_t> events;
+  for (;;) {
+    // Whole messages: object id, then size (high 16 bits) and opcode (low 16 bits).
+    while (events.size() >= 8) {
+      uint32_t header[3] = {};
+      std::memcpy(header, events.data(), 8);
+      const size_t size = header[1] >> 16;
+      if (size < 8 || size % 4 != 0) return std::nullopt;
+      if (events.size() < size) break;
+      const uint32_t object = header[0];
+      const uint32_t opcode = header[1] & 0xFFFF;
+      if (object == 3 && opcode == 0) return globals;
+      if (object == 2 && opcode == 0 && size >= 16) {
+        std::memcpy(&header[2], events.data() + 12, 4);  // the interface name's length
+        if (header[2] > 0 && 16 + header[2] <= size) {
+          globals.emplace_back(reinterpret_cast<const char*>(events.data() + 16), header[2] - 1);
+        }
+      }
+      events.erase(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(size));
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd readable{.fd = fd, .events = POLLIN, .revents = 0};
+    if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0)
+      return std::nullopt;
+    uint8_t buffer[512];
+    const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+    if (got <= 0) return std::nullopt;
+    events.insert(events.end(), buffer, buffer + got);
+  }
+}
+
+// Empty when the Wayland display answers with what Qt's Wayland platform needs, else why not: that
+// platform ends the process when its connection breaks or the compositor lacks a surface or shell.
+std::string WaylandObstacle(const std::string& display) {
   const std::string path =
       display.starts_with('/') ? display : Environment("XDG_RUNTIME_DIR") + "/" + display;
+  const std::string refusal = "the Wayland display \"" + display + "\" does not answer";
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return false;
+  if (path.size() >= sizeof address.sun_path) return refusal;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  const bool answers =
-      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  if (fd < 0) return refusal;
+  std::optional<std::vector<std::string>> answer;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    answer = WaylandGlobals(fd);
+  }
   ::close(fd);
-  return answers;
+  if (!answer) return refusal;
+  const std::vector<std::string>& globals = *answer;
+  const auto offers = [&](const char* name) {
+    return std::find(globals.begin(), globals.end(), name) != globals.end();
+  };
+  for (const char* needed : {"wl_compositor", "wl_shm"}) {
+    if (!offers(needed)) return "the Wayland display \"" + display + "\" offers no " + needed;
+  }
+  // The shells Qt's Wayland platform can put a window in.
+  if (!offers("xdg_wm_base") && !offers("wl_shell") && !offers("ivi_application")) {
+    return "the Wayland display \"" + display + "\" offers no shell";
+  }
+  return "";
 }
 
 bool DeviceOpens(const std::string& path) {
@@ -109,7 +174,7 @@ std::string Obstacle(const std::string& entry) {
   } else if (key.starts_with("wayland")) {
     const std::string display = Environment("WAYLAND_DISPLAY");
     if (display.empty()) return "WAYLAND_DISPLAY is unset";
-    if (!WaylandAnswers(display)) return "the Wayland display \"" + display + "\" does not answer";
+    if (std::string obstacle = WaylandObstacle(display); !obstacle.empty()) return obstacle;
   } else if (key == "linuxfb") {
     const std::string device = FramebufferDevice(entry);
     if (!DeviceOpens(device)) return "the framebuffer \"" + device + "\" cannot be opened";

@@ -79,22 +79,34 @@ TEST_F(ProtectedDataTest, EveryModeWorksInEverySession) {
   }
 }
 
-// One byte of a protected answer changed: the read fails and gives nothing.
+// One byte of a protected answer changed: the member fails and gives nothing. EV1 answers carry
+// their CMAC whatever the file's settings, so a write's and a credit's answers are checked too.
 TEST_F(ProtectedDataTest, ATamperedAnswerIsAnErrorNotData) {
-  for (const Session& session : {kSessions[0], kSessions[3]}) {
-    for (const int32_t settings : {1, 3}) {
-      SCOPED_TRACE(fmt::format("{}, {}", session.name, settings));
-      readers_.WriteReaders({testing::Reader(
-          testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
-      Personalise(session);
-      Run({{"DESFireCreateStdDataFile", {1, settings, 0, 0, 0, 0, 16}, "ok"}});
-      FlipNextAnswer(1);  // the file's settings pass
-      std::string data = "unchanged";
-      EXPECT_EQ(encoder_.DESFireReadData(1, 0, 0, data, true), sceError);
-      EXPECT_EQ(data, "unchanged");
-      EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E52u);
-      EXPECT_EQ(Error().ComFunction, "DESFireReadData");
-    }
+  const struct {
+    const Session& session;
+    int32_t settings;
+    const char* member;
+  } cases[] = {{kSessions[0], 1, "DESFireReadData"},  {kSessions[0], 3, "DESFireReadData"},
+               {kSessions[3], 1, "DESFireReadData"},  {kSessions[3], 3, "DESFireReadData"},
+               {kSessions[3], 3, "DESFireWriteData"}, {kSessions[3], 0, "DESFireCredit"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(fmt::format("{}, {}, {}", c.session.name, c.settings, c.member));
+    readers_.WriteReaders({testing::Reader(
+        testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
+    Personalise(c.session);
+    Run({{"DESFireCreateStdDataFile", {1, c.settings, 0, 0, 0, 0, 16}, "ok"},
+         {"DESFireCreateValueFile", {2, c.settings, 0, 0, 0, 0, 0, 1000, 10, false}, "ok"}});
+    FlipNextAnswer(1);  // the file's settings pass
+    std::string data = "unchanged";
+    const std::string_view member = c.member;
+    const sceReturnCode result =
+        member == "DESFireReadData"    ? encoder_.DESFireReadData(1, 0, 0, data, true)
+        : member == "DESFireWriteData" ? encoder_.DESFireWriteData(1, 0, 2, "AABB", true)
+                                       : encoder_.DESFireCredit(2, 5);
+    EXPECT_EQ(result, sceError);
+    EXPECT_EQ(data, "unchanged");
+    EXPECT_EQ(static_cast<uint32_t>(Error().Number), 0x90010E52u);
+    EXPECT_EQ(Error().ComFunction, member);
   }
 }
 

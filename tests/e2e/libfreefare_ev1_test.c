@@ -4,10 +4,11 @@
  * master key made AES and back, key changes with versions, key settings, plain, MACed and
  * enciphered files of every kind with commits, and a plain write to a MACed file refused.
  * libfreefare's own crypto checks every CMAC, CRC32 and cryptogram of the card. It leaves a plain
- * file 8 in application AE5AE5 for the component to read back.
- * With the argument `read-component`, it reads back instead what the component's AES example
- * (examples/desfire-personalise-aes.txt) wrote: application C1C2C3, its keys, and its plain,
- * MACed and enciphered files.
+ * file 8 in application AE5AE5, and a legacy application 4C4C4C (a two-key key, MACed and
+ * enciphered files written in a legacy session), for the component to read back.
+ * With the argument `read-component`, it reads back instead what the component wrote: the AES
+ * example's (examples/desfire-personalise-aes.txt) application C1C2C3, its keys, and its plain,
+ * MACed and enciphered files; and the test's legacy application 5A5A5A.
  * Keys and tags are left to the end of the process (Debian's libfreefare 0.4.0 crashes freeing a
  * used tag). */
 #include <freefare.h>
@@ -177,6 +178,68 @@ static void aes_application(void) {
         "a plain write to a MACed file is refused");
 }
 
+/* The two-key key of the legacy applications, 00112233445566778899AABBCCDDEEFF as the component
+ * writes it; its parity bits kept as they are. */
+static MifareDESFireKey legacy_key(void) {
+  uint8_t key[16];
+  for (int i = 0; i < 16; ++i) key[i] = (uint8_t)(0x11 * i);
+  return mifare_desfire_3des_key_new_with_version(key);
+}
+
+/* A legacy application (DES keys, authentication 0x0A) whose key 0 becomes a two-key key: a MACed
+ * data file, an enciphered data file, an enciphered value file and a MACed record file, written in
+ * the legacy session for the component to read back (application 4C4C4C). */
+static void legacy_application(void) {
+  uint8_t zero[8] = {0};
+  MifareDESFireKey des = mifare_desfire_des_key_new(zero);
+  MifareDESFireKey two_key = legacy_key();
+  select_application(0);
+  check(mifare_desfire_authenticate_iso(tag, 0, des) == 0, "card master key, before legacy");
+  create_application(0x4C4C4C, mifare_desfire_create_application, 1);
+  select_application(0x4C4C4C);
+  check(mifare_desfire_authenticate(tag, 0, des) == 0, "legacy authentication, DES");
+  check(mifare_desfire_change_key(tag, 0, two_key, des) == 0, "legacy key made two-key");
+  check(mifare_desfire_authenticate(tag, 0, two_key) == 0, "legacy authentication, 2K3DES");
+  const uint16_t key0 = MDAR(MDAR_KEY0, MDAR_KEY0, MDAR_KEY0, MDAR_KEY0);
+  const char* texts[] = {"LEGACY MACED BY LIBFREEFARE", "LEGACY ENCIPHERED BY LIBFREEFARE"};
+  for (uint8_t file_no = 2; file_no <= 3; ++file_no) {
+    const char* text = texts[file_no - 2];
+    check(
+        mifare_desfire_create_std_data_file(
+            tag, file_no, file_no == 2 ? MDCM_MACED : MDCM_ENCIPHERED, key0, 40) == 0 &&
+            mifare_desfire_write_data(tag, file_no, 0, strlen(text), text) == (ssize_t)strlen(text),
+        "legacy protected file");
+  }
+  check(mifare_desfire_create_value_file(tag, 4, MDCM_ENCIPHERED, key0, 0, 1000, 10, 0) == 0 &&
+            mifare_desfire_credit(tag, 4, 25) == 0 && mifare_desfire_commit_transaction(tag) == 0,
+        "legacy value file");
+  uint8_t record[8] = "LEGACY!";
+  check(mifare_desfire_create_linear_record_file(tag, 5, MDCM_MACED, key0, 8, 2) == 0 &&
+            mifare_desfire_write_record(tag, 5, 0, 8, record) == 8 &&
+            mifare_desfire_commit_transaction(tag) == 0,
+        "legacy record file");
+}
+
+/* What the component left in its legacy application 5A5A5A (test script): MACed and enciphered
+ * files and an enciphered value, read in a legacy two-key session. */
+static void read_component_legacy(void) {
+  select_application(0x5A5A5A);
+  check(mifare_desfire_authenticate(tag, 0, legacy_key()) == 0, "legacy key the component set");
+  const char* texts[] = {"LEGACY MACED BY TARSIN RF", "LEGACY ENCIPHERED BY TARSIN RF"};
+  for (uint8_t file_no = 2; file_no <= 3; ++file_no) {
+    const char* expected = texts[file_no - 2];
+    uint8_t back[64] = {0};
+    check(mifare_desfire_read_data(tag, file_no, 0, strlen(expected), back) ==
+                  (ssize_t)strlen(expected) &&
+              memcmp(back, expected, strlen(expected)) == 0,
+          file_no == 2 ? "the component's legacy MACed file"
+                       : "the component's legacy enciphered file");
+  }
+  int32_t value = 0;
+  check(mifare_desfire_get_value(tag, 4, &value) == 0 && value == 77,
+        "the component's legacy value");
+}
+
 /* What examples/desfire-personalise-aes.txt leaves on the card, read with libfreefare's crypto. */
 static void read_component(void) {
   /* Room beyond the 32 bytes read: libfreefare copies the answer's CMAC in too. */
@@ -221,9 +284,11 @@ int main(int argc, char** argv) {
   }
   if (reading) {
     read_component();
+    read_component_legacy();
   } else {
     card_level();
     if (!failures) aes_application();
+    if (!failures) legacy_application();
   }
   mifare_desfire_disconnect(tag);
   nfc_close(device);

@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: Apache-2.0
 """libfreefare, an independent DESFire client with its own crypto, through libnfc's PC/SC driver
 and the real pcscd. The component personalises an AES application (examples/desfire-personalise-
-aes.txt) that libfreefare's C API reads back; then the C API personalises the virtual EV1 card
-(libfreefare_ev1_test.c) and the component reads back the AES application it left; then the
+aes.txt) and a legacy one with protected files that libfreefare's C API reads back; then the C API
+personalises the virtual EV1 card (libfreefare_ev1_test.c) and the component reads back the AES
+and legacy applications it left; then the
 tools format the card, make it an NFC Forum type 4 tag (the EV1 application with ISO file ids and
 a DF name, a 4096-byte NDEF file beside its header file), write an NDEF message and read it back
 across several frames, then set and reset the default key of new applications.
@@ -59,10 +60,30 @@ def spaced(data):
     return " ".join(f"{byte:02X}" for byte in data)
 
 
+# The component's legacy application 5A5A5A for the client to read back: a two-key key
+# authenticated the legacy way, MACed and enciphered files, an enciphered value of 10 + 67.
+LEGACY_SCRIPT = """OpenEncoder 0
+DESFireSelectRoot "0000000000000000"
+DESFireCreateApplication "5A5A5A", 15, 1
+DESFireSelectApplication "5A5A5A", 0, "0000000000000000"
+DESFireChangeKey 0, "0000000000000000", "00112233445566778899AABBCCDDEEFF"
+DESFireSelectApplication "5A5A5A", 0, "00112233445566778899AABBCCDDEEFF"
+DESFireCreateStdDataFile 2, 1, 0, 0, 0, 0, 40
+DESFireWriteData 2, 0, 0, "LEGACY MACED BY TARSIN RF", False
+DESFireCreateStdDataFile 3, 3, 0, 0, 0, 0, 40
+DESFireWriteData 3, 0, 0, "LEGACY ENCIPHERED BY TARSIN RF", False
+DESFireCreateValueFile 4, 3, 0, 0, 0, 0, 0, 1000, 10, False
+DESFireCredit 4, 67
+DESFireCommitTransaction
+CloseEncoder
+"""
+
+
 def read_libfreefare_application(folder):
     """The AES application libfreefare's client left (its 0xAE5AE5, the bytes E5 5A AE as sent),
     read by the component: a plain file, MACed file 2 and record file 5, enciphered file 3,
-    value file 4 and cyclic record file 7."""
+    value file 4 and cyclic record file 7; then its legacy application 4C4C4C in a legacy
+    two-key session: MACed and enciphered files, an enciphered value, a MACed record."""
     script = os.path.join(folder, "read.txt")
     reads = ['DESFireReadData 8, 0, 22, "", False', 'DESFireReadData 2, 0, 0, "", True',
              'DESFireReadData 3, 0, 0, "", True', "DESFireGetValue 4, 0",
@@ -71,13 +92,18 @@ def read_libfreefare_application(folder):
         out.write('OpenEncoder 0\nDESFireSelectApplication "E55AAE", 0, '
                   '"AES:00102030405060708090A0B0C0D0E0F0"\nDESFireGetKeyVersion 2, 0\n')
         out.write("".join(f"{line}\n" for line in reads))
+        out.write('DESFireSelectApplication "4C4C4C", 0, "00112233445566778899AABBCCDDEEFF"\n'
+                  'DESFireReadData 2, 0, 27, "", False\nDESFireReadData 3, 0, 32, "", False\n'
+                  'DESFireGetValue 4, 0\nDESFireReadRecords 5, 0, 0, "", True\n')
     run = e2e_support.tarsin_rf(
         "run", "--json", "--params",
         f"device={e2e_support.pcscd_name(READER)};protocol=2;open_mode=2", script)
     calls = [json.loads(line) for line in run.stdout.splitlines()]
     record = spaced(b"record one!\0") + " "
     expected = [0x20, "WRITTEN BY LIBFREEFARE", spaced((32 + i) % 256 for i in range(80)),
-                spaced(48 + i for i in range(80)), 140, (record * 2)[:-1], (record * 2)[:-1]]
+                spaced(48 + i for i in range(80)), 140, (record * 2)[:-1], (record * 2)[:-1],
+                "LEGACY MACED BY LIBFREEFARE", "LEGACY ENCIPHERED BY LIBFREEFARE", 35,
+                spaced(b"LEGACY!\0")]
     got = [next(iter(c["outputs"].values())) for c in calls if c["outputs"]]
     if got != expected:
         print(f"the component read {got}\nexpected {expected}\n{run.stderr}")
@@ -91,7 +117,12 @@ def inside():
             out.write(MESSAGE)
         arguments = {"mifare-desfire-write-ndef": ("-i", written),
                      "mifare-desfire-read-ndef": ("-o", read)}
+        legacy = os.path.join(folder, "legacy.txt")
+        with open(legacy, "w") as out:
+            out.write(LEGACY_SCRIPT)
         if not component(os.path.join(EXAMPLES, "desfire-personalise-aes.txt")):
+            return 1
+        if not component(legacy):
             return 1
         for command in [[CLIENT, "read-component"], [CLIENT]]:
             failed = failure(command)

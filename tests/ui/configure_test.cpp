@@ -2,11 +2,16 @@
 // Configure and the configuration dialog: what it shows in each language, and what the user's
 // answer does to the encoder's parameters.
 #include <gmock/gmock.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QStringList>
+#include <cstring>
+#include <functional>
 #include <thread>
 
 #include "core/encoder_access.h"
@@ -160,11 +165,93 @@ TEST_F(DialogTest, RefusesAThreadThatCannotOwnTheWindows) {
                 Line(0, "<-- Configure")}));
 }
 
+// A display server of the test's own on a Unix socket: `answer` gets each connection (and its
+// number, from 0) and writes what the server says before it is closed.
+class FakeDisplay {
+ public:
+  using Answer = std::function<void(int client, int number)>;
+  FakeDisplay(std::filesystem::path path, Answer answer) : path_(std::move(path)) {
+    std::filesystem::create_directories(path_.parent_path());
+    std::filesystem::remove(path_);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+    fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(fd_, 8), 0);
+    thread_ = std::thread([fd = fd_, answer = std::move(answer)] {
+      for (int client, number = 0; (client = ::accept(fd, nullptr, nullptr)) >= 0; ++number) {
+        answer(client, number);
+        ::close(client);
+      }
+    });
+  }
+  ~FakeDisplay() {
+    ::shutdown(fd_, SHUT_RDWR);  // ends the accept
+    thread_.join();
+    ::close(fd_);
+    std::filesystem::remove(path_);
+  }
+  FakeDisplay(const FakeDisplay&) = delete;
+  FakeDisplay& operator=(const FakeDisplay&) = delete;
+
+  // Reads `size` bytes of the client's request.
+  static std::vector<uint8_t> Read(int client, size_t size) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t got = 0; got < size;) {
+      const ssize_t more = ::recv(client, bytes.data() + got, size - got, 0);
+      if (more <= 0) return {};
+      got += static_cast<size_t>(more);
+    }
+    return bytes;
+  }
+  static void Write(int client, const std::vector<uint8_t>& bytes) {
+    EXPECT_EQ(::send(client, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+  }
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+  std::thread thread_;
+};
+
+// An X server that accepts the first connection (the display check's) and refuses every later
+// one (Qt's own): Qt's xcb platform then fails inside Qt, which falls back to a windowless one.
+void XServerOnce(int client, int number) {
+  const std::vector<uint8_t> request = FakeDisplay::Read(client, 12);  // little-endian client
+  if (request.size() < 12) return;
+  const auto padded = [](size_t n) { return (n + 3) / 4 * 4; };
+  FakeDisplay::Read(client, padded(request[6] | request[7] << 8) +
+                                padded(request[8] | request[9] << 8));  // authorisation
+  if (number == 0) {
+    // Success, protocol 11.0, 9 words: ids, no screen, no format, vendor "fake".
+    FakeDisplay::Write(client, {1, 0,    11,   0,    0, 0,   9, 0, 0, 0, 0,   0,    0,    0,  32,
+                                0, 0xFF, 0xFF, 0x1F, 0, 0,   0, 0, 0, 4, 0,   0xFF, 0xFF, 0,  0,
+                                0, 0,    32,   32,   8, 255, 0, 0, 0, 0, 'f', 'a',  'k',  'e'});
+  } else {
+    // Failed, reason "busy" (one word).
+    FakeDisplay::Write(client, {0, 4, 11, 0, 0, 0, 1, 0, 'b', 'u', 's', 'y'});
+  }
+}
+
+// A Wayland socket that answers the registry's round trip with no global at all: Qt's Wayland
+// platform would crash on it.
+void WaylandWithoutGlobals(int client, int) {
+  // get_registry (new 2) and sync (new 3): done on callback 3.
+  if (FakeDisplay::Read(client, 24).size() == 24) {
+    FakeDisplay::Write(client, {3, 0, 0, 0, 0, 0, 12, 0, 1, 0, 0, 0});
+  }
+}
+
 // Where the dialog cannot be shown, Configure cancels and says why in the log; the host's
 // process lives on (here tarsin-rf, which prints the outcome and the reason).
 TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
   using Environment = std::vector<std::pair<std::string, std::optional<std::string>>>;
   const std::string cannotCreate = "ActiveX component can't create object: ";
+  const FakeDisplay x("/tmp/.X11-unix/X4711", XServerOnce);
+  const std::filesystem::path wayland = log_.root() / "wayland-0";
+  const FakeDisplay compositor(wayland, WaylandWithoutGlobals);
   const struct {
     Environment environment;
     std::string reason;
@@ -180,6 +267,13 @@ TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
        cannotCreate + "the framebuffer \"/nonexistent/fb0\" cannot be opened"},
       {{{"QT_QPA_PLATFORM", "minimalegl"}},
        cannotCreate + "the Qt platform \"minimalegl\" cannot be checked for a screen"},
+      // Qt itself fails after the check passed: it falls back to a windowless platform, which
+      // is refused rather than waited on.
+      {{{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":4711"}},
+       cannotCreate + "the Qt platform \"xcb\" could not be started"},
+      // A compositor Qt would crash on is asked first.
+      {{{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", wayland.string()}},
+       cannotCreate + "the Wayland display \"" + wayland.string() + "\" offers no wl_compositor"},
       // Nobody could answer a dialog there: no waiting for ever.
       {{{"QT_QPA_PLATFORM", "minimal;offscreen"}},
        cannotCreate +
