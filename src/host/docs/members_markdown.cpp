@@ -1,13 +1,20 @@
 // SPDX-License-Identifier: Apache-2.0
 // Writes docs/members.md from the dispatch table itself, so the reference a user reads is the
-// interface the hosts call. With --check FILE it compares instead and says how to regenerate.
-// Usage: tarsin-members-doc [OUTPUT] | tarsin-members-doc --check FILE
+// interface the hosts call, and the "LastError:" line above each member's declaration in the
+// public header from the same error table. With --check it compares instead and says how to
+// regenerate.
+// Usage: tarsin-members-doc [MEMBERS_MD [ENCODER_H]] | tarsin-members-doc --check MEMBERS_MD
+//        [ENCODER_H]
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -103,20 +110,93 @@ std::string Markdown() {
   return out;
 }
 
-int Check(const char* path) {
+constexpr std::string_view kErrorsLine = "// LastError: ";
+constexpr std::string_view kContinuation = "//   ";
+constexpr size_t kWidth = 100;
+
+// The member's error numbers as comment lines of at most kWidth columns, indented as `indent`.
+std::string ErrorComment(const std::string& indent, std::string_view member) {
+  std::string numbers = automation::ErrorNumbersText(member);
+  if (numbers.empty()) numbers = "none";
+  std::string out = indent + std::string(kErrorsLine);
+  size_t column = out.size();
+  for (size_t start = 0; start < numbers.size();) {
+    const size_t end = std::min(numbers.find(", ", start), numbers.size());
+    const std::string word = numbers.substr(start, end - start) + (end < numbers.size() ? "," : "");
+    if (column + word.size() > kWidth) {
+      out += "\n" + indent + std::string(kContinuation);
+      column = indent.size() + kContinuation.size();
+    } else if (start != 0) {
+      out += ' ';
+      ++column;
+    }
+    out += word;
+    column += word.size();
+    start = end + 2;
+  }
+  return out + "\n";
+}
+
+// `header` with one LastError comment right above the first declaration of every member of the
+// Encoder class; earlier comments of that kind are dropped first.
+std::string AnnotatedHeader(const std::string& header) {
+  static const std::regex kDeclaration(R"(^(\s+)[A-Za-z_][\w:<>, ]*[ &*](\w+)\()");
+  std::set<std::string, std::less<>> members;
+  for (const automation::Member& member : automation::Members()) members.emplace(member.name);
+  std::set<std::string, std::less<>> annotated;
+  std::istringstream in(header);
+  std::string out;
+  bool inClass = false;
+  bool inErrors = false;
+  for (std::string line; std::getline(in, line);) {
+    const size_t text = line.find_first_not_of(' ');
+    const std::string_view stripped =
+        text == std::string::npos ? std::string_view() : std::string_view(line).substr(text);
+    if (stripped.starts_with(kErrorsLine) || (inErrors && stripped.starts_with(kContinuation))) {
+      inErrors = true;
+      continue;
+    }
+    inErrors = false;
+    if (line.starts_with("class TARSIN_API Encoder ")) inClass = true;
+    if (line == "};") inClass = false;
+    std::smatch match;
+    if (inClass && !stripped.starts_with("//") && std::regex_search(line, match, kDeclaration) &&
+        members.contains(match[2].str()) && annotated.insert(match[2].str()).second) {
+      out += ErrorComment(match[1].str(), match[2].str());
+    }
+    out += line + "\n";
+  }
+  if (annotated.size() != members.size()) {
+    throw std::runtime_error("the header does not declare every member of the dispatch table");
+  }
+  return out;
+}
+
+std::string FileText(const char* path, bool& found) {
   std::ifstream file(path, std::ios::binary);
-  const std::string committed{std::istreambuf_iterator<char>(file), {}};
-  const std::string generated = Markdown();
-  if (file && committed == generated) return 0;
+  found = static_cast<bool>(file);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+int Check(const char* path, const std::string& generated, const char* target) {
+  bool found = false;
+  const std::string committed = FileText(path, found);
+  if (found && committed == generated) return 0;
   std::istringstream a(committed), b(generated);
   std::string left, right;
   int line = 1;
   while (std::getline(a, left) && std::getline(b, right) && left == right) ++line;
   fmt::print(stderr,
              "{} differs from the dispatch table (first at line {}).\n"
-             "Regenerate it: cmake --build --preset default --target members-doc\n",
-             path, line);
+             "Regenerate it: cmake --build --preset default --target {}\n",
+             path, line, target);
   return 1;
+}
+
+int Write(const char* path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  return out.flush() ? 0 : 1;
 }
 
 }  // namespace
@@ -124,20 +204,34 @@ int Check(const char* path) {
 
 int main(int argc, char** argv) {
   try {
-    const std::string_view first = argc > 1 ? argv[1] : "";
-    if (first == "--check" && argc == 3) return tarsin::Check(argv[2]);
-    if (argc > 2 || first.starts_with('-')) {
-      std::fputs("Usage: tarsin-members-doc [OUTPUT] | tarsin-members-doc --check FILE\n", stderr);
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const bool check = !args.empty() && args[0] == "--check";
+    const size_t files = args.size() - (check ? 1 : 0);
+    if (files > 2 || (check && files == 0) ||
+        std::any_of(args.begin() + (check ? 1 : 0), args.end(),
+                    [](std::string_view arg) { return arg.starts_with('-'); })) {
+      std::fputs(
+          "Usage: tarsin-members-doc [MEMBERS_MD [ENCODER_H]] | "
+          "tarsin-members-doc --check MEMBERS_MD [ENCODER_H]\n",
+          stderr);
       return 2;
     }
-    const std::string text = tarsin::Markdown();
-    if (argc == 1) {
-      std::fputs(text.c_str(), stdout);
+    const std::string markdown = tarsin::Markdown();
+    if (files == 0) {
+      std::fputs(markdown.c_str(), stdout);
       return 0;
     }
-    std::ofstream out(argv[1], std::ios::binary);
-    out << text;
-    return out.flush() ? 0 : 1;
+    char** paths = argv + (check ? 2 : 1);
+    int status = check ? tarsin::Check(paths[0], markdown, "members-doc")
+                       : tarsin::Write(paths[0], markdown);
+    if (files == 2) {
+      bool found = false;
+      const std::string header = tarsin::AnnotatedHeader(tarsin::FileText(paths[1], found));
+      if (!found) throw std::runtime_error(std::string("cannot read ") + paths[1]);
+      status |= check ? tarsin::Check(paths[1], header, "members-doc")
+                      : tarsin::Write(paths[1], header);
+    }
+    return status;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tarsin-members-doc: %s\n", e.what());
     return 1;

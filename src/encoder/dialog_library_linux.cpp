@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "pcsc/dialogs.h"
+#include "encoder/dialogs.h"
 
 namespace tarsin {
 

@@ -2,7 +2,7 @@
 // The dialog library is loaded at run time: a missing entry point is the run-time failure of the
 // step that shows the dialog, never a crash. (A missing library and a missing entry point are the
 // shared loader's two failures, both checked through the PC/SC provider in Session tests.)
-#include "pcsc/dialogs.h"
+#include "encoder/dialogs.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

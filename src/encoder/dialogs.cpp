@@ -2,7 +2,7 @@
 // The dialogs live in the platform's dialog library, or in the library named by
 // TARSIN_RF_DIALOG_LIBRARY, loaded on first use. They reach the readers through the component's
 // own provider, handed over as a table of calls.
-#include "pcsc/dialogs.h"
+#include "encoder/dialogs.h"
 
 #include <algorithm>
 #include <cstdlib>

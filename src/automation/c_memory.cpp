@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "host/c/c_memory.h"
+#include "automation/c_memory.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "core/wide_text_windows.h"
-#include "pcsc/dialogs.h"
+#include "encoder/dialogs.h"
 
 namespace tarsin {
 

@@ -9,8 +9,8 @@
 
 #include "automation/dispatch.h"
 #include "core/encoder_access.h"
-#include "host/c/c_abi_support.h"
-#include "host/c/c_memory.h"
+#include "automation/c_abi_support.h"
+#include "automation/c_memory.h"
 #include "tarsin/tarsin.h"
 
 struct tarsin_encoder {

@@ -4,8 +4,8 @@
 #include <new>
 #include <vector>
 
-#include "host/c/c_abi_support.h"
-#include "host/c/c_memory.h"
+#include "automation/c_abi_support.h"
+#include "automation/c_memory.h"
 #include "tarsin/readers.h"
 
 struct tarsin_reader_watch {

@@ -4,7 +4,7 @@
 #include "core/failure.h"
 #include "core/log.h"
 #include "core/operation.h"
-#include "pcsc/dialogs.h"
+#include "encoder/dialogs.h"
 #include "pcsc/session.h"
 #include "tarsin/encoder.h"
 
