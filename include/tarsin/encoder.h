@@ -252,14 +252,14 @@ class TARSIN_API Encoder {
   sceReturnCode DESFireGetCardUID(std::string& UID) noexcept;
   // The card's free memory in bytes.
   sceReturnCode DESFireFreeMemory(int32_t& Bytes) noexcept;
-  // A card's key diversified from MasterKey as NXP's AN10922 describes it, computed without the
-  // card. MasterKey: "AES:" (AES-128), the described 32-digit two-key form, "ISO:" 32 digits or
-  // "3K3DES:"; single DES has no such method and is refused. DiversificationInput: hex of M, 1
-  // to 31 bytes for AES, 1 to 15 for triple DES (for example UID, application id and system
-  // identifier), without the constant and the padding. DiversifiedKey: a key text of the
-  // master's form: the same prefix, AES keeping the master's "/VV", triple DES its version in
-  // the first 8 bytes' parity bits. Refusals leave DiversifiedKey as it was: 0x90010E33 or
-  // 0x90010E32 for a master key that is no key text, 0x90010E40 for a DES master or a bad M.
+  // A card's key diversified from MasterKey as NXP's AN10922 describes it, without the card.
+  // MasterKey: "AES:" (AES-128), the described 32-digit two-key form, "ISO:" 32 digits or
+  // "3K3DES:" (single DES has no such method). DiversificationInput: hex of M (for example UID,
+  // application id, system identifier), 1 to 31 bytes for AES, 1 to 15 for triple DES, without
+  // the constant and the padding. DiversifiedKey: a key text of the master's form, an AES
+  // master's "/VV" kept, a triple-DES master's version in the first 8 bytes' parity bits.
+  // Failures leave it as it was: 0x90010E33, 0x90010E32 for a master key that is no key text,
+  // 0x90010E40 for a DES master or a bad M, 0x90010E03 should the cipher itself fail.
   sceReturnCode DESFireDiversifyKey(const std::string& MasterKey,
                                     const std::string& DiversificationInput,
                                     std::string& DiversifiedKey) noexcept;
