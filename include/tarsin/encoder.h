@@ -371,6 +371,17 @@ class TARSIN_API Encoder {
   // LastError: 0x90010F01, 0x90010F04, 0x90010F06, 0x90010E03, 0x90010E11, 0x90010E12, 0x90010E52,
   //   53, 453
   sceReturnCode DESFireFreeMemory(int32_t& Bytes) noexcept;
+  // A card's key diversified from MasterKey as NXP's AN10922 describes it, without the card.
+  // MasterKey: "AES:" (AES-128), the described 32-digit two-key form, "ISO:" 32 digits or
+  // "3K3DES:" (single DES has no such method). DiversificationInput: hex of M (for example UID,
+  // application id, system identifier), 1 to 31 bytes for AES, 1 to 15 for triple DES, without
+  // the constant and the padding. DiversifiedKey: a key text of the master's form, an AES
+  // master's "/VV" kept, a triple-DES master's version in the first 8 bytes' parity bits.
+  // Failures leave it as it was: 0x90010E33, 0x90010E32 for a master key that is no key text,
+  // 0x90010E40 for a DES master or a bad M, 0x90010E03 should the cipher itself fail.
+  sceReturnCode DESFireDiversifyKey(const std::string& MasterKey,
+                                    const std::string& DiversificationInput,
+                                    std::string& DiversifiedKey) noexcept;
 
  private:
   friend struct EncoderAccess;  // the component's own subsystems reach the state through it

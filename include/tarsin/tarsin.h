@@ -1,7 +1,7 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 /* Tarsin RF for any language with a C foreign-function interface. Valid C89.
  *
- * An encoder is an opaque handle; its 67 members are called late-bound, by name (without regard
+ * An encoder is an opaque handle; its 68 members are called late-bound, by name (without regard
  * to case) or by index in interface order, with variant arguments coerced as late binding
  * coerces them. By-ref parameters take an argument flagged TARSIN_BYREF and get the member's
  * output written back into it. LastError is the live error object of the encoder: a handle kept

@@ -91,6 +91,7 @@ const std::vector<Member>& Table() {
       // Beyond the described interface.
       Method<&Encoder::DESFireGetCardUID>(65, "DESFireGetCardUID", {"UID"}),
       Method<&Encoder::DESFireFreeMemory>(66, "DESFireFreeMemory", {"Bytes"}),
+      Method<&Encoder::DESFireDiversifyKey>(67, "DESFireDiversifyKey", {"MasterKey", "DiversificationInput", "DiversifiedKey"}),
   };
   return table;
 }

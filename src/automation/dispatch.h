@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The late-bound interface of Encoder: its 67 members in interface order, callable by index or
+// The late-bound interface of Encoder: its 68 members in interface order, callable by index or
 // by name with variant arguments, coerced as late binding coerces them, by-ref arguments
 // written back. Failures are tarsin::ComError with the dispatch error numbers.
 #pragma once

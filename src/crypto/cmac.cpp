@@ -20,23 +20,22 @@ std::vector<uint8_t> Doubled(const std::vector<uint8_t>& value) {
   return result;
 }
 
-}  // namespace
-
-std::vector<uint8_t> Cmac(const BlockCipher& cipher, std::span<uint8_t> chaining,
-                          std::span<const uint8_t> message) {
+std::vector<uint8_t> Mac(const BlockCipher& cipher, std::span<uint8_t> chaining,
+                         std::span<const uint8_t> message, size_t paddedLength) {
   const size_t size = cipher.BlockSize();
-  if ((size != 8 && size != 16) || chaining.size() != size) {
+  if ((size != 8 && size != 16) || chaining.size() != size || paddedLength % size != 0) {
     RaiseDesError(errors::kDesInvalidDataLength, "Cmac");
   }
   std::vector<uint8_t> subkey(size, 0);
   cipher.Encipher(subkey);
   subkey = Doubled(subkey);
-  // A whole last block takes K1; a short or missing one is padded with 80 00... and takes K2.
+  // A whole last block takes K1; a short or missing one, or a message shorter than
+  // `paddedLength`, is padded with 80 00... and takes K2.
   std::vector<uint8_t> data(message.begin(), message.end());
-  if (data.empty() || data.size() % size != 0) {
+  if (data.empty() || data.size() % size != 0 || data.size() < paddedLength) {
     subkey = Doubled(subkey);
     data.push_back(0x80);
-    data.resize((data.size() + size - 1) / size * size, 0);
+    data.resize(std::max((data.size() + size - 1) / size * size, paddedLength), 0);
   }
   std::transform(data.end() - static_cast<std::ptrdiff_t>(size), data.end(), subkey.begin(),
                  data.end() - static_cast<std::ptrdiff_t>(size), std::bit_xor<>());
@@ -44,9 +43,22 @@ std::vector<uint8_t> Cmac(const BlockCipher& cipher, std::span<uint8_t> chaining
   return {data.end() - static_cast<std::ptrdiff_t>(size), data.end()};
 }
 
+}  // namespace
+
+std::vector<uint8_t> Cmac(const BlockCipher& cipher, std::span<uint8_t> chaining,
+                          std::span<const uint8_t> message) {
+  return Mac(cipher, chaining, message, 0);
+}
+
 std::vector<uint8_t> Cmac(const BlockCipher& cipher, std::span<const uint8_t> message) {
   std::vector<uint8_t> chaining(cipher.BlockSize(), 0);
-  return Cmac(cipher, chaining, message);
+  return Mac(cipher, chaining, message, 0);
+}
+
+std::vector<uint8_t> CmacPaddedTo(const BlockCipher& cipher, std::span<const uint8_t> message,
+                                  size_t length) {
+  std::vector<uint8_t> chaining(cipher.BlockSize(), 0);
+  return Mac(cipher, chaining, message, length);
 }
 
 }  // namespace tarsin

@@ -17,5 +17,10 @@ std::vector<uint8_t> Cmac(const BlockCipher& cipher, std::span<uint8_t> chaining
                           std::span<const uint8_t> message);
 // The standard MAC, from a zero chaining value.
 std::vector<uint8_t> Cmac(const BlockCipher& cipher, std::span<const uint8_t> message);
+// The MAC of a message padded (with the second subkey) whenever it is shorter than `length`
+// bytes, a whole number of blocks, so that even a short one runs through them all: the form
+// key diversification uses.
+std::vector<uint8_t> CmacPaddedTo(const BlockCipher& cipher, std::span<const uint8_t> message,
+                                  size_t length);
 
 }  // namespace tarsin

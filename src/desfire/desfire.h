@@ -123,5 +123,8 @@ sceReturnCode AbortTransaction(EncoderState& state) noexcept;
 // Beyond the described members: the real UID as 14 hex digits (in a session), the free memory.
 sceReturnCode GetCardUid(EncoderState& state, std::string& uid) noexcept;
 sceReturnCode FreeMemory(EncoderState& state, int32_t& bytes) noexcept;
+// A card's key diversified from a master key text (AN10922), without the card.
+sceReturnCode DiversifyKey(EncoderState& state, const std::string& masterKey,
+                           const std::string& input, std::string& diversifiedKey) noexcept;
 
 }  // namespace tarsin::desfire

@@ -213,4 +213,11 @@ sceReturnCode Encoder::DESFireFreeMemory(int32_t& Bytes) noexcept {
   return desfire::FreeMemory(*state_, Bytes);
 }
 
+sceReturnCode Encoder::DESFireDiversifyKey(const std::string& MasterKey,
+                                           const std::string& DiversificationInput,
+                                           std::string& DiversifiedKey) noexcept {
+  const std::lock_guard call(*state_->calls);
+  return desfire::DiversifyKey(*state_, MasterKey, DiversificationInput, DiversifiedKey);
+}
+
 }  // namespace tarsin

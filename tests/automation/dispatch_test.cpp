@@ -39,7 +39,7 @@ TEST_F(DispatchTest, MembersInInterfaceOrderFoundWithoutRegardToCase) {
       "DESFireDeleteFile DESFireGetFileSettings DESFireChangeFileSettings "
       "DESFireCommitTransaction DESFireAbortTransaction DESFireWriteData DESFireReadData "
       "DESFireWriteRecord DESFireReadRecords DESFireClearRecordFile DESFireGetValue DESFireDebit "
-      "DESFireCredit DESFireLimitedCredit DESFireGetCardUID DESFireFreeMemory");
+      "DESFireCredit DESFireLimitedCredit DESFireGetCardUID DESFireFreeMemory DESFireDiversifyKey");
   std::vector<std::string> names;
   for (const Member& member : Members()) {
     EXPECT_EQ(member.index, static_cast<int>(names.size()));
@@ -50,7 +50,7 @@ TEST_F(DispatchTest, MembersInInterfaceOrderFoundWithoutRegardToCase) {
   EXPECT_EQ(FindMember("PARAMETERS", true).index, 0);
   EXPECT_EQ(FindMember("Parameters", false).index, 1);
   EXPECT_EQ(ErrorOf([] { FindMember("OpenEncoders"); }), kDispUnknownName);
-  EXPECT_EQ(ErrorOf([] { MemberAt(67); }), kDispMemberNotFound);
+  EXPECT_EQ(ErrorOf([] { MemberAt(68); }), kDispMemberNotFound);
 }
 
 // The error object's fields by index, and an object where a value is wanted. (The live object

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// CMAC against OpenSSL's on random keys and messages, for each cipher.
+// CMAC against OpenSSL's on random keys and messages, for each cipher, and the key
+// diversification built on it redone from OpenSSL's pieces. (The note's own examples go through
+// the member: tests/desfire/diversification_test.cpp.)
 #include <gtest/gtest.h>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
@@ -10,6 +12,7 @@
 #include "crypto/aes_cipher.h"
 #include "crypto/cmac.h"
 #include "crypto/des_cipher.h"
+#include "crypto/key_diversification.h"
 
 namespace tarsin {
 namespace {
@@ -40,6 +43,43 @@ Bytes OpenSslCmac(const char* cipher, const Bytes& key, const Bytes& message) {
   return out;
 }
 
+// `data` through OpenSSL's cipher in CBC from a zero vector, without padding.
+Bytes OpenSslCbc(const char* name, const Bytes& key, const Bytes& data, bool encipher) {
+  EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, name, nullptr);
+  EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
+  Bytes out(data.size() + 16), iv(16, 0);
+  int length = 0;
+  EXPECT_TRUE(
+      EVP_CipherInit_ex2(context, cipher, key.data(), iv.data(), encipher, nullptr) &&
+      EVP_CIPHER_CTX_set_padding(context, 0) &&
+      EVP_CipherUpdate(context, out.data(), &length, data.data(), static_cast<int>(data.size())));
+  EVP_CIPHER_CTX_free(context);
+  EVP_CIPHER_free(cipher);
+  out.resize(static_cast<size_t>(length));
+  return out;
+}
+
+// One block of a diversified key from OpenSSL alone: constant || M, padded (80 00...) to two
+// blocks when shorter, its last block XORed with CMAC's subkey, then CBC; the key is the last
+// block. The subkeys are read back from OpenSSL's CMAC: of one zero block it is E(K1), of
+// nothing E(80 00... ^ K2).
+Bytes OpenSslDiversified(const char* name, const Bytes& key, uint8_t constant, const Bytes& m) {
+  const size_t block = name[0] == 'A' ? 16 : 8;
+  Bytes data{constant};
+  data.insert(data.end(), m.begin(), m.end());
+  const bool padded = data.size() < 2 * block;
+  Bytes subkey =
+      OpenSslCbc(name, key, OpenSslCmac(name, key, padded ? Bytes{} : Bytes(block, 0)), false);
+  if (padded) {
+    subkey[0] ^= 0x80;
+    data.push_back(0x80);
+    data.resize(2 * block, 0);
+  }
+  for (size_t i = 0; i < block; ++i) data[block + i] ^= subkey[i];
+  const Bytes out = OpenSslCbc(name, key, data, true);
+  return {out.end() - static_cast<std::ptrdiff_t>(block), out.end()};
+}
+
 // Single DES against OpenSSL's two-key triple DES with both halves equal.
 TEST(Cmac, MatchesOpenSslOnRandomMessages) {
   std::mt19937 random(11);
@@ -57,6 +97,38 @@ TEST(Cmac, MatchesOpenSslOnRandomMessages) {
       Bytes theirs = key;
       if (key.size() == 8) theirs.insert(theirs.end(), key.begin(), key.end());
       EXPECT_EQ(ours, OpenSslCmac(cipher.name, theirs, message)) << cipher.keySize << " " << length;
+    }
+  }
+}
+
+// M of each length that pads or fills the two blocks differently. A triple-DES key's first 8
+// parity bits carry the master's version; the rest of the key is compared whole.
+TEST(KeyDiversification, MatchesOpenSslPaddedAndWhole) {
+  std::mt19937 random(27);
+  const struct {
+    const char* name;
+    size_t keySize;
+    Bytes constants;
+    std::vector<size_t> lengths;
+  } ciphers[] = {{"AES-128-CBC", 16, {0x01}, {1, 15, 16, 31}},
+                 {"DES-EDE-CBC", 16, {0x21, 0x22}, {1, 7, 8, 15}},
+                 {"DES-EDE3-CBC", 24, {0x31, 0x32, 0x33}, {1, 7, 8, 15}}};
+  for (const auto& cipher : ciphers) {
+    for (const size_t length : cipher.lengths) {
+      const Bytes key = Random(random, cipher.keySize);
+      const Bytes m = Random(random, length);
+      Bytes theirs;
+      for (const uint8_t constant : cipher.constants) {
+        const Bytes part = OpenSslDiversified(cipher.name, key, constant, m);
+        theirs.insert(theirs.end(), part.begin(), part.end());
+      }
+      const bool aes = cipher.constants.size() == 1;
+      Bytes ours = aes ? DiversifyAesKey(key, m) : DiversifyTripleDesKey(key, m);
+      for (size_t i = 0; !aes && i < 8; ++i) {
+        EXPECT_EQ(ours[i] & 1, key[i] & 1) << cipher.name << " " << length;
+        ours[i] ^= (ours[i] ^ theirs[i]) & 1;
+      }
+      EXPECT_EQ(ours, theirs) << cipher.name << " " << length;
     }
   }
 }

@@ -55,7 +55,7 @@ TEST_F(CAbi, MembersRunWithTheirOutputsWrittenBack) {
   EXPECT_STREQ(uid.values[0].text, "04A1B2C3");
   EXPECT_EQ(uid.values[0].flags, TARSIN_BYREF);
   EXPECT_STREQ(tarsin_member_name(17), "ReadSerialNumber");
-  EXPECT_EQ(tarsin_member_name(67), nullptr);
+  EXPECT_EQ(tarsin_member_name(68), nullptr);
 }
 
 TEST_F(CAbi, LastErrorIsLiveAndWritable) {
@@ -98,7 +98,7 @@ TEST_F(CAbi, WrongCallsFailWithTheirLateBoundError) {
     EXPECT_NE(std::string(failure_.description).find(c.text), std::string::npos)
         << failure_.description;
   }
-  EXPECT_EQ(tarsin_invoke_index(encoder_.get(), 67, nullptr, 0, nullptr, &failure_),
+  EXPECT_EQ(tarsin_invoke_index(encoder_.get(), 68, nullptr, 0, nullptr, &failure_),
             TARSIN_DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(tarsin_invoke(nullptr, "WriteLog", 0, nullptr, 0, nullptr, nullptr),
             TARSIN_E_INVALIDARG);

@@ -90,6 +90,14 @@ class Commands(unittest.TestCase):
         self.assertEqual((app["files"][2]["communication"], bytes.fromhex(app["files"][2]["data"])),
                          ("enciphered", b"ENCIPHERED BY TARSIN RF".ljust(32, b"\0")))
 
+    def test_desfire_diversified_key_example(self):
+        job = subprocess.run([sys.executable, EXAMPLES + "/python/desfire_diversify.py"],
+                             capture_output=True, text=True, timeout=120)
+        # AN10922 from UID 045A318A2C3B80, application D1D2D3 and "Tarsin RF", by OpenSSL's CMAC.
+        # The card's key authenticated the job's last steps.
+        self.assertIn("card key AES:C8ACF700988FDB2B1F0F7AE9EDC8C519/01 (version 1), holder "
+                      "'DIVERSIFIED BY TARSIN RF'", job.stdout, job.stderr)
+
     def test_the_example_log_rotation_renames_the_log(self):
         if not shutil.which("logrotate"):
             self.skipTest("logrotate is not installed")
