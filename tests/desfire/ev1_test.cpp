@@ -80,11 +80,9 @@ TEST_F(Ev1Test, RefusalsKeepTheDescribedErrors) {
        {"DESFireCreateApplication", {"A1A1A1", dfkApplDefault, 0x82}, "ok"},
        {"DESFireCreateApplication", {"A2A2A2", dfkApplDefault, 0xC2}, "90010E40"},
        {"DESFireSelectApplication", {"A1A1A1", 0, "AES:00"}, "90010E32"},
-       {"DESFireSelectRoot", {"3K3DES:" + std::string(32, '0')}, "90010E32"},
        {"DESFireSelectRoot", {"ISO:" + std::string(20, '0')}, "90010E32"},
        {"DESFireChangeKey", {0, kZeroKey, "AES:" + std::string(30, '0')}, "90010E32"},
        {"DESFireSelectRoot", {"AES:" + std::string(32, '0') + "/1"}, "90010E33"},
-       {"DESFireSelectRoot", {"DES:" + std::string(kZeroKey)}, "90010E33"},
        {"DESFireChangeKey", {0, kZeroKey, "DES:" + std::string(kZeroKey)}, "90010E32"},
        {"DESFireSelectApplication", {"A1A1A1", 0, "AES:" + std::string(32, '1')}, "90010F04 91AE"},
        // The card dropped the authentication.

@@ -2,9 +2,7 @@
 """The readers and the component through the real pcscd. pcsc_scan, an independent client, lists
 the virtual readers and names their cards from the ATRs. tarsin-rf describes the reader from the
 driver's attributes, `readers` and `wait` list the cards with their types, time out on an empty
-reader and see a card another process puts there. The members on the same cards in-process:
-tests/mifare, tests/desfire, tests/pcsc; the host's output and what `encode` writes: tests/host;
-the driver keeping the card's memory for other processes: pyscard_test.py."""
+reader and see a card another process puts there."""
 import json
 import os
 import re

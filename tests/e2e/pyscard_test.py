@@ -1,12 +1,8 @@
 # SPDX-License-Identifier: Apache-2.0
 """pyscard, an independent client, through pcscd. A transmission fault injected into a MIFARE
-Classic reader reaches it as the real resource manager reports it, for that exchange only (a card
-gone from the driver, through pcscd: component_session_test.py, fault_test.py). A host of its own
-(DES from python3-cryptography) drives the virtual DESFire EV1 with the legacy protocol: MACed
-and enciphered files, and the card's one state shared with another process. Frames, records,
-values, limits, limited credit, commit and abort in the component's hands: tests/desfire; the
-card's answers to commands the component never sends: tests/sim/desfire; the component's frames
-to the Classic card: tests/pcsc, tests/mifare."""
+Classic reader reaches it as the real resource manager reports it, for that exchange only. A host
+of its own (DES from python3-cryptography) drives the virtual DESFire EV1 with the legacy
+protocol: MACed and enciphered files, and the card's one state shared with another process."""
 import os
 import unittest
 import warnings

@@ -29,30 +29,6 @@ constexpr const char* kRequests[] = {
 };
 constexpr const char* kDesKey = "00000000000000000000000000000000";
 
-// The member each case of Call calls (the last case names two).
-constexpr const char* kMembers[] = {"Escape",
-                                    "EscapeExt",
-                                    "DESFireGetVersion",
-                                    "DESFireGetApplications",
-                                    "DESFireGetFileIDs",
-                                    "DESFireGetFileSettings",
-                                    "DESFireGetValue",
-                                    "DESFireGetKeySettings",
-                                    "DESFireGetKeyVersion",
-                                    "DESFireReadData",
-                                    "DESFireReadRecords",
-                                    "DESFireSelectApplication",
-                                    "DESFireSelectRoot",
-                                    "DESFireWriteData",
-                                    "DESFireCredit",
-                                    "DESFireCommitTransaction",
-                                    "MifareReadSectorTrailer",
-                                    "MifareReadDataBloc"};
-const char* MemberCalled(uint8_t member, uint8_t arg) {
-  if (member % 19 < std::size(kMembers)) return kMembers[member % 19];
-  return (arg & 2) ? "MifareReadManufacturerCode" : "ReadSerialNumber";
-}
-
 // Aborts when `encoder` holds a number the member's row does not list.
 void CheckListed(Encoder& encoder, const char* member) {
   const auto number = static_cast<uint32_t>(encoder.LastError()->Number);
@@ -64,7 +40,13 @@ void CheckListed(Encoder& encoder, const char* member) {
   std::abort();
 }
 
-sceReturnCode Call(Encoder& desfire, Encoder& classic, uint8_t member, uint8_t arg) {
+// The member called, named beside the call, and its result.
+struct Called {
+  const char* member;
+  sceReturnCode result;
+};
+
+Called Call(Encoder& desfire, Encoder& classic, uint8_t member, uint8_t arg) {
   std::string text, status;
   int32_t number = 0, count = 0;
   Variant information;
@@ -74,46 +56,55 @@ sceReturnCode Call(Encoder& desfire, Encoder& classic, uint8_t member, uint8_t a
   const uint8_t keyType = arg & 1;
   switch (member % 19) {
     case 0:
-      return desfire.Escape(kRequests[arg % std::size(kRequests)], text);
+      return {"Escape", desfire.Escape(kRequests[arg % std::size(kRequests)], text)};
     case 1:
-      return desfire.EscapeExt(kRequests[arg % std::size(kRequests)], text, status);
+      return {"EscapeExt", desfire.EscapeExt(kRequests[arg % std::size(kRequests)], text, status)};
     case 2:
-      return desfire.DESFireGetVersion(static_cast<DesfireVersionBytes>(arg % 30 - 2), information);
+      return {
+          "DESFireGetVersion",
+          desfire.DESFireGetVersion(static_cast<DesfireVersionBytes>(arg % 30 - 2), information)};
     case 3:
-      return desfire.DESFireGetApplications(text);
+      return {"DESFireGetApplications", desfire.DESFireGetApplications(text)};
     case 4:
-      return desfire.DESFireGetFileIDs(text);
+      return {"DESFireGetFileIDs", desfire.DESFireGetFileIDs(text)};
     case 5:
-      return desfire.DESFireGetFileSettings(arg % 32, text);
+      return {"DESFireGetFileSettings", desfire.DESFireGetFileSettings(arg % 32, text)};
     case 6:
-      return desfire.DESFireGetValue(arg % 32, number);
+      return {"DESFireGetValue", desfire.DESFireGetValue(arg % 32, number)};
     case 7:
-      return desfire.DESFireGetKeySettings(number, count);
+      return {"DESFireGetKeySettings", desfire.DESFireGetKeySettings(number, count)};
     case 8:
-      return desfire.DESFireGetKeyVersion(arg % 16, number);
+      return {"DESFireGetKeyVersion", desfire.DESFireGetKeyVersion(arg % 16, number)};
     case 9:
-      return desfire.DESFireReadData(arg % 8, arg / 8, arg % 40, text, keyType == 1);
+      return {"DESFireReadData",
+              desfire.DESFireReadData(arg % 8, arg / 8, arg % 40, text, keyType == 1)};
     case 10:
-      return desfire.DESFireReadRecords(arg % 8, 0, arg / 8, text, keyType == 1);
+      return {"DESFireReadRecords",
+              desfire.DESFireReadRecords(arg % 8, 0, arg / 8, text, keyType == 1)};
     case 11:
-      return desfire.DESFireSelectApplication("123456", arg % 14, kDesKey);
+      return {"DESFireSelectApplication",
+              desfire.DESFireSelectApplication("123456", arg % 14, kDesKey)};
     case 12:
-      return desfire.DESFireSelectRoot(kDesKey);
+      return {"DESFireSelectRoot", desfire.DESFireSelectRoot(kDesKey)};
     case 13:
-      return desfire.DESFireWriteData(arg % 8, 0, 4, "0102A0FF", true);
+      return {"DESFireWriteData", desfire.DESFireWriteData(arg % 8, 0, 4, "0102A0FF", true)};
     case 14:
-      return desfire.DESFireCredit(arg % 8, arg);
+      return {"DESFireCredit", desfire.DESFireCredit(arg % 8, arg)};
     case 15:
-      return desfire.DESFireCommitTransaction();
+      return {"DESFireCommitTransaction", desfire.DESFireCommitTransaction()};
     case 16:
-      return classic.MifareReadSectorTrailer(arg % 42, "FFFFFFFFFFFF", keyType, keysUsed, s0, s1,
-                                             s2, conditions, bx);
+      return {"MifareReadSectorTrailer",
+              classic.MifareReadSectorTrailer(arg % 42, "FFFFFFFFFFFF", keyType, keysUsed, s0, s1,
+                                              s2, conditions, bx)};
     case 17:
-      return classic.MifareReadDataBloc(arg % 70, "FFFFFFFFFFFF", keyType, text);
+      return {"MifareReadDataBloc",
+              classic.MifareReadDataBloc(arg % 70, "FFFFFFFFFFFF", keyType, text)};
     default:
-      return (arg & 2) ? classic.MifareReadManufacturerCode("FFFFFFFFFFFF", keyType, number,
-                                                            checkSum, text)
-                       : desfire.ReadSerialNumber(text);
+      if (arg & 2) {
+        return {"MifareReadManufacturerCode", classic.MifareReadManufacturerCode(
+                                                  "FFFFFFFFFFFF", keyType, number, checkSum, text)};
+      }
+      return {"ReadSerialNumber", desfire.ReadSerialNumber(text)};
   }
 }
 
@@ -139,11 +130,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     fixture.desfire().LastError()->Number = 0;
     fixture.classic().LastError()->Number = 0;
     const uint8_t member = data[2 + 2 * i], arg = data[3 + 2 * i];
-    const tarsin::sceReturnCode result =
-        tarsin::Call(fixture.desfire(), fixture.classic(), member, arg);
-    if (result != tarsin::scesuccess && result != tarsin::sceError) std::abort();
-    tarsin::CheckListed(fixture.desfire(), tarsin::MemberCalled(member, arg));
-    tarsin::CheckListed(fixture.classic(), tarsin::MemberCalled(member, arg));
+    const auto called = tarsin::Call(fixture.desfire(), fixture.classic(), member, arg);
+    if (called.result != tarsin::scesuccess && called.result != tarsin::sceError) std::abort();
+    tarsin::CheckListed(fixture.desfire(), called.member);
+    tarsin::CheckListed(fixture.classic(), called.member);
   }
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "core/encoder_access.h"
 #include "core/error.h"
+#include "desfire/desfire_fixture.h"
 #include "pcsc/command_table.h"
 #include "pcsc/exchange.h"
 #include "pcsc/status_texts.h"
@@ -254,14 +255,8 @@ TEST_F(Session, AnAnswerClaimingMoreThanTheBufferIsCutToTheBuffer) {
   EXPECT_EQ(data, expected);
 }
 
-class Exchange : public testing::VirtualReaderTest {
+class Exchange : public testing::DesfireTest {
  protected:
-  void SetUp() override {
-    VirtualReaderTest::SetUp();
-    readers_.WriteReaders({testing::Reader(
-        testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
-    Open(encoder_);
-  }
   // One command through the exchange, its answer in response_ and statusCode_ as hex.
   sceReturnCode Command(int32_t command, const Variant::Array& params = {},
                         bool followMore = true) {
@@ -272,7 +267,6 @@ class Exchange : public testing::VirtualReaderTest {
     statusCode_ = answer.status.Text();
     return result;
   }
-  Encoder encoder_;
   std::string response_, statusCode_;
 };
 

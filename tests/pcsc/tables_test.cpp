@@ -25,7 +25,6 @@ TEST(StatusWordText, PatternsFallbacksAndTheUnknown) {
     std::string statusWord, text;
   } cases[] = {
       {"9000", "[OK]  Command successfully executed."},
-      {"9100", "[OK]  DESFire, successful operation."},
       {"62FF", "[Warning]  State of non-volatile memory not changed."},
       {"6400", "[Error]  State of non-volatile memory not changed."},
       {"6F00",
