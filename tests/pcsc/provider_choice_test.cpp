@@ -6,11 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <optional>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "pcsc/winscard.h"
 #include "support/scoped_provider.h"
@@ -62,22 +59,6 @@ TEST(ProviderChoice, TheFirstChoiceIsKeptForTheProcess) {
       EXPECT_EQ(ProviderChoice::Choose(AnotherName(row.inUse)), std::nullopt);
     }
     EXPECT_EQ(WinSCard::Current().library(), row.inUse);
-  }
-}
-
-TEST(ProviderChoice, ThreadsChoosingAtOnceAgreeOnOneLibrary) {
-  const ScopedProvider fresh(std::nullopt);
-  std::array<bool, 8> accepted{};
-  std::vector<std::thread> threads;
-  for (size_t i = 0; i < accepted.size(); ++i) {
-    threads.emplace_back([&accepted, i] {
-      accepted[i] = !ProviderChoice::Choose(i % 2 ? kStub : kVirtual).has_value();
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  const std::string inUse = WinSCard::Current().library();
-  for (size_t i = 0; i < accepted.size(); ++i) {
-    EXPECT_EQ(accepted[i], (i % 2 ? kStub : kVirtual) == inUse) << i;
   }
 }
 
