@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
-# Runs clang-tidy (checks in the root .clang-tidy) over src/ with build/default's compile database.
-#   scripts/run-tidy.sh                 every .cpp under src/
-#   scripts/run-tidy.sh --changed BASE  only the .cpp files under src/ that differ from git
+# Runs clang-tidy (checks in the root .clang-tidy) over src/ and sim/ with build/default's compile
+# database.
+#   scripts/run-tidy.sh                 every .cpp under src/ and sim/
+#   scripts/run-tidy.sh --changed BASE  only the .cpp files under src/ and sim/ that differ from git
 #                                       revision BASE (working tree included) or are new
 # Exit status 1 when clang-tidy reports anything.
 # Changes to this machine: build/default configured again (its compile database); nothing else.
@@ -17,11 +18,11 @@ case "${1:-}" in
   --changed)
     [ $# -eq 2 ] || { usage >&2; exit 2; }
     mapfile -t files < <({
-      git diff --name-only --diff-filter=d "$2" -- 'src/*.cpp'
-      git ls-files --others --exclude-standard -- 'src/*.cpp'
+      git diff --name-only --diff-filter=d "$2" -- 'src/*.cpp' 'sim/*.cpp'
+      git ls-files --others --exclude-standard -- 'src/*.cpp' 'sim/*.cpp'
     } | sort -u)
     if [ ${#files[@]} -eq 0 ]; then
-      echo "run-tidy: no .cpp file under src/ differs from $2"
+      echo "run-tidy: no .cpp file under src/ or sim/ differs from $2"
       exit 0
     fi
     ;;
@@ -33,7 +34,7 @@ cmake --preset default >/dev/null
 # run-clang-tidy takes regular expressions matched against the database's absolute paths.
 patterns=()
 if [ ${#files[@]} -eq 0 ]; then
-  patterns=("^$PWD/src/")
+  patterns=("^$PWD/src/" "^$PWD/sim/")
 else
   for file in "${files[@]}"; do
     patterns+=("^$(printf '%s' "$PWD/$file" | sed 's/[][\.*^$+?(){}|]/\\&/g')\$")

@@ -38,10 +38,20 @@ file(CONFIGURE OUTPUT ${com_generated}/host/com/enumerations.inc CONTENT "${enum
 # The COM layer (host/com/): the late-bound dispatch behind IDispatch, the dual interface, the
 # class factory and the registration. Objects of their own, so that the tests under Wine reach
 # its conversions. The dual interface's slots are a few machine instructions per processor.
-file(GLOB tarsin_com_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host/com/*.cpp)
-list(FILTER tarsin_com_sources EXCLUDE REGEX "/(slot_stubs_[^/]*|write_type_library_idl)\\.cpp$")
-add_library(tarsinrf_com OBJECT ${tarsin_com_sources}
-  host/com/slot_stubs_${CMAKE_SYSTEM_PROCESSOR}.cpp)
+set(tarsin_com_sources
+  host/com/com_server.cpp
+  host/com/com_variant.cpp
+  host/com/dispatch_objects.cpp
+  host/com/dual_interface.cpp
+  host/com/identities.cpp
+  host/com/slot_types.cpp
+  host/com/type_library.cpp
+  host/com/type_library_idl.cpp)
+set(tarsin_slot_stubs
+  host/com/slot_stubs_i686.cpp
+  host/com/slot_stubs_x86_64.cpp)
+list(FILTER tarsin_slot_stubs INCLUDE REGEX "_${CMAKE_SYSTEM_PROCESSOR}\\.cpp$")
+add_library(tarsinrf_com OBJECT ${tarsin_com_sources} ${tarsin_slot_stubs})
 target_include_directories(tarsinrf_com PRIVATE ${com_generated})
 target_link_libraries(tarsinrf_com PUBLIC tarsinrf_objects ole32 oleaut32 uuid)
 

@@ -1,22 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "pcsc/winscard.h"
 
-#include <cstdlib>
-
 #include "pcsc/winscard_call.h"
 
 namespace tarsin {
-
-WinSCard WinSCard::Current() {
-  const char* named = std::getenv("TARSIN_RF_PCSC_LIBRARY");
-  const char* library = (named && *named) ? named : DefaultLibrary();
-  // The library of this thread's last call, while the variable names the same one: no look-up
-  // in the process's table (its lock and map) at every call. Libraries are never unloaded, and
-  // the pointer has no destructor: an Encoder destroyed at the end of the process still calls.
-  thread_local SharedLibrary* last = nullptr;
-  if (last == nullptr || last->library() != library) last = &SharedLibrary::Loaded(library);
-  return WinSCard(*last);
-}
 
 LONG WinSCard::EstablishContext(DWORD scope, SCARDCONTEXT* context) {
   return TARSIN_CALL(SCardEstablishContext, scope, nullptr, nullptr, context);

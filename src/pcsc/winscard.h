@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// The PC/SC platform behind a table of entry points, taken at run time from the platform's
-// resource manager (pcsc-lite's libpcsclite.so.1 here) or from the library named by
-// TARSIN_RF_PCSC_LIBRARY (the virtual reader). A library or entry point that cannot be loaded
-// raises the run-time failure 53 or 453 on the call that needs it (core/shared_library.h).
+// The PC/SC platform behind a table of entry points, taken at run time from the process's PC/SC
+// library (pcsc/provider_choice.h): the platform's resource manager (pcsc-lite's
+// libpcsclite.so.1 here) or another provider (the virtual reader). A library or entry point that
+// cannot be loaded raises the run-time failure 53 or 453 on the call that needs it
+// (core/shared_library.h).
 #pragma once
 
 #include <winscard.h>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "core/shared_library.h"
+#include "pcsc/provider_choice.h"
 
 namespace tarsin {
 
@@ -21,9 +23,9 @@ inline int32_t PcscResult32(LONG result) noexcept {
 
 class WinSCard {
  public:
-  // The provider for the calls of this moment: TARSIN_RF_PCSC_LIBRARY when set, else pcsc-lite.
-  // Libraries are loaded once and kept for the life of the process.
-  static WinSCard Current();
+  // The process's provider, chosen at the first call unless chosen before. Libraries are loaded
+  // once and kept for the life of the process.
+  static WinSCard Current() { return WinSCard(ProviderChoice::Library()); }
   // The platform's own: pcsc-lite's library, or Windows' winscard.dll.
   static const char* DefaultLibrary() noexcept;
 

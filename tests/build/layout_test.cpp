@@ -10,6 +10,8 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "support/scratch_folder.h"
@@ -97,6 +99,47 @@ TEST(Layout, IncludesPointDownOnly) {
     if (to == "tarsin" || (!simulatorOwn && kLayers.contains(to))) violations += Describe(include);
   }
   EXPECT_EQ(violations, "");
+}
+
+// Sources are listed by name (no globbing), so a file that no list names is silently never built.
+// A file is listed when a CMake file in its folder or above names its path from there, or any
+// CMake file names it from the root (${PROJECT_SOURCE_DIR}/...), as a whole word.
+TEST(Layout, EverySourceFileIsListedForTheBuild) {
+  const auto named = [](const std::string& text, const std::string& path) {
+    for (size_t at = text.find(path); at != std::string::npos; at = text.find(path, at + 1)) {
+      const char before = at == 0 ? '\n' : text[at - 1];
+      const char after = at + path.size() < text.size() ? text[at + path.size()] : '\n';
+      if (std::string_view(" \n(\"").find(before) != std::string_view::npos &&
+          std::string_view(" \n)\"").find(after) != std::string_view::npos) {
+        return true;
+      }
+    }
+    return false;
+  };
+  std::vector<std::pair<fs::path, std::string>> lists;  // folder from the root, text
+  std::vector<fs::path> sources;
+  for (const char* folder : {"src", "sim", "tests", "bench"}) {
+    for (const auto& entry : fs::recursive_directory_iterator(kSource / folder)) {
+      const fs::path path = fs::relative(entry.path(), kSource);
+      const std::string name = path.filename().string();
+      if (name == "CMakeLists.txt" || path.extension() == ".cmake") {
+        lists.emplace_back(path.parent_path(), FileContent(entry.path()));
+      } else if (path.extension() == ".cpp" || path.extension() == ".c") {
+        sources.push_back(path);
+      }
+    }
+  }
+  std::string unlisted;
+  for (const fs::path& source : sources) {
+    bool listed = false;
+    for (const auto& [folder, text] : lists) {
+      const std::string fromFolder = source.lexically_relative(folder).string();
+      listed = listed || named(text, "${PROJECT_SOURCE_DIR}/" + source.string()) ||
+               (!fromFolder.starts_with("..") && named(text, fromFolder));
+    }
+    if (!listed) unlisted += source.string() + "\n";
+  }
+  EXPECT_EQ(unlisted, "");
 }
 
 // name -> value of every enumeration constant "NAME = VALUE" in `text` after `prefix`.

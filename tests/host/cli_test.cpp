@@ -96,9 +96,7 @@ RunResult RunCli(const std::filesystem::path& folder, const std::vector<std::str
 
 class CliRun : public testing::VirtualReaderTest {
  protected:
-  // --virtual must find the provider by itself.
   RunResult Cli(const std::vector<std::string>& arguments, const std::string& prefix = "") {
-    provider_.Set(std::nullopt);
     return RunCli(log_.root(), arguments, prefix);
   }
 

@@ -5,6 +5,7 @@ readers and a cancelled wait, and card I/O without the interpreter lock. (A card
 inserts during a wait: HostBench.ReadersAreListedAndCardsAwaited.)"""
 import inspect
 import os
+import subprocess
 import sys
 import tempfile
 import threading
@@ -97,6 +98,17 @@ class PythonHost(unittest.TestCase):
             watch.wait_for_card(READER, tarsinrf.CARD_REMOVAL)
         self.assertEqual(raised.exception.number & 0xFFFFFFFF, 0x80100002)
         self.assertEqual(tarsinrf.version(), "1.0.0")
+
+    def test_the_first_pcsc_library_is_kept(self):
+        # A new interpreter: its first PC/SC call fixes the library; the virtual reader after it
+        # is refused, naming the library in use (every setUp here chooses it again, accepted).
+        missing = "/nonexistent/libpcsclite.so.1"
+        code = ("import tarsinrf\ntry:\n    tarsinrf.readers()\nexcept tarsinrf.ReaderError:\n"
+                "    pass\ntarsinrf.use_virtual_reader()\n")
+        run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                             env=dict(os.environ, TARSIN_RF_PCSC_LIBRARY=missing), timeout=60)
+        self.assertIn(f"RuntimeError: this process already uses the PC/SC library {missing};",
+                      run.stderr)
 
 
 class WithoutTheInterpreterLock(unittest.TestCase):

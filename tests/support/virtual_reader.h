@@ -8,6 +8,7 @@
 
 #include "registry/reg_file.h"
 #include "registry/reg_file_io.h"
+#include "support/scoped_provider.h"
 #include "support/scratch_folder.h"
 #include "tarsin/encoder.h"
 
@@ -74,7 +75,7 @@ class VirtualReaderTest : public ::testing::Test {
 
   LogFolder log_;
   ReadersFile readers_{log_.root()};
-  ScopedEnvironment provider_{"TARSIN_RF_PCSC_LIBRARY", TARSIN_TEST_VPCSC_LIBRARY};
+  ScopedProvider provider_{TARSIN_TEST_VPCSC_LIBRARY};
 };
 
 }  // namespace tarsin::testing

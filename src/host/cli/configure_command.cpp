@@ -37,8 +37,10 @@ int RunConfigure(const ConfigureOptions& options) {
   fmt::print("Tarsin RF configuration\n");
   if (options.useVirtualReader) {
     if (!SelectVirtualReader()) return 2;
-  } else if (SelectVirtualReaderWhenNoneAttached()) {
-    PrintField("Reader", "virtual (no reader attached)");
+  } else {
+    const AutomaticChoice choice = SelectVirtualReaderWhenNoneAttached();
+    if (choice == AutomaticChoice::Refused) return 2;
+    if (choice == AutomaticChoice::Virtual) PrintField("Reader", "virtual (no reader attached)");
   }
   Encoder encoder;
   if (options.reader || !options.parameters.empty()) {

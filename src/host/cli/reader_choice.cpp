@@ -4,15 +4,26 @@
 #include <fmt/format.h>
 #include <winscard.h>
 
-#include <cstdlib>
-
+#include "pcsc/provider_choice.h"
 #include "pcsc/winscard.h"
 
 namespace tarsin::cli {
 
+namespace {
+
+bool Choose(const std::string& library) {
+  if (const auto refused = ProviderChoice::Choose(library)) {
+    fmt::print(stderr, "tarsin-rf: {}\n", *refused);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool SelectVirtualReader() {
 #ifdef TARSIN_VPCSC_LIBRARY
-  return ::setenv("TARSIN_RF_PCSC_LIBRARY", TARSIN_VPCSC_LIBRARY, 1) == 0;
+  return Choose(TARSIN_VPCSC_LIBRARY);
 #else
   fmt::print(stderr, "tarsin-rf: this build has no virtual reader\n");
   return false;
@@ -21,7 +32,8 @@ bool SelectVirtualReader() {
 
 bool RealReaderAttached() {
   try {
-    WinSCard pcsc = WinSCard::Current();
+    // The platform's library itself: asking must not fix the process's choice.
+    WinSCard pcsc(SharedLibrary::Loaded(WinSCard::DefaultLibrary()));
     SCARDCONTEXT context = 0;
     if (pcsc.EstablishContext(SCARD_SCOPE_SYSTEM, &context) != SCARD_S_SUCCESS) return false;
     DWORD length = 0;
@@ -34,11 +46,10 @@ bool RealReaderAttached() {
   }
 }
 
-bool SelectVirtualReaderWhenNoneAttached() {
-  const char* chosen = std::getenv("TARSIN_RF_PCSC_LIBRARY");
-  if (chosen && *chosen) return false;
-  if (RealReaderAttached()) return false;
-  return SelectVirtualReader();
+AutomaticChoice SelectVirtualReaderWhenNoneAttached() {
+  // A library named in the environment, or a real reader: the first PC/SC call takes it.
+  if (ProviderChoice::NamedByEnvironment() || RealReaderAttached()) return AutomaticChoice::Named;
+  return SelectVirtualReader() ? AutomaticChoice::Virtual : AutomaticChoice::Refused;
 }
 
 }  // namespace tarsin::cli

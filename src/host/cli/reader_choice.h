@@ -5,14 +5,16 @@
 
 namespace tarsin::cli {
 
-// Points the component at the virtual reader's provider; false when this build has none.
+// Points the component at the virtual reader's provider. False, said on standard error, when this
+// build has none or the process already uses another PC/SC library.
 bool SelectVirtualReader();
 
-// True when pcsc-lite's resource manager answers and lists at least one reader.
+// True when pcsc-lite's resource manager answers and lists at least one reader. The process's
+// PC/SC library stays unchosen.
 bool RealReaderAttached();
 
-// The virtual reader when no provider was chosen and no real reader is attached. Returns true
-// when the virtual reader is in use.
-bool SelectVirtualReaderWhenNoneAttached();
+// The virtual reader when the environment names no provider and no real reader is attached.
+enum class AutomaticChoice { Named, Virtual, Refused };
+AutomaticChoice SelectVirtualReaderWhenNoneAttached();
 
 }  // namespace tarsin::cli

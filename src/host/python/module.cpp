@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "core/parameter_text.h"
 #include "core/state.h"
 #include "host/python/enum_table.h"
+#include "pcsc/provider_choice.h"
 #include "tarsin/readers.h"
 
 namespace py = pybind11;
@@ -566,9 +568,16 @@ class ComError(Exception):
 #ifdef TARSIN_VPCSC_LIBRARY
   module.def(
       "use_virtual_reader",
-      [] { ::setenv("TARSIN_RF_PCSC_LIBRARY", VirtualReaderProvider().c_str(), 1); },
+      [] {
+        const std::string provider = VirtualReaderProvider();
+        if (const auto refused = ProviderChoice::Choose(provider))
+          throw std::runtime_error(*refused);
+        // Programs this one starts (tarsin-rf) use it too.
+        ::setenv("TARSIN_RF_PCSC_LIBRARY", provider.c_str(), 1);
+      },
       "use_virtual_reader()\n--\n\n"
-      "Use the virtual reader built with this module instead of pcsc-lite");
+      "Use the virtual reader built with this module instead of pcsc-lite. A process keeps its\n"
+      "first PC/SC library: after a PC/SC call on another one this raises RuntimeError.");
 #endif
 }
 
