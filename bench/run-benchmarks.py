@@ -253,9 +253,7 @@ def card_rounds(args, homes, folder, readers):
         "pyscard": ([PYTHON, replay, frames, names[0]], [PYTHON, replay, no_frames, names[0]],
                     None),
     }
-    if "libfreefare" in parts:
-        counted["libfreefare"] = ([libfreefare, devices[0]], [libfreefare, "connect", devices[0]],
-                                  libnfc_env)
+    # Not libfreefare: under valgrind, libnfc's PC/SC driver finds no card.
     counts = {"instructions": {}, "calls": {}}
     for kind, tool, counter in (("instructions", "valgrind", instructions),
                                 ("calls", "strace", system_calls)):
@@ -400,7 +398,7 @@ def report(args, process, pcscd):
           [(str(i + 1), *("%.2f ms (wall %.1f)" % (r[n][1] / 1e3, r[n][0] / 1e3)
                           for n, _ in names)) for i, r in enumerate(rounds)])
     labels = {"logged": "`tarsin-rf run` with the log", "unlogged": "without its folder",
-              "pyscard": "pyscard's replay", "libfreefare": "libfreefare"}
+              "pyscard": "pyscard's replay"}
     if card["instructions"]:
         print("Instructions per card (callgrind, user space, the client process, one card less an "
               "open and close): %s.\n" % ", ".join(
