@@ -25,6 +25,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from collections import Counter
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -242,17 +243,31 @@ def card_rounds(args, homes, folder, readers):
         parts["libfreefare"] = blank([libfreefare, *devices], [libfreefare, "connect", *devices],
                                      libnfc_env)
     rounds = paired(args, parts)
-    counted = {}
-    if shutil.which("valgrind") and not args.quick:
-        first = 'Parameters = "device=%s;protocol=2;open_mode=2"\n' % names[0]
-        one = write_script(folder, "card.txt", first + body)
-        open_close = write_script(folder, "open.txt", first + "OpenEncoder 0\nCloseEncoder\n")
-        for logged in (True, False):
+    # Counts that do not vary with the machine's load, for one card less an open and close.
+    first = 'Parameters = "device=%s;protocol=2;open_mode=2"\n' % names[0]
+    one = write_script(folder, "card.txt", first + body)
+    open_close = write_script(folder, "open.txt", first + "OpenEncoder 0\nCloseEncoder\n")
+    counted = {
+        "logged": ([args.cli, "run", one], [args.cli, "run", open_close], homes.env(True)),
+        "unlogged": ([args.cli, "run", one], [args.cli, "run", open_close], homes.env(False)),
+        "pyscard": ([PYTHON, replay, frames, names[0]], [PYTHON, replay, no_frames, names[0]],
+                    None),
+    }
+    # Not libfreefare: under valgrind, libnfc's PC/SC driver finds no card.
+    counts = {"instructions": {}, "calls": {}}
+    for kind, tool, counter in (("instructions", "valgrind", instructions),
+                                ("calls", "strace", system_calls)):
+        if not shutil.which(tool) or args.quick:
+            continue
+        for name, (busy, idle, env) in counted.items():
             readers_file(readers)
-            counted[logged] = instructions([args.cli, "run", one], homes.env(logged)) - \
-                instructions([args.cli, "run", open_close], homes.env(logged))
+            with_card = counter(busy, env)
+            readers_file(readers)
+            without = counter(idle, env)
+            counts[kind][name] = (with_card - without if kind == "instructions" else
+                                  {c: with_card[c] - without[c] for c in with_card | without})
     return {"rounds": rounds, "frames": len(sent), "log_lines": log_lines, "cards": len(names),
-            "instructions": counted}
+            **counts}
 
 
 def instructions(command, env):
@@ -260,6 +275,20 @@ def instructions(command, env):
     run = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null",
                           *command], env=env, capture_output=True, text=True, check=True)
     return int(re.findall(r"Collected : (\d+)", run.stderr)[-1])
+
+
+def system_calls(command, env):
+    """The system calls `command` makes (strace), by name."""
+    with tempfile.NamedTemporaryFile(mode="r", suffix=".strace") as out:
+        subprocess.run(["strace", "-f", "-qq", "-c", "-o", out.name, *command], env=env,
+                       capture_output=True, check=True)
+        calls = Counter()
+        for line in out.read().splitlines():
+            words = line.split()
+            # % time, seconds, usecs/call, calls, [errors,] syscall; then their total
+            if len(words) in (5, 6) and words[3].isdigit() and words[-1] != "total":
+                calls[words[-1]] += int(words[3])
+        return calls
 
 
 def paired(args, parts):
@@ -368,30 +397,46 @@ def report(args, process, pcscd):
     table(["Round", *(label for _, label in names)],
           [(str(i + 1), *("%.2f ms (wall %.1f)" % (r[n][1] / 1e3, r[n][0] / 1e3)
                           for n, _ in names)) for i, r in enumerate(rounds)])
+    labels = {"logged": "`tarsin-rf run` with the log", "unlogged": "without its folder",
+              "pyscard": "pyscard's replay"}
     if card["instructions"]:
-        print("Instructions per card in the `tarsin-rf` process (callgrind, user space, one card "
-              "less an open and close): %.2f M with the log, %.2f M without its folder.\n" % (
-                  card["instructions"]["true"] / 1e6, card["instructions"]["false"] / 1e6))
+        print("Instructions per card (callgrind, user space, the client process, one card less an "
+              "open and close): %s.\n" % ", ".join(
+                  "%s %.2f M" % (labels[n], v / 1e6) for n, v in card["instructions"].items()))
+    if card["calls"]:
+        print("System calls per card (strace, the client process, one card less an open and "
+              "close), the most frequent first: %s.\n" % "; ".join(
+                  "%s %d (%s)" % (labels[n], sum(calls.values()), ", ".join(
+                      "%s %d" % (call, count) for call, count in
+                      sorted(calls.items(), key=lambda item: -item[1]) if count > 0))
+                  for n, calls in card["calls"].items()))
+    # The floor a card cannot go below: its frames, each at least the bare SCardTransmit loop's
+    # CPU a frame, and the log's file work, both measured in this run's rounds.
+    frames_floor = [card["frames"] * r["bare"][1] / 1e3 for r in frame]
     card_floor = [card["log_lines"] * r["appended"] / 1e3 for r in process]
+    missing_floor = [card["log_lines"] * r["missing"] / 1e3 for r in process]
+
+    def why(peer, peer_cpu, log_floor, log_work):
+        floors = [f + g for f, g in zip(frames_floor, log_floor)]
+        text = ("floor %.2f ms: %d frames at the bare SCardTransmit's CPU (%.2f ms) and %s "
+                "(%.2f ms), against %s's whole %.2f ms" % (
+                    median(floors), card["frames"], median(frames_floor), log_work,
+                    median(log_floor), peer, median(peer_cpu)))
+        reachable = median(floors) <= median(peer_cpu)
+        return ("above the floor; " if reachable else "unreachable: ") + text
+
     if "libfreefare" in rounds[0]:
         ratios = [r["logged"][1] / r["libfreefare"][1] for r in rounds]
         goals.add("CPU per card with the log / libfreefare's (<= 1)", ratios, 1, "%.2f",
-                  "the log's file work (%d lines, %.2f ms a card) is what the log "
-                  "requires; without it the ratio is %.2f" % (
-                      card["log_lines"], median(card_floor),
-                      median([(r["logged"][1] / 1e3 - f) / (r["libfreefare"][1] / 1e3)
-                              for r, f in zip(rounds, card_floor)])))
+                  why("libfreefare", [r["libfreefare"][1] / 1e3 for r in rounds], card_floor,
+                      "the %d log lines' open, write and close" % card["log_lines"]))
     else:
         goals.rows.append(("CPU per card with the log / libfreefare's (<= 1)", "not measured", "",
                            "libfreefare or the PC/SC libnfc missing"))
-    missing_floor = [card["log_lines"] * r["missing"] / 1e3 for r in process]
     goals.add("CPU per card without the log folder / pyscard's (<= 1)",
               [r["unlogged"][1] / r["pyscard"][1] for r in rounds], 1, "%.2f",
-              "each of the %d lines still tries its open (%.2f ms a card), as described; without "
-              "them the ratio is %.2f" % (
-                  card["log_lines"], median(missing_floor),
-                  median([(r["unlogged"][1] / 1e3 - f) / (r["pyscard"][1] / 1e3)
-                          for r, f in zip(rounds, missing_floor)])))
+              why("pyscard", [r["pyscard"][1] / 1e3 for r in rounds], missing_floor,
+                  "the %d lines' failed opens, as described" % card["log_lines"]))
     if "python" in rounds[0]:
         goals.add("Python module's CPU per card / `tarsin-rf run`'s (<= 1.2)",
                   [r["python"][1] / r["logged"][1] for r in rounds], 1.2, "%.2f",

@@ -34,6 +34,8 @@ packages=("$@")
   python3-setuptools python3-wheel python3-build python3-pip python3-venv
   # libfreefare's C API, the independent DESFire EV1 client of the end-to-end tests.
   libfreefare-dev
+  # The benchmark driver's counts that do not vary with the load: instructions and system calls.
+  valgrind strace
   dpkg-dev file
   # The Debian packages: their build, lintian, and a throwaway root to install them into.
   debhelper dh-python lintian mmdebstrap

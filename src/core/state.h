@@ -16,6 +16,7 @@
 
 namespace tarsin {
 
+class BlockCipher;
 class DES;
 
 // pcsc-lite's SCARDCONTEXT and SCARDHANDLE are `long` on this platform.
@@ -43,6 +44,14 @@ struct DesfireSession {
   std::vector<uint8_t> SessionKey;  // 8 bytes DES, 16 two-key triple DES or AES, 24 three-key
   // The chaining value; legacy commands restart it at zero, EV1 ones carry it on.
   std::vector<uint8_t> InitVector;
+  // The session key's cipher, keyed on first use and kept while the key stays (a key schedule
+  // costs more than the few blocks a command ciphers). Only SessionCipher reads or writes it.
+  struct KeyedCipher {
+    DesfireKeyType type = DesfireKeyType::Des;
+    std::vector<uint8_t> key;
+    std::shared_ptr<const BlockCipher> cipher;
+  };
+  mutable KeyedCipher keyedCipher;
 };
 
 // The send protocol information as the log shows it; the platform's own record is built from it.

@@ -27,12 +27,12 @@ DesCipher::DesCipher(std::span<const uint8_t> key) {
     RaiseDesError(errors::kDesInvalidDataLength, "DesCipher");
   }
   triple_ = key.size() > 8;
-  // Where K1, K2 and K3 start; with two keys K3 is K1.
-  const std::array<size_t, 3> starts = key.size() == 24
-                                           ? std::array<size_t, 3>{0, 8, 16}
-                                           : std::array<size_t, 3>{0, 8 % key.size(), 0};
-  for (size_t i = 0; i < 3; ++i)
-    roundKeys_[i] = ScheduleRoundKeys(BigEndian(key.subspan(starts[i], 8)));
+  // Only the schedules the passes use: DES runs K1 alone, and with two keys K3 is K1.
+  roundKeys_[0] = ScheduleRoundKeys(BigEndian(key.first(8)));
+  if (!triple_) return;
+  roundKeys_[1] = ScheduleRoundKeys(BigEndian(key.subspan(8, 8)));
+  roundKeys_[2] =
+      key.size() == 24 ? ScheduleRoundKeys(BigEndian(key.subspan(16, 8))) : roundKeys_[0];
 }
 
 void DesCipher::Encipher(std::span<uint8_t> block) const {

@@ -2,7 +2,6 @@
 #include "desfire/channel.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "core/error.h"
 #include "core/failure.h"
@@ -39,15 +38,15 @@ ByteVector Wrap(EncoderState& state, const NativeCommand& command) {
     Append(payload, LegacyMac(session, command.data));
     return payload;
   }
-  const std::unique_ptr<BlockCipher> cipher = CipherFor(session.KeyType, session.SessionKey);
+  const BlockCipher& cipher = SessionCipher(session);
   ByteVector block = command.data;
   Append(block, Crc16Bytes(command.data));
   Append(block, command.afterCrc);
-  const size_t size = cipher->BlockSize();
+  const size_t size = cipher.BlockSize();
   block.resize((block.size() + size - 1) / size * size, 0);
   // Legacy sessions restart the chaining at zero for every command.
   session.InitVector.assign(size, 0);
-  SendModeDecipher(*cipher, session.InitVector, block);
+  SendModeDecipher(cipher, session.InitVector, block);
   Append(payload, block);
   return payload;
 }

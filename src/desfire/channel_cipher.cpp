@@ -11,4 +11,16 @@ std::unique_ptr<BlockCipher> CipherFor(DesfireKeyType type, std::span<const uint
   return std::make_unique<DesCipher>(key);
 }
 
+const BlockCipher& SessionCipher(const DesfireSession& session) {
+  DesfireSession::KeyedCipher& kept = session.keyedCipher;
+  if (!kept.cipher || kept.type != session.KeyType || kept.key != session.SessionKey) {
+    // Forgotten first: a key the cipher refuses leaves no cipher of an older key behind.
+    kept = {};
+    kept.cipher = CipherFor(session.KeyType, session.SessionKey);
+    kept.type = session.KeyType;
+    kept.key = session.SessionKey;
+  }
+  return *kept.cipher;
+}
+
 }  // namespace tarsin::desfire

@@ -14,4 +14,8 @@ namespace tarsin::desfire {
 
 std::unique_ptr<BlockCipher> CipherFor(DesfireKeyType type, std::span<const uint8_t> key);
 
+// The cipher of the session's key, keyed once per key: built again only when the session's key
+// or key type is no longer the one it was built for.
+const BlockCipher& SessionCipher(const DesfireSession& session);
+
 }  // namespace tarsin::desfire

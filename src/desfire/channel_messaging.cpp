@@ -17,13 +17,13 @@ constexpr size_t kLegacyMacLength = 4;
 }  // namespace
 
 ByteVector Ev1Wrap(DesfireSession& session, uint8_t instruction, const NativeCommand& command) {
-  const auto cipher = CipherFor(session.KeyType, session.SessionKey);
+  const BlockCipher& cipher = SessionCipher(session);
   ByteVector covered{instruction};
   Append(covered, command.header);
   Append(covered, command.data);
   ByteVector payload = command.header;
   if (command.communication != Communication::Enciphered) {
-    const auto mac = Cmac(*cipher, session.InitVector, covered);
+    const auto mac = Cmac(cipher, session.InitVector, covered);
     Append(payload, command.data);
     if (command.communication == Communication::Maced) {
       Append(payload, std::span(mac).first(kMacLength));
@@ -33,9 +33,9 @@ ByteVector Ev1Wrap(DesfireSession& session, uint8_t instruction, const NativeCom
   ByteVector block = command.data;
   Append(block, Crc32Bytes(covered));
   Append(block, command.afterCrc);
-  const size_t size = cipher->BlockSize();
+  const size_t size = cipher.BlockSize();
   block.resize((block.size() + size - 1) / size * size, 0);
-  CbcEncipher(*cipher, session.InitVector, block);
+  CbcEncipher(cipher, session.InitVector, block);
   Append(payload, block);
   return payload;
 }
@@ -46,18 +46,17 @@ bool Ev1Unwrap(DesfireSession& session, ByteVector& data) {
   data.resize(data.size() - kMacLength);
   ByteVector covered = data;
   covered.push_back(0x00);  // the status the card answered, 9100
-  const auto expected =
-      Cmac(*CipherFor(session.KeyType, session.SessionKey), session.InitVector, covered);
+  const auto expected = Cmac(SessionCipher(session), session.InitVector, covered);
   return std::equal(mac.begin(), mac.end(), expected.begin());
 }
 
 ByteVector LegacyMac(const DesfireSession& session, std::span<const uint8_t> data) {
-  const auto cipher = CipherFor(session.KeyType, session.SessionKey);
-  const size_t size = cipher->BlockSize();
+  const BlockCipher& cipher = SessionCipher(session);
+  const size_t size = cipher.BlockSize();
   ByteVector block(data.begin(), data.end());
   block.resize(std::max<size_t>(1, (block.size() + size - 1) / size) * size, 0);
   ByteVector chaining(size, 0);
-  CbcEncipher(*cipher, chaining, block);
+  CbcEncipher(cipher, chaining, block);
   return {block.end() - static_cast<std::ptrdiff_t>(size),
           block.end() - static_cast<std::ptrdiff_t>(size - kLegacyMacLength)};
 }
@@ -70,13 +69,13 @@ bool TakeLegacyMac(const DesfireSession& session, ByteVector& data) {
 }
 
 bool OpenEncipheredAnswer(DesfireSession& session, ByteVector& data, size_t length) {
-  const auto cipher = CipherFor(session.KeyType, session.SessionKey);
+  const BlockCipher& cipher = SessionCipher(session);
   const size_t crcLength = session.Ev1 ? 4 : 2;
-  const size_t size = cipher->BlockSize();
+  const size_t size = cipher.BlockSize();
   if (data.empty() || data.size() % size != 0 || data.size() < length + crcLength) return false;
   // Legacy answers restart the chaining at zero.
   if (!session.Ev1) session.InitVector.assign(size, 0);
-  CbcDecipher(*cipher, session.InitVector, data);
+  CbcDecipher(cipher, session.InitVector, data);
   ByteVector covered(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(length));
   ByteVector crc;
   if (session.Ev1) {

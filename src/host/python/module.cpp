@@ -133,15 +133,47 @@ const char* EnumerationOf(const automation::Member& member, std::string_view par
 // The module, which holds the IntEnums; sys.modules keeps it alive.
 py::handle theModule;
 
-// An enumerated output as its IntEnum; a value outside the enumeration (a combination of
-// settings) stays a plain int.
-py::object Shown(const automation::Member& member, std::string_view parameter,
-                 const Variant& value) {
-  const char* enumeration = EnumerationOf(member, parameter);
-  if (enumeration == nullptr || value.kind() == Variant::Kind::Empty) return ToPython(value);
-  py::object type = theModule.attr(enumeration);
+// Each member's enumerations as their value-to-member maps (nullptr: a plain value), for the
+// result and each parameter, taken once from the rows rather than at every call. The references
+// are kept for the life of the process (no destructor runs after the interpreter has ended).
+struct MemberEnums {
+  PyObject* result = nullptr;
+  std::vector<PyObject*> parameters;
+};
+std::vector<MemberEnums>* memberEnums = nullptr;
+
+PyObject* ValueMap(const char* enumeration) {
+  if (enumeration == nullptr) return nullptr;
+  py::object values = theModule.attr(enumeration).attr("_value2member_map_");
+  return values.release().ptr();
+}
+
+void TakeMemberEnums() {
+  const auto members = automation::Members();
+  memberEnums = new std::vector<MemberEnums>(members.size());
+  for (size_t at = 0; at < members.size(); ++at) {
+    MemberEnums& enums = (*memberEnums)[at];
+    enums.result = ValueMap(EnumerationOf(members[at], ""));
+    for (const automation::Parameter& parameter : members[at].parameters) {
+      enums.parameters.push_back(ValueMap(EnumerationOf(members[at], parameter.name)));
+    }
+  }
+}
+
+const MemberEnums& EnumsOf(const automation::Member& member) {
+  const auto members = automation::Members();
+  return (*memberEnums)[static_cast<size_t>(&member - members.data())];
+}
+
+// An enumerated output as its IntEnum (`values`: the enumeration's value-to-member map); a
+// value outside the enumeration (a combination of settings) stays a plain int.
+py::object Shown(PyObject* values, const Variant& value) {
+  if (values == nullptr || value.kind() == Variant::Kind::Empty) return ToPython(value);
   py::int_ number(value.asInt64());
-  if (type.attr("_value2member_map_").contains(number)) return type(number);
+  if (PyObject* member = PyDict_GetItemWithError(values, number.ptr())) {
+    return py::reinterpret_borrow<py::object>(member);
+  }
+  if (PyErr_Occurred() != nullptr) throw py::error_already_set();
   return number;
 }
 
@@ -181,18 +213,19 @@ py::object Call(Encoder& encoder, const automation::Member& member, const py::ar
     const py::gil_scoped_release released;
     result = automation::Invoke(encoder, member, values);
   }
-  py::object shown = Shown(member, "", result);
-  py::list outputs;
-  for (size_t i = 0; i < parameters.size(); ++i) {
+  const MemberEnums& enums = EnumsOf(member);
+  py::object shown = Shown(enums.result, result);
+  size_t byRef = 0;
+  for (const automation::Parameter& parameter : parameters) byRef += parameter.byRef ? 1 : 0;
+  if (byRef == 0) return shown;
+  py::tuple all(byRef + 1);
+  all[0] = std::move(shown);
+  for (size_t i = 0, at = 1; i < parameters.size(); ++i) {
     if (!parameters[i].byRef) continue;
-    outputs.append(i < values.size() && values[i] ? Shown(member, parameters[i].name, *values[i])
-                                                  : py::none());
+    all[at++] = i < values.size() && values[i] ? Shown(enums.parameters[i], *values[i])
+                                               : py::none();
   }
-  if (outputs.empty()) return shown;
-  py::list all;
-  all.append(shown);
-  for (const py::handle output : outputs) all.append(output);
-  return py::tuple(all);
+  return all;
 }
 
 // The Python type a value of `type` (or the enumeration named) comes as, for stubs and help.
@@ -460,6 +493,8 @@ class ComError(Exception):
       if (!py::hasattr(module, name)) module.attr(name) = created.attr(name);
     }
   }
+
+  TakeMemberEnums();
 
   py::class_<ErrorObject> error(module, "CError", "LastError's live object: six fields");
   for (const automation::ErrorField& field : automation::ErrorFields()) {
