@@ -40,10 +40,8 @@ bool NumberBlocksInTwoProcesses() {
 
 namespace {
 
-// The readers file holds keys: only its owner reads it, and a link planted where its temporary
-// file goes is never followed. Reads leave it alone (a blank card is written whole at its first
-// command); an edit by hand right after a write, of the same size and within the file times'
-// resolution, is still seen by the next command.
+// The readers file holds keys: owner-only, no planted link followed, untouched by reads, and an
+// edit by hand of the same size within the file times' resolution still seen.
 TEST_F(Provider, ReadersFileIsPrivateRewrittenOnChangesAndEditsByHandSeenAtOnce) {
   const auto victim = folder_ / "victim";
   std::ofstream(victim) << "untouched";
@@ -87,7 +85,7 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   EXPECT_EQ(OnBlock(classic, 7), "000000000000FF078069FFFFFFFFFFFF9000");
   EXPECT_EQ(Send(desfire, "FFCA010000"), "0675778102809000");  // its ATS
   EXPECT_EQ(Send(desfire, "906E000000"), "0013009100");        // a formatted 4K's free memory
-  // Sharing and transactions leave nothing beside the readers file but its lock file.
+  // Transactions leave nothing beside the readers file but its lock file.
   ASSERT_EQ(SCardBeginTransaction(desfire), SCARD_S_SUCCESS);
   std::set<std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(folder_ / "Quillon/Nemora")) {
@@ -96,9 +94,7 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   EXPECT_EQ(files, (std::set<std::string>{"virtual-readers.json", "virtual-readers.json.lock"}));
 }
 
-// Runs `steps` on the card of kReader in a child process, as another program would (the file
-// by another name, so that nothing the parent read is at hand); true when all its answers were
-// the expected ones.
+// Runs `steps` on kReader's card in a child process naming the file otherwise, as another program.
 bool InAnotherProcess(const std::filesystem::path& file,
                       const std::function<bool(SCARDHANDLE)>& steps) {
   return InProcesses({[&] {
@@ -121,8 +117,7 @@ std::string Native(SCARDHANDLE card, const std::string& hex) {
                         "00");
 }
 
-// One card has one state: another process goes on in this one's application and transaction
-// (its first command, as any, leaves the card's session as it is), and its commit takes both.
+// One card, one state: another process goes on in this one's application and transaction.
 TEST_F(Provider, TwoProcessesShareTheCardsOneState) {
   readers_.WriteReaders({tarsin::testing::Reader(
       kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
@@ -153,7 +148,6 @@ TEST(ProviderTexts, MatchPcscLite) {
   if (!library) GTEST_SKIP() << "libpcsclite.so.1 not installed";
   auto* theirs = reinterpret_cast<const char* (*)(LONG)>(::dlsym(library, "pcsc_stringify_error"));
   ASSERT_NE(theirs, nullptr);
-  // Every code of the PC/SC range, success and one from elsewhere.
   std::vector<LONG> codes = {SCARD_S_SUCCESS, LONG{0x12345678}};
   for (LONG code = 0x80100001; code <= 0x8010006F; ++code) codes.push_back(code);
   for (LONG code : codes) {

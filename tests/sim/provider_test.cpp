@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The in-process PC/SC provider, driven through the platform's PC/SC entry points as a client
-// would: the argument checks, sharing rules and faults the component's tests never reach, and
-// the memory shared between processes.
+// The in-process PC/SC provider through the platform's entry points: argument checks, sharing,
+// faults and memory shared between processes, which the component's tests never reach.
 #include <vector>
 
 #include "provider/faults.h"
@@ -108,21 +107,17 @@ TEST_F(Provider, TransmitStatusAndAttributesCheckTheirArguments) {
   SCARDHANDLE card = 0;
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
   ASSERT_EQ(OnBlock(card, 4), kZeroBlock);  // leaves block 4 authenticated
-  BYTE apdu[] = {0xFF, 0xB0, 0x00, 0x04, 0x10};
-  BYTE answer[18];
+  BYTE apdu[] = {0xFF, 0xB0, 0x00, 0x04, 0x10}, answer[18];
   DWORD length = 10;
-  EXPECT_EQ(SCardTransmit(card, SCARD_PCI_T1, apdu, sizeof apdu, nullptr, answer, &length),
-            SCARD_E_INSUFFICIENT_BUFFER);
+  const auto transmit = [&](const SCARD_IO_REQUEST* pci, DWORD size, DWORD* answer_length) {
+    return SCardTransmit(card, pci, apdu, size, nullptr, answer, answer_length);
+  };
+  EXPECT_EQ(transmit(SCARD_PCI_T1, sizeof apdu, &length), SCARD_E_INSUFFICIENT_BUFFER);
   EXPECT_EQ(length, 18u);
-  length = sizeof answer;
-  EXPECT_EQ(SCardTransmit(card, SCARD_PCI_T0, apdu, sizeof apdu, nullptr, answer, &length),
-            SCARD_E_PROTO_MISMATCH);
-  EXPECT_EQ(SCardTransmit(card, SCARD_PCI_T1, apdu, 0, nullptr, answer, &length),
-            SCARD_E_INVALID_PARAMETER);
-  EXPECT_EQ(SCardTransmit(card, nullptr, apdu, sizeof apdu, nullptr, answer, &length),
-            SCARD_E_INVALID_PARAMETER);
-  EXPECT_EQ(SCardTransmit(card, SCARD_PCI_T1, apdu, sizeof apdu, nullptr, answer, nullptr),
-            SCARD_E_INVALID_PARAMETER);
+  EXPECT_EQ(transmit(SCARD_PCI_T0, sizeof apdu, &length), SCARD_E_PROTO_MISMATCH);
+  EXPECT_EQ(transmit(SCARD_PCI_T1, 0, &length), SCARD_E_INVALID_PARAMETER);
+  EXPECT_EQ(transmit(nullptr, sizeof apdu, &length), SCARD_E_INVALID_PARAMETER);
+  EXPECT_EQ(transmit(SCARD_PCI_T1, sizeof apdu, nullptr), SCARD_E_INVALID_PARAMETER);
 
   char name[64];
   BYTE atr[64];
@@ -184,8 +179,6 @@ TEST_F(Provider, InjectedFaults) {
 }
 
 TEST_F(Provider, MemoryOutlivesTheProcessAndConcurrentWritersLoseNothing) {
-  // Each block of every other sector gets its own number, from a process of its own (the file
-  // is all the processes share).
   ASSERT_TRUE(NumberBlocksInTwoProcesses());
   SCARDHANDLE card = 0;
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The PC/SC part-3 reader's answers for MIFARE Classic and Ultralight cards: the status words and
-// edge cases the component's MIFARE tests do not reach, and every access-condition combination of
-// a Classic sector against the card's published access tables.
+// The PC/SC part-3 reader's status words and edge cases for MIFARE Classic and Ultralight, and
+// every Classic access condition against the published access tables.
 #include <gtest/gtest.h>
 
 #include "card/card_factory.h"
@@ -20,131 +19,84 @@ Bytes Block(const MifareClassic::Block& block) {
   return Bytes(block.begin(), block.end());
 }
 
-const Bytes kUid4{0x04, 0xA1, 0xB2, 0xC3};
-const Bytes kUid7{0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
-
-const std::string kAuthenticate4 = "FF860000050100046000";
 const std::string kData = "00112233445566778899AABBCCDDEEFF";
 const std::string kUltralightHeader = "041122BF3344556644480000";  // UID, BCC0, BCC1, lock bytes
 
-// Commands in turn on a fresh card, each with the answer it gets (and why, where not obvious).
+// Commands in turn on a fresh card, each followed by the answer it gets.
 const struct {
   const char *card, *uid;
-  std::vector<std::pair<std::string, std::string>> steps;
+  std::vector<std::string> steps;  // command and answer
 } kSessions[] = {
+    // Le short and long, no ATS, bad P1/P2/Lc, unknown INS and CLA; reads never or elsewhere
+    // authenticated, a refusal costs the session; manufacturer block, wrong key, no block 64,
+    // unknown key type and an empty key slot.
     {"mifare-classic-1k",
      "04A1B2C3",
-     {
-         {"FFCA000002", "6C04"},
-         {"FFCA000008", "04A1B2C36282"},
-         {"FFCA010000", "6A81"},  // no ATS on a memory card
-         {"FFCA000100", "6B00"},
-         {"FF82800006FFFFFFFFFFFF", "6982"},
-         {"FF82200206FFFFFFFFFFFF", "6988"},
-         {"FF82200005FFFFFFFFFF", "6989"},
-         {"FF12000000", "6D00"},
-         {"00A4040000", "6E00"},
-         {"FFCA00", "6700"},
-         {"FFB0000410", "6982"},  // never authenticated
-         {"FF82200006FFFFFFFFFFFF", "9000"},
-         {kAuthenticate4, "9000"},
-         {"FFD6000410" + kData, "9000"},
-         {"FFB0000400", kData + "9000"},
-         {"FFB0000810", "6982"},  // other sector
-         {"FFB0000410", "6982"},  // the refusal cost the session
-         {kAuthenticate4, "9000"},
-         {"FFB0000411", "6C10"},
-         {kAuthenticate4, "9000"},
-         {"FFD600041000112233", "6700"},  // Lc disagrees with the data
-         {"FF860000050100086000", "9000"},
-         {"FFB0000410", "6982"},  // another sector's authentication
-         {"FF860000050100006000", "9000"},
-         {"FFD6000010" + kData, "6982"},  // manufacturer block
-         {"FFB0004010", "6A82"},
-         {"FF82200006FFFFFFFFFFFE", "9000"},
-         {"FF860000050100086000", "6300"},  // wrong key
-         {"FFB0000810", "6982"},
-         {"FF860000050100406000", "6581"},  // no block 64 on a 1K
-         {"FF860000050100046200", "6986"},
-         {"FF860000050100046001", "6984"},  // slot 1 never loaded
-     }},
+     {"FFCA000002 6C04", "FFCA000008 04A1B2C36282", "FFCA010000 6A81", "FFCA000100 6B00",
+      "FF82800006FFFFFFFFFFFF 6982", "FF82200206FFFFFFFFFFFF 6988", "FF82200005FFFFFFFFFF 6989",
+      "FF12000000 6D00", "00A4040000 6E00", "FFCA00 6700", "FFB0000410 6982"}},
     {"mifare-classic-1k",
      "04A1B2C3",
-     {
-         {"FF82200006FFFFFFFFFFFF", "9000"},
-         {kAuthenticate4, "9000"},
-         {"FFD700040500000003E8", "9000"},  // store 1000
-         // value, its inverse, value, address and its inverse twice
-         {"FFB0000410", "E803000017FCFFFFE803000004FB04FB9000"},
-         {"FFD70004050100000018", "9000"},  // + 24
-         {"FFD700040502000003F4", "9000"},  // - 1012: -> 12
-         {"FFB1000404", "0000000C9000"},
-         {"FFD70004020305", "9000"},  // restore 4, transfer to 5
-         {"FFB1000504", "0000000C9000"},
-         {"FFD70006050100000001", "6300"},  // block 6 holds no value
-         {kAuthenticate4, "9000"},
-         {"FFD70004050200000010", "9000"},  // below zero is a value too
-         {"FFB1000404", "FFFFFFFC9000"},
-     }},
-    // Sector 32 of a 4K (blocks 128-143): group 1 = blocks 133-137 read-only (010).
+     {"FF82200006FFFFFFFFFFFF 9000", "FF860000050100046000 9000", "FFD6000410" + kData + " 9000",
+      "FFB0000400 " + kData + "9000", "FFB0000810 6982", "FFB0000410 6982",
+      "FF860000050100046000 9000", "FFB0000411 6C10", "FF860000050100046000 9000",
+      "FFD600041000112233 6700"}},
+    {"mifare-classic-1k",
+     "04A1B2C3",
+     {"FF82200006FFFFFFFFFFFF 9000", "FF860000050100086000 9000", "FFB0000410 6982",
+      "FF860000050100006000 9000", "FFD6000010" + kData + " 6982", "FFB0004010 6A82",
+      "FF82200006FFFFFFFFFFFE 9000", "FF860000050100086000 6300", "FFB0000810 6982",
+      "FF860000050100406000 6581", "FF860000050100046200 6986", "FF860000050100046001 6984"}},
+    // Value block 1000 (value, inverse, value, address twice) + 24 - 1012, restore 4 to 5; block 6
+    // holds no value; below zero is a value too.
+    {"mifare-classic-1k",
+     "04A1B2C3",
+     {"FF82200006FFFFFFFFFFFF 9000", "FF860000050100046000 9000", "FFD700040500000003E8 9000",
+      "FFB0000410 E803000017FCFFFFE803000004FB04FB9000", "FFD70004050100000018 9000",
+      "FFD700040502000003F4 9000", "FFB1000404 0000000C9000", "FFD70004020305 9000",
+      "FFB1000504 0000000C9000", "FFD70006050100000001 6300", "FF860000050100046000 9000",
+      "FFD70004050200000010 9000", "FFB1000404 FFFFFFFC9000"}},
+    // Sector 32 of a 4K (blocks 128-143): group 1 = blocks 133-137 read-only (010); 255 is 39's.
     {"mifare-classic-4k",
      "04A1B2C3",
-     {
-         {"FF82200006FFFFFFFFFFFF", "9000"},
-         {"FF8600000501008F6000", "9000"},
-         {"FFD6008F10FFFFFFFFFFFFDF078269FFFFFFFFFFFF", "9000"},
-         {"FF860000050100846000", "9000"},
-         {"FFD6008410" + kData, "9000"},
-         {"FF860000050100856000", "9000"},
-         {"FFD6008510" + kData, "6982"},
-         {"FF860000050100896000", "9000"},
-         {"FFD6008910" + kData, "6982"},
-         {"FF8600000501008A6000", "9000"},
-         {"FFD6008A10" + kData, "9000"},
-         {"FF8600000501008F6000", "9000"},
-         {"FFB0008F10", "000000000000DF078269FFFFFFFFFFFF9000"},
-         {"FFB000FF10", "6982"},  // block 255: sector 39
-     }},
-    // Reads, the 16-byte write and the reader's refused authentication: the component's tests.
+     {"FF82200006FFFFFFFFFFFF 9000", "FF8600000501008F6000 9000",
+      "FFD6008F10FFFFFFFFFFFFDF078269FFFFFFFFFFFF 9000", "FF860000050100846000 9000",
+      "FFD6008410" + kData + " 9000", "FF860000050100856000 9000", "FFD6008510" + kData + " 6982",
+      "FF860000050100896000 9000", "FFD6008910" + kData + " 6982", "FF8600000501008A6000 9000",
+      "FFD6008A10" + kData + " 9000", "FF8600000501008F6000 9000",
+      "FFB0008F10 000000000000DF078269FFFFFFFFFFFF9000", "FFB000FF10 6982"}},
+    // Reads wrap to page 0; serial pages refused; OTP bits add up; lock page 4, freeze the lock
+    // bits of pages 4-9 (L5 then ignored). Reads, writes, refused authentication: the component's.
     {"mifare-ultralight",
      "04112233445566",
-     {
-         {"FFB0000F10", "00000000" + kUltralightHeader + "9000"},  // wraps to page 0
-         {"FFB0001010", "6A82"},
-         {"FFD6000010" + kData, "6982"},  // serial number pages
-         {"FFD600030401000000", "9000"},
-         {"FFD600030402000000", "9000"},
-         {"FFB0000304", "030000009000"},  // OTP bits add up
-         {"FFD6000204FFFF1000", "9000"},  // lock page 4
-         {"FFB0000204", "444810009000"},
-         {"FFD6000410" + kData, "6982"},
-         {"FFD600020400000200", "9000"},  // freeze lock bits of pages 4-9
-         {"FFD600020400002000", "9000"},  // L5: ignored now
-         {"FFD600050411223344", "9000"},
-         {"FFB0000204", "444812009000"},
-     }},
+     {"FFB0000F10 00000000" + kUltralightHeader + "9000", "FFB0001010 6A82",
+      "FFD6000010" + kData + " 6982", "FFD600030401000000 9000", "FFD600030402000000 9000",
+      "FFB0000304 030000009000", "FFD6000204FFFF1000 9000", "FFB0000204 444810009000",
+      "FFD6000410" + kData + " 6982", "FFD600020400000200 9000", "FFD600020400002000 9000",
+      "FFD600050411223344 9000", "FFB0000204 444812009000"}},
 };
 
 TEST(Reader, AnswersInTurn) {
   for (const auto& session : kSessions) {
     VirtualReader reader;
     reader.Insert(LoadCard({{"type", session.card}, {"uid", session.uid}}));
-    for (const auto& [apdu, answer] : session.steps) {
-      EXPECT_EQ(Exchange(reader, apdu), answer) << session.card << ": " << apdu;
+    for (const std::string& step : session.steps) {
+      const size_t answer = step.rfind(' ');
+      EXPECT_EQ(Exchange(reader, step.substr(0, answer)), step.substr(answer + 1))
+          << session.card << ": " << step;
     }
   }
 }
 
 TEST(ClassicReader, ManufacturerBlockForBothUidSizes) {
-  MifareClassic four(MifareClassic::Size::k1K, kUid4);
+  MifareClassic four(MifareClassic::Size::k1K, {0x04, 0xA1, 0xB2, 0xC3});
   // UID, BCC, SAK, ATQA
   EXPECT_EQ(ToHex(Block(four.RawBlock(0))).substr(0, 16), "04A1B2C3D4080400");
-  MifareClassic seven(MifareClassic::Size::k4K, kUid7);
+  MifareClassic seven(MifareClassic::Size::k4K, {0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
   EXPECT_EQ(ToHex(Block(seven.RawBlock(0))).substr(0, 20), "04112233445566184200");
   EXPECT_THROW(MifareClassic(MifareClassic::Size::k1K, Bytes{1, 2, 3}), std::invalid_argument);
 }
 
-// (Saved cards loading back is virtual_card_fuzz's check, for every type.)
 TEST(CardFactory, RefusesMalformedCards) {
   for (const char* bad :
        {R"({"type":"mifare-classic-1k"})", R"({"type":"no-such-card","uid":"01020304"})",
@@ -267,8 +219,7 @@ TEST_F(ClassicSector, TrailerRightsFollowThePublishedTable) {
   }
 }
 
-// Transport trailer: key B is readable, so it is data and opens nothing. Inverted copies of the
-// access bits that do not match are stored, and lose the sector for good.
+// Readable key B opens nothing; mismatched inverted access bits lose the sector for good.
 TEST_F(ClassicSector, ReadableKeyBAndInconsistentAccessBits) {
   SetUpSector("FF078069");
   EXPECT_EQ(AfterAuthentication(KeyType::kB, 4, "FFB0000410"), "6982");
@@ -278,7 +229,6 @@ TEST_F(ClassicSector, ReadableKeyBAndInconsistentAccessBits) {
             "9000");
   EXPECT_EQ(Exchange(reader_, "FF86000005010004 6000"), "6300");
   EXPECT_EQ(Exchange(reader_, "FF86000005010004 6101"), "6300");
-  // Other sectors are unaffected.
   EXPECT_EQ(Exchange(reader_, "FF82200006FFFFFFFFFFFF"), "9000");
   EXPECT_EQ(AfterAuthentication(KeyType::kA, 8, "FFB0000810"), std::string(32, '0') + "9000");
 }
