@@ -108,39 +108,41 @@ bool InAnotherProcess(const std::filesystem::path& file,
   }});
 }
 
-// Native command `hex` (instruction, data) in its class-90 wrapping.
-std::string Native(SCARDHANDLE card, const std::string& hex) {
-  const std::string command = ToHex(*FromHex(hex));
-  const size_t length = command.size() / 2 - 1;
-  return Send(card, "90" + command.substr(0, 2) + "0000" +
-                        (length ? ToHex({static_cast<uint8_t>(length)}) + command.substr(2) : "") +
-                        "00");
+// Native commands "instruction data = answer" in their class-90 wrapping; true when all answered
+// so.
+bool Natives(SCARDHANDLE card, std::initializer_list<std::string> steps) {
+  bool all = true;
+  for (const std::string& step : steps) {
+    const size_t at = step.find(" = ");
+    const Bytes command = *FromHex(step.substr(0, at));
+    Bytes apdu{0x90, command[0], 0, 0};
+    if (command.size() > 1) apdu.push_back(static_cast<uint8_t>(command.size() - 1));
+    apdu.insert(apdu.end(), command.begin() + 1, command.end());
+    apdu.push_back(0);
+    const std::string answer = Send(card, ToHex(apdu));
+    all &= answer == ToHex(*FromHex(step.substr(at + 3)));
+    EXPECT_EQ(answer, ToHex(*FromHex(step.substr(at + 3)))) << step;
+  }
+  return all;
 }
 
-// One card, one state: another process goes on in this one's application and transaction.
+// One card, one state: another process goes on in this one's application and transaction, and
+// its commit takes both; its last step closes file 1 to writes.
 TEST_F(Provider, TwoProcessesShareTheCardsOneState) {
   readers_.WriteReaders({tarsin::testing::Reader(
       kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
   SCARDHANDLE card = 0;
   ASSERT_EQ(Connect(card), SCARD_S_SUCCESS);
-  for (const char* step : {"CA 030201 0F 01", "5A 030201", "CB 01 00 EEEE 040000",
-                           "CC 02 00 EEEE 00000000 64000000 0A000000 00"}) {
-    ASSERT_EQ(Native(card, step), "9100") << step;
-  }
-  EXPECT_EQ(Native(card, "3D 01 000000 040000 11111111"), "9100");
-  EXPECT_EQ(Native(card, "0C 02 05000000"), "9100");
+  ASSERT_TRUE(
+      Natives(card, {"CA 030201 0F 01 = 9100", "5A 030201 = 9100", "CB 01 00 EEEE 040000 = 9100",
+                     "CC 02 00 EEEE 00000000 64000000 0A000000 00 = 9100",
+                     "3D 01 000000 040000 11111111 = 9100", "0C 02 05000000 = 9100"}));
   EXPECT_TRUE(InAnotherProcess(readers_.path(), [](SCARDHANDLE other) {
-    bool ok = true;
-    for (const char* step :
-         {"3D 01 000000 040000 22222222", "DC 02 03000000", "C7", "5F 01 00 00E0"}) {
-      ok &= Native(other, step) == "9100";  // the last closes the file to writes
-    }
-    return ok;
+    return Natives(other, {"3D 01 000000 040000 22222222 = 9100", "DC 02 03000000 = 9100",
+                           "C7 = 9100", "5F 01 00 00E0 = 9100"});
   }));
-  EXPECT_EQ(Native(card, "C7"), "910C") << "the other process committed this transaction";
-  EXPECT_EQ(Native(card, "BD 01 000000 040000"), "222222229100");
-  EXPECT_EQ(Native(card, "6C 02"), "0C0000009100");
-  EXPECT_EQ(Native(card, "3D 01 000000 010000 33"), "91AE") << "closed by the other process";
+  Natives(card, {"C7 = 910C", "BD 01 000000 040000 = 22222222 9100", "6C 02 = 0C000000 9100",
+                 "3D 01 000000 010000 33 = 91AE"});
 }
 
 TEST(ProviderTexts, MatchPcscLite) {
