@@ -5,16 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tarsin::sim::desfire {
 namespace {
 
 TEST(LegacyCipher, PublishedVectorsAndTrace) {
-  struct Case {
-    const char* key;
-    bool enciphers;  // else deciphers
-    const char* in;
-    const char* out;
-  } cases[] = {
+  const std::tuple<const char*, bool, const char*, const char*> cases[] = {
+      // key, enciphers
       // "Now is t" under 01 23 45 .. EF, single DES (equal halves).
       {"0123456789ABCDEF0123456789ABCDEF", true, "4E6F772069732074", "3FA40E8A984D4815"},
       {"0123456789ABCDEF23456789ABCDEF01", true, "4E6F772069732074", "B7835779EE26ACB7"},
@@ -23,10 +21,10 @@ TEST(LegacyCipher, PublishedVectorsAndTrace) {
       {"00000000000000000000000000000000", false, "05EEC31F1E6A0CC31FEF8398A6621370",
        "A0A1A2A3A4A5A6A7F53270570A7669CC"},
   };
-  for (const auto& c : cases) {
-    const LegacyCipher cipher(std::span<const uint8_t, 16>(FromHex(c.key).value().data(), 16));
-    const Bytes in = FromHex(c.in).value();
-    EXPECT_EQ(ToHex(c.enciphers ? cipher.Encipher(in) : cipher.Decipher(in)), c.out) << c.key;
+  for (const auto& [key, enciphers, in_hex, out] : cases) {
+    const LegacyCipher cipher(std::span<const uint8_t, 16>(FromHex(key).value().data(), 16));
+    const Bytes in = FromHex(in_hex).value();
+    EXPECT_EQ(ToHex(enciphers ? cipher.Encipher(in) : cipher.Decipher(in)), out) << key;
   }
 }
 

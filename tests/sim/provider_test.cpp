@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The in-process PC/SC provider through the platform's entry points: argument checks, sharing,
 // faults and memory shared between processes, which the component's tests never reach.
+#include <tuple>
 #include <vector>
 
 #include "provider/faults.h"
@@ -49,19 +50,16 @@ TEST_F(Provider, ConnectAndDisconnectResults) {
   readers_.WriteReaders({Reader(kReader, Classic1K()), Reader(kEmpty, nullptr), t1_only,
                          Reader("Broken card", {{"type", "mifare-classic-1k"}, {"uid", "0102"}})});
   SCARDHANDLE card = 0;
-  struct Case {
-    const char* reader;
-    DWORD share, protocols;
-    LONG result;
-  } cases[] = {
+  const std::tuple<const char*, DWORD, DWORD, LONG> cases[] = {
+      // share, protocols, result
       {kReader, 0, SCARD_PROTOCOL_T1, SCARD_E_INVALID_VALUE},
       {kReader, SCARD_SHARE_SHARED, 0, SCARD_E_PROTO_MISMATCH},
       {"T1 only", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, SCARD_E_PROTO_MISMATCH},
       {kEmpty, SCARD_SHARE_DIRECT, 0, SCARD_S_SUCCESS},
       {"Broken card", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_W_UNRESPONSIVE_CARD},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Connect(card, c.reader, c.share, c.protocols), c.result) << c.reader;
+  for (const auto& [reader, share, protocols, result] : cases) {
+    EXPECT_EQ(Connect(card, reader, share, protocols), result) << reader;
   }
   DWORD active = 0;
   EXPECT_EQ(SCardConnect(context_, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, &card, &active),

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <tuple>
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -184,12 +185,8 @@ Bytes ChangeKeyCryptogram(const Host& host, bool own, const Key16& old_key) {
 // Who may change which key (the settings' change-key nibble), the old value the card checks, the
 // version the new key carries, and the 2K3DES session the new key opens.
 TEST_F(Desfire, KeyChangesAndTheTripleDesSession) {
-  const struct {
-    const char* what;
-    uint8_t settings, authenticated, changed;
-    Key16 old_key;
-    std::string answer;
-  } cases[] = {
+  // What, settings, key authenticated, key changed, its current value, answer.
+  const std::tuple<const char*, uint8_t, uint8_t, uint8_t, Key16, std::string> cases[] = {
       {"master key changes others", 0x0F, 0, 3, kZeroKey, "9100"},
       {"wrong current value", 0x0F, 0, 2, KeyOf("01"), "911E"},
       {"other key cannot with master nibble", 0x0F, 1, 3, kZeroKey, "91AE"},
@@ -200,24 +197,23 @@ TEST_F(Desfire, KeyChangesAndTheTripleDesSession) {
       {"master key only by itself", 0x1F, 1, 0, kZeroKey, "91AE"},
       {"master key by itself", 0x0F, 0, 0, kZeroKey, "9100"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, settings, authenticated, changed, old_key, answer] : cases) {
+    SCOPED_TRACE(what);
     card = DesfireCard::Blank(DesfireCapacity::k4K);
-    EnterApplication(c.settings, 4);
-    ASSERT_TRUE(host.Authenticate(c.authenticated));
-    const bool own = c.authenticated == c.changed;
-    EXPECT_EQ(host.Send(0xC4, Cat({{c.changed}, ChangeKeyCryptogram(host, own, c.old_key)})),
-              c.answer);
-    if (c.answer != "9100") continue;
+    EnterApplication(settings, 4);
+    ASSERT_TRUE(host.Authenticate(authenticated));
+    const bool own = authenticated == changed;
+    EXPECT_EQ(host.Send(0xC4, Cat({{changed}, ChangeKeyCryptogram(host, own, old_key)})), answer);
+    if (answer != "9100") continue;
     // Changing the session's own key ends the session; the master key's shows it.
-    if (c.changed == 0) {
+    if (changed == 0) {
       EXPECT_EQ(host.Send("54 0000000000000000"), "91AE");
     }
-    EXPECT_EQ(host.Send(0x64, {c.changed}), "A59100");
-    EXPECT_FALSE(host.Authenticate(c.changed));
-    ASSERT_TRUE(host.Authenticate(c.changed, kNewKey));
+    EXPECT_EQ(host.Send(0x64, {changed}), "A59100");
+    EXPECT_FALSE(host.Authenticate(changed));
+    ASSERT_TRUE(host.Authenticate(changed, kNewKey));
     // Only the 2K3DES session key makes this cryptogram acceptable.
-    if (c.changed == 0) {
+    if (changed == 0) {
       EXPECT_EQ(host.Send(0x54, host.Encipher(WithCrc({0x0F}))), "9100");
     }
   }

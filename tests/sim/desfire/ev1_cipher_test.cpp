@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tarsin::sim::desfire {
 namespace {
 
@@ -16,12 +18,7 @@ TEST(Ev1Cipher, CmacMatchesPublishedVectors) {
   const char* aes = "2B7E151628AED2A6ABF7158809CF4F3C";
   const char* three = "8AA83BF8CBDA10620BC1BF19FBB6CD58BC313D4A371CA8B5";
   const char* two = "4CF15134A2850DD58A3D10BA80570D38";
-  const struct {
-    CipherKind kind;
-    const char* key;
-    size_t length;
-    const char* cmac;
-  } vectors[] = {
+  const std::tuple<CipherKind, const char*, size_t, const char*> vectors[] = {
       {CipherKind::kAes, aes, 0, "BB1D6929E95937287FA37D129B756746"},
       {CipherKind::kAes, aes, 16, "070A16B46B4D4144F79BDD9DD04A287C"},
       {CipherKind::kAes, aes, 40, "DFA66747DE9AE63030CA32611497C827"},
@@ -33,12 +30,12 @@ TEST(Ev1Cipher, CmacMatchesPublishedVectors) {
       {CipherKind::k2K3Des, two, 8, "4FF2AB813C53CE83"},
       {CipherKind::k2K3Des, two, 20, "62DD1B471902BD4E"},
   };
-  for (const auto& v : vectors) {
-    const Bytes key = *FromHex(v.key), message = *FromHex(kMessage.substr(0, 2 * v.length));
-    const Ev1Cipher cipher(v.kind, key);
+  for (const auto& [kind, key, length, cmac] : vectors) {
+    const Ev1Cipher cipher(kind, *FromHex(key));
     Bytes iv(cipher.BlockSize(), 0);
-    EXPECT_EQ(ToHex(cipher.Cmac(message, iv)), v.cmac) << v.key << " " << v.length;
-    EXPECT_EQ(ToHex(iv), v.cmac) << "the vector goes on from the CMAC";
+    EXPECT_EQ(ToHex(cipher.Cmac(*FromHex(kMessage.substr(0, 2 * length)), iv)), cmac)
+        << key << length;
+    EXPECT_EQ(ToHex(iv), cmac) << "the vector goes on from the CMAC";
   }
 }
 
