@@ -281,13 +281,11 @@ TEST_F(Desfire, Ev1ApplicationsFilesAndDirectory) {
 
 // GetCardUID and SetConfiguration enciphered with the CRC the card checks; the default key.
 TEST_F(Desfire, CardUidAndConfiguration) {
-  const Bytes uid = Cat({WithCrc(DesfireCard::kDefaultUid), Bytes(7, 0)});  // padded
-  ASSERT_TRUE(host.Authenticate(0));
-  EXPECT_EQ(host.Decipher(DataOf(host.Send("51"))), uid);
-
-  const auto configure = [&](uint8_t option, const Bytes& plain, uint16_t preset = 0x6363) {
+  const auto configure = [&](uint8_t option, const Bytes& plain, uint16_t preset = 0x6363,
+                             const Bytes& after_crc = {}) {
     EXPECT_TRUE(host.Authenticate(0));
-    return host.Send(0x5C, Cat({{option}, host.Encipher(WithCrc(plain, preset))}));
+    return host.Send(0x5C,
+                     Cat({{option}, host.Encipher(Cat({WithCrc(plain, preset), after_crc}))}));
   };
   EXPECT_EQ(configure(0, {0x01}, 0xFFFF), "911E") << "CRC preset";
   EXPECT_EQ(configure(0, {0x04}), "919E") << "unknown bit";
@@ -301,9 +299,7 @@ TEST_F(Desfire, CardUidAndConfiguration) {
   // A DES key as 24 bytes, then the version the new keys take (into their parity bits).
   const Key16 key = KeyOf("0010223244546676 0010223244546676");
   EXPECT_EQ(configure(1, Cat({Bytes(key.begin(), key.end()), Bytes(8, 0), {0x34}})), "9100");
-  EXPECT_EQ(host.Send("CA 112233 0F 01"), "9100");
-  EXPECT_EQ(host.Send("5A 112233"), "9100");
-  EXPECT_EQ(host.Send("64 00"), "349100");
+  Steps({"CA 112233 0F 01 = 9100", "5A 112233 = 9100", "64 00 = 34 9100"});
   EXPECT_FALSE(host.Authenticate(0));
   EXPECT_TRUE(host.Authenticate(0, key));
   EXPECT_EQ(host.Send(0x5C, Cat({{0x00}, host.Encipher(WithCrc({0x00}))})), "91AE")
@@ -311,13 +307,8 @@ TEST_F(Desfire, CardUidAndConfiguration) {
 
   // The ATS, its CRC and 80: its historical bytes make the ATR.
   ASSERT_EQ(host.Send("5A 000000"), "9100");
-  const auto configureAts = [&](uint8_t end) {
-    EXPECT_TRUE(host.Authenticate(0));
-    return host.Send(
-        0x5C, Cat({{0x02}, host.Encipher(Cat({WithCrc(Hex("07 75 77 81 02 80 C1")), {end}}))}));
-  };
-  EXPECT_EQ(configureAts(0x00), "911E");
-  EXPECT_EQ(configureAts(0x80), "9100");
+  EXPECT_EQ(configure(2, Hex("07 75 77 81 02 80 C1"), 0x6363, {0x00}), "911E");
+  EXPECT_EQ(configure(2, Hex("07 75 77 81 02 80 C1"), 0x6363, {0x80}), "9100");
   EXPECT_EQ(ToHex(card.Atr()), "3B82800180C142");
 
   // A random ID for each activation; GetCardUID still tells the UID.
@@ -328,7 +319,8 @@ TEST_F(Desfire, CardUidAndConfiguration) {
   card.Reset();
   EXPECT_EQ(ToHex(card.Uid()), "08119933");
   ASSERT_TRUE(host.Authenticate(0));
-  EXPECT_EQ(host.Decipher(DataOf(host.Send("51"))), uid);
+  EXPECT_EQ(host.Decipher(DataOf(host.Send("51"))),
+            Cat({WithCrc(DesfireCard::kDefaultUid), Bytes(7, 0)}));  // padded
   EXPECT_EQ(configure(0, {0x00}), "9100");
   card = DesfireCard::Load(card.Save());  // as the readers file keeps it
   EXPECT_EQ(card.Uid().size(), 4u) << "for good";
