@@ -3,6 +3,8 @@
 // every Classic access condition against the published access tables.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "card/card_factory.h"
 #include "card/classic_access.h"
 #include "card/mifare_classic.h"
@@ -149,72 +151,66 @@ class ClassicSector : public ::testing::Test {
   VirtualReader reader_;
 };
 
-struct DataRow {
-  std::uint8_t code;
-  const char *read, *write, *increment, *decrement;
-};
-
 // Published table of the data blocks (C1 C2 C3: read, write, increment, decrement/transfer).
-constexpr DataRow kDataTable[] = {
-    {0b000, "AB", "AB", "AB", "AB"}, {0b010, "AB", "-", "-", "-"},  {0b100, "AB", "B", "-", "-"},
-    {0b110, "AB", "B", "B", "AB"},   {0b001, "AB", "-", "-", "AB"}, {0b011, "B", "B", "-", "-"},
-    {0b101, "B", "-", "-", "-"},     {0b111, "-", "-", "-", "-"},
+constexpr std::tuple<std::uint8_t, const char*, const char*, const char*, const char*>
+    kDataTable[] = {
+        {0b000, "AB", "AB", "AB", "AB"}, {0b010, "AB", "-", "-", "-"},
+        {0b100, "AB", "B", "-", "-"},    {0b110, "AB", "B", "B", "AB"},
+        {0b001, "AB", "-", "-", "AB"},   {0b011, "B", "B", "-", "-"},
+        {0b101, "B", "-", "-", "-"},     {0b111, "-", "-", "-", "-"},
 };
 
 TEST_F(ClassicSector, DataBlockRightsFollowThePublishedTable) {
   const std::string value_block = ToHex(Block(ValueBlock(100, 5)));
-  for (const auto& row : kDataTable) {
+  for (const auto& [code, read, write, increment, decrement] : kDataTable) {
     for (KeyType key : {KeyType::kA, KeyType::kB}) {
-      SCOPED_TRACE(::testing::Message() << "code " << int(row.code) << " key " << Name(key));
+      SCOPED_TRACE(::testing::Message() << "code " << int(code) << " key " << Name(key));
       // Trailer code 011 keeps key B secret, so that key B is a real key here.
-      SetUpSector(AccessHex({0, row.code, 0, 0b011}) + "00");
-      auto read = AfterAuthentication(key, 5, "FFB0000510");
-      EXPECT_EQ(read, May(row.read, key) ? value_block + "9000" : "6982");
+      SetUpSector(AccessHex({0, code, 0, 0b011}) + "00");
+      EXPECT_EQ(AfterAuthentication(key, 5, "FFB0000510"),
+                May(read, key) ? value_block + "9000" : "6982");
       // Increment by 0 and decrement by 0 keep the value, so every row starts alike.
       EXPECT_EQ(AfterAuthentication(key, 5, "FFD700050501 00000000"),
-                May(row.increment, key) && May(row.decrement, key) ? "9000" : "6300");
+                May(increment, key) && May(decrement, key) ? "9000" : "6300");
       EXPECT_EQ(AfterAuthentication(key, 5, "FFD700050502 00000000"),
-                May(row.decrement, key) ? "9000" : "6300");
+                May(decrement, key) ? "9000" : "6300");
       EXPECT_EQ(AfterAuthentication(key, 5, "FFD6000510" + value_block),
-                May(row.write, key) ? "9000" : "6982");
+                May(write, key) ? "9000" : "6982");
     }
   }
 }
 
-struct TrailerRow {
-  std::uint8_t code;
-  const char *key_a_write, *access_read, *access_write, *key_b_read, *key_b_write;
-};
-
-// Published table of the sector trailer; key A is never readable.
-constexpr TrailerRow kTrailerTable[] = {
-    {0b000, "A", "A", "-", "A", "A"},  {0b010, "-", "A", "-", "A", "-"},
-    {0b100, "B", "AB", "-", "-", "B"}, {0b110, "-", "AB", "-", "-", "-"},
-    {0b001, "A", "A", "A", "A", "A"},  {0b011, "B", "AB", "B", "-", "B"},
-    {0b101, "-", "AB", "B", "-", "-"}, {0b111, "-", "AB", "-", "-", "-"},
+// Published table of the sector trailer: key A write, access bits read and write, key B read and
+// write; key A is never readable.
+constexpr std::tuple<std::uint8_t, const char*, const char*, const char*, const char*, const char*>
+    kTrailerTable[] = {
+        {0b000, "A", "A", "-", "A", "A"},  {0b010, "-", "A", "-", "A", "-"},
+        {0b100, "B", "AB", "-", "-", "B"}, {0b110, "-", "AB", "-", "-", "-"},
+        {0b001, "A", "A", "A", "A", "A"},  {0b011, "B", "AB", "B", "-", "B"},
+        {0b101, "-", "AB", "B", "-", "-"}, {0b111, "-", "AB", "-", "-", "-"},
 };
 
 TEST_F(ClassicSector, TrailerRightsFollowThePublishedTable) {
-  for (const auto& row : kTrailerTable) {
+  for (const auto& [code, key_a_write, access_read, access_write, key_b_read, key_b_write] :
+       kTrailerTable) {
     for (KeyType key : {KeyType::kA, KeyType::kB}) {
-      SCOPED_TRACE(::testing::Message() << "code " << int(row.code) << " key " << Name(key));
-      const std::string access = AccessHex({0, 0, 0, row.code}) + "69";
+      SCOPED_TRACE(::testing::Message() << "code " << int(code) << " key " << Name(key));
+      const std::string access = AccessHex({0, 0, 0, code}) + "69";
       SetUpSector(access);
       std::string expected_read =
-          "000000000000" + access + (May(row.key_b_read, key) ? kKeyB : "000000000000") + "9000";
+          "000000000000" + access + (May(key_b_read, key) ? kKeyB : "000000000000") + "9000";
       EXPECT_EQ(AfterAuthentication(key, 7, "FFB0000710"),
-                May(row.access_read, key) ? expected_read : "6982");
+                May(access_read, key) ? expected_read : "6982");
 
-      const std::string new_access = AccessHex({0b100, 0, 0, row.code}) + "42";
+      const std::string new_access = AccessHex({0b100, 0, 0, code}) + "42";
       auto written =
           AfterAuthentication(key, 7, "FFD6000710111111111111" + new_access + "222222222222");
-      bool any =
-          May(row.key_a_write, key) || May(row.access_write, key) || May(row.key_b_write, key);
+      bool any = May(key_a_write, key) || May(access_write, key) || May(key_b_write, key);
       EXPECT_EQ(written, any ? "9000" : "6982");
       std::string stored = ToHex(Block(Card().RawBlock(7)));
-      EXPECT_EQ(stored.substr(0, 12), May(row.key_a_write, key) ? "111111111111" : kKeyA);
-      EXPECT_EQ(stored.substr(12, 8), May(row.access_write, key) ? new_access : access);
-      EXPECT_EQ(stored.substr(20), May(row.key_b_write, key) ? "222222222222" : kKeyB);
+      EXPECT_EQ(stored.substr(0, 12), May(key_a_write, key) ? "111111111111" : kKeyA);
+      EXPECT_EQ(stored.substr(12, 8), May(access_write, key) ? new_access : access);
+      EXPECT_EQ(stored.substr(20), May(key_b_write, key) ? "222222222222" : kKeyB);
     }
   }
 }
