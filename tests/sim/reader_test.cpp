@@ -90,16 +90,13 @@ TEST(Reader, AnswersInTurn) {
   }
 }
 
-TEST(ClassicReader, ManufacturerBlockForBothUidSizes) {
+TEST(CardFactory, ManufacturerBlockForBothUidSizesAndMalformedCardsRefused) {
   MifareClassic four(MifareClassic::Size::k1K, {0x04, 0xA1, 0xB2, 0xC3});
   // UID, BCC, SAK, ATQA
   EXPECT_EQ(ToHex(Block(four.RawBlock(0))).substr(0, 16), "04A1B2C3D4080400");
   MifareClassic seven(MifareClassic::Size::k4K, {0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
   EXPECT_EQ(ToHex(Block(seven.RawBlock(0))).substr(0, 20), "04112233445566184200");
   EXPECT_THROW(MifareClassic(MifareClassic::Size::k1K, Bytes{1, 2, 3}), std::invalid_argument);
-}
-
-TEST(CardFactory, RefusesMalformedCards) {
   for (const char* bad :
        {R"({"type":"mifare-classic-1k"})", R"({"type":"no-such-card","uid":"01020304"})",
         R"({"type":"mifare-classic-1k","uid":"0102030G"})",
@@ -120,10 +117,6 @@ std::string AccessHex(std::array<std::uint8_t, 4> codes) {
 // "A", "B", "AB" or "-": who may, as the datasheet tables write it.
 bool May(const std::string& who, KeyType key) {
   return who == "AB" || (who == "A" && key == KeyType::kA) || (who == "B" && key == KeyType::kB);
-}
-
-const char* Name(KeyType key) {
-  return key == KeyType::kA ? "A" : "B";
 }
 
 class ClassicSector : public ::testing::Test {
@@ -164,7 +157,8 @@ TEST_F(ClassicSector, DataBlockRightsFollowThePublishedTable) {
   const std::string value_block = ToHex(Block(ValueBlock(100, 5)));
   for (const auto& [code, read, write, increment, decrement] : kDataTable) {
     for (KeyType key : {KeyType::kA, KeyType::kB}) {
-      SCOPED_TRACE(::testing::Message() << "code " << int(code) << " key " << Name(key));
+      SCOPED_TRACE(::testing::Message()
+                   << "code " << int(code) << (key == KeyType::kA ? " key A" : " key B"));
       // Trailer code 011 keeps key B secret, so that key B is a real key here.
       SetUpSector(AccessHex({0, code, 0, 0b011}) + "00");
       EXPECT_EQ(AfterAuthentication(key, 5, "FFB0000510"),
@@ -194,7 +188,8 @@ TEST_F(ClassicSector, TrailerRightsFollowThePublishedTable) {
   for (const auto& [code, key_a_write, access_read, access_write, key_b_read, key_b_write] :
        kTrailerTable) {
     for (KeyType key : {KeyType::kA, KeyType::kB}) {
-      SCOPED_TRACE(::testing::Message() << "code " << int(code) << " key " << Name(key));
+      SCOPED_TRACE(::testing::Message()
+                   << "code " << int(code) << (key == KeyType::kA ? " key A" : " key B"));
       const std::string access = AccessHex({0, 0, 0, code}) + "69";
       SetUpSector(access);
       std::string expected_read =
