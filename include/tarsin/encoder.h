@@ -379,6 +379,7 @@ class TARSIN_API Encoder {
   // master's "/VV" kept, a triple-DES master's version in the first 8 bytes' parity bits.
   // Failures leave it as it was: 0x90010E33, 0x90010E32 for a master key that is no key text,
   // 0x90010E40 for a DES master or a bad M, 0x90010E03 should the cipher itself fail.
+  // LastError: 0x90010E03, 0x90010E32, 0x90010E33, 0x90010E40
   sceReturnCode DESFireDiversifyKey(const std::string& MasterKey,
                                     const std::string& DiversificationInput,
                                     std::string& DiversifiedKey) noexcept;

@@ -7,10 +7,10 @@
 #include <new>
 #include <vector>
 
-#include "automation/dispatch.h"
-#include "core/encoder_access.h"
 #include "automation/c_abi_support.h"
 #include "automation/c_memory.h"
+#include "automation/dispatch.h"
+#include "core/encoder_access.h"
 #include "tarsin/tarsin.h"
 
 struct tarsin_encoder {

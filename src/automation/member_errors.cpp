@@ -137,8 +137,8 @@ const std::map<std::string_view, std::vector<ErrorEntry>>& Table() {
         {"DESFireLimitedCredit", value},
         {"DESFireGetCardUID", desfire},
         {"DESFireFreeMemory", desfire},
-        {"DESFireDiversifyKey", Join({Of({kOperationFailed, kBadKeyLength, kInvalidKey,
-                                          kInvalidParameter})})},
+        {"DESFireDiversifyKey",
+         Join({Of({kOperationFailed, kBadKeyLength, kInvalidKey, kInvalidParameter})})},
     };
   }();
   return table;

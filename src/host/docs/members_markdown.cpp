@@ -228,8 +228,8 @@ int main(int argc, char** argv) {
       bool found = false;
       const std::string header = tarsin::AnnotatedHeader(tarsin::FileText(paths[1], found));
       if (!found) throw std::runtime_error(std::string("cannot read ") + paths[1]);
-      status |= check ? tarsin::Check(paths[1], header, "members-doc")
-                      : tarsin::Write(paths[1], header);
+      status |=
+          check ? tarsin::Check(paths[1], header, "members-doc") : tarsin::Write(paths[1], header);
     }
     return status;
   } catch (const std::exception& e) {

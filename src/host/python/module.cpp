@@ -222,8 +222,8 @@ py::object Call(Encoder& encoder, const automation::Member& member, const py::ar
   all[0] = std::move(shown);
   for (size_t i = 0, at = 1; i < parameters.size(); ++i) {
     if (!parameters[i].byRef) continue;
-    all[at++] = i < values.size() && values[i] ? Shown(enums.parameters[i], *values[i])
-                                               : py::none();
+    all[at++] =
+        i < values.size() && values[i] ? Shown(enums.parameters[i], *values[i]) : py::none();
   }
   return all;
 }
