@@ -9,7 +9,11 @@ namespace tarsin {
 
 // Constant-initialised: an Encoder made by another file's static object may call first.
 constinit std::atomic<SharedLibrary*> ProviderChoice::chosen_{nullptr};
-constinit std::mutex ProviderChoice::choosing_;
+
+std::mutex& ProviderChoice::Choosing() {
+  static std::mutex choosing;
+  return choosing;
+}
 
 namespace {
 
@@ -28,7 +32,7 @@ std::optional<std::string> ProviderChoice::NamedByEnvironment() {
 }
 
 SharedLibrary& ProviderChoice::FixAtFirstCall() {
-  std::lock_guard lock(choosing_);
+  std::lock_guard lock(Choosing());
   if (SharedLibrary* chosen = chosen_.load(std::memory_order_relaxed)) return *chosen;
   SharedLibrary& library =
       SharedLibrary::Loaded(NamedByEnvironment().value_or(WinSCard::DefaultLibrary()));
@@ -37,7 +41,7 @@ SharedLibrary& ProviderChoice::FixAtFirstCall() {
 }
 
 std::optional<std::string> ProviderChoice::Choose(const std::string& library) {
-  std::lock_guard lock(choosing_);
+  std::lock_guard lock(Choosing());
   SharedLibrary* chosen = chosen_.load(std::memory_order_relaxed);
   if (chosen == nullptr) {
     chosen_.store(&SharedLibrary::Loaded(library), std::memory_order_release);

@@ -42,7 +42,8 @@ class ProviderChoice {
   friend class testing::ScopedProvider;
 
   static std::atomic<SharedLibrary*> chosen_;
-  static std::mutex choosing_;
+  // Made at its first use: MinGW's std::mutex cannot be constant-initialised.
+  static std::mutex& Choosing();
 };
 
 }  // namespace tarsin
