@@ -116,7 +116,7 @@ std::optional<std::vector<std::string>> WaylandGlobals(int fd) {
 std::string WaylandObstacle(const std::string& display) {
   const std::string path =
       display.starts_with('/') ? display : Environment("XDG_RUNTIME_DIR") + "/" + display;
-  const std::string refusal = "the Wayland display \"" + display + "\" does not answer";
+  std::string refusal = "the Wayland display \"" + display + "\" does not answer";
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof address.sun_path) return refusal;
