@@ -227,9 +227,6 @@ def card_rounds(args, homes, folder, readers):
 
     def blank(busy, idle, env=None):
         def run():
-            # pcscd may still be ending the last part's connections, and the virtual card's end
-            # of a session writes the card back: blank cards only once that is done.
-            time.sleep(0.5)
             readers_file(readers)
             return work(busy, idle, env, per=len(names))
         return run
