@@ -58,21 +58,32 @@ target_link_libraries(tarsinrf_com PUBLIC tarsinrf_objects ole32 oleaut32 uuid)
 # The type library: a program of this build writes the IDL from the dispatch table (run under
 # the cross-compiling emulator, Wine), widl compiles it importing Wine's standard IDL files, and
 # TarsinRF.dll carries it as resource TYPELIB 1. widl also writes the interfaces' C++ header,
-# which the tests use as a C++ host would.
+# which the tests use as a C++ host would. The IDL does not depend on the width: a machine that
+# cannot run 32-bit programs builds the 32-bit DLL from the 64-bit build's IDL, named by
+# TARSIN_TYPE_LIBRARY_IDL.
+set(TARSIN_TYPE_LIBRARY_IDL "" CACHE FILEPATH
+  "An IDL written by another Windows build of this source, used instead of running this one's")
 add_executable(write_type_library_idl host/com/write_type_library_idl.cpp)
 target_link_libraries(write_type_library_idl PRIVATE tarsinrf_com tarsinrf_objects)
 set(emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
 if(NOT emulator)
   set(emulator wine)
 endif()
+if(TARSIN_TYPE_LIBRARY_IDL)
+  set(write_idl ${CMAKE_COMMAND} -E copy ${TARSIN_TYPE_LIBRARY_IDL} TarsinRF.idl)
+  set(idl_source ${TARSIN_TYPE_LIBRARY_IDL})
+else()
+  set(write_idl ${CMAKE_COMMAND} -E env WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml="
+    ${emulator} $<TARGET_FILE:write_type_library_idl> TarsinRF.idl)
+  set(idl_source write_type_library_idl)
+endif()
 set(type_library ${CMAKE_CURRENT_BINARY_DIR}/TarsinRF.tlb)
 set(widl_options -I /usr/include/wine/wine/windows -L ${TARSIN_WINE_TYPE_LIBRARIES})
 add_custom_command(OUTPUT TarsinRF.idl ${type_library} TarsinRF_h.h
-  COMMAND ${CMAKE_COMMAND} -E env WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml="
-          ${emulator} $<TARGET_FILE:write_type_library_idl> TarsinRF.idl
+  COMMAND ${write_idl}
   COMMAND ${TARSIN_WIDL} ${widl_options} -t -o ${type_library} TarsinRF.idl
   COMMAND ${TARSIN_WIDL} ${widl_options} -h -o TarsinRF_h.h TarsinRF.idl
-  DEPENDS write_type_library_idl
+  DEPENDS ${idl_source}
   WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} VERBATIM)
 file(CONFIGURE OUTPUT ${com_generated}/type_library.rc CONTENT "1 TYPELIB \"${type_library}\"\n")
 set_source_files_properties(${com_generated}/type_library.rc PROPERTIES

@@ -6,8 +6,8 @@
 # that, as a host of that width sees it.
 #   run-vbscript.sh [--import FILE.reg]... [--operator PROGRAM.exe] TarsinRF.dll script.vbs
 #                   [script arguments...]
-# --import puts a .reg file into the prefix's registry first (the card-type table), through the
-# 32-bit regedit, as a 32-bit installer leaves it: a 64-bit DLL finds it in the other view.
+# --import puts a .reg file into the prefix's registry first (the card-type table), into the
+# 32-bit view, as a 32-bit installer leaves it: a 64-bit DLL finds it in the other view.
 # --operator starts PROGRAM --operator beside the script to answer the dialogs it opens, and sets
 # TARSIN_RF_TEST_DIALOGS for the script; it must exit 0. Without a display it is left out. A
 # TARSIN_RF_PCSC_LIBRARY that names a file of this machine is handed to Wine as its Windows path.
@@ -24,8 +24,9 @@ while :; do
   shift 2
 done
 dll=$(realpath "$1")
-# Debian's `wine` starts Wine's own programs (reg, regsvr32, cscript) as 32-bit ones once 32-bit
-# Wine is installed: the 64-bit loader starts the 64-bit ones.
+# Debian's `wine` (and wineboot, winepath) start Wine's own programs as 32-bit ones once 32-bit
+# Wine is installed: the 64-bit loader starts the 64-bit ones, so that a 64-bit DLL is tested on
+# a machine that cannot run 32-bit programs too.
 case "$(file -b "$dll")" in
   PE32+*) wine=/usr/lib/wine/wine64 ;;
   *) wine=/usr/lib/wine/wine ;;
@@ -53,13 +54,14 @@ fail() {
   printf "run-vbscript: %s\n" "$*" >&2
   exit 1
 }
+winepath_w() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
-wineboot -i >/dev/null 2>&1 || fail "cannot make the Wine prefix"
+"$wine" wineboot -i >/dev/null 2>&1 || fail "cannot make the Wine prefix"
 for file in $imports; do
-  wine 'c:\windows\syswow64\regedit.exe' /S "$(winepath -w "$file")" || fail "cannot import $file"
+  "$wine" reg import "$(winepath_w "$file")" /reg:32 >/dev/null 2>&1 || fail "cannot import $file"
 done
 if [ -f "${TARSIN_RF_PCSC_LIBRARY:-}" ]; then
-  TARSIN_RF_PCSC_LIBRARY=$(winepath -w "$TARSIN_RF_PCSC_LIBRARY")
+  TARSIN_RF_PCSC_LIBRARY=$(winepath_w "$TARSIN_RF_PCSC_LIBRARY")
   export TARSIN_RF_PCSC_LIBRARY
 fi
 "$wine" regsvr32 /s "$dll" || fail "regsvr32 failed"
@@ -69,7 +71,7 @@ fi
 "$wine" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>/dev/null | tr -d '\r' |
   grep -q 'ThreadingModel *REG_SZ *Apartment' || fail "no apartment threading"
 # The type library names the DLL for its platform; the class leads to it.
-"$wine" reg query "HKCR\\TypeLib\\$typelib" /s 2>/dev/null | tr -d '\r' | grep -qiF "$(winepath -w "$dll")" ||
+"$wine" reg query "HKCR\\TypeLib\\$typelib" /s 2>/dev/null | tr -d '\r' | grep -qiF "$(winepath_w "$dll")" ||
   fail "the type library is not registered"
 "$wine" reg query "HKCR\\CLSID\\$clsid\\TypeLib" 2>/dev/null | tr -d '\r' | grep -qF "$typelib" ||
   fail "the class does not lead to its type library"
@@ -78,11 +80,11 @@ operator_pid=""
 if [ -n "$operator" ] && [ -n "${DISPLAY:-}" ]; then
   TARSIN_RF_TEST_DIALOGS=1
   export TARSIN_RF_TEST_DIALOGS
-  wine "$operator" --operator &
+  "$wine" "$operator" --operator &
   operator_pid=$!
 fi
 status=0
-"$wine" cscript //nologo "$(winepath -w "$script")" "$@" >"$WINEPREFIX/output" 2>&1 || status=$?
+"$wine" cscript //nologo "$(winepath_w "$script")" "$@" >"$WINEPREFIX/output" 2>&1 || status=$?
 tr -d '\r' <"$WINEPREFIX/output"
 last=$(tr -d '\r' <"$WINEPREFIX/output" | tail -n 1)
 case "$last" in
