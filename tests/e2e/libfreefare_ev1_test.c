@@ -67,6 +67,15 @@ static void write_and_read(uint8_t file_no, const char* step) {
         step);
 }
 
+/* A 40-byte data file `file_no` that key 0 guards, holding `text` at its start. */
+static void create_with_text(uint8_t file_no, uint8_t mode, const char* text, const char* step) {
+  const size_t length = strlen(text);
+  check(mifare_desfire_create_std_data_file(
+            tag, file_no, mode, MDAR(MDAR_KEY0, MDAR_KEY0, MDAR_KEY0, MDAR_KEY0), 40) == 0 &&
+            mifare_desfire_write_data(tag, file_no, 0, length, text) == (ssize_t)length,
+        step);
+}
+
 static void card_level(void) {
   uint8_t zero16[16] = {0}, zero24[24] = {0}, aes[16], three[24];
   for (int i = 0; i < 16; ++i) aes[i] = (uint8_t)(0xA0 + i);
@@ -165,10 +174,7 @@ static void aes_application(void) {
           "read records");
   }
 
-  const char text[] = "WRITTEN BY LIBFREEFARE";
-  check(mifare_desfire_create_std_data_file(tag, 8, MDCM_PLAIN, key0, 32) == 0 &&
-            mifare_desfire_write_data(tag, 8, 0, sizeof text - 1, text) == sizeof text - 1,
-        "a plain file for the component");
+  create_with_text(8, MDCM_PLAIN, "WRITTEN BY LIBFREEFARE", "a plain file for the component");
 
   check(mifare_desfire_change_file_settings(tag, 1, MDCM_ENCIPHERED, key0) == 0,
         "ChangeFileSettings");
@@ -201,15 +207,9 @@ static void legacy_application(void) {
   check(mifare_desfire_change_key(tag, 0, two_key, des) == 0, "legacy key made two-key");
   check(mifare_desfire_authenticate(tag, 0, two_key) == 0, "legacy authentication, 2K3DES");
   const uint16_t key0 = MDAR(MDAR_KEY0, MDAR_KEY0, MDAR_KEY0, MDAR_KEY0);
-  const char* texts[] = {"LEGACY MACED BY LIBFREEFARE", "LEGACY ENCIPHERED BY LIBFREEFARE"};
-  for (uint8_t file_no = 2; file_no <= 3; ++file_no) {
-    const char* text = texts[file_no - 2];
-    check(
-        mifare_desfire_create_std_data_file(
-            tag, file_no, file_no == 2 ? MDCM_MACED : MDCM_ENCIPHERED, key0, 40) == 0 &&
-            mifare_desfire_write_data(tag, file_no, 0, strlen(text), text) == (ssize_t)strlen(text),
-        "legacy protected file");
-  }
+  create_with_text(2, MDCM_MACED, "LEGACY MACED BY LIBFREEFARE", "legacy MACed file");
+  create_with_text(3, MDCM_ENCIPHERED, "LEGACY ENCIPHERED BY LIBFREEFARE",
+                   "legacy enciphered file");
   check(mifare_desfire_create_value_file(tag, 4, MDCM_ENCIPHERED, key0, 0, 1000, 10, 0) == 0 &&
             mifare_desfire_credit(tag, 4, 25) == 0 && mifare_desfire_commit_transaction(tag) == 0,
         "legacy value file");
@@ -220,21 +220,23 @@ static void legacy_application(void) {
         "legacy record file");
 }
 
+/* Reads `text` back from the start of data file `file_no` of the selected application. */
+static void expect_text(uint8_t file_no, const char* text, const char* step) {
+  /* Room beyond the text: libfreefare copies the answer's CMAC and padding in too. */
+  uint8_t back[64] = {0};
+  const size_t length = strlen(text);
+  check(mifare_desfire_read_data(tag, file_no, 0, length, back) == (ssize_t)length &&
+            memcmp(back, text, length) == 0,
+        step);
+}
+
 /* What the component left in its legacy application 5A5A5A (test script): MACed and enciphered
  * files and an enciphered value, read in a legacy two-key session. */
 static void read_component_legacy(void) {
   select_application(0x5A5A5A);
   check(mifare_desfire_authenticate(tag, 0, legacy_key()) == 0, "legacy key the component set");
-  const char* texts[] = {"LEGACY MACED BY TARSIN RF", "LEGACY ENCIPHERED BY TARSIN RF"};
-  for (uint8_t file_no = 2; file_no <= 3; ++file_no) {
-    const char* expected = texts[file_no - 2];
-    uint8_t back[64] = {0};
-    check(mifare_desfire_read_data(tag, file_no, 0, strlen(expected), back) ==
-                  (ssize_t)strlen(expected) &&
-              memcmp(back, expected, strlen(expected)) == 0,
-          file_no == 2 ? "the component's legacy MACed file"
-                       : "the component's legacy enciphered file");
-  }
+  expect_text(2, "LEGACY MACED BY TARSIN RF", "the component's legacy MACed file");
+  expect_text(3, "LEGACY ENCIPHERED BY TARSIN RF", "the component's legacy enciphered file");
   int32_t value = 0;
   check(mifare_desfire_get_value(tag, 4, &value) == 0 && value == 77,
         "the component's legacy value");
@@ -242,30 +244,19 @@ static void read_component_legacy(void) {
 
 /* What examples/desfire-personalise-aes.txt leaves on the card, read with libfreefare's crypto. */
 static void read_component(void) {
-  /* Room beyond the 32 bytes read: libfreefare copies the answer's CMAC in too. */
-  uint8_t master[16], other[16], data[64] = {0};
+  uint8_t master[16], other[16];
   for (int i = 0; i < 16; ++i) master[i] = (uint8_t)(0x11 * i), other[i] = (uint8_t)(15 - i);
-  MifareDESFireKey master_key = mifare_desfire_aes_key_new(master);
-  MifareDESFireKey other_key = mifare_desfire_aes_key_new(other);
   /* The component's application id text is the bytes as sent, least significant first. */
   select_application(0xC3C2C1);
-  check(mifare_desfire_authenticate_aes(tag, 0, master_key) == 0, "AES key 0 the component set");
+  check(mifare_desfire_authenticate_aes(tag, 0, mifare_desfire_aes_key_new(master)) == 0,
+        "AES key 0 the component set");
   expect_key_settings(0x0F, 2, "two AES keys");
   expect_key_version(1, 0x01, "key 1's version as the component wrote it");
-  const char text[] = "TARSIN RF AES HOLDER 0001";
-  check(mifare_desfire_read_data(tag, 1, 0, 32, data) == 32 &&
-            memcmp(data, text, sizeof text - 1) == 0,
-        "the component's file");
-  const char* protected_texts[] = {"MACED BY TARSIN RF", "ENCIPHERED BY TARSIN RF"};
-  for (uint8_t file_no = 2; file_no <= 3; ++file_no) {
-    const char* expected = protected_texts[file_no - 2];
-    uint8_t back[64] = {0};
-    check(mifare_desfire_read_data(tag, file_no, 0, strlen(expected), back) ==
-                  (ssize_t)strlen(expected) &&
-              memcmp(back, expected, strlen(expected)) == 0,
-          file_no == 2 ? "the component's MACed file" : "the component's enciphered file");
-  }
-  check(mifare_desfire_authenticate_aes(tag, 1, other_key) == 0, "AES key 1 the component set");
+  expect_text(1, "TARSIN RF AES HOLDER 0001", "the component's file");
+  expect_text(2, "MACED BY TARSIN RF", "the component's MACed file");
+  expect_text(3, "ENCIPHERED BY TARSIN RF", "the component's enciphered file");
+  check(mifare_desfire_authenticate_aes(tag, 1, mifare_desfire_aes_key_new(other)) == 0,
+        "AES key 1 the component set");
 }
 
 int main(int argc, char** argv) {

@@ -46,14 +46,14 @@ def failure(command):
 
 
 def component(script):
-    """`script` run by the component through pcscd; the members' answers, or None on a failure."""
+    """`script` run by the component through pcscd: its calls, and whether every one succeeded."""
     params = f"device={e2e_support.pcscd_name(READER)};protocol=2;open_mode=2"
     run = e2e_support.tarsin_rf("run", "--json", "--params", params, script)
     calls = [json.loads(line) for line in run.stdout.splitlines()]
-    if run.returncode != 0 or any(c["result"] not in (None, "scesuccess") for c in calls):
+    ok = run.returncode == 0 and all(c["result"] in (None, "scesuccess") for c in calls)
+    if not ok:
         print(f"tarsin-rf run {script} exited {run.returncode}:\n{run.stdout}{run.stderr}")
-        return None
-    return {c["member"]: c["outputs"] for c in calls}
+    return calls, ok
 
 
 def spaced(data):
@@ -80,10 +80,11 @@ CloseEncoder
 
 
 def read_libfreefare_application(folder):
-    """The AES application libfreefare's client left (its 0xAE5AE5, the bytes E5 5A AE as sent),
-    read by the component: a plain file, MACed file 2 and record file 5, enciphered file 3,
-    value file 4 and cyclic record file 7; then its legacy application 4C4C4C in a legacy
-    two-key session: MACed and enciphered files, an enciphered value, a MACed record."""
+    """What the component reads of the AES application libfreefare's client left (its 0xAE5AE5,
+    the bytes E5 5A AE as sent): a plain file, MACed file 2 and record file 5, enciphered file 3,
+    value file 4 and cyclic record file 7; then of its legacy application 4C4C4C in a legacy
+    two-key session: MACed and enciphered files, an enciphered value, a MACed record. None when
+    all is as the client wrote it, else what differs."""
     script = os.path.join(folder, "read.txt")
     reads = ['DESFireReadData 8, 0, 22, "", False', 'DESFireReadData 2, 0, 0, "", True',
              'DESFireReadData 3, 0, 0, "", True', "DESFireGetValue 4, 0",
@@ -95,19 +96,14 @@ def read_libfreefare_application(folder):
         out.write('DESFireSelectApplication "4C4C4C", 0, "00112233445566778899AABBCCDDEEFF"\n'
                   'DESFireReadData 2, 0, 27, "", False\nDESFireReadData 3, 0, 32, "", False\n'
                   'DESFireGetValue 4, 0\nDESFireReadRecords 5, 0, 0, "", True\n')
-    run = e2e_support.tarsin_rf(
-        "run", "--json", "--params",
-        f"device={e2e_support.pcscd_name(READER)};protocol=2;open_mode=2", script)
-    calls = [json.loads(line) for line in run.stdout.splitlines()]
+    calls, _ = component(script)
     record = spaced(b"record one!\0") + " "
     expected = [0x20, "WRITTEN BY LIBFREEFARE", spaced((32 + i) % 256 for i in range(80)),
                 spaced(48 + i for i in range(80)), 140, (record * 2)[:-1], (record * 2)[:-1],
                 "LEGACY MACED BY LIBFREEFARE", "LEGACY ENCIPHERED BY LIBFREEFARE", 35,
                 spaced(b"LEGACY!\0")]
     got = [next(iter(c["outputs"].values())) for c in calls if c["outputs"]]
-    if got != expected:
-        print(f"the component read {got}\nexpected {expected}\n{run.stderr}")
-    return got == expected
+    return None if got == expected else f"the component read {got}\nexpected {expected}"
 
 
 def inside():
@@ -120,20 +116,16 @@ def inside():
         legacy = os.path.join(folder, "legacy.txt")
         with open(legacy, "w") as out:
             out.write(LEGACY_SCRIPT)
-        if not component(os.path.join(EXAMPLES, "desfire-personalise-aes.txt")):
-            return 1
-        if not component(legacy):
-            return 1
-        for command in [[CLIENT, "read-component"], [CLIENT]]:
-            failed = failure(command)
-            if failed:
-                print(failed)
+        for script in (os.path.join(EXAMPLES, "desfire-personalise-aes.txt"), legacy):
+            if not component(script)[1]:
                 return 1
-        if not read_libfreefare_application(folder):
-            print("the component did not read back libfreefare's AES application")
-            return 1
-        for command in [[name, "-y", *arguments.get(name, ())] for name in TOOLS]:
-            failed = failure(command)
+        # The client reads the component's applications back and leaves its own for the
+        # component to read; then the tools make the card an NDEF tag.
+        for step in [lambda: failure([CLIENT, "read-component"]), lambda: failure([CLIENT]),
+                     lambda: read_libfreefare_application(folder),
+                     *(lambda name=name: failure([name, "-y", *arguments.get(name, ())])
+                       for name in TOOLS)]:
+            failed = step()
             if failed:
                 print(failed)
                 return 1

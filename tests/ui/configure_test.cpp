@@ -73,7 +73,7 @@ TEST_F(DialogTest, ShowsItsCaptionsInEitherLanguage) {
       "Configuration de l'encodeur Tarsin RF|-- Inconnu --|&Test encodeur...|"
       "Annuler|OK|&Encodeur :|&Protocole :";
   const std::pair<const char*, const char*> rows[] = {
-      {"FRANCAIS", french}, {"fr", english}, {"", english}};
+      {"Francais", french}, {"fr", english}, {"", english}};
   for (const auto& row : rows) {
     Encoder encoder;
     const auto answer = [&](QDialog& dialog) {

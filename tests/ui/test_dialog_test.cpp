@@ -100,10 +100,6 @@ TEST_F(DialogTest, TheTestLogsEachStep) {
            "Version: 1.0.51200 | Numéro de série: SN-42 | Fermeture de l'encodeur |  | << Test "
            "réussi >> | ",
        "fr"},
-      {"francais", second, 1, false,
-       french + second + "\", protocole T=1... | Erreur 0x08010000C : " + unable +
-           SCardErrorText(static_cast<int32_t>(0x8010000C)) +
-           " | Impossible d'ouvrir l'encodeur. |  | << Echec du test >> | "},
   };
   const char* folder = std::getenv("TARSIN_RF_SCREENSHOTS");
   for (const auto& row : rows) {
