@@ -72,7 +72,7 @@ cmake --build --preset "$preset" "${targets[@]}"
 if [ "$preset" = windows-i686 ] && [ "$runs_32bit" = no ]; then
   wineserver -k || true
   echo "run-windows-tests: the 32-bit DLLs and tests are built; they were NOT run: this machine" \
-    "cannot run 32-bit programs (\"$(/usr/lib/wine/wine --version 2>&1 | tail -n 1)\")" >&2
+    "cannot run 32-bit programs (\"$(/usr/lib/wine/wine --version 2>&1 | tail -n 1 | sed "s/.*: //")\")" >&2
   [ "${TARSIN_RF_REQUIRE_32BIT:-0}" = 1 ] && exit 1
   exit 0
 fi
