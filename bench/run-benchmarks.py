@@ -29,6 +29,8 @@ from collections import Counter
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(ROOT, "tests/e2e"))
+import readers_file as readers_file_lib  # noqa: E402  (the readers file, written under its lock)
 PYTHON = "/usr/bin/python3"
 FRAME = 'EscapeExt "FF CA 00 00 00", "", ""'
 CLASSIC_READERS = 8
@@ -99,9 +101,7 @@ def readers_file(path):
                  "ifdVersion": "1.0.0", "serial": "B-D%d" % i,
                  "card": {"type": "mifare-desfire-ev1-4k", "uid": "045A318A2C3B%02X" % i}}
                 for i, name in enumerate(DESFIRE_READERS)]
-    with open(path + ".new", "w") as out:
-        json.dump({"readers": readers}, out)
-    os.replace(path + ".new", path)
+    readers_file_lib.write(path, {"readers": readers})
 
 
 class Homes:

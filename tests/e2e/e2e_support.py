@@ -2,7 +2,6 @@
 """Shared by the end-to-end tests: a readers file of the test's own, a private pcscd around the
 checks (with-pcscd.sh), tarsin-rf on the real pcsc-lite, and small pyscard helpers."""
 import atexit
-import json
 import os
 import shutil
 import subprocess
@@ -11,6 +10,8 @@ import tempfile
 import unittest
 
 from smartcard import scard
+
+import readers_file
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -30,15 +31,11 @@ def scratch_folder(prefix):
 def edit_reader(name, change):
     """Applies `change` to the entry of the reader `name` in the readers file, which the driver
     reads anew."""
-    path = os.environ["TARSIN_RF_VIRTUAL_READERS"]
-    with open(path) as f:
-        contents = json.load(f)
-    for entry in contents["readers"]:
-        if entry["name"] == name:
-            change(entry)
-    with open(path + ".new", "w") as f:
-        json.dump(contents, f)
-    os.replace(path + ".new", path)
+    def edit(contents):
+        for entry in contents["readers"]:
+            if entry["name"] == name:
+                change(entry)
+    readers_file.edit(os.environ["TARSIN_RF_VIRTUAL_READERS"], edit)
 
 
 def main(readers, inside):
@@ -50,8 +47,7 @@ def main(readers, inside):
             sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
         sys.exit(inside())
     path = os.path.join(scratch_folder("tarsin-e2e-"), "readers.json")
-    with open(path, "w") as out:
-        json.dump({"readers": readers}, out)
+    readers_file.write(path, {"readers": readers})
     sys.exit(subprocess.call([os.path.join(HERE, "with-pcscd.sh"), sys.executable,
                               os.path.abspath(sys.argv[0]), "inside"],
                              env=dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path)))
