@@ -96,8 +96,7 @@ TEST_F(WindowsRegistry, KeysAddedValuesAndErrorsAsWindowsGivesThem) {
 }
 
 // A card-type table written by an installer of the other bitness sits in the other registry view:
-// reads find a key there that the own view lacks; when neither has it, the own view's error
-// stands.
+// reads find a key there that the own view lacks; when neither has it, the own view's error stands.
 TEST(WindowsRegistryViews, ReadsFindAKeyThatOnlyTheOtherViewHas) {
   constexpr const char* kParent = "Software\\Quillon";
   constexpr const char* kKey = "Software\\Quillon\\Tarsin RF other view";
