@@ -3,13 +3,12 @@
 and the real pcscd. The component personalises an AES application (examples/desfire-personalise-
 aes.txt) and a legacy one with protected files that libfreefare's C API reads back; then the C API
 personalises the virtual EV1 card (libfreefare_ev1_test.c) and the component reads back the AES
-and legacy applications it left; then the
-tools format the card, make it an NFC Forum type 4 tag (the EV1 application with ISO file ids and
-a DF name, a 4096-byte NDEF file beside its header file), write an NDEF message and read it back
-across several frames, then set and reset the default key of new applications.
-Debian's libnfc has no PC/SC driver: scripts/build-libnfc-pcsc.sh builds one, which goes first
-in LD_LIBRARY_PATH. Without it, the tools or the client (libfreefare-dev at build time), the test
-skips (status 77)."""
+and legacy applications it left; then the tools format the card, make it an NFC Forum type 4 tag
+(the EV1 application with ISO file ids and a DF name, a 4096-byte NDEF file beside its header
+file), write an NDEF message and read it back across several frames, then set and reset the
+default key of new applications. Debian's libnfc has no PC/SC driver:
+scripts/build-libnfc-pcsc.sh builds one, which goes first in LD_LIBRARY_PATH. Without it, the
+tools or the client (libfreefare-dev at build time), the test skips (status 77)."""
 import json
 import os
 import shutil
