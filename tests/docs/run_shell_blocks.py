@@ -12,6 +12,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+from pathlib import Path
 
 FENCE = re.compile(r"^```(sh|bash)(?:\s+(.*))?$")
 NO_RUN = re.compile(r"^no-run\b:?\s*(.*)$")
@@ -24,8 +25,7 @@ REFUSED = ["apt", "apt-get", "cmake", "ctest", "dpkg-buildpackage", "make", "nin
 
 def blocks(path):
     """(line of the fence, its info after the language, the block's text) for each shell block."""
-    with open(path, encoding="utf-8") as f:
-        lines = f.read().splitlines()
+    lines = Path(path).read_text(encoding="utf-8").splitlines()
     i = 0
     while i < len(lines):
         match, start = FENCE.match(lines[i]), i
@@ -53,9 +53,9 @@ def fresh_home(root, build, vpcsc):
                    refused):
         os.makedirs(folder)
     for name in REFUSED:
-        with open(os.path.join(refused, name), "w", encoding="utf-8") as f:
-            f.write(f"#!/bin/sh\necho '{name}: a docs block neither builds nor installs;"
-                    " mark it \"no-run: REASON\"' >&2\nexit 97\n")
+        Path(refused, name).write_text(f"#!/bin/sh\necho '{name}: a docs block neither builds nor"
+                                       " installs; mark it \"no-run: REASON\"' >&2\nexit 97\n",
+                                       encoding="utf-8")
         os.chmod(os.path.join(refused, name), 0o755)
     for command in (["reg", "import", "examples/card-types.reg"], ["virtual", "init"]):
         subprocess.run(["tarsin-rf"] + command, cwd=root, env=env, check=True,

@@ -9,6 +9,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from pathlib import Path
 
 from smartcard import scard
 
@@ -31,13 +32,11 @@ def edit_reader(name, change):
     """Applies `change` to the entry of the reader `name` in the readers file, which the driver
     reads anew."""
     path = os.environ["TARSIN_RF_VIRTUAL_READERS"]
-    with open(path) as f:
-        contents = json.load(f)
+    contents = json.loads(Path(path).read_text())
     for entry in contents["readers"]:
         if entry["name"] == name:
             change(entry)
-    with open(path + ".new", "w") as f:
-        json.dump(contents, f)
+    Path(path + ".new").write_text(json.dumps(contents))
     os.replace(path + ".new", path)
 
 
@@ -50,8 +49,7 @@ def main(readers, inside):
             sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
         sys.exit(inside())
     path = os.path.join(scratch_folder("tarsin-e2e-"), "readers.json")
-    with open(path, "w") as out:
-        json.dump({"readers": readers}, out)
+    Path(path).write_text(json.dumps({"readers": readers}))
     sys.exit(subprocess.call([os.path.join(HERE, "with-pcscd.sh"), sys.executable,
                               os.path.abspath(sys.argv[0]), "inside"],
                              env=dict(os.environ, TARSIN_RF_VIRTUAL_READERS=path)))

@@ -15,6 +15,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+from pathlib import Path
 
 import e2e_support
 
@@ -108,13 +109,11 @@ def read_libfreefare_application(folder):
 def inside():
     with tempfile.TemporaryDirectory(prefix="tarsin-e2e-ndef-") as folder:
         written, read = os.path.join(folder, "written.ndef"), os.path.join(folder, "read.ndef")
-        with open(written, "wb") as out:
-            out.write(MESSAGE)
+        Path(written).write_bytes(MESSAGE)
         arguments = {"mifare-desfire-write-ndef": ("-i", written),
                      "mifare-desfire-read-ndef": ("-o", read)}
         legacy = os.path.join(folder, "legacy.txt")
-        with open(legacy, "w") as out:
-            out.write(LEGACY_SCRIPT)
+        Path(legacy).write_text(LEGACY_SCRIPT)
         for script in (os.path.join(EXAMPLES, "desfire-personalise-aes.txt"), legacy):
             if not component(script)[1]:
                 return 1
@@ -128,8 +127,7 @@ def inside():
             if failed:
                 print(failed)
                 return 1
-        with open(read, "rb") as back:
-            message = back.read()
+        message = Path(read).read_bytes()
     if message != MESSAGE:
         print(f"read back {message.hex()}, wrote {MESSAGE.hex()}")
         return 1
