@@ -159,9 +159,8 @@ TEST(Layout, CHeaderNamesEveryEnumerationConstant) {
   EXPECT_EQ(EnumConstants(FileContent(kSource / "include/tarsin/c_enums.h"), "TARSIN_"), cxx);
 }
 
-// Every member is defined in the facade (src/encoder/), and every member that reaches the
-// encoder's state holds the encoder's lock first, so that calls from several threads are made one
-// at a time.
+// Every member is defined in the facade (src/encoder/), and every member that reaches the encoder's
+// state holds the encoder's lock first, so that calls from several threads are made one at a time.
 TEST(Layout, EveryMemberLivesInTheFacadeAndTakesTheEncodersLock) {
   static const std::regex kMember(R"(\bEncoder::(\w+)\([^{;]*\)[^{;]*\{\n([^\n]*))");
   std::string unlocked;
@@ -199,8 +198,6 @@ std::vector<std::string> AboutSharedLibrary(const std::string& tool) {
   return lines;
 }
 
-// The library shows only the public interface, and the dialogs' toolkit is loaded with their
-// library, never with the component.
 // Every source file names its licence in its first lines (after a #! line).
 TEST(Layout, EverySourceFileCarriesItsLicence) {
   static const std::regex kSourceName(R"(.*\.(cpp|h|c|py|sh|cmake)|CMakeLists\.txt)");
@@ -223,6 +220,8 @@ TEST(Layout, EverySourceFileCarriesItsLicence) {
   EXPECT_EQ(unlicensed, "");
 }
 
+// The library shows only the public interface, and the dialogs' toolkit is loaded with their
+// library, never with the component.
 TEST(Layout, SharedLibraryShowsOnlyThePublicInterface) {
   static const std::regex kPublic(
       R"(^(tarsin_[a-z0-9_]+$|tarsin::(Encoder|Variant|ReaderWatch)::|tarsin::KindName\(|(typeinfo|typeinfo name|vtable) for tarsin::ComError$))");

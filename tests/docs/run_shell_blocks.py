@@ -12,6 +12,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+from pathlib import Path
 
 FENCE = re.compile(r"^```(sh|bash)(?:\s+(.*))?$")
 NO_RUN = re.compile(r"^no-run\b:?\s*(.*)$")
@@ -24,44 +25,37 @@ REFUSED = ["apt", "apt-get", "cmake", "ctest", "dpkg-buildpackage", "make", "nin
 
 def blocks(path):
     """(line of the fence, its info after the language, the block's text) for each shell block."""
-    with open(path, encoding="utf-8") as f:
-        lines = f.read().splitlines()
+    lines = Path(path).read_text(encoding="utf-8").splitlines()
     i = 0
     while i < len(lines):
-        match = FENCE.match(lines[i])
-        start = i
+        match, start = FENCE.match(lines[i]), i
         i += 1
         if not match:
             continue
-        body = []
         while i < len(lines) and not lines[i].startswith("```"):
-            body.append(lines[i])
             i += 1
         i += 1
-        yield start + 1, (match.group(2) or "").strip(), "\n".join(body) + "\n"
+        yield start + 1, (match.group(2) or "").strip(), "\n".join(lines[start + 1:i - 1]) + "\n"
 
 
 def fresh_home(root, build, vpcsc):
     """A home of its own: log folder, registry with the card types, readers file, PATH."""
     home = tempfile.mkdtemp(prefix="tarsin-doc-block.")
     cli = os.path.join(build, "src", "host", "cli")
-    env = dict(os.environ,
-               HOME=home,
-               XDG_DATA_HOME=os.path.join(home, "data"),
+    env = dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
                XDG_CONFIG_HOME=os.path.join(home, "config"),
                TARSIN_RF_REGISTRY_DIR=os.path.join(home, "registry"),
                TARSIN_RF_VIRTUAL_READERS=os.path.join(home, "readers.json"),
-               TARSIN_RF_PCSC_LIBRARY=vpcsc,
-               QT_QPA_PLATFORM="offscreen",
+               TARSIN_RF_PCSC_LIBRARY=vpcsc, QT_QPA_PLATFORM="offscreen",
                PATH=cli + os.pathsep + os.environ.get("PATH", ""))
-    os.makedirs(os.path.join(home, "data", "Quillon", "Nemora"))
-    os.makedirs(os.path.join(home, "registry"))
     refused = os.path.join(home, "refused")
-    os.makedirs(refused)
+    for folder in (os.path.join(home, "data", "Quillon", "Nemora"), os.path.join(home, "registry"),
+                   refused):
+        os.makedirs(folder)
     for name in REFUSED:
-        with open(os.path.join(refused, name), "w", encoding="utf-8") as f:
-            f.write(f"#!/bin/sh\necho '{name}: a docs block neither builds nor installs;"
-                    " mark it \"no-run: REASON\"' >&2\nexit 97\n")
+        Path(refused, name).write_text(f"#!/bin/sh\necho '{name}: a docs block neither builds nor"
+                                       " installs; mark it \"no-run: REASON\"' >&2\nexit 97\n",
+                                       encoding="utf-8")
         os.chmod(os.path.join(refused, name), 0o755)
     for command in (["reg", "import", "examples/card-types.reg"], ["virtual", "init"]):
         subprocess.run(["tarsin-rf"] + command, cwd=root, env=env, check=True,

@@ -3,19 +3,19 @@
 and the real pcscd. The component personalises an AES application (examples/desfire-personalise-
 aes.txt) and a legacy one with protected files that libfreefare's C API reads back; then the C API
 personalises the virtual EV1 card (libfreefare_ev1_test.c) and the component reads back the AES
-and legacy applications it left; then the
-tools format the card, make it an NFC Forum type 4 tag (the EV1 application with ISO file ids and
-a DF name, a 4096-byte NDEF file beside its header file), write an NDEF message and read it back
-across several frames, then set and reset the default key of new applications.
-Debian's libnfc has no PC/SC driver: scripts/build-libnfc-pcsc.sh builds one, which goes first
-in LD_LIBRARY_PATH. Without it, the tools or the client (libfreefare-dev at build time), the test
-skips (status 77)."""
+and legacy applications it left; then the tools format the card, make it an NFC Forum type 4 tag
+(the EV1 application with ISO file ids and a DF name, a 4096-byte NDEF file beside its header
+file), write an NDEF message and read it back across several frames, then set and reset the
+default key of new applications. Debian's libnfc has no PC/SC driver:
+scripts/build-libnfc-pcsc.sh builds one, which goes first in LD_LIBRARY_PATH. Without it, the
+tools or the client (libfreefare-dev at build time), the test skips (status 77)."""
 import json
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+from pathlib import Path
 
 import e2e_support
 
@@ -109,13 +109,11 @@ def read_libfreefare_application(folder):
 def inside():
     with tempfile.TemporaryDirectory(prefix="tarsin-e2e-ndef-") as folder:
         written, read = os.path.join(folder, "written.ndef"), os.path.join(folder, "read.ndef")
-        with open(written, "wb") as out:
-            out.write(MESSAGE)
+        Path(written).write_bytes(MESSAGE)
         arguments = {"mifare-desfire-write-ndef": ("-i", written),
                      "mifare-desfire-read-ndef": ("-o", read)}
         legacy = os.path.join(folder, "legacy.txt")
-        with open(legacy, "w") as out:
-            out.write(LEGACY_SCRIPT)
+        Path(legacy).write_text(LEGACY_SCRIPT)
         for script in (os.path.join(EXAMPLES, "desfire-personalise-aes.txt"), legacy):
             if not component(script)[1]:
                 return 1
@@ -129,8 +127,7 @@ def inside():
             if failed:
                 print(failed)
                 return 1
-        with open(read, "rb") as back:
-            message = back.read()
+        message = Path(read).read_bytes()
     if message != MESSAGE:
         print(f"read back {message.hex()}, wrote {MESSAGE.hex()}")
         return 1

@@ -46,11 +46,7 @@ LD_PRELOAD=${TARSIN_RF_PCSCD_PRELOAD:-} ASAN_OPTIONS=detect_leaks=0 \
   /usr/sbin/pcscd --foreground --config "$conf/reader.conf.d" >"$conf/pcscd.log" 2>&1 &
 pid=$!
 
-stop() {
-  kill "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
-  rm -rf "$conf"
-}
+stop() { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$conf"; }
 
 tries=0
 until "$python" -c 'import sys; from smartcard.System import readers; sys.exit(0 if readers() else 1)' \

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -54,58 +55,46 @@ Called Call(Encoder& desfire, Encoder& classic, uint8_t member, uint8_t arg) {
   SCBS_SecurityLevelEnum s0{}, s1{}, s2{};
   SCSS_SecurityLevelEnum conditions{};
   const uint8_t keyType = arg & 1;
-  switch (member % 19) {
-    case 0:
-      return {"Escape", desfire.Escape(kRequests[arg % std::size(kRequests)], text)};
-    case 1:
-      return {"EscapeExt", desfire.EscapeExt(kRequests[arg % std::size(kRequests)], text, status)};
-    case 2:
-      return {
-          "DESFireGetVersion",
-          desfire.DESFireGetVersion(static_cast<DesfireVersionBytes>(arg % 30 - 2), information)};
-    case 3:
-      return {"DESFireGetApplications", desfire.DESFireGetApplications(text)};
-    case 4:
-      return {"DESFireGetFileIDs", desfire.DESFireGetFileIDs(text)};
-    case 5:
-      return {"DESFireGetFileSettings", desfire.DESFireGetFileSettings(arg % 32, text)};
-    case 6:
-      return {"DESFireGetValue", desfire.DESFireGetValue(arg % 32, number)};
-    case 7:
-      return {"DESFireGetKeySettings", desfire.DESFireGetKeySettings(number, count)};
-    case 8:
-      return {"DESFireGetKeyVersion", desfire.DESFireGetKeyVersion(arg % 16, number)};
-    case 9:
-      return {"DESFireReadData",
-              desfire.DESFireReadData(arg % 8, arg / 8, arg % 40, text, keyType == 1)};
-    case 10:
-      return {"DESFireReadRecords",
-              desfire.DESFireReadRecords(arg % 8, 0, arg / 8, text, keyType == 1)};
-    case 11:
-      return {"DESFireSelectApplication",
-              desfire.DESFireSelectApplication("123456", arg % 14, kDesKey)};
-    case 12:
-      return {"DESFireSelectRoot", desfire.DESFireSelectRoot(kDesKey)};
-    case 13:
-      return {"DESFireWriteData", desfire.DESFireWriteData(arg % 8, 0, 4, "0102A0FF", true)};
-    case 14:
-      return {"DESFireCredit", desfire.DESFireCredit(arg % 8, arg)};
-    case 15:
-      return {"DESFireCommitTransaction", desfire.DESFireCommitTransaction()};
-    case 16:
-      return {"MifareReadSectorTrailer",
-              classic.MifareReadSectorTrailer(arg % 42, "FFFFFFFFFFFF", keyType, keysUsed, s0, s1,
-                                              s2, conditions, bx)};
-    case 17:
-      return {"MifareReadDataBloc",
-              classic.MifareReadDataBloc(arg % 70, "FFFFFFFFFFFF", keyType, text)};
-    default:
-      if (arg & 2) {
-        return {"MifareReadManufacturerCode", classic.MifareReadManufacturerCode(
-                                                  "FFFFFFFFFFFF", keyType, number, checkSum, text)};
-      }
-      return {"ReadSerialNumber", desfire.ReadSerialNumber(text)};
-  }
+  const char* request = kRequests[arg % std::size(kRequests)];
+  const std::pair<const char*, std::function<sceReturnCode()>> calls[] = {
+      {"Escape", [&] { return desfire.Escape(request, text); }},
+      {"EscapeExt", [&] { return desfire.EscapeExt(request, text, status); }},
+      {"DESFireGetVersion",
+       [&] {
+         return desfire.DESFireGetVersion(static_cast<DesfireVersionBytes>(arg % 30 - 2),
+                                          information);
+       }},
+      {"DESFireGetApplications", [&] { return desfire.DESFireGetApplications(text); }},
+      {"DESFireGetFileIDs", [&] { return desfire.DESFireGetFileIDs(text); }},
+      {"DESFireGetFileSettings", [&] { return desfire.DESFireGetFileSettings(arg % 32, text); }},
+      {"DESFireGetValue", [&] { return desfire.DESFireGetValue(arg % 32, number); }},
+      {"DESFireGetKeySettings", [&] { return desfire.DESFireGetKeySettings(number, count); }},
+      {"DESFireGetKeyVersion", [&] { return desfire.DESFireGetKeyVersion(arg % 16, number); }},
+      {"DESFireReadData",
+       [&] { return desfire.DESFireReadData(arg % 8, arg / 8, arg % 40, text, keyType == 1); }},
+      {"DESFireReadRecords",
+       [&] { return desfire.DESFireReadRecords(arg % 8, 0, arg / 8, text, keyType == 1); }},
+      {"DESFireSelectApplication",
+       [&] { return desfire.DESFireSelectApplication("123456", arg % 14, kDesKey); }},
+      {"DESFireSelectRoot", [&] { return desfire.DESFireSelectRoot(kDesKey); }},
+      {"DESFireWriteData",
+       [&] { return desfire.DESFireWriteData(arg % 8, 0, 4, "0102A0FF", true); }},
+      {"DESFireCredit", [&] { return desfire.DESFireCredit(arg % 8, arg); }},
+      {"DESFireCommitTransaction", [&] { return desfire.DESFireCommitTransaction(); }},
+      {"MifareReadSectorTrailer",
+       [&] {
+         return classic.MifareReadSectorTrailer(arg % 42, "FFFFFFFFFFFF", keyType, keysUsed, s0, s1,
+                                                s2, conditions, bx);
+       }},
+      {"MifareReadDataBloc",
+       [&] { return classic.MifareReadDataBloc(arg % 70, "FFFFFFFFFFFF", keyType, text); }},
+      {(arg & 2) ? "MifareReadManufacturerCode" : "ReadSerialNumber", [&] {
+         return (arg & 2) ? classic.MifareReadManufacturerCode("FFFFFFFFFFFF", keyType, number,
+                                                               checkSum, text)
+                          : desfire.ReadSerialNumber(text);
+       }}};
+  const auto& [name, call] = calls[member % std::size(calls)];
+  return {name, call()};
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <string>
 
 #include "core/failure.h"
@@ -28,29 +30,15 @@ Variant::Array Elements(const std::string& rest) {
 }
 
 void Run(tarsin::DES& des, uint8_t call, int32_t code, uint8_t option, const std::string& text) {
-  switch (call % 7) {
-    case 0:
-      des.ConvertData(text, code, option % 2 == 1);
-      break;
-    case 1:
-      des.ConvertData(Elements(text), code, option % 2 == 1);
-      break;
-    case 2:
-      des.Keys(static_cast<int8_t>(option), text);
-      break;
-    case 3:
-      des.InitVector(text);
-      break;
-    case 4:
-      des.Encrypt(text, code);
-      break;
-    case 5:
-      des.Decrypt(text, code);
-      break;
-    default:
-      des.CRC16(text);
-      break;
-  }
+  const std::function<void()> calls[] = {
+      [&] { des.ConvertData(text, code, option % 2 == 1); },
+      [&] { des.ConvertData(Elements(text), code, option % 2 == 1); },
+      [&] { des.Keys(static_cast<int8_t>(option), text); },
+      [&] { des.InitVector(text); },
+      [&] { des.Encrypt(text, code); },
+      [&] { des.Decrypt(text, code); },
+      [&] { des.CRC16(text); }};
+  calls[call % std::size(calls)]();
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -39,37 +41,27 @@ class Input {
   // A kind byte (mod 12), then its payload: 8 bytes for numbers, a counted text for texts and
   // byte arrays, a count byte for arrays (nested to depth 3).
   Variant Value(int depth = 0) {
-    switch (Byte() % 12) {
-      case 0:
-        return Variant();
-      case 1:
-        return Variant(Variant::Null{});
-      case 2:
-        return Variant(Byte() % 2 == 1);
-      case 3:
-        return Variant(Byte());
-      case 4:
-        return Variant(Number<int16_t>());
-      case 5:
-        return Variant(Number<int32_t>());
-      case 6:
-        return Variant(Number<int64_t>());
-      case 7:
-        return Variant(Number<double>());
-      case 8: {
-        const std::string text = Text();
-        return Variant(Variant::Bytes(text.begin(), text.end()));
-      }
-      case 9: {
-        Variant::Array elements(depth < 3 ? Byte() % 5 : 0);
-        for (Variant& element : elements) element = Value(depth + 1);
-        return Variant(std::move(elements));
-      }
-      case 10:
-        return Variant(std::make_shared<CError>());
-      default:
-        return Variant(Text());
-    }
+    const std::function<Variant()> kinds[] = {
+        [] { return Variant(); },
+        [] { return Variant(Variant::Null{}); },
+        [&] { return Variant(Byte() % 2 == 1); },
+        [&] { return Variant(Byte()); },
+        [&] { return Variant(Number<int16_t>()); },
+        [&] { return Variant(Number<int32_t>()); },
+        [&] { return Variant(Number<int64_t>()); },
+        [&] { return Variant(Number<double>()); },
+        [&] {
+          const std::string text = Text();
+          return Variant(Variant::Bytes(text.begin(), text.end()));
+        },
+        [&] {
+          Variant::Array elements(depth < 3 ? Byte() % 5 : 0);
+          for (Variant& element : elements) element = Value(depth + 1);
+          return Variant(std::move(elements));
+        },
+        [] { return Variant(std::make_shared<CError>()); },
+        [&] { return Variant(Text()); }};
+    return kinds[Byte() % std::size(kinds)]();
   }
 
  private:

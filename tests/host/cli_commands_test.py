@@ -9,6 +9,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from pathlib import Path
 
 CLI = os.environ["TARSIN_TEST_CLI"]
 EXAMPLES = os.environ["TARSIN_TEST_EXAMPLES"]
@@ -103,24 +104,19 @@ class Commands(unittest.TestCase):
             self.skipTest("logrotate is not installed")
         home = os.environ["XDG_DATA_HOME"]
         log = os.path.join(home, "Quillon/Nemora/Tarsin RF.log")
-        with open(EXAMPLES + "/logrotate/tarsin-rf") as example:
-            rule = example.read().replace("/home/*/.local/share", home)
-        with open(os.path.join(home, "logrotate.conf"), "w") as conf:
-            conf.write(rule)
+        rule = Path(EXAMPLES, "logrotate/tarsin-rf").read_text()
+        Path(home, "logrotate.conf").write_text(rule.replace("/home/*/.local/share", home))
         read = ("call", "--virtual", "--params", MIFARE, "--open", "ReadSerialNumber", '""')
         tarsin_rf(*read)
-        with open(log) as f:
-            before = f.read()
+        before = Path(log).read_text()
         rotate = subprocess.run(["logrotate", "-f", "-s", home + "/logrotate.state",
                                  home + "/logrotate.conf"], capture_output=True, text=True)
         self.assertEqual(rotate.returncode, 0, rotate.stderr)
-        with open(log + ".1") as f:
-            self.assertEqual(f.read(), before)
+        self.assertEqual(Path(log + ".1").read_text(), before)
         # The next line starts a new log of the owner's only.
         tarsin_rf(*read)
         self.assertEqual(os.stat(log).st_mode & 0o777, 0o600)
-        with open(log) as f:
-            self.assertIn("FFCA000000", f.read())
+        self.assertIn("FFCA000000", Path(log).read_text())
 
 
 class Documentation(unittest.TestCase):
@@ -142,11 +138,9 @@ class Documentation(unittest.TestCase):
 
     def test_help_man_page_and_readme_agree(self):
         root = os.path.dirname(EXAMPLES)
-        with open(os.path.join(root, "src/host/cli/tarsin-rf.1")) as f:
-            man = f.read().replace("\\-", "-")
+        man = Path(root, "src/host/cli/tarsin-rf.1").read_text().replace("\\-", "-")
         synopsis = man.split(".SH SYNOPSIS")[1].split(".SH DESCRIPTION")[0].split(".br")
-        with open(os.path.join(root, "docs", "cli.md")) as f:
-            readme = f.read()
+        readme = Path(root, "docs", "cli.md").read_text()
         top = tarsin_rf("--help").stdout.split("Subcommands:")[1]
         subcommands = [s for s in re.findall(r"^  (\w+)\s", top, re.M) if s != "reg"]
         self.assertIn("show", subcommands)

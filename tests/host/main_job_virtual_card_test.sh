@@ -9,10 +9,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tarsin-main-job.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export TARSIN_RF_VIRTUAL_READERS="$work/readers.json"
 reader="Tarsin Virtual Reader 1"
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 "$script" "$cli" "$reader" || fail "no readers file: none written"
 grep -q "\"$reader\"" "$work/readers.json" || fail "the default file lacks $reader"

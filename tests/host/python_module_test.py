@@ -49,21 +49,18 @@ class PythonHost(unittest.TestCase):
 
     def test_wrong_calls_and_values_raise_their_late_bound_error(self):
         e = self.encoder
-        looped = []
+        looped, nested = [], [1]
         looped.append(looped)
-        nested = [1]
         for _ in range(70):
             nested = [nested]
-        for call, number in [(lambda: e.invoke("NoSuchMember"), 0x80020006),
-                             (lambda: e.WriteLog(), 0x8002000E),
-                             (lambda: e.WriteLog("a", "b"), 0x8002000E),
-                             (lambda: e.OpenEncoder("not a number"), 0x80020005),
-                             (lambda: e.OpenEncoder(object()), 0x80020005),
-                             (lambda: e.OpenEncoder(Handle_=0), 0x80020006),
-                             (lambda: e.WriteLog(2**64), 0x8002000A),
-                             (lambda: e.WriteLog("\ud800"), 0x80020005),
-                             (lambda: e.WriteLog(looped), 0x80020005),
-                             (lambda: e.WriteLog(nested), 0x80020005)]:
+        for call, number in [
+                (lambda: e.invoke("NoSuchMember"), 0x80020006), (lambda: e.WriteLog(), 0x8002000E),
+                (lambda: e.WriteLog("a", "b"), 0x8002000E), (lambda: e.WriteLog(2**64), 0x8002000A),
+                (lambda: e.OpenEncoder("not a number"), 0x80020005),
+                (lambda: e.OpenEncoder(object()), 0x80020005),
+                (lambda: e.OpenEncoder(Handle_=0), 0x80020006),
+                (lambda: e.WriteLog("\ud800"), 0x80020005),
+                (lambda: e.WriteLog(looped), 0x80020005), (lambda: e.WriteLog(nested), 0x80020005)]:
             with self.assertRaises(tarsinrf.ComError) as raised:
                 call()
             self.assertEqual(raised.exception.number & 0xFFFFFFFF, number, raised.exception)
@@ -84,7 +81,6 @@ class PythonHost(unittest.TestCase):
         with self.assertRaises(tarsinrf.ComError):
             with tarsinrf.Encoder("device=No Such Reader"):
                 pass
-
 
     def test_readers_and_a_cancelled_wait(self):
         watch = tarsinrf.ReaderWatch()

@@ -7,13 +7,8 @@
 set -eu
 debs=$1
 failed=0
-fail() {
-  echo "FAIL: $*" >&2
-  failed=1
-}
-contents() {
-  dpkg-deb -c "$debs/$1"_*.deb | awk '{print $6}' | sed 's#^\./#/#'
-}
+fail() { echo "FAIL: $*" >&2; failed=1; }
+contents() { dpkg-deb -c "$debs/$1"_*.deb | awk '{print $6}' | sed 's#^\./#/#'; }
 # The package's name follows the library's soname (lintian only warns).
 contents libtarsinrf1 | grep -qx "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/libtarsinrf.so.1" ||
   fail "libtarsinrf1 holds no libtarsinrf.so.1"

@@ -14,10 +14,7 @@ export HOME=/tmp/home XDG_DATA_HOME=/tmp/home/data TARSIN_RF_REGISTRY_DIR=/tmp/h
 mkdir -p "$XDG_DATA_HOME"
 uid=B47C2E91
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 # Every file of the root but the scratch folder, the kernel's and package managers' own state.
 files() {
   find / -xdev \( -path /tmp -o -path /proc -o -path /sys -o -path /dev -o -path /run \

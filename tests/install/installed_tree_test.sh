@@ -13,10 +13,7 @@ trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 uid=B47C2E91
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Runs CMD with LD_DEBUG and checks that it prints the UID and that the virtual reader's provider
 # it loaded is the installed one, not the one in the build tree.

@@ -446,7 +446,7 @@ TEST(RegFileParse, NamesTheFaultyLine) {
   }
 }
 
-TEST(ValueText, TypedDataBecomesTheStoredForm) {
+TEST(ValueText, TypedDataBecomesTheStoredFormShownOnOneLine) {
   EXPECT_EQ(ValueFromText(REG_SZ, "a"), (RegValue{REG_SZ, {'a', 0}}));
   EXPECT_EQ(ValueFromText(REG_MULTI_SZ, "a\\0bc"),
             (RegValue{REG_MULTI_SZ, {'a', 0, 'b', 'c', 0, 0}}));
@@ -460,9 +460,7 @@ TEST(ValueText, TypedDataBecomesTheStoredForm) {
   for (const char* bad : {"123", "0g"}) EXPECT_FALSE(ValueFromText(REG_BINARY, bad)) << bad;
   EXPECT_EQ(TypeFromName("reg_expand_sz"), REG_EXPAND_SZ);
   EXPECT_FALSE(TypeFromName("REG_QWORD"));
-}
-
-TEST(ValueText, DataShowsOnOneLine) {
+  // Shown on one line.
   EXPECT_EQ(DisplayData({REG_SZ, {'a', 'b', 0}}), "ab");
   EXPECT_EQ(DisplayData({REG_MULTI_SZ, {'a', 0, 'b', 0, 0}}), "a\\0b");
   EXPECT_EQ(DisplayData({REG_DWORD, {16, 0, 0, 0}}), "0x10");

@@ -26,41 +26,36 @@ const std::string kUltralightHeader = "041122BF3344556644480000";  // UID, BCC0,
 
 // Commands in turn on a fresh card, each followed by the answer it gets.
 const struct {
-  const char *card, *uid;
+  const char* card;                // type and UID
   std::vector<std::string> steps;  // command and answer
 } kSessions[] = {
     // Le short and long, no ATS, bad P1/P2/Lc, unknown INS and CLA; reads never or elsewhere
     // authenticated, a refusal costs the session; manufacturer block, wrong key, no block 64,
     // unknown key type and an empty key slot.
-    {"mifare-classic-1k",
-     "04A1B2C3",
+    {"mifare-classic-1k 04A1B2C3",
      {"FFCA000002 6C04", "FFCA000008 04A1B2C36282", "FFCA010000 6A81", "FFCA000100 6B00",
       "FF82800006FFFFFFFFFFFF 6982", "FF82200206FFFFFFFFFFFF 6988", "FF82200005FFFFFFFFFF 6989",
       "FF12000000 6D00", "00A4040000 6E00", "FFCA00 6700", "FFB0000410 6982"}},
-    {"mifare-classic-1k",
-     "04A1B2C3",
+    {"mifare-classic-1k 04A1B2C3",
      {"FF82200006FFFFFFFFFFFF 9000", "FF860000050100046000 9000", "FFD6000410" + kData + " 9000",
       "FFB0000400 " + kData + "9000", "FFB0000810 6982", "FFB0000410 6982",
       "FF860000050100046000 9000", "FFB0000411 6C10", "FF860000050100046000 9000",
       "FFD600041000112233 6700"}},
-    {"mifare-classic-1k",
-     "04A1B2C3",
+    {"mifare-classic-1k 04A1B2C3",
      {"FF82200006FFFFFFFFFFFF 9000", "FF860000050100086000 9000", "FFB0000410 6982",
       "FF860000050100006000 9000", "FFD6000010" + kData + " 6982", "FFB0004010 6A82",
       "FF82200006FFFFFFFFFFFE 9000", "FF860000050100086000 6300", "FFB0000810 6982",
       "FF860000050100406000 6581", "FF860000050100046200 6986", "FF860000050100046001 6984"}},
     // Value block 1000 (value, inverse, value, address twice) + 24 - 1012, restore 4 to 5; block 6
     // holds no value; below zero is a value too.
-    {"mifare-classic-1k",
-     "04A1B2C3",
+    {"mifare-classic-1k 04A1B2C3",
      {"FF82200006FFFFFFFFFFFF 9000", "FF860000050100046000 9000", "FFD700040500000003E8 9000",
       "FFB0000410 E803000017FCFFFFE803000004FB04FB9000", "FFD70004050100000018 9000",
       "FFD700040502000003F4 9000", "FFB1000404 0000000C9000", "FFD70004020305 9000",
       "FFB1000504 0000000C9000", "FFD70006050100000001 6300", "FF860000050100046000 9000",
       "FFD70004050200000010 9000", "FFB1000404 FFFFFFFC9000"}},
     // Sector 32 of a 4K (blocks 128-143): group 1 = blocks 133-137 read-only (010); 255 is 39's.
-    {"mifare-classic-4k",
-     "04A1B2C3",
+    {"mifare-classic-4k 04A1B2C3",
      {"FF82200006FFFFFFFFFFFF 9000", "FF8600000501008F6000 9000",
       "FFD6008F10FFFFFFFFFFFFDF078269FFFFFFFFFFFF 9000", "FF860000050100846000 9000",
       "FFD6008410" + kData + " 9000", "FF860000050100856000 9000", "FFD6008510" + kData + " 6982",
@@ -69,8 +64,7 @@ const struct {
       "FFB0008F10 000000000000DF078269FFFFFFFFFFFF9000", "FFB000FF10 6982"}},
     // Reads wrap to page 0; serial pages refused; OTP bits add up; lock page 4, freeze the lock
     // bits of pages 4-9 (L5 then ignored). Reads, writes, refused authentication: the component's.
-    {"mifare-ultralight",
-     "04112233445566",
+    {"mifare-ultralight 04112233445566",
      {"FFB0000F10 00000000" + kUltralightHeader + "9000", "FFB0001010 6A82",
       "FFD6000010" + kData + " 6982", "FFD600030401000000 9000", "FFD600030402000000 9000",
       "FFB0000304 030000009000", "FFD6000204FFFF1000 9000", "FFB0000204 444810009000",
@@ -81,7 +75,9 @@ const struct {
 TEST(Reader, AnswersInTurn) {
   for (const auto& session : kSessions) {
     VirtualReader reader;
-    reader.Insert(LoadCard({{"type", session.card}, {"uid", session.uid}}));
+    const std::string card = session.card;
+    const size_t space = card.find(' ');
+    reader.Insert(LoadCard({{"type", card.substr(0, space)}, {"uid", card.substr(space + 1)}}));
     for (const std::string& step : session.steps) {
       const size_t answer = step.rfind(' ');
       EXPECT_EQ(Exchange(reader, step.substr(0, answer)), step.substr(answer + 1))

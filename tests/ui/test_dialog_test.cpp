@@ -85,9 +85,8 @@ TEST_F(DialogTest, TheTestLogsEachStep) {
        "en"},
       {"", first, 1, true,
        english + first +
-           "\", protocol T=1... | Encoder open. Active protocol: \"0\" | Encoder "
-           "type: " +
-           first + " | No card available in the encoder." + success},
+           "\", protocol T=1... | Encoder open. Active protocol: \"0\" | Encoder type: " + first +
+           " | No card available in the encoder." + success},
       {"", second, 0, false,
        english + second + "\", protocol T=0... | Error 0x08010000C: " + unable +
            SCardErrorText(static_cast<int32_t>(0x8010000C)) + failure},

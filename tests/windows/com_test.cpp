@@ -26,7 +26,6 @@
 namespace tarsin::com {
 namespace {
 
-// Releases what it holds.
 template <class T>
 struct Held {
   T* p = nullptr;
@@ -71,13 +70,9 @@ std::vector<std::string> Listing(ITypeInfo& info) {
   for (UINT i = 0; i < attributes->cVars; ++i) {
     VARDESC* v = nullptr;
     info.GetVarDesc(i, &v);
-    std::string line = NameOf(info, v->memid);
-    if (v->varkind == VAR_CONST) {
-      line += "=" + std::to_string(v->lpvarValue->lVal);
-    } else {
-      line += " " + std::to_string(v->memid);
-    }
-    lines.push_back(line);
+    lines.push_back(NameOf(info, v->memid) + (v->varkind == VAR_CONST
+                                                  ? "=" + std::to_string(v->lpvarValue->lVal)
+                                                  : " " + std::to_string(v->memid)));
     info.ReleaseVarDesc(v);
   }
   info.ReleaseTypeAttr(attributes);
@@ -94,13 +89,6 @@ IDispatch* NoWrapper(const std::shared_ptr<CError>&) {
   return nullptr;
 }
 
-VARIANT Bstr(std::wstring_view text) {
-  VARIANT v;
-  v.vt = VT_BSTR;
-  v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  return v;
-}
-
 VARIANT Scalar(VARTYPE type, LONGLONG bits) {
   VARIANT v;
   v.vt = type;
@@ -108,9 +96,14 @@ VARIANT Scalar(VARTYPE type, LONGLONG bits) {
   return v;
 }
 
+VARIANT Bstr(std::wstring_view text) {
+  VARIANT v = Scalar(VT_BSTR, 0);
+  v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  return v;
+}
+
 VARIANT ByRef(VARTYPE type, void* place) {
-  VARIANT v;
-  v.vt = VT_BYREF | type;
+  VARIANT v = Scalar(VT_BYREF | type, 0);
   v.byref = place;
   return v;
 }
@@ -157,15 +150,12 @@ TEST(ComVariant, ArgumentsAsTheComponentSeesThem) {
   for (BSTR text : texts) SysFreeString(text);
 }
 
-TEST(ComVariant, TextBothWays) {
+TEST(ComVariant, TextAndBytesBothWays) {
   // A Windows-1252 byte from a card is read in the code page; NUL characters are kept both ways.
   BSTR text = BstrFromUtf8(std::string("\xe9-\0-\xc3\xa9", 6));
   EXPECT_EQ(std::wstring(text, SysStringLen(text)), std::wstring(L"\u00e9-\0-\u00e9", 5));
   EXPECT_EQ(Utf8FromBstr(text), std::string("\xc3\xa9-\0-\xc3\xa9", 7));
   SysFreeString(text);
-}
-
-TEST(ComVariant, ResultsAsAutomationTypes) {
   ScopedVariant bytes;
   ToVariant(Variant(Variant::Bytes{1, 2, 3}), bytes.get(), NoWrapper);
   ASSERT_EQ(bytes->vt, VT_ARRAY | VT_UI1);
@@ -295,7 +285,6 @@ TEST_F(ComEncoderTest, TheCErrorObjectKeepsTheModuleLoaded) {
   VariantClear(&result.get());
   encoder->Release();
   encoder = nullptr;
-  // The CError object outlives its encoder.
   EXPECT_EQ(Entry<decltype(DllCanUnloadNow)>("DllCanUnloadNow")(), S_FALSE);
   error->Release();
 }
@@ -349,7 +338,6 @@ TEST(TypeLibrary, DescribesEveryMemberFieldAndEnumeration) {
   EXPECT_TRUE(enumerations.contains("DesfireAccessRights"));  // the header was read
 }
 
-// Calls through the vtable of _Encoder, as widl's header of the type library declares it.
 TEST_F(ComEncoderTest, ACppHostCallsTheMembersThroughTheVtable) {
   Held<_Encoder> dual;
   ASSERT_EQ(encoder->QueryInterface(kEncoderInterfaceIid, dual.object()), S_OK);

@@ -39,7 +39,8 @@ class WindowsRegistry : public ::testing::Test {
 };
 
 TEST_F(WindowsRegistry, ValuesComeBackAsWritten) {
-  // Text beyond the ANSI page, with and without its NUL, and the other types byte for byte.
+  // Text beyond the ANSI page, with and without its NUL, and the other types byte for byte;
+  // names enumerated in UTF-8.
   const struct {
     const char* name;
     uint32_t type;
@@ -61,7 +62,6 @@ TEST_F(WindowsRegistry, ValuesComeBackAsWritten) {
     ASSERT_EQ(RegQueryValueExA(key_.get(), c.name, value), ERROR_SUCCESS) << c.name;
     EXPECT_EQ(value, (RegValue{c.type, c.data})) << c.name;
   }
-  // Enumerated names in UTF-8, in the registry's own order.
   std::set<std::string> names;
   std::string name;
   for (uint32_t i = 0; RegEnumValueA(key_.get(), i, name) == ERROR_SUCCESS; ++i) names.insert(name);
@@ -96,8 +96,7 @@ TEST_F(WindowsRegistry, KeysAddedValuesAndErrorsAsWindowsGivesThem) {
 }
 
 // A card-type table written by an installer of the other bitness sits in the other registry view:
-// reads find a key there that the own view lacks; when neither has it, the own view's error
-// stands.
+// reads find a key there that the own view lacks; when neither has it, the own view's error stands.
 TEST(WindowsRegistryViews, ReadsFindAKeyThatOnlyTheOtherViewHas) {
   constexpr const char* kParent = "Software\\Quillon";
   constexpr const char* kKey = "Software\\Quillon\\Tarsin RF other view";
@@ -134,9 +133,7 @@ TEST(WindowsCodePage, TextAndBytesFollowTheSystemPage) {
   if (GetACP() != 1252) GTEST_SKIP() << "system code page " << GetACP();
   EXPECT_EQ(Utf8ToAnsi("\xC3\xA9\xE2\x82\xAC\xE4\xB8\x80"),
             (std::vector<uint8_t>{0xE9, 0x80, '?'}));
-  EXPECT_EQ(AnsiToUtf8({0xE9, 0x80, 0x41}),
-            "\xC3\xA9\xE2\x82\xAC"
-            "A");
+  EXPECT_EQ(AnsiToUtf8({0xE9, 0x80, 0x41}), "\xC3\xA9\xE2\x82\xAC\x41");
   EXPECT_EQ(CodePointToAnsiByte(0x0152), 0x8C);
   // No best-fit look-alike: U+0100 is not 'A'.
   EXPECT_EQ(CodePointToAnsiByte(0x0100), kAnsiReplacementByte);

@@ -44,16 +44,10 @@ export WINEPREFIX
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
-}
+cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
 trap cleanup EXIT
 
-fail() {
-  printf "run-vbscript: %s\n" "$*" >&2
-  exit 1
-}
+fail() { printf "run-vbscript: %s\n" "$*" >&2; exit 1; }
 winepath_w() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
 "$wine" wineboot -i >/dev/null 2>&1 || fail "cannot make the Wine prefix"
