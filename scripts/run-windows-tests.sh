@@ -59,8 +59,10 @@ wineserver -w
 
 runs_32bit=yes
 /usr/lib/wine/wine --version >/dev/null 2>&1 || runs_32bit=no
+build_only=no
+[ "$preset" = windows-i686 ] && [ "$runs_32bit" = no ] && build_only=yes
 configure=(-DTARSIN_TYPE_LIBRARY_IDL=)
-if [ "$preset" = windows-i686 ] && [ "$runs_32bit" = no ]; then
+if [ "$build_only" = yes ]; then
   echo "run-windows-tests: this machine cannot run 32-bit programs; the 32-bit build takes its" \
     "IDL from the 64-bit build" >&2
   cmake --preset windows >/dev/null
@@ -71,7 +73,7 @@ if [ "$preset" = windows-i686 ] && [ "$runs_32bit" = no ]; then
 fi
 cmake --preset "$preset" "${configure[@]}" >/dev/null
 cmake --build --preset "$preset" "${targets[@]}"
-if [ "$preset" = windows-i686 ] && [ "$runs_32bit" = no ]; then
+if [ "$build_only" = yes ]; then
   wineserver -k || true
   echo "run-windows-tests: the 32-bit DLLs are built; their tests were NOT run: this machine" \
     "cannot run 32-bit programs (\"$(/usr/lib/wine/wine --version 2>&1 | tail -n 1 | sed "s/.*: //")\")" >&2

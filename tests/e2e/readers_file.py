@@ -20,12 +20,16 @@ def locked(path):
         os.close(descriptor)
 
 
+def _replace(path, contents):
+    with open(path + ".new", "w") as out:
+        json.dump(contents, out)
+    os.replace(path + ".new", path)
+
+
 def write(path, contents):
     """Replaces the readers file by `contents` in one step."""
     with locked(path):
-        with open(path + ".new", "w") as out:
-            json.dump(contents, out)
-        os.replace(path + ".new", path)
+        _replace(path, contents)
 
 
 def edit(path, change):
@@ -34,6 +38,4 @@ def edit(path, change):
         with open(path) as f:
             contents = json.load(f)
         change(contents)
-        with open(path + ".new", "w") as out:
-            json.dump(contents, out)
-        os.replace(path + ".new", path)
+        _replace(path, contents)
