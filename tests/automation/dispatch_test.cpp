@@ -21,8 +21,7 @@ int32_t ErrorOf(const std::function<void()>& call) {
 
 using DispatchTest = testing::VirtualReaderTest;
 
-// Names and indices in interface order: docs/members.md, which the docs.members test keeps as the
-// table writes it. Here the lookups.
+// Names and indices in order: docs/members.md, which the docs.members test keeps; here lookups.
 TEST_F(DispatchTest, MembersFoundWithoutRegardToCase) {
   EXPECT_EQ(FindMember("openencoder").index, 15);
   EXPECT_EQ(FindMember("PARAMETERS", true).index, 0);
@@ -31,8 +30,7 @@ TEST_F(DispatchTest, MembersFoundWithoutRegardToCase) {
   EXPECT_EQ(ErrorOf([] { MemberAt(static_cast<int>(Members().size())); }), kDispMemberNotFound);
 }
 
-// The error object's fields by index, and an object where a value is wanted. (The live object
-// itself: CAbi.LastErrorIsLiveAndWritable.)
+// Error fields by index, an object as a value. The live object: CAbi.LastErrorIsLiveAndWritable.
 TEST_F(DispatchTest, ErrorFieldsByIndexAndTheObjectNeverAsAValue) {
   Encoder encoder;
   Arguments none;

@@ -90,8 +90,7 @@ TEST(Layout, IncludesPointDownOnly) {
   for (const Include& include : QuotedIncludes(kSource / "include")) {
     if (FirstPart(include.target) != "tarsin") violations += Describe(include);
   }
-  // The simulator checks the component, so it shares none of its code; its own "desfire/" is
-  // sim/desfire/.
+  // The simulator checks the component, so shares none of its code; its "desfire/" is sim/desfire/.
   for (const Include& include : QuotedIncludes(kSource / "sim")) {
     const bool simulatorOwn = fs::exists(kSource / "sim" / include.target) ||
                               fs::exists(kSource / include.file.parent_path() / include.target);
@@ -101,9 +100,8 @@ TEST(Layout, IncludesPointDownOnly) {
   EXPECT_EQ(violations, "");
 }
 
-// Sources are listed by name (no globbing), so a file that no list names is silently never built.
-// A file is listed when a CMake file in its folder or above names its path from there, or any
-// CMake file names it from the root (${PROJECT_SOURCE_DIR}/...), as a whole word.
+// Sources are listed by name, so an unlisted file is silently never built. Listed: named as a whole
+// word from its folder or above by a CMake file there, or from the root (${PROJECT_SOURCE_DIR}/).
 TEST(Layout, EverySourceFileIsListedForTheBuild) {
   const auto named = [](const std::string& text, const std::string& path) {
     for (size_t at = text.find(path); at != std::string::npos; at = text.find(path, at + 1)) {
@@ -220,8 +218,7 @@ TEST(Layout, EverySourceFileCarriesItsLicence) {
   EXPECT_EQ(unlicensed, "");
 }
 
-// The library shows only the public interface, and the dialogs' toolkit is loaded with their
-// library, never with the component.
+// Only the public interface shows; the dialogs' toolkit comes with their library, never with ours.
 TEST(Layout, SharedLibraryShowsOnlyThePublicInterface) {
   static const std::regex kPublic(
       R"(^(tarsin_[a-z0-9_]+$|tarsin::(Encoder|Variant|ReaderWatch)::|tarsin::KindName\(|(typeinfo|typeinfo name|vtable) for tarsin::ComError$))");

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The script reader of `tarsin-rf run`, and `tarsin-rf run --json --virtual`: what the component
-// returned, one object per call, and an exit status that follows the results. And what
-// `tarsin-rf reg` shows and answers when the registry refuses or the user declines.
+// `tarsin-rf run`'s script reader, and its --json output: one object per call, an exit status by
+// the results. And what `tarsin-rf reg` shows when the registry refuses or the user declines.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -43,10 +42,7 @@ TEST(Script, LinesBecomeCalls) {
   ASSERT_TRUE(call);
   EXPECT_EQ(call->member, "EscapeExt");
   EXPECT_FALSE(call->propertyLet);
-  ASSERT_EQ(call->args.size(), 3u);
-  EXPECT_EQ(*call->args[0], Variant("ff ca, 00"));
-  EXPECT_FALSE(call->args[1].has_value());
-  EXPECT_EQ(*call->args[2], Variant("x"));
+  EXPECT_EQ(call->args, (std::vector<std::optional<Variant>>{"ff ca, 00", std::nullopt, "x"}));
   // A property written: CliRun.PrintsWhatTheComponentReturnedAndExitsByTheResults.
   EXPECT_FALSE(ParseScriptLine("   "));
   EXPECT_FALSE(ParseScriptLine("' a comment"));
@@ -66,14 +62,12 @@ constexpr const char* kParameters = "protocol=2;open_mode=2";
 
 struct RunResult {
   int status;
-  std::string out;
-  std::string err;
+  std::string out, err;
   std::vector<nlohmann::json> calls;  // the JSON lines of the standard output
   std::string output() const { return out + err; }
 };
 
-// tarsin-rf with `arguments`, each passed whole, after `prefix` (environment settings, a pipe);
-// its outputs are kept in `folder`.
+// tarsin-rf with `arguments` each passed whole, after `prefix` (settings, a pipe), in `folder`.
 RunResult RunCli(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                  const std::string& prefix = "") {
   std::string command = prefix + TARSIN_TEST_CLI;
@@ -82,8 +76,7 @@ RunResult RunCli(const std::filesystem::path& folder, const std::vector<std::str
     for (char c : argument) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
     command += "'";
   }
-  const auto out = folder / "out.txt";
-  const auto err = folder / "err.txt";
+  const auto out = folder / "out.txt", err = folder / "err.txt";
   command += " > '" + out.string() + "' 2> '" + err.string() + "'";
   const int status = WEXITSTATUS(std::system(command.c_str()));
   RunResult result{status, testing::FileContent(out), testing::FileContent(err), {}};
@@ -174,9 +167,8 @@ TEST_F(CliRun, AScriptWithBadLinesCallsNothing) {
   for (const char* reported :
        {"line 3: Unknown name: MifareWriteDataBlock: MifareWriteDataBlock 5,",
         "line 4: Wrong number of arguments for WriteValueBloc: 3 given, 4 to 4 expected: ",
-        "line 5: Wrong number of arguments for CloseEncoder: 1 given, 0 to 0 expected: "}) {
+        "line 5: Wrong number of arguments for CloseEncoder: 1 given, 0 to 0 expected: "})
     EXPECT_THAT(run.output(), HasSubstr(reported));
-  }
   // An unquoted key for a text parameter is that text.
   const RunResult read =
       Cli({"call", "--virtual", "--json", "-p", kParameters, "-r", testing::kReader, "--open",
@@ -308,8 +300,7 @@ TEST_F(CliReg, RefusalsShowWindowsTextAndADeclinedPromptIsNoSuccess) {
   for (const auto& c : cases) {
     const RunResult outcome = Reg(c.arguments, c.declined ? "n\\n" : "");
     EXPECT_EQ(outcome.status, c.status) << c.arguments[0] << ' ' << c.arguments[1];
-    EXPECT_NE((c.status != 0 && !c.declined ? outcome.err : outcome.out).find(c.shown),
-              std::string::npos)
+    EXPECT_THAT(c.status != 0 && !c.declined ? outcome.err : outcome.out, HasSubstr(c.shown))
         << outcome.out << outcome.err;
   }
   const auto saved = folder_ / "saved.reg";

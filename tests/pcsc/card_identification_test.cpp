@@ -107,8 +107,7 @@ TEST_F(CardIdentification, AnEmptyAtrForgetsTheCardAndWritesNothing) {
   EXPECT_EQ(Names().size(), 2u);
 }
 
-// Matched by no entry, the ATR is recorded once however often it comes; an entry of type 1 also
-// leads to a record.
+// An ATR that no entry, or an entry of type 1, matches is recorded once however often it comes.
 TEST_F(CardIdentification, AnUnknownAtrIsRecordedOnceAcrossPresentations) {
   Table({{"Add new cards", "1"}, {"1K", "11;3B 8F 80 01;4"}, {"generic", "1;3B 00;4"}});
   for (int presentation = 0; presentation < 3; ++presentation) {
@@ -145,17 +144,15 @@ TEST_F(CardIdentification, AReadOnlyHiveStillIdentifiesAndDropsTheRecordSilently
   EXPECT_TRUE(RecordedAtrs().empty());
 }
 
-// A table that cannot be read (a damaged file, or something else where the file should be)
-// leaves the card unknown and the file as it was: nothing is written over it.
+// A table that cannot be read (a damaged file, or a folder in its place) is never written over.
 TEST_F(CardIdentification, ADamagedOrUnreadableHiveLeavesTheCardUnknownAndTheFileAlone) {
   const std::string garbage(4096, 'x');
   for (const bool folderInstead : {false, true}) {
     std::filesystem::remove_all(hiveFile());
-    if (folderInstead) {
+    if (folderInstead)
       std::filesystem::create_directory(hiveFile());
-    } else {
+    else
       std::ofstream(hiveFile()) << garbage;
-    }
     state_.CardType = sceMifare1K;
     Identify(k1KAtr);
     EXPECT_EQ(state_.CardType, sceUnknownType) << folderInstead;

@@ -114,10 +114,9 @@ TEST(CommandTable, ElementsBecomeText) {
 }
 
 TEST(CommandTable, PlaceholdersMatchWithoutRegardToCase) {
-  const Command row{1, "x", "x", "00[key_number][Key_Number]"};
-  Command withPlaceholder = row;
-  withPlaceholder.placeholders[0] = {"[KEY_NUMBER]", 0};
-  EXPECT_EQ(FillTemplate(withPlaceholder, {"0A"}), "000A0A");
+  Command row{1, "x", "x", "00[key_number][Key_Number]"};
+  row.placeholders[0] = {"[KEY_NUMBER]", 0};
+  EXPECT_EQ(FillTemplate(row, {"0A"}), "000A0A");
 }
 
 }  // namespace

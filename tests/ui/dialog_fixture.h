@@ -18,9 +18,8 @@ namespace tarsin::testing {
 
 inline constexpr const char* kSecondReader = "Tarsin Virtual Reader 1";
 
-// Runs `action` on the modal dialog `name` (frmConfigure, frmTest) once it is shown and `ready`
-// holds, polled from the event loop of whatever dialog runs. Before the dialog library has created
-// the application, the polling starts with it.
+// Runs `action` on modal dialog `name` (frmConfigure, frmTest) once shown and `ready`, polled from
+// whatever dialog's event loop runs; from the application's start if the library has not made it.
 inline void WhenShown(
     const QString& name, std::function<void(QDialog&)> action,
     std::function<bool(QDialog&)> ready = [](QDialog&) { return true; }) {

@@ -17,8 +17,7 @@ struct TestRun {
   QImage test;
 };
 
-// Opens the test from the configuration dialog with the reader and protocol shown there, lets it
-// run, and cancels the configuration afterwards.
+// Runs the test from the configuration dialog with that reader and protocol, then cancels it.
 TestRun RunTest(DialogTest& fixture, const char* language, const QString& device,
                 int protocolIndex) {
   TestRun run;
