@@ -57,13 +57,11 @@ TEST_F(DispatchTest, ArgumentsAreCoercedOrRefusedLikeLateBinding) {
     Variant value;
     int32_t error;  // 0: the call goes through with `handle`
     int32_t handle;
-  } handles[] = {
-      {Variant("12"), 0, 12},
-      {Variant(2.5), 0, 2},
-      {Variant(3e10), kDispOverflow},
-      {Variant(int64_t{1} << 40), kDispOverflow},
-      {Variant(Variant::Array{}), kDispTypeMismatch},
-  };
+  } handles[] = {{Variant("12"), 0, 12},
+                 {Variant(2.5), 0, 2},
+                 {Variant(3e10), kDispOverflow},
+                 {Variant(int64_t{1} << 40), kDispOverflow},
+                 {Variant(Variant::Array{}), kDispTypeMismatch}};
   encoder.Parameters("device=" + std::string(testing::kReader) + ";protocol=2");
   for (const auto& h : handles) {
     // Coercion is checked before the member runs, so nothing is opened on a refusal.

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The shape of the tree: layers that only point down, and a shared library that shows only the
-// public interface.
+// The tree's shape: layers point down only; the shared library shows only the public interface.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -23,9 +22,8 @@ using tarsin::testing::FileContent;
 
 const fs::path kSource = TARSIN_TEST_SOURCE_DIR;
 
-// A folder may include its own headers and those of lower layers. Siblings of one layer never
-// include each other; the public headers (tarsin/) are open to all. The dialogs (ui) are a
-// library of their own that the component loads at run time: nothing includes them.
+// A folder includes its own headers and lower layers', never a sibling's; tarsin/ is open to all.
+// The dialogs (ui) are a library the component loads at run time: nothing includes them.
 const std::map<std::string, int> kLayers = {
     {"core", 0},    {"crypto", 1}, {"registry", 1}, {"pcsc", 2},       {"mifare", 3},
     {"desfire", 3}, {"ui", 3},     {"encoder", 4},  {"automation", 5}, {"host", 6},
@@ -48,9 +46,8 @@ std::vector<Include> QuotedIncludes(const fs::path& root) {
     for (std::string text; std::getline(in, text);) {
       ++number;
       std::smatch match;
-      if (std::regex_search(text, match, kInclude)) {
+      if (std::regex_search(text, match, kInclude))
         includes.push_back({fs::relative(entry.path(), kSource), number, match[1]});
-      }
     }
   }
   return includes;
@@ -87,9 +84,8 @@ TEST(Layout, IncludesPointDownOnly) {
       violations += Describe(include);
     }
   }
-  for (const Include& include : QuotedIncludes(kSource / "include")) {
+  for (const Include& include : QuotedIncludes(kSource / "include"))
     if (FirstPart(include.target) != "tarsin") violations += Describe(include);
-  }
   // The simulator checks the component, so shares none of its code; its "desfire/" is sim/desfire/.
   for (const Include& include : QuotedIncludes(kSource / "sim")) {
     const bool simulatorOwn = fs::exists(kSource / "sim" / include.target) ||
@@ -144,9 +140,8 @@ TEST(Layout, EverySourceFileIsListedForTheBuild) {
 std::map<std::string, long> EnumConstants(const std::string& text, const std::string& prefix) {
   const std::regex constant(prefix + R"((\w+) = (-?(?:0x[0-9A-Fa-f]+|\d+))(?=[,\s}]))");
   std::map<std::string, long> constants;
-  for (std::sregex_iterator it(text.begin(), text.end(), constant), end; it != end; ++it) {
+  for (std::sregex_iterator it(text.begin(), text.end(), constant), end; it != end; ++it)
     constants[(*it)[1]] = std::stol((*it)[2], nullptr, 0);
-  }
   return constants;
 }
 
@@ -169,9 +164,8 @@ TEST(Layout, EveryMemberLivesInTheFacadeAndTakesTheEncodersLock) {
       const std::string name = (*it)[1];
       const size_t body = static_cast<size_t>(it->position(2));
       const std::string rest = text.substr(body, text.find("\n}\n", body) - body);
-      if (entry.path().parent_path().filename() != "encoder") {
+      if (entry.path().parent_path().filename() != "encoder")
         unlocked += entry.path().filename().string() + ": " + name + " outside src/encoder/\n";
-      }
       const bool construction = name == "Encoder" || name == "~Encoder";
       if (!construction && rest.find("state_") != std::string::npos &&
           (*it)[2].str().find("const std::lock_guard call(*state_->calls);") == std::string::npos) {
@@ -204,15 +198,13 @@ TEST(Layout, EverySourceFileCarriesItsLicence) {
        {"src", "include", "sim", "tests", "bench", "examples", "scripts", "cmake"}) {
     for (const auto& entry : fs::recursive_directory_iterator(kSource / folder)) {
       if (!entry.is_regular_file() ||
-          !std::regex_match(entry.path().filename().string(), kSourceName)) {
+          !std::regex_match(entry.path().filename().string(), kSourceName))
         continue;
-      }
       std::ifstream in(entry.path());
       std::string head, line;
       for (int i = 0; i < 2 && std::getline(in, line); ++i) head += line;
-      if (head.find("SPDX-License-Identifier: Apache-2.0") == std::string::npos) {
+      if (head.find("SPDX-License-Identifier: Apache-2.0") == std::string::npos)
         unlicensed += fs::relative(entry.path(), kSource).string() + "\n";
-      }
     }
   }
   EXPECT_EQ(unlicensed, "");
@@ -235,9 +227,8 @@ TEST(Layout, SharedLibraryShowsOnlyThePublicInterface) {
   EXPECT_EQ(others, "");
   EXPECT_GT(encoderMembers, 30);  // the library was read at all
   std::string needed;
-  for (const std::string& line : AboutSharedLibrary("readelf -d")) {
+  for (const std::string& line : AboutSharedLibrary("readelf -d"))
     if (line.find("(NEEDED)") != std::string::npos) needed += line + "\n";
-  }
   EXPECT_NE(needed.find("libc.so"), std::string::npos);  // the library was read at all
   EXPECT_EQ(needed.find("Qt"), std::string::npos) << needed;
 }

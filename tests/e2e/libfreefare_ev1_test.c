@@ -257,9 +257,8 @@ int main(int argc, char** argv) {
   nfc_init(&context);
   nfc_device* device = context ? nfc_open(context, NULL) : NULL;
   MifareTag* tags = device ? freefare_get_tags(device) : NULL;
-  for (int i = 0; tags && tags[i]; ++i) {
+  for (int i = 0; tags && tags[i]; ++i)
     if (freefare_get_tag_type(tags[i]) == DESFIRE) tag = tags[i];
-  }
   if (!tag || mifare_desfire_connect(tag) < 0) {
     printf("FAILED: no DESFire card on the reader\n");
     return 1;

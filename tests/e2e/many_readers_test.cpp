@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Eight readers at once through the pcscd of many_readers_test.py: an Encoder and a thread per
-// reader, each writing a block of its own card and reading it back, again and again, never failing.
-// Threads sharing the log: tests/core.
+// Eight readers at once through many_readers_test.py's pcscd, an Encoder and a thread each, writing
+// a block of its own card and reading it back, again and again. Threads sharing the log:
+// tests/core.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -40,9 +40,8 @@ TEST(ManyReaders, EachThreadEncodesItsOwnCard) {
   testing::ScopedEnvironment pcscLite("TARSIN_RF_PCSC_LIBRARY", std::nullopt);
   std::array<std::string, kReaders> failures;
   std::vector<std::thread> threads;
-  for (int reader = 0; reader < kReaders; ++reader) {
+  for (int reader = 0; reader < kReaders; ++reader)
     threads.emplace_back([&failures, reader] { failures[reader] = EncodeCards(reader); });
-  }
   for (std::thread& thread : threads) thread.join();
   for (int reader = 0; reader < kReaders; ++reader) EXPECT_EQ(failures[reader], "") << reader;
 }

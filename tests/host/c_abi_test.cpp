@@ -131,9 +131,8 @@ TEST_F(CAbi, MisusesAreRefused) {
   // Arrays nested 200,000 deep: refused, and cleared without exhausting the stack.
   Args nested(1);
   tarsin_variant* level = &nested.values[0];
-  for (int depth = 0; depth < 200000; ++depth, level = &level->elements[0]) {
+  for (int depth = 0; depth < 200000; ++depth, level = &level->elements[0])
     tarsin_variant_set_array(level, 1);
-  }
   EXPECT_EQ(Invoke("WriteLog", nested), TARSIN_DISP_E_TYPEMISMATCH);
   tarsin_variant_clear(&nested.values[0]);
   EXPECT_EQ(nested.values[0].elements, nullptr);

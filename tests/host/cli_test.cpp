@@ -49,9 +49,8 @@ TEST(Script, LinesBecomeCalls) {
 }
 
 TEST(Script, BadLiteralsAndLinesAreRefused) {
-  for (const char* text : {"abc", "\"open", "\"a\"b\"", "&H", "&H123456789", "0x10", "nan"}) {
+  for (const char* text : {"abc", "\"open", "\"a\"b\"", "&H", "&H123456789", "0x10", "nan"})
     EXPECT_THROW(ParseLiteral(text), ScriptError) << text;
-  }
   for (const char* line :
        {"= 3", "Parameters =", "Parameters = 1, 2", "OpenEncoder(0)", "WriteLog \"unterminated"}) {
     EXPECT_THROW(ParseScriptLine(line), ScriptError) << line;
@@ -81,9 +80,8 @@ RunResult RunCli(const std::filesystem::path& folder, const std::vector<std::str
   const int status = WEXITSTATUS(std::system(command.c_str()));
   RunResult result{status, testing::FileContent(out), testing::FileContent(err), {}};
   std::istringstream lines(result.out);
-  for (std::string line; std::getline(lines, line);) {
+  for (std::string line; std::getline(lines, line);)
     if (line.starts_with("{")) result.calls.push_back(nlohmann::json::parse(line));
-  }
   return result;
 }
 
@@ -104,8 +102,8 @@ class CliRun : public testing::VirtualReaderTest {
   }
 };
 
-// What the component returned, then an exit status that follows the results: a call that
-// failed, one the dispatch refused, and a script stopped at its first error.
+// What the component returned; the exit status: a call failed, one refused, a stop at the first
+// error.
 TEST_F(CliRun, PrintsWhatTheComponentReturnedAndExitsByTheResults) {
   const std::string open = "Parameters = \"device=Tarsin Virtual Reader 0;protocol=2";
   const std::string serial = "Escape \"FFCA000000\", \"\"\n";
@@ -250,8 +248,7 @@ TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
   EXPECT_THAT(run.output(), HasSubstr("is corrupt: [json.exception.parse_error"));
 }
 
-// A name is data: with "X" and "X;b" side by side, readers describes each by its own attributes
-// and encode writes the card of the one named.
+// A name is data: of "X" and "X;b" side by side, each is listed and encoded as itself.
 TEST_F(CliRun, EncodeWritesTheCardOfTheReaderNamedWhole) {
   const std::string other = std::string(testing::kReader) + ";b";
   nlohmann::json second = testing::Reader(other, testing::Classic1K("11223344"));
@@ -307,9 +304,8 @@ TEST_F(CliReg, RefusalsShowWindowsTextAndADeclinedPromptIsNoSuccess) {
   EXPECT_EQ(Reg({"export", "HKCU\\Software\\T", saved.string(), "/y"}).status, 0);
   EXPECT_TRUE(testing::FileContent(saved).starts_with(std::string("\xFF\xFEW\0i\0", 6)));
   // A hive that is not a registry file at all.
-  for (const char* companion : {"-wal", "-shm"}) {
+  for (const char* companion : {"-wal", "-shm"})
     std::filesystem::remove(hiveFile("HKEY_CURRENT_USER").string() + companion);
-  }
   std::ofstream(hiveFile("HKEY_CURRENT_USER"), std::ios::trunc) << std::string(4096, 'x');
   EXPECT_EQ(Reg({"query", "HKCU\\Software\\T"}).err,
             "ERROR: The registry is corrupted. The structure of one of the files containing "

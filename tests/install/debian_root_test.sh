@@ -5,8 +5,7 @@
 # component from C and Python, lists the readers through pcscd, purges them and checks that the
 # root holds the files it held before (what they pull in is installed first: not ours to check).
 set -eu
-debs=$1
-examples=$2
+debs=$1 examples=$2
 export DEBIAN_FRONTEND=noninteractive
 # Whatever the examples write (log, registry, virtual cards) stays in the scratch folder.
 export HOME=/tmp/home XDG_DATA_HOME=/tmp/home/data TARSIN_RF_REGISTRY_DIR=/tmp/home/registry

@@ -5,9 +5,7 @@
 # find_package(TarsinRF), the C example through pkg-config, tarsin-rf and the Python module.
 # Each must read the default card's UID with the installed files only, the provider included.
 set -eu
-build=$1
-source=$2
-python=${3:-}
+build=$1 source=$2 python=${3:-}
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarsin-rf-install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix

@@ -28,9 +28,8 @@ class CardIdentification : public registry::TemporaryRegistry {
   void SetUp() override { state_.log.path = (folder_ / "Tarsin RF.log").string(); }
 
   static void Table(std::initializer_list<std::pair<const char*, Variant>> entries) {
-    for (const auto& [name, data] : entries) {
+    for (const auto& [name, data] : entries)
       ASSERT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kCardTypesKey, name, data), 0u);
-    }
   }
 
   static std::vector<std::string> Names() {
@@ -82,9 +81,8 @@ TEST_F(CardIdentification, TableLookupTakesTheFirstMatchingEntry) {
     SCOPED_TRACE(c.label);
     const testing::ScratchFolder fresh("tarsin-reg");
     const testing::ScopedEnvironment registry("TARSIN_RF_REGISTRY_DIR", fresh.path().string());
-    for (size_t i = 0; i < c.entries.size(); ++i) {
+    for (size_t i = 0; i < c.entries.size(); ++i)
       SetRegistryValue(HKEY_LOCAL_MACHINE, kCardTypesKey, "e" + std::to_string(i), c.entries[i]);
-    }
     state_.SerialNumberLength = -1;
     Identify(c.atr);
     EXPECT_EQ(state_.CardType, c.cardType);
@@ -187,9 +185,8 @@ TEST(CardIdentificationChild, IdentifiesTwoHundredUnknownCards) {
   if (batch == nullptr) GTEST_SKIP() << "only as the child of TwoProcessesLoseNoRecord";
   EncoderState state;
   state.log.path = "/dev/null";
-  for (int card = 0; card < 200; ++card) {
+  for (int card = 0; card < 200; ++card)
     LetATRString(state, fmt::format("3B 00 {} {:02X} {:02X}", batch, card / 256, card % 256));
-  }
 }
 
 TEST_F(CardIdentification, TwoProcessesLoseNoRecord) {

@@ -93,9 +93,8 @@ TEST(CommandTable, FillsEveryPlaceholderFromItsElement) {
       {ec_DesfireAuthenticate1, {"00", "000000", "a", "b", "c"}, ""},
       {9999, {"00"}, ""},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(FillTemplate(FindCommand(c.code), c.params), c.filled) << c.code << " " << c.filled;
-  }
 }
 
 TEST(CommandTable, UnknownCodesAndTheErrorNameOfAFollowingFrame) {

@@ -96,9 +96,8 @@ TEST_F(Registry, MissingValueAndMissingKeyBothGiveTheDefaultAndListNothing) {
 }
 
 TEST_F(Registry, NamesComeInInsertionOrderAndAReplacedValueKeepsItsPlace) {
-  for (const char* name : {"zeta", "alpha", "", "mid"}) {
+  for (const char* name : {"zeta", "alpha", "", "mid"})
     SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, name, "x");
-  }
   SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "ALPHA", 5);  // names ignore case
   std::vector<std::string> names{"stale"};
   EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 4);
@@ -180,9 +179,8 @@ TEST_F(Registry, AUserWhoMayNotWriteTheFolderStillReads) {
 }
 
 TEST_F(Registry, AddedTextsNeverReplaceEachOther) {
-  for (const char* atr : {"3B 01", "3B 02", "3B 03"}) {
+  for (const char* atr : {"3B 01", "3B 02", "3B 03"})
     EXPECT_EQ(AddRegistryText(HKEY_LOCAL_MACHINE, kKey, "Unknown (x)", atr), 0u);
-  }
   std::vector<std::string> names;
   ASSERT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 3);
   EXPECT_EQ(names,
@@ -194,9 +192,8 @@ TEST_F(Registry, EnumerationByIndexIsTheSameInAnyOrderOfCalls) {
   ScopedKey key;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\E", 0, KEY_ALL_ACCESS, key.out()), 0u);
   const uint8_t one = 1;
-  for (const char* name : {"a", "b", "c"}) {
+  for (const char* name : {"a", "b", "c"})
     ASSERT_EQ(RegSetValueExA(key.get(), name, REG_BINARY, {&one, 1}), 0u);
-  }
   ASSERT_EQ(RegDeleteValueA(key.get(), "b"), 0u);
   ASSERT_EQ(RegSetValueExA(key.get(), "d", REG_BINARY, {&one, 1}), 0u);
   for (const char* name : {"b", "C", "a"}) {

@@ -28,9 +28,8 @@ QStringList Items(const QComboBox& box) {
 // The title, the reader box's first entry, the buttons' and the labels' captions.
 QString Captions(const QDialog& dialog) {
   QStringList captions{dialog.windowTitle(), Child<QComboBox>(dialog, "cboDevice").itemText(0)};
-  for (const char* button : {"cmdTest", "cmdCancel", "cmdOK"}) {
+  for (const char* button : {"cmdTest", "cmdCancel", "cmdOK"})
     captions << Child<QPushButton>(dialog, button).text();
-  }
   for (const char* label : {"lblDevice", "lblProtocol"})
     captions << Child<QLabel>(dialog, label).text();
   return captions.join('|');
@@ -230,9 +229,8 @@ void XServerOnce(int client, int number) {
 // A Wayland socket whose registry has no global at all: Qt's Wayland platform would crash on it.
 void WaylandWithoutGlobals(int client, int) {
   // get_registry (new 2) and sync (new 3): done on callback 3.
-  if (FakeDisplay::Read(client, 24).size() == 24) {
+  if (FakeDisplay::Read(client, 24).size() == 24)
     FakeDisplay::Write(client, {3, 0, 0, 0, 0, 0, 12, 0, 1, 0, 0, 0});
-  }
 }
 
 // Where the dialog cannot be shown, Configure cancels and says why in the log; the host's

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The dialogs as a host meets them: an Encoder on the virtual readers whose Configure loads the
-// dialog library built with the project. A modal dialog blocks the call that shows it, so the
-// tests answer it from timers that run inside its event loop.
+// The dialogs as a host meets them, Configure loading the library built here. A modal dialog blocks
+// the call that shows it, so the tests answer it from timers inside its event loop.
 #pragma once
 
 #include <QApplication>

@@ -21,8 +21,7 @@ int main(int argc, char** argv) {
   // The dialog library refuses to start a windowless platform itself; a host that owns the
   // application may. On a display, the library makes its own, as for most hosts.
   std::unique_ptr<QApplication> application;
-  if (platform == "offscreen" || platform == "minimal") {
+  if (platform == "offscreen" || platform == "minimal")
     application = std::make_unique<QApplication>(argc, argv);
-  }
   return RUN_ALL_TESTS();
 }

@@ -13,8 +13,7 @@ namespace {
 
 struct TestRun {
   QStringList titleAndLog;
-  QImage configuration;  // the two dialogs as they looked, the test's once it had ended
-  QImage test;
+  QImage configuration, test;  // the two dialogs as they looked, the test's once it had ended
 };
 
 // Runs the test from the configuration dialog with that reader and protocol, then cancels it.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Only what a C++ host of the installed interface has: the public headers and libtarsinrf.so (and
-// the tests' scratch folder). Each test gets a home (readers file, registry with the card types,
-// log); the command-line host, in another process, moves the cards.
+// Only what a C++ host has: the public headers and libtarsinrf.so (and the tests' scratch folder).
+// Each test has a home (readers, registry with the card types, log); tarsin-rf moves the cards.
 #pragma once
 
 #include <gtest/gtest.h>
