@@ -21,8 +21,7 @@ int32_t ErrorOf(const std::function<void()>& call) {
 
 using DispatchTest = testing::VirtualReaderTest;
 
-// Names and indices in interface order: docs/members.md, which the docs.members test keeps as the
-// table writes it. Here the lookups.
+// Names and indices in order: docs/members.md, which the docs.members test keeps; here lookups.
 TEST_F(DispatchTest, MembersFoundWithoutRegardToCase) {
   EXPECT_EQ(FindMember("openencoder").index, 15);
   EXPECT_EQ(FindMember("PARAMETERS", true).index, 0);
@@ -31,8 +30,7 @@ TEST_F(DispatchTest, MembersFoundWithoutRegardToCase) {
   EXPECT_EQ(ErrorOf([] { MemberAt(static_cast<int>(Members().size())); }), kDispMemberNotFound);
 }
 
-// The error object's fields by index, and an object where a value is wanted. (The live object
-// itself: CAbi.LastErrorIsLiveAndWritable.)
+// Error fields by index, an object as a value. The live object: CAbi.LastErrorIsLiveAndWritable.
 TEST_F(DispatchTest, ErrorFieldsByIndexAndTheObjectNeverAsAValue) {
   Encoder encoder;
   Arguments none;
@@ -59,13 +57,11 @@ TEST_F(DispatchTest, ArgumentsAreCoercedOrRefusedLikeLateBinding) {
     Variant value;
     int32_t error;  // 0: the call goes through with `handle`
     int32_t handle;
-  } handles[] = {
-      {Variant("12"), 0, 12},
-      {Variant(2.5), 0, 2},
-      {Variant(3e10), kDispOverflow},
-      {Variant(int64_t{1} << 40), kDispOverflow},
-      {Variant(Variant::Array{}), kDispTypeMismatch},
-  };
+  } handles[] = {{Variant("12"), 0, 12},
+                 {Variant(2.5), 0, 2},
+                 {Variant(3e10), kDispOverflow},
+                 {Variant(int64_t{1} << 40), kDispOverflow},
+                 {Variant(Variant::Array{}), kDispTypeMismatch}};
   encoder.Parameters("device=" + std::string(testing::kReader) + ";protocol=2");
   for (const auto& h : handles) {
     // Coercion is checked before the member runs, so nothing is opened on a refusal.

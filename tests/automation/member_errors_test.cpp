@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Every number a member leaves in LastError is one its row of the error table lists: each member
-// called through the dispatch, with arguments a caller would give and with wrong ones, on a closed
-// encoder, on each kind of virtual card and on an empty reader.
+// Every number a member leaves in LastError is in its row of the error table: each member through
+// the dispatch, with good and wrong arguments, closed, on each kind of virtual card, on no card.
 #include "automation/member_errors.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The shape of the tree: layers that only point down, and a shared library that shows only the
-// public interface.
+// The tree's shape: layers point down only; the shared library shows only the public interface.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -23,9 +22,8 @@ using tarsin::testing::FileContent;
 
 const fs::path kSource = TARSIN_TEST_SOURCE_DIR;
 
-// A folder may include its own headers and those of lower layers. Siblings of one layer never
-// include each other; the public headers (tarsin/) are open to all. The dialogs (ui) are a
-// library of their own that the component loads at run time: nothing includes them.
+// A folder includes its own headers and lower layers', never a sibling's; tarsin/ is open to all.
+// The dialogs (ui) are a library the component loads at run time: nothing includes them.
 const std::map<std::string, int> kLayers = {
     {"core", 0},    {"crypto", 1}, {"registry", 1}, {"pcsc", 2},       {"mifare", 3},
     {"desfire", 3}, {"ui", 3},     {"encoder", 4},  {"automation", 5}, {"host", 6},
@@ -48,9 +46,8 @@ std::vector<Include> QuotedIncludes(const fs::path& root) {
     for (std::string text; std::getline(in, text);) {
       ++number;
       std::smatch match;
-      if (std::regex_search(text, match, kInclude)) {
+      if (std::regex_search(text, match, kInclude))
         includes.push_back({fs::relative(entry.path(), kSource), number, match[1]});
-      }
     }
   }
   return includes;
@@ -87,11 +84,9 @@ TEST(Layout, IncludesPointDownOnly) {
       violations += Describe(include);
     }
   }
-  for (const Include& include : QuotedIncludes(kSource / "include")) {
+  for (const Include& include : QuotedIncludes(kSource / "include"))
     if (FirstPart(include.target) != "tarsin") violations += Describe(include);
-  }
-  // The simulator checks the component, so it shares none of its code; its own "desfire/" is
-  // sim/desfire/.
+  // The simulator checks the component, so shares none of its code; its "desfire/" is sim/desfire/.
   for (const Include& include : QuotedIncludes(kSource / "sim")) {
     const bool simulatorOwn = fs::exists(kSource / "sim" / include.target) ||
                               fs::exists(kSource / include.file.parent_path() / include.target);
@@ -101,9 +96,8 @@ TEST(Layout, IncludesPointDownOnly) {
   EXPECT_EQ(violations, "");
 }
 
-// Sources are listed by name (no globbing), so a file that no list names is silently never built.
-// A file is listed when a CMake file in its folder or above names its path from there, or any
-// CMake file names it from the root (${PROJECT_SOURCE_DIR}/...), as a whole word.
+// Sources are listed by name, so an unlisted file is silently never built. Listed: named as a whole
+// word from its folder or above by a CMake file there, or from the root (${PROJECT_SOURCE_DIR}/).
 TEST(Layout, EverySourceFileIsListedForTheBuild) {
   const auto named = [](const std::string& text, const std::string& path) {
     for (size_t at = text.find(path); at != std::string::npos; at = text.find(path, at + 1)) {
@@ -146,9 +140,8 @@ TEST(Layout, EverySourceFileIsListedForTheBuild) {
 std::map<std::string, long> EnumConstants(const std::string& text, const std::string& prefix) {
   const std::regex constant(prefix + R"((\w+) = (-?(?:0x[0-9A-Fa-f]+|\d+))(?=[,\s}]))");
   std::map<std::string, long> constants;
-  for (std::sregex_iterator it(text.begin(), text.end(), constant), end; it != end; ++it) {
+  for (std::sregex_iterator it(text.begin(), text.end(), constant), end; it != end; ++it)
     constants[(*it)[1]] = std::stol((*it)[2], nullptr, 0);
-  }
   return constants;
 }
 
@@ -171,9 +164,8 @@ TEST(Layout, EveryMemberLivesInTheFacadeAndTakesTheEncodersLock) {
       const std::string name = (*it)[1];
       const size_t body = static_cast<size_t>(it->position(2));
       const std::string rest = text.substr(body, text.find("\n}\n", body) - body);
-      if (entry.path().parent_path().filename() != "encoder") {
+      if (entry.path().parent_path().filename() != "encoder")
         unlocked += entry.path().filename().string() + ": " + name + " outside src/encoder/\n";
-      }
       const bool construction = name == "Encoder" || name == "~Encoder";
       if (!construction && rest.find("state_") != std::string::npos &&
           (*it)[2].str().find("const std::lock_guard call(*state_->calls);") == std::string::npos) {
@@ -206,22 +198,19 @@ TEST(Layout, EverySourceFileCarriesItsLicence) {
        {"src", "include", "sim", "tests", "bench", "examples", "scripts", "cmake"}) {
     for (const auto& entry : fs::recursive_directory_iterator(kSource / folder)) {
       if (!entry.is_regular_file() ||
-          !std::regex_match(entry.path().filename().string(), kSourceName)) {
+          !std::regex_match(entry.path().filename().string(), kSourceName))
         continue;
-      }
       std::ifstream in(entry.path());
       std::string head, line;
       for (int i = 0; i < 2 && std::getline(in, line); ++i) head += line;
-      if (head.find("SPDX-License-Identifier: Apache-2.0") == std::string::npos) {
+      if (head.find("SPDX-License-Identifier: Apache-2.0") == std::string::npos)
         unlicensed += fs::relative(entry.path(), kSource).string() + "\n";
-      }
     }
   }
   EXPECT_EQ(unlicensed, "");
 }
 
-// The library shows only the public interface, and the dialogs' toolkit is loaded with their
-// library, never with the component.
+// Only the public interface shows; the dialogs' toolkit comes with their library, never with ours.
 TEST(Layout, SharedLibraryShowsOnlyThePublicInterface) {
   static const std::regex kPublic(
       R"(^(tarsin_[a-z0-9_]+$|tarsin::(Encoder|Variant|ReaderWatch)::|tarsin::KindName\(|(typeinfo|typeinfo name|vtable) for tarsin::ComError$))");
@@ -238,9 +227,8 @@ TEST(Layout, SharedLibraryShowsOnlyThePublicInterface) {
   EXPECT_EQ(others, "");
   EXPECT_GT(encoderMembers, 30);  // the library was read at all
   std::string needed;
-  for (const std::string& line : AboutSharedLibrary("readelf -d")) {
+  for (const std::string& line : AboutSharedLibrary("readelf -d"))
     if (line.find("(NEEDED)") != std::string::npos) needed += line + "\n";
-  }
   EXPECT_NE(needed.find("libc.so"), std::string::npos);  // the library was read at all
   EXPECT_EQ(needed.find("Qt"), std::string::npos) << needed;
 }

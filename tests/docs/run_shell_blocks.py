@@ -5,6 +5,7 @@ block; a no-run without a reason fails. Each block is reported by file and line.
 Usage: run_shell_blocks.py SOURCE_ROOT BUILD_DIR VPCSC_LIBRARY [FILE...]
 (by default README.md and docs/*.md)."""
 import glob
+import itertools
 import os
 import signal
 import re
@@ -25,17 +26,11 @@ REFUSED = ["apt", "apt-get", "cmake", "ctest", "dpkg-buildpackage", "make", "nin
 
 def blocks(path):
     """(line of the fence, its info after the language, the block's text) for each shell block."""
-    lines = Path(path).read_text(encoding="utf-8").splitlines()
-    i = 0
-    while i < len(lines):
-        match, start = FENCE.match(lines[i]), i
-        i += 1
-        if not match:
-            continue
-        while i < len(lines) and not lines[i].startswith("```"):
-            i += 1
-        i += 1
-        yield start + 1, (match.group(2) or "").strip(), "\n".join(lines[start + 1:i - 1]) + "\n"
+    lines = enumerate(Path(path).read_text(encoding="utf-8").splitlines(), 1)
+    for number, line in lines:
+        if match := FENCE.match(line):  # the block runs to the next fence, which it consumes
+            body = itertools.takewhile(lambda entry: not entry[1].startswith("```"), lines)
+            yield number, (match.group(2) or "").strip(), "".join(text + "\n" for _, text in body)
 
 
 def fresh_home(root, build, vpcsc):

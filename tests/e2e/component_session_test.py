@@ -1,8 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
-"""The readers and the component through the real pcscd. pcsc_scan, an independent client, lists
-the virtual readers and names their cards from the ATRs. tarsin-rf describes the reader from the
-driver's attributes, `readers` and `wait` list the cards with their types, time out on an empty
-reader and see a card another process puts there."""
+"""The readers and the component through the real pcscd: pcsc_scan, an independent client, names
+the virtual readers' cards from their ATRs; tarsin-rf describes the reader from the driver's
+attributes; `readers` and `wait` type the cards, time out, and see a card another process puts."""
 import json
 import os
 import re
@@ -11,10 +10,7 @@ import subprocess
 import e2e_support
 from e2e_support import pcscd_name
 
-READER = "Tarsin Virtual Reader 0"
-CLASSIC_4K = "Tarsin Virtual Reader 1"
-EMPTY = "Tarsin Virtual Reader 2"
-ULTRALIGHT = "Tarsin Virtual Reader 3"
+READER, CLASSIC_4K, EMPTY, ULTRALIGHT = (f"Tarsin Virtual Reader {n}" for n in range(4))
 # What pcsc_scan reports for each card.
 SCANNED = {
     READER: ("3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A", "MIFARE Classic 1K"),

@@ -29,8 +29,7 @@ def scratch_folder(prefix):
 
 
 def edit_reader(name, change):
-    """Applies `change` to the entry of the reader `name` in the readers file, which the driver
-    reads anew."""
+    """Applies `change` to reader `name`'s entry in the readers file; the driver reads it anew."""
     def edit(contents):
         for entry in contents["readers"]:
             if entry["name"] == name:
@@ -63,8 +62,7 @@ def new_home(card_types=False):
 
 
 def tarsin_rf(*args, script=None, home=None):
-    """tarsin-rf on the real libpcsclite (hence pcscd), its log and registry in `home`, else in
-    a folder of its own."""
+    """tarsin-rf on the real libpcsclite (hence pcscd), log and registry in `home` or its own."""
     home = home or new_home()
     env = dict(os.environ, XDG_DATA_HOME=home, TARSIN_RF_REGISTRY_DIR=home)
     env.pop("TARSIN_RF_PCSC_LIBRARY", None)

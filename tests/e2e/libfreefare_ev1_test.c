@@ -1,16 +1,11 @@
 /* SPDX-License-Identifier: Apache-2.0 */
-/* A whole EV1 personalisation of the virtual DESFire card by libfreefare's C API, through libnfc's
- * PC/SC driver and pcscd: ISO and AES authentication with DES, 3K3DES and AES keys, the card
- * master key made AES and back, key changes with versions, key settings, plain, MACed and
- * enciphered files of every kind with commits, and a plain write to a MACed file refused.
- * libfreefare's own crypto checks every CMAC, CRC32 and cryptogram of the card. It leaves a plain
- * file 8 in application AE5AE5, and a legacy application 4C4C4C (a two-key key, MACed and
- * enciphered files written in a legacy session), for the component to read back.
- * With the argument `read-component`, it reads back instead what the component wrote: the AES
- * example's (examples/desfire-personalise-aes.txt) application C1C2C3, its keys, and its plain,
- * MACed and enciphered files; and the test's legacy application 5A5A5A.
- * Keys and tags are left to the end of the process (Debian's libfreefare 0.4.0 crashes freeing a
- * used tag). */
+/* A whole EV1 personalisation of the virtual DESFire card by libfreefare's C API through pcscd:
+ * ISO, AES and legacy authentication, keys of each kind changed with versions, key settings, files
+ * of every kind and mode with commits, a plain write to a MACed file refused; libfreefare's crypto
+ * checks every CMAC, CRC32 and cryptogram. It leaves file 8 of AE5AE5 and the legacy 4C4C4C for
+ * the component; with `read-component` it reads what the component wrote instead (C1C2C3 of
+ * examples/desfire-personalise-aes.txt, the test's legacy 5A5A5A). Keys and tags are never freed
+ * (Debian's libfreefare 0.4.0 crashes freeing a used tag). */
 #include <freefare.h>
 #include <nfc/nfc.h>
 #include <stdio.h>
@@ -55,13 +50,18 @@ static void expect_key_version(uint8_t key_no, uint8_t expected, const char* ste
   check(mifare_desfire_get_key_version(tag, key_no, &version) == 0 && version == expected, step);
 }
 
-/* Writes `length` bytes to a data file and reads them back. */
+/* Whether `ok` holds and the transaction that follows it commits. */
+static int committed(int ok) {
+  return ok && mifare_desfire_commit_transaction(tag) == 0;
+}
+
+/* Writes 80 bytes to a data file and reads them back; `back` has room for the CMAC and padding
+ * libfreefare copies in too. */
 static void write_and_read(uint8_t file_no, const char* step) {
   uint8_t data[80], back[128] = {0};
   for (size_t i = 0; i < sizeof data; ++i) data[i] = (uint8_t)(file_no * 16 + i);
   check(mifare_desfire_write_data(tag, file_no, 0, sizeof data, data) == sizeof data, step);
-  if (file_no == 6) check(mifare_desfire_commit_transaction(tag) == 0, "commit backup file");
-  /* Room beyond the data: libfreefare copies the answer's CMAC and padding in too. */
+  if (file_no == 6) check(committed(1), "commit backup file");
   check(mifare_desfire_read_data(tag, file_no, 0, sizeof data, back) == sizeof data &&
             memcmp(data, back, sizeof data) == 0,
         step);
@@ -137,25 +137,22 @@ static void aes_application(void) {
   check(mifare_desfire_authenticate_aes(tag, 0, new_master) == 0, "AES authentication, key 0");
 
   const uint16_t key0 = MDAR(MDAR_KEY0, MDAR_KEY0, MDAR_KEY0, MDAR_KEY0);
-  check(mifare_desfire_create_std_data_file(tag, 1, MDCM_PLAIN, key0, 80) == 0, "plain file");
-  check(mifare_desfire_create_std_data_file(tag, 2, MDCM_MACED, key0, 80) == 0, "MACed file");
-  check(mifare_desfire_create_std_data_file(tag, 3, MDCM_ENCIPHERED, key0, 80) == 0,
-        "enciphered file");
+  const uint8_t modes[] = {MDCM_PLAIN, MDCM_MACED, MDCM_ENCIPHERED};
+  for (uint8_t file_no = 1; file_no <= 3; ++file_no) {
+    check(mifare_desfire_create_std_data_file(tag, file_no, modes[file_no - 1], key0, 80) == 0,
+          "data file of each mode");
+    write_and_read(file_no, "data file");
+  }
   check(mifare_desfire_create_backup_data_file(tag, 6, MDCM_ENCIPHERED, key0, 80) == 0,
         "backup file");
-  for (uint8_t file_no = 1; file_no <= 3; ++file_no) write_and_read(file_no, "data file");
   write_and_read(6, "backup file");
 
   check(mifare_desfire_create_value_file(tag, 4, MDCM_ENCIPHERED, key0, 0, 1000, 100, 1) == 0,
         "value file");
   int32_t value = 0;
-  check(mifare_desfire_credit(tag, 4, 50) == 0 && mifare_desfire_commit_transaction(tag) == 0,
-        "credit");
-  check(mifare_desfire_debit(tag, 4, 30) == 0 && mifare_desfire_commit_transaction(tag) == 0,
-        "debit");
-  check(
-      mifare_desfire_limited_credit(tag, 4, 20) == 0 && mifare_desfire_commit_transaction(tag) == 0,
-      "limited credit");
+  check(committed(mifare_desfire_credit(tag, 4, 50) == 0), "credit");
+  check(committed(mifare_desfire_debit(tag, 4, 30) == 0), "debit");
+  check(committed(mifare_desfire_limited_credit(tag, 4, 20) == 0), "limited credit");
   check(mifare_desfire_get_value(tag, 4, &value) == 0 && value == 140, "value");
 
   uint8_t record[12] = "record one!", records[64] = {0};
@@ -164,10 +161,8 @@ static void aes_application(void) {
   check(mifare_desfire_create_cyclic_record_file(tag, 7, MDCM_ENCIPHERED, key0, 12, 3) == 0,
         "cyclic record file");
   for (uint8_t file_no = 5; file_no <= 7; file_no += 2) {
-    check(mifare_desfire_write_record(tag, file_no, 0, 12, record) == 12 &&
-              mifare_desfire_commit_transaction(tag) == 0 &&
-              mifare_desfire_write_record(tag, file_no, 0, 12, record) == 12 &&
-              mifare_desfire_commit_transaction(tag) == 0,
+    check(committed(mifare_desfire_write_record(tag, file_no, 0, 12, record) == 12) &&
+              committed(mifare_desfire_write_record(tag, file_no, 0, 12, record) == 12),
           "write records");
     check(mifare_desfire_read_records(tag, file_no, 0, 2, records) == 24 &&
               memcmp(records + 12, record, 12) == 0,
@@ -192,9 +187,8 @@ static MifareDESFireKey legacy_key(void) {
   return mifare_desfire_3des_key_new_with_version(key);
 }
 
-/* A legacy application (DES keys, authentication 0x0A) whose key 0 becomes a two-key key: a MACed
- * data file, an enciphered data file, an enciphered value file and a MACed record file, written in
- * the legacy session for the component to read back (application 4C4C4C). */
+/* Legacy application 4C4C4C (DES keys, authentication 0x0A), key 0 made two-key: MACed and
+ * enciphered data, an enciphered value, a MACed record, for the component to read back. */
 static void legacy_application(void) {
   uint8_t zero[8] = {0};
   MifareDESFireKey des = mifare_desfire_des_key_new(zero);
@@ -211,18 +205,16 @@ static void legacy_application(void) {
   create_with_text(3, MDCM_ENCIPHERED, "LEGACY ENCIPHERED BY LIBFREEFARE",
                    "legacy enciphered file");
   check(mifare_desfire_create_value_file(tag, 4, MDCM_ENCIPHERED, key0, 0, 1000, 10, 0) == 0 &&
-            mifare_desfire_credit(tag, 4, 25) == 0 && mifare_desfire_commit_transaction(tag) == 0,
+            committed(mifare_desfire_credit(tag, 4, 25) == 0),
         "legacy value file");
   uint8_t record[8] = "LEGACY!";
   check(mifare_desfire_create_linear_record_file(tag, 5, MDCM_MACED, key0, 8, 2) == 0 &&
-            mifare_desfire_write_record(tag, 5, 0, 8, record) == 8 &&
-            mifare_desfire_commit_transaction(tag) == 0,
+            committed(mifare_desfire_write_record(tag, 5, 0, 8, record) == 8),
         "legacy record file");
 }
 
-/* Reads `text` back from the start of data file `file_no` of the selected application. */
+/* Reads `text` back from the start of data file `file_no`, with room for CMAC and padding. */
 static void expect_text(uint8_t file_no, const char* text, const char* step) {
-  /* Room beyond the text: libfreefare copies the answer's CMAC and padding in too. */
   uint8_t back[64] = {0};
   const size_t length = strlen(text);
   check(mifare_desfire_read_data(tag, file_no, 0, length, back) == (ssize_t)length &&
@@ -230,8 +222,7 @@ static void expect_text(uint8_t file_no, const char* text, const char* step) {
         step);
 }
 
-/* What the component left in its legacy application 5A5A5A (test script): MACed and enciphered
- * files and an enciphered value, read in a legacy two-key session. */
+/* The component's legacy 5A5A5A (test script): MACed and enciphered files and value, two-key. */
 static void read_component_legacy(void) {
   select_application(0x5A5A5A);
   check(mifare_desfire_authenticate(tag, 0, legacy_key()) == 0, "legacy key the component set");
@@ -266,9 +257,8 @@ int main(int argc, char** argv) {
   nfc_init(&context);
   nfc_device* device = context ? nfc_open(context, NULL) : NULL;
   MifareTag* tags = device ? freefare_get_tags(device) : NULL;
-  for (int i = 0; tags && tags[i]; ++i) {
+  for (int i = 0; tags && tags[i]; ++i)
     if (freefare_get_tag_type(tags[i]) == DESFIRE) tag = tags[i];
-  }
   if (!tag || mifare_desfire_connect(tag) < 0) {
     printf("FAILED: no DESFire card on the reader\n");
     return 1;

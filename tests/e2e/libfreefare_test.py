@@ -1,14 +1,11 @@
 # SPDX-License-Identifier: Apache-2.0
 """libfreefare, an independent DESFire client with its own crypto, through libnfc's PC/SC driver
-and the real pcscd. The component personalises an AES application (examples/desfire-personalise-
-aes.txt) and a legacy one with protected files that libfreefare's C API reads back; then the C API
-personalises the virtual EV1 card (libfreefare_ev1_test.c) and the component reads back the AES
-and legacy applications it left; then the tools format the card, make it an NFC Forum type 4 tag
-(the EV1 application with ISO file ids and a DF name, a 4096-byte NDEF file beside its header
-file), write an NDEF message and read it back across several frames, then set and reset the
-default key of new applications. Debian's libnfc has no PC/SC driver:
-scripts/build-libnfc-pcsc.sh builds one, which goes first in LD_LIBRARY_PATH. Without it, the
-tools or the client (libfreefare-dev at build time), the test skips (status 77)."""
+and the real pcscd. Its C API (libfreefare_ev1_test.c) and the component each read back the AES
+and legacy applications the other wrote; then its tools format the card, make it an NFC Forum
+type 4 tag (ISO file ids, a DF name, a 4096-byte NDEF file), write an NDEF message and read it
+back across frames, and set and reset the default key of new applications. Debian's libnfc has no
+PC/SC driver: scripts/build-libnfc-pcsc.sh builds the one put first in LD_LIBRARY_PATH. Without
+it, the tools or the client (libfreefare-dev at build time), the test skips (status 77)."""
 import json
 import os
 import shutil
@@ -31,8 +28,7 @@ MESSAGE = bytes([0xD1, 0x01, 3 + len(TEXT), 0x54, 0x02]) + b"en" + TEXT
 
 
 def failure(command):
-    """Runs `command` on the virtual reader only (a scan would find it twice); its output when it
-    fails."""
+    """`command`'s output if it fails, run on the virtual reader only (a scan finds it twice)."""
     libraries = LIBNFC + os.pathsep + os.environ.get("LD_LIBRARY_PATH", "")
     env = dict(os.environ, LD_LIBRARY_PATH=libraries, LIBNFC_AUTO_SCAN="false",
                LIBNFC_INTRUSIVE_SCAN="false",
@@ -80,11 +76,9 @@ CloseEncoder
 
 
 def read_libfreefare_application(folder):
-    """What the component reads of the AES application libfreefare's client left (its 0xAE5AE5,
-    the bytes E5 5A AE as sent): a plain file, MACed file 2 and record file 5, enciphered file 3,
-    value file 4 and cyclic record file 7; then of its legacy application 4C4C4C in a legacy
-    two-key session: MACed and enciphered files, an enciphered value, a MACed record. None when
-    all is as the client wrote it, else what differs."""
+    """None when the component reads the client's applications as the client wrote them, else
+    what differs: the AES one (0xAE5AE5, sent as E5 5A AE), plain, MACed, enciphered, value and
+    record files; the legacy 4C4C4C in a two-key session, MACed, enciphered, value and record."""
     script = os.path.join(folder, "read.txt")
     reads = ['DESFireReadData 8, 0, 22, "", False', 'DESFireReadData 2, 0, 0, "", True',
              'DESFireReadData 3, 0, 0, "", True', "DESFireGetValue 4, 0",
@@ -123,8 +117,7 @@ def inside():
                      lambda: read_libfreefare_application(folder),
                      *(lambda name=name: failure([name, "-y", *arguments.get(name, ())])
                        for name in TOOLS)]:
-            failed = step()
-            if failed:
+            if failed := step():
                 print(failed)
                 return 1
         message = Path(read).read_bytes()

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Eight readers at once through one pcscd: one Encoder per reader, each on a thread of its own,
-// encoding its own card over and over (a data block written and read back). Every encoding
-// succeeds with the thread's own data. Run by many_readers_test.py inside a private pcscd serving
-// eight virtual readers. Threads sharing the log: tests/core.
+// Eight readers at once through many_readers_test.py's pcscd, an Encoder and a thread each, writing
+// a block of its own card and reading it back, again and again. Threads sharing the log:
+// tests/core.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -19,15 +18,13 @@ namespace {
 constexpr int kReaders = 8;
 constexpr int kEncodings = 20;
 
-// The member that failed first on `reader`, with LastError; "" when every encoding went well. The
-// block holds the reader's number in every byte, so that a frame sent for one reader is told from
-// another's.
+// The first failure on `reader` with LastError, or "". Each byte of the block is the reader's
+// number, so that a frame sent for one reader is told from another's.
 std::string EncodeCards(int reader) {
   Encoder encoder;
   encoder.Parameters("device=Tarsin Virtual Reader " + std::to_string(reader) +
                      " 00 00;protocol=2;open_mode=2");
-  std::string block(32, static_cast<char>('0' + reader));
-  std::string read;
+  std::string block(32, static_cast<char>('0' + reader)), read;
   bool ok = encoder.OpenEncoder(0) == scesuccess;
   for (int i = 0; ok && i < kEncodings; ++i) {
     ok = encoder.MifareWriteDataBloc(4, "FFFFFFFFFFFF", 1, block) == scesuccess &&
@@ -43,9 +40,8 @@ TEST(ManyReaders, EachThreadEncodesItsOwnCard) {
   testing::ScopedEnvironment pcscLite("TARSIN_RF_PCSC_LIBRARY", std::nullopt);
   std::array<std::string, kReaders> failures;
   std::vector<std::thread> threads;
-  for (int reader = 0; reader < kReaders; ++reader) {
+  for (int reader = 0; reader < kReaders; ++reader)
     threads.emplace_back([&failures, reader] { failures[reader] = EncodeCards(reader); });
-  }
   for (std::thread& thread : threads) thread.join();
   for (int reader = 0; reader < kReaders; ++reader) EXPECT_EQ(failures[reader], "") << reader;
 }

@@ -119,8 +119,7 @@ class Session(unittest.TestCase):
         self.expect(0x51, b"", 0x91AE)
 
     def test_a_maced_write_is_checked(self):
-        """A MACed write goes in only with the MAC of the session. (Enciphered legacy values
-        through pcscd: libfreefare_test.)"""
+        """A MACed write needs the session's MAC (enciphered legacy values: libfreefare_test)."""
         host = self.host
         self.enter(bytes.fromhex("060504"), 2)
         self.expect(0xCD, bytes.fromhex("01 01 1111 280000"))  # MACed, key 1

@@ -1,8 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
-"""The readers file written as the virtual reader writes it: under byte 0 of `<file>.lock`. pcscd
-powers a card down some time after its last connection ended, and the driver writes that reset
-back; a write outside the lock could be lost under it, or lay the card's old memory over a file
-just written blank."""
+"""The readers file written as the virtual reader writes it, under byte 0 of `<file>.lock`: pcscd
+powers a card down a while after its last connection and the driver writes that back; a write
+outside the lock could be lost under it, or find the card's old memory laid over it."""
 
 import contextlib
 import fcntl

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The C interface as a C host uses it: variants in C memory, by-ref outputs written back, the live
 // LastError, each late-bound error of a wrong call as a number and a text, and the readers' watch.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <chrono>
 #include <cstring>
@@ -95,8 +95,7 @@ TEST_F(CAbi, WrongCallsFailWithTheirLateBoundError) {
   for (const auto& c : cases) {
     EXPECT_EQ(Invoke(c.name, c.args), c.number) << c.name;
     EXPECT_EQ(failure_.number, c.number);
-    EXPECT_NE(std::string(failure_.description).find(c.text), std::string::npos)
-        << failure_.description;
+    EXPECT_THAT(failure_.description, ::testing::HasSubstr(c.text));
   }
   EXPECT_EQ(tarsin_invoke_index(encoder_.get(), 68, nullptr, 0, nullptr, &failure_),
             TARSIN_DISP_E_MEMBERNOTFOUND);
@@ -106,8 +105,7 @@ TEST_F(CAbi, WrongCallsFailWithTheirLateBoundError) {
   EXPECT_EQ(Invoke("WriteLog", one), TARSIN_DISP_E_TYPEMISMATCH);
 }
 
-// Each misuse that once crashed a call, now refused with a defined error, and what the host owns
-// left alone.
+// Misuses that once crashed a call: refused with a defined error, what the host owns left alone.
 TEST_F(CAbi, MisusesAreRefused) {
   // An uninitialised result is only written; an optional argument left out.
   Args text(2);
@@ -121,10 +119,8 @@ TEST_F(CAbi, MisusesAreRefused) {
   // A by-ref text the host owns (here on its stack) is replaced, never freed.
   char owned[] = "literal";
   Args byRef(1);
-  byRef.values[0].kind = TARSIN_STRING;
-  byRef.values[0].flags = TARSIN_BYREF;
-  byRef.values[0].text = owned;
-  byRef.values[0].length = std::strlen(owned);
+  byRef.values[0] = {
+      .kind = TARSIN_STRING, .flags = TARSIN_BYREF, .text = owned, .length = std::strlen(owned)};
   ASSERT_EQ(Invoke("ReadSerialNumber", byRef), 0);
   EXPECT_EQ(byRef.values[0].kind, TARSIN_STRING);
   EXPECT_STREQ(owned, "literal");
@@ -135,16 +131,14 @@ TEST_F(CAbi, MisusesAreRefused) {
   // Arrays nested 200,000 deep: refused, and cleared without exhausting the stack.
   Args nested(1);
   tarsin_variant* level = &nested.values[0];
-  for (int depth = 0; depth < 200000; ++depth, level = &level->elements[0]) {
+  for (int depth = 0; depth < 200000; ++depth, level = &level->elements[0])
     tarsin_variant_set_array(level, 1);
-  }
   EXPECT_EQ(Invoke("WriteLog", nested), TARSIN_DISP_E_TYPEMISMATCH);
   tarsin_variant_clear(&nested.values[0]);
   EXPECT_EQ(nested.values[0].elements, nullptr);
 }
 
-// The statuses and failures in C memory; the waits themselves:
-// HostBench.ReadersAreListedAndCardsAwaited.
+// Statuses and failures in C memory; the waits: HostBench.ReadersAreListedAndCardsAwaited.
 TEST_F(CAbi, ReadersAndWaits) {
   std::unique_ptr<tarsin_reader_watch, void (*)(tarsin_reader_watch*)> watch{
       tarsin_reader_watch_create(), tarsin_reader_watch_release};

@@ -99,9 +99,8 @@ class Commands(unittest.TestCase):
         self.assertIn("card key AES:C8ACF700988FDB2B1F0F7AE9EDC8C519/01 (version 1), holder "
                       "'DIVERSIFIED BY TARSIN RF'", job.stdout, job.stderr)
 
+    @unittest.skipUnless(shutil.which("logrotate"), "logrotate is not installed")
     def test_the_example_log_rotation_renames_the_log(self):
-        if not shutil.which("logrotate"):
-            self.skipTest("logrotate is not installed")
         home = os.environ["XDG_DATA_HOME"]
         log = os.path.join(home, "Quillon/Nemora/Tarsin RF.log")
         rule = Path(EXAMPLES, "logrotate/tarsin-rf").read_text()

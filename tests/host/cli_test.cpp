@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The script reader of `tarsin-rf run`, and `tarsin-rf run --json --virtual`: what the component
-// returned, one object per call, and an exit status that follows the results. And what
-// `tarsin-rf reg` shows and answers when the registry refuses or the user declines.
+// `tarsin-rf run`'s script reader, and its --json output: one object per call, an exit status by
+// the results. And what `tarsin-rf reg` shows when the registry refuses or the user declines.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -43,19 +42,15 @@ TEST(Script, LinesBecomeCalls) {
   ASSERT_TRUE(call);
   EXPECT_EQ(call->member, "EscapeExt");
   EXPECT_FALSE(call->propertyLet);
-  ASSERT_EQ(call->args.size(), 3u);
-  EXPECT_EQ(*call->args[0], Variant("ff ca, 00"));
-  EXPECT_FALSE(call->args[1].has_value());
-  EXPECT_EQ(*call->args[2], Variant("x"));
+  EXPECT_EQ(call->args, (std::vector<std::optional<Variant>>{"ff ca, 00", std::nullopt, "x"}));
   // A property written: CliRun.PrintsWhatTheComponentReturnedAndExitsByTheResults.
   EXPECT_FALSE(ParseScriptLine("   "));
   EXPECT_FALSE(ParseScriptLine("' a comment"));
 }
 
 TEST(Script, BadLiteralsAndLinesAreRefused) {
-  for (const char* text : {"abc", "\"open", "\"a\"b\"", "&H", "&H123456789", "0x10", "nan"}) {
+  for (const char* text : {"abc", "\"open", "\"a\"b\"", "&H", "&H123456789", "0x10", "nan"})
     EXPECT_THROW(ParseLiteral(text), ScriptError) << text;
-  }
   for (const char* line :
        {"= 3", "Parameters =", "Parameters = 1, 2", "OpenEncoder(0)", "WriteLog \"unterminated"}) {
     EXPECT_THROW(ParseScriptLine(line), ScriptError) << line;
@@ -66,14 +61,12 @@ constexpr const char* kParameters = "protocol=2;open_mode=2";
 
 struct RunResult {
   int status;
-  std::string out;
-  std::string err;
+  std::string out, err;
   std::vector<nlohmann::json> calls;  // the JSON lines of the standard output
   std::string output() const { return out + err; }
 };
 
-// tarsin-rf with `arguments`, each passed whole, after `prefix` (environment settings, a pipe);
-// its outputs are kept in `folder`.
+// tarsin-rf with `arguments` each passed whole, after `prefix` (settings, a pipe), in `folder`.
 RunResult RunCli(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                  const std::string& prefix = "") {
   std::string command = prefix + TARSIN_TEST_CLI;
@@ -82,15 +75,13 @@ RunResult RunCli(const std::filesystem::path& folder, const std::vector<std::str
     for (char c : argument) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
     command += "'";
   }
-  const auto out = folder / "out.txt";
-  const auto err = folder / "err.txt";
+  const auto out = folder / "out.txt", err = folder / "err.txt";
   command += " > '" + out.string() + "' 2> '" + err.string() + "'";
   const int status = WEXITSTATUS(std::system(command.c_str()));
   RunResult result{status, testing::FileContent(out), testing::FileContent(err), {}};
   std::istringstream lines(result.out);
-  for (std::string line; std::getline(lines, line);) {
+  for (std::string line; std::getline(lines, line);)
     if (line.starts_with("{")) result.calls.push_back(nlohmann::json::parse(line));
-  }
   return result;
 }
 
@@ -111,8 +102,8 @@ class CliRun : public testing::VirtualReaderTest {
   }
 };
 
-// What the component returned, then an exit status that follows the results: a call that
-// failed, one the dispatch refused, and a script stopped at its first error.
+// What the component returned; the exit status: a call failed, one refused, a stop at the first
+// error.
 TEST_F(CliRun, PrintsWhatTheComponentReturnedAndExitsByTheResults) {
   const std::string open = "Parameters = \"device=Tarsin Virtual Reader 0;protocol=2";
   const std::string serial = "Escape \"FFCA000000\", \"\"\n";
@@ -174,9 +165,8 @@ TEST_F(CliRun, AScriptWithBadLinesCallsNothing) {
   for (const char* reported :
        {"line 3: Unknown name: MifareWriteDataBlock: MifareWriteDataBlock 5,",
         "line 4: Wrong number of arguments for WriteValueBloc: 3 given, 4 to 4 expected: ",
-        "line 5: Wrong number of arguments for CloseEncoder: 1 given, 0 to 0 expected: "}) {
+        "line 5: Wrong number of arguments for CloseEncoder: 1 given, 0 to 0 expected: "})
     EXPECT_THAT(run.output(), HasSubstr(reported));
-  }
   // An unquoted key for a text parameter is that text.
   const RunResult read =
       Cli({"call", "--virtual", "--json", "-p", kParameters, "-r", testing::kReader, "--open",
@@ -258,8 +248,7 @@ TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
   EXPECT_THAT(run.output(), HasSubstr("is corrupt: [json.exception.parse_error"));
 }
 
-// A name is data: with "X" and "X;b" side by side, readers describes each by its own attributes
-// and encode writes the card of the one named.
+// A name is data: of "X" and "X;b" side by side, each is listed and encoded as itself.
 TEST_F(CliRun, EncodeWritesTheCardOfTheReaderNamedWhole) {
   const std::string other = std::string(testing::kReader) + ";b";
   nlohmann::json second = testing::Reader(other, testing::Classic1K("11223344"));
@@ -308,17 +297,15 @@ TEST_F(CliReg, RefusalsShowWindowsTextAndADeclinedPromptIsNoSuccess) {
   for (const auto& c : cases) {
     const RunResult outcome = Reg(c.arguments, c.declined ? "n\\n" : "");
     EXPECT_EQ(outcome.status, c.status) << c.arguments[0] << ' ' << c.arguments[1];
-    EXPECT_NE((c.status != 0 && !c.declined ? outcome.err : outcome.out).find(c.shown),
-              std::string::npos)
+    EXPECT_THAT(c.status != 0 && !c.declined ? outcome.err : outcome.out, HasSubstr(c.shown))
         << outcome.out << outcome.err;
   }
   const auto saved = folder_ / "saved.reg";
   EXPECT_EQ(Reg({"export", "HKCU\\Software\\T", saved.string(), "/y"}).status, 0);
   EXPECT_TRUE(testing::FileContent(saved).starts_with(std::string("\xFF\xFEW\0i\0", 6)));
   // A hive that is not a registry file at all.
-  for (const char* companion : {"-wal", "-shm"}) {
+  for (const char* companion : {"-wal", "-shm"})
     std::filesystem::remove(hiveFile("HKEY_CURRENT_USER").string() + companion);
-  }
   std::ofstream(hiveFile("HKEY_CURRENT_USER"), std::ios::trunc) << std::string(4096, 'x');
   EXPECT_EQ(Reg({"query", "HKCU\\Software\\T"}).err,
             "ERROR: The registry is corrupted. The structure of one of the files containing "

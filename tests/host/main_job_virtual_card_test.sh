@@ -3,8 +3,7 @@
 # main_job_virtual_card_test.sh CLI SCRIPT: the main job's virtual card made ready on readers
 # files of every kind, and a user's file never written over.
 set -eu
-cli=$1
-script=$2
+cli=$1 script=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarsin-main-job.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export TARSIN_RF_VIRTUAL_READERS="$work/readers.json"

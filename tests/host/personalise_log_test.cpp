@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The DESFire personalisation example, run in-process with a fixed challenge, against its log as
-// recorded: every line and frame the same, apart from time stamps, handles and the bytes that
-// carry the card's own random numbers.
+// The DESFire personalisation example in-process with a fixed challenge against its recorded log:
+// every line and frame the same but time stamps, handles and the bytes of the card's randoms.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,9 +35,8 @@ std::vector<std::string> Masked(std::vector<std::string> lines, PcscHandle conte
   const std::regex contextHandle("\\b" + std::to_string(context) + "\\b");
   bool hidden = false;
   for (std::string& line : lines) {
-    if (line.find("--> EncoderCommand(") != std::string::npos) {
+    if (line.find("--> EncoderCommand(") != std::string::npos)
       hidden = std::regex_search(line, kRandomCommand);
-    }
     if (hidden) line = std::regex_replace(line, kLongHex, "#");
     line = std::regex_replace(std::regex_replace(line, cardHandle, "CARD"), contextHandle, "CTX");
   }

@@ -1,8 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
-"""The Python module as a Python host uses it, on the virtual reader: properties, by-ref outputs
-as tuples, the enumerations, the live LastError, each late-bound error as ComError, the
-readers and a cancelled wait, and card I/O without the interpreter lock. (A card another process
-inserts during a wait: HostBench.ReadersAreListedAndCardsAwaited.)"""
+"""The Python module as a host uses it on the virtual reader: properties, by-ref outputs as tuples,
+enumerations, the live LastError, late-bound errors as ComError, readers, a cancelled wait, I/O
+without the interpreter lock. (Insertion in a wait: HostBench.ReadersAreListedAndCardsAwaited.)"""
 import inspect
 import os
 import subprocess
@@ -78,9 +77,8 @@ class PythonHost(unittest.TestCase):
             self.assertEqual(trailer[2:6], (15, 15, 15, tarsinrf.scss_A_WriteKeysConditions))
             self.assertIsInstance(trailer[5], tarsinrf.SCSS_SecurityLevelEnum)
         self.assertIn(" closed ", repr(self.encoder))
-        with self.assertRaises(tarsinrf.ComError):
-            with tarsinrf.Encoder("device=No Such Reader"):
-                pass
+        with self.assertRaises(tarsinrf.ComError), tarsinrf.Encoder("device=No Such Reader"):
+            pass
 
     def test_readers_and_a_cancelled_wait(self):
         watch = tarsinrf.ReaderWatch()
@@ -108,8 +106,7 @@ class PythonHost(unittest.TestCase):
 
 
 class WithoutTheInterpreterLock(unittest.TestCase):
-    """Card I/O (every member goes through one call that lets go of the interpreter lock) lets
-    other encoders overlap."""
+    """Every member's card I/O lets go of the interpreter lock, so other encoders overlap."""
 
     def setUp(self):
         fresh_readers()

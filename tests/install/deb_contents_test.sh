@@ -5,8 +5,7 @@
 # package requiring the dialogs or the virtual reader. Each other file's package is named by
 # debian/*.install (dh_install stops on a file missing); debian_root_test.sh hosts them.
 set -eu
-debs=$1
-failed=0
+debs=$1 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 contents() { dpkg-deb -c "$debs/$1"_*.deb | awk '{print $6}' | sed 's#^\./#/#'; }
 # The package's name follows the library's soname (lintian only warns).

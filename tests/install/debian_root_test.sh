@@ -1,13 +1,11 @@
 #!/bin/sh
 # SPDX-License-Identifier: Apache-2.0
-# debian_root_test.sh DEBS EXAMPLES: run as root inside a throwaway Debian 12 root that starts no
-# service. Installs the packages in DEBS (deb_contents_test.sh checks that none asks for the
-# virtual reader), hosts the component from C and Python, lists the readers through pcscd with
-# the virtual reader, then purges them and checks that the root holds the files it held
-# before they came (the packages they pull in are installed first: their own leavings are not ours).
+# debian_root_test.sh DEBS EXAMPLES: as root in a throwaway Debian 12 root that starts no service,
+# installs the packages in DEBS (none asks for the virtual reader: deb_contents_test.sh), hosts the
+# component from C and Python, lists the readers through pcscd, purges them and checks that the
+# root holds the files it held before (what they pull in is installed first: not ours to check).
 set -eu
-debs=$1
-examples=$2
+debs=$1 examples=$2
 export DEBIAN_FRONTEND=noninteractive
 # Whatever the examples write (log, registry, virtual cards) stays in the scratch folder.
 export HOME=/tmp/home XDG_DATA_HOME=/tmp/home/data TARSIN_RF_REGISTRY_DIR=/tmp/home/registry
@@ -31,10 +29,7 @@ pulled_in=$(apt-get install -s $ours "$debs"/tarsin-rf-virtual-reader_*.deb |
 apt-get install -y $pulled_in >/tmp/install.log 2>&1 || fail "apt-get install $pulled_in"
 files >/tmp/before
 # shellcheck disable=SC2086
-apt-get install -y $ours >>/tmp/install.log 2>&1 || {
-  cat /tmp/install.log >&2
-  fail "apt-get install"
-}
+apt-get install -y $ours >>/tmp/install.log 2>&1 || { cat /tmp/install.log >&2; fail "apt-get"; }
 
 # shellcheck disable=SC2046 # pkg-config's flags are meant to split
 cc -std=c99 -Wall -Wextra -Werror -o /tmp/read_uid "$examples/c/read_uid.c" \
@@ -48,9 +43,8 @@ echo "ok: Python example"
 
 apt-get install -y "$debs"/tarsin-rf-virtual-reader_*.deb >>/tmp/install.log 2>&1 ||
   fail "apt-get install tarsin-rf-virtual-reader"
-# The readers through a pcscd of this root, in the environment the package's pcscd.service
-# drop-in gives the system's pcscd, stopped again by its id. Only this package gives pcscd a
-# reader (deb_contents_test.sh).
+# The readers through a pcscd of this root, in its pcscd.service drop-in's environment, stopped by
+# its id. Only this package gives pcscd a reader (deb_contents_test.sh).
 TARSIN_RF_VIRTUAL_READERS=/var/lib/tarsin-rf/virtual-readers.json pcscd --foreground \
   >/tmp/pcscd.log 2>&1 &
 pcscd=$!

@@ -28,9 +28,8 @@ class CardIdentification : public registry::TemporaryRegistry {
   void SetUp() override { state_.log.path = (folder_ / "Tarsin RF.log").string(); }
 
   static void Table(std::initializer_list<std::pair<const char*, Variant>> entries) {
-    for (const auto& [name, data] : entries) {
+    for (const auto& [name, data] : entries)
       ASSERT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kCardTypesKey, name, data), 0u);
-    }
   }
 
   static std::vector<std::string> Names() {
@@ -82,9 +81,8 @@ TEST_F(CardIdentification, TableLookupTakesTheFirstMatchingEntry) {
     SCOPED_TRACE(c.label);
     const testing::ScratchFolder fresh("tarsin-reg");
     const testing::ScopedEnvironment registry("TARSIN_RF_REGISTRY_DIR", fresh.path().string());
-    for (size_t i = 0; i < c.entries.size(); ++i) {
+    for (size_t i = 0; i < c.entries.size(); ++i)
       SetRegistryValue(HKEY_LOCAL_MACHINE, kCardTypesKey, "e" + std::to_string(i), c.entries[i]);
-    }
     state_.SerialNumberLength = -1;
     Identify(c.atr);
     EXPECT_EQ(state_.CardType, c.cardType);
@@ -107,8 +105,7 @@ TEST_F(CardIdentification, AnEmptyAtrForgetsTheCardAndWritesNothing) {
   EXPECT_EQ(Names().size(), 2u);
 }
 
-// Matched by no entry, the ATR is recorded once however often it comes; an entry of type 1 also
-// leads to a record.
+// An ATR that no entry, or an entry of type 1, matches is recorded once however often it comes.
 TEST_F(CardIdentification, AnUnknownAtrIsRecordedOnceAcrossPresentations) {
   Table({{"Add new cards", "1"}, {"1K", "11;3B 8F 80 01;4"}, {"generic", "1;3B 00;4"}});
   for (int presentation = 0; presentation < 3; ++presentation) {
@@ -145,17 +142,15 @@ TEST_F(CardIdentification, AReadOnlyHiveStillIdentifiesAndDropsTheRecordSilently
   EXPECT_TRUE(RecordedAtrs().empty());
 }
 
-// A table that cannot be read (a damaged file, or something else where the file should be)
-// leaves the card unknown and the file as it was: nothing is written over it.
+// A table that cannot be read (a damaged file, or a folder in its place) is never written over.
 TEST_F(CardIdentification, ADamagedOrUnreadableHiveLeavesTheCardUnknownAndTheFileAlone) {
   const std::string garbage(4096, 'x');
   for (const bool folderInstead : {false, true}) {
     std::filesystem::remove_all(hiveFile());
-    if (folderInstead) {
+    if (folderInstead)
       std::filesystem::create_directory(hiveFile());
-    } else {
+    else
       std::ofstream(hiveFile()) << garbage;
-    }
     state_.CardType = sceMifare1K;
     Identify(k1KAtr);
     EXPECT_EQ(state_.CardType, sceUnknownType) << folderInstead;
@@ -190,9 +185,8 @@ TEST(CardIdentificationChild, IdentifiesTwoHundredUnknownCards) {
   if (batch == nullptr) GTEST_SKIP() << "only as the child of TwoProcessesLoseNoRecord";
   EncoderState state;
   state.log.path = "/dev/null";
-  for (int card = 0; card < 200; ++card) {
+  for (int card = 0; card < 200; ++card)
     LetATRString(state, fmt::format("3B 00 {} {:02X} {:02X}", batch, card / 256, card % 256));
-  }
 }
 
 TEST_F(CardIdentification, TwoProcessesLoseNoRecord) {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The reader session and the exchange on the virtual reader: log lines, LastError, states, and
-// multi-frame answers of a DESFire card joined or not.
-#include <gtest/gtest.h>
+// Session and exchange on the virtual reader: log lines, LastError, states, multi-frame answers.
+#include <gmock/gmock.h>
 
 #include "core/encoder_access.h"
 #include "core/error.h"
@@ -39,9 +38,7 @@ ExpectedError LibraryError(uint32_t number, const char* description, const char*
 void ExpectError(const CError& e, const ExpectedError& x) {
   EXPECT_EQ(static_cast<uint32_t>(e.Number), x.number);
   EXPECT_EQ(e.Description, x.description);
-  if (x.lastDllError) {
-    EXPECT_EQ(e.LastDllError, *x.lastDllError);
-  }
+  EXPECT_EQ(e.LastDllError, x.lastDllError.value_or(e.LastDllError));
   EXPECT_EQ(e.ComFunction, x.comFunction);
   EXPECT_EQ(e.RdrCommand, x.rdrCommand);
   EXPECT_EQ(e.RdrRetCode, x.rdrRetCode);
@@ -49,8 +46,7 @@ void ExpectError(const CError& e, const ExpectedError& x) {
 
 using Session = testing::VirtualReaderTest;
 
-// The lines of opening, of a frame and of closing are those of the recorded DESFire log
-// (personalise_log_test); here the argument, and a member's card check and command around them.
+// Line forms: personalise_log_test. Here: OpenEncoder's argument, a member's check and command.
 TEST_F(Session, OpenAndAMemberCommandWriteTheirLogLines) {
   Encoder encoder;
   encoder.Parameters("device=Tarsin Virtual Reader 0;protocol=2;open_mode=2");
@@ -164,10 +160,9 @@ TEST_F(Session, OpenFailuresLeaveTheirTrace) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "T       Calling SCardEstablishContext"),
               c.contexts);
     if (c.error.number && c.error.number < 1000) {  // a failure of the platform is logged
-      EXPECT_NE(std::find(lines.begin(), lines.end(),
-                          "T       Error " + std::to_string(e.Number) + ": " + e.Description +
-                              " [" + std::to_string(e.LastDllError) + "]"),
-                lines.end());
+      EXPECT_THAT(lines,
+                  ::testing::Contains("T       Error " + std::to_string(e.Number) + ": " +
+                                      e.Description + " [" + std::to_string(e.LastDllError) + "]"));
     }
     EXPECT_EQ(encoder.CloseEncoder(), scesuccess);
     SetCardPresent(true);
@@ -278,8 +273,7 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
   EXPECT_EQ(response_.substr(2 * 14, 14), "04112233445566");
   EXPECT_EQ(SentFrames(start),
             (std::vector<std::string>{"9060000000", "90AF000000", "90AF000000"}));
-  // Five lines a frame (their form: the recorded DESFire log), each with its own
-  // data; the continuation frames add no entry line of their own.
+  // Five lines a frame (as in the recorded DESFire log); continuations add no entry line.
   const std::vector<std::string> lines = LogLines(start);
   ASSERT_EQ(lines.size(), 2 + 3 * 5u);
   EXPECT_EQ(lines.front(), "T   --> EncoderCommand(DesfireGetVersion)");

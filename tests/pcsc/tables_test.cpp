@@ -93,9 +93,8 @@ TEST(CommandTable, FillsEveryPlaceholderFromItsElement) {
       {ec_DesfireAuthenticate1, {"00", "000000", "a", "b", "c"}, ""},
       {9999, {"00"}, ""},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : cases)
     EXPECT_EQ(FillTemplate(FindCommand(c.code), c.params), c.filled) << c.code << " " << c.filled;
-  }
 }
 
 TEST(CommandTable, UnknownCodesAndTheErrorNameOfAFollowingFrame) {
@@ -114,10 +113,9 @@ TEST(CommandTable, ElementsBecomeText) {
 }
 
 TEST(CommandTable, PlaceholdersMatchWithoutRegardToCase) {
-  const Command row{1, "x", "x", "00[key_number][Key_Number]"};
-  Command withPlaceholder = row;
-  withPlaceholder.placeholders[0] = {"[KEY_NUMBER]", 0};
-  EXPECT_EQ(FillTemplate(withPlaceholder, {"0A"}), "000A0A");
+  Command row{1, "x", "x", "00[key_number][Key_Number]"};
+  row.placeholders[0] = {"[KEY_NUMBER]", 0};
+  EXPECT_EQ(FillTemplate(row, {"0A"}), "000A0A");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// A registry of its own for each test: all hives in a fresh temporary folder, removed after. And
-// one test of this same program in a child process, for what a single process cannot show:
-// concurrent writers, or a user other than the one running the suite.
+// A registry of its own per test, its hives in a fresh temporary folder; and a test of this program
+// in a child process, for what one process cannot show: concurrent writers, another user.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// Configure and the configuration dialog: what it shows in each language, and what the user's
-// answer does to the encoder's parameters.
+// Configure and its dialog: what it shows in each language, what the answer does to the parameters.
 #include <gmock/gmock.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -29,24 +28,21 @@ QStringList Items(const QComboBox& box) {
 // The title, the reader box's first entry, the buttons' and the labels' captions.
 QString Captions(const QDialog& dialog) {
   QStringList captions{dialog.windowTitle(), Child<QComboBox>(dialog, "cboDevice").itemText(0)};
-  for (const char* button : {"cmdTest", "cmdCancel", "cmdOK"}) {
+  for (const char* button : {"cmdTest", "cmdCancel", "cmdOK"})
     captions << Child<QPushButton>(dialog, button).text();
-  }
   for (const char* label : {"lblDevice", "lblProtocol"})
     captions << Child<QLabel>(dialog, label).text();
   return captions.join('|');
 }
 
-// What does not change with the language: the order of Tab, the access keys' targets, the
-// picture, the boxes' colour and the font.
+// What no language changes: the Tab order, the access keys' targets, picture, colours and font.
 void CheckTheLook(const QDialog& dialog) {
   const QStringList tabOrder{"cmdOK", "cmdCancel", "cmdTest", "cboProtocol", "cboDevice"};
   QStringList visited;
   for (QWidget* widget = &Child(dialog, "cmdOK"); visited.size() < tabOrder.size();
        widget = widget->nextInFocusChain()) {
-    if (tabOrder.contains(widget->objectName()) && !visited.contains(widget->objectName())) {
+    if (tabOrder.contains(widget->objectName()) && !visited.contains(widget->objectName()))
       visited << widget->objectName();
-    }
   }
   EXPECT_EQ(visited, tabOrder);
   EXPECT_EQ(Child<QLabel>(dialog, "lblDevice").buddy(), &Child(dialog, "cboDevice"));
@@ -55,9 +51,8 @@ void CheckTheLook(const QDialog& dialog) {
   EXPECT_EQ(dialog.focusWidget(), &Child(dialog, "cmdOK"));
   EXPECT_EQ(Items(Child<QComboBox>(dialog, "cboProtocol")), QStringList({"T=0", "T=1"}));
   EXPECT_FALSE(Child<QLabel>(dialog, "Image1").pixmap().isNull());  // the picture was found
-  for (const char* box : {"cboDevice", "cboProtocol"}) {
+  for (const char* box : {"cboDevice", "cboProtocol"})
     EXPECT_EQ(Child(dialog, box).palette().color(QPalette::Base), QColor(255, 255, 192)) << box;
-  }
   EXPECT_EQ(dialog.font().family(), "Tahoma");
   if (QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) {
     EXPECT_EQ(QFontInfo(dialog.font()).family(), "Tahoma");  // the file was loaded
@@ -88,8 +83,7 @@ TEST_F(DialogTest, ShowsItsCaptionsInEitherLanguage) {
   }
 }
 
-// The user's answer, and what the encoder's parameters read afterwards (open mode 2 throughout:
-// the dialog never changes it).
+// The user's answer, and the encoder's parameters afterwards (the dialog never changes open mode).
 TEST_F(DialogTest, TakesTheAnswerBackIntoTheEncoder) {
   const auto select = [](const char* box, int index) {
     return [=](QDialog& dialog) { Child<QComboBox>(dialog, box).setCurrentIndex(index); };
@@ -145,8 +139,7 @@ TEST_F(DialogTest, FailsWhenNoContextCanBeEstablished) {
   EXPECT_EQ(encoder.LastError()->ComFunction, "Configure");
 }
 
-// A thread other than the one that owns the windows cannot show the dialog, even after a use
-// that ended with OK; the caller carries on.
+// Only the thread that owns the windows shows the dialog, even after an OK; the caller carries on.
 TEST_F(DialogTest, RefusesAThreadThatCannotOwnTheWindows) {
   Encoder encoder;
   const auto ok = [](QDialog& dialog) { Click(dialog, "cmdOK"); };
@@ -192,8 +185,6 @@ class FakeDisplay {
     ::close(fd_);
     std::filesystem::remove(path_);
   }
-  FakeDisplay(const FakeDisplay&) = delete;
-  FakeDisplay& operator=(const FakeDisplay&) = delete;
 
   // Reads `size` bytes of the client's request.
   static std::vector<uint8_t> Read(int client, size_t size) {
@@ -235,13 +226,11 @@ void XServerOnce(int client, int number) {
   }
 }
 
-// A Wayland socket that answers the registry's round trip with no global at all: Qt's Wayland
-// platform would crash on it.
+// A Wayland socket whose registry has no global at all: Qt's Wayland platform would crash on it.
 void WaylandWithoutGlobals(int client, int) {
   // get_registry (new 2) and sync (new 3): done on callback 3.
-  if (FakeDisplay::Read(client, 24).size() == 24) {
+  if (FakeDisplay::Read(client, 24).size() == 24)
     FakeDisplay::Write(client, {3, 0, 0, 0, 0, 0, 12, 0, 1, 0, 0, 0});
-  }
 }
 
 // Where the dialog cannot be shown, Configure cancels and says why in the log; the host's
@@ -257,34 +246,31 @@ TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
     std::string reason;
   } rows[] = {
       {{{"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"QT_QPA_PLATFORM", {}}},
-       cannotCreate + "no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset)"},
+       "no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset)"},
       {{{"DISPLAY", ":4242"}, {"QT_QPA_PLATFORM", "xcb"}},
-       cannotCreate + "the X server \":4242\" does not answer"},
+       "the X server \":4242\" does not answer"},
       {{{"QT_QPA_PLATFORM", "nosuch;xcb"}, {"DISPLAY", {}}},
-       cannotCreate + "no Qt platform plugin \"nosuch\"; DISPLAY is unset"},
+       "no Qt platform plugin \"nosuch\"; DISPLAY is unset"},
       // Platforms that end the process when their device is missing are asked first, or refused.
       {{{"QT_QPA_PLATFORM", "linuxfb:fb=/nonexistent/fb0"}},
-       cannotCreate + "the framebuffer \"/nonexistent/fb0\" cannot be opened"},
+       "the framebuffer \"/nonexistent/fb0\" cannot be opened"},
       {{{"QT_QPA_PLATFORM", "minimalegl"}},
-       cannotCreate + "the Qt platform \"minimalegl\" cannot be checked for a screen"},
-      // Qt itself fails after the check passed: it falls back to a windowless platform, which
-      // is refused rather than waited on.
+       "the Qt platform \"minimalegl\" cannot be checked for a screen"},
+      // Qt fails after the check: its fallback, a windowless platform, is refused, not waited on.
       {{{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":4711"}},
-       cannotCreate + "the Qt platform \"xcb\" could not be started"},
+       "the Qt platform \"xcb\" could not be started"},
       // A compositor Qt would crash on is asked first.
       {{{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", wayland.string()}},
-       cannotCreate + "the Wayland display \"" + wayland.string() + "\" offers no wl_compositor"},
+       "the Wayland display \"" + wayland.string() + "\" offers no wl_compositor"},
       // Nobody could answer a dialog there: no waiting for ever.
       {{{"QT_QPA_PLATFORM", "minimal;offscreen"}},
-       cannotCreate +
-           "the Qt platform \"minimal\" shows no window; the Qt platform \"offscreen\" shows no "
-           "window"},
+       "the Qt platform \"minimal\" shows no window; the Qt platform \"offscreen\" shows no "
+       "window"},
   };
   for (const auto& row : rows) {
     std::vector<std::unique_ptr<ScopedEnvironment>> environment;
-    for (const auto& [name, value] : row.environment) {
+    for (const auto& [name, value] : row.environment)
       environment.push_back(std::make_unique<ScopedEnvironment>(name, value));
-    }
     const auto output = log_.root() / "output.txt";
     // A dialog that nobody can answer would wait for ever: cut short, it fails the row.
     const std::string command = "timeout 20 " + std::string(TARSIN_TEST_CLI) +
@@ -293,7 +279,8 @@ TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
     EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << row.reason;
     // The reason, then the parameters as they were.
     EXPECT_THAT(FileContent(output),
-                ::testing::HasSubstr("  Result       canceled\n  Dialog       " + row.reason +
+                ::testing::HasSubstr("  Result       canceled\n  Dialog       " + cannotCreate +
+                                     row.reason +
                                      "\n  Parameters   Encoding capabilities=Mifare Classic, "
                                      "Mifare Ultralight, Mifare DESFire\n               Device=" +
                                      kReader + "\n"));

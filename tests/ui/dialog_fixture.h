@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The dialogs as a host meets them: an Encoder on the virtual readers whose Configure loads the
-// dialog library built with the project. A modal dialog blocks the call that shows it, so the
-// tests answer it from timers that run inside its event loop.
+// The dialogs as a host meets them, Configure loading the library built here. A modal dialog blocks
+// the call that shows it, so the tests answer it from timers inside its event loop.
 #pragma once
 
 #include <QApplication>
@@ -18,9 +17,8 @@ namespace tarsin::testing {
 
 inline constexpr const char* kSecondReader = "Tarsin Virtual Reader 1";
 
-// Runs `action` on the modal dialog `name` (frmConfigure, frmTest) once it is shown and `ready`
-// holds, polled from the event loop of whatever dialog runs. Before the dialog library has created
-// the application, the polling starts with it.
+// Runs `action` on modal dialog `name` (frmConfigure, frmTest) once shown and `ready`, polled from
+// whatever dialog's event loop runs; from the application's start if the library has not made it.
 inline void WhenShown(
     const QString& name, std::function<void(QDialog&)> action,
     std::function<bool(QDialog&)> ready = [](QDialog&) { return true; }) {

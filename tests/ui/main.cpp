@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The dialogs' tests run offscreen, or on the platform TARSIN_RF_TEST_PLATFORM names (CI runs
-// them once on a virtual X server). Chosen before anything else, so that listing the tests never
-// meets a display that is not there.
+// The dialogs' tests run offscreen, or on the platform TARSIN_RF_TEST_PLATFORM names (CI: a virtual
+// X server), chosen first so that listing the tests never meets a display that is not there.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -22,8 +21,7 @@ int main(int argc, char** argv) {
   // The dialog library refuses to start a windowless platform itself; a host that owns the
   // application may. On a display, the library makes its own, as for most hosts.
   std::unique_ptr<QApplication> application;
-  if (platform == "offscreen" || platform == "minimal") {
+  if (platform == "offscreen" || platform == "minimal")
     application = std::make_unique<QApplication>(argc, argv);
-  }
   return RUN_ALL_TESTS();
 }

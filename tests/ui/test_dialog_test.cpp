@@ -13,12 +13,10 @@ namespace {
 
 struct TestRun {
   QStringList titleAndLog;
-  QImage configuration;  // the two dialogs as they looked, the test's once it had ended
-  QImage test;
+  QImage configuration, test;  // the two dialogs as they looked, the test's once it had ended
 };
 
-// Opens the test from the configuration dialog with the reader and protocol shown there, lets it
-// run, and cancels the configuration afterwards.
+// Runs the test from the configuration dialog with that reader and protocol, then cancels it.
 TestRun RunTest(DialogTest& fixture, const char* language, const QString& device,
                 int protocolIndex) {
   TestRun run;

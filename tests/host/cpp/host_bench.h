@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// What a C++ host of the installed interface has: only the public headers and libtarsinrf.so
-// (and the tests' scratch folder, standard library alone).
-// The bench gives each test a home of its own (readers file, registry with the card-type table,
-// log) and runs the command-line host as the other process that moves cards.
+// Only what a C++ host has: the public headers and libtarsinrf.so (and the tests' scratch folder).
+// Each test has a home (readers, registry with the card types, log); tarsin-rf moves the cards.
 #pragma once
 
 #include <gtest/gtest.h>
