@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The byte-level ciphers, CMAC and CRCs against published vectors (FIPS 197,
-// RFC 4493, NIST SP 800-38B, the CRC catalogue's check values); no OpenSSL, so that the Windows
-// build runs them on its own AES too.
+// The byte-level ciphers, CMAC and CRCs against published vectors (FIPS 197, RFC 4493, NIST SP
+// 800-38B, the CRC catalogue); no OpenSSL, so that the Windows build runs them on its own AES too.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// CMAC against OpenSSL's on random keys and messages, for each cipher, and the key
-// diversification built on it redone from OpenSSL's pieces. (The note's own examples go through
-// the member: tests/desfire/diversification_test.cpp.)
+// CMAC against OpenSSL's on random keys and messages for each cipher, and the key diversification
+// built on it redone from OpenSSL's pieces (published examples: desfire/diversification_test.cpp).
 #include <gtest/gtest.h>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
@@ -59,10 +58,9 @@ Bytes OpenSslCbc(const char* name, const Bytes& key, const Bytes& data, bool enc
   return out;
 }
 
-// One block of a diversified key from OpenSSL alone: constant || M, padded (80 00...) to two
-// blocks when shorter, its last block XORed with CMAC's subkey, then CBC; the key is the last
-// block. The subkeys are read back from OpenSSL's CMAC: of one zero block it is E(K1), of
-// nothing E(80 00... ^ K2).
+// One block of a diversified key from OpenSSL alone: constant || M, padded (80 00...) to two blocks
+// when shorter, its last block XORed with CMAC's subkey, then CBC; the key is the last block. The
+// subkey read back from OpenSSL's CMAC: of one zero block it is E(K1), of nothing E(80 00.. ^ K2).
 Bytes OpenSslDiversified(const char* name, const Bytes& key, uint8_t constant, const Bytes& m) {
   const size_t block = name[0] == 'A' ? 16 : 8;
   Bytes data{constant};

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "crypto/convert_data.h"
@@ -112,9 +113,7 @@ const ChainedMode kChainedModes[] = {
      }},
     {"EncryptSend", true, desChainSend,
      [](Loaded& r, const Bytes& y, Bytes& z) {
-       const Bytes out = Xor(r.Block(Xor(y, r.vector), true), z);
-       z = y;
-       return out;
+       return Xor(r.Block(Xor(y, r.vector), true), std::exchange(z, y));
      }},
     {"EncryptBlockwise", true, desChainCBCBlockwise,
      [](Loaded& r, const Bytes& p, Bytes& z) {
@@ -122,9 +121,7 @@ const ChainedMode kChainedModes[] = {
      }},
     {"DecryptBlockwise", false, desChainCBCBlockwise,
      [](Loaded& r, const Bytes& c, Bytes& z) {
-       const Bytes out = Xor(Xor(r.Block(c, false), r.vector), z);
-       z = c;
-       return out;
+       return Xor(Xor(r.Block(c, false), r.vector), std::exchange(z, c));
      }},
 };
 

@@ -130,12 +130,11 @@ TEST_F(DesfireTest, KeysAndKeySettingsAreChangedAndEnforced) {
        {"DESFireGetKeySettings", {15, 3}, "90010E03 91AE 15 3"}});
 }
 
-// Every refusal of the operations, with the LastError fields it names. Called late-bound, so
-// that a row is one call as a host writes it.
+// Every refusal of the operations with the LastError fields it names, late-bound as a host calls.
 TEST_F(DesfireTest, RefusalsRecordTheirError) {
   const auto refused = [&](const char* member, automation::Arguments args, uint32_t number) {
     const Refusal refusal = Refused(member, std::move(args), number);
-    return std::pair(refusal.rdrCommand, refusal.rdrRetCode);
+    return refusal.rdrCommand + " " + refusal.rdrRetCode;
   };
   const Variant zero(kZeroKey), none(int32_t{0}), root("000000");
   refused("DESFireGetKeySettings", {none, none}, 0x90010E11);
@@ -151,18 +150,17 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
   // The card's refusals through the exchange, tagged with the operation's name.
   const std::string transmit = "EncoderCommand:SCardTransmit:";
   EXPECT_EQ(refused("DESFireSelectApplication", {root, none, Variant(kTripleKey)}, 0x90010F04),
-            std::pair(transmit + "DesfireAuthenticate", std::string("91AE")));
+            transmit + "DesfireAuthenticate 91AE");
   EXPECT_EQ(refused("DESFireSelectRoot", {Variant("2")}, 0x90010F04),
-            std::pair("DESFireSelectApplication:" + transmit + "DesfireAuthenticate",
-                      std::string("91AE")));
+            "DESFireSelectApplication:" + transmit + "DesfireAuthenticate 91AE");
   EXPECT_EQ(refused("DESFireSelectApplication", {Variant("ABCDEF"), none, zero}, 0x90010F04),
-            std::pair(transmit + "DESFireSelectApplication", std::string("91A0")));
+            transmit + "DESFireSelectApplication 91A0");
   EXPECT_EQ(refused("DESFireSelectApplication", {root, Variant(int32_t{13}), zero}, 0x90010F04),
-            std::pair(transmit + "DESFireAuthenticate", std::string("9140")));
+            transmit + "DESFireAuthenticate 9140");
 
   encoder_.CloseEncoder();  // the first step sends nothing but needs an open encoder
   EXPECT_EQ(refused("DESFireSelectApplication", {root, none, zero}, 0x90010F01),
-            std::pair(std::string("DesfireAuthenticate1"), std::string("FFFF")));
+            "DesfireAuthenticate1 FFFF");
   Open(encoder_);
 
   // With a session at the card level: a parameter error sets nothing but its own fields.
@@ -187,8 +185,7 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
   };
   for (const auto& row : rows) {
     SetError(StateOf(encoder_), {.rdrCommand = "kept", .rdrRetCode = "kept"});
-    EXPECT_EQ(refused(row.member, row.args, row.number),
-              std::pair(std::string("kept"), std::string("kept")));
+    EXPECT_EQ(refused(row.member, row.args, row.number), "kept kept");
   }
   EXPECT_EQ(encoder_.DESFireCreateApplication("010203", static_cast<DesfireKeySettings>(255), 14),
             scesuccess);
@@ -201,10 +198,10 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
   // Answers the exchange accepts but the step does not, and the card's refusals.
   ForceStatusWords(0x9100, 2);  // the selection's answer, then the challenge's
   EXPECT_EQ(refused("DESFireSelectApplication", {app, none, zero}, 0x90010E21),
-            std::pair(std::string("DesfireAuthenticate2"), std::string("9100")));
+            "DesfireAuthenticate2 9100");
   for (const uint16_t refusal : {0x919E, 0x91CA, 0x91AE}) {
     ForceStatusWords(refusal);
-    EXPECT_EQ(refused("DESFireGetApplications", {Variant("")}, 0x90010E03).second,
+    EXPECT_EQ(Refused("DESFireGetApplications", {Variant("")}, 0x90010E03).rdrRetCode,
               fmt::format("{:04X}", refusal));
   }
 }

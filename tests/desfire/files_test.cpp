@@ -96,8 +96,7 @@ TEST_F(DesfireFilesTest, FilesOfEachKindAreCreatedInspectedAndDeleted) {
   std::string ids = "unchanged";
   ASSERT_EQ(encoder_.DESFireGetFileIDs(ids), scesuccess);
   EXPECT_EQ(ids, "0,2,4,5,7,8,15");
-  EXPECT_EQ(desfire::FileIdList(HexToBytes("1F0F0A00")),
-            "0,10,15,31");  // whatever order the card lists
+  EXPECT_EQ(desfire::FileIdList(HexToBytes("1F0F0A00")), "0,10,15,31");  // in any order listed
 }
 
 // Every check in its order, refused before anything is sent, with only the fields it names;

@@ -34,9 +34,7 @@ TEST(KeyText, FormsAndRefusals) {
       {"ISO:0123456789ABCDEF/01", KeyTextRefusal::NotAKey},  // versions are AES keys' only
       {"AES:" + aes.substr(0, 31) + "G", KeyTextRefusal::NotAKey},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(ParseKeyText(row.text), row.expected) << row.text;
-  }
+  for (const auto& row : rows) EXPECT_EQ(ParseKeyText(row.text), row.expected) << row.text;
 }
 
 }  // namespace

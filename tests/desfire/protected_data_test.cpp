@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// MACed and enciphered file data in every kind of session, against the virtual card, whose MACs,
-// CRCs and ciphers are its own and OpenSSL's: a write lands and a read comes back only when the
-// channel protects them as the card does.
+// MACed and enciphered file data in every kind of session on the virtual card (its MACs, CRCs
+// and ciphers its own and OpenSSL's): data passes only when protected as the card does.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -32,8 +31,10 @@ constexpr struct {
 
 class ProtectedDataTest : public testing::DesfireTest {
  protected:
-  // An application of the session's key type, key 0 set to the session's key and authenticated.
+  // A blank card, an application of the session's key type, key 0 the session's, authenticated.
   void Personalise(const Session& session) {
+    readers_.WriteReaders({testing::Reader(
+        testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
     Run({{"DESFireSelectRoot", {kZeroKey}, "ok"},
          {"DESFireCreateApplication", {"A1A2A3", dfkApplDefault, session.keyCount}, "ok"}});
     const std::string initial = session.keyCount == 1 ? std::string(kZeroKey) : session.key;
@@ -52,8 +53,6 @@ TEST_F(ProtectedDataTest, EveryModeWorksInEverySession) {
   for (const Session& session : kSessions) {
     for (const auto& mode : kModes) {
       SCOPED_TRACE(fmt::format("{}, {}", session.name, mode.name));
-      readers_.WriteReaders({testing::Reader(
-          testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
       Personalise(session);
       const int32_t m = mode.settings;
       // File 4 may be read by anyone: its reads travel plain whatever its settings.
@@ -91,8 +90,6 @@ TEST_F(ProtectedDataTest, ATamperedAnswerIsAnErrorNotData) {
                {kSessions[3], 3, "DESFireWriteData"}, {kSessions[3], 0, "DESFireCredit"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(fmt::format("{}, {}, {}", c.session.name, c.settings, c.member));
-    readers_.WriteReaders({testing::Reader(
-        testing::kReader, {{"type", "mifare-desfire-ev1-4k"}, {"uid", "04112233445566"}})});
     Personalise(c.session);
     Run({{"DESFireCreateStdDataFile", {1, c.settings, 0, 0, 0, 0, 16}, "ok"},
          {"DESFireCreateValueFile", {2, c.settings, 0, 0, 0, 0, 0, 1000, 10, false}, "ok"}});

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// MIFARE operations on the virtual cards: what reaches the card, what comes back, what the card
-// keeps (read from its saved memory, independent of the component) and LastError, on success and
-// on each failure path. Also the late-bound rows.
+// MIFARE operations on the virtual cards: frames sent, answers, what the card keeps (its saved
+// memory, read apart from the component) and LastError, on success and each failure path.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -46,8 +45,7 @@ class Mifare : public testing::VirtualReaderTest {
     Open(encoder_);
   }
 
-  // What the card holds, from its saved memory, independent of the component ("" while the
-  // card has never been written and is saved as blank).
+  // The card's saved memory, read apart from the component ("" while it was never written).
   std::string CardBlock(int block) const {
     const nlohmann::json card = readers_.Read()["readers"][0]["card"];
     return card.contains("blocks") ? card["blocks"][block].get<std::string>() : "";
@@ -62,8 +60,7 @@ class Mifare : public testing::VirtualReaderTest {
     return r;
   }
 
-  // MifareWriteSectorTrailer through the transport key A: new key A `keyA`, key B kKeyB, and the
-  // rights of the data blocks and of the trailer as numbers.
+  // Through the transport key A: new key A `keyA`, key B kKeyB, the rights as numbers.
   sceReturnCode WriteTrailer(int sector, const char* keyA, uint8_t keysUsed,
                              std::array<int32_t, 3> data, int32_t trailer) {
     return encoder_.MifareWriteSectorTrailer(
@@ -183,8 +180,7 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
     std::array<int32_t, 3> security;
     int32_t conditions;
   };
-  // Together they use every data-block value and every trailer value that is valid with each
-  // key use; one sector each.
+  // Every data-block and trailer value valid with each key use; one sector each.
   const Combination combinations[] = {
       {2, {0, 4, 5}, 0},    {2, {8, 12, 9}, 4},   {2, {13, 10, 11}, 8}, {2, {14, 15, 13}, 12},
       {1, {0, 1, 2}, 0},    {1, {3, 4, 5}, 1},    {1, {6, 7, 8}, 2},    {1, {9, 10, 11}, 3},
@@ -209,10 +205,8 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
       const int32_t block = 4 * sector + i;
       const int expected = readBack(c.security[i], c.keysUsed);
       EXPECT_EQ(rights.security[i], expected) << "block " << block;
-      std::string data;
-      std::string write = Digits(block);
-      // What the card lets each key do, in the bits of the rights: read and write with key A
-      // (1, 2), with key B (4, 8) where it is used.
+      std::string data, write = Digits(block);
+      // What the card lets each key do, as the rights' bits: key A read 1, write 2; key B 4, 8.
       int actual = ok(encoder_.MifareReadDataBloc(block, kKeyA, kUseKeyA, data));
       actual |= ok(encoder_.MifareWriteDataBloc(block, kKeyA, kUseKeyA, write)) << 1;
       if (c.keysUsed == 2) {
@@ -229,8 +223,7 @@ TEST_F(Mifare, InvalidCombinationsWriteNothing) {
   struct Case {
     const char* keyB;
     uint8_t keysToUse;
-    int32_t security0;
-    int32_t conditions;
+    int32_t security0, conditions;
     std::optional<Variant> bx;
     uint32_t number;
   };
@@ -312,8 +305,7 @@ TEST_F(Mifare, NoCardInTheField) {
   EXPECT_EQ(serial, "");
   ExpectError(0x90010F06, "ReadSerialNumber", "SelectCardInRange:SCardConnect", noCard);
 
-  Rights rights{.keysUsed = 9, .bx = 7};
-  rights.security[0] = scbs_B_Read;
+  Rights rights{.keysUsed = 9, .security = {scbs_B_Read}, .bx = 7};
   EXPECT_EQ(encoder_.ReadSectorTrailer(1, kTransport, kUseKeyA, rights.keysUsed, rights.security[0],
                                        rights.security[1], rights.security[2], rights.conditions,
                                        rights.bx),
@@ -406,8 +398,7 @@ TEST_F(Mifare, WriteBytesInBlocRangesAndFitting) {
   const std::string original = "00112233445566778899AABBCCDDEEFF";
   struct Case {
     uint8_t from, to;
-    std::string data;
-    std::string block;  // after the write
+    std::string data, block;  // block: after the write
   };
   const Case cases[] = {
       {0, 15, "FFEEDDCCBBAA99887766554433221100", "FFEEDDCCBBAA99887766554433221100"},
@@ -469,8 +460,7 @@ TEST_F(Mifare, SetAccessConditionAcceptsOnlyCodesOfTheTable) {
   EXPECT_EQ(AccessCodeOfBlock(11, 0), "100");
 }
 
-// The other rows are exercised by the end-to-end test through tarsin-rf run. Keys used 0 and
-// rights -1 keep everything but the keys.
+// Keys used 0 and rights -1 keep all but the keys (the other late-bound rows run end to end).
 TEST_F(Mifare, LateBoundBXGivenOrNot) {
   const auto& trailer = automation::FindMember("MifareWriteSectorTrailer");
   automation::Arguments write = {
@@ -492,9 +482,8 @@ TEST_F(Mifare, LateBoundBXGivenOrNot) {
   EXPECT_EQ(CardBlock(7), std::string(kKeyA) + "FF078042" + kKeyB);
 }
 
-// The same block operations on a MIFARE Ultralight: reads bring four pages, and a write lands in
-// one page. The reader lets the key-less card through the authentication step (a refusal there
-// fails the operation as a wrong key does).
+// On a MIFARE Ultralight a read brings four pages and a write lands in one. The reader lets the
+// key-less card through the authentication step (a refusal there fails as a wrong key does).
 TEST_F(Mifare, UltralightReadsFourPagesAndWritesOne) {
   UseCard({{"type", "mifare-ultralight"}, {"uid", "04112233445566"}},
           {{"authenticateKeylessCards", true}});
