@@ -30,21 +30,19 @@ using testing::LogFolder;
 using testing::ScopedEnvironment;
 
 TEST(Log, IndentationFollowsTheArrowsAtTheStartOnly) {
-  const struct {
-    std::vector<std::string> messages;
-    std::vector<int> levels;
-  } cases[] = {{{"--> A", "x", "--> B", "y", "<-- B", "<-- A", "z"}, {0, 1, 1, 2, 1, 0, 0}},
-               {{"<-- A", "x", "--> A", "<-- A", "<-- A", "--> B", "x"}, {0, 0, 0, 0, 0, 0, 1}},
-               {{"-->A", "-->\tA", " --> A", "a --> b", "x", "--> A", "<--A", "x <-- A", "y"},
-                {0, 0, 0, 0, 0, 0, 1, 1, 1}},
-               {{"--> ", "", "<-- ", ""}, {0, 1, 0, 0}}};
-  for (const auto& c : cases) {
+  const std::pair<std::vector<std::string>, std::vector<int>> cases[] = {
+      {{"--> A", "x", "--> B", "y", "<-- B", "<-- A", "z"}, {0, 1, 1, 2, 1, 0, 0}},
+      {{"<-- A", "x", "--> A", "<-- A", "<-- A", "--> B", "x"}, {0, 0, 0, 0, 0, 0, 1}},
+      {{"-->A", "-->\tA", " --> A", "a --> b", "x", "--> A", "<--A", "x <-- A", "y"},
+       {0, 0, 0, 0, 0, 0, 1, 1, 1}},
+      {{"--> ", "", "<-- ", ""}, {0, 1, 0, 0}}};
+  for (const auto& [messages, levels] : cases) {
     LogFolder log;
     EncoderState state;
     std::vector<std::string> expected;
-    for (size_t i = 0; i < c.messages.size(); ++i) {
-      WriteLog(state, c.messages[i]);
-      expected.push_back(Line(c.levels[i], c.messages[i]));
+    for (size_t i = 0; i < messages.size(); ++i) {
+      WriteLog(state, messages[i]);
+      expected.push_back(Line(levels[i], messages[i]));
     }
     EXPECT_EQ(log.lines(), expected);
   }
@@ -161,20 +159,17 @@ TEST(Log, MissingFolderLosesTheLineButNotTheLevel) {
 
 TEST(Log, PathFromTheEnvironment) {
   const std::string suffix = "Quillon/Nemora/Tarsin RF.log";
-  const struct {
-    std::optional<std::string> dataHome, home;
-    std::string path;
-  } cases[] = {{"/d", "/h", "/d/" + suffix},
-               {"/d/", "/h", "/d/" + suffix},
-               {std::nullopt, "/h", "/h/.local/share/" + suffix},
-               {"", "/h", "/h/.local/share/" + suffix},
-               {"relative", "/h", "/h/.local/share/" + suffix},
-               {std::nullopt, std::nullopt, "/tmp/Tarsin RF.log"},
-               {"", "relative", "/tmp/Tarsin RF.log"}};
-  for (const auto& c : cases) {
-    ScopedEnvironment data("XDG_DATA_HOME", c.dataHome);
-    ScopedEnvironment home("HOME", c.home);
-    EXPECT_EQ(DefaultLogPath(), c.path);
+  const std::tuple<std::optional<std::string>, std::optional<std::string>, std::string> cases[] = {
+      {"/d", "/h", "/d/" + suffix},
+      {"/d/", "/h", "/d/" + suffix},
+      {std::nullopt, "/h", "/h/.local/share/" + suffix},
+      {"", "/h", "/h/.local/share/" + suffix},
+      {"relative", "/h", "/h/.local/share/" + suffix},
+      {std::nullopt, std::nullopt, "/tmp/Tarsin RF.log"},
+      {"", "relative", "/tmp/Tarsin RF.log"}};
+  for (const auto& [dataHome, home, path] : cases) {
+    ScopedEnvironment setData("XDG_DATA_HOME", dataHome), setHome("HOME", home);
+    EXPECT_EQ(DefaultLogPath(), path);
   }
 }
 

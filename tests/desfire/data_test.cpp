@@ -56,20 +56,18 @@ class DesfireDataTest : public testing::DesfireTest {
 
 // 45 bytes fit the first frame with the 7-byte header; then 59-byte frames follow.
 TEST_F(DesfireDataTest, DataTravelsInFramesOf52Then59Bytes) {
-  const struct {
-    size_t bytes;
-    std::vector<size_t> frames;
-  } rows[] = {{1, {8}},
-              {45, {52}},
-              {46, {52, 1}},
-              {200, {52, 59, 59, 37}},
-              {1000, {52, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 11}}};
-  for (const auto& row : rows) {
-    const std::string data = Pattern(row.bytes);
+  const std::pair<size_t, std::vector<size_t>> rows[] = {
+      {1, {8}},
+      {45, {52}},
+      {46, {52, 1}},
+      {200, {52, 59, 59, 37}},
+      {1000, {52, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 59, 11}}};
+  for (const auto& [bytes, frames] : rows) {
+    const std::string data = Pattern(bytes);
     const size_t from = LogSize();
-    ASSERT_EQ(encoder_.DESFireWriteData(0, 0, 0, data, true), scesuccess) << row.bytes;
-    EXPECT_EQ(FrameSizes(from), row.frames) << row.bytes;
-    EXPECT_EQ(Read(0, 0, static_cast<int32_t>(row.bytes)), Spaced(data));
+    ASSERT_EQ(encoder_.DESFireWriteData(0, 0, 0, data, true), scesuccess) << bytes;
+    EXPECT_EQ(FrameSizes(from), frames) << bytes;
+    EXPECT_EQ(Read(0, 0, static_cast<int32_t>(bytes)), Spaced(data));
   }
   // Length 0 is the whole data; another length pads with zeros or cuts; text goes byte by byte.
   ASSERT_EQ(encoder_.DESFireWriteData(0, 0, 5, "0A0B0C", true), scesuccess);

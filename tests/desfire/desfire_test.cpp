@@ -16,36 +16,32 @@ constexpr const char* kTripleKey = "00112233445566778899AABBCCDDEEFF";
 using DesfireTest = testing::DesfireTest;
 
 TEST_F(DesfireTest, SelectionsWithEveryKeyFormGiveTheSessionKeyOfTheirForm) {
-  const struct {
-    std::string key;  // as the host gives it
-    std::string onCard;
-    bool tripleForm;
-  } rows[] = {
+  // The key as the host gives it, as the card holds it, and whether ours takes the triple form.
+  const std::tuple<std::string, std::string, bool> rows[] = {
       {kZeroKey, std::string(32, '0'), false},
       {"1", "00000000000000010000000000000001", false},
       {kTripleKey, kTripleKey, true},
       // Halves equal: the card holds a DES key and derives the DES form; we keep the triple form.
       {"0123456789ABCDEF0123456789ABCDEF", "0123456789ABCDEF0123456789ABCDEF", true},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.key);
+  for (const auto& [key, onCard, tripleForm] : rows) {
+    SCOPED_TRACE(key);
     ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
-    ASSERT_EQ(encoder_.DESFireChangeKey(0, kZeroKey, row.onCard), scesuccess);
+    ASSERT_EQ(encoder_.DESFireChangeKey(0, kZeroKey, onCard), scesuccess);
     const size_t from = LogSize();
-    ASSERT_EQ(encoder_.DESFireSelectApplication(" 00 00 00 ", 0, row.key), scesuccess);
+    ASSERT_EQ(encoder_.DESFireSelectApplication(" 00 00 00 ", 0, key), scesuccess);
     const auto frames = SentFrames(from);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0], "905A00000300000000");
     EXPECT_EQ(frames[1], "900A0000010000");
     EXPECT_EQ(frames[2].size(), 44u);
     const DesfireSession& session = StateOf(encoder_).Desfire;
-    EXPECT_EQ(session.SessionKey.size(), row.tripleForm ? 16u : 8u);
-    EXPECT_EQ(session.KeyType,
-              row.tripleForm ? DesfireKeyType::TwoKeyTripleDes : DesfireKeyType::Des);
+    EXPECT_EQ(session.SessionKey.size(), tripleForm ? 16u : 8u);
+    EXPECT_EQ(session.KeyType, tripleForm ? DesfireKeyType::TwoKeyTripleDes : DesfireKeyType::Des);
     EXPECT_EQ(session.CurrentApplicationId, "000000");
     // An enciphered command works only where the card derived the same session key.
-    const bool sameForm = row.tripleForm == (row.onCard.substr(0, 16) != row.onCard.substr(16));
-    EXPECT_EQ(encoder_.DESFireChangeKey(0, row.onCard, kZeroKey), sameForm ? scesuccess : sceError);
+    const bool sameForm = tripleForm == (onCard.substr(0, 16) != onCard.substr(16));
+    EXPECT_EQ(encoder_.DESFireChangeKey(0, onCard, kZeroKey), sameForm ? scesuccess : sceError);
     EXPECT_EQ(Error().RdrRetCode, sameForm ? "" : "911E");
   }
 }
@@ -166,11 +162,7 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
   // With a session at the card level: a parameter error sets nothing but its own fields.
   ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
   const Variant app("010203"), settings(int32_t{15}), one(int32_t{1});
-  const struct {
-    const char* member;
-    automation::Arguments args;
-    uint32_t number;
-  } rows[] = {
+  const std::tuple<const char*, automation::Arguments, uint32_t> rows[] = {
       {"DESFireCreateApplication", {root, settings, one}, 0x90010E20},
       {"DESFireDeleteApplication", {Variant("00 00 00")}, 0x90010E20},
       {"DESFireCreateApplication", {app, Variant(int32_t{256}), one}, 0x90010E40},
@@ -183,9 +175,9 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
       {"DESFireChangeKeySettings", {Variant(int32_t{256})}, 0x90010E40},
       {"DESFireGetVersion", {Variant(int32_t{-3}), none}, 0x90010E40},
   };
-  for (const auto& row : rows) {
+  for (const auto& [member, args, number] : rows) {
     SetError(StateOf(encoder_), {.rdrCommand = "kept", .rdrRetCode = "kept"});
-    EXPECT_EQ(refused(row.member, row.args, row.number), "kept kept");
+    EXPECT_EQ(refused(member, args, number), "kept kept");
   }
   EXPECT_EQ(encoder_.DESFireCreateApplication("010203", static_cast<DesfireKeySettings>(255), 14),
             scesuccess);

@@ -6,6 +6,7 @@
 
 #include <limits>
 #include <regex>
+#include <tuple>
 
 #include "desfire/desfire.h"
 #include "desfire/desfire_fixture.h"
@@ -102,11 +103,7 @@ TEST_F(DesfireFilesTest, FilesOfEachKindAreCreatedInspectedAndDeleted) {
 // Every check in its order, refused before anything is sent, with only the fields it names;
 // without a session every operation refuses first, whatever else is wrong.
 TEST_F(DesfireFilesTest, ChecksRefuseBeforeSending) {
-  const struct {
-    const char* member;
-    std::vector<Variant> args;
-    uint32_t number;
-  } rows[] = {
+  const std::tuple<const char*, std::vector<Variant>, uint32_t> rows[] = {
       {kStd, {16, 2, 16, 0, 0, 0, 0}, 0x90010E41},
       {kStd, {0, 2, 16, 0, 0, 0, 0}, 0x90010E42},
       {kStd, {0, 0, 16, 0, 0, 0, 0}, 0x90010E31},
@@ -144,18 +141,18 @@ TEST_F(DesfireFilesTest, ChecksRefuseBeforeSending) {
   Encoder fresh;
   Open(fresh);
   Select();
-  for (const auto& row : rows) {
+  for (const auto& [member, args, number] : rows) {
     for (Encoder* encoder : {&fresh, &encoder_}) {
-      SCOPED_TRACE(::testing::Message() << row.member << (encoder == &fresh ? " no session" : ""));
+      SCOPED_TRACE(::testing::Message() << member << (encoder == &fresh ? " no session" : ""));
       SetError(StateOf(*encoder), {.rdrCommand = "kept", .rdrRetCode = "kept"});
       const size_t from = LogSize();
-      const bool passed = Call(row.member, row.args, encoder);
-      if (row.number == 0x90010E11 && encoder == &encoder_) continue;
+      const bool passed = Call(member, args, encoder);
+      if (number == 0x90010E11 && encoder == &encoder_) continue;
       const CError& error = *encoder->LastError();
       EXPECT_FALSE(passed || !SentFrames(from).empty());
-      EXPECT_EQ(static_cast<uint32_t>(error.Number), encoder == &fresh ? 0x90010E11 : row.number);
+      EXPECT_EQ(static_cast<uint32_t>(error.Number), encoder == &fresh ? 0x90010E11 : number);
       EXPECT_EQ(error.ComFunction + error.RdrCommand + error.RdrRetCode,
-                std::string(row.member) + "keptkept");
+                std::string(member) + "keptkept");
     }
   }
 }

@@ -24,10 +24,8 @@ const Session kSessions[] = {
     {"ISO 3K3DES", 0x41, "3K3DES:" + std::string(48, '0')},
     {"AES", 0x81, "AES:" + std::string(32, '0')},
 };
-constexpr struct {
-  const char* name;
-  int32_t settings;
-} kModes[] = {{"plain", 0}, {"MACed", 1}, {"enciphered", 3}};
+constexpr std::pair<const char*, int32_t> kModes[] = {
+    {"plain", 0}, {"MACed", 1}, {"enciphered", 3}};
 
 class ProtectedDataTest : public testing::DesfireTest {
  protected:
@@ -51,10 +49,9 @@ TEST_F(ProtectedDataTest, EveryModeWorksInEverySession) {
   std::string whole;  // the file of 80 bytes, spaced
   for (size_t i = 0; i < 160; i += 2) whole += " " + (i < 140 ? data.substr(i, 2) : "00");
   for (const Session& session : kSessions) {
-    for (const auto& mode : kModes) {
-      SCOPED_TRACE(fmt::format("{}, {}", session.name, mode.name));
+    for (const auto& [mode, m] : kModes) {
+      SCOPED_TRACE(fmt::format("{}, {}", session.name, mode));
       Personalise(session);
-      const int32_t m = mode.settings;
       // File 4 may be read by anyone: its reads travel plain whatever its settings.
       Run({{"DESFireCreateStdDataFile", {1, m, 0, 0, 0, 0, 80}, "ok"},
            {"DESFireCreateValueFile", {2, m, 0, 0, 0, 0, -100, 1000, 10, true}, "ok"},
@@ -81,21 +78,17 @@ TEST_F(ProtectedDataTest, EveryModeWorksInEverySession) {
 // One byte of a protected answer changed: the member fails and gives nothing. EV1 answers carry
 // their CMAC whatever the file's settings, so a write's and a credit's answers are checked too.
 TEST_F(ProtectedDataTest, ATamperedAnswerIsAnErrorNotData) {
-  const struct {
-    const Session& session;
-    int32_t settings;
-    const char* member;
-  } cases[] = {{kSessions[0], 1, "DESFireReadData"},  {kSessions[0], 3, "DESFireReadData"},
-               {kSessions[3], 1, "DESFireReadData"},  {kSessions[3], 3, "DESFireReadData"},
-               {kSessions[3], 3, "DESFireWriteData"}, {kSessions[3], 0, "DESFireCredit"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(fmt::format("{}, {}, {}", c.session.name, c.settings, c.member));
-    Personalise(c.session);
-    Run({{"DESFireCreateStdDataFile", {1, c.settings, 0, 0, 0, 0, 16}, "ok"},
-         {"DESFireCreateValueFile", {2, c.settings, 0, 0, 0, 0, 0, 1000, 10, false}, "ok"}});
+  const std::tuple<const Session&, int32_t, std::string_view> cases[] = {
+      {kSessions[0], 1, "DESFireReadData"},  {kSessions[0], 3, "DESFireReadData"},
+      {kSessions[3], 1, "DESFireReadData"},  {kSessions[3], 3, "DESFireReadData"},
+      {kSessions[3], 3, "DESFireWriteData"}, {kSessions[3], 0, "DESFireCredit"}};
+  for (const auto& [session, settings, member] : cases) {
+    SCOPED_TRACE(fmt::format("{}, {}, {}", session.name, settings, member));
+    Personalise(session);
+    Run({{"DESFireCreateStdDataFile", {1, settings, 0, 0, 0, 0, 16}, "ok"},
+         {"DESFireCreateValueFile", {2, settings, 0, 0, 0, 0, 0, 1000, 10, false}, "ok"}});
     FlipNextAnswer(1);  // the file's settings pass
     std::string data = "unchanged";
-    const std::string_view member = c.member;
     const sceReturnCode result =
         member == "DESFireReadData"    ? encoder_.DESFireReadData(1, 0, 0, data, true)
         : member == "DESFireWriteData" ? encoder_.DESFireWriteData(1, 0, 2, "AABB", true)

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "automation/dispatch.h"
 #include "support/virtual_reader.h"
@@ -145,11 +146,9 @@ TEST_F(Mifare, Sector32OfA4KIsReachedThroughADataBlock) {
 }
 
 TEST_F(Mifare, TrailerDecodingOfTheEightCodes) {
-  struct Row {
-    int dataRights, keysUsed, trailerRights;
-  };
-  const Row table[8] = {{15, 1, 1}, {5, 1, 3}, {5, 1, 0},  {12, 2, 12},
-                        {13, 2, 4}, {4, 2, 8}, {13, 2, 0}, {0, 2, 0}};
+  // Per code: the data blocks' rights, the keys used, the trailer's rights.
+  const int table[8][3] = {{15, 1, 1}, {5, 1, 3}, {5, 1, 0},  {12, 2, 12},
+                           {13, 2, 4}, {4, 2, 8}, {13, 2, 0}, {0, 2, 0}};
   for (int code = 0; code < 8; ++code) {
     // The code in all four blocks of sector 1 + code; key A may always read the access bits.
     const auto nibble = [&](int bit, bool inverted) {
@@ -167,21 +166,17 @@ TEST_F(Mifare, TrailerDecodingOfTheEightCodes) {
               scesuccess);
     const Rights rights = ReadRights(sector, kTransport);
     SCOPED_TRACE(code);
-    for (auto security : rights.security) EXPECT_EQ(security, table[code].dataRights);
-    EXPECT_EQ(rights.keysUsed, table[code].keysUsed);
-    EXPECT_EQ(rights.conditions, table[code].trailerRights);
+    const auto& [dataRights, keysUsed, trailerRights] = table[code];
+    for (auto security : rights.security) EXPECT_EQ(security, dataRights);
+    EXPECT_EQ(rights.keysUsed, keysUsed);
+    EXPECT_EQ(rights.conditions, trailerRights);
     EXPECT_EQ(rights.bx, 0x42);
   }
 }
 
 TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
-  struct Combination {
-    uint8_t keysUsed;
-    std::array<int32_t, 3> security;
-    int32_t conditions;
-  };
   // Every data-block and trailer value valid with each key use; one sector each.
-  const Combination combinations[] = {
+  const std::tuple<uint8_t, std::array<int32_t, 3>, int32_t> combinations[] = {
       {2, {0, 4, 5}, 0},    {2, {8, 12, 9}, 4},   {2, {13, 10, 11}, 8}, {2, {14, 15, 13}, 12},
       {1, {0, 1, 2}, 0},    {1, {3, 4, 5}, 1},    {1, {6, 7, 8}, 2},    {1, {9, 10, 11}, 3},
       {1, {12, 13, 14}, 3}, {1, {15, 15, 15}, 1},
@@ -194,39 +189,33 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
   };
   const auto ok = [](sceReturnCode result) { return result == scesuccess ? 1 : 0; };
   int sector = 1;
-  for (const Combination& c : combinations) {
+  for (const auto& [keysUsed, security, conditions] : combinations) {
     SCOPED_TRACE(::testing::Message() << "sector " << sector);
-    ASSERT_EQ(WriteTrailer(sector, kKeyA, c.keysUsed, c.security, c.conditions), scesuccess)
+    ASSERT_EQ(WriteTrailer(sector, kKeyA, keysUsed, security, conditions), scesuccess)
         << encoder_.LastError()->Description;
     const Rights rights = ReadRights(sector);
-    EXPECT_EQ(rights.keysUsed, c.keysUsed);
-    EXPECT_EQ(rights.conditions, c.keysUsed == 1 && c.conditions == 2 ? 3 : c.conditions);
+    EXPECT_EQ(rights.keysUsed, keysUsed);
+    EXPECT_EQ(rights.conditions, keysUsed == 1 && conditions == 2 ? 3 : conditions);
     for (int i = 0; i < 3; ++i) {
       const int32_t block = 4 * sector + i;
-      const int expected = readBack(c.security[i], c.keysUsed);
+      const int expected = readBack(security[i], keysUsed);
       EXPECT_EQ(rights.security[i], expected) << "block " << block;
       std::string data, write = Digits(block);
       // What the card lets each key do, as the rights' bits: key A read 1, write 2; key B 4, 8.
       int actual = ok(encoder_.MifareReadDataBloc(block, kKeyA, kUseKeyA, data));
       actual |= ok(encoder_.MifareWriteDataBloc(block, kKeyA, kUseKeyA, write)) << 1;
-      if (c.keysUsed == 2) {
+      if (keysUsed == 2) {
         actual |= ok(encoder_.MifareReadDataBloc(block, kKeyB, kReadWithB, data)) << 2;
         actual |= ok(encoder_.MifareWriteDataBloc(block, kKeyB, kWriteWithB, write)) << 3;
       }
-      EXPECT_EQ(actual, c.keysUsed == 1 ? expected & 3 : expected) << "block " << block;
+      EXPECT_EQ(actual, keysUsed == 1 ? expected & 3 : expected) << "block " << block;
     }
     ++sector;
   }
 }
 
 TEST_F(Mifare, InvalidCombinationsWriteNothing) {
-  struct Case {
-    const char* keyB;
-    uint8_t keysToUse;
-    int32_t security0, conditions;
-    std::optional<Variant> bx;
-    uint32_t number;
-  };
+  using Case = std::tuple<const char*, uint8_t, int32_t, int32_t, std::optional<Variant>, uint32_t>;
   const Case cases[] = {
       {"B0B1B2B3B4B", 2, 15, 12, {}, 0x90010B30},
       {kKeyB, 2, 3, 12, {}, 0x90010B32},
@@ -241,14 +230,14 @@ TEST_F(Mifare, InvalidCombinationsWriteNothing) {
   ASSERT_EQ(encoder_.ReadSerialNumber(uid), scesuccess);  // the card saves its memory
   const std::string before = CardBlock(7);
   ASSERT_EQ(before.size(), 32u);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.number);
-    EXPECT_EQ(encoder_.WriteSectorTrailer(1, kTransport, kUseKeyA, kKeyA, c.keyB, c.keysToUse,
-                                          static_cast<SCBS_SecurityLevelEnum>(c.security0),
+  for (const auto& [keyB, keysToUse, security0, conditions, bx, number] : cases) {
+    SCOPED_TRACE(number);
+    EXPECT_EQ(encoder_.WriteSectorTrailer(1, kTransport, kUseKeyA, kKeyA, keyB, keysToUse,
+                                          static_cast<SCBS_SecurityLevelEnum>(security0),
                                           scbs_B_ReadWrite, scbs_B_ReadWrite,
-                                          static_cast<SCSS_SecurityLevelEnum>(c.conditions), c.bx),
+                                          static_cast<SCSS_SecurityLevelEnum>(conditions), bx),
               sceError);
-    ExpectError(c.number, "MifareWriteSectorTrailer", "", "");
+    ExpectError(number, "MifareWriteSectorTrailer", "", "");
     EXPECT_EQ(CardBlock(7), before);
   }
   // The same value is valid when only key A is used.
@@ -396,25 +385,21 @@ TEST_F(Mifare, BlockDataMustBe32HexDigits) {
 
 TEST_F(Mifare, WriteBytesInBlocRangesAndFitting) {
   const std::string original = "00112233445566778899AABBCCDDEEFF";
-  struct Case {
-    uint8_t from, to;
-    std::string data, block;  // block: after the write
-  };
-  const Case cases[] = {
+  // From, to, data, the block after the write.
+  const std::tuple<uint8_t, uint8_t, std::string, std::string> cases[] = {
       {0, 15, "FFEEDDCCBBAA99887766554433221100", "FFEEDDCCBBAA99887766554433221100"},
       {15, 15, "AB", "00112233445566778899AABBCCDDEEAB"},
       {4, 5, "AB", "00112233AB0066778899AABBCCDDEEFF"},      // padded with zeros
       {0, 1, "123456", "12342233445566778899AABBCCDDEEFF"},  // cut to the range
       {2, 3, "", "00110000445566778899AABBCCDDEEFF"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [from, to, data, after] : cases) {
     std::string block = original;
     ASSERT_EQ(encoder_.MifareWriteDataBloc(4, kTransport, kUseKeyA, block), scesuccess);
-    std::string contents = c.data;
-    EXPECT_EQ(encoder_.WriteBytesInBloc(4, kTransport, kUseKeyA, c.from, c.to, contents),
-              scesuccess);
-    EXPECT_EQ(contents, c.block);
-    EXPECT_EQ(CardBlock(4), c.block);
+    std::string contents = data;
+    EXPECT_EQ(encoder_.WriteBytesInBloc(4, kTransport, kUseKeyA, from, to, contents), scesuccess);
+    EXPECT_EQ(contents, after);
+    EXPECT_EQ(CardBlock(4), after);
     EXPECT_EQ(encoder_.LastError()->ComFunction, "MifareWriteBytesInBloc");
   }
 
