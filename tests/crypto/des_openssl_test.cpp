@@ -34,11 +34,9 @@ struct Loaded {
   Loaded(std::mt19937& random, bool triple, bool zeroVector)
       : algorithm(triple ? desTripleDES : desSingleDES), vector(Next(random, 8)) {
     for (int i = 0; i < (triple ? 3 : 1); ++i) {
-      const Bytes key = Next(random, 8);
+      Bytes key = Next(random, 8);
       des.Keys(i + 1, Hex(key));
-      DES_cblock block;
-      std::memcpy(block, key.data(), sizeof block);
-      DES_set_key_unchecked(&block, &schedules[i]);
+      DES_set_key_unchecked(reinterpret_cast<DES_cblock*>(key.data()), &schedules[i]);
     }
     if (!triple) schedules[1] = schedules[2] = schedules[0];
     if (zeroVector) vector.assign(8, 0);

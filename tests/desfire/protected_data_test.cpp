@@ -11,7 +11,6 @@ namespace {
 
 using testing::kZeroKey;
 const std::string kTwoKey = "00112233445566778899AABBCCDDEEFF";
-constexpr int32_t kFree = dfaAllowAll;
 
 struct Session {
   const char* name;
@@ -56,7 +55,7 @@ TEST_F(ProtectedDataTest, EveryModeWorksInEverySession) {
       Run({{"DESFireCreateStdDataFile", {1, m, 0, 0, 0, 0, 80}, "ok"},
            {"DESFireCreateValueFile", {2, m, 0, 0, 0, 0, -100, 1000, 10, true}, "ok"},
            {"DESFireCreateLinearRecordFile", {3, m, 0, 0, 0, 0, 5, 3}, "ok"},
-           {"DESFireCreateStdDataFile", {4, m, kFree, 0, 0, 0, 8}, "ok"},
+           {"DESFireCreateStdDataFile", {4, m, dfaAllowAll, 0, 0, 0, 8}, "ok"},
            {"DESFireWriteData", {1, 0, 70, data, true}, "ok"},
            {"DESFireReadData", {1, 62, 8, "", true}, "ok" + whole.substr(3 * 62, 3 * 8)},
            {"DESFireReadData", {1, 0, 0, "", true}, "ok" + whole},

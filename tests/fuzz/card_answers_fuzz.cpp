@@ -5,6 +5,7 @@
 // Input: byte 0 the session (bits 0-1: 1 authenticated at card level, 2 in application 123456;
 // bits 2-5 the key number), byte 1 the number of calls less one (mod 3), then two bytes per call
 // (the member, its argument), then the card's answers in the provider's stream format.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,10 +32,8 @@ constexpr const char* kDesKey = "00000000000000000000000000000000";
 // Aborts when `encoder` holds a number the member's row does not list.
 void CheckListed(Encoder& encoder, const char* member) {
   const auto number = static_cast<uint32_t>(encoder.LastError()->Number);
-  if (number == 0) return;
-  for (const ErrorEntry& entry : automation::ErrorsOf(member)) {
-    if (entry.number == number) return;
-  }
+  const auto listed = [&](const ErrorEntry& entry) { return entry.number == number; };
+  if (number == 0 || std::ranges::any_of(automation::ErrorsOf(member), listed)) return;
   std::fprintf(stderr, "%s left %X, which its row does not list\n", member, number);
   std::abort();
 }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // MIFARE operations on the virtual cards: frames sent, answers, what the card keeps (its saved
 // memory, read apart from the component) and LastError, on success and each failure path.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <climits>
-#include <cstdio>
 #include <string>
 #include <tuple>
 
@@ -92,9 +92,7 @@ class Mifare : public testing::VirtualReaderTest {
 };
 
 inline std::string Digits(int block) {
-  char text[33];
-  std::snprintf(text, sizeof text, "%02X%030X", block, 0xC0FFEE);
-  return text;
+  return fmt::format("{:02X}{:030X}", block, 0xC0FFEE);
 }
 
 TEST_F(Mifare, SerialNumberAndManufacturerBlock) {
@@ -157,10 +155,8 @@ TEST_F(Mifare, TrailerDecodingOfTheEightCodes) {
     const int byte6 = nibble(1, true) << 4 | nibble(2, true);
     const int byte7 = nibble(2, false) << 4 | nibble(0, true);
     const int byte8 = nibble(0, false) << 4 | nibble(1, false);
-    char trailer[33];
-    std::snprintf(trailer, sizeof trailer, "%s%02X%02X%02X42%s", kTransport, byte6, byte7, byte8,
-                  kKeyB);
-    std::string contents = trailer;
+    std::string contents =
+        fmt::format("{}{:02X}{:02X}{:02X}42{}", kTransport, byte6, byte7, byte8, kKeyB);
     const int sector = 1 + code;
     ASSERT_EQ(encoder_.MifareWriteDataBloc(4 * sector + 3, kTransport, kUseKeyA, contents),
               scesuccess);
@@ -337,13 +333,10 @@ TEST_F(Mifare, AnswersWithoutStatusWordAndBlocksWithoutAddressFail) {
     return encoder_.MifareWriteDataBloc(block, kTransport, kUseKeyA, data);
   };
   const std::string transmit = "EncoderCommand:SCardTransmit:";
-  const struct {
-    const char* function;
-    std::function<sceReturnCode(int32_t)> call;
-    int32_t block;
-    int answered;  // frames the card answers before it leaves; -1: it stays
-    std::string trail, retCode;
-  } cases[] = {
+  // Member, call, block, frames the card answers before it leaves (-1: it stays), trail, code.
+  using Case = std::tuple<const char*, std::function<sceReturnCode(int32_t)>, int32_t, int,
+                          std::string, std::string>;
+  const Case cases[] = {
       {"ReadSerialNumber", [&](int32_t) { return encoder_.ReadSerialNumber(text); }, 0, 0,
        transmit + "GetUID", "FFFF"},
       {"MifareReadDataBloc", read, 4, 0, "MifareAuthenticate:" + transmit + "LoadKey", "FFFF"},
@@ -354,15 +347,15 @@ TEST_F(Mifare, AnswersWithoutStatusWordAndBlocksWithoutAddressFail) {
       {"MifareWriteDataBloc", write, 65536, -1, kAuthenticateTrail, "Invalid command text"},
       {"MifareReadDataBloc", read, INT_MAX, -1, kAuthenticateTrail, "Invalid command text"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.function << " " << c.block << " " << c.answered);
+  for (const auto& [function, call, block, answered, trail, retCode] : cases) {
+    SCOPED_TRACE(::testing::Message() << function << " " << block << " " << answered);
     UseCard(testing::Classic1K());
-    if (c.answered > 0) ForceStatusWords(0x9000, c.answered);
-    if (c.answered >= 0) RemoveCardDuringNextTransmit();
+    if (answered > 0) ForceStatusWords(0x9000, answered);
+    if (answered >= 0) RemoveCardDuringNextTransmit();
     const size_t start = LogSize();
-    EXPECT_EQ(c.call(c.block), sceError);
-    ExpectError(kCommandFailed, c.function, c.trail, c.retCode);
-    EXPECT_EQ(SentFrames(start).empty(), c.answered < 0);
+    EXPECT_EQ(call(block), sceError);
+    ExpectError(kCommandFailed, function, trail, retCode);
+    EXPECT_EQ(SentFrames(start).empty(), answered < 0);
   }
   EXPECT_EQ(CardBlock(4), "");
 }

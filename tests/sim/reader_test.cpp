@@ -115,8 +115,7 @@ class ClassicSector : public ::testing::Test {
  protected:
   // Sector 1 gets the given trailer; block 5 holds the value 100.
   void SetUpSector(const std::string& access_and_gpb) {
-    auto card = std::make_unique<MifareClassic>(MifareClassic::Size::k1K, Bytes{1, 2, 3, 4});
-    auto saved = card->Save();
+    auto saved = MifareClassic(MifareClassic::Size::k1K, Bytes{1, 2, 3, 4}).Save();
     saved["blocks"][5] = ToHex(Block(ValueBlock(100, 5)));
     saved["blocks"][7] = std::string(kKeyA) + access_and_gpb + kKeyB;
     reader_.Insert(MifareClassic::Load(saved));
