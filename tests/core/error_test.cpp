@@ -11,23 +11,23 @@ namespace {
 // Every shape of the trail: the routine tagged becomes the function, the inner one joins the
 // command; the rest of the error stays.
 TEST(ErrorRoutines, TagKeepsTheInnerRoutineInTheTrail) {
-  const struct {
-    const char *comFunction, *rdrCommand, *expectedCommand;
-  } cases[] = {{"", "", ""},
-               {"", "GetUID", "GetUID"},
-               {"EncoderCommand", "", "EncoderCommand"},
-               {"EncoderCommand", "SCardTransmit:GetUID", "EncoderCommand:SCardTransmit:GetUID"}};
-  for (const auto& c : cases) {
+  // The function and command before the tag, the command after it.
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"", "", ""},
+      {"", "GetUID", "GetUID"},
+      {"EncoderCommand", "", "EncoderCommand"},
+      {"EncoderCommand", "SCardTransmit:GetUID", "EncoderCommand:SCardTransmit:GetUID"}};
+  for (const auto& [comFunction, rdrCommand, expectedCommand] : cases) {
     EncoderState state;
     SetError(state, {.number = 0x90010F04,
                      .description = "Encoder command failed",
-                     .comFunction = c.comFunction,
-                     .rdrCommand = c.rdrCommand,
+                     .comFunction = comFunction,
+                     .rdrCommand = rdrCommand,
                      .rdrRetCode = "6A82"});
     TagError(state, "ReadSerialNumber");
     const CError& e = LastErrorOf(state);
     EXPECT_EQ(e.ComFunction, "ReadSerialNumber");
-    EXPECT_EQ(e.RdrCommand, c.expectedCommand);
+    EXPECT_EQ(e.RdrCommand, expectedCommand);
     EXPECT_EQ(static_cast<uint32_t>(e.Number), 0x90010F04u);
     EXPECT_EQ(e.RdrRetCode, "6A82");
   }

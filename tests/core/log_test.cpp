@@ -15,6 +15,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "core/encoder_access.h"
 #include "core/error.h"
@@ -29,21 +30,19 @@ using testing::LogFolder;
 using testing::ScopedEnvironment;
 
 TEST(Log, IndentationFollowsTheArrowsAtTheStartOnly) {
-  const struct {
-    std::vector<std::string> messages;
-    std::vector<int> levels;
-  } cases[] = {{{"--> A", "x", "--> B", "y", "<-- B", "<-- A", "z"}, {0, 1, 1, 2, 1, 0, 0}},
-               {{"<-- A", "x", "--> A", "<-- A", "<-- A", "--> B", "x"}, {0, 0, 0, 0, 0, 0, 1}},
-               {{"-->A", "-->\tA", " --> A", "a --> b", "x", "--> A", "<--A", "x <-- A", "y"},
-                {0, 0, 0, 0, 0, 0, 1, 1, 1}},
-               {{"--> ", "", "<-- ", ""}, {0, 1, 0, 0}}};
-  for (const auto& c : cases) {
+  const std::pair<std::vector<std::string>, std::vector<int>> cases[] = {
+      {{"--> A", "x", "--> B", "y", "<-- B", "<-- A", "z"}, {0, 1, 1, 2, 1, 0, 0}},
+      {{"<-- A", "x", "--> A", "<-- A", "<-- A", "--> B", "x"}, {0, 0, 0, 0, 0, 0, 1}},
+      {{"-->A", "-->\tA", " --> A", "a --> b", "x", "--> A", "<--A", "x <-- A", "y"},
+       {0, 0, 0, 0, 0, 0, 1, 1, 1}},
+      {{"--> ", "", "<-- ", ""}, {0, 1, 0, 0}}};
+  for (const auto& [messages, levels] : cases) {
     LogFolder log;
     EncoderState state;
     std::vector<std::string> expected;
-    for (size_t i = 0; i < c.messages.size(); ++i) {
-      WriteLog(state, c.messages[i]);
-      expected.push_back(Line(c.levels[i], c.messages[i]));
+    for (size_t i = 0; i < messages.size(); ++i) {
+      WriteLog(state, messages[i]);
+      expected.push_back(Line(levels[i], messages[i]));
     }
     EXPECT_EQ(log.lines(), expected);
   }
@@ -81,9 +80,7 @@ TEST(Log, ConcurrentWritersKeepEveryLineWhole) {
   for (std::thread& writer : writers) writer.join();
   const std::vector<std::string> lines = log.lines();
   ASSERT_EQ(lines.size(), 800u);
-  for (const std::string& line : lines) {
-    EXPECT_EQ(line.substr(4), std::string(4000, line[4]));
-  }
+  for (const std::string& line : lines) EXPECT_EQ(line.substr(4), std::string(4000, line[4]));
 }
 
 TEST(Log, FileIsCreatedForItsOwnerOnlyAndNeverThroughALink) {
@@ -146,10 +143,8 @@ TEST(Log, ALineCutShortDoesNotSwallowTheNext) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
   WriteLog(state, "whole");
-  const std::vector<std::string> lines = log.lines();
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[1], "T   cut shor");
-  EXPECT_EQ(lines[2], Line(0, "whole"));
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{Line(0, "first"), "T   cut shor", Line(0, "whole")}));
 }
 
 TEST(Log, MissingFolderLosesTheLineButNotTheLevel) {
@@ -164,20 +159,17 @@ TEST(Log, MissingFolderLosesTheLineButNotTheLevel) {
 
 TEST(Log, PathFromTheEnvironment) {
   const std::string suffix = "Quillon/Nemora/Tarsin RF.log";
-  const struct {
-    std::optional<std::string> dataHome, home;
-    std::string path;
-  } cases[] = {{"/d", "/h", "/d/" + suffix},
-               {"/d/", "/h", "/d/" + suffix},
-               {std::nullopt, "/h", "/h/.local/share/" + suffix},
-               {"", "/h", "/h/.local/share/" + suffix},
-               {"relative", "/h", "/h/.local/share/" + suffix},
-               {std::nullopt, std::nullopt, "/tmp/Tarsin RF.log"},
-               {"", "relative", "/tmp/Tarsin RF.log"}};
-  for (const auto& c : cases) {
-    ScopedEnvironment data("XDG_DATA_HOME", c.dataHome);
-    ScopedEnvironment home("HOME", c.home);
-    EXPECT_EQ(DefaultLogPath(), c.path);
+  const std::tuple<std::optional<std::string>, std::optional<std::string>, std::string> cases[] = {
+      {"/d", "/h", "/d/" + suffix},
+      {"/d/", "/h", "/d/" + suffix},
+      {std::nullopt, "/h", "/h/.local/share/" + suffix},
+      {"", "/h", "/h/.local/share/" + suffix},
+      {"relative", "/h", "/h/.local/share/" + suffix},
+      {std::nullopt, std::nullopt, "/tmp/Tarsin RF.log"},
+      {"", "relative", "/tmp/Tarsin RF.log"}};
+  for (const auto& [dataHome, home, path] : cases) {
+    ScopedEnvironment setData("XDG_DATA_HOME", dataHome), setHome("HOME", home);
+    EXPECT_EQ(DefaultLogPath(), path);
   }
 }
 
@@ -216,13 +208,10 @@ TEST(ParametersLet, SetsTheFieldsOfANewEncoder) {
     SetError(StateOf(encoder), {.number = 0x90010F04, .comFunction = "EncoderCommand"});
     encoder.Parameters(c.text);
     const EncoderState& s = StateOf(encoder);
-    EXPECT_EQ(s.Device, c.device);
-    EXPECT_EQ(s.Protocol, c.protocol);
-    EXPECT_EQ(s.ForceReconnect, c.forceReconnect);
-    EXPECT_EQ(s.OpenMode, c.openMode);
-    EXPECT_EQ(encoder.LastError()->Number, 0);
-    EXPECT_EQ(encoder.LastError()->ComFunction, "Parameters");
-    EXPECT_EQ(encoder.LastError()->RdrCommand, "");
+    EXPECT_EQ(std::tuple(s.Device, s.Protocol, s.ForceReconnect, s.OpenMode),
+              std::tuple(c.device, c.protocol, c.forceReconnect, c.openMode));
+    const CError& e = *encoder.LastError();
+    EXPECT_EQ(std::tuple(e.Number, e.ComFunction, e.RdrCommand), std::tuple(0, "Parameters", ""));
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "core/hex_text.h"
 #include "core/numeric_text.h"
@@ -11,15 +12,9 @@
 namespace tarsin {
 namespace {
 
-struct IsHexCase {
-  std::string text;
-  int32_t length;
-  std::string rewritten;
-  bool result;
-};
-
 TEST(HexText, IsHexStringRewritesAndChecks) {
-  const IsHexCase cases[] = {
+  // The text, the length asked, the text rewritten, the result.
+  const std::tuple<std::string, int32_t, std::string, bool> cases[] = {
       {"  a0 b1  ", 4, "A0B1", true},
       {"  a0 b1  ", 6, "A0B1", false},
       {"", -1, "", true},
@@ -29,10 +24,10 @@ TEST(HexText, IsHexStringRewritesAndChecks) {
       {"12\t34", -1, "12\t34", false},
       {"12", -5, "12", false},
   };
-  for (const auto& c : cases) {
-    std::string text = c.text;
-    EXPECT_EQ(IsHexString(text, c.length), c.result) << '"' << c.text << "\" " << c.length;
-    EXPECT_EQ(text, c.rewritten);
+  for (const auto& [given, length, rewritten, result] : cases) {
+    std::string text = given;
+    EXPECT_EQ(IsHexString(text, length), result) << '"' << given << "\" " << length;
+    EXPECT_EQ(text, rewritten);
   }
 }
 
@@ -53,41 +48,39 @@ TEST(NumericValue, ReadsTheNumberAtTheStartOnly) {
     EXPECT_EQ(NumericValue(text), 0) << '"' << text << '"';
   }
   const std::string zeros(400, '0');
-  const struct {
-    std::string text;
-    double value;
-  } cases[] = {// Decimal, with the reading stopping at the first character that does not fit.
-               {"  12abc", 12},
-               {"\t3", 3},
-               {"-7", -7},
-               {"+.5", 0.5},
-               {"5.", 5},
-               {"1.2.3", 1.2},
-               {"1,5", 1},
-               {"2 3", 2},
-               {"007", 7},
-               // Exponent, taken only when it has digits.
-               {"25e-1", 2.5},
-               {"-2.5E+1", -25},
-               {"1e", 1},
-               {"1e-x", 1},
-               {"1d2", 1},
-               // Hexadecimal.
-               {" &hff", 255},
-               {"&H1F2G", 498},
-               {"&HFFFFFFFF", 4294967295.0},
-               // Beyond a double: saturated, never undefined.
-               {"-1e400", -kInfinity},
-               {"1" + zeros, kInfinity},
-               {"1e99999999999999999999", kInfinity},
-               {"&H" + std::string(300, 'F'), kInfinity},
-               {"1e-400", 0},
-               {"0." + zeros + "1", 0},
-               {"0." + zeros + "1e500", 1e99},
-               {zeros + "1", 1},
-               {"0e99999", 0}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(NumericValue(c.text), c.value) << '"' << c.text.substr(0, 30) << '"';
+  const std::pair<std::string, double> cases[] = {
+      // Decimal, with the reading stopping at the first character that does not fit.
+      {"  12abc", 12},
+      {"\t3", 3},
+      {"-7", -7},
+      {"+.5", 0.5},
+      {"5.", 5},
+      {"1.2.3", 1.2},
+      {"1,5", 1},
+      {"2 3", 2},
+      {"007", 7},
+      // Exponent, taken only when it has digits.
+      {"25e-1", 2.5},
+      {"-2.5E+1", -25},
+      {"1e", 1},
+      {"1e-x", 1},
+      {"1d2", 1},
+      // Hexadecimal.
+      {" &hff", 255},
+      {"&H1F2G", 498},
+      {"&HFFFFFFFF", 4294967295.0},
+      // Beyond a double: saturated, never undefined.
+      {"-1e400", -kInfinity},
+      {"1" + zeros, kInfinity},
+      {"1e99999999999999999999", kInfinity},
+      {"&H" + std::string(300, 'F'), kInfinity},
+      {"1e-400", 0},
+      {"0." + zeros + "1", 0},
+      {"0." + zeros + "1e500", 1e99},
+      {zeros + "1", 1},
+      {"0e99999", 0}};
+  for (const auto& [text, value] : cases) {
+    EXPECT_EQ(NumericValue(text), value) << '"' << text.substr(0, 30) << '"';
   }
 }
 

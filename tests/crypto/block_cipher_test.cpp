@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// The byte-level ciphers, CMAC and CRCs against published vectors (FIPS 197,
-// RFC 4493, NIST SP 800-38B, the CRC catalogue's check values); no OpenSSL, so that the Windows
-// build runs them on its own AES too.
+// The byte-level ciphers, CMAC and CRCs against published vectors (FIPS 197, RFC 4493, NIST SP
+// 800-38B, the CRC catalogue); no OpenSSL, so that the Windows build runs them on its own AES too.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/hex_text.h"
@@ -35,11 +35,7 @@ TEST(Cmac, PublishedVectors) {
       "30C81C46A35CE411E5FBC1191A0A52EFF69F2445DF4F9B17AD2B417BE66C3710");
   const AesCipher aes(HexToBytes("2B7E151628AED2A6ABF7158809CF4F3C"));
   const DesCipher threeKeys(HexToBytes("8AA83BF8CBDA10620BC1BF19FBB6CD58BC313D4A371CA8B5"));
-  const struct {
-    const BlockCipher& cipher;
-    size_t length;
-    const char* mac;
-  } rows[] = {
+  const std::tuple<const BlockCipher&, size_t, const char*> rows[] = {
       {aes, 0, "BB1D6929E95937287FA37D129B756746"},  // RFC 4493
       {aes, 16, "070A16B46B4D4144F79BDD9DD04A287C"},
       {aes, 40, "DFA66747DE9AE63030CA32611497C827"},
@@ -49,9 +45,8 @@ TEST(Cmac, PublishedVectors) {
       {threeKeys, 20, "743DDBE0CE2DC2ED"},
       {threeKeys, 32, "33E6B1092400EAE5"},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(BytesToHex(Cmac(row.cipher, std::span(message).first(row.length))), row.mac)
-        << row.length;
+  for (const auto& [cipher, length, mac] : rows) {
+    EXPECT_EQ(BytesToHex(Cmac(cipher, std::span(message).first(length))), mac) << length;
   }
 }
 

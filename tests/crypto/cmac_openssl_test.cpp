@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-// CMAC against OpenSSL's on random keys and messages, for each cipher, and the key
-// diversification built on it redone from OpenSSL's pieces. (The note's own examples go through
-// the member: tests/desfire/diversification_test.cpp.)
+// CMAC against OpenSSL's on random keys and messages for each cipher, and the key diversification
+// built on it redone from OpenSSL's pieces (published examples: desfire/diversification_test.cpp).
 #include <gtest/gtest.h>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "crypto/aes_cipher.h"
@@ -59,10 +59,9 @@ Bytes OpenSslCbc(const char* name, const Bytes& key, const Bytes& data, bool enc
   return out;
 }
 
-// One block of a diversified key from OpenSSL alone: constant || M, padded (80 00...) to two
-// blocks when shorter, its last block XORed with CMAC's subkey, then CBC; the key is the last
-// block. The subkeys are read back from OpenSSL's CMAC: of one zero block it is E(K1), of
-// nothing E(80 00... ^ K2).
+// One block of a diversified key from OpenSSL alone: constant || M, padded (80 00...) to two blocks
+// when shorter, its last block XORed with CMAC's subkey, then CBC; the key is the last block. The
+// subkey read back from OpenSSL's CMAC: of one zero block it is E(K1), of nothing E(80 00.. ^ K2).
 Bytes OpenSslDiversified(const char* name, const Bytes& key, uint8_t constant, const Bytes& m) {
   const size_t block = name[0] == 'A' ? 16 : 8;
   Bytes data{constant};
@@ -83,20 +82,17 @@ Bytes OpenSslDiversified(const char* name, const Bytes& key, uint8_t constant, c
 // Single DES against OpenSSL's two-key triple DES with both halves equal.
 TEST(Cmac, MatchesOpenSslOnRandomMessages) {
   std::mt19937 random(11);
-  const struct {
-    const char* name;
-    size_t keySize;
-  } ciphers[] = {
+  const std::pair<const char*, size_t> ciphers[] = {
       {"AES-128-CBC", 16}, {"DES-EDE3-CBC", 24}, {"DES-EDE-CBC", 16}, {"DES-EDE-CBC", 8}};
-  for (const auto& cipher : ciphers) {
+  for (const auto& [name, keySize] : ciphers) {
     for (size_t length = 0; length <= 40; ++length) {
-      const Bytes key = Random(random, cipher.keySize);
+      const Bytes key = Random(random, keySize);
       const Bytes message = Random(random, length);
-      const bool aes = cipher.name[0] == 'A';
+      const bool aes = name[0] == 'A';
       const Bytes ours = aes ? Cmac(AesCipher(key), message) : Cmac(DesCipher(key), message);
       Bytes theirs = key;
       if (key.size() == 8) theirs.insert(theirs.end(), key.begin(), key.end());
-      EXPECT_EQ(ours, OpenSslCmac(cipher.name, theirs, message)) << cipher.keySize << " " << length;
+      EXPECT_EQ(ours, OpenSslCmac(name, theirs, message)) << keySize << " " << length;
     }
   }
 }
@@ -105,30 +101,26 @@ TEST(Cmac, MatchesOpenSslOnRandomMessages) {
 // parity bits carry the master's version; the rest of the key is compared whole.
 TEST(KeyDiversification, MatchesOpenSslPaddedAndWhole) {
   std::mt19937 random(27);
-  const struct {
-    const char* name;
-    size_t keySize;
-    Bytes constants;
-    std::vector<size_t> lengths;
-  } ciphers[] = {{"AES-128-CBC", 16, {0x01}, {1, 15, 16, 31}},
-                 {"DES-EDE-CBC", 16, {0x21, 0x22}, {1, 7, 8, 15}},
-                 {"DES-EDE3-CBC", 24, {0x31, 0x32, 0x33}, {1, 7, 8, 15}}};
-  for (const auto& cipher : ciphers) {
-    for (const size_t length : cipher.lengths) {
-      const Bytes key = Random(random, cipher.keySize);
+  const std::tuple<const char*, size_t, Bytes, std::vector<size_t>> ciphers[] = {
+      {"AES-128-CBC", 16, {0x01}, {1, 15, 16, 31}},
+      {"DES-EDE-CBC", 16, {0x21, 0x22}, {1, 7, 8, 15}},
+      {"DES-EDE3-CBC", 24, {0x31, 0x32, 0x33}, {1, 7, 8, 15}}};
+  for (const auto& [name, keySize, constants, lengths] : ciphers) {
+    for (const size_t length : lengths) {
+      const Bytes key = Random(random, keySize);
       const Bytes m = Random(random, length);
       Bytes theirs;
-      for (const uint8_t constant : cipher.constants) {
-        const Bytes part = OpenSslDiversified(cipher.name, key, constant, m);
+      for (const uint8_t constant : constants) {
+        const Bytes part = OpenSslDiversified(name, key, constant, m);
         theirs.insert(theirs.end(), part.begin(), part.end());
       }
-      const bool aes = cipher.constants.size() == 1;
+      const bool aes = constants.size() == 1;
       Bytes ours = aes ? DiversifyAesKey(key, m) : DiversifyTripleDesKey(key, m);
       for (size_t i = 0; !aes && i < 8; ++i) {
-        EXPECT_EQ(ours[i] & 1, key[i] & 1) << cipher.name << " " << length;
+        EXPECT_EQ(ours[i] & 1, key[i] & 1) << name << " " << length;
         ours[i] ^= (ours[i] ^ theirs[i]) & 1;
       }
-      EXPECT_EQ(ours, theirs) << cipher.name << " " << length;
+      EXPECT_EQ(ours, theirs) << name << " " << length;
     }
   }
 }

@@ -15,8 +15,7 @@ namespace {
 using Array = Variant::Array;
 using Bytes = Variant::Bytes;
 
-constexpr uint32_t kBadType = 0xA0010002;
-constexpr uint32_t kBadHex = 0xA0010003;
+constexpr uint32_t kBadType = 0xA0010002, kBadHex = 0xA0010003;
 
 const Array kNineBits = {true, true, false, false, false, false, false, false, false};
 
@@ -86,8 +85,7 @@ TEST(ConvertData, GivesTheExpectedFormOrItsNumberedFailure) {
   }
 }
 
-// The glibc converter knows Windows-1252 except for its five undefined bytes (see
-// UndefinedByteToText).
+// The glibc converter knows Windows-1252 but its five undefined bytes (see UndefinedByteToText).
 TEST(AnsiCodePage, AgreesWithIconvOnTheDefinedBytes) {
   iconv_t cd = iconv_open("UTF-8", "CP1252");
   ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
@@ -96,8 +94,7 @@ TEST(AnsiCodePage, AgreesWithIconvOnTheDefinedBytes) {
     if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) continue;
     char in[1] = {static_cast<char>(b)};
     char out[8] = {};
-    char* inPtr = in;
-    char* outPtr = out;
+    char *inPtr = in, *outPtr = out;
     size_t inLeft = 1, outLeft = sizeof out;
     ASSERT_NE(iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<size_t>(-1)) << b;
     const std::string hex = {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
@@ -110,12 +107,12 @@ TEST(AnsiCodePage, AgreesWithIconvOnTheDefinedBytes) {
 
 TEST(Crc16, ComputesCrcA) {
   DES des;
-  // ASCII "123456789" gives 0xBF05.
-  const std::pair<const char*, const char*> cases[] = {{"00 00", "A0 1E"},
-                                                       {"12 34", "26 CF"},
-                                                       {"313233343536373839", "05 BF"},
-                                                       {"", "63 63"},
-                                                       {"not hex", "63 63"}};
+  const std::pair<const char*, const char*> cases[] = {
+      {"00 00", "A0 1E"},
+      {"12 34", "26 CF"},
+      {"313233343536373839", "05 BF"},  // "123456789"
+      {"", "63 63"},
+      {"not hex", "63 63"}};
   for (const auto& [data, crc] : cases) EXPECT_EQ(des.CRC16(data), crc) << data;
 }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "crypto/convert_data.h"
@@ -33,11 +34,9 @@ struct Loaded {
   Loaded(std::mt19937& random, bool triple, bool zeroVector)
       : algorithm(triple ? desTripleDES : desSingleDES), vector(Next(random, 8)) {
     for (int i = 0; i < (triple ? 3 : 1); ++i) {
-      const Bytes key = Next(random, 8);
+      Bytes key = Next(random, 8);
       des.Keys(i + 1, Hex(key));
-      DES_cblock block;
-      std::memcpy(block, key.data(), sizeof block);
-      DES_set_key_unchecked(&block, &schedules[i]);
+      DES_set_key_unchecked(reinterpret_cast<DES_cblock*>(key.data()), &schedules[i]);
     }
     if (!triple) schedules[1] = schedules[2] = schedules[0];
     if (zeroVector) vector.assign(8, 0);
@@ -112,9 +111,7 @@ const ChainedMode kChainedModes[] = {
      }},
     {"EncryptSend", true, desChainSend,
      [](Loaded& r, const Bytes& y, Bytes& z) {
-       const Bytes out = Xor(r.Block(Xor(y, r.vector), true), z);
-       z = y;
-       return out;
+       return Xor(r.Block(Xor(y, r.vector), true), std::exchange(z, y));
      }},
     {"EncryptBlockwise", true, desChainCBCBlockwise,
      [](Loaded& r, const Bytes& p, Bytes& z) {
@@ -122,9 +119,7 @@ const ChainedMode kChainedModes[] = {
      }},
     {"DecryptBlockwise", false, desChainCBCBlockwise,
      [](Loaded& r, const Bytes& c, Bytes& z) {
-       const Bytes out = Xor(Xor(r.Block(c, false), r.vector), z);
-       z = c;
-       return out;
+       return Xor(Xor(r.Block(c, false), r.vector), std::exchange(z, c));
      }},
 };
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/failure.h"
 
 namespace tarsin {
@@ -24,13 +26,8 @@ DES WithKey() {
 }
 
 // Checked in this order: key index, text, algorithm, padding (when needed), chaining, length.
-// (Each number's text comes from the one error catalogue.)
 TEST(DesFlags, EachFaultRaisesItsNumberedFailureInOrder) {
-  const struct {
-    const char* name;
-    void (*call)(DES&);
-    uint32_t number;
-  } cases[] = {
+  const std::tuple<const char*, void (*)(DES&), uint32_t> cases[] = {
       {"KeyIndexBeforeText", [](DES& d) { d.Keys(4, "XYZ"); }, 0xA0010001},
       {"KeyIndexZero", [](DES& d) { d.Keys(0, kKey); }, 0xA0010001},
       {"KeyNotHex", [](DES& d) { d.Keys(1, "12G4"); }, 0xA0010003},
@@ -49,14 +46,14 @@ TEST(DesFlags, EachFaultRaisesItsNumberedFailureInOrder) {
        [](DES& d) { d.Decrypt(k12Bytes, desChainCBCBlockwise + kBadPadding); }, 0xA0010006},
       {"SendNeedsWholeBlocks", [](DES& d) { d.Decrypt(k12Bytes, desChainSend); }, 0xA0010007},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, call, number] : cases) {
+    SCOPED_TRACE(name);
     DES des = WithKey();
     try {
-      c.call(des);
+      call(des);
       ADD_FAILURE() << "nothing raised";
     } catch (const Failure& failure) {
-      EXPECT_EQ(static_cast<uint32_t>(failure.number()), c.number);
+      EXPECT_EQ(static_cast<uint32_t>(failure.number()), number);
     }
   }
 }
@@ -91,9 +88,8 @@ TEST(DesFlags, ShortLastPieceIsPadded) {
     EXPECT_EQ(des.Encrypt("0011223344556677 8899AA", chaining + kBadPadding),
               des.Encrypt("0011223344556677 8899AA0000000000", chaining));
   }
-  const std::string twelve = des.Decrypt(k12Bytes, desChainCBCBlockwise);
-  EXPECT_EQ(twelve, des.Decrypt("0011223344556677 8899AABB00000000", desChainCBCBlockwise));
-  EXPECT_EQ(twelve.size(), 16u * 3 - 1);
+  EXPECT_EQ(des.Decrypt(k12Bytes, desChainCBCBlockwise),
+            des.Decrypt("0011223344556677 8899AABB00000000", desChainCBCBlockwise));
 }
 
 TEST(DesKeys, KeyTextIsFittedToSixteenDigits) {
@@ -128,14 +124,10 @@ constexpr char kNowIsTheTime[] =
     "4E 6F 77 20 69 73 20 74 68 65 20 74 69 6D 65 20 66 6F 72 20 61 6C 6C 20";
 
 TEST(DesKnownAnswers, EnciphersAndDeciphersThePublishedVectors) {
-  const struct {
-    const char* name;
-    const char* keys;  // 16 digits: single DES; 48 digits: keys 1 to 3 of triple DES
-    const char* vector;
-    int32_t chaining;
-    const char* plain;
-    const char* cipher;
-  } vectors[] = {
+  // Keys: 16 digits for single DES, 48 for keys 1 to 3 of triple DES.
+  using Vector =
+      std::tuple<const char*, std::string, const char*, int32_t, const char*, const char*>;
+  const Vector vectors[] = {
       {"Fips46Worked", "133457799BBCDFF1", "", desChainNone, "01 23 45 67 89 AB CD EF",
        "85 E8 13 54 0F 0A B4 05"},
       {"Sp80017Sbox1", "7CA110454A1A6E57", "", desChainNone, "01 A1 D6 D0 39 77 67 42",
@@ -152,23 +144,21 @@ TEST(DesKnownAnswers, EnciphersAndDeciphersThePublishedVectors) {
        "54 68 65 20 71 75 66 63 6B 20 62 72 6F 77 6E 20 66 6F 78 20 6A 75 6D 70",
        "A8 26 FD 8C E5 3B 85 5F CC E2 1C 81 12 25 6F E6 68 D5 C0 5D D9 B6 B9 00"},
   };
-  for (const auto& v : vectors) {
-    SCOPED_TRACE(v.name);
-    const std::string keys = v.keys;
+  for (const auto& [name, keys, vector, chaining, plain, cipher] : vectors) {
+    SCOPED_TRACE(name);
     DES des;
     for (std::size_t i = 0; i < keys.size() / 16; ++i)
       des.Keys(static_cast<int32_t>(i + 1), keys.substr(i * 16, 16));
-    des.InitVector(v.vector);
-    const int32_t flags = (keys.size() > 16 ? desTripleDES : desSingleDES) + v.chaining;
-    EXPECT_EQ(des.Encrypt(v.plain, flags), v.cipher);
-    EXPECT_EQ(des.Decrypt(v.cipher, flags), v.plain);
+    des.InitVector(vector);
+    const int32_t flags = (keys.size() > 16 ? desTripleDES : desSingleDES) + chaining;
+    EXPECT_EQ(des.Encrypt(plain, flags), cipher);
+    EXPECT_EQ(des.Decrypt(cipher, flags), plain);
   }
 }
 
-// A legacy DESFire authentication as the card runs it, with RndB CC F5 32 70 57 0A 76 69 and
-// RndA A0..A7 under a key that is not weak (a weak key enciphers as it deciphers, so a mixed-up
-// direction would pass); the answers are OpenSSL's. Then a cryptogram under the session key of a
-// recorded authentication.
+// A legacy DESFire authentication, RndB CC F5 32 70 57 0A 76 69 and RndA A0..A7, under a key that
+// is not weak (a weak key enciphers as it deciphers, hiding a mixed-up direction); the answers are
+// OpenSSL's. Then a cryptogram under the session key of a recorded authentication.
 TEST(DesfireTrace, LegacyAuthentication) {
   DES des;
   for (int index = 1; index <= 3; ++index) des.Keys(index, "0123456789ABCDEF");

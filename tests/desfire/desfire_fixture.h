@@ -25,8 +25,7 @@ class DesfireTest : public VirtualReaderTest {
     Open(encoder_);
   }
   const CError& Error() { return *encoder_.LastError(); }
-  // The answer after the next `passing` ones comes back with its last byte before the status
-  // word inverted.
+  // The answer after the next `passing` ones comes back with its last data byte inverted.
   void FlipNextAnswer(size_t passing = 0) {
     auto contents = readers_.Read();
     auto& flips = contents["readers"][0]["faults"]["flipAnswerBytes"];

@@ -16,36 +16,32 @@ constexpr const char* kTripleKey = "00112233445566778899AABBCCDDEEFF";
 using DesfireTest = testing::DesfireTest;
 
 TEST_F(DesfireTest, SelectionsWithEveryKeyFormGiveTheSessionKeyOfTheirForm) {
-  const struct {
-    std::string key;  // as the host gives it
-    std::string onCard;
-    bool tripleForm;
-  } rows[] = {
+  // The key as the host gives it, as the card holds it, and whether ours takes the triple form.
+  const std::tuple<std::string, std::string, bool> rows[] = {
       {kZeroKey, std::string(32, '0'), false},
       {"1", "00000000000000010000000000000001", false},
       {kTripleKey, kTripleKey, true},
       // Halves equal: the card holds a DES key and derives the DES form; we keep the triple form.
       {"0123456789ABCDEF0123456789ABCDEF", "0123456789ABCDEF0123456789ABCDEF", true},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.key);
+  for (const auto& [key, onCard, tripleForm] : rows) {
+    SCOPED_TRACE(key);
     ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
-    ASSERT_EQ(encoder_.DESFireChangeKey(0, kZeroKey, row.onCard), scesuccess);
+    ASSERT_EQ(encoder_.DESFireChangeKey(0, kZeroKey, onCard), scesuccess);
     const size_t from = LogSize();
-    ASSERT_EQ(encoder_.DESFireSelectApplication(" 00 00 00 ", 0, row.key), scesuccess);
+    ASSERT_EQ(encoder_.DESFireSelectApplication(" 00 00 00 ", 0, key), scesuccess);
     const auto frames = SentFrames(from);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0], "905A00000300000000");
     EXPECT_EQ(frames[1], "900A0000010000");
     EXPECT_EQ(frames[2].size(), 44u);
     const DesfireSession& session = StateOf(encoder_).Desfire;
-    EXPECT_EQ(session.SessionKey.size(), row.tripleForm ? 16u : 8u);
-    EXPECT_EQ(session.KeyType,
-              row.tripleForm ? DesfireKeyType::TwoKeyTripleDes : DesfireKeyType::Des);
+    EXPECT_EQ(session.SessionKey.size(), tripleForm ? 16u : 8u);
+    EXPECT_EQ(session.KeyType, tripleForm ? DesfireKeyType::TwoKeyTripleDes : DesfireKeyType::Des);
     EXPECT_EQ(session.CurrentApplicationId, "000000");
     // An enciphered command works only where the card derived the same session key.
-    const bool sameForm = row.tripleForm == (row.onCard.substr(0, 16) != row.onCard.substr(16));
-    EXPECT_EQ(encoder_.DESFireChangeKey(0, row.onCard, kZeroKey), sameForm ? scesuccess : sceError);
+    const bool sameForm = tripleForm == (onCard.substr(0, 16) != onCard.substr(16));
+    EXPECT_EQ(encoder_.DESFireChangeKey(0, onCard, kZeroKey), sameForm ? scesuccess : sceError);
     EXPECT_EQ(Error().RdrRetCode, sameForm ? "" : "911E");
   }
 }
@@ -130,12 +126,11 @@ TEST_F(DesfireTest, KeysAndKeySettingsAreChangedAndEnforced) {
        {"DESFireGetKeySettings", {15, 3}, "90010E03 91AE 15 3"}});
 }
 
-// Every refusal of the operations, with the LastError fields it names. Called late-bound, so
-// that a row is one call as a host writes it.
+// Every refusal of the operations with the LastError fields it names, late-bound as a host calls.
 TEST_F(DesfireTest, RefusalsRecordTheirError) {
   const auto refused = [&](const char* member, automation::Arguments args, uint32_t number) {
     const Refusal refusal = Refused(member, std::move(args), number);
-    return std::pair(refusal.rdrCommand, refusal.rdrRetCode);
+    return refusal.rdrCommand + " " + refusal.rdrRetCode;
   };
   const Variant zero(kZeroKey), none(int32_t{0}), root("000000");
   refused("DESFireGetKeySettings", {none, none}, 0x90010E11);
@@ -151,28 +146,23 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
   // The card's refusals through the exchange, tagged with the operation's name.
   const std::string transmit = "EncoderCommand:SCardTransmit:";
   EXPECT_EQ(refused("DESFireSelectApplication", {root, none, Variant(kTripleKey)}, 0x90010F04),
-            std::pair(transmit + "DesfireAuthenticate", std::string("91AE")));
+            transmit + "DesfireAuthenticate 91AE");
   EXPECT_EQ(refused("DESFireSelectRoot", {Variant("2")}, 0x90010F04),
-            std::pair("DESFireSelectApplication:" + transmit + "DesfireAuthenticate",
-                      std::string("91AE")));
+            "DESFireSelectApplication:" + transmit + "DesfireAuthenticate 91AE");
   EXPECT_EQ(refused("DESFireSelectApplication", {Variant("ABCDEF"), none, zero}, 0x90010F04),
-            std::pair(transmit + "DESFireSelectApplication", std::string("91A0")));
+            transmit + "DESFireSelectApplication 91A0");
   EXPECT_EQ(refused("DESFireSelectApplication", {root, Variant(int32_t{13}), zero}, 0x90010F04),
-            std::pair(transmit + "DESFireAuthenticate", std::string("9140")));
+            transmit + "DESFireAuthenticate 9140");
 
   encoder_.CloseEncoder();  // the first step sends nothing but needs an open encoder
   EXPECT_EQ(refused("DESFireSelectApplication", {root, none, zero}, 0x90010F01),
-            std::pair(std::string("DesfireAuthenticate1"), std::string("FFFF")));
+            "DesfireAuthenticate1 FFFF");
   Open(encoder_);
 
   // With a session at the card level: a parameter error sets nothing but its own fields.
   ASSERT_EQ(encoder_.DESFireSelectRoot(kZeroKey), scesuccess);
   const Variant app("010203"), settings(int32_t{15}), one(int32_t{1});
-  const struct {
-    const char* member;
-    automation::Arguments args;
-    uint32_t number;
-  } rows[] = {
+  const std::tuple<const char*, automation::Arguments, uint32_t> rows[] = {
       {"DESFireCreateApplication", {root, settings, one}, 0x90010E20},
       {"DESFireDeleteApplication", {Variant("00 00 00")}, 0x90010E20},
       {"DESFireCreateApplication", {app, Variant(int32_t{256}), one}, 0x90010E40},
@@ -185,10 +175,9 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
       {"DESFireChangeKeySettings", {Variant(int32_t{256})}, 0x90010E40},
       {"DESFireGetVersion", {Variant(int32_t{-3}), none}, 0x90010E40},
   };
-  for (const auto& row : rows) {
+  for (const auto& [member, args, number] : rows) {
     SetError(StateOf(encoder_), {.rdrCommand = "kept", .rdrRetCode = "kept"});
-    EXPECT_EQ(refused(row.member, row.args, row.number),
-              std::pair(std::string("kept"), std::string("kept")));
+    EXPECT_EQ(refused(member, args, number), "kept kept");
   }
   EXPECT_EQ(encoder_.DESFireCreateApplication("010203", static_cast<DesfireKeySettings>(255), 14),
             scesuccess);
@@ -201,10 +190,10 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
   // Answers the exchange accepts but the step does not, and the card's refusals.
   ForceStatusWords(0x9100, 2);  // the selection's answer, then the challenge's
   EXPECT_EQ(refused("DESFireSelectApplication", {app, none, zero}, 0x90010E21),
-            std::pair(std::string("DesfireAuthenticate2"), std::string("9100")));
+            "DesfireAuthenticate2 9100");
   for (const uint16_t refusal : {0x919E, 0x91CA, 0x91AE}) {
     ForceStatusWords(refusal);
-    EXPECT_EQ(refused("DESFireGetApplications", {Variant("")}, 0x90010E03).second,
+    EXPECT_EQ(Refused("DESFireGetApplications", {Variant("")}, 0x90010E03).rdrRetCode,
               fmt::format("{:04X}", refusal));
   }
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// DESFireDiversifyKey as a host calls it: the AN10922 examples NXP publishes (the note's own and
-// AN10957's short M, which runs the padded path) in each master key form, and the refusals,
-// which leave the result as it was.
+// DESFireDiversifyKey as a host calls it: NXP's AN10922 examples (and AN10957's short M, on the
+// padded path) in each master key form, and the refusals, which leave the result as it was.
 #include <gtest/gtest.h>
 
 #include "desfire/desfire_fixture.h"

@@ -6,6 +6,7 @@
 
 #include <limits>
 #include <regex>
+#include <tuple>
 
 #include "desfire/desfire.h"
 #include "desfire/desfire_fixture.h"
@@ -55,7 +56,6 @@ class DesfireFilesTest : public testing::DesfireTest {
     SetError(StateOf(encoder_), {.number = 7, .comFunction = "", .rdrRetCode = ""});
     const size_t from = LogSize();
     const bool refused = row.outcome.starts_with("91");
-    const std::string status = refused ? row.outcome : "";
     EXPECT_EQ(Call(row.member, row.args), !refused);
     std::string pattern = row.frames;
     std::erase(pattern, ' ');
@@ -63,7 +63,7 @@ class DesfireFilesTest : public testing::DesfireTest {
     EXPECT_TRUE(std::regex_match(sent, std::regex(pattern))) << sent;
     const CError& error = *encoder_.LastError();
     EXPECT_EQ(static_cast<uint32_t>(error.Number), refused ? 0x90010E03u : 7u);
-    EXPECT_EQ(error.ComFunction + error.RdrRetCode, (refused ? row.member : "") + status);
+    EXPECT_EQ(error.ComFunction + error.RdrRetCode, refused ? row.member + row.outcome : "");
     if (refused || row.outcome.empty()) return;
     EXPECT_TRUE(Call(kSettings, {row.args[0], ""}));
     EXPECT_EQ(args_[1]->asString(), row.outcome);
@@ -96,18 +96,13 @@ TEST_F(DesfireFilesTest, FilesOfEachKindAreCreatedInspectedAndDeleted) {
   std::string ids = "unchanged";
   ASSERT_EQ(encoder_.DESFireGetFileIDs(ids), scesuccess);
   EXPECT_EQ(ids, "0,2,4,5,7,8,15");
-  EXPECT_EQ(desfire::FileIdList(HexToBytes("1F0F0A00")),
-            "0,10,15,31");  // whatever order the card lists
+  EXPECT_EQ(desfire::FileIdList(HexToBytes("1F0F0A00")), "0,10,15,31");  // in any order listed
 }
 
 // Every check in its order, refused before anything is sent, with only the fields it names;
 // without a session every operation refuses first, whatever else is wrong.
 TEST_F(DesfireFilesTest, ChecksRefuseBeforeSending) {
-  const struct {
-    const char* member;
-    std::vector<Variant> args;
-    uint32_t number;
-  } rows[] = {
+  const std::tuple<const char*, std::vector<Variant>, uint32_t> rows[] = {
       {kStd, {16, 2, 16, 0, 0, 0, 0}, 0x90010E41},
       {kStd, {0, 2, 16, 0, 0, 0, 0}, 0x90010E42},
       {kStd, {0, 0, 16, 0, 0, 0, 0}, 0x90010E31},
@@ -145,18 +140,18 @@ TEST_F(DesfireFilesTest, ChecksRefuseBeforeSending) {
   Encoder fresh;
   Open(fresh);
   Select();
-  for (const auto& row : rows) {
+  for (const auto& [member, args, number] : rows) {
     for (Encoder* encoder : {&fresh, &encoder_}) {
-      SCOPED_TRACE(::testing::Message() << row.member << (encoder == &fresh ? " no session" : ""));
+      SCOPED_TRACE(::testing::Message() << member << (encoder == &fresh ? " no session" : ""));
       SetError(StateOf(*encoder), {.rdrCommand = "kept", .rdrRetCode = "kept"});
       const size_t from = LogSize();
-      const bool passed = Call(row.member, row.args, encoder);
-      if (row.number == 0x90010E11 && encoder == &encoder_) continue;
+      const bool passed = Call(member, args, encoder);
+      if (number == 0x90010E11 && encoder == &encoder_) continue;
       const CError& error = *encoder->LastError();
       EXPECT_FALSE(passed || !SentFrames(from).empty());
-      EXPECT_EQ(static_cast<uint32_t>(error.Number), encoder == &fresh ? 0x90010E11 : row.number);
+      EXPECT_EQ(static_cast<uint32_t>(error.Number), encoder == &fresh ? 0x90010E11 : number);
       EXPECT_EQ(error.ComFunction + error.RdrCommand + error.RdrRetCode,
-                std::string(row.member) + "keptkept");
+                std::string(member) + "keptkept");
     }
   }
 }

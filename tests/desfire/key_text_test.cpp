@@ -12,10 +12,7 @@ TEST(KeyText, FormsAndRefusals) {
   using enum DesfireKeyType;
   using Auth = Authentication;
   const std::string aes = "00112233445566778899AABBCCDDEEFF";
-  const struct {
-    std::string text;
-    std::variant<DesfireKey, KeyTextRefusal> expected;
-  } rows[] = {
+  const std::pair<std::string, std::variant<DesfireKey, KeyTextRefusal>> rows[] = {
       {"1", DesfireKey{Des, Auth::Legacy, HexToBytes("0000000000000001")}},
       {" 01 23 45 67 89 ab cd ef ", DesfireKey{Des, Auth::Legacy, HexToBytes("0123456789ABCDEF")}},
       {aes, DesfireKey{TwoKeyTripleDes, Auth::Legacy, HexToBytes(aes)}},
@@ -34,9 +31,7 @@ TEST(KeyText, FormsAndRefusals) {
       {"ISO:0123456789ABCDEF/01", KeyTextRefusal::NotAKey},  // versions are AES keys' only
       {"AES:" + aes.substr(0, 31) + "G", KeyTextRefusal::NotAKey},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(ParseKeyText(row.text), row.expected) << row.text;
-  }
+  for (const auto& [text, expected] : rows) EXPECT_EQ(ParseKeyText(text), expected) << text;
 }
 
 }  // namespace

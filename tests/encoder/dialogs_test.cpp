@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The dialog library is loaded at run time: a missing entry point is the run-time failure of the
-// step that shows the dialog, never a crash. (A missing library and a missing entry point are the
-// shared loader's two failures, both checked through the PC/SC provider in Session tests.)
+// A missing entry point of the dialog library fails the step that shows the dialog, never crashes
+// (the shared loader's failures are checked through the PC/SC provider in Session tests).
 #include "encoder/dialogs.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-// Arbitrary card answers, multi-frame ones included, through the exchange and the decoders of
-// the DESFire and MIFARE members. Checked: every member returns (they are all noexcept, so an
-// escaping exception ends the program), with a result it may give, leaving in LastError only a
-// number its row of the member error table lists.
-//
-// Input: byte 0 the session (bits 0-1: 1 authenticated at card level, 2 in application
-// 123456; bits 2-5 the key number), byte 1 the number of calls less one (mod 3), then two bytes
-// per call (the member, its argument), then the card's answers in the provider's stream format.
+// Arbitrary card answers, multi-frame ones included, through the DESFire and MIFARE members.
+// Checked: every member returns (an escaping exception ends the program) a result it may give,
+// leaving in LastError only a number its row of the member error table lists.
+// Input: byte 0 the session (bits 0-1: 1 authenticated at card level, 2 in application 123456;
+// bits 2-5 the key number), byte 1 the number of calls less one (mod 3), then two bytes per call
+// (the member, its argument), then the card's answers in the provider's stream format.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,21 +32,15 @@ constexpr const char* kDesKey = "00000000000000000000000000000000";
 // Aborts when `encoder` holds a number the member's row does not list.
 void CheckListed(Encoder& encoder, const char* member) {
   const auto number = static_cast<uint32_t>(encoder.LastError()->Number);
-  if (number == 0) return;
-  for (const ErrorEntry& entry : automation::ErrorsOf(member)) {
-    if (entry.number == number) return;
-  }
+  const auto listed = [&](const ErrorEntry& entry) { return entry.number == number; };
+  if (number == 0 || std::ranges::any_of(automation::ErrorsOf(member), listed)) return;
   std::fprintf(stderr, "%s left %X, which its row does not list\n", member, number);
   std::abort();
 }
 
-// The member called, named beside the call, and its result.
-struct Called {
-  const char* member;
-  sceReturnCode result;
-};
-
-Called Call(Encoder& desfire, Encoder& classic, uint8_t member, uint8_t arg) {
+// The member `member` picks, called with `arg`: its name and its result.
+std::pair<const char*, sceReturnCode> Call(Encoder& desfire, Encoder& classic, uint8_t member,
+                                           uint8_t arg) {
   std::string text, status;
   int32_t number = 0, count = 0;
   Variant information;
@@ -119,10 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     fixture.desfire().LastError()->Number = 0;
     fixture.classic().LastError()->Number = 0;
     const uint8_t member = data[2 + 2 * i], arg = data[3 + 2 * i];
-    const auto called = tarsin::Call(fixture.desfire(), fixture.classic(), member, arg);
-    if (called.result != tarsin::scesuccess && called.result != tarsin::sceError) std::abort();
-    tarsin::CheckListed(fixture.desfire(), called.member);
-    tarsin::CheckListed(fixture.classic(), called.member);
+    const auto [name, result] = tarsin::Call(fixture.desfire(), fixture.classic(), member, arg);
+    if (result != tarsin::scesuccess && result != tarsin::sceError) std::abort();
+    tarsin::CheckListed(fixture.desfire(), name);
+    tarsin::CheckListed(fixture.classic(), name);
   }
   return 0;
 }

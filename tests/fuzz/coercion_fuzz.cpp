@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Arbitrary values changed to each type a late-bound member takes. Checked: only ComError
-// escapes, and a value that became a Long reads back as the same Long from its text.
-//
-// Input: one value as fuzz_input.h reads it.
+// Arbitrary values (one, as fuzz_input.h reads it) changed to each type a late-bound member takes.
+// Checked: only ComError escapes, and a value that became a Long reads back the same from its text.
 #include <cstdint>
 #include <cstdlib>
 

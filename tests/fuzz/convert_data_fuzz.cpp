@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Random text, codes and arrays through ConvertData, Keys, InitVector, Encrypt, Decrypt and
-// CRC16. The only thing checked: nothing crashes and nothing but a numbered cipher failure
-// escapes.
-//
-// Input: byte 0 picks the call, bytes 1-4 are the code or flags (little-endian), byte 5 the key
-// index or the padding choice, the rest is the text (or the array elements, fuzz_input.h's
-// values).
+// Random text, codes and arrays through each member of DES. Checked: only a numbered cipher
+// failure escapes. Input: byte 0 picks the call, bytes 1-4 the code or flags (little-endian),
+// byte 5 the key index or padding choice, the rest the text (or fuzz_input.h's array elements).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

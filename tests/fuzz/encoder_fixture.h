@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The component as a host uses it, on the stub PC/SC provider (support/stub_pcsc.cpp): a private
-// registry with the card-type table, a log that goes nowhere, and two encoders opened once per
-// process (opening waits for the reader), one on a DESFire card and one on a MIFARE Classic 1K.
-// Each input then sets the card's answers.
+// The component as a host uses it, on the stub PC/SC provider (support/stub_pcsc.cpp): a sandbox,
+// and two encoders opened once per process (opening waits for the reader), on a DESFire card and
+// on a MIFARE Classic 1K, whose answers each input then sets.
 #pragma once
 
 #include <dlfcn.h>
@@ -32,7 +31,6 @@ class Sandbox {
     static Sandbox instance;
     return instance;
   }
-  const std::filesystem::path& path() const { return scratch_.path(); }
 
  private:
   Sandbox() {

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Any bytes through the hex routines and the status-text lookup. Checked: hex read back gives
-// the bytes, IsHexString accepts what BytesToHex writes, and every status word has a sentence.
-//
-// Input: byte 0 picks IsHexString's length, the rest is the text.
+// Any bytes through the hex routines and the status-text lookup. Checked: hex read back gives the
+// bytes, IsHexString accepts what BytesToHex writes, and every status word has a sentence. Input:
+// byte 0 picks IsHexString's length, the rest is the text.
 #include <cstdint>
 #include <cstdlib>
 #include <span>

@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-// Values of every type, with any name and data, through the registry on its SQLite files, and
-// the value texts. Checked: what is stored reads back the same, by name and by index; data typed
-// as text that is accepted is stored and read back; a DWORD and binary data shown as text read
-// back the same.
-//
-// Input: byte 0 the type, byte 1 the name's length, the name, then the data (also read as the
-// typed text).
+// Values of every type, any name and data, through the registry's SQLite files and the value
+// texts. Checked: what is stored reads back the same, by name and by index; accepted typed text is
+// stored and read back; a DWORD and binary data shown as text read back the same.
+// Input: byte 0 the type, byte 1 the name's length, the name, then the data (also the typed text).
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Replays a fuzz target's seed corpus through its entry point, so that the target is built and
-// run by every compiler and in every CI job, not only under libFuzzer. A count after the folder
-// adds that many inputs made from the seeds by seeded random edits (bytes replaced, inserted or
-// cut), the same at every run, so that CI reaches beyond the seeds without libFuzzer.
+// Replays a fuzz target's seed corpus through its entry point, so that every compiler and CI job
+// runs the target, not only libFuzzer. A count after the folder adds that many inputs made from the
+// seeds by seeded random edits (bytes replaced, inserted or cut), the same at every run.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>

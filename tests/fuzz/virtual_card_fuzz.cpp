@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // Any APDU sequence to each card type in the virtual reader, DESFire also inside an application
-// in a legacy and in an AES session (as the readers file may hold them). Checked: every answer
-// ends with a status word and is no longer than the card can answer, and the card saved at the
-// end loads back to the same state.
-//
-// Input: byte 0 the card, then APDUs, each a length byte and its bytes; the length 0xFF powers
-// the field off and on instead.
+// in a legacy and in an AES session. Checked: every answer ends with a status word and fits the
+// card's longest, and the card saved at the end loads back the same. Input: byte 0 the card, then
+// APDUs, each a length byte and its bytes; the length 0xFF powers the field off and on instead.
 #include <cstdint>
 #include <cstdlib>
 #include <string>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
-// MIFARE operations on the virtual cards: what reaches the card, what comes back, what the card
-// keeps (read from its saved memory, independent of the component) and LastError, on success and
-// on each failure path. Also the late-bound rows.
+// MIFARE operations on the virtual cards: frames sent, answers, what the card keeps (its saved
+// memory, read apart from the component) and LastError, on success and each failure path.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <climits>
-#include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "automation/dispatch.h"
 #include "support/virtual_reader.h"
@@ -46,8 +46,7 @@ class Mifare : public testing::VirtualReaderTest {
     Open(encoder_);
   }
 
-  // What the card holds, from its saved memory, independent of the component ("" while the
-  // card has never been written and is saved as blank).
+  // The card's saved memory, read apart from the component ("" while it was never written).
   std::string CardBlock(int block) const {
     const nlohmann::json card = readers_.Read()["readers"][0]["card"];
     return card.contains("blocks") ? card["blocks"][block].get<std::string>() : "";
@@ -62,8 +61,7 @@ class Mifare : public testing::VirtualReaderTest {
     return r;
   }
 
-  // MifareWriteSectorTrailer through the transport key A: new key A `keyA`, key B kKeyB, and the
-  // rights of the data blocks and of the trailer as numbers.
+  // Through the transport key A: new key A `keyA`, key B kKeyB, the rights as numbers.
   sceReturnCode WriteTrailer(int sector, const char* keyA, uint8_t keysUsed,
                              std::array<int32_t, 3> data, int32_t trailer) {
     return encoder_.MifareWriteSectorTrailer(
@@ -94,9 +92,7 @@ class Mifare : public testing::VirtualReaderTest {
 };
 
 inline std::string Digits(int block) {
-  char text[33];
-  std::snprintf(text, sizeof text, "%02X%030X", block, 0xC0FFEE);
-  return text;
+  return fmt::format("{:02X}{:030X}", block, 0xC0FFEE);
 }
 
 TEST_F(Mifare, SerialNumberAndManufacturerBlock) {
@@ -148,11 +144,9 @@ TEST_F(Mifare, Sector32OfA4KIsReachedThroughADataBlock) {
 }
 
 TEST_F(Mifare, TrailerDecodingOfTheEightCodes) {
-  struct Row {
-    int dataRights, keysUsed, trailerRights;
-  };
-  const Row table[8] = {{15, 1, 1}, {5, 1, 3}, {5, 1, 0},  {12, 2, 12},
-                        {13, 2, 4}, {4, 2, 8}, {13, 2, 0}, {0, 2, 0}};
+  // Per code: the data blocks' rights, the keys used, the trailer's rights.
+  const int table[8][3] = {{15, 1, 1}, {5, 1, 3}, {5, 1, 0},  {12, 2, 12},
+                           {13, 2, 4}, {4, 2, 8}, {13, 2, 0}, {0, 2, 0}};
   for (int code = 0; code < 8; ++code) {
     // The code in all four blocks of sector 1 + code; key A may always read the access bits.
     const auto nibble = [&](int bit, bool inverted) {
@@ -161,31 +155,24 @@ TEST_F(Mifare, TrailerDecodingOfTheEightCodes) {
     const int byte6 = nibble(1, true) << 4 | nibble(2, true);
     const int byte7 = nibble(2, false) << 4 | nibble(0, true);
     const int byte8 = nibble(0, false) << 4 | nibble(1, false);
-    char trailer[33];
-    std::snprintf(trailer, sizeof trailer, "%s%02X%02X%02X42%s", kTransport, byte6, byte7, byte8,
-                  kKeyB);
-    std::string contents = trailer;
+    std::string contents =
+        fmt::format("{}{:02X}{:02X}{:02X}42{}", kTransport, byte6, byte7, byte8, kKeyB);
     const int sector = 1 + code;
     ASSERT_EQ(encoder_.MifareWriteDataBloc(4 * sector + 3, kTransport, kUseKeyA, contents),
               scesuccess);
     const Rights rights = ReadRights(sector, kTransport);
     SCOPED_TRACE(code);
-    for (auto security : rights.security) EXPECT_EQ(security, table[code].dataRights);
-    EXPECT_EQ(rights.keysUsed, table[code].keysUsed);
-    EXPECT_EQ(rights.conditions, table[code].trailerRights);
+    const auto& [dataRights, keysUsed, trailerRights] = table[code];
+    for (auto security : rights.security) EXPECT_EQ(security, dataRights);
+    EXPECT_EQ(rights.keysUsed, keysUsed);
+    EXPECT_EQ(rights.conditions, trailerRights);
     EXPECT_EQ(rights.bx, 0x42);
   }
 }
 
 TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
-  struct Combination {
-    uint8_t keysUsed;
-    std::array<int32_t, 3> security;
-    int32_t conditions;
-  };
-  // Together they use every data-block value and every trailer value that is valid with each
-  // key use; one sector each.
-  const Combination combinations[] = {
+  // Every data-block and trailer value valid with each key use; one sector each.
+  const std::tuple<uint8_t, std::array<int32_t, 3>, int32_t> combinations[] = {
       {2, {0, 4, 5}, 0},    {2, {8, 12, 9}, 4},   {2, {13, 10, 11}, 8}, {2, {14, 15, 13}, 12},
       {1, {0, 1, 2}, 0},    {1, {3, 4, 5}, 1},    {1, {6, 7, 8}, 2},    {1, {9, 10, 11}, 3},
       {1, {12, 13, 14}, 3}, {1, {15, 15, 15}, 1},
@@ -198,42 +185,33 @@ TEST_F(Mifare, EveryValidCombinationReadsBackAndIsEnforced) {
   };
   const auto ok = [](sceReturnCode result) { return result == scesuccess ? 1 : 0; };
   int sector = 1;
-  for (const Combination& c : combinations) {
+  for (const auto& [keysUsed, security, conditions] : combinations) {
     SCOPED_TRACE(::testing::Message() << "sector " << sector);
-    ASSERT_EQ(WriteTrailer(sector, kKeyA, c.keysUsed, c.security, c.conditions), scesuccess)
+    ASSERT_EQ(WriteTrailer(sector, kKeyA, keysUsed, security, conditions), scesuccess)
         << encoder_.LastError()->Description;
     const Rights rights = ReadRights(sector);
-    EXPECT_EQ(rights.keysUsed, c.keysUsed);
-    EXPECT_EQ(rights.conditions, c.keysUsed == 1 && c.conditions == 2 ? 3 : c.conditions);
+    EXPECT_EQ(rights.keysUsed, keysUsed);
+    EXPECT_EQ(rights.conditions, keysUsed == 1 && conditions == 2 ? 3 : conditions);
     for (int i = 0; i < 3; ++i) {
       const int32_t block = 4 * sector + i;
-      const int expected = readBack(c.security[i], c.keysUsed);
+      const int expected = readBack(security[i], keysUsed);
       EXPECT_EQ(rights.security[i], expected) << "block " << block;
-      std::string data;
-      std::string write = Digits(block);
-      // What the card lets each key do, in the bits of the rights: read and write with key A
-      // (1, 2), with key B (4, 8) where it is used.
+      std::string data, write = Digits(block);
+      // What the card lets each key do, as the rights' bits: key A read 1, write 2; key B 4, 8.
       int actual = ok(encoder_.MifareReadDataBloc(block, kKeyA, kUseKeyA, data));
       actual |= ok(encoder_.MifareWriteDataBloc(block, kKeyA, kUseKeyA, write)) << 1;
-      if (c.keysUsed == 2) {
+      if (keysUsed == 2) {
         actual |= ok(encoder_.MifareReadDataBloc(block, kKeyB, kReadWithB, data)) << 2;
         actual |= ok(encoder_.MifareWriteDataBloc(block, kKeyB, kWriteWithB, write)) << 3;
       }
-      EXPECT_EQ(actual, c.keysUsed == 1 ? expected & 3 : expected) << "block " << block;
+      EXPECT_EQ(actual, keysUsed == 1 ? expected & 3 : expected) << "block " << block;
     }
     ++sector;
   }
 }
 
 TEST_F(Mifare, InvalidCombinationsWriteNothing) {
-  struct Case {
-    const char* keyB;
-    uint8_t keysToUse;
-    int32_t security0;
-    int32_t conditions;
-    std::optional<Variant> bx;
-    uint32_t number;
-  };
+  using Case = std::tuple<const char*, uint8_t, int32_t, int32_t, std::optional<Variant>, uint32_t>;
   const Case cases[] = {
       {"B0B1B2B3B4B", 2, 15, 12, {}, 0x90010B30},
       {kKeyB, 2, 3, 12, {}, 0x90010B32},
@@ -248,14 +226,14 @@ TEST_F(Mifare, InvalidCombinationsWriteNothing) {
   ASSERT_EQ(encoder_.ReadSerialNumber(uid), scesuccess);  // the card saves its memory
   const std::string before = CardBlock(7);
   ASSERT_EQ(before.size(), 32u);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.number);
-    EXPECT_EQ(encoder_.WriteSectorTrailer(1, kTransport, kUseKeyA, kKeyA, c.keyB, c.keysToUse,
-                                          static_cast<SCBS_SecurityLevelEnum>(c.security0),
+  for (const auto& [keyB, keysToUse, security0, conditions, bx, number] : cases) {
+    SCOPED_TRACE(number);
+    EXPECT_EQ(encoder_.WriteSectorTrailer(1, kTransport, kUseKeyA, kKeyA, keyB, keysToUse,
+                                          static_cast<SCBS_SecurityLevelEnum>(security0),
                                           scbs_B_ReadWrite, scbs_B_ReadWrite,
-                                          static_cast<SCSS_SecurityLevelEnum>(c.conditions), c.bx),
+                                          static_cast<SCSS_SecurityLevelEnum>(conditions), bx),
               sceError);
-    ExpectError(c.number, "MifareWriteSectorTrailer", "", "");
+    ExpectError(number, "MifareWriteSectorTrailer", "", "");
     EXPECT_EQ(CardBlock(7), before);
   }
   // The same value is valid when only key A is used.
@@ -312,8 +290,7 @@ TEST_F(Mifare, NoCardInTheField) {
   EXPECT_EQ(serial, "");
   ExpectError(0x90010F06, "ReadSerialNumber", "SelectCardInRange:SCardConnect", noCard);
 
-  Rights rights{.keysUsed = 9, .bx = 7};
-  rights.security[0] = scbs_B_Read;
+  Rights rights{.keysUsed = 9, .security = {scbs_B_Read}, .bx = 7};
   EXPECT_EQ(encoder_.ReadSectorTrailer(1, kTransport, kUseKeyA, rights.keysUsed, rights.security[0],
                                        rights.security[1], rights.security[2], rights.conditions,
                                        rights.bx),
@@ -356,13 +333,10 @@ TEST_F(Mifare, AnswersWithoutStatusWordAndBlocksWithoutAddressFail) {
     return encoder_.MifareWriteDataBloc(block, kTransport, kUseKeyA, data);
   };
   const std::string transmit = "EncoderCommand:SCardTransmit:";
-  const struct {
-    const char* function;
-    std::function<sceReturnCode(int32_t)> call;
-    int32_t block;
-    int answered;  // frames the card answers before it leaves; -1: it stays
-    std::string trail, retCode;
-  } cases[] = {
+  // Member, call, block, frames the card answers before it leaves (-1: it stays), trail, code.
+  using Case = std::tuple<const char*, std::function<sceReturnCode(int32_t)>, int32_t, int,
+                          std::string, std::string>;
+  const Case cases[] = {
       {"ReadSerialNumber", [&](int32_t) { return encoder_.ReadSerialNumber(text); }, 0, 0,
        transmit + "GetUID", "FFFF"},
       {"MifareReadDataBloc", read, 4, 0, "MifareAuthenticate:" + transmit + "LoadKey", "FFFF"},
@@ -373,15 +347,15 @@ TEST_F(Mifare, AnswersWithoutStatusWordAndBlocksWithoutAddressFail) {
       {"MifareWriteDataBloc", write, 65536, -1, kAuthenticateTrail, "Invalid command text"},
       {"MifareReadDataBloc", read, INT_MAX, -1, kAuthenticateTrail, "Invalid command text"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.function << " " << c.block << " " << c.answered);
+  for (const auto& [function, call, block, answered, trail, retCode] : cases) {
+    SCOPED_TRACE(::testing::Message() << function << " " << block << " " << answered);
     UseCard(testing::Classic1K());
-    if (c.answered > 0) ForceStatusWords(0x9000, c.answered);
-    if (c.answered >= 0) RemoveCardDuringNextTransmit();
+    if (answered > 0) ForceStatusWords(0x9000, answered);
+    if (answered >= 0) RemoveCardDuringNextTransmit();
     const size_t start = LogSize();
-    EXPECT_EQ(c.call(c.block), sceError);
-    ExpectError(kCommandFailed, c.function, c.trail, c.retCode);
-    EXPECT_EQ(SentFrames(start).empty(), c.answered < 0);
+    EXPECT_EQ(call(block), sceError);
+    ExpectError(kCommandFailed, function, trail, retCode);
+    EXPECT_EQ(SentFrames(start).empty(), answered < 0);
   }
   EXPECT_EQ(CardBlock(4), "");
 }
@@ -404,26 +378,21 @@ TEST_F(Mifare, BlockDataMustBe32HexDigits) {
 
 TEST_F(Mifare, WriteBytesInBlocRangesAndFitting) {
   const std::string original = "00112233445566778899AABBCCDDEEFF";
-  struct Case {
-    uint8_t from, to;
-    std::string data;
-    std::string block;  // after the write
-  };
-  const Case cases[] = {
+  // From, to, data, the block after the write.
+  const std::tuple<uint8_t, uint8_t, std::string, std::string> cases[] = {
       {0, 15, "FFEEDDCCBBAA99887766554433221100", "FFEEDDCCBBAA99887766554433221100"},
       {15, 15, "AB", "00112233445566778899AABBCCDDEEAB"},
       {4, 5, "AB", "00112233AB0066778899AABBCCDDEEFF"},      // padded with zeros
       {0, 1, "123456", "12342233445566778899AABBCCDDEEFF"},  // cut to the range
       {2, 3, "", "00110000445566778899AABBCCDDEEFF"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [from, to, data, after] : cases) {
     std::string block = original;
     ASSERT_EQ(encoder_.MifareWriteDataBloc(4, kTransport, kUseKeyA, block), scesuccess);
-    std::string contents = c.data;
-    EXPECT_EQ(encoder_.WriteBytesInBloc(4, kTransport, kUseKeyA, c.from, c.to, contents),
-              scesuccess);
-    EXPECT_EQ(contents, c.block);
-    EXPECT_EQ(CardBlock(4), c.block);
+    std::string contents = data;
+    EXPECT_EQ(encoder_.WriteBytesInBloc(4, kTransport, kUseKeyA, from, to, contents), scesuccess);
+    EXPECT_EQ(contents, after);
+    EXPECT_EQ(CardBlock(4), after);
     EXPECT_EQ(encoder_.LastError()->ComFunction, "MifareWriteBytesInBloc");
   }
 
@@ -469,8 +438,7 @@ TEST_F(Mifare, SetAccessConditionAcceptsOnlyCodesOfTheTable) {
   EXPECT_EQ(AccessCodeOfBlock(11, 0), "100");
 }
 
-// The other rows are exercised by the end-to-end test through tarsin-rf run. Keys used 0 and
-// rights -1 keep everything but the keys.
+// Keys used 0 and rights -1 keep all but the keys (the other late-bound rows run end to end).
 TEST_F(Mifare, LateBoundBXGivenOrNot) {
   const auto& trailer = automation::FindMember("MifareWriteSectorTrailer");
   automation::Arguments write = {
@@ -492,9 +460,8 @@ TEST_F(Mifare, LateBoundBXGivenOrNot) {
   EXPECT_EQ(CardBlock(7), std::string(kKeyA) + "FF078042" + kKeyB);
 }
 
-// The same block operations on a MIFARE Ultralight: reads bring four pages, and a write lands in
-// one page. The reader lets the key-less card through the authentication step (a refusal there
-// fails the operation as a wrong key does).
+// On a MIFARE Ultralight a read brings four pages and a write lands in one. The reader lets the
+// key-less card through the authentication step (a refusal there fails as a wrong key does).
 TEST_F(Mifare, UltralightReadsFourPagesAndWritesOne) {
   UseCard({{"type", "mifare-ultralight"}, {"uid", "04112233445566"}},
           {{"authenticateKeylessCards", true}});

@@ -12,8 +12,7 @@ namespace {
 
 TEST(LegacyCipher, PublishedVectorsAndTrace) {
   const std::tuple<const char*, bool, const char*, const char*> cases[] = {
-      // key, enciphers
-      // "Now is t" under 01 23 45 .. EF, single DES (equal halves).
+      // Key, enciphers, in, out: "Now is t" under 01 23 45 .. EF, single DES (equal halves).
       {"0123456789ABCDEF0123456789ABCDEF", true, "4E6F772069732074", "3FA40E8A984D4815"},
       {"0123456789ABCDEF23456789ABCDEF01", true, "4E6F772069732074", "B7835779EE26ACB7"},
       // A real card's RndB, then the host's RndA + RndB' (two blocks chained), default key.

@@ -108,8 +108,7 @@ bool InAnotherProcess(const std::filesystem::path& file,
   }});
 }
 
-// Native commands "instruction data = answer" in their class-90 wrapping; true when all answered
-// so.
+// Native commands "instruction data = answer" in their class-90 wrapping; true when all match.
 bool Natives(SCARDHANDLE card, std::initializer_list<std::string> steps) {
   bool all = true;
   for (const std::string& step : steps) {

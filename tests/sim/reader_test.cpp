@@ -24,11 +24,8 @@ Bytes Block(const MifareClassic::Block& block) {
 const std::string kData = "00112233445566778899AABBCCDDEEFF";
 const std::string kUltralightHeader = "041122BF3344556644480000";  // UID, BCC0, BCC1, lock bytes
 
-// Commands in turn on a fresh card, each followed by the answer it gets.
-const struct {
-  const char* card;                // type and UID
-  std::vector<std::string> steps;  // command and answer
-} kSessions[] = {
+// On a fresh card (type and UID), commands in turn, each followed by the answer it gets.
+const std::pair<std::string, std::vector<std::string>> kSessions[] = {
     // Le short and long, no ATS, bad P1/P2/Lc, unknown INS and CLA; reads never or elsewhere
     // authenticated, a refusal costs the session; manufacturer block, wrong key, no block 64,
     // unknown key type and an empty key slot.
@@ -73,15 +70,14 @@ const struct {
 };
 
 TEST(Reader, AnswersInTurn) {
-  for (const auto& session : kSessions) {
+  for (const auto& [card, steps] : kSessions) {
     VirtualReader reader;
-    const std::string card = session.card;
     const size_t space = card.find(' ');
     reader.Insert(LoadCard({{"type", card.substr(0, space)}, {"uid", card.substr(space + 1)}}));
-    for (const std::string& step : session.steps) {
+    for (const std::string& step : steps) {
       const size_t answer = step.rfind(' ');
       EXPECT_EQ(Exchange(reader, step.substr(0, answer)), step.substr(answer + 1))
-          << session.card << ": " << step;
+          << card << ": " << step;
     }
   }
 }
@@ -119,8 +115,7 @@ class ClassicSector : public ::testing::Test {
  protected:
   // Sector 1 gets the given trailer; block 5 holds the value 100.
   void SetUpSector(const std::string& access_and_gpb) {
-    auto card = std::make_unique<MifareClassic>(MifareClassic::Size::k1K, Bytes{1, 2, 3, 4});
-    auto saved = card->Save();
+    auto saved = MifareClassic(MifareClassic::Size::k1K, Bytes{1, 2, 3, 4}).Save();
     saved["blocks"][5] = ToHex(Block(ValueBlock(100, 5)));
     saved["blocks"][7] = std::string(kKeyA) + access_and_gpb + kKeyB;
     reader_.Insert(MifareClassic::Load(saved));

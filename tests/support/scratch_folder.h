@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Scratch space for a test: a fresh temporary folder removed afterwards, environment variables
-// set for the lifetime of an object, the component's log folder, and the virtual readers' file
-// kept in such a folder.
-// Header-only on purpose (GoogleTest, the standard library and nlohmann_json, nothing of ours),
-// so that the tests of every folder can build their fixtures on it.
+// Scratch space for a test: environment variables set while an object lives, the component's log
+// folder and the virtual readers' file, in fresh folders. Header-only and with nothing of ours, so
+// that the tests of every folder can build their fixtures on it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,8 +28,7 @@ inline std::string FileContent(const std::filesystem::path& path) {
   return out.str();
 }
 
-// Sets an environment variable, or removes it for std::nullopt, until destruction, which puts
-// back what was there before.
+// Sets an environment variable (std::nullopt removes it) until destruction puts back the old one.
 class ScopedEnvironment {
  public:
   ScopedEnvironment(std::string name, const std::optional<std::string>& value)
@@ -118,9 +115,7 @@ class ReadersFile {
       : path_(folder / "readers.json"), environment_("TARSIN_RF_VIRTUAL_READERS", path_.string()) {}
 
   const std::filesystem::path& path() const { return path_; }
-  // The whole file, as given.
   void Write(const nlohmann::json& contents) const { std::ofstream(path_) << contents.dump(2); }
-  // A file holding these readers, in this order.
   void WriteReaders(const std::vector<nlohmann::json>& readers) const {
     Write({{"readers", readers}});
   }

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// A PC/SC provider for the faults the virtual reader cannot produce, and for card answers made
-// up by a fuzz target: a provider that lacks an entry point (built with
-// TARSIN_STUB_WITHOUT_CONNECT), a resource manager that cannot be reached, a reader that claims
-// more bytes than the buffer it was given. TARSIN_STUB_PCSC_MODE selects "no-service" or
-// "overlong-answer". A reader whose name holds "DESFire" has a DESFire card, any other a MIFARE
-// Classic 1K; the ATR names it. Every SCardTransmit fills the buffer it was given, ending in
+// A PC/SC provider for the faults the virtual reader cannot produce and for a fuzz target's card
+// answers: one lacking an entry point (built with TARSIN_STUB_WITHOUT_CONNECT), an unreachable
+// resource manager, a reader claiming more bytes than its buffer. TARSIN_STUB_PCSC_MODE selects
+// "no-service" or "overlong-answer". A reader whose name holds "DESFire" has a DESFire card, any
+// other a MIFARE Classic 1K; the ATR names it. Every SCardTransmit fills its buffer, ending in
 // 90 00, until tarsin_stub_pcsc_feed() sets a stream; then it takes the stream's next answer:
 //   - a length byte 0x00-0xFC and that many bytes (fewer at the end of the input);
 //   - 0xFD: the overlong answer;

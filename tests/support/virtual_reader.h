@@ -25,7 +25,6 @@ class VirtualReaderTest : public ::testing::Test {
     readers_.WriteReaders({Reader(kReader, Classic1K())});
   }
 
-  // The log's lines from `first` on, timestamps replaced by "T".
   std::vector<std::string> LogLines(size_t first = 0) const { return log_.lines(first); }
   size_t LogSize() const { return log_.lines().size(); }
   // The frames sent from log line `first` on, in order, as the log shows them.
@@ -67,7 +66,6 @@ class VirtualReaderTest : public ::testing::Test {
     Fault("tarsin_vpcsc_remove_card_during_next_transmit");
   }
 
-  // An encoder on the test reader, opened.
   void Open(Encoder& encoder) {
     encoder.Parameters("device=" + std::string(kReader) + ";protocol=2;open_mode=2");
     ASSERT_EQ(encoder.OpenEncoder(0), scesuccess) << encoder.LastError()->Description;

@@ -89,7 +89,7 @@ class Host {
     plain.resize((plain.size() + 7) / 8 * 8, 0);
     for (size_t pos = 0; pos < plain.size(); pos += 8) {
       for (size_t i = 0; pos > 0 && i < 8; ++i) plain[pos + i] ^= plain[pos - 8 + i];
-      DES_ecb3_encrypt(Block(plain, pos), Block(plain, pos), &Key1(), &Key2(), &Key1(),
+      DES_ecb3_encrypt(Block(plain, pos), Block(plain, pos), &Key(0), &Key(1), &Key(0),
                        DES_DECRYPT);
     }
     return plain;
@@ -98,7 +98,7 @@ class Host {
   Bytes Decipher(Bytes cipher) const {
     DES_cblock iv{};
     cipher.resize(cipher.size() / 8 * 8);
-    DES_ede2_cbc_encrypt(cipher.data(), cipher.data(), cipher.size(), &Key1(), &Key2(), &iv,
+    DES_ede2_cbc_encrypt(cipher.data(), cipher.data(), cipher.size(), &Key(0), &Key(1), &iv,
                          DES_DECRYPT);
     return cipher;
   }
@@ -107,15 +107,13 @@ class Host {
   static DES_cblock* Block(Bytes& bytes, size_t pos) {
     return reinterpret_cast<DES_cblock*>(bytes.data() + pos);
   }
-  // A key with equal halves is single DES.
-  DES_key_schedule& Schedule(size_t half) const {
+  // A half of the session key (equal halves make single DES).
+  DES_key_schedule& Key(size_t half) const {
     DES_set_key_unchecked(
         reinterpret_cast<DES_cblock*>(const_cast<uint8_t*>(session_.data()) + 8 * half),
         &schedules_[half]);
     return schedules_[half];
   }
-  DES_key_schedule& Key1() const { return Schedule(0); }
-  DES_key_schedule& Key2() const { return Schedule(1); }
 
   DesfireCard& card_;
   Key16 session_{};
