@@ -39,8 +39,7 @@ class WindowsRegistry : public ::testing::Test {
 };
 
 TEST_F(WindowsRegistry, ValuesComeBackAsWritten) {
-  // Text beyond the ANSI page, with and without its NUL, and the other types byte for byte;
-  // names enumerated in UTF-8.
+  // Text beyond the ANSI page, with and without its NUL, other types byte for byte, UTF-8 names.
   const struct {
     const char* name;
     uint32_t type;
@@ -54,9 +53,8 @@ TEST_F(WindowsRegistry, ValuesComeBackAsWritten) {
       {"Bytes", REG_BINARY, {0x00, 0xFF, 0x10}},
       {"", REG_SZ, Bytes(std::string("default") + '\0')},
   };
-  for (const auto& c : kCases) {
+  for (const auto& c : kCases)
     ASSERT_EQ(RegSetValueExA(key_.get(), c.name, c.type, c.data), ERROR_SUCCESS) << c.name;
-  }
   for (const auto& c : kCases) {
     RegValue value;
     ASSERT_EQ(RegQueryValueExA(key_.get(), c.name, value), ERROR_SUCCESS) << c.name;

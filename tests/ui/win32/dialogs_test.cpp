@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// TarsinRFDialogs.dll as the component meets it: loaded by name, its entry point called on this
-// thread, which runs the modal dialogs. A second thread reads and answers them through Win32
-// messages, as a user would. The texts and the reader test they show are shared with the Qt
-// dialogs and tested with them; here, what the Win32 dialogs add.
+// TarsinRFDialogs.dll's modal dialogs, run on this thread and answered from a second one through
+// Win32 messages, as a user would. The shared texts and reader test are tested with the Qt ones.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -91,7 +89,6 @@ void Click(HWND dialog, int button) {
   PostMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
 }
 
-// What the screen shows of a window.
 std::unique_ptr<Gdiplus::Bitmap> Capture(HWND window) {
   SetForegroundWindow(window);  // no window manager activates it
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
@@ -146,9 +143,8 @@ class DialogTest : public ::testing::Test {
   }
   void TearDown() override { FreeLibrary(library_); }
 
-  // Shows the configuration dialog on this thread, while `answer` runs on another thread with
-  // the dialog once it is shown. The entry point's result, then the form's device, protocol,
-  // okPressed (1 at first, as a previous use may have left it) and open mode (never changed).
+  // Shows the dialog while `answer` runs on another thread: "result|device|protocol|okPressed|
+  // openMode", okPressed 1 before (as a previous use may leave it), openMode never changed.
   std::string Show(const char* language, const char* device, int protocol,
                    const std::function<void(HWND)>& answer) {
     TarsinConfigurationForm form{language, 42, {}, protocol, 2, 1, &kCalls, {}};
@@ -168,7 +164,6 @@ class DialogTest : public ::testing::Test {
   TarsinShowConfiguration show_ = nullptr;
 };
 
-// The user's answer, and what the form reads afterwards.
 TEST_F(DialogTest, ConfigurationTakesTheAnswerBack) {
   const struct {
     const char* device;
@@ -200,11 +195,9 @@ TEST_F(DialogTest, ConfigurationTakesTheAnswerBack) {
   EXPECT_EQ(show_(nullptr), 1);
 }
 
-// Either language's captions and test log; what does not change with it: the tab order, the
-// access keys' targets, the fonts, the picture and the boxes' colour. The test dialog runs over
-// the configuration dialog on the values shown there: it cannot be closed before the test has
-// ended, about a second after it showed, and then holds the log. After the test above: the
-// process's first dialog shows in the pictures with the caption of an inactive window.
+// Either language's captions and test log; the tab order, access keys, fonts, colours and logo.
+// The test dialog, on the values shown, cannot be closed before its test has ended (about a
+// second). After the test above: the process's first dialog has an inactive caption in pictures.
 TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
   const struct {
     const char *language, *picture;
@@ -228,17 +221,14 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
   for (const auto& row : rows) {
     const std::string outcome = Show(row.language, "Nowhere", 1, [&](HWND dialog) {
       std::wstring shown = Text(dialog);
-      for (int id : {IDC_TEST, IDCANCEL, IDOK, IDC_DEVICE_LABEL, IDC_PROTOCOL_LABEL}) {
+      for (int id : {IDC_TEST, IDCANCEL, IDOK, IDC_DEVICE_LABEL, IDC_PROTOCOL_LABEL})
         shown += L"|" + Text(dialog, id);
-      }
-      for (int item = 0; item < 5; ++item) {  // the reader box's three, the protocol box's two
+      for (int item = 0; item < 5; ++item)  // the reader box's three, the protocol box's two
         shown += L"|" + Text(dialog, item < 3 ? IDC_DEVICE : IDC_PROTOCOL, item % 3);
-      }
       EXPECT_EQ(shown, row.captions);
       std::vector<int> tabOrder{IDOK};
-      for (HWND at = GetDlgItem(dialog, IDOK); tabOrder.size() < 6;) {
+      for (HWND at = GetDlgItem(dialog, IDOK); tabOrder.size() < 6;)
         tabOrder.push_back(GetDlgCtrlID(at = GetNextDlgTabItem(dialog, at, FALSE)));
-      }
       EXPECT_EQ(tabOrder,
                 (std::vector<int>{IDOK, IDCANCEL, IDC_TEST, IDC_PROTOCOL, IDC_DEVICE, IDOK}));
       EXPECT_EQ(SendMessageW(dialog, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
@@ -284,9 +274,8 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
   }
 }
 
-// --operator: from a process of its own, as a user would, answers the configuration dialogs
-// that encoder_test.vbs opens (run-vbscript.sh --operator): the third entry (reader 1, as the
-// script checks) and T=0 on each; Cancel on the English one, OK on the French one.
+// --operator: answers encoder_test.vbs's configuration dialogs from a process of its own: the
+// third entry (reader 1, as the script checks) and T=0; Cancel in English, OK in French.
 int Operate() {
   for (const auto& [title, button] : {std::pair{L"Tarsin RF encoder Configuration", IDCANCEL},
                                       {L"Configuration de l'encodeur Tarsin RF", IDOK}}) {
@@ -308,17 +297,14 @@ int Operate() {
 
 }  // namespace
 
-// Under Wine, on a virtual X server without a window manager: Wine draws the windows' captions
-// itself only with Decorated=N, and with Managed=N it no longer waits two seconds for a window
-// manager each time a window closes; both are read when this process first shows a window. The
-// close button's glyph is Marlett's, which this Wine finds only when it is added.
+// With no window manager, Wine draws captions itself only with Decorated=N, and stops waiting 2 s
+// for one at each close with Managed=N (read at the first window). The close glyph needs Marlett.
 int main(int argc, char** argv) {
   if (argc == 2 && std::string_view(argv[1]) == "--operator") return Operate();
   wchar_t data[MAX_PATH] = {};  // \??\Z:\usr\share\wine, say
   if (GetEnvironmentVariableW(L"WINEDATADIR", data, MAX_PATH) > 4) {
-    for (const wchar_t* setting : {L"Decorated", L"Managed"}) {
+    for (const wchar_t* setting : {L"Decorated", L"Managed"})
       RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", setting, REG_SZ, L"N", 4);
-    }
     AddFontResourceExW((std::wstring(data + 4) + L"\\fonts\\marlett.ttf").c_str(), FR_PRIVATE,
                        nullptr);
   }
