@@ -75,9 +75,8 @@ class MemberErrors : public testing::VirtualReaderTest {
       // Configure would show a dialog; leaving the session is the pass's last step.
       const std::string_view name = member.name;
       if (name == "Configure" || name == "CloseEncoder" || name == "ReOpenEncoder" ||
-          (name == "Parameters" && member.kind == MemberKind::PropertyLet)) {
+          (name == "Parameters" && member.kind == MemberKind::PropertyLet))
         continue;
-      }
       Check(encoder, member, set);
     }
   }

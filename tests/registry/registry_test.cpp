@@ -284,16 +284,12 @@ TEST_F(Registry, ImportThenExportGivesTheSameFile) {
     ASSERT_EQ(ImportStatus(form), ERROR_SUCCESS);
     EXPECT_EQ(Export("HKCU\\Software\\Round trip"), Utf16File(kEveryForm));
   }
-
-  ScopedKey key;
-  RegValue value;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Round trip", 0, KEY_READ, key.out()), 0u);
-  ASSERT_EQ(RegQueryValueExA(key.get(), "list", value), 0u);
-  EXPECT_EQ(value, (RegValue{REG_MULTI_SZ, Bytes(std::string_view("one\0two\0\0", 9))}));
-  ASSERT_EQ(RegQueryValueExA(key.get(), "a \"quoted\" \\name\\", value), 0u);
-  EXPECT_EQ(value, (RegValue{REG_SZ, Bytes(std::string_view("C:\\path\\ \"x\"\0", 13))}));
-  ASSERT_EQ(RegQueryValueExA(key.get(), "", value), 0u);
-  EXPECT_EQ(DisplayData(value), "the default");
+  constexpr std::string_view kRoundTrip = "Software\\Round trip";
+  EXPECT_EQ(Raw(HKEY_CURRENT_USER, kRoundTrip, "list"),
+            (RegValue{REG_MULTI_SZ, Bytes(std::string_view("one\0two\0\0", 9))}));
+  EXPECT_EQ(Raw(HKEY_CURRENT_USER, kRoundTrip, "a \"quoted\" \\name\\"),
+            (RegValue{REG_SZ, Bytes(std::string_view("C:\\path\\ \"x\"\0", 13))}));
+  EXPECT_EQ(DisplayData(Raw(HKEY_CURRENT_USER, kRoundTrip, "")), "the default");
 }
 
 TEST_F(Registry, ReadsTheOlderAnsiForm) {
@@ -422,11 +418,10 @@ TEST(RegFileParse, NamesTheFaultyLine) {
       {header + "[HKCU\\x]\n\"v\"=hex:01,\\", "line 3: the file ends inside a continued line"},
       {header + "[HKCU\\x]\n\"v\"=text\n", "line 3: unknown data form"},
   };
-  for (const auto& [text, message] : cases) {
+  for (const auto& [text, message] : cases)
     EXPECT_THAT([&] { ParseRegFile(text); },
                 ::testing::ThrowsMessage<RegFileError>(::testing::StartsWith(message)))
         << text;
-  }
 }
 
 TEST(ValueText, TypedDataBecomesTheStoredFormShownOnOneLine) {

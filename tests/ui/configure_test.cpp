@@ -40,10 +40,9 @@ void CheckTheLook(const QDialog& dialog) {
   const QStringList tabOrder{"cmdOK", "cmdCancel", "cmdTest", "cboProtocol", "cboDevice"};
   QStringList visited;
   for (QWidget* widget = &Child(dialog, "cmdOK"); visited.size() < tabOrder.size();
-       widget = widget->nextInFocusChain()) {
+       widget = widget->nextInFocusChain())
     if (tabOrder.contains(widget->objectName()) && !visited.contains(widget->objectName()))
       visited << widget->objectName();
-  }
   EXPECT_EQ(visited, tabOrder);
   EXPECT_EQ(Child<QLabel>(dialog, "lblDevice").buddy(), &Child(dialog, "cboDevice"));
   EXPECT_EQ(Child<QLabel>(dialog, "lblProtocol").buddy(), &Child(dialog, "cboProtocol"));
@@ -215,15 +214,12 @@ void XServerOnce(int client, int number) {
   const auto padded = [](size_t n) { return (n + 3) / 4 * 4; };
   FakeDisplay::Read(client, padded(request[6] | request[7] << 8) +
                                 padded(request[8] | request[9] << 8));  // authorisation
-  if (number == 0) {
-    // Success, protocol 11.0, 9 words: ids, no screen, no format, vendor "fake".
-    FakeDisplay::Write(client, {1, 0,    11,   0,    0, 0,   9, 0, 0, 0, 0,   0,    0,    0,  32,
-                                0, 0xFF, 0xFF, 0x1F, 0, 0,   0, 0, 0, 4, 0,   0xFF, 0xFF, 0,  0,
-                                0, 0,    32,   32,   8, 255, 0, 0, 0, 0, 'f', 'a',  'k',  'e'});
-  } else {
-    // Failed, reason "busy" (one word).
-    FakeDisplay::Write(client, {0, 4, 11, 0, 0, 0, 1, 0, 'b', 'u', 's', 'y'});
-  }
+  // Later ones fail, reason "busy" (one word).
+  if (number > 0) return FakeDisplay::Write(client, {0, 4, 11, 0, 0, 0, 1, 0, 'b', 'u', 's', 'y'});
+  // Success, protocol 11.0, 9 words: ids, no screen, no format, vendor "fake".
+  FakeDisplay::Write(client, {1, 0,    11,   0,    0, 0,   9, 0, 0, 0, 0,   0,    0,    0,  32,
+                              0, 0xFF, 0xFF, 0x1F, 0, 0,   0, 0, 0, 4, 0,   0xFF, 0xFF, 0,  0,
+                              0, 0,    32,   32,   8, 255, 0, 0, 0, 0, 'f', 'a',  'k',  'e'});
 }
 
 // A Wayland socket whose registry has no global at all: Qt's Wayland platform would crash on it.
