@@ -11,7 +11,7 @@ import time
 import unittest
 
 import e2e_support
-from e2e_support import edit_reader
+from e2e_support import edit_reader, pcscd_name
 from smartcard import scard
 
 import tarsinrf
@@ -39,8 +39,7 @@ class Faults(unittest.TestCase):
         os.environ.update(XDG_DATA_HOME=cls.home, TARSIN_RF_REGISTRY_DIR=cls.home)
 
     def encoder(self, reader):
-        encoder = tarsinrf.Encoder()
-        encoder.Parameters = f"device={e2e_support.pcscd_name(reader)};protocol=2;open_mode=2"
+        encoder = tarsinrf.Encoder(f"device={pcscd_name(reader)};protocol=2;open_mode=2")
         self.assertEqual(encoder.OpenEncoder(0), tarsinrf.scesuccess)
         self.addCleanup(encoder.CloseEncoder)
         return encoder

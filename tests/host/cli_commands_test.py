@@ -130,9 +130,7 @@ class Documentation(unittest.TestCase):
         if children:
             return set().union(*(self.help_options(*words, child) for child in children))
         options = text.split("Options:")[1].split("Subcommands:")[0]
-        found = set()
-        for line in re.findall(r"^\s+(-\S+)", options, re.M):
-            found.update(line.split(","))
+        found = {o for line in re.findall(r"^\s+(-\S+)", options, re.M) for o in line.split(",")}
         return found - {"-h", "--help"}
 
     def test_help_man_page_and_readme_agree(self):

@@ -23,10 +23,7 @@ using cli::ScriptError;
 using ::testing::HasSubstr;
 
 TEST(Script, LiteralsReadAsTheirKinds) {
-  const struct {
-    const char* text;
-    Variant value;
-  } cases[] = {
+  const std::pair<const char*, Variant> cases[] = {
       {"\"abc\"", Variant("abc")},    {"\"say \"\"hi\"\"\"", Variant("say \"hi\"")},
       {"\"\"", Variant("")},          {"42", Variant(int32_t{42})},
       {"-7", Variant(int32_t{-7})},   {"2.5", Variant(2.5)},
@@ -34,7 +31,7 @@ TEST(Script, LiteralsReadAsTheirKinds) {
       {"&H1F", Variant(int32_t{31})}, {"&hFFFFFFFF", Variant(int32_t{-1})},
       {"True", Variant(true)},        {"false", Variant(false)},
   };
-  for (const auto& c : cases) EXPECT_EQ(ParseLiteral(c.text), c.value) << c.text;
+  for (const auto& [text, value] : cases) EXPECT_EQ(ParseLiteral(text), value) << text;
 }
 
 TEST(Script, LinesBecomeCalls) {
@@ -276,12 +273,8 @@ TEST_F(CliReg, RefusalsShowWindowsTextAndADeclinedPromptIsNoSuccess) {
   const std::string longName = "HKCU\\Software\\" + std::string(256, 'n');
   std::string tooDeep = "HKCU";
   for (int level = 1; level <= 513; ++level) tooDeep += "\\k";
-  const struct {
-    bool declined;
-    int status;
-    std::string shown;  // in the error output when the status is 1 and nothing was declined
-    std::vector<std::string> arguments;
-  } cases[] = {
+  // Declined, status, shown (in the error output when the status is 1 and nothing was declined).
+  const std::tuple<bool, int, std::string, std::vector<std::string>> cases[] = {
       {true, 1, "canceled by the user", {"add", "HKCU\\Software\\T", "/v", "v", "/d", "new"}},
       {true, 1, "canceled by the user", {"delete", "HKCU\\Software\\T", "/v", "v"}},
       {false, 0, "REG_SZ    old", {"query", "HKCU\\Software\\T", "/v", "v"}},
@@ -289,10 +282,10 @@ TEST_F(CliReg, RefusalsShowWindowsTextAndADeclinedPromptIsNoSuccess) {
       {false, 1, "the requested service. (error 1450)", {"add", tooDeep}},
       {false, 1, "find the specified registry key or value.", {"query", "HKCU\\Nowhere"}},
   };
-  for (const auto& c : cases) {
-    const RunResult outcome = Reg(c.arguments, c.declined ? "n\\n" : "");
-    EXPECT_EQ(outcome.status, c.status) << c.arguments[0] << ' ' << c.arguments[1];
-    EXPECT_THAT(c.status != 0 && !c.declined ? outcome.err : outcome.out, HasSubstr(c.shown))
+  for (const auto& [declined, status, shown, arguments] : cases) {
+    const RunResult outcome = Reg(arguments, declined ? "n\\n" : "");
+    EXPECT_EQ(outcome.status, status) << arguments[0] << ' ' << arguments[1];
+    EXPECT_THAT(status != 0 && !declined ? outcome.err : outcome.out, HasSubstr(shown))
         << outcome.out << outcome.err;
   }
   const auto saved = folder_ / "saved.reg";

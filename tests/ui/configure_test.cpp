@@ -237,10 +237,7 @@ TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
   const FakeDisplay x("/tmp/.X11-unix/X4711", XServerOnce);
   const std::filesystem::path wayland = log_.root() / "wayland-0";
   const FakeDisplay compositor(wayland, WaylandWithoutGlobals);
-  const struct {
-    Environment environment;
-    std::string reason;
-  } rows[] = {
+  const std::pair<Environment, std::string> rows[] = {
       {{{"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"QT_QPA_PLATFORM", {}}},
        "no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset)"},
       {{{"DISPLAY", ":4242"}, {"QT_QPA_PLATFORM", "xcb"}},
@@ -263,23 +260,23 @@ TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
        "the Qt platform \"minimal\" shows no window; the Qt platform \"offscreen\" shows no "
        "window"},
   };
-  for (const auto& row : rows) {
+  for (const auto& [settings, reason] : rows) {
     std::vector<std::unique_ptr<ScopedEnvironment>> environment;
-    for (const auto& [name, value] : row.environment)
+    for (const auto& [name, value] : settings)
       environment.push_back(std::make_unique<ScopedEnvironment>(name, value));
     const auto output = log_.root() / "output.txt";
     // A dialog that nobody can answer would wait for ever: cut short, it fails the row.
     const std::string command = "timeout 20 " + std::string(TARSIN_TEST_CLI) +
                                 " configure --virtual -p 'device=" + kReader +
                                 ";protocol=2;open_mode=2' > '" + output.string() + "'";
-    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << row.reason;
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << reason;
     // The reason, then the parameters as they were.
-    EXPECT_THAT(FileContent(output),
-                ::testing::HasSubstr("  Result       canceled\n  Dialog       " + cannotCreate +
-                                     row.reason +
-                                     "\n  Parameters   Encoding capabilities=Mifare Classic, "
-                                     "Mifare Ultralight, Mifare DESFire\n               Device=" +
-                                     kReader + "\n"));
+    EXPECT_THAT(
+        FileContent(output),
+        ::testing::HasSubstr("  Result       canceled\n  Dialog       " + cannotCreate + reason +
+                             "\n  Parameters   Encoding capabilities=Mifare Classic, "
+                             "Mifare Ultralight, Mifare DESFire\n               Device=" +
+                             kReader + "\n"));
   }
 }
 
