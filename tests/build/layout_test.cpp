@@ -42,9 +42,8 @@ std::vector<Include> QuotedIncludes(const fs::path& root) {
     const auto extension = entry.path().extension();
     if (extension != ".h" && extension != ".cpp") continue;
     std::ifstream in(entry.path());
-    int number = 0;
-    for (std::string text; std::getline(in, text);) {
-      ++number;
+    std::string text;
+    for (int number = 1; std::getline(in, text); ++number) {
       std::smatch match;
       if (std::regex_search(text, match, kInclude))
         includes.push_back({fs::relative(entry.path(), kSource), number, match[1]});

@@ -188,7 +188,6 @@ TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
     std::string shown;
     std::string prefix = "";
   } cases[] = {
-      {{"info", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
       {{"encode", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
       {{"info", "--virtual", "-r", "Empty"}, 0, "no card on reader \"Empty\""},
       {{"info", "--virtual", "--json"}, 0, "\"state\":\"ready\""},
