@@ -24,11 +24,11 @@ DATA = bytes(range(256)).hex().upper() * 2  # 512 bytes: one frame out, nine bac
 
 
 def stopping(pid):
-    """Whether the process `pid` still runs (with-pcscd.sh reaps it only at the end)."""
+    """Whether the process `pid` still runs: neither a zombie nor reaped."""
     try:
         with open(f"/proc/{pid}/stat") as stat:
             return stat.read().rsplit(") ", 1)[1][0] != "Z"
-    except FileNotFoundError:
+    except (FileNotFoundError, ProcessLookupError):  # reaped, perhaps while being read
         return False
 
 
