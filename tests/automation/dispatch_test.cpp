@@ -53,27 +53,25 @@ TEST_F(DispatchTest, ArgumentsAreCoercedOrRefusedLikeLateBinding) {
   Invoke(encoder, FindMember("WriteLog"), number);
   EXPECT_TRUE(LogLines().back().ends_with(" 1234")) << LogLines().back();
 
-  const struct {
-    Variant value;
-    int32_t error;  // 0: the call goes through with `handle`
-    int32_t handle;
-  } handles[] = {{Variant("12"), 0, 12},
-                 {Variant(2.5), 0, 2},
-                 {Variant(3e10), kDispOverflow},
-                 {Variant(int64_t{1} << 40), kDispOverflow},
-                 {Variant(Variant::Array{}), kDispTypeMismatch}};
+  // A value, the error it gives (0: the call goes through with the handle that follows).
+  const std::tuple<Variant, int32_t, int32_t> handles[] = {
+      {Variant("12"), 0, 12},
+      {Variant(2.5), 0, 2},
+      {Variant(3e10), kDispOverflow, 0},
+      {Variant(int64_t{1} << 40), kDispOverflow, 0},
+      {Variant(Variant::Array{}), kDispTypeMismatch, 0}};
   encoder.Parameters("device=" + std::string(testing::kReader) + ";protocol=2");
-  for (const auto& h : handles) {
+  for (const auto& [value, error, handle] : handles) {
     // Coercion is checked before the member runs, so nothing is opened on a refusal.
     const size_t logSize = LogSize();
-    Arguments a{h.value};
+    Arguments a{value};
     EXPECT_EQ(ErrorOf([&] {
                 EXPECT_EQ(Invoke(encoder, FindMember("OpenEncoder"), a), Variant(int32_t{0}));
               }),
-              h.error);
+              error);
     const auto lines = LogLines(logSize);
-    const std::string entry = "--> OpenEncoder(" + std::to_string(h.handle) + ",";
-    EXPECT_EQ(h.error == 0, !lines.empty() && lines[0].find(entry) != std::string::npos);
+    const std::string entry = "--> OpenEncoder(" + std::to_string(handle) + ",";
+    EXPECT_EQ(error == 0, !lines.empty() && lines[0].find(entry) != std::string::npos);
   }
 }
 

@@ -63,9 +63,8 @@ class MemberErrors : public testing::VirtualReaderTest {
     }
     const uint32_t number = static_cast<uint32_t>(encoder.LastError()->Number);
     if (number == 0) return;
-    const std::vector<ErrorEntry>& listed = ErrorsOf(member.name);
-    const bool found = std::any_of(listed.begin(), listed.end(),
-                                   [&](const ErrorEntry& e) { return e.number == number; });
+    const bool found = std::ranges::any_of(ErrorsOf(member.name),
+                                           [&](const ErrorEntry& e) { return e.number == number; });
     EXPECT_TRUE(found) << member.name << " left " << std::hex << number << " ("
                        << encoder.LastError()->Description << "), argument set " << set;
   }
@@ -75,9 +74,8 @@ class MemberErrors : public testing::VirtualReaderTest {
       // Configure would show a dialog; leaving the session is the pass's last step.
       const std::string_view name = member.name;
       if (name == "Configure" || name == "CloseEncoder" || name == "ReOpenEncoder" ||
-          (name == "Parameters" && member.kind == MemberKind::PropertyLet)) {
+          (name == "Parameters" && member.kind == MemberKind::PropertyLet))
         continue;
-      }
       Check(encoder, member, set);
     }
   }

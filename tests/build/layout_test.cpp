@@ -42,9 +42,8 @@ std::vector<Include> QuotedIncludes(const fs::path& root) {
     const auto extension = entry.path().extension();
     if (extension != ".h" && extension != ".cpp") continue;
     std::ifstream in(entry.path());
-    int number = 0;
-    for (std::string text; std::getline(in, text);) {
-      ++number;
+    std::string text;
+    for (int number = 1; std::getline(in, text); ++number) {
       std::smatch match;
       if (std::regex_search(text, match, kInclude))
         includes.push_back({fs::relative(entry.path(), kSource), number, match[1]});
@@ -71,18 +70,16 @@ TEST(Layout, IncludesPointDownOnly) {
     // rests on crypto, pcsc and core only: no card operation of its own folder, no registry.
     if (from == "desfire" && include.file.stem().string().starts_with("channel")) {
       if (to != "core" && to != "crypto" && to != "pcsc" &&
-          !include.target.starts_with("desfire/channel")) {
+          !include.target.starts_with("desfire/channel"))
         violations += Describe(include);
-      }
       continue;
     }
     if (to == "tarsin" || to == from) continue;
     const auto fromLayer = kLayers.find(from);
     const auto toLayer = kLayers.find(to);
     if (to == "ui" || fromLayer == kLayers.end() || toLayer == kLayers.end() ||
-        toLayer->second >= fromLayer->second) {
+        toLayer->second >= fromLayer->second)
       violations += Describe(include);
-    }
   }
   for (const Include& include : QuotedIncludes(kSource / "include"))
     if (FirstPart(include.target) != "tarsin") violations += Describe(include);
@@ -104,25 +101,22 @@ TEST(Layout, EverySourceFileIsListedForTheBuild) {
       const char before = at == 0 ? '\n' : text[at - 1];
       const char after = at + path.size() < text.size() ? text[at + path.size()] : '\n';
       if (std::string_view(" \n(\"").find(before) != std::string_view::npos &&
-          std::string_view(" \n)\"").find(after) != std::string_view::npos) {
+          std::string_view(" \n)\"").find(after) != std::string_view::npos)
         return true;
-      }
     }
     return false;
   };
   std::vector<std::pair<fs::path, std::string>> lists;  // folder from the root, text
   std::vector<fs::path> sources;
-  for (const char* folder : {"src", "sim", "tests", "bench"}) {
+  for (const char* folder : {"src", "sim", "tests", "bench"})
     for (const auto& entry : fs::recursive_directory_iterator(kSource / folder)) {
       const fs::path path = fs::relative(entry.path(), kSource);
       const std::string name = path.filename().string();
-      if (name == "CMakeLists.txt" || path.extension() == ".cmake") {
+      if (name == "CMakeLists.txt" || path.extension() == ".cmake")
         lists.emplace_back(path.parent_path(), FileContent(entry.path()));
-      } else if (path.extension() == ".cpp" || path.extension() == ".c") {
+      else if (path.extension() == ".cpp" || path.extension() == ".c")
         sources.push_back(path);
-      }
     }
-  }
   std::string unlisted;
   for (const fs::path& source : sources) {
     bool listed = false;
@@ -168,9 +162,8 @@ TEST(Layout, EveryMemberLivesInTheFacadeAndTakesTheEncodersLock) {
         unlocked += entry.path().filename().string() + ": " + name + " outside src/encoder/\n";
       const bool construction = name == "Encoder" || name == "~Encoder";
       if (!construction && rest.find("state_") != std::string::npos &&
-          (*it)[2].str().find("const std::lock_guard call(*state_->calls);") == std::string::npos) {
+          (*it)[2].str().find("const std::lock_guard call(*state_->calls);") == std::string::npos)
         unlocked += entry.path().filename().string() + ": " + name + "\n";
-      }
     }
   }
   EXPECT_EQ(unlocked, "");
@@ -195,7 +188,7 @@ TEST(Layout, EverySourceFileCarriesItsLicence) {
   static const std::regex kSourceName(R"(.*\.(cpp|h|c|py|sh|cmake)|CMakeLists\.txt)");
   std::string unlicensed;
   for (const char* folder :
-       {"src", "include", "sim", "tests", "bench", "examples", "scripts", "cmake"}) {
+       {"src", "include", "sim", "tests", "bench", "examples", "scripts", "cmake"})
     for (const auto& entry : fs::recursive_directory_iterator(kSource / folder)) {
       if (!entry.is_regular_file() ||
           !std::regex_match(entry.path().filename().string(), kSourceName))
@@ -206,7 +199,6 @@ TEST(Layout, EverySourceFileCarriesItsLicence) {
       if (head.find("SPDX-License-Identifier: Apache-2.0") == std::string::npos)
         unlicensed += fs::relative(entry.path(), kSource).string() + "\n";
     }
-  }
   EXPECT_EQ(unlicensed, "");
 }
 

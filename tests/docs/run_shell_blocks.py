@@ -85,8 +85,7 @@ def main():
         shown = os.path.relpath(path, root)
         for line, info, text in blocks(path):
             where = f"{shown}:{line}"
-            no_run = NO_RUN.match(info)
-            if no_run:
+            if no_run := NO_RUN.match(info):
                 if no_run.group(1):
                     skipped += 1
                     print(f"skip {where}: {no_run.group(1)}")

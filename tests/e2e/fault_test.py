@@ -11,7 +11,7 @@ import time
 import unittest
 
 import e2e_support
-from e2e_support import edit_reader
+from e2e_support import edit_reader, pcscd_name
 from smartcard import scard
 
 import tarsinrf
@@ -24,11 +24,11 @@ DATA = bytes(range(256)).hex().upper() * 2  # 512 bytes: one frame out, nine bac
 
 
 def stopping(pid):
-    """Whether the process `pid` still runs (with-pcscd.sh reaps it only at the end)."""
+    """Whether the process `pid` still runs: neither a zombie nor reaped."""
     try:
         with open(f"/proc/{pid}/stat") as stat:
             return stat.read().rsplit(") ", 1)[1][0] != "Z"
-    except FileNotFoundError:
+    except (FileNotFoundError, ProcessLookupError):  # reaped, perhaps while being read
         return False
 
 
@@ -39,8 +39,7 @@ class Faults(unittest.TestCase):
         os.environ.update(XDG_DATA_HOME=cls.home, TARSIN_RF_REGISTRY_DIR=cls.home)
 
     def encoder(self, reader):
-        encoder = tarsinrf.Encoder()
-        encoder.Parameters = f"device={e2e_support.pcscd_name(reader)};protocol=2;open_mode=2"
+        encoder = tarsinrf.Encoder(f"device={pcscd_name(reader)};protocol=2;open_mode=2")
         self.assertEqual(encoder.OpenEncoder(0), tarsinrf.scesuccess)
         self.addCleanup(encoder.CloseEncoder)
         return encoder
@@ -102,8 +101,7 @@ class Faults(unittest.TestCase):
         holder.execute("BEGIN EXCLUSIVE")
         started = time.monotonic()
         held = reg("add", "HKCU\\Software\\Kept", "/v", "w", "/d", "later", "/f")
-        holder.rollback()
-        holder.close()
+        holder.close()  # rolls back
         self.assertEqual(held.returncode, 1)
         self.assertIn("(error 170)", held.stderr)
         self.assertLess(time.monotonic() - started, 10)  # the busy timeout, and no more

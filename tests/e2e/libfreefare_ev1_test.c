@@ -1,11 +1,8 @@
 /* SPDX-License-Identifier: Apache-2.0 */
-/* A whole EV1 personalisation of the virtual DESFire card by libfreefare's C API through pcscd:
- * ISO, AES and legacy authentication, keys of each kind changed with versions, key settings, files
- * of every kind and mode with commits, a plain write to a MACed file refused; libfreefare's crypto
- * checks every CMAC, CRC32 and cryptogram. It leaves file 8 of AE5AE5 and the legacy 4C4C4C for
- * the component; with `read-component` it reads what the component wrote instead (C1C2C3 of
- * examples/desfire-personalise-aes.txt, the test's legacy 5A5A5A). Keys and tags are never freed
- * (Debian's libfreefare 0.4.0 crashes freeing a used tag). */
+/* A whole EV1 personalisation of the virtual DESFire card by libfreefare's C API through pcscd,
+ * every cryptogram checked by libfreefare's own crypto; `read-component` reads what the component
+ * wrote instead (libfreefare_test.py). Keys and tags are never freed (Debian's libfreefare 0.4.0
+ * crashes freeing a used tag). */
 #include <freefare.h>
 #include <nfc/nfc.h>
 #include <stdio.h>
@@ -14,6 +11,7 @@
 
 static MifareTag tag;
 static int failures;
+static const uint16_t key0 = MDAR(MDAR_KEY0, MDAR_KEY0, MDAR_KEY0, MDAR_KEY0);
 
 /* Reports a failed step with libfreefare's reason. */
 static void check(int ok, const char* step) {
@@ -29,19 +27,20 @@ static void select_application(uint32_t id) {
   free(aid);
 }
 
+/* A new application, then selected. */
 static void create_application(uint32_t id,
                                int (*create)(MifareTag, MifareDESFireAID, uint8_t, uint8_t),
                                uint8_t keys) {
   MifareDESFireAID aid = mifare_desfire_aid_new(id);
   check(create(tag, aid, 0x0F, keys) == 0, "create application");
   free(aid);
+  select_application(id);
 }
 
-static void expect_key_settings(uint8_t expected_settings, uint8_t expected_keys,
-                                const char* step) {
-  uint8_t settings = 0, max_keys = 0;
-  check(mifare_desfire_get_key_settings(tag, &settings, &max_keys) == 0 &&
-            settings == expected_settings && max_keys == expected_keys,
+static void expect_key_settings(uint8_t settings, uint8_t keys, const char* step) {
+  uint8_t got_settings = 0, got_keys = 0;
+  check(mifare_desfire_get_key_settings(tag, &got_settings, &got_keys) == 0 &&
+            got_settings == settings && got_keys == keys,
         step);
 }
 
@@ -70,8 +69,7 @@ static void write_and_read(uint8_t file_no, const char* step) {
 /* A 40-byte data file `file_no` that key 0 guards, holding `text` at its start. */
 static void create_with_text(uint8_t file_no, uint8_t mode, const char* text, const char* step) {
   const size_t length = strlen(text);
-  check(mifare_desfire_create_std_data_file(
-            tag, file_no, mode, MDAR(MDAR_KEY0, MDAR_KEY0, MDAR_KEY0, MDAR_KEY0), 40) == 0 &&
+  check(mifare_desfire_create_std_data_file(tag, file_no, mode, key0, 40) == 0 &&
             mifare_desfire_write_data(tag, file_no, 0, length, text) == (ssize_t)length,
         step);
 }
@@ -109,7 +107,6 @@ static void card_level(void) {
   check(mifare_desfire_authenticate_iso(tag, 0, des) == 0, "ISO authentication again");
 
   create_application(0x3D3D3D, mifare_desfire_create_application_3k3des, 2);
-  select_application(0x3D3D3D);
   check(mifare_desfire_authenticate_iso(tag, 0, zero_3k) == 0, "ISO authentication, 3K3DES");
   check(mifare_desfire_change_key(tag, 1, new_3k, zero_3k) == 0, "3K3DES other key");
   expect_key_version(1, 0xAA, "3K3DES key version");
@@ -117,7 +114,6 @@ static void card_level(void) {
 
   select_application(0);
   create_application(0xAE5AE5, mifare_desfire_create_application_aes, 3);
-  select_application(0xAE5AE5);
   check(mifare_desfire_authenticate_aes(tag, 0, zero_aes) == 0, "AES authentication, application");
   check(mifare_desfire_change_key_settings(tag, 0x0B) == 0, "ChangeKeySettings");
   expect_key_settings(0x0B, 3, "application key settings");
@@ -136,7 +132,6 @@ static void aes_application(void) {
   check(mifare_desfire_authenticate_aes(tag, 2, new_other) == 0, "AES authentication, key 2");
   check(mifare_desfire_authenticate_aes(tag, 0, new_master) == 0, "AES authentication, key 0");
 
-  const uint16_t key0 = MDAR(MDAR_KEY0, MDAR_KEY0, MDAR_KEY0, MDAR_KEY0);
   const uint8_t modes[] = {MDCM_PLAIN, MDCM_MACED, MDCM_ENCIPHERED};
   for (uint8_t file_no = 1; file_no <= 3; ++file_no) {
     check(mifare_desfire_create_std_data_file(tag, file_no, modes[file_no - 1], key0, 80) == 0,
@@ -196,11 +191,9 @@ static void legacy_application(void) {
   select_application(0);
   check(mifare_desfire_authenticate_iso(tag, 0, des) == 0, "card master key, before legacy");
   create_application(0x4C4C4C, mifare_desfire_create_application, 1);
-  select_application(0x4C4C4C);
   check(mifare_desfire_authenticate(tag, 0, des) == 0, "legacy authentication, DES");
   check(mifare_desfire_change_key(tag, 0, two_key, des) == 0, "legacy key made two-key");
   check(mifare_desfire_authenticate(tag, 0, two_key) == 0, "legacy authentication, 2K3DES");
-  const uint16_t key0 = MDAR(MDAR_KEY0, MDAR_KEY0, MDAR_KEY0, MDAR_KEY0);
   create_with_text(2, MDCM_MACED, "LEGACY MACED BY LIBFREEFARE", "legacy MACed file");
   create_with_text(3, MDCM_ENCIPHERED, "LEGACY ENCIPHERED BY LIBFREEFARE",
                    "legacy enciphered file");

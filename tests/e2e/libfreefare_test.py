@@ -1,11 +1,9 @@
 # SPDX-License-Identifier: Apache-2.0
 """libfreefare, an independent DESFire client with its own crypto, through libnfc's PC/SC driver
-and the real pcscd. Its C API (libfreefare_ev1_test.c) and the component each read back the AES
-and legacy applications the other wrote; then its tools format the card, make it an NFC Forum
-type 4 tag (ISO file ids, a DF name, a 4096-byte NDEF file), write an NDEF message and read it
-back across frames, and set and reset the default key of new applications. Debian's libnfc has no
-PC/SC driver: scripts/build-libnfc-pcsc.sh builds the one put first in LD_LIBRARY_PATH. Without
-it, the tools or the client (libfreefare-dev at build time), the test skips (status 77)."""
+and the real pcscd: its C API (libfreefare_ev1_test.c) and the component each read back what the
+other wrote; its tools make the card an NDEF type 4 tag and read a message back across frames.
+Debian's libnfc has no PC/SC driver: scripts/build-libnfc-pcsc.sh builds one, put first in
+LD_LIBRARY_PATH. Without it, the tools or the client (libfreefare-dev), the test skips (77)."""
 import json
 import os
 import shutil

@@ -124,15 +124,11 @@ class Documentation(unittest.TestCase):
     OPTION = re.compile(r"(?<![\w-])-{1,2}[a-z][a-z-]*")
 
     def help_options(self, *words):
-        text = tarsin_rf(*words, "--help").stdout
-        children = re.findall(r"^  (\w+)\s", text.split("Subcommands:")[1], re.M) \
-            if "Subcommands:" in text else []
-        if children:
+        head, _, subcommands = tarsin_rf(*words, "--help").stdout.partition("Subcommands:")
+        if children := re.findall(r"^  (\w+)\s", subcommands, re.M):
             return set().union(*(self.help_options(*words, child) for child in children))
-        options = text.split("Options:")[1].split("Subcommands:")[0]
-        found = set()
-        for line in re.findall(r"^\s+(-\S+)", options, re.M):
-            found.update(line.split(","))
+        options = head.split("Options:")[1]
+        found = {o for line in re.findall(r"^\s+(-\S+)", options, re.M) for o in line.split(",")}
         return found - {"-h", "--help"}
 
     def test_help_man_page_and_readme_agree(self):

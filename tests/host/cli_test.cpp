@@ -23,10 +23,7 @@ using cli::ScriptError;
 using ::testing::HasSubstr;
 
 TEST(Script, LiteralsReadAsTheirKinds) {
-  const struct {
-    const char* text;
-    Variant value;
-  } cases[] = {
+  const std::pair<const char*, Variant> cases[] = {
       {"\"abc\"", Variant("abc")},    {"\"say \"\"hi\"\"\"", Variant("say \"hi\"")},
       {"\"\"", Variant("")},          {"42", Variant(int32_t{42})},
       {"-7", Variant(int32_t{-7})},   {"2.5", Variant(2.5)},
@@ -34,7 +31,7 @@ TEST(Script, LiteralsReadAsTheirKinds) {
       {"&H1F", Variant(int32_t{31})}, {"&hFFFFFFFF", Variant(int32_t{-1})},
       {"True", Variant(true)},        {"false", Variant(false)},
   };
-  for (const auto& c : cases) EXPECT_EQ(ParseLiteral(c.text), c.value) << c.text;
+  for (const auto& [text, value] : cases) EXPECT_EQ(ParseLiteral(text), value) << text;
 }
 
 TEST(Script, LinesBecomeCalls) {
@@ -52,9 +49,8 @@ TEST(Script, BadLiteralsAndLinesAreRefused) {
   for (const char* text : {"abc", "\"open", "\"a\"b\"", "&H", "&H123456789", "0x10", "nan"})
     EXPECT_THROW(ParseLiteral(text), ScriptError) << text;
   for (const char* line :
-       {"= 3", "Parameters =", "Parameters = 1, 2", "OpenEncoder(0)", "WriteLog \"unterminated"}) {
+       {"= 3", "Parameters =", "Parameters = 1, 2", "OpenEncoder(0)", "WriteLog \"unterminated"})
     EXPECT_THROW(ParseScriptLine(line), ScriptError) << line;
-  }
 }
 
 constexpr const char* kParameters = "protocol=2;open_mode=2";
@@ -192,25 +188,20 @@ TEST_F(CliRun, FailuresAreNamedAndUsageErrorsExitTwo) {
     std::string shown;
     std::string prefix = "";
   } cases[] = {
-      {{"info", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
       {{"encode", "--virtual", "-r", "No Such Reader"}, 1, "unknown reader \"No Such Reader\""},
       {{"info", "--virtual", "-r", "Empty"}, 0, "no card on reader \"Empty\""},
       {{"info", "--virtual", "--json"}, 0, "\"state\":\"ready\""},
       {{"virtual", "show"}, 0, "Empty: mifare-classic-1k 04A1B2C3 (out of the field)"},
       {{"show", "--virtual", "-r", "Empty"}, 1, "no card on reader \"Empty\""},
       {{"virtual", "insert", "no-such-card"}, 1, "unknown card type \"no-such-card\""},
-      {{"virtual", "insert", "mifare-ultralight", "-r", "Nope"},
-       1,
-       "no virtual reader named \"Nope\""},
+      {{"virtual", "insert", "mifare-ultralight", "-r", "Nope"}, 1, "reader named \"Nope\""},
       {{"virtual", "remove", "-r", "Nope"}, 1, "no virtual reader named \"Nope\""},
       {{"show", "--virtual", "-k", "123"}, 2, "a key is 12 hex digits, not \"123\""},
       {{"frobnicate"}, 2, "unknown subcommand \"frobnicate\""},
       {{"show", "--no-such-option"}, 2, "--no-such-option"},
       {{"info", "-p"}, 2, "-p"},
       {{"--version"}, 0, "tarsin-rf 1.0.0"},
-      {{"call", "--virtual", "OpenEncoder", "zero"},
-       2,
-       "line 1: Argument 1 (Handle) of OpenEncoder"},
+      {{"call", "--virtual", "OpenEncoder", "zero"}, 2, "1: Argument 1 (Handle) of OpenEncoder"},
       {{"info", "--virtual", "-r", hostile}, 1, "unknown reader \"Bad\\x1B[31mName\""},
       {{"log", "-n", "60"}, 0, "\"Bad\\x1B[31mName\""},
       {{"readers", "--virtual"}, 0, "MIFARE Classic 1K, ATR 3B 8F"},
@@ -281,12 +272,8 @@ TEST_F(CliReg, RefusalsShowWindowsTextAndADeclinedPromptIsNoSuccess) {
   const std::string longName = "HKCU\\Software\\" + std::string(256, 'n');
   std::string tooDeep = "HKCU";
   for (int level = 1; level <= 513; ++level) tooDeep += "\\k";
-  const struct {
-    bool declined;
-    int status;
-    std::string shown;  // in the error output when the status is 1 and nothing was declined
-    std::vector<std::string> arguments;
-  } cases[] = {
+  // Declined, status, shown (in the error output when the status is 1 and nothing was declined).
+  const std::tuple<bool, int, std::string, std::vector<std::string>> cases[] = {
       {true, 1, "canceled by the user", {"add", "HKCU\\Software\\T", "/v", "v", "/d", "new"}},
       {true, 1, "canceled by the user", {"delete", "HKCU\\Software\\T", "/v", "v"}},
       {false, 0, "REG_SZ    old", {"query", "HKCU\\Software\\T", "/v", "v"}},
@@ -294,10 +281,10 @@ TEST_F(CliReg, RefusalsShowWindowsTextAndADeclinedPromptIsNoSuccess) {
       {false, 1, "the requested service. (error 1450)", {"add", tooDeep}},
       {false, 1, "find the specified registry key or value.", {"query", "HKCU\\Nowhere"}},
   };
-  for (const auto& c : cases) {
-    const RunResult outcome = Reg(c.arguments, c.declined ? "n\\n" : "");
-    EXPECT_EQ(outcome.status, c.status) << c.arguments[0] << ' ' << c.arguments[1];
-    EXPECT_THAT(c.status != 0 && !c.declined ? outcome.err : outcome.out, HasSubstr(c.shown))
+  for (const auto& [declined, status, shown, arguments] : cases) {
+    const RunResult outcome = Reg(arguments, declined ? "n\\n" : "");
+    EXPECT_EQ(outcome.status, status) << arguments[0] << ' ' << arguments[1];
+    EXPECT_THAT(status != 0 && !declined ? outcome.err : outcome.out, HasSubstr(shown))
         << outcome.out << outcome.err;
   }
   const auto saved = folder_ / "saved.reg";

@@ -21,9 +21,7 @@ using status_texts::kStatusWords;
 TEST(StatusWordText, PatternsFallbacksAndTheUnknown) {
   const std::string counted =
       "\u2018x\u2019 (0 = x = 15) (the exact significance depends on the command).";
-  const struct {
-    std::string statusWord, text;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"62FF", "[Warning]  State of non-volatile memory not changed."},
       {"6F00",
        "[Aborted]  Command aborted \u2013 more exact diagnosis not possible (e.g., "
@@ -47,7 +45,8 @@ TEST(StatusWordText, PatternsFallbacksAndTheUnknown) {
       {"", "[Unknown]  Unknown retcode ''."},
       {"90001", "[Unknown]  Unknown retcode '90001'."},
       {"6G00", "[Unknown]  Unknown retcode '6G00'."}};
-  for (const auto& c : cases) EXPECT_EQ(StatusWordText(c.statusWord), c.text) << c.statusWord;
+  for (const auto& [statusWord, text] : cases)
+    EXPECT_EQ(StatusWordText(statusWord), text) << statusWord;
 }
 
 // The pattern rules run before the table: a row they would shadow, or a second row for the same
@@ -60,24 +59,18 @@ TEST(StatusWordText, EveryRowIsReachable) {
 }
 
 TEST(SCardErrorText, SuccessAndTheUnexpectedForm) {
-  const struct {
-    uint32_t code;
-    std::string text;
-  } cases[] = {{0, "OK (SCARD_S_SUCCESS)"},
-               {0x80100008, "Unexpected error 0x80100008"},
-               {6, "Unexpected error 0x6"},
-               {0xFFFFFFFF, "Unexpected error 0xFFFFFFFF"}};
-  for (const auto& c : cases) EXPECT_EQ(SCardErrorText(static_cast<int32_t>(c.code)), c.text);
+  const std::pair<uint32_t, std::string> cases[] = {{0, "OK (SCARD_S_SUCCESS)"},
+                                                    {0x80100008, "Unexpected error 0x80100008"},
+                                                    {6, "Unexpected error 0x6"},
+                                                    {0xFFFFFFFF, "Unexpected error 0xFFFFFFFF"}};
+  for (const auto& [code, text] : cases)
+    EXPECT_EQ(SCardErrorText(static_cast<int32_t>(code)), text);
 }
 
 // Every placeholder filled from its element; what cannot become hex text leaves the placeholder.
 // (Plain templates are checked by the frames the card tests see and the cards accept.)
 TEST(CommandTable, FillsEveryPlaceholderFromItsElement) {
-  const struct {
-    int32_t code;
-    Variant::Array params;
-    std::string filled;
-  } cases[] = {
+  const std::tuple<int32_t, Variant::Array, std::string> cases[] = {
       // 5 characters / 2 = 2.5, halves to even.
       {ec_LoadKey, {"00", "ABCDE"}, "FF 82 20 00 02 ABCDE"},
       {ec_MifareClassicWrite, {"0004", "unused", "00112233"}, "FF D6 0004 10 00112233"},
@@ -93,8 +86,8 @@ TEST(CommandTable, FillsEveryPlaceholderFromItsElement) {
       {ec_DesfireAuthenticate1, {"00", "000000", "a", "b", "c"}, ""},
       {9999, {"00"}, ""},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(FillTemplate(FindCommand(c.code), c.params), c.filled) << c.code << " " << c.filled;
+  for (const auto& [code, params, filled] : cases)
+    EXPECT_EQ(FillTemplate(FindCommand(code), params), filled) << code << " " << filled;
 }
 
 TEST(CommandTable, UnknownCodesAndTheErrorNameOfAFollowingFrame) {

@@ -40,10 +40,9 @@ void CheckTheLook(const QDialog& dialog) {
   const QStringList tabOrder{"cmdOK", "cmdCancel", "cmdTest", "cboProtocol", "cboDevice"};
   QStringList visited;
   for (QWidget* widget = &Child(dialog, "cmdOK"); visited.size() < tabOrder.size();
-       widget = widget->nextInFocusChain()) {
+       widget = widget->nextInFocusChain())
     if (tabOrder.contains(widget->objectName()) && !visited.contains(widget->objectName()))
       visited << widget->objectName();
-  }
   EXPECT_EQ(visited, tabOrder);
   EXPECT_EQ(Child<QLabel>(dialog, "lblDevice").buddy(), &Child(dialog, "cboDevice"));
   EXPECT_EQ(Child<QLabel>(dialog, "lblProtocol").buddy(), &Child(dialog, "cboProtocol"));
@@ -215,15 +214,12 @@ void XServerOnce(int client, int number) {
   const auto padded = [](size_t n) { return (n + 3) / 4 * 4; };
   FakeDisplay::Read(client, padded(request[6] | request[7] << 8) +
                                 padded(request[8] | request[9] << 8));  // authorisation
-  if (number == 0) {
-    // Success, protocol 11.0, 9 words: ids, no screen, no format, vendor "fake".
-    FakeDisplay::Write(client, {1, 0,    11,   0,    0, 0,   9, 0, 0, 0, 0,   0,    0,    0,  32,
-                                0, 0xFF, 0xFF, 0x1F, 0, 0,   0, 0, 0, 4, 0,   0xFF, 0xFF, 0,  0,
-                                0, 0,    32,   32,   8, 255, 0, 0, 0, 0, 'f', 'a',  'k',  'e'});
-  } else {
-    // Failed, reason "busy" (one word).
-    FakeDisplay::Write(client, {0, 4, 11, 0, 0, 0, 1, 0, 'b', 'u', 's', 'y'});
-  }
+  // Later ones fail, reason "busy" (one word).
+  if (number > 0) return FakeDisplay::Write(client, {0, 4, 11, 0, 0, 0, 1, 0, 'b', 'u', 's', 'y'});
+  // Success, protocol 11.0, 9 words: ids, no screen, no format, vendor "fake".
+  FakeDisplay::Write(client, {1, 0,    11,   0,    0, 0,   9, 0, 0, 0, 0,   0,    0,    0,  32,
+                              0, 0xFF, 0xFF, 0x1F, 0, 0,   0, 0, 0, 4, 0,   0xFF, 0xFF, 0,  0,
+                              0, 0,    32,   32,   8, 255, 0, 0, 0, 0, 'f', 'a',  'k',  'e'});
 }
 
 // A Wayland socket whose registry has no global at all: Qt's Wayland platform would crash on it.
@@ -241,10 +237,7 @@ TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
   const FakeDisplay x("/tmp/.X11-unix/X4711", XServerOnce);
   const std::filesystem::path wayland = log_.root() / "wayland-0";
   const FakeDisplay compositor(wayland, WaylandWithoutGlobals);
-  const struct {
-    Environment environment;
-    std::string reason;
-  } rows[] = {
+  const std::pair<Environment, std::string> rows[] = {
       {{{"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"QT_QPA_PLATFORM", {}}},
        "no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset)"},
       {{{"DISPLAY", ":4242"}, {"QT_QPA_PLATFORM", "xcb"}},
@@ -267,23 +260,23 @@ TEST_F(DialogTest, WithoutADisplayConfigureCancelsAndTheHostLivesOn) {
        "the Qt platform \"minimal\" shows no window; the Qt platform \"offscreen\" shows no "
        "window"},
   };
-  for (const auto& row : rows) {
+  for (const auto& [settings, reason] : rows) {
     std::vector<std::unique_ptr<ScopedEnvironment>> environment;
-    for (const auto& [name, value] : row.environment)
+    for (const auto& [name, value] : settings)
       environment.push_back(std::make_unique<ScopedEnvironment>(name, value));
     const auto output = log_.root() / "output.txt";
     // A dialog that nobody can answer would wait for ever: cut short, it fails the row.
     const std::string command = "timeout 20 " + std::string(TARSIN_TEST_CLI) +
                                 " configure --virtual -p 'device=" + kReader +
                                 ";protocol=2;open_mode=2' > '" + output.string() + "'";
-    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << row.reason;
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << reason;
     // The reason, then the parameters as they were.
-    EXPECT_THAT(FileContent(output),
-                ::testing::HasSubstr("  Result       canceled\n  Dialog       " + cannotCreate +
-                                     row.reason +
-                                     "\n  Parameters   Encoding capabilities=Mifare Classic, "
-                                     "Mifare Ultralight, Mifare DESFire\n               Device=" +
-                                     kReader + "\n"));
+    EXPECT_THAT(
+        FileContent(output),
+        ::testing::HasSubstr("  Result       canceled\n  Dialog       " + cannotCreate + reason +
+                             "\n  Parameters   Encoding capabilities=Mifare Classic, "
+                             "Mifare Ultralight, Mifare DESFire\n               Device=" +
+                             kReader + "\n"));
   }
 }
 

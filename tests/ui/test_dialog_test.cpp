@@ -67,7 +67,6 @@ TEST_F(DialogTest, TheTestLogsEachStep) {
   const std::string french =
       "Test de l'encodeur Tarsin RF | Début du test. | Ouverture de "
       "l'encodeur \"";
-  const std::string unable = "Unable to open encoder: ";
   const struct {
     const char* language;
     std::string device;
@@ -86,7 +85,7 @@ TEST_F(DialogTest, TheTestLogsEachStep) {
            "\", protocol T=1... | Encoder open. Active protocol: \"0\" | Encoder type: " + first +
            " | No card available in the encoder." + success},
       {"", second, 0, false,
-       english + second + "\", protocol T=0... | Error 0x08010000C: " + unable +
+       english + second + "\", protocol T=0... | Error 0x08010000C: Unable to open encoder: " +
            SCardErrorText(static_cast<int32_t>(0x8010000C)) + failure},
       // Protocol 0, whose connection fails further on.
       {"", first, -1, false, english + first + "\", protocol unknown... | Error "},
