@@ -16,16 +16,12 @@ import tarsinrf
 READER = "Tarsin Virtual Reader 0"
 
 
-def fresh_readers():
-    folder = tempfile.mkdtemp()
-    os.environ.update(XDG_DATA_HOME=folder, TARSIN_RF_REGISTRY_DIR=folder + "/registry",
-                      TARSIN_RF_VIRTUAL_READERS=folder + "/readers.json")
-    tarsinrf.use_virtual_reader()
-
-
 class PythonHost(unittest.TestCase):
     def setUp(self):
-        fresh_readers()
+        folder = tempfile.mkdtemp()
+        os.environ.update(XDG_DATA_HOME=folder, TARSIN_RF_REGISTRY_DIR=folder + "/registry",
+                          TARSIN_RF_VIRTUAL_READERS=folder + "/readers.json")
+        tarsinrf.use_virtual_reader()
         self.encoder = tarsinrf.Encoder(f"device={READER};protocol=2;open_mode=2")
 
     def test_members_properties_and_outputs(self):
@@ -104,14 +100,8 @@ class PythonHost(unittest.TestCase):
         self.assertIn(f"RuntimeError: this process already uses the PC/SC library {missing};",
                       run.stderr)
 
-
-class WithoutTheInterpreterLock(unittest.TestCase):
-    """Every member's card I/O lets go of the interpreter lock, so other encoders overlap."""
-
-    def setUp(self):
-        fresh_readers()
-
     def test_two_encoders_open_side_by_side(self):
+        # Every member's card I/O lets go of the interpreter lock, so other encoders overlap.
         encoders = [tarsinrf.Encoder(f"device=Tarsin Virtual Reader {n};protocol=2;open_mode=2")
                     for n in (0, 1)]
         threads = [threading.Thread(target=e.OpenEncoder, args=(0,)) for e in encoders]
