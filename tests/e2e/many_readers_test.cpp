@@ -26,10 +26,9 @@ std::string EncodeCards(int reader) {
                      " 00 00;protocol=2;open_mode=2");
   std::string block(32, static_cast<char>('0' + reader)), read;
   bool ok = encoder.OpenEncoder(0) == scesuccess;
-  for (int i = 0; ok && i < kEncodings; ++i) {
+  for (int i = 0; ok && i < kEncodings; ++i)
     ok = encoder.MifareWriteDataBloc(4, "FFFFFFFFFFFF", 1, block) == scesuccess &&
          encoder.MifareReadDataBloc(4, "FFFFFFFFFFFF", 1, read) == scesuccess && read == block;
-  }
   ok = ok && encoder.CloseEncoder() == scesuccess;
   const CError& error = *encoder.LastError();
   return ok ? "" : error.ComFunction + ": " + error.Description + " (block 4 reads " + read + ")";

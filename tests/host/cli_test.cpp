@@ -52,9 +52,8 @@ TEST(Script, BadLiteralsAndLinesAreRefused) {
   for (const char* text : {"abc", "\"open", "\"a\"b\"", "&H", "&H123456789", "0x10", "nan"})
     EXPECT_THROW(ParseLiteral(text), ScriptError) << text;
   for (const char* line :
-       {"= 3", "Parameters =", "Parameters = 1, 2", "OpenEncoder(0)", "WriteLog \"unterminated"}) {
+       {"= 3", "Parameters =", "Parameters = 1, 2", "OpenEncoder(0)", "WriteLog \"unterminated"})
     EXPECT_THROW(ParseScriptLine(line), ScriptError) << line;
-  }
 }
 
 constexpr const char* kParameters = "protocol=2;open_mode=2";

@@ -277,11 +277,10 @@ TEST_F(Exchange, AMultiFrameAnswerIsFollowedAndJoined) {
   const std::vector<std::string> lines = LogLines(start);
   ASSERT_EQ(lines.size(), 2 + 3 * 5u);
   EXPECT_EQ(lines.front(), "T   --> EncoderCommand(DesfireGetVersion)");
-  for (size_t frame = 0; frame < 3; ++frame) {
+  for (size_t frame = 0; frame < 3; ++frame)
     EXPECT_EQ(lines[4 + 5 * frame], "T       Received data ..... " +
                                         response_.substr(14 * frame, frame < 2 ? 14 : 28) +
                                         (frame < 2 ? "91AF" : "9100"));
-  }
   EXPECT_EQ(lines.back(), "T   <-- EncoderCommand returns: Success");
 }
 

@@ -39,10 +39,9 @@ TEST_F(HostBench, OneEncoderServesFourThreads) {
     Encoder own;
     own.Parameters(std::string("device=") + kReader1 + ";protocol=2;open_mode=2");
     EXPECT_EQ(own.OpenEncoder(0), scesuccess);
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 20; ++i)
       EXPECT_EQ(own.DESFireSelectRoot("0000000000000000"), scesuccess)
           << own.LastError()->Description;
-    }
   });
   for (std::thread& thread : threads) thread.join();
   std::string block;
