@@ -20,8 +20,7 @@ NO_RUN = re.compile(r"^no-run\b:?\s*(.*)$")
 TIMEOUT = 60  # seconds a block may take: blocks that build or install are no-run
 # Found first on a block's PATH, so that an unmarked block that builds or installs stops at once
 # instead of changing the machine or the build the test runs from.
-REFUSED = ["apt", "apt-get", "cmake", "ctest", "dpkg-buildpackage", "make", "ninja", "pip",
-           "pip3", "sudo"]
+REFUSED = "apt apt-get cmake ctest dpkg-buildpackage make ninja pip pip3 sudo".split()
 
 
 def blocks(path):
@@ -44,9 +43,8 @@ def fresh_home(root, build, vpcsc):
                TARSIN_RF_PCSC_LIBRARY=vpcsc, QT_QPA_PLATFORM="offscreen",
                PATH=cli + os.pathsep + os.environ.get("PATH", ""))
     refused = os.path.join(home, "refused")
-    for folder in (os.path.join(home, "data", "Quillon", "Nemora"), os.path.join(home, "registry"),
-                   refused):
-        os.makedirs(folder)
+    for folder in ("data/Quillon/Nemora", "registry", "refused"):
+        os.makedirs(os.path.join(home, folder))
     for name in REFUSED:
         Path(refused, name).write_text(f"#!/bin/sh\necho '{name}: a docs block neither builds nor"
                                        " installs; mark it \"no-run: REASON\"' >&2\nexit 97\n",

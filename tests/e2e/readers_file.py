@@ -33,8 +33,7 @@ def write(path, contents):
 
 def edit(path, change):
     """Applies `change` to the file's contents, read and written under one lock."""
-    with locked(path):
-        with open(path) as f:
-            contents = json.load(f)
+    with locked(path), open(path) as f:
+        contents = json.load(f)
         change(contents)
         _replace(path, contents)

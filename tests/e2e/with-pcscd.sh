@@ -16,10 +16,8 @@ python=/usr/bin/python3
 exec 9>"${TMPDIR:-/tmp}/tarsin-rf-with-pcscd.lock"
 flock -w 600 9 || { echo "with-pcscd: another run did not finish" >&2; exit 1; }
 
-if pidof pcscd >/dev/null 2>&1; then
-  echo "with-pcscd: another pcscd is running (pid $(pidof pcscd)); refusing to start" >&2
-  exit 77
-fi
+pidof pcscd >/dev/null 2>&1 &&
+  { echo "with-pcscd: another pcscd is running (pid $(pidof pcscd)); refusing to start" >&2; exit 77; }
 
 conf=$(mktemp -d "${TMPDIR:-/tmp}/tarsin-rf-pcscd.XXXXXX")
 # One reader.conf entry per reader of the readers file; the driver finds the reader by its

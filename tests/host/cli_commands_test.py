@@ -17,9 +17,12 @@ MIFARE = "device=Tarsin Virtual Reader 0;protocol=2;open_mode=2"
 DESFIRE = "device=Tarsin Virtual Reader 1;protocol=2;open_mode=2"
 
 
-def tarsin_rf(*args, stdin=None):
-    return subprocess.run([CLI, *args], input=stdin, capture_output=True, text=True,
-                          errors="replace", timeout=120)
+def run(*command):
+    return subprocess.run(command, capture_output=True, text=True, errors="replace", timeout=120)
+
+
+def tarsin_rf(*args):
+    return run(CLI, *args)
 
 
 class Commands(unittest.TestCase):
@@ -76,8 +79,7 @@ class Commands(unittest.TestCase):
         self.assertIn("not entered", self.show("-p", DESFIRE)["applications"][0]["error"])
         # The same job from Python, on a blank card again.
         self.assertEqual(tarsin_rf("virtual", "reset", "-r", "Tarsin Virtual Reader 1").returncode, 0)
-        job = subprocess.run([sys.executable, EXAMPLES + "/python/desfire_personalise.py"],
-                             capture_output=True, text=True, timeout=120)
+        job = run(sys.executable, EXAMPLES + "/python/desfire_personalise.py")
         self.assertIn("value 250, record 20 26 12 07 00 00 00 01, purse 450, applications "
                       "A1A2A3,B1B2B3", job.stdout, job.stderr)
 
@@ -92,8 +94,7 @@ class Commands(unittest.TestCase):
                          ("enciphered", b"ENCIPHERED BY TARSIN RF".ljust(32, b"\0")))
 
     def test_desfire_diversified_key_example(self):
-        job = subprocess.run([sys.executable, EXAMPLES + "/python/desfire_diversify.py"],
-                             capture_output=True, text=True, timeout=120)
+        job = run(sys.executable, EXAMPLES + "/python/desfire_diversify.py")
         # AN10922 from UID 045A318A2C3B80, application D1D2D3 and "Tarsin RF", by OpenSSL's CMAC.
         # The card's key authenticated the job's last steps.
         self.assertIn("card key AES:C8ACF700988FDB2B1F0F7AE9EDC8C519/01 (version 1), holder "
@@ -108,8 +109,7 @@ class Commands(unittest.TestCase):
         read = ("call", "--virtual", "--params", MIFARE, "--open", "ReadSerialNumber", '""')
         tarsin_rf(*read)
         before = Path(log).read_text()
-        rotate = subprocess.run(["logrotate", "-f", "-s", home + "/logrotate.state",
-                                 home + "/logrotate.conf"], capture_output=True, text=True)
+        rotate = run("logrotate", "-f", "-s", home + "/logrotate.state", home + "/logrotate.conf")
         self.assertEqual(rotate.returncode, 0, rotate.stderr)
         self.assertEqual(Path(log + ".1").read_text(), before)
         # The next line starts a new log of the owner's only.

@@ -13,20 +13,15 @@ contents libtarsinrf1 | grep -qx "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIA
   fail "libtarsinrf1 holds no libtarsinrf.so.1"
 for deb in "$debs"/*.deb; do
   package=$(dpkg-deb -f "$deb" Package)
-  if [ "$package" != tarsin-rf-virtual-reader ] &&
-    contents "$package" | grep -E 'pcsc/drivers|reader\.conf|pcscd\.service'; then
+  ! { [ "$package" != tarsin-rf-virtual-reader ] &&
+    contents "$package" | grep -E 'pcsc/drivers|reader\.conf|pcscd\.service'; } ||
     fail "$package holds a piece of the pcscd driver"
-  fi
-  if contents "$package" | grep -E 'tests?_|bench|stub-pcsc|\.a$'; then
+  ! contents "$package" | grep -E 'tests?_|bench|stub-pcsc|\.a$' ||
     fail "$package holds test, benchmark or internal files"
-  fi
   for field in Depends Pre-Depends Recommends; do
-    if dpkg-deb -f "$deb" "$field" | grep -q tarsin-rf-virtual-reader; then
+    ! dpkg-deb -f "$deb" "$field" | grep -q tarsin-rf-virtual-reader ||
       fail "$package's $field pulls in the virtual reader"
-    fi
   done
-  if dpkg-deb -f "$deb" Depends | grep -q tarsin-rf-dialogs; then
-    fail "$package requires the dialogs"
-  fi
+  ! dpkg-deb -f "$deb" Depends | grep -q tarsin-rf-dialogs || fail "$package requires the dialogs"
 done
 [ "$failed" -eq 0 ] && echo "ok: package contents"
