@@ -17,6 +17,7 @@ using std::min;
 #include <string>
 #include <string_view>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "pcsc/dialog_abi.h"
@@ -69,9 +70,8 @@ std::wstring Font(HWND dialog, int id) {
 }
 
 bool Eventually(const std::function<bool()>& condition, int seconds = 10) {
-  for (int i = 0; i < seconds * 100; ++i, Sleep(10)) {
+  for (int i = 0; i < seconds * 100; ++i, Sleep(10))
     if (condition()) return true;
-  }
   return false;
 }
 
@@ -164,30 +164,25 @@ class DialogTest : public ::testing::Test {
   TarsinShowConfiguration show_ = nullptr;
 };
 
+// Each row: device, protocol, what is typed in the reader box (T=0 then chosen), the closing
+// button (0: the window's frame; Cancel: the test below), the outcome.
 TEST_F(DialogTest, ConfigurationTakesTheAnswerBack) {
-  const struct {
-    const char* device;
-    int protocol;
-    const wchar_t* typed;  // typed in the reader box, T=0 then chosen
-    int closing;           // the button, or 0 for the window's frame (Cancel: the test below)
-    const char* outcome;
-  } rows[] = {
+  const std::tuple<const char*, int, const wchar_t*, int, const char*> rows[] = {
       {"tarsin VIRTUAL reader 1", 2, nullptr, IDOK, "0|Tarsin Virtual Reader 1|2|1|2"},
       {"Nowhere", 7, nullptr, IDOK, "0|-- Unknown --|0|1|2"},
       {"Nowhere", 2, L"Typed Reader é", IDOK, "0|Typed Reader \xC3\xA9|1|1|2"},
       {"Nowhere", 2, L"Tarsin Virtual Reader 0", 0, "0|Nowhere|2|0|2"},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(Show("", row.device, row.protocol,
+  for (const auto& [device, protocol, typed, closing, outcome] : rows) {
+    EXPECT_EQ(Show("", device, protocol,
                    [&](HWND dialog) {
-                     if (row.typed) {
-                       SetDlgItemTextW(dialog, IDC_DEVICE, row.typed);
+                     if (typed) {
+                       SetDlgItemTextW(dialog, IDC_DEVICE, typed);
                        SendDlgItemMessageW(dialog, IDC_PROTOCOL, CB_SETCURSEL, 0, 0);
                      }
-                     row.closing ? Click(dialog, row.closing)
-                                 : (void)PostMessageW(dialog, WM_CLOSE, 0, 0);
+                     closing ? Click(dialog, closing) : (void)PostMessageW(dialog, WM_CLOSE, 0, 0);
                    }),
-              row.outcome);
+              outcome);
   }
   TarsinConfigurationForm form{"", 42, {}, 1, 2, 1, nullptr, {}};
   EXPECT_EQ(show_(&form), 1);
@@ -199,10 +194,7 @@ TEST_F(DialogTest, ConfigurationTakesTheAnswerBack) {
 // The test dialog, on the values shown, cannot be closed before its test has ended (about a
 // second). After the test above: the process's first dialog has an inactive caption in pictures.
 TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
-  const struct {
-    const char *language, *picture;
-    const wchar_t *captions, *log;
-  } rows[] = {
+  const std::tuple<const char*, const char*, const wchar_t*, const wchar_t*> rows[] = {
       {"FRANCAIS", "fr",
        L"Configuration de l'encodeur Tarsin RF|&Test encodeur...|Annuler|OK|&Encodeur :|"
        L"&Protocole :|-- Inconnu --|Tarsin Virtual Reader 0|Tarsin Virtual Reader 1|T=0|T=1",
@@ -218,14 +210,14 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
        L"protocol T=1...|Encoder open. Active protocol: T=1|Encoder type: Tarsin Virtual Reader "
        L"0|Card available in the encoder.|Vendor name: Tarsin|Type: Test reader|Version: "
        L"1.0.51200|Serial number: SN-42|Closing the encoder...||<< Successful test >>|"}};
-  for (const auto& row : rows) {
-    const std::string outcome = Show(row.language, "Nowhere", 1, [&](HWND dialog) {
+  for (const auto& [language, picture, captions, expectedLog] : rows) {
+    const std::string outcome = Show(language, "Nowhere", 1, [&](HWND dialog) {
       std::wstring shown = Text(dialog);
       for (int id : {IDC_TEST, IDCANCEL, IDOK, IDC_DEVICE_LABEL, IDC_PROTOCOL_LABEL})
         shown += L"|" + Text(dialog, id);
       for (int item = 0; item < 5; ++item)  // the reader box's three, the protocol box's two
         shown += L"|" + Text(dialog, item < 3 ? IDC_DEVICE : IDC_PROTOCOL, item % 3);
-      EXPECT_EQ(shown, row.captions);
+      EXPECT_EQ(shown, captions);
       std::vector<int> tabOrder{IDOK};
       for (HWND at = GetDlgItem(dialog, IDOK); tabOrder.size() < 6;)
         tabOrder.push_back(GetDlgCtrlID(at = GetNextDlgTabItem(dialog, at, FALSE)));
@@ -245,14 +237,14 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
         })) << box;
       }
       EXPECT_EQ(Font(dialog, IDOK) + Font(dialog, IDC_TEST), L"Tahoma-12Tahoma-11");  // 9, 8.25 pt
-      const auto picture = Capture(dialog);
-      EXPECT_EQ(Colour(*picture, dialog, IDC_DEVICE, -30), 0xFFFFC0u);  // light yellow
-      EXPECT_EQ(Colour(*picture, dialog, IDC_PROTOCOL, -30), 0xFFFFC0u);
-      EXPECT_EQ(Colour(*picture, dialog, IDC_IMAGE, 15, 18), 0xE2B43Cu);  // the logo's chip
+      const auto shot = Capture(dialog);
+      EXPECT_EQ(Colour(*shot, dialog, IDC_DEVICE, -30), 0xFFFFC0u);  // light yellow
+      EXPECT_EQ(Colour(*shot, dialog, IDC_PROTOCOL, -30), 0xFFFFC0u);
+      EXPECT_EQ(Colour(*shot, dialog, IDC_IMAGE, 15, 18), 0xE2B43Cu);  // the logo's chip
 
       SetDlgItemTextW(dialog, IDC_DEVICE, L"Tarsin Virtual Reader 0");
       SendDlgItemMessageW(dialog, IDC_PROTOCOL, CB_SETCURSEL, 1, 0);
-      Keep(*Capture(dialog), std::string("configure-win32-") + row.picture);
+      Keep(*Capture(dialog), std::string("configure-win32-") + picture);
       Click(dialog, IDC_TEST);
       const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
       HWND test = DialogWith(thread, IDC_LOG);
@@ -263,14 +255,14 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
       EXPECT_TRUE(IsWindowVisible(test));
       std::wstring log = Text(test) + L"\r\n" + Text(test, IDC_LOG);
       for (size_t at; (at = log.find(L"\r\n")) != std::wstring::npos;) log.replace(at, 2, L"|");
-      EXPECT_EQ(log, row.log);
+      EXPECT_EQ(log, expectedLog);
       EXPECT_EQ(Font(test, IDC_LOG), L"Tahoma-11");  // 8.25 points
-      Keep(*Capture(test), std::string("test-win32-") + row.picture);
+      Keep(*Capture(test), std::string("test-win32-") + picture);
       Click(test, IDOK);
       ASSERT_NE(DialogWith(thread, IDC_DEVICE), nullptr);  // enabled again
       Click(dialog, IDCANCEL);
     });
-    EXPECT_EQ(outcome, "0|Nowhere|1|0|2") << row.picture;  // cancelled: the test accepted nothing
+    EXPECT_EQ(outcome, "0|Nowhere|1|0|2") << picture;  // cancelled: the test accepted nothing
   }
 }
 
