@@ -110,8 +110,7 @@ VARIANT ByRef(VARTYPE type, void* place) {
 }
 
 VARIANT Array(VARTYPE type, LONG lowerBound, std::vector<void*> elements) {
-  VARIANT v;
-  v.vt = VT_ARRAY | type;
+  VARIANT v = Scalar(VT_ARRAY | type, 0);
   v.parray = SafeArrayCreateVector(type, lowerBound, static_cast<ULONG>(elements.size()));
   for (LONG i = 0; i < static_cast<LONG>(elements.size()); ++i) {
     LONG index = lowerBound + i;
