@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "TarsinRF_h.h"
@@ -109,8 +110,7 @@ VARIANT ByRef(VARTYPE type, void* place) {
 }
 
 VARIANT Array(VARTYPE type, LONG lowerBound, std::vector<void*> elements) {
-  VARIANT v;
-  v.vt = VT_ARRAY | type;
+  VARIANT v = Scalar(VT_ARRAY | type, 0);
   v.parray = SafeArrayCreateVector(type, lowerBound, static_cast<ULONG>(elements.size()));
   for (LONG i = 0; i < static_cast<LONG>(elements.size()); ++i) {
     LONG index = lowerBound + i;
@@ -119,17 +119,11 @@ VARIANT Array(VARTYPE type, LONG lowerBound, std::vector<void*> elements) {
   return v;
 }
 
-struct FromRow {
-  const char* name;
-  VARIANT value;
-  std::optional<Variant> expected;
-};
-
 TEST(ComVariant, ArgumentsAsTheComponentSeesThem) {
   LONG number = -7;
   uint8_t bytes[] = {0x00, 0xFF};
   BSTR texts[] = {SysAllocString(L"A"), SysAllocString(L"BC")};
-  std::vector<FromRow> rows = {
+  std::vector<std::tuple<const char*, VARIANT, std::optional<Variant>>> rows = {
       {"empty", Scalar(VT_EMPTY, 0), Variant()},
       {"null", Scalar(VT_NULL, 0), Variant(Variant::Null{})},
       {"left-out optional", Scalar(VT_ERROR, DISP_E_PARAMNOTFOUND), std::nullopt},
@@ -143,9 +137,9 @@ TEST(ComVariant, ArgumentsAsTheComponentSeesThem) {
       {"array of BSTR", Array(VT_BSTR, 0, {texts[0], texts[1]}),
        Variant(Variant::Array{Variant("A"), Variant("BC")})},
   };
-  for (FromRow& row : rows) {
-    EXPECT_EQ(FromVariant(row.value), row.expected) << row.name;
-    if (!(row.value.vt & VT_BYREF)) VariantClear(&row.value);
+  for (auto& [name, value, expected] : rows) {
+    EXPECT_EQ(FromVariant(value), expected) << name;
+    if (!(value.vt & VT_BYREF)) VariantClear(&value);
   }
   for (BSTR text : texts) SysFreeString(text);
 }
@@ -160,27 +154,20 @@ TEST(ComVariant, TextAndBytesBothWays) {
   EXPECT_EQ(FromVariant(bytes.get()), Variant(Variant::Bytes{1, 2, 3}));
 }
 
-struct WriteBackRow {
-  const char* name;
-  VARTYPE type;
-  Variant value;
-  HRESULT expected;
-  LONGLONG bits;  // what the typed place holds afterwards
-};
-
+// Each row: the place's type, the value written back, the result, what the place holds after.
 TEST(ComVariant, TypedByRefsTakeTheirOwnType) {
-  const std::vector<WriteBackRow> rows = {
+  const std::vector<std::tuple<const char*, VARTYPE, Variant, HRESULT, LONGLONG>> rows = {
       {"Long from text", VT_I4, Variant("12"), S_OK, 12},
       {"Byte from Long", VT_UI1, Variant(int32_t{200}), S_OK, 200},
       {"Byte too small for 300", VT_UI1, Variant(int32_t{300}), DISP_E_TYPEMISMATCH, 99},
       {"Boolean", VT_BOOL, Variant(true), S_OK, static_cast<uint16_t>(VARIANT_TRUE)},
       {"Integer from a word", VT_I2, Variant("ten"), DISP_E_TYPEMISMATCH, 99},
   };
-  for (const WriteBackRow& row : rows) {
+  for (const auto& [name, type, value, expected, bits] : rows) {
     LONGLONG place = 99;
-    VARIANT argument = ByRef(row.type, &place);
-    EXPECT_EQ(WriteBack(row.value, argument, NoWrapper), row.expected) << row.name;
-    EXPECT_EQ(place, row.bits) << row.name;
+    VARIANT argument = ByRef(type, &place);
+    EXPECT_EQ(WriteBack(value, argument, NoWrapper), expected) << name;
+    EXPECT_EQ(place, bits) << name;
   }
 }
 

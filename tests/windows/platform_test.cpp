@@ -6,6 +6,7 @@
 #include "registry/win32_names_windows.h"
 // The line above first: it takes Windows' macros out of the way of the component's names.
 #include <set>
+#include <tuple>
 
 #include "core/ansi_code_page.h"
 #include "core/failure.h"
@@ -40,11 +41,7 @@ class WindowsRegistry : public ::testing::Test {
 
 TEST_F(WindowsRegistry, ValuesComeBackAsWritten) {
   // Text beyond the ANSI page, with and without its NUL, other types byte for byte, UTF-8 names.
-  const struct {
-    const char* name;
-    uint32_t type;
-    std::vector<uint8_t> data;
-  } kCases[] = {
+  const std::tuple<const char*, uint32_t, std::vector<uint8_t>> kCases[] = {
       {"Text", REG_SZ, Bytes(std::string("Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80") + '\0')},
       {"Unterminated", REG_SZ, Bytes("abc")},
       {"Nom \xC3\xA9", REG_EXPAND_SZ, Bytes(std::string("%APPDATA%") + '\0')},
@@ -53,12 +50,12 @@ TEST_F(WindowsRegistry, ValuesComeBackAsWritten) {
       {"Bytes", REG_BINARY, {0x00, 0xFF, 0x10}},
       {"", REG_SZ, Bytes(std::string("default") + '\0')},
   };
-  for (const auto& c : kCases)
-    ASSERT_EQ(RegSetValueExA(key_.get(), c.name, c.type, c.data), ERROR_SUCCESS) << c.name;
-  for (const auto& c : kCases) {
+  for (const auto& [name, type, data] : kCases)
+    ASSERT_EQ(RegSetValueExA(key_.get(), name, type, data), ERROR_SUCCESS) << name;
+  for (const auto& [name, type, data] : kCases) {
     RegValue value;
-    ASSERT_EQ(RegQueryValueExA(key_.get(), c.name, value), ERROR_SUCCESS) << c.name;
-    EXPECT_EQ(value, (RegValue{c.type, c.data})) << c.name;
+    ASSERT_EQ(RegQueryValueExA(key_.get(), name, value), ERROR_SUCCESS) << name;
+    EXPECT_EQ(value, (RegValue{type, data})) << name;
   }
   std::set<std::string> names;
   std::string name;
@@ -101,9 +98,8 @@ TEST(WindowsRegistryViews, ReadsFindAKeyThatOnlyTheOtherViewHas) {
   const auto removeFromOtherView = [] {
     ScopedKey parent;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kParent, 0, KEY_ALL_ACCESS | OtherRegistryView(),
-                      parent.out()) == ERROR_SUCCESS) {
+                      parent.out()) == ERROR_SUCCESS)
       RegDeleteTreeA(parent.get(), "Tarsin RF other view");
-    }
   };
   removeFromOtherView();
   {
@@ -142,19 +138,15 @@ TEST(WindowsCodePage, TextAndBytesFollowTheSystemPage) {
 }
 
 TEST(WindowsLibraries, MissingLibraryAndEntryPointAreNumberedFailures) {
-  const struct {
-    const char* library;
-    const char* entry;
-    int32_t number;
-  } kCases[] = {{"no-such-library.dll", "SCardConnectA", 53},
-                {"kernel32.dll", "NoSuchEntryPoint", 453}};
-  for (const auto& c : kCases) {
+  for (const auto& [library, entry, number] :
+       {std::tuple{"no-such-library.dll", "SCardConnectA", 53},
+        {"kernel32.dll", "NoSuchEntryPoint", 453}}) {
     try {
-      SharedLibrary::Loaded(c.library).EntryPoint(c.entry);
-      ADD_FAILURE() << c.library;
+      SharedLibrary::Loaded(library).EntryPoint(entry);
+      ADD_FAILURE() << library;
     } catch (const Failure& failure) {
-      EXPECT_EQ(failure.number(), c.number) << c.library;
-      EXPECT_NE(failure.osError(), 0) << c.library;
+      EXPECT_EQ(failure.number(), number) << library;
+      EXPECT_NE(failure.osError(), 0) << library;
     }
   }
   EXPECT_NE(SharedLibrary::Loaded("kernel32.dll").EntryPoint("GetACP"), nullptr);

@@ -19,10 +19,8 @@ done
 dll=$(realpath "$1") script=$(realpath "$2")
 # Debian's `wine` starts Wine's own programs as 32-bit ones once 32-bit Wine is installed: the
 # 64-bit loader tests a 64-bit DLL, also where 32-bit programs cannot run.
-case "$(file -b "$dll")" in
-  PE32+*) wine=/usr/lib/wine/wine64 ;;
-  *) wine=/usr/lib/wine/wine ;;
-esac
+wine=/usr/lib/wine/wine
+case "$(file -b "$dll")" in PE32+*) wine=/usr/lib/wine/wine64 ;; esac
 shift 2
 
 clsid='{6724D44B-6870-45DE-B764-34E285C8A0E1}' progid='TarsinRF.Encoder'
@@ -31,8 +29,7 @@ typelib='{B2A0F9BC-CFEC-49E1-888F-E6A6EFEFA245}' interface='{89302E27-A68D-4BDB-
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tarsin-wine.XXXXXX")
 # No Mono or Gecko installer dialogs while the prefix is made.
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
-trap cleanup EXIT
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
 
 fail() { printf "run-vbscript: %s\n" "$*" >&2; exit 1; }
 winepath_w() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
@@ -42,10 +39,7 @@ query() { "$wine" reg query "$@" 2>/dev/null | tr -d '\r'; }
 for file in $imports; do
   "$wine" reg import "$(winepath_w "$file")" /reg:32 >/dev/null 2>&1 || fail "cannot import $file"
 done
-if [ -f "${TARSIN_RF_PCSC_LIBRARY:-}" ]; then
-  TARSIN_RF_PCSC_LIBRARY=$(winepath_w "$TARSIN_RF_PCSC_LIBRARY")
-  export TARSIN_RF_PCSC_LIBRARY
-fi
+[ ! -f "${TARSIN_RF_PCSC_LIBRARY:-}" ] || TARSIN_RF_PCSC_LIBRARY=$(winepath_w "$TARSIN_RF_PCSC_LIBRARY")
 "$wine" regsvr32 /s "$dll" || fail "regsvr32 failed"
 
 # CreateObject shows ProgID to class to DLL; not the threading model nor the type library's keys.
@@ -71,9 +65,8 @@ case "$last" in
   *) fail "the script did not finish (exit status $status)" ;;
 esac
 [ "$status" -eq 0 ] || fail "the script exited with $status"
-if [ -n "$operator_pid" ]; then
-  wait "$operator_pid" || fail "the dialogs were not as expected or not answered"
-fi
+[ -z "$operator_pid" ] || wait "$operator_pid" ||
+  fail "the dialogs were not as expected or not answered"
 
 "$wine" regsvr32 /u /s "$dll" || fail "regsvr32 /u failed"
 for key in "HKCR\\CLSID\\$clsid" "HKCR\\$progid" "HKCU\\Software\\Classes\\$progid" \

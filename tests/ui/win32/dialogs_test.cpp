@@ -17,6 +17,7 @@ using std::min;
 #include <string>
 #include <string_view>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "pcsc/dialog_abi.h"
@@ -69,9 +70,8 @@ std::wstring Font(HWND dialog, int id) {
 }
 
 bool Eventually(const std::function<bool()>& condition, int seconds = 10) {
-  for (int i = 0; i < seconds * 100; ++i, Sleep(10)) {
+  for (int i = 0; i < seconds * 100; ++i, Sleep(10))
     if (condition()) return true;
-  }
   return false;
 }
 
@@ -123,14 +123,12 @@ uint32_t Colour(Gdiplus::Bitmap& picture, HWND dialog, int id, int dx, int dy = 
 }
 
 // With TARSIN_RF_SCREENSHOTS naming a folder, the README's picture `name`.png is written there.
-void Keep(Gdiplus::Bitmap& picture, const std::string& name) {
-  const char* folder = std::getenv("TARSIN_RF_SCREENSHOTS");
+void Keep(Gdiplus::Bitmap& picture, const std::wstring& name) {
+  const wchar_t* folder = _wgetenv(L"TARSIN_RF_SCREENSHOTS");
   if (!folder || !*folder) return;
-  const std::string path = std::string(folder) + "/" + name + ".png";
+  const std::wstring path = folder + (L"/" + name) + L".png";
   const CLSID png{0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-  EXPECT_EQ(picture.Save(std::wstring(path.begin(), path.end()).c_str(), &png, nullptr),
-            Gdiplus::Ok)
-      << path;
+  EXPECT_EQ(picture.Save(path.c_str(), &png, nullptr), Gdiplus::Ok) << path;
 }
 
 class DialogTest : public ::testing::Test {
@@ -164,30 +162,25 @@ class DialogTest : public ::testing::Test {
   TarsinShowConfiguration show_ = nullptr;
 };
 
+// Each row: device, protocol, what is typed in the reader box (T=0 then chosen), the closing
+// button (0: the window's frame; Cancel: the test below), the outcome.
 TEST_F(DialogTest, ConfigurationTakesTheAnswerBack) {
-  const struct {
-    const char* device;
-    int protocol;
-    const wchar_t* typed;  // typed in the reader box, T=0 then chosen
-    int closing;           // the button, or 0 for the window's frame (Cancel: the test below)
-    const char* outcome;
-  } rows[] = {
+  const std::tuple<const char*, int, const wchar_t*, int, const char*> rows[] = {
       {"tarsin VIRTUAL reader 1", 2, nullptr, IDOK, "0|Tarsin Virtual Reader 1|2|1|2"},
       {"Nowhere", 7, nullptr, IDOK, "0|-- Unknown --|0|1|2"},
       {"Nowhere", 2, L"Typed Reader é", IDOK, "0|Typed Reader \xC3\xA9|1|1|2"},
       {"Nowhere", 2, L"Tarsin Virtual Reader 0", 0, "0|Nowhere|2|0|2"},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(Show("", row.device, row.protocol,
+  for (const auto& [device, protocol, typed, closing, outcome] : rows) {
+    EXPECT_EQ(Show("", device, protocol,
                    [&](HWND dialog) {
-                     if (row.typed) {
-                       SetDlgItemTextW(dialog, IDC_DEVICE, row.typed);
+                     if (typed) {
+                       SetDlgItemTextW(dialog, IDC_DEVICE, typed);
                        SendDlgItemMessageW(dialog, IDC_PROTOCOL, CB_SETCURSEL, 0, 0);
                      }
-                     row.closing ? Click(dialog, row.closing)
-                                 : (void)PostMessageW(dialog, WM_CLOSE, 0, 0);
+                     closing ? Click(dialog, closing) : (void)PostMessageW(dialog, WM_CLOSE, 0, 0);
                    }),
-              row.outcome);
+              outcome);
   }
   TarsinConfigurationForm form{"", 42, {}, 1, 2, 1, nullptr, {}};
   EXPECT_EQ(show_(&form), 1);
@@ -199,11 +192,8 @@ TEST_F(DialogTest, ConfigurationTakesTheAnswerBack) {
 // The test dialog, on the values shown, cannot be closed before its test has ended (about a
 // second). After the test above: the process's first dialog has an inactive caption in pictures.
 TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
-  const struct {
-    const char *language, *picture;
-    const wchar_t *captions, *log;
-  } rows[] = {
-      {"FRANCAIS", "fr",
+  const std::tuple<const char*, const wchar_t*, const wchar_t*, const wchar_t*> rows[] = {
+      {"FRANCAIS", L"fr",
        L"Configuration de l'encodeur Tarsin RF|&Test encodeur...|Annuler|OK|&Encodeur :|"
        L"&Protocole :|-- Inconnu --|Tarsin Virtual Reader 0|Tarsin Virtual Reader 1|T=0|T=1",
        L"Test de l'encodeur Tarsin RF|Début du test.|Ouverture de l'encodeur \"Tarsin Virtual "
@@ -211,21 +201,21 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
        L"Virtual Reader 0|Carte présente dans l'encodeur.|Fabricant: Tarsin|Type: Test "
        L"reader|Version: 1.0.51200|Numéro de série: SN-42|Fermeture de l'encodeur||<< Test "
        L"réussi >>|"},
-      {"", "en",
+      {"", L"en",
        L"Tarsin RF encoder Configuration|&Test settings...|Cancel|OK|&Encoder:|&Protocol:|"
        L"-- Unknown --|Tarsin Virtual Reader 0|Tarsin Virtual Reader 1|T=0|T=1",
        L"Tarsin RF encoder test|Starting the test.|Opening encoder \"Tarsin Virtual Reader 0\", "
        L"protocol T=1...|Encoder open. Active protocol: T=1|Encoder type: Tarsin Virtual Reader "
        L"0|Card available in the encoder.|Vendor name: Tarsin|Type: Test reader|Version: "
        L"1.0.51200|Serial number: SN-42|Closing the encoder...||<< Successful test >>|"}};
-  for (const auto& row : rows) {
-    const std::string outcome = Show(row.language, "Nowhere", 1, [&](HWND dialog) {
+  for (const auto& [language, picture, captions, expectedLog] : rows) {
+    const std::string outcome = Show(language, "Nowhere", 1, [&](HWND dialog) {
       std::wstring shown = Text(dialog);
       for (int id : {IDC_TEST, IDCANCEL, IDOK, IDC_DEVICE_LABEL, IDC_PROTOCOL_LABEL})
         shown += L"|" + Text(dialog, id);
       for (int item = 0; item < 5; ++item)  // the reader box's three, the protocol box's two
         shown += L"|" + Text(dialog, item < 3 ? IDC_DEVICE : IDC_PROTOCOL, item % 3);
-      EXPECT_EQ(shown, row.captions);
+      EXPECT_EQ(shown, captions);
       std::vector<int> tabOrder{IDOK};
       for (HWND at = GetDlgItem(dialog, IDOK); tabOrder.size() < 6;)
         tabOrder.push_back(GetDlgCtrlID(at = GetNextDlgTabItem(dialog, at, FALSE)));
@@ -245,14 +235,14 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
         })) << box;
       }
       EXPECT_EQ(Font(dialog, IDOK) + Font(dialog, IDC_TEST), L"Tahoma-12Tahoma-11");  // 9, 8.25 pt
-      const auto picture = Capture(dialog);
-      EXPECT_EQ(Colour(*picture, dialog, IDC_DEVICE, -30), 0xFFFFC0u);  // light yellow
-      EXPECT_EQ(Colour(*picture, dialog, IDC_PROTOCOL, -30), 0xFFFFC0u);
-      EXPECT_EQ(Colour(*picture, dialog, IDC_IMAGE, 15, 18), 0xE2B43Cu);  // the logo's chip
+      const auto shot = Capture(dialog);
+      EXPECT_EQ(Colour(*shot, dialog, IDC_DEVICE, -30), 0xFFFFC0u);  // light yellow
+      EXPECT_EQ(Colour(*shot, dialog, IDC_PROTOCOL, -30), 0xFFFFC0u);
+      EXPECT_EQ(Colour(*shot, dialog, IDC_IMAGE, 15, 18), 0xE2B43Cu);  // the logo's chip
 
       SetDlgItemTextW(dialog, IDC_DEVICE, L"Tarsin Virtual Reader 0");
       SendDlgItemMessageW(dialog, IDC_PROTOCOL, CB_SETCURSEL, 1, 0);
-      Keep(*Capture(dialog), std::string("configure-win32-") + row.picture);
+      Keep(*Capture(dialog), L"configure-win32-" + std::wstring(picture));
       Click(dialog, IDC_TEST);
       const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
       HWND test = DialogWith(thread, IDC_LOG);
@@ -260,17 +250,16 @@ TEST_F(DialogTest, ConfigurationAndTestDialogInEitherLanguage) {
       EXPECT_FALSE(IsWindowEnabled(GetDlgItem(test, IDOK)));
       PostMessageW(test, WM_CLOSE, 0, 0);
       EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(GetDlgItem(test, IDOK)) != FALSE; }));
-      EXPECT_TRUE(IsWindowVisible(test));
       std::wstring log = Text(test) + L"\r\n" + Text(test, IDC_LOG);
       for (size_t at; (at = log.find(L"\r\n")) != std::wstring::npos;) log.replace(at, 2, L"|");
-      EXPECT_EQ(log, row.log);
+      EXPECT_EQ(log, expectedLog);
       EXPECT_EQ(Font(test, IDC_LOG), L"Tahoma-11");  // 8.25 points
-      Keep(*Capture(test), std::string("test-win32-") + row.picture);
+      Keep(*Capture(test), L"test-win32-" + std::wstring(picture));
       Click(test, IDOK);
       ASSERT_NE(DialogWith(thread, IDC_DEVICE), nullptr);  // enabled again
       Click(dialog, IDCANCEL);
     });
-    EXPECT_EQ(outcome, "0|Nowhere|1|0|2") << row.picture;  // cancelled: the test accepted nothing
+    EXPECT_EQ(outcome, "0|Nowhere|1|0|2") << picture;  // cancelled: the test accepted nothing
   }
 }
 
