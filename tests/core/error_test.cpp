@@ -26,10 +26,9 @@ TEST(ErrorRoutines, TagKeepsTheInnerRoutineInTheTrail) {
                      .rdrRetCode = "6A82"});
     TagError(state, "ReadSerialNumber");
     const CError& e = LastErrorOf(state);
-    EXPECT_EQ(e.ComFunction, "ReadSerialNumber");
-    EXPECT_EQ(e.RdrCommand, expectedCommand);
-    EXPECT_EQ(static_cast<uint32_t>(e.Number), 0x90010F04u);
-    EXPECT_EQ(e.RdrRetCode, "6A82");
+    EXPECT_EQ(
+        std::tuple(e.ComFunction, e.RdrCommand, static_cast<uint32_t>(e.Number), e.RdrRetCode),
+        std::tuple("ReadSerialNumber", expectedCommand, 0x90010F04u, "6A82"));
   }
 }
 

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The log: its lines, levels, file and path; the parameters text and the queries that only
-// explain or describe, with their log lines.
+// The log's lines, levels, file and path; the parameters text; queries that only explain.
 #include "core/log.h"
 
 #include <gtest/gtest.h>
@@ -270,8 +269,8 @@ TEST(GetInformation, FourFieldsAndItsLogLines) {
       std::regex_match(info, std::regex(R"(Nemora\|Tarsin RF\|(0|[1-9]\d*)(\.(0|[1-9]\d*)){2})"
                                         R"(\|Mifare Classic, Mifare Ultralight, Mifare DESFire)")))
       << info;
-  EXPECT_EQ(encoder.LastError()->Number, 0);
-  EXPECT_EQ(encoder.LastError()->ComFunction, "GetInformation");
+  EXPECT_EQ(std::tuple(encoder.LastError()->Number, encoder.LastError()->ComFunction),
+            std::tuple(0, "GetInformation"));
   EXPECT_EQ(log.lines(log.lines().size() - 3),
             (std::vector<std::string>{Line(0, "--> GetInformation"),
                                       Line(1, "GetInformation returns: " + info),

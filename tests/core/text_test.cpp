@@ -22,8 +22,7 @@ TEST(HexText, IsHexStringRewritesAndChecks) {
       {"0g", -1, "0G", false},
       {"ff ff ff ff ff ff", 12, "FFFFFFFFFFFF", true},
       {"12\t34", -1, "12\t34", false},
-      {"12", -5, "12", false},
-  };
+      {"12", -5, "12", false}};
   for (const auto& [given, length, rewritten, result] : cases) {
     std::string text = given;
     EXPECT_EQ(IsHexString(text, length), result) << '"' << given << "\" " << length;
@@ -43,10 +42,8 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 TEST(NumericValue, ReadsTheNumberAtTheStartOnly) {
   // No number at the start.
-  for (const char* text :
-       {"", "  ", "True", "- 7", "+-1", ".", "e5", "0x10", "& H1", "&H", "&HG1"}) {
+  for (const char* text : {"", "  ", "True", "- 7", "+-1", ".", "e5", "0x10", "& H1", "&H", "&HG1"})
     EXPECT_EQ(NumericValue(text), 0) << '"' << text << '"';
-  }
   const std::string zeros(400, '0');
   const std::pair<std::string, double> cases[] = {
       // Decimal, with the reading stopping at the first character that does not fit.
@@ -79,9 +76,8 @@ TEST(NumericValue, ReadsTheNumberAtTheStartOnly) {
       {"0." + zeros + "1e500", 1e99},
       {zeros + "1", 1},
       {"0e99999", 0}};
-  for (const auto& [text, value] : cases) {
+  for (const auto& [text, value] : cases)
     EXPECT_EQ(NumericValue(text), value) << '"' << text.substr(0, 30) << '"';
-  }
 }
 
 // Halves to even: ConvertData's HalvesToEven, which rounds through it.
@@ -89,9 +85,8 @@ TEST(RoundToInt32, NothingBeyond32Bits) {
   EXPECT_EQ(RoundToInt32(2147483647.4), 2147483647);
   EXPECT_EQ(RoundToInt32(-2147483648.5), std::numeric_limits<int32_t>::min());
   for (double beyond :
-       {2147483647.5, -2147483649.0, kInfinity, std::numeric_limits<double>::quiet_NaN()}) {
+       {2147483647.5, -2147483649.0, kInfinity, std::numeric_limits<double>::quiet_NaN()})
     EXPECT_EQ(RoundToInt32(beyond), std::nullopt) << beyond;
-  }
 }
 
 }  // namespace

@@ -45,9 +45,8 @@ TEST(Cmac, PublishedVectors) {
       {threeKeys, 20, "743DDBE0CE2DC2ED"},
       {threeKeys, 32, "33E6B1092400EAE5"},
   };
-  for (const auto& [cipher, length, mac] : rows) {
+  for (const auto& [cipher, length, mac] : rows)
     EXPECT_EQ(BytesToHex(Cmac(cipher, std::span(message).first(length))), mac) << length;
-  }
 }
 
 TEST(Crc, CheckValuesOfTheCatalogue) {

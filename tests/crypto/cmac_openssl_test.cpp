@@ -84,7 +84,7 @@ TEST(Cmac, MatchesOpenSslOnRandomMessages) {
   std::mt19937 random(11);
   const std::pair<const char*, size_t> ciphers[] = {
       {"AES-128-CBC", 16}, {"DES-EDE3-CBC", 24}, {"DES-EDE-CBC", 16}, {"DES-EDE-CBC", 8}};
-  for (const auto& [name, keySize] : ciphers) {
+  for (const auto& [name, keySize] : ciphers)
     for (size_t length = 0; length <= 40; ++length) {
       const Bytes key = Random(random, keySize);
       const Bytes message = Random(random, length);
@@ -94,7 +94,6 @@ TEST(Cmac, MatchesOpenSslOnRandomMessages) {
       if (key.size() == 8) theirs.insert(theirs.end(), key.begin(), key.end());
       EXPECT_EQ(ours, OpenSslCmac(name, theirs, message)) << keySize << " " << length;
     }
-  }
 }
 
 // M of each length that pads or fills the two blocks differently. A triple-DES key's first 8
@@ -105,7 +104,7 @@ TEST(KeyDiversification, MatchesOpenSslPaddedAndWhole) {
       {"AES-128-CBC", 16, {0x01}, {1, 15, 16, 31}},
       {"DES-EDE-CBC", 16, {0x21, 0x22}, {1, 7, 8, 15}},
       {"DES-EDE3-CBC", 24, {0x31, 0x32, 0x33}, {1, 7, 8, 15}}};
-  for (const auto& [name, keySize, constants, lengths] : ciphers) {
+  for (const auto& [name, keySize, constants, lengths] : ciphers)
     for (const size_t length : lengths) {
       const Bytes key = Random(random, keySize);
       const Bytes m = Random(random, length);
@@ -122,7 +121,6 @@ TEST(KeyDiversification, MatchesOpenSslPaddedAndWhole) {
       }
       EXPECT_EQ(ours, theirs) << name << " " << length;
     }
-  }
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The cipher: published DES and triple-DES answers, a DESFire legacy authentication, and the
-// flags, padding, key fitting, error numbers and the order in which they are checked.
+// DES: published answers, a DESFire legacy authentication, flags, padding, keys and errors.
 #include "crypto/des.h"
 
 #include <gtest/gtest.h>
@@ -60,14 +59,12 @@ TEST(DesFlags, EachFaultRaisesItsNumberedFailureInOrder) {
 
 TEST(DesFlags, NoDataGivesNoTextWhateverThePaddingAndChaining) {
   DES des = WithKey();
-  for (const int32_t chaining : {0x0000, 0x1000, 0x2000, 0x3000, 0x4000, 0x8000}) {
-    for (const int32_t padding : {0x000, 0x100, 0xF00}) {
+  for (const int32_t chaining : {0x0000, 0x1000, 0x2000, 0x3000, 0x4000, 0x8000})
+    for (const int32_t padding : {0x000, 0x100, 0xF00})
       for (const char* empty : {"", " , \t\r\n"}) {
         EXPECT_EQ(des.Encrypt(empty, desTripleDES + padding + chaining), "");
         EXPECT_EQ(des.Decrypt(empty, desSingleDES + padding + chaining), "");
       }
-    }
-  }
 }
 
 TEST(DesFlags, ShortLastPieceIsPadded) {
@@ -84,10 +81,9 @@ TEST(DesFlags, ShortLastPieceIsPadded) {
   EXPECT_EQ(des.Decrypt(des.Encrypt(nine, desPadSpace + desChainCBC), desChainCBC),
             "01 23 45 67 89 AB CD EF 42 20 20 20 20 20 20 20");
   // The DESFire modes fill with zeros whatever the padding code.
-  for (const int32_t chaining : {desChainSend, desChainCBCBlockwise}) {
+  for (const int32_t chaining : {desChainSend, desChainCBCBlockwise})
     EXPECT_EQ(des.Encrypt("0011223344556677 8899AA", chaining + kBadPadding),
               des.Encrypt("0011223344556677 8899AA0000000000", chaining));
-  }
   EXPECT_EQ(des.Decrypt(k12Bytes, desChainCBCBlockwise),
             des.Decrypt("0011223344556677 8899AABB00000000", desChainCBCBlockwise));
 }

@@ -40,11 +40,9 @@ class DesfireDataTest : public testing::DesfireTest {
   // The data bytes of each frame sent from log line `from` on.
   std::vector<size_t> FrameSizes(size_t from) const {
     std::vector<size_t> sizes;
-    for (const std::string& frame : SentFrames(from)) {
-      if (frame.starts_with("903D") || frame.starts_with("90AF0000")) {
+    for (const std::string& frame : SentFrames(from))
+      if (frame.starts_with("903D") || frame.starts_with("90AF0000"))
         sizes.push_back(std::stoul(frame.substr(8, 2), nullptr, 16));
-      }
-    }
     return sizes;
   }
   std::string Read(int32_t file, int32_t offset, int32_t length, bool hex = true) {

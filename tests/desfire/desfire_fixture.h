@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// A DESFire EV1 4K card on the virtual reader, an encoder opened on it, and one refusal checked
-// as a host makes the call: late-bound, by name.
+// A DESFire EV1 4K card on the virtual reader, an encoder on it, and late-bound calls by name.
 #pragma once
 
 #include <fmt/format.h>
@@ -66,9 +65,8 @@ class DesfireTest : public VirtualReaderTest {
             fmt::format("{:08X} {}", static_cast<uint32_t>(Error().Number), Error().RdrRetCode);
         if (outcome.ends_with(' ')) outcome.pop_back();
       }
-      for (size_t i = 0; i < row.parameters.size(); ++i) {
+      for (size_t i = 0; i < row.parameters.size(); ++i)
         if (row.parameters[i].byRef) outcome += " " + ElementText(*step.args[i]).value_or("?");
-      }
       EXPECT_EQ(outcome, step.outcome) << step.member;
     }
   }

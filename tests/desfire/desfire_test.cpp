@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// DESFire sessions, applications and keys on the virtual EV1 card, whose cipher is OpenSSL's:
-// every selection below is accepted (or refused) by a card that does not share our code.
+// DESFire sessions, applications and keys on the virtual EV1 card, whose cipher is OpenSSL's.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -135,12 +134,10 @@ TEST_F(DesfireTest, RefusalsRecordTheirError) {
   const Variant zero(kZeroKey), none(int32_t{0}), root("000000");
   refused("DESFireGetKeySettings", {none, none}, 0x90010E11);
   refused("DESFireFormat", {}, 0x90010E12);
-  for (const char* id : {"12345", "1234G5"}) {
+  for (const char* id : {"12345", "1234G5"})
     refused("DESFireSelectApplication", {Variant(id), none, zero}, 0x90010E20);
-  }
-  for (const int32_t key : {14, -1}) {
+  for (const int32_t key : {14, -1})
     refused("DESFireSelectApplication", {root, Variant(key), zero}, 0x90010E31);
-  }
   refused("DESFireSelectApplication", {root, none, Variant("00X0")}, 0x90010E33);
   refused("DESFireSelectApplication", {root, none, Variant(std::string(24, '0'))}, 0x90010E32);
   // The card's refusals through the exchange, tagged with the operation's name.

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// EV1 sessions on the virtual card, whose AES, CMAC and CRC32 are its own and OpenSSL's: a
-// command goes through only when our secure messaging matches the card's.
+// EV1 sessions on the virtual card, whose AES, CMAC and CRC32 are its own and OpenSSL's.
 #include <gtest/gtest.h>
 
 #include "desfire/desfire_fixture.h"

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// DESFire files on the virtual EV1 card, whose cipher is OpenSSL's: each kind created, inspected,
-// changed and deleted, and every refusal, ours before anything is sent or the card's.
+// DESFire files of each kind created, inspected, changed, deleted; refused by us or by the card.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -140,7 +139,7 @@ TEST_F(DesfireFilesTest, ChecksRefuseBeforeSending) {
   Encoder fresh;
   Open(fresh);
   Select();
-  for (const auto& [member, args, number] : rows) {
+  for (const auto& [member, args, number] : rows)
     for (Encoder* encoder : {&fresh, &encoder_}) {
       SCOPED_TRACE(::testing::Message() << member << (encoder == &fresh ? " no session" : ""));
       SetError(StateOf(*encoder), {.rdrCommand = "kept", .rdrRetCode = "kept"});
@@ -153,16 +152,14 @@ TEST_F(DesfireFilesTest, ChecksRefuseBeforeSending) {
       EXPECT_EQ(error.ComFunction + error.RdrCommand + error.RdrRetCode,
                 std::string(member) + "keptkept");
     }
-  }
 }
 
 // The file's change right chooses the form: free sends the settings plain, a key enciphered at
 // once; when the settings cannot be read, or forbid changes, the plain form goes first.
 TEST_F(DesfireFilesTest, ChangeFileSettingsSendsTheFormTheChangeRightAsks) {
   Select();
-  for (const auto& [file, change] : {std::pair{1, kE}, {2, 0}, {3, dfaDenyAll}}) {
+  for (const auto& [file, change] : {std::pair{1, kE}, {2, 0}, {3, dfaDenyAll}})
     ASSERT_TRUE(Call(kStd, {file, 0, kE, kE, kE, change, 32}));
-  }
   // clang-format off
   const CardRow rows[] = {
       {kChange, {1, 1, 1, 2, 3, kE}, "90F500000101 00, 905F000004 01 01 3E12 00", "00 01 3E 12 20 00 00"},

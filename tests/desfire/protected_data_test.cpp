@@ -17,12 +17,10 @@ struct Session {
   int32_t keyCount;  // with the key-type bits
   std::string key;   // key 0 of the application, once changed
 };
-const Session kSessions[] = {
-    {"legacy DES", 1, kZeroKey},
-    {"legacy 2K3DES", 1, kTwoKey},
-    {"ISO 3K3DES", 0x41, "3K3DES:" + std::string(48, '0')},
-    {"AES", 0x81, "AES:" + std::string(32, '0')},
-};
+const Session kSessions[] = {{"legacy DES", 1, kZeroKey},
+                             {"legacy 2K3DES", 1, kTwoKey},
+                             {"ISO 3K3DES", 0x41, "3K3DES:" + std::string(48, '0')},
+                             {"AES", 0x81, "AES:" + std::string(32, '0')}};
 constexpr std::pair<const char*, int32_t> kModes[] = {
     {"plain", 0}, {"MACed", 1}, {"enciphered", 3}};
 
@@ -36,10 +34,9 @@ class ProtectedDataTest : public testing::DesfireTest {
          {"DESFireCreateApplication", {"A1A2A3", dfkApplDefault, session.keyCount}, "ok"}});
     const std::string initial = session.keyCount == 1 ? std::string(kZeroKey) : session.key;
     Run({{"DESFireSelectApplication", {"A1A2A3", 0, initial}, "ok"}});
-    if (initial != session.key) {
+    if (initial != session.key)
       Run({{"DESFireChangeKey", {0, initial, session.key}, "ok"},
            {"DESFireSelectApplication", {"A1A2A3", 0, session.key}, "ok"}});
-    }
   }
 };
 
@@ -47,7 +44,7 @@ TEST_F(ProtectedDataTest, EveryModeWorksInEverySession) {
   const std::string data = fmt::format("{:0>140}", "1234567890ABCDEF");  // 70 bytes: two frames
   std::string whole;  // the file of 80 bytes, spaced
   for (size_t i = 0; i < 160; i += 2) whole += " " + (i < 140 ? data.substr(i, 2) : "00");
-  for (const Session& session : kSessions) {
+  for (const Session& session : kSessions)
     for (const auto& [mode, m] : kModes) {
       SCOPED_TRACE(fmt::format("{}, {}", session.name, mode));
       Personalise(session);
@@ -71,7 +68,6 @@ TEST_F(ProtectedDataTest, EveryModeWorksInEverySession) {
            {"DESFireWriteData", {4, 0, 3, "414243", true}, "ok"},
            {"DESFireReadData", {4, 0, 3, "", false}, "ok ABC"}});
     }
-  }
 }
 
 // One byte of a protected answer changed: the member fails and gives nothing. EV1 answers carry

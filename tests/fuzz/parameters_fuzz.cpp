@@ -14,9 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const auto entries = tarsin::SplitParameterEntries(text);
   std::string joined;
   const std::string separator = text.find("\r\n") != std::string::npos ? "\r\n" : ";";
-  for (size_t i = 0; i < entries.size(); ++i) {
+  for (size_t i = 0; i < entries.size(); ++i)
     joined.append(i == 0 ? "" : separator).append(entries[i]);
-  }
   if (joined != text) std::abort();
 
   tarsin::Encoder first;

@@ -34,9 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (kept && !kept->readers.empty()) {
     std::ifstream in(path, std::ios::binary);
     const auto written = nlohmann::json::parse(in)["readers"];
-    for (std::size_t i = 0; i < kept->readers.size(); ++i) {
+    for (std::size_t i = 0; i < kept->readers.size(); ++i)
       if (written.at(i) != *kept->readers[i]) std::abort();
-    }
   }
   return 0;
 }

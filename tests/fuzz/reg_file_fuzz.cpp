@@ -26,9 +26,8 @@ bool CanRoundTrip(const RegFile& file) {
       if (!IsUtf8(entry.name)) return false;
       if (entry.value && entry.value->type != REG_BINARY && entry.value->type != REG_DWORD &&
           !IsUtf8(std::string_view(reinterpret_cast<const char*>(entry.value->data.data()),
-                                   entry.value->data.size()))) {
+                                   entry.value->data.size())))
         return false;
-      }
     }
   }
   return true;

@@ -27,9 +27,8 @@ void StoreAndReadBack(HKEY key, const std::string& name, const RegValue& value) 
   std::string listed;
   RegValue byIndex;
   if (RegEnumValueA(key, 0, listed, &byIndex) != ERROR_SUCCESS || listed != name ||
-      !(byIndex == value)) {
+      !(byIndex == value))
     std::abort();
-  }
   if (RegDeleteValueA(key, name) != ERROR_SUCCESS) std::abort();
 }
 
@@ -41,9 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static HKEY key = [] {
     HKEY created = 0;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Fuzz", 0, KEY_READ | KEY_WRITE, created) !=
-        ERROR_SUCCESS) {
+        ERROR_SUCCESS)
       std::abort();
-    }
     return created;
   }();
   const uint32_t type = data[0] < 0xF0 ? kTypes[data[0] % std::size(kTypes)] : data[0];
@@ -57,11 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   TypeName(type);
   const std::string shown = DisplayData(value);
   if ((type == REG_BINARY || (type == REG_DWORD && bytes.size() == 4)) &&
-      !(ValueFromText(type, shown) == value)) {
+      !(ValueFromText(type, shown) == value))
     std::abort();
-  }
-  if (const auto typed = ValueFromText(type, text, data[0] & 1 ? "\\0" : ";")) {
+  if (const auto typed = ValueFromText(type, text, data[0] & 1 ? "\\0" : ";"))
     StoreAndReadBack(key, name, *typed);
-  }
   return 0;
 }

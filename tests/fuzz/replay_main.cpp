@@ -34,15 +34,12 @@ int main(int argc, char** argv) {
     for (unsigned edits = 1 + random() % 8; edits > 0; --edits) {
       const auto at = input.begin() + static_cast<long>(random() % (input.size() + 1));
       const auto byte = static_cast<uint8_t>(random() % 4 ? random() % 16 : random());
-      if (random() % 3 == 0) {
+      if (random() % 3 == 0)
         input.insert(at, byte);
-      } else if (at == input.end()) {
-        continue;
-      } else if (random() % 2) {
+      else if (at != input.end() && random() % 2)
         *at = byte;
-      } else {
+      else if (at != input.end())
         input.erase(at);
-      }
     }
     LLVMFuzzerTestOneInput(input.data(), input.size());
   }

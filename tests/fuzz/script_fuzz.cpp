@@ -39,9 +39,8 @@ void CheckLine(std::string_view line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
+  for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1))
     CheckLine(text.substr(0, end));
-  }
   CheckLine(text);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "card/card_factory.h"
@@ -29,14 +30,10 @@ nlohmann::json DesfireInSession(const nlohmann::json& ev1) {
   return card;
 }
 
-struct Choice {
-  nlohmann::json card;
-  size_t longest;  // a reader's block and status word; a DESFire frame and status word
-};
-
-// Built at the first input: the card models are ready only once static initialisation is over.
-const std::vector<Choice>& Cards() {
-  static const std::vector<Choice> cards{
+// Each card and its longest answer (a reader's block or a DESFire frame, and the status word),
+// built at the first input: the card models are ready only once static initialisation is over.
+const std::vector<std::pair<nlohmann::json, size_t>>& Cards() {
+  static const std::vector<std::pair<nlohmann::json, size_t>> cards{
       {{{"type", "mifare-classic-1k"}, {"uid", "A1B2C3D4"}}, 18},
       {{{"type", "mifare-classic-4k"}, {"uid", "04112233445566"}}, 18},
       {{{"type", "mifare-ultralight"}, {"uid", "04A1B2C3D4E580"}}, 18},
@@ -53,9 +50,9 @@ const std::vector<Choice>& Cards() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  const Choice& chosen = Cards()[data[0] % Cards().size()];
+  const auto& [card, longest] = Cards()[data[0] % Cards().size()];
   tarsin::sim::VirtualReader reader;
-  reader.Insert(tarsin::sim::LoadCard(chosen.card), false);  // in the session it was saved in
+  reader.Insert(tarsin::sim::LoadCard(card), false);  // in the session it was saved in
   for (size_t at = 1; at < size;) {
     const uint8_t length = data[at++];
     if (length == 0xFF) {
@@ -65,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const size_t count = std::min<size_t>(length, size - at);
     const Bytes answer = reader.Transmit(Bytes(data + at, data + at + count));
     at += count;
-    if (answer.size() < 2 || answer.size() > chosen.longest) std::abort();
+    if (answer.size() < 2 || answer.size() > longest) std::abort();
   }
   const nlohmann::json saved = reader.card()->Save();
   if (tarsin::sim::LoadCard(saved)->Save() != saved) std::abort();

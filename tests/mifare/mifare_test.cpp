@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// MIFARE operations on the virtual cards: frames sent, answers, what the card keeps (its saved
-// memory, read apart from the component) and LastError, on success and each failure path.
+// MIFARE operations on the virtual cards: frames, answers, saved memory and LastError per path.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 

@@ -19,11 +19,9 @@ namespace tarsin::sim::testing {
 bool InProcesses(std::initializer_list<std::function<bool()>> parts) {
   std::vector<pid_t> children;
   for (const auto& part : parts) {
-    if (const pid_t child = ::fork(); child == 0) {
-      ::_exit(part() ? 0 : 1);
-    } else {
-      children.push_back(child);
-    }
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(part() ? 0 : 1);
+    children.push_back(child);
   }
   bool succeeded = true;
   for (pid_t child : children) {
@@ -88,9 +86,8 @@ TEST_F(Provider, DefaultFileInTheUsersDataFolder) {
   // Transactions leave nothing beside the readers file but its lock file.
   ASSERT_EQ(SCardBeginTransaction(desfire), SCARD_S_SUCCESS);
   std::set<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_ / "Quillon/Nemora")) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder_ / "Quillon/Nemora"))
     files.insert(entry.path().filename().string());
-  }
   EXPECT_EQ(files, (std::set<std::string>{"virtual-readers.json", "virtual-readers.json.lock"}));
 }
 
@@ -151,9 +148,8 @@ TEST(ProviderTexts, MatchPcscLite) {
   ASSERT_NE(theirs, nullptr);
   std::vector<LONG> codes = {SCARD_S_SUCCESS, LONG{0x12345678}};
   for (LONG code = 0x80100001; code <= 0x8010006F; ++code) codes.push_back(code);
-  for (LONG code : codes) {
+  for (LONG code : codes)
     EXPECT_STREQ(pcsc_stringify_error(code), theirs(code)) << std::hex << code;
-  }
   ::dlclose(library);
 }
 

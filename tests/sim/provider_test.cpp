@@ -58,9 +58,8 @@ TEST_F(Provider, ConnectAndDisconnectResults) {
       {kEmpty, SCARD_SHARE_DIRECT, 0, SCARD_S_SUCCESS},
       {"Broken card", SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, SCARD_W_UNRESPONSIVE_CARD},
   };
-  for (const auto& [reader, share, protocols, result] : cases) {
+  for (const auto& [reader, share, protocols, result] : cases)
     EXPECT_EQ(Connect(card, reader, share, protocols), result) << reader;
-  }
   DWORD active = 0;
   EXPECT_EQ(SCardConnect(context_, kReader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0, &card, &active),
             SCARD_S_SUCCESS);

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The PC/SC part-3 reader's status words and edge cases for MIFARE Classic and Ultralight, and
-// every Classic access condition against the published access tables.
+// The reader's status words for MIFARE Classic and Ultralight, and the published access tables.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -93,9 +92,8 @@ TEST(CardFactory, ManufacturerBlockForBothUidSizesAndMalformedCardsRefused) {
        {R"({"type":"mifare-classic-1k"})", R"({"type":"no-such-card","uid":"01020304"})",
         R"({"type":"mifare-classic-1k","uid":"0102030G"})",
         R"({"type":"mifare-classic-1k","uid":"01020304","blocks":["00"]})",
-        R"({"type":"mifare-ultralight","uid":"01020304"})", R"([1,2])", R"({"type":7})"}) {
+        R"({"type":"mifare-ultralight","uid":"01020304"})", R"([1,2])", R"({"type":7})"})
     EXPECT_THROW(LoadCard(nlohmann::json::parse(bad)), std::invalid_argument) << bad;
-  }
 }
 
 constexpr char kKeyA[] = "A0A1A2A3A4A5";
@@ -146,7 +144,7 @@ constexpr std::tuple<std::uint8_t, const char*, const char*, const char*, const 
 
 TEST_F(ClassicSector, DataBlockRightsFollowThePublishedTable) {
   const std::string value_block = ToHex(Block(ValueBlock(100, 5)));
-  for (const auto& [code, read, write, increment, decrement] : kDataTable) {
+  for (const auto& [code, read, write, increment, decrement] : kDataTable)
     for (KeyType key : {KeyType::kA, KeyType::kB}) {
       SCOPED_TRACE(::testing::Message()
                    << "code " << int(code) << (key == KeyType::kA ? " key A" : " key B"));
@@ -162,7 +160,6 @@ TEST_F(ClassicSector, DataBlockRightsFollowThePublishedTable) {
       EXPECT_EQ(AfterAuthentication(key, 5, "FFD6000510" + value_block),
                 May(write, key) ? "9000" : "6982");
     }
-  }
 }
 
 // Published table of the sector trailer: key A write, access bits read and write, key B read and
@@ -177,7 +174,7 @@ constexpr std::tuple<std::uint8_t, const char*, const char*, const char*, const 
 
 TEST_F(ClassicSector, TrailerRightsFollowThePublishedTable) {
   for (const auto& [code, key_a_write, access_read, access_write, key_b_read, key_b_write] :
-       kTrailerTable) {
+       kTrailerTable)
     for (KeyType key : {KeyType::kA, KeyType::kB}) {
       SCOPED_TRACE(::testing::Message()
                    << "code " << int(code) << (key == KeyType::kA ? " key A" : " key B"));
@@ -198,7 +195,6 @@ TEST_F(ClassicSector, TrailerRightsFollowThePublishedTable) {
       EXPECT_EQ(stored.substr(12, 8), May(access_write, key) ? new_access : access);
       EXPECT_EQ(stored.substr(20), May(key_b_write, key) ? "222222222222" : kKeyB);
     }
-  }
 }
 
 // Readable key B opens nothing; mismatched inverted access bits lose the sector for good.
