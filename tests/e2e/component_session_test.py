@@ -36,7 +36,8 @@ def scan():
 
 
 def inside():
-    """Under pcscd: pcsc_scan, the reader's description, then the readers and their cards."""
+    """Under pcscd: pcsc_scan, the reader's description, then the readers listing, a wait that
+    times out, then one that a card ends."""
     failures = scan()
     home = e2e_support.new_home(card_types=True)
     run = e2e_support.tarsin_rf("call", "--json", "--open", "-p",
@@ -44,14 +45,6 @@ def inside():
     calls = [json.loads(line) for line in run.stdout.splitlines()]
     if run.returncode != 0 or calls[-1].get("value") != READER_TYPE:
         failures.append(f"ReaderType exited {run.returncode}: {run.stdout}{run.stderr}")
-    failures += readers_and_arrival(home)
-    print(*failures, sep="\n")
-    return 1 if failures else 0
-
-
-def readers_and_arrival(home):
-    """Through pcscd: the listing, a wait that times out, then one that a card ends."""
-    failures = []
     listed = e2e_support.tarsin_rf("readers", "--json", home=home)
     types = {r["name"]: r["card"] and r["card"]["type"] for r in json.loads(listed.stdout or "[]")}
     if (types.get(pcscd_name(READER)), types.get(pcscd_name(EMPTY), "?")) != \
@@ -66,7 +59,8 @@ def readers_and_arrival(home):
     card = json.loads(waited.stdout or "{}").get("card") or {}
     if waited.returncode != 0 or card.get("type") != "MIFARE Ultralight":
         failures.append(f"wait for a card: {waited.returncode} {waited.stdout} {waited.stderr}")
-    return failures
+    print(*failures, sep="\n")
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":

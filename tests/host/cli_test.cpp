@@ -62,15 +62,12 @@ struct RunResult {
   std::string output() const { return out + err; }
 };
 
-// tarsin-rf with `arguments` each passed whole, after `prefix` (settings, a pipe), in `folder`.
+// tarsin-rf with `arguments` each passed whole (none holds a quote), after `prefix` (settings, a
+// pipe), in `folder`.
 RunResult RunCli(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                  const std::string& prefix = "") {
   std::string command = prefix + TARSIN_TEST_CLI;
-  for (const std::string& argument : arguments) {
-    command += " '";
-    for (char c : argument) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    command += "'";
-  }
+  for (const std::string& argument : arguments) command += " '" + argument + "'";
   const auto out = folder / "out.txt", err = folder / "err.txt";
   command += " > '" + out.string() + "' 2> '" + err.string() + "'";
   const int status = WEXITSTATUS(std::system(command.c_str()));
@@ -87,12 +84,11 @@ class CliRun : public testing::VirtualReaderTest {
     return RunCli(log_.root(), arguments, prefix);
   }
 
-  // `tarsin-rf run` with `flags` on `script`, written to a file.
+  // `tarsin-rf` with `flags` on `script`, written to a file.
   RunResult Run(const std::string& script,
-                std::vector<std::string> flags = {"--json", "--virtual"}) {
+                std::vector<std::string> flags = {"run", "--json", "--virtual"}) {
     const auto file = log_.root() / "script.txt";
     std::ofstream(file) << script;
-    flags.insert(flags.begin(), "run");
     flags.push_back(file.string());
     return Cli(flags);
   }
@@ -129,7 +125,7 @@ TEST_F(CliRun, PrintsWhatTheComponentReturnedAndExitsByTheResults) {
   EXPECT_EQ(run.calls[2]["error"]["RdrCommand"], "SelectCardInRange:SCardConnect");
   EXPECT_EQ(run.calls[4]["dispatch_error"]["Number"], static_cast<int32_t>(0x90010F01));
 
-  run = Run("ReaderType\nGetInformation\n", {"--json", "--virtual", "--stop-on-error"});
+  run = Run("ReaderType\nGetInformation\n", {"run", "--json", "--virtual", "--stop-on-error"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.calls.size(), 1u);
 }
@@ -155,7 +151,7 @@ TEST_F(CliRun, AScriptWithBadLinesCallsNothing) {
           "MifareWriteDataBlock 5, \"FFFFFFFFFFFF\", 1, \"0011\"\n"
           "WriteValueBloc 5, \"FFFFFFFFFFFF\", 1\n"
           "CloseEncoder 1\n",
-          {"--json", "--virtual", "-p", kParameters, "-r", testing::kReader});
+          {"run", "--json", "--virtual", "-p", kParameters, "-r", testing::kReader});
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(run.calls.empty()) << run.output();
   for (const char* reported :

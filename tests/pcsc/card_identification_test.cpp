@@ -149,9 +149,7 @@ TEST_F(CardIdentification, ADamagedOrUnreadableHiveLeavesTheCardUnknownAndTheFil
     EXPECT_EQ(state_.CardType, sceUnknownType) << folderInstead;
     EXPECT_EQ(state_.lastError, nullptr);
     EXPECT_EQ(std::filesystem::is_directory(hiveFile()), folderInstead);
-    if (!folderInstead) {
-      EXPECT_EQ(testing::FileContent(hiveFile()), garbage);
-    }
+    EXPECT_TRUE(folderInstead || testing::FileContent(hiveFile()) == garbage);
   }
 }
 

@@ -24,11 +24,11 @@ struct ExpectedError {
   std::string rdrRetCode;
 };
 
-// A PC/SC failure of `command` in OpenEncoder: its result as LastDllError and as the text.
-ExpectedError OpenError(uint32_t number, const char* description, uint32_t result,
-                        const char* command) {
+// A PC/SC failure of `command` in `member`: its result as LastDllError and as the text.
+ExpectedError PcscError(uint32_t number, const char* description, uint32_t result,
+                        const char* command, const char* member = "OpenEncoder") {
   const auto dll = static_cast<int32_t>(result);
-  return {number, description, dll, "OpenEncoder", command, SCardErrorText(dll)};
+  return {number, description, dll, member, command, SCardErrorText(dll)};
 }
 // A library that cannot serve `command`: the system's error, no PC/SC result.
 ExpectedError LibraryError(uint32_t number, const char* description, const char* command) {
@@ -89,12 +89,11 @@ TEST_F(Session, FailedFramesAreLoggedAndRecorded) {
   start = LogSize();
   EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
   lines = LogLines(start);
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(lines[lines.size() - 2], "T       Call failed");
+  EXPECT_EQ(lines.at(lines.size() - 2), "T       Call failed");
   const CError& e = *encoder.LastError();
   ExpectError(e, {0x90010F04, "Encoder command failed", std::nullopt, "Escape",
                   "EncoderCommand:SCardTransmit:Escape", e.RdrRetCode});
-  EXPECT_EQ(lines[lines.size() - 3], "T       Function returned: " + e.RdrRetCode);
+  EXPECT_EQ(lines.at(lines.size() - 3), "T       Function returned: " + e.RdrRetCode);
 
   // A card that leaves in mid-command answers nothing: no status word, and no failure.
   RemoveCardDuringNextTransmit();
@@ -102,8 +101,7 @@ TEST_F(Session, FailedFramesAreLoggedAndRecorded) {
   EXPECT_EQ(encoder.Escape("FFCA000000", data), scesuccess);
   EXPECT_EQ(data, "");
   lines = LogLines(start);
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2], "T       No status code!");
+  EXPECT_EQ(lines.at(lines.size() - 2), "T       No status code!");
 }
 
 // Faults the virtual reader cannot produce come from a stub provider, or from no provider at all.
@@ -121,9 +119,9 @@ TEST_F(Session, OpenFailuresLeaveTheirTrace) {
   };
   const std::vector<Case> cases = {
       {"no card", [] { SetCardPresent(false); }, kReader, scesuccess, sceOpened,
-       OpenError(0x90010F06, "No card in encoder", 0x8010000C, "SCardConnect")},
+       PcscError(0x90010F06, "No card in encoder", 0x8010000C, "SCardConnect")},
       {"unknown reader", [] {}, "No Such Reader", sceError, sceClosed,
-       OpenError(0x90010F03, "Cannot open encoder", 0x80100009, "SCardConnect")},
+       PcscError(0x90010F03, "Cannot open encoder", 0x80100009, "SCardConnect")},
       {"one sharing violation", [] { FailNextConnects(1, 0x8010000B); }, kReader, scesuccess,
        sceReady, ExpectedError(), 2},
       {"two sharing violations", [] { FailNextConnects(2, 0x8010000B); }, kReader, sceError,
@@ -137,7 +135,7 @@ TEST_F(Session, OpenFailuresLeaveTheirTrace) {
                     "SCardConnect"),
        1, TARSIN_TEST_STUB_PCSC_NO_CONNECT},
       {"no resource manager", [] {}, kReader, sceError, sceClosed,
-       OpenError(0x90010F02, "Cannot open encoder", 0x8010001D, "SCardEstablishContext"), 1,
+       PcscError(0x90010F02, "Cannot open encoder", 0x8010001D, "SCardEstablishContext"), 1,
        TARSIN_TEST_STUB_PCSC, "no-service"},
   };
   for (const Case& c : cases) {
@@ -151,9 +149,8 @@ TEST_F(Session, OpenFailuresLeaveTheirTrace) {
     EXPECT_EQ(encoder.OpenEncoder(0), c.result);
     const CError e = *encoder.LastError();  // a copy: the state query clears the error
     ExpectError(e, c.error);
-    if (c.state == sceReady) {
-      EXPECT_EQ(encoder.CardType(), sceMifare1K) << "the card identified after a retry";
-    }
+    EXPECT_EQ(c.state == sceReady ? encoder.CardType() : sceMifare1K, sceMifare1K)
+        << "the card identified after a retry";
     EXPECT_EQ(encoder.EncoderState(), c.state);
     EXPECT_EQ(StateOf(encoder).hContext == 0, c.state == sceClosed) << "closed again";
     const auto lines = LogLines(start);
@@ -203,9 +200,8 @@ TEST_F(Session, CardOperationsNeedAnOpenEncoderAndACard) {
   ASSERT_EQ(encoder.OpenEncoder(0), scesuccess);
   FailNextConnects(1, 0x80100009);
   EXPECT_EQ(encoder.Escape("FFCA000000", data), sceError);
-  ExpectError(*encoder.LastError(),
-              {0x90010F03, "Cannot open encoder", static_cast<int32_t>(0x80100009), "Escape",
-               "SelectCardInRange:SCardConnect", SCardErrorText(static_cast<int32_t>(0x80100009))});
+  ExpectError(*encoder.LastError(), PcscError(0x90010F03, "Cannot open encoder", 0x80100009,
+                                              "SelectCardInRange:SCardConnect", "Escape"));
   EXPECT_NE(StateOf(encoder).hContext, 0);
   EXPECT_EQ(encoder.Escape("FFCA000000", data), scesuccess);
 }

@@ -74,8 +74,8 @@ TEST_F(Registry, KindsWithoutARegistryFormAreRefusedWith13) {
   for (const Variant& value : {Variant(), Variant(Variant::Null{}), Variant(Variant::Array{}),
                                Variant(int64_t{1} << 40)}) {
     EXPECT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", value), 13u);
-    EXPECT_EQ(RegistryLastError().number, 13u);
-    EXPECT_EQ(RegistryLastError().description, "Unable to save this type of data in the Registry");
+    EXPECT_THAT(RegistryLastError(),
+                ::testing::FieldsAre(13u, "Unable to save this type of data in the Registry"));
   }
   std::vector<std::string> names;
   EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 0);
@@ -85,14 +85,12 @@ TEST_F(Registry, MissingValueAndMissingKeyBothGiveTheDefaultAndListNothing) {
   std::vector<std::string> names{"stale", "more"};
   EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 0);
   EXPECT_EQ(names, std::vector<std::string>{""});
-  EXPECT_EQ(RegistryLastError().number, 2u);
-  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
+  EXPECT_THAT(RegistryLastError(), ::testing::FieldsAre(2u, "Unable to open registry key"));
   SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "present", 1);
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "absent", "d"), Variant("d"));
   EXPECT_EQ(RegistryLastError().number, 0u);
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, "Software\\Nowhere", "absent", "d"), Variant("d"));
-  EXPECT_EQ(RegistryLastError().number, 2u);
-  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
+  EXPECT_THAT(RegistryLastError(), ::testing::FieldsAre(2u, "Unable to open registry key"));
 }
 
 TEST_F(Registry, NamesComeInInsertionOrderAndAReplacedValueKeepsItsPlace) {
@@ -116,12 +114,12 @@ TEST_F(Registry, ARemoteComputerFailsWith53AndIsNamedWithoutBackslashes) {
   for (const char* computer : {"WORKSHOP", "\\\\WORKSHOP"}) {
     std::vector<std::string> names;
     EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "d", computer), Variant("d"));
-    EXPECT_EQ(RegistryLastError().number, 53u);
-    EXPECT_EQ(RegistryLastError().description, "Cannot open Registry for computer WORKSHOP");
+    const auto remote = ::testing::FieldsAre(53u, "Cannot open Registry for computer WORKSHOP");
+    EXPECT_THAT(RegistryLastError(), remote);
     EXPECT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", 1, computer), 53u);
-    EXPECT_EQ(RegistryLastError().description, "Cannot open Registry for computer WORKSHOP");
+    EXPECT_THAT(RegistryLastError(), remote);
     EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names, computer), 0);
-    EXPECT_EQ(RegistryLastError().number, 53u);
+    EXPECT_THAT(RegistryLastError(), remote);
   }
   EXPECT_FALSE(std::filesystem::exists(hiveFile()));
 }
@@ -141,7 +139,7 @@ TEST_F(Registry, AReadOnlyHiveStillReadsAndRefusesWritesWith5) {
   ASSERT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "kept"), 0u);
   std::filesystem::permissions(hiveFile(), std::filesystem::perms(0444));
   EXPECT_EQ(SetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "changed"), 5u);
-  EXPECT_EQ(RegistryLastError().description, "Unable to open registry key");
+  EXPECT_THAT(RegistryLastError(), ::testing::FieldsAre(5u, "Unable to open registry key"));
   EXPECT_EQ(GetRegistryValue(HKEY_LOCAL_MACHINE, kKey, "v", "d"), Variant("kept"));
   std::vector<std::string> names;
   EXPECT_EQ(GetRegistryValueNames(HKEY_LOCAL_MACHINE, kKey, names), 1);

@@ -126,10 +126,7 @@ TEST_F(DialogTest, TakesTheAnswerBackIntoTheEncoder) {
                   row.deviceAfter + "\r\nProtocol=" + std::to_string(row.protocolAfter) +
                   "\r\nForce_Reconnect=0\r\nOpen_Mode=2");
   }
-}
-
-// No context, no reader list: the dialog is not shown.
-TEST_F(DialogTest, FailsWhenNoContextCanBeEstablished) {
+  // No context, no reader list: the dialog is not shown.
   provider_.Set("/nonexistent/libpcsclite.so.1");
   Encoder encoder;
   EXPECT_EQ(encoder.Configure(""), sceError);
